@@ -1,0 +1,3 @@
+#include "model/unitfirmware.h"
+
+std::uint32_t unitFirmwareVersion = 0xFFFFFF;
