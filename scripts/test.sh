@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, and runs every test through CTest.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/install-deps.sh" build test
+"$root/scripts/install-deps.sh" $(cd "$root/scripts/deps" && ls *.txt | sed 's/\.txt$//')
 build="$root/build-test"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DKANDELO_SANITIZE=ON -DKANDELO_TESTS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
