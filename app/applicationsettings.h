@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+
+// A unit the operator knows. tunnelPort and tunnelText come from the
+// remote-access server on each connect and are never stored in the file.
+struct KnownDevice
+{
+    int id = 0;
+    int tunnelPort = 0;
+    QString name;
+    QString tunnelText;
+    QString serialno;
+    QString password;
+};
+
+// A TLS certificate error the operator chose to accept for an issuer.
+struct TrustedCertificate
+{
+    int sslError = 0;
+    QString organization;
+    QString commonName;
+};
+
+typedef QMap<int, KnownDevice> KnownDeviceMap;
+
+// Working copy of the configuration file; the file stays the reference.
+class ApplicationSettings
+{
+public:
+    explicit ApplicationSettings(const QString &configPath = QString());
+
+    // Smallest id >= 1 that the map does not use.
+    static int nextDeviceId(const KnownDeviceMap &devices);
+    // Replaces the known units and drops recent ids that are no longer known.
+    void setKnownDevices(const KnownDeviceMap &devices);
+    // Moves id to the front of the recent list and trims it to maxDevices.
+    bool addRecentDevice(int id);
+
+    QString configPath;
+    int logMaxSize = 512;       // KB per log file, < 1 no limit
+    int logMaxFiles = 25;       // < 1 no limit
+    int sshVerbosity = 0;
+    int hostport = 0;           // < 1: the default SSH port
+    QString hostname;           // empty: the built-in server
+    QString user;               // memory only
+    QString password;           // memory only
+    int maxDevices = 10;        // < 1 no limit
+    KnownDeviceMap knownDevices;
+    QList<int> recentDevices;   // most recent first
+    QList<TrustedCertificate> trustedCertificates;
+};
+
+// Reads settings.configPath into the record. False only when the file cannot
+// be opened; a malformed document keeps what was read before the fault.
+bool readConfiguration(ApplicationSettings &settings);
+
+// Writes the record to settings.configPath, atomically.
+bool writeConfiguration(const ApplicationSettings &settings);
+
+// The exact bytes writeConfiguration puts in the file.
+QByteArray configurationDocument(const ApplicationSettings &settings);
