@@ -1,0 +1,225 @@
+#include "link/tokencodec.h"
+
+#include <QCryptographicHash>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cstdlib>
+
+namespace {
+
+// Owns a codec buffer; the codec hands out malloc'd memory.
+struct Buffer {
+    char* data = nullptr;
+    ~Buffer() { std::free(data); }
+};
+
+QByteArray encrypt(const QByteArray& value)
+{
+    Buffer token;
+    const int n = encryptToken(value.constData(), int(value.size()), &token.data);
+    if (n < 0)
+        return QByteArray();
+    return QByteArray(token.data, n);
+}
+
+// Value, or a null array on failure.
+QByteArray decrypt(const QByteArray& token, int* result = nullptr)
+{
+    Buffer value;
+    const int n = decryptToken(token.constData(), int(token.size()), &value.data);
+    if (result)
+        *result = n;
+    if (n < 0) {
+        if (value.data)
+            qWarning("buffer handed out on failure");
+        return QByteArray();
+    }
+    if (value.data[n] != '\0')
+        qWarning("value not NUL-terminated");
+    return n == 0 ? QByteArray("") : QByteArray(value.data, n);
+}
+
+QByteArray randomBytes(int n)
+{
+    QByteArray bytes(n, '\0');
+    for (int i = 0; i < n; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+// Re-encodes a token after changing one byte of its record.
+QByteArray withByte(const QByteArray& token, int index, char value)
+{
+    QByteArray record = QByteArray::fromBase64(token);
+    record[index] = value;
+    return record.toBase64();
+}
+
+} // namespace
+
+class TokenCodecTest : public QObject {
+    Q_OBJECT
+private slots:
+    void keyedDigest();
+    void emptyValue();
+    void roundTrips();
+    void tokenShape();
+    void tamperedTokensRefused();
+    void unusedHeadBytes();
+    void wrongLengthsRefused();
+    void foreignCharactersSkipped();
+    void wrongVersionRefused();
+    void badArguments();
+};
+
+void TokenCodecTest::keyedDigest()
+{
+    const QByteArray key = randomBytes(16);
+    const QByteArray data = randomBytes(100);
+    unsigned char out[16];
+    QCOMPARE(keyedMd5(reinterpret_cast<const unsigned char*>(key.constData()),
+                      reinterpret_cast<const unsigned char*>(data.constData()), int(data.size()), out),
+             16);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16),
+             QCryptographicHash::hash(key + data, QCryptographicHash::Md5));
+
+    QCOMPARE(keyedMd5(reinterpret_cast<const unsigned char*>(key.constData()), nullptr, 0, out), 16);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16),
+             QCryptographicHash::hash(key, QCryptographicHash::Md5));
+    QCOMPARE(keyedMd5(reinterpret_cast<const unsigned char*>(key.constData()), nullptr, -1, out), -1);
+}
+
+void TokenCodecTest::emptyValue()
+{
+    const QByteArray token = encrypt(QByteArray());
+    QCOMPARE(token.size(), 56);
+    QCOMPARE(QByteArray::fromBase64(token).size(), 40);
+    int result = -2;
+    QCOMPARE(decrypt(token, &result), QByteArray(""));
+    QCOMPARE(result, 0);
+}
+
+void TokenCodecTest::roundTrips()
+{
+    QList<QByteArray> values;
+    for (int n = 0; n <= 70; ++n)
+        values << randomBytes(n);
+    values << QByteArray("\0\0\0", 3) << QByteArray("a\0b", 3) << randomBytes(4000);
+    for (const QByteArray& value : values) {
+        const QByteArray token = encrypt(value);
+        QVERIFY(!token.isEmpty());
+        QCOMPARE(decrypt(token), value.isEmpty() ? QByteArray("") : value);
+    }
+
+    // The random head makes every token of the same value different.
+    const QByteArray a = encrypt("secret");
+    const QByteArray b = encrypt("secret");
+    QVERIFY(a != b);
+    QCOMPARE(decrypt(a), QByteArray("secret"));
+    QCOMPARE(decrypt(b), QByteArray("secret"));
+}
+
+void TokenCodecTest::tokenShape()
+{
+    for (int n : {0, 1, 15, 16, 17, 31, 32, 175}) {
+        const QByteArray token = encrypt(randomBytes(n));
+        const int cipher = (n / 16 + 1) * 16;
+        QCOMPARE(token.size(), (24 + cipher + 2) / 3 * 4);
+        QCOMPARE(token, QByteArray::fromBase64(token).toBase64());
+        const QByteArray record = QByteArray::fromBase64(token);
+        QCOMPARE(record.size(), 24 + cipher);
+        QCOMPARE(quint8(record[0]) & 0xf0, 0x10);
+    }
+}
+
+void TokenCodecTest::tamperedTokensRefused()
+{
+    const QByteArray token = encrypt("front panel password");
+    const QByteArray record = QByteArray::fromBase64(token);
+    // Every byte of the check (8..23) and of the ciphertext is covered.
+    for (int i = 8; i < record.size(); ++i) {
+        const QByteArray bad = withByte(token, i, char(record[i] ^ 0x01));
+        QVERIFY2(decrypt(bad).isNull(), qPrintable(QString("byte %1").arg(i)));
+    }
+    // The check selectors choose its key pieces: changing one breaks the check.
+    for (int i : {4, 5})
+        QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))).isNull());
+    // Key and IV selectors are not covered by the check; the value never survives.
+    for (int i : {1, 2})
+        QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))) != "front panel password");
+
+    // Whole blocks dropped: the check no longer matches.
+    QVERIFY(decrypt(record.left(record.size() - 16).toBase64()).isNull());
+}
+
+void TokenCodecTest::unusedHeadBytes()
+{
+    const QByteArray value("a\0value with a NUL", 18);
+    const QByteArray token = encrypt(value);
+    const QByteArray record = QByteArray::fromBase64(token);
+    for (int i : {3, 6, 7})
+        QCOMPARE(decrypt(withByte(token, i, char(record[i] ^ 0x5a))), value);
+    for (int low = 0; low < 16; ++low)
+        QCOMPARE(decrypt(withByte(token, 0, char(0x10 | low))), value);
+}
+
+void TokenCodecTest::wrongLengthsRefused()
+{
+    const QByteArray token = encrypt("x");
+    QCOMPARE(token.size(), 56);
+    int result = 0;
+    QVERIFY(decrypt(token.left(52), &result).isNull());
+    QCOMPARE(result, -1);
+    QVERIFY(decrypt(token + "A", &result).isNull());
+    QCOMPARE(result, -1);
+    QVERIFY(decrypt(QByteArray(), &result).isNull());
+    QCOMPARE(result, -1);
+
+    // Right length, but blanks leave fewer bytes than a record needs.
+    QByteArray sparse = token.left(20) + QByteArray(36, ' ');
+    QVERIFY(decrypt(sparse).isNull());
+    QVERIFY(decrypt(QByteArray(56, '=')).isNull());
+    // A record whose ciphertext is not whole blocks.
+    QVERIFY(decrypt(token.left(52) + "    ").isNull());
+}
+
+void TokenCodecTest::foreignCharactersSkipped()
+{
+    const QByteArray value = randomBytes(40);
+    const QByteArray token = encrypt(value);
+    for (int round = 0; round < 20; ++round) {
+        QByteArray spaced = token;
+        for (int i = 0; i < 4; ++i)
+            spaced.insert(QRandomGenerator::global()->bounded(int(spaced.size()) + 1), ' ');
+        QCOMPARE(decrypt(spaced), value);
+    }
+    QByteArray wrapped = token;
+    wrapped.insert(16, "\r\n");
+    wrapped.insert(40, "\r\n");
+    QCOMPARE(decrypt(wrapped), value);
+}
+
+void TokenCodecTest::wrongVersionRefused()
+{
+    const QByteArray token = encrypt("abc");
+    const QByteArray record = QByteArray::fromBase64(token);
+    QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
+    QVERIFY(decrypt(withByte(token, 0, char(0x00))).isNull());
+}
+
+void TokenCodecTest::badArguments()
+{
+    char* out = nullptr;
+    QCOMPARE(encryptToken(nullptr, 3, &out), -1);
+    QCOMPARE(encryptToken("abc", -1, &out), -1);
+    QCOMPARE(encryptToken("abc", 3, nullptr), -1);
+    QCOMPARE(encryptToken(nullptr, 0, &out), 56);
+    std::free(out);
+    out = nullptr;
+    QCOMPARE(decryptToken(nullptr, 56, &out), -1);
+    QVERIFY(out == nullptr);
+}
+
+QTEST_GUILESS_MAIN(TokenCodecTest)
+#include "tst_tokencodec.moc"
