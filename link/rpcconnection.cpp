@@ -1,0 +1,476 @@
+#include "link/rpcconnection.h"
+
+#include "link/logmask.h"
+#include "link/protocolkeys.h"
+
+#include <QDebug>
+#include <QHostAddress>
+#include <QtEndian>
+
+#include <climits>
+#include <string>
+#include <utility>
+
+namespace {
+
+int g_tickInterval = 1000;
+const int kRetryTicks = 10;
+
+quint32 headerWord(const char* frame, int offset)
+{
+    return qFromLittleEndian<quint32>(frame + offset);
+}
+
+QString bodyText(const std::string& body)
+{
+    return QString::fromLatin1(maskSecretValues(body));
+}
+
+} // namespace
+
+RpcConnection::RpcConnection(QObject* parent)
+    : QObject(parent)
+{
+    m_reader.init(this);
+    m_timer.setInterval(g_tickInterval);
+    QObject::connect(&m_timer, &QTimer::timeout, this,
+                     static_cast<void (RpcConnection::*)()>(&RpcConnection::timerEvent));
+    QObject::connect(&m_socket, &QTcpSocket::readyRead, this, &RpcConnection::socketRead);
+    QObject::connect(&m_socket, &QTcpSocket::connected, this, &RpcConnection::socketConnected);
+    QObject::connect(&m_socket, &QTcpSocket::stateChanged, this, &RpcConnection::socketChanged);
+    QObject::connect(&m_socket, &QTcpSocket::errorOccurred, this, &RpcConnection::socketError);
+}
+
+RpcConnection::~RpcConnection()
+{
+    QObject::disconnect(&m_socket, nullptr, this, nullptr);
+    QObject::disconnect(&m_timer, nullptr, this, nullptr);
+    if (m_enabled)
+        shutdown("disconnect");
+}
+
+void RpcConnection::setTickInterval(int ms)
+{
+    g_tickInterval = ms > 0 ? ms : 1000;
+}
+
+int RpcConnection::tickInterval()
+{
+    return g_tickInterval;
+}
+
+void RpcConnection::logLine(const char* className, const char* method, const QString& extra,
+                            bool critical) const
+{
+    // Concatenated rather than chained arg(): a body holding "%1" must not
+    // swallow the values that follow it.
+    const QString line = QLatin1String(className) + QLatin1String("::") + QLatin1String(method)
+                         + QLatin1String("(address=") + m_address + QLatin1Char(':')
+                         + QString::number(m_port) + extra + QLatin1Char(')');
+    if (critical)
+        qCritical().noquote() << line;
+    else
+        qDebug().noquote() << line;
+}
+
+bool RpcConnection::send(const RpcMessage& message)
+{
+    if (m_state != ConnectedState || message.type() == RpcMessage::Invalid)
+        return false;
+    std::string body;
+    if (message.command().verb != TCommand::NoVerb && TCommand::write(message.command(), body) != 0)
+        return false;
+    logLine("RpcConnection", "send",
+            QStringLiteral(", header=%1/%2/%3, message=")
+                    .arg(message.id())
+                    .arg(message.type())
+                    .arg(message.errorCode())
+                + bodyText(body));
+    return m_socket.write(RpcMessage::frame(message.id(), message.type(), message.errorCode(), body))
+           != -1;
+}
+
+RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeconds)
+{
+    // Ids run 1 .. INT_MAX, then 0; one is used up even by a refused call.
+    quint32 next = quint32(m_lastId) + 1;
+    if (next > quint32(INT_MAX))
+        next = 0;
+    m_lastId = qint32(next);
+    const qint32 id = m_lastId;
+
+    RpcAsyncCall call = RpcAsyncCall::create(id);
+    RpcAsyncCall::Data* record = call.data();
+    if (m_state != ConnectedState) {
+        record->errorCode = NotConnectedError;
+        return call;
+    }
+    if (request.type() != RpcMessage::Request) {
+        record->errorCode = NotRequestError;
+        return call;
+    }
+    std::string body;
+    if (TCommand::write(request.command(), body) != 0) {
+        record->errorCode = EncodeError;
+        return call;
+    }
+    logLine("RpcConnection", "asyncCall",
+            QStringLiteral(", header=%1/%2/0, message=").arg(id).arg(request.type()) + bodyText(body)
+                + QStringLiteral(", timeout=%1").arg(timeoutSeconds));
+    if (m_socket.write(RpcMessage::frame(id, RpcMessage::Request, 0, body)) == -1) {
+        record->errorCode = SocketError;
+        return call;
+    }
+    record->setCallKind(request.command());
+    record->startTimeout(timeoutSeconds);
+    m_pendingCalls.insert(uint(id), call);
+    return call;
+}
+
+void RpcConnection::completeCall(const RpcAsyncCall& call, int code)
+{
+    RpcAsyncCall::Data* record = call.data();
+    if (!record)
+        return;
+    record->state = RpcAsyncCall::Succeeded;
+    record->errorCode = code;
+    if (record->watcherHelper)
+        emit record->watcherHelper->finished();
+    emit messageCompleted(call.reply());
+}
+
+void RpcConnection::failCall(const RpcAsyncCall& call, int code)
+{
+    RpcAsyncCall::Data* record = call.data();
+    if (!record)
+        return;
+    record->state = RpcAsyncCall::Failed;
+    record->errorCode = code;
+    if (record->watcherHelper)
+        emit record->watcherHelper->finished();
+    emit messageCompleted(call.reply());
+}
+
+void RpcConnection::cancelPendingCalls()
+{
+    logLine("RpcConnection", "cancelPendingCalls");
+    // Empty the map first: a call issued by a receiver below stays pending.
+    const QMap<uint, RpcAsyncCall> taken = std::exchange(m_pendingCalls, {});
+    for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
+        logLine("RpcConnection", "cancelPendingCalls",
+                QStringLiteral(", canceling message %1").arg(qint32(it.key())));
+        failCall(it.value(), CanceledError);
+    }
+    notifyDeferredSignals();
+}
+
+void RpcConnection::notifyDeferredSignals()
+{
+    if (!m_pendingCalls.isEmpty())
+        return;
+    while (!m_deferredSignals.isEmpty()) {
+        const RpcMessage message = m_deferredSignals.takeFirst();
+        logLine("RpcConnection", "notifyDeferredSignals",
+                QStringLiteral(", dequeue message id=%1").arg(message.id()));
+        emit messageReceived(message);
+    }
+}
+
+void RpcConnection::notifyStateChanged(ConnectionState state)
+{
+    logLine("RpcConnection", "notifyStateChanged", QStringLiteral(", state=%1").arg(int(state)));
+    emit stateChanged(state);
+}
+
+void RpcConnection::notifyErrorOccurred(int code)
+{
+    logLine("RpcConnection", "notifyErrorOccurred", QStringLiteral(", error=%1").arg(code), true);
+    emit errorOccurred(ConnectionError(code));
+}
+
+void RpcConnection::socketRead()
+{
+    const QByteArray bytes = m_socket.readAll();
+    if (!bytes.isEmpty())
+        m_reader.feed(bytes.constData(), quint32(bytes.size()));
+}
+
+void RpcConnection::timerEvent()
+{
+    // Move the expired calls out before failing any: receivers may re-enter.
+    QList<RpcAsyncCall> expired;
+    for (auto it = m_pendingCalls.begin(); it != m_pendingCalls.end();) {
+        RpcAsyncCall::Data* record = it.value().data();
+        if (!record || record->isTimedOut()) {
+            if (record)
+                expired.append(it.value());
+            it = m_pendingCalls.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (const RpcAsyncCall& call : std::as_const(expired)) {
+        logLine("RpcConnection", "timerEvent", QStringLiteral(", time out on message %1").arg(call.id()));
+        failCall(call, TimeoutError);
+    }
+    notifyDeferredSignals();
+}
+
+void RpcConnection::socketConnected()
+{
+    m_state = ConnectedState;
+    notifyStateChanged(ConnectedState);
+}
+
+void RpcConnection::socketChanged(QAbstractSocket::SocketState socketState)
+{
+    ConnectionState mapped = UnconnectedState;
+    switch (socketState) {
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+        mapped = ConnectingState;
+        break;
+    case QAbstractSocket::ClosingState:
+        mapped = ClosingState;
+        break;
+    default:
+        // Connected included: state 3 comes only with connected().
+        mapped = UnconnectedState;
+        break;
+    }
+    if (mapped == m_state)
+        return;
+    m_state = mapped;
+    notifyStateChanged(mapped);
+    m_deferredSignals.clear();
+    cancelPendingCalls();
+}
+
+void RpcConnection::socketError(QAbstractSocket::SocketError socketError)
+{
+    logLine("RpcConnection", "socketError", QStringLiteral(", error=%1").arg(int(socketError)), true);
+    notifyErrorOccurred(SocketError);
+}
+
+void RpcConnection::shutdown(const char* method)
+{
+    m_enabled = false;
+    logLine("RpcClientConnection", method, QStringLiteral(", disconnecting from host"));
+    m_timer.stop();
+    m_reader.clear();
+    m_deferredSignals.clear();
+    cancelPendingCalls();
+    switch (m_socket.state()) {
+    case QAbstractSocket::HostLookupState:
+    case QAbstractSocket::ConnectingState:
+        m_socket.abort();
+        break;
+    case QAbstractSocket::ConnectedState:
+        m_socket.disconnectFromHost();
+        break;
+    default:
+        break;
+    }
+}
+
+void RpcConnection::parserReady(const char* frame, quint32 size)
+{
+    if (!frame || size < quint32(RpcMessage::HeaderSize))
+        return;
+    const quint32 length = headerWord(frame, 8);
+    const qint32 id = qint32(headerWord(frame, 12));
+    const quint32 type = headerWord(frame, 16);
+    const qint32 errorCode = qint32(headerWord(frame, 20));
+    logLine("RpcConnection", "parserReady",
+            QStringLiteral(", header=%1/%2/%3").arg(id).arg(type).arg(errorCode));
+
+    // Only a frame of at least 25 bytes that the reader delivered whole has a body.
+    const bool hasBody = length > quint32(RpcMessage::HeaderSize) && length == size;
+
+    switch (type) {
+    case RpcMessage::Request:
+    case RpcMessage::Signal: {
+        TCommand command;
+        if (!hasBody) {
+            notifyErrorOccurred(BadMessageError);
+            break;
+        }
+        const std::string body(frame + RpcMessage::HeaderSize, length - RpcMessage::HeaderSize);
+        if (TCommand::parse(body, command) != 0) {
+            notifyErrorOccurred(BadMessageError);
+            break;
+        }
+        logLine("RpcConnection", "parserReady", QStringLiteral(", message=") + bodyText(body));
+        const RpcMessage message(id, type, 0, command);
+        if (type == RpcMessage::Signal && m_deferSignals && !m_pendingCalls.isEmpty()) {
+            logLine("RpcConnection", "parserReady", QStringLiteral(", enqueue message id=%1").arg(id));
+            m_deferredSignals.append(message);
+        } else {
+            emit messageReceived(message);
+        }
+        break;
+    }
+    case RpcMessage::Reply:
+    case RpcMessage::ErrorReply:
+        dispatchReply(hasBody ? frame : nullptr, hasBody ? length : 0, id, errorCode,
+                      type == RpcMessage::ErrorReply);
+        break;
+    default:
+        notifyErrorOccurred(UnknownTypeError);
+        break;
+    }
+    notifyDeferredSignals();
+}
+
+void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, qint32 errorCode,
+                                  bool errorReply)
+{
+    const auto it = m_pendingCalls.find(uint(id));
+    if (it == m_pendingCalls.end())
+        return;  // a late reply to a call that timed out or was cancelled
+    const RpcAsyncCall call = it.value();
+    // Removed before the call finishes: its receivers may issue new calls.
+    m_pendingCalls.erase(it);
+    RpcAsyncCall::Data* record = call.data();
+    if (!record) {
+        notifyErrorOccurred(InvalidCallError);
+        return;
+    }
+
+    if (errorReply) {
+        // A code of 0 would read as success; the unit sent no usable outcome.
+        if (errorCode == 0) {
+            failCall(call, BadMessageError);
+            notifyErrorOccurred(BadMessageError);
+        } else {
+            failCall(call, errorCode);
+        }
+        return;
+    }
+
+    TCommand reply;
+    const std::string body = frame ? std::string(frame + RpcMessage::HeaderSize,
+                                                 length - RpcMessage::HeaderSize)
+                                   : std::string();
+    if (!frame || TCommand::parse(body, reply) != 0) {
+        failCall(call, BadMessageError);
+        notifyErrorOccurred(BadMessageError);
+        return;
+    }
+    logLine("RpcConnection", "parserReady", QStringLiteral(", message=") + bodyText(body));
+
+    const std::string* returnValue = reply.param(wire::link::return_(), true);
+    const std::string outcome = returnValue ? *returnValue : std::string();
+    const std::string* format = reply.param(wire::link::returnFmt(), true);
+    const char separator = (format && *format == wire::link::ext()) ? '\x1d' : ',';
+    const bool appendLists = record->kind == RpcAsyncCall::ListCall;
+
+    if (outcome == wire::link::progress() || outcome == wire::link::ok()) {
+        const bool final = outcome == wire::link::ok();
+        if (!final) {
+            reply.params.erase(wire::link::return_());
+            reply.params.erase(wire::link::returnFmt());
+        }
+        if (final)
+            record->reply.verb = reply.verb;
+        if (appendLists)
+            record->reply.merge(reply, TCommand::Append, separator);
+        else
+            record->reply.merge(reply, TCommand::KeepExisting, separator);
+        if (!final) {
+            // The call stays pending under its id; its time-out keeps running.
+            m_pendingCalls.insert(uint(id), call);
+            return;
+        }
+        completeCall(call, NoError);
+        return;
+    }
+
+    if (outcome == wire::link::error()) {
+        record->reply.verb = reply.verb;
+        reply.params.erase(wire::link::return_());
+        bool realError = false;
+        for (const auto& [key, value] : reply.params) {
+            const bool notSet = value == wire::link::parameterNotSet();
+            // A refused value counts even when a piece already gave the key.
+            realError = realError || !notSet;
+            record->reply.setParam(key, notSet ? std::string() : value, TCommand::KeepExisting);
+        }
+        record->reply.setParam(wire::link::return_(),
+                               realError ? wire::link::error() : wire::link::ok(), TCommand::Replace);
+        completeCall(call, NoError);
+        return;
+    }
+
+    failCall(call, BadMessageError);
+    notifyErrorOccurred(BadMessageError);
+}
+
+RpcClientConnection::RpcClientConnection(QObject* parent)
+    : RpcConnection(parent)
+{
+}
+
+RpcClientConnection::~RpcClientConnection()
+{
+    QObject::disconnect(&m_socket, nullptr, this, nullptr);
+    QObject::disconnect(&m_timer, nullptr, this, nullptr);
+    disconnect();
+}
+
+void RpcClientConnection::connect(const QString& address, quint16 port)
+{
+    if (m_enabled)
+        return;
+    // A socket still closing from a disconnect just before would refuse to
+    // connect; drop it while reconnection is off.
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.abort();
+    m_enabled = true;
+    m_retryCountdown = -1;
+    m_address = address;
+    m_port = port;
+    logLine("RpcClientConnection", "connect", QStringLiteral(", connecting to host"));
+    m_reader.clear();
+    m_timer.start(g_tickInterval);
+    m_socket.connectToHost(QHostAddress(address), port, QIODevice::ReadWrite);
+}
+
+void RpcClientConnection::disconnect()
+{
+    if (!m_enabled)
+        return;
+    shutdown("disconnect");
+}
+
+void RpcClientConnection::timerEvent()
+{
+    RpcConnection::timerEvent();
+    if (!m_enabled || m_state != UnconnectedState || m_retryCountdown < 1)
+        return;
+    if (--m_retryCountdown > 0)
+        return;
+    logLine("RpcClientConnection", "timerEvent", QStringLiteral(", connecting to host"));
+    // A frame cut by the drop must not poison the next connection.
+    m_reader.clear();
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.abort();
+    m_socket.connectToHost(QHostAddress(m_address), m_port, QIODevice::ReadWrite);
+}
+
+void RpcClientConnection::socketConnected()
+{
+    RpcConnection::socketConnected();
+    m_retryCountdown = -1;
+}
+
+void RpcClientConnection::socketChanged(QAbstractSocket::SocketState socketState)
+{
+    const ConnectionState before = m_state;
+    RpcConnection::socketChanged(socketState);
+    if (m_state == before || !m_enabled || m_state != UnconnectedState)
+        return;
+    m_retryCountdown = kRetryTicks;
+    logLine("RpcClientConnection", "socketChanged",
+            QStringLiteral(", will retry connecting to host in %1 seconds").arg(kRetryTicks));
+}
