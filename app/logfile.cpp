@@ -158,7 +158,8 @@ void LogFile::close()
 
 namespace {
 
-QMutex logMutex;
+// Constant-initialised, so messages during static destruction still find it.
+QBasicMutex logMutex;
 Velto *publishedWindow = nullptr;
 LogFile *publishedLog = nullptr;
 thread_local bool inHandler = false;

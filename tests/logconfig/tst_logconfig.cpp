@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -79,6 +80,7 @@ private slots:
     void directoryFailures();
     void closeKeepsLastFile();
     void handlerTagsAndPublication();
+    void handlerFromThreads();
 
     // configuration file
     void deviceLists();
@@ -90,7 +92,6 @@ private slots:
     void deviceRules();
     void recentRules();
     void certificateRules();
-    void latin1FileRead();
     void malformedKeepsWhatWasRead();
     void fileErrors();
     void interruptedWriteKeepsOldFile();
@@ -353,6 +354,36 @@ void TestLogConfig::handlerTagsAndPublication()
         QCOMPARE(lines[i].mid(12), expected[i]);
     }
     QVERIFY(lines.last().isEmpty());
+}
+
+void TestLogConfig::handlerFromThreads()
+{
+    // Qt warns from its own threads too: lines stay whole and none is lost.
+    QTemporaryDir tmp;
+    ClockedLogFile log;
+    QVERIFY(log.setDirectory(tmp.path()));
+    const QtMessageHandler previous = qInstallMessageHandler(logMessageHandler);
+    setMainWindow(fakeWindow(), &log);
+    QList<QThread *> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads << QThread::create([t] {
+            for (int i = 0; i < 200; ++i)
+                qWarning("thread %d line %d", t, i);
+        });
+        threads.last()->start();
+    }
+    for (QThread *thread : threads) {
+        thread->wait();
+        delete thread;
+    }
+    setMainWindow(nullptr, nullptr);
+    qInstallMessageHandler(previous);
+
+    const QList<QByteArray> lines = readAll(log.currentFileName()).split('\n');
+    QCOMPARE(lines.size(), 801);
+    const QRegularExpression form("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d info  thread \\d line \\d+$");
+    for (int i = 0; i < 800; ++i)
+        QVERIFY2(form.match(QString::fromLatin1(lines[i])).hasMatch(), lines[i].constData());
 }
 
 void TestLogConfig::deviceLists()
@@ -631,15 +662,6 @@ void TestLogConfig::certificateRules()
     // Every entry unnamed: the element itself still stands, empty.
     s.trustedCertificates.removeLast();
     QVERIFY(configurationDocument(s).contains("    <trustedCertificates/>\n"));
-}
-
-void TestLogConfig::latin1FileRead()
-{
-    const ApplicationSettings s = readFixture(
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<settings version=\"1\"><knownDevices>"
-        "<device id=\"1\" name=\"Z\xfcrich &#8364;\" serialno=\"S\" password=\"\xe9\"/></knownDevices></settings>");
-    QCOMPARE(s.knownDevices.value(1).name, QString::fromUtf8("Z\xc3\xbcrich \xe2\x82\xac"));
-    QCOMPARE(s.knownDevices.value(1).password, QString::fromUtf8("\xc3\xa9"));
 }
 
 void TestLogConfig::malformedKeepsWhatWasRead()
