@@ -1,0 +1,258 @@
+#include <QAbstractButton>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QtTest>
+
+#include "app/devicedialogs.h"
+#include "modalhelper.h"
+
+namespace {
+
+KnownDevice unit(int id, const QString& name, const QString& serial, const QString& password)
+{
+    KnownDevice d;
+    d.id = id;
+    d.name = name;
+    d.serialno = serial;
+    d.password = password;
+    return d;
+}
+
+KnownDeviceMap threeUnits()
+{
+    KnownDeviceMap map;
+    map.insert(1, unit(1, "Charlie", "100", "p1"));
+    map.insert(2, unit(2, "Alpha", "200", "p2"));
+    map.insert(3, unit(3, "Bravo", "300", "p3"));
+    return map;
+}
+
+void fillDeviceInfo(const QString& name, const QString& serial, const QString& password,
+                    bool accept = true, QString* title = nullptr, QStringList* seen = nullptr)
+{
+    whenModal<DeviceInfoDialog>([=](DeviceInfoDialog* dialog) {
+        if (title)
+            *title = dialog->windowTitle();
+        if (seen)
+            *seen = {dialog->nameEdit->text(), dialog->serialEdit->text(),
+                     dialog->passwordEdit->text()};
+        dialog->nameEdit->setText(name);
+        dialog->serialEdit->setText(serial);
+        dialog->passwordEdit->setText(password);
+        (accept ? dialog->okButton : dialog->cancelButton)->click();
+    });
+}
+
+// Row of the view that shows the unit with this id.
+int rowOf(ManageDevicesView* view, int id)
+{
+    QStandardItemModel* model = view->itemModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->item(row, 0)->data(Qt::UserRole).toInt() == id)
+            return row;
+    }
+    return -1;
+}
+
+void clickRow(ManageDevicesView* view, int row)
+{
+    const QRect rect = view->visualRect(view->model()->index(row, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+}
+
+} // namespace
+
+class TestDeviceDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void addAssignsIdsAndValidates();
+    void editKeepsIdAfterSorting();
+    void deleteAsksFirst();
+    void rowButtonsNeedAClick();
+    void connectChoosesClickedUnit();
+    void viewShowsColumnsAndNumericIds();
+    void serverDialogFields();
+    void aboutBox();
+};
+
+void TestDeviceDialogs::addAssignsIdsAndValidates()
+{
+    ManageDevicesDialog dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    QString title;
+    QStringList preset;
+    fillDeviceInfo("", "0123", "secret", true, &title, &preset);
+    dialog.addButton->click();
+    QCOMPARE(title, QString("Add Device"));
+    QCOMPARE(preset, QStringList({"noname", "", ""}));
+    QCOMPARE(dialog.knownDevices().keys(), QList<int>({1}));
+    QCOMPARE(dialog.knownDevices().value(1).name, QString("noname"));
+    QCOMPARE(dialog.knownDevices().value(1).serialno, QString("0123"));
+
+    // Missing serial or password, or Cancel: nothing is added, no message.
+    fillDeviceInfo("x", "", "secret");
+    dialog.addButton->click();
+    fillDeviceInfo("x", "77", "");
+    dialog.addButton->click();
+    fillDeviceInfo("x", "77", "pw", false);
+    dialog.addButton->click();
+    QCOMPARE(dialog.knownDevices().size(), 1);
+
+    // Ids are reused: the smallest free one.
+    dialog.setDevices(threeUnits());
+    clickRow(dialog.view, rowOf(dialog.view, 2));
+    answerMessageBox(QMessageBox::Yes);
+    dialog.deleteButton->click();
+    QCOMPARE(dialog.knownDevices().keys(), QList<int>({1, 3}));
+    fillDeviceInfo("New", "900", "pw");
+    dialog.addButton->click();
+    QCOMPARE(dialog.knownDevices().keys(), QList<int>({1, 2, 3}));
+    QCOMPARE(dialog.knownDevices().value(2).name, QString("New"));
+    QCOMPARE(dialog.view->itemModel()->rowCount(), 3);
+    QVERIFY(!dialog.editButton->isEnabled());
+}
+
+void TestDeviceDialogs::editKeepsIdAfterSorting()
+{
+    ManageDevicesDialog dialog;
+    dialog.setDevices(threeUnits());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    dialog.view->sortByColumn(1, Qt::AscendingOrder);
+    QCOMPARE(dialog.view->itemModel()->item(0, 1)->text(), QString("Alpha"));
+    clickRow(dialog.view, 0);   // Alpha, id 2
+    QVERIFY(dialog.editButton->isEnabled());
+
+    QString title;
+    QStringList seen;
+    fillDeviceInfo("", "222", "q2", true, &title, &seen);
+    dialog.editButton->click();
+    QCOMPARE(title, QString("Edit Device"));
+    QCOMPARE(seen, QStringList({"Alpha", "200", "p2"}));
+    const KnownDevice edited = dialog.knownDevices().value(2);
+    QCOMPARE(edited.id, 2);
+    QCOMPARE(edited.name, QString("noname"));
+    QCOMPARE(edited.serialno, QString("222"));
+    QCOMPARE(edited.password, QString("q2"));
+    QCOMPARE(dialog.knownDevices().value(1).name, QString("Charlie"));
+    QVERIFY(!dialog.editButton->isEnabled());
+
+    // The refilled view keeps the chosen sort order.
+    QCOMPARE(dialog.view->itemModel()->item(0, 1)->text(), QString("Bravo"));
+
+    // An edit that empties the password changes nothing.
+    clickRow(dialog.view, rowOf(dialog.view, 3));
+    fillDeviceInfo("Zulu", "333", "");
+    dialog.editButton->click();
+    QCOMPARE(dialog.knownDevices().value(3).name, QString("Bravo"));
+    QCOMPARE(dialog.knownDevices().value(3).password, QString("p3"));
+}
+
+void TestDeviceDialogs::deleteAsksFirst()
+{
+    ManageDevicesDialog dialog;
+    dialog.setDevices(threeUnits());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    clickRow(dialog.view, rowOf(dialog.view, 1));
+    QString text;
+    answerMessageBox(QMessageBox::Cancel, &text);
+    dialog.deleteButton->click();
+    QCOMPARE(text, QString("Are you sure?"));
+    QCOMPARE(dialog.knownDevices().size(), 3);
+
+    answerMessageBox(QMessageBox::Yes);
+    dialog.deleteButton->click();
+    QCOMPARE(dialog.knownDevices().keys(), QList<int>({2, 3}));
+    QCOMPARE(rowOf(dialog.view, 1), -1);
+}
+
+void TestDeviceDialogs::rowButtonsNeedAClick()
+{
+    ManageDevicesDialog dialog;
+    dialog.setDevices(threeUnits());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(dialog.addButton->isEnabled());
+    QVERIFY(!dialog.deleteButton->isEnabled());
+
+    dialog.view->setFocus();
+    QTest::keyClick(dialog.view, Qt::Key_Down);
+    QVERIFY(dialog.view->currentIndex().isValid());
+    QVERIFY(!dialog.deleteButton->isEnabled());
+    QVERIFY(!dialog.editButton->isEnabled());
+    QVERIFY(!dialog.connectButton->isEnabled());
+
+    clickRow(dialog.view, 1);
+    QVERIFY(dialog.deleteButton->isEnabled());
+    QVERIFY(dialog.editButton->isEnabled());
+    QVERIFY(dialog.connectButton->isEnabled());
+}
+
+void TestDeviceDialogs::connectChoosesClickedUnit()
+{
+    ManageDevicesDialog dialog;
+    dialog.setDevices(threeUnits());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    clickRow(dialog.view, rowOf(dialog.view, 3));
+    dialog.connectButton->click();
+    QCOMPARE(dialog.selectedId, 3);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+}
+
+void TestDeviceDialogs::viewShowsColumnsAndNumericIds()
+{
+    ManageDevicesView view;
+    KnownDeviceMap map;
+    for (int id : {1, 2, 9, 10})
+        map.insert(id, unit(id, QString("U%1").arg(id), "1", "pw<b>"));
+    view.setDevices(map);
+    QStandardItemModel* model = view.itemModel();
+    QCOMPARE(model->columnCount(), 4);
+    QCOMPARE(model->horizontalHeaderItem(3)->text(), QString("Codec Password"));
+    QCOMPARE(model->rowCount(), 4);
+    QList<int> order;
+    for (int row = 0; row < 4; ++row)
+        order << model->item(row, 0)->data(Qt::UserRole).toInt();
+    QCOMPARE(order, QList<int>({1, 2, 9, 10}));
+    QCOMPARE(model->item(3, 0)->text(), QString("10"));
+    QCOMPARE(model->item(0, 3)->text(), QString("pw<b>"));
+    QVERIFY(view.verticalHeader()->isHidden());
+
+    view.setDevices({});
+    QCOMPARE(model->rowCount(), 0);
+}
+
+void TestDeviceDialogs::serverDialogFields()
+{
+    ServerInfoDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QString("Server Authentication"));
+    QCOMPARE(dialog.size(), QSize(269, 132));
+    QVERIFY(dialog.okButton->isDefault());
+    QCOMPARE(dialog.passwordEdit->echoMode(), QLineEdit::Normal);
+    QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+}
+
+void TestDeviceDialogs::aboutBox()
+{
+    VeltoDialog dialog;
+    QCOMPARE(dialog.windowTitle(), QString("About Kandelo"));
+    QVERIFY(!dialog.imageLabel->pixmap().isNull());
+    bool versionShown = false;
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        versionShown |= label->text() == "Kandelo - Version 2.00.0.5197";
+    QVERIFY(versionShown);
+}
+
+QTEST_MAIN(TestDeviceDialogs)
+#include "tst_devicedialogs.moc"
