@@ -1,0 +1,273 @@
+// The session's synchronous call against the simulated unit on loopback,
+// beside a raw TCP ping-pong of the same bytes (the physical limit), with
+// link logging on and off; and the gathering of a long LIST answered in many
+// PROGRESS pieces, which must cost the same per item at any length.
+#include "bench/link/ratioreporter.h"
+#include "link/ccom.h"
+#include "tests/support/unitsimulator.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLoggingCategory>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <memory>
+#include <thread>
+
+namespace {
+
+const QByteArray kRequestBody("PARAM;target:general;GET:device;GET:version;GET:builddate;");
+const QByteArray kReplyBody("PARAM;builddate:2026-11-01;device:Velto;return:OK;version:1.14.2;");
+constexpr int kItemsPerPiece = 50;
+const int kListSizes[] = {500, 1000, 5000};
+
+// --- link logging ---------------------------------------------------------
+
+QFile* g_logFile = nullptr;
+
+// What the program's handler does with every line: time, tag, text, flushed.
+void fileHandler(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    if (!g_logFile)
+        return;
+    const QByteArray line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1()
+                            + " debug " + text.toLocal8Bit() + '\n';
+    g_logFile->write(line);
+    g_logFile->flush();
+}
+
+void dropHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+void setLinkLogging(bool on)
+{
+    if (on) {
+        QLoggingCategory::setFilterRules(QString());
+        qInstallMessageHandler(fileHandler);
+    } else {
+        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+        qInstallMessageHandler(dropHandler);
+    }
+}
+
+// --- the session under test --------------------------------------------------
+
+std::string listRequestText(int count)
+{
+    return "PARAM;count:" + std::to_string(count) + ";target:general;LIST:items;";
+}
+
+struct Session
+{
+    UnitSimulator unit;
+    zel::CCom com;
+    bool up = false;
+
+    Session()
+    {
+        unit.onRequest(kRequestBody, {UnitSimulator::reply(kReplyBody)});
+        for (int count : kListSizes) {
+            UnitSimulator::Actions pieces;
+            for (int first = 0; first < count; first += kItemsPerPiece) {
+                QByteArray items;
+                for (int i = first; i < qMin(first + kItemsPerPiece, count); ++i)
+                    items += (i == first ? "" : ",") + QByteArray("item") + QByteArray::number(i);
+                const bool last = first + kItemsPerPiece >= count;
+                pieces << UnitSimulator::reply("PARAM;return:" + QByteArray(last ? "OK" : "PROGRESS")
+                                               + ";items:" + items + ";");
+            }
+            unit.onRequest(QByteArray::fromStdString(listRequestText(count)), pieces);
+        }
+        if (!unit.listen())
+            return;
+        com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0);
+        up = unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; });
+    }
+};
+
+Session* g_session = nullptr;
+
+TCommand syncRequest()
+{
+    TCommand request;
+    TCommand::parse(kRequestBody.toStdString(), request);
+    return request;
+}
+
+void BM_SyncCall(benchmark::State& state)
+{
+    if (!g_session || !g_session->up) {
+        state.SkipWithError("simulated unit not reachable");
+        return;
+    }
+    setLinkLogging(state.range(0) != 0);
+    const TCommand request = syncRequest();
+    TCommand reply;
+    for (auto _ : state) {
+        if (g_session->com.sendSyncMsg(request, reply, 0, 5000) != 0) {
+            state.SkipWithError("call failed");
+            break;
+        }
+    }
+    setLinkLogging(false);
+}
+
+void BM_ListGather(benchmark::State& state)
+{
+    if (!g_session || !g_session->up) {
+        state.SkipWithError("simulated unit not reachable");
+        return;
+    }
+    setLinkLogging(false);
+    const int count = int(state.range(0));
+    TCommand request;
+    TCommand::parse(listRequestText(count), request);
+    TCommand reply;
+    for (auto _ : state) {
+        if (g_session->com.sendSyncMsg(request, reply, 0, 30000) != 0) {
+            state.SkipWithError("call failed");
+            break;
+        }
+    }
+    std::vector<std::string> items;
+    splitEscaped(*reply.param("items"), items);
+    if (int(items.size()) != count)
+        state.SkipWithError("items lost while gathering");
+    state.counters["items"] = count;
+}
+
+// --- the physical limit: blocking sockets, no framing, no event loop --------
+
+bool readFully(int fd, char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::read(fd, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool writeFully(int fd, const char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void BM_RawPingPong(benchmark::State& state)
+{
+    const size_t requestSize = size_t(RpcMessage::HeaderSize + kRequestBody.size());
+    const size_t replySize = size_t(RpcMessage::HeaderSize + kReplyBody.size());
+
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0
+        || ::listen(listener, 1) != 0
+        || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        state.SkipWithError("no loopback socket");
+        if (listener >= 0)
+            ::close(listener);
+        return;
+    }
+    const int one = 1;
+    std::thread echo([&] {
+        const int peer = ::accept(listener, nullptr, nullptr);
+        if (peer < 0)
+            return;
+        ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+        std::vector<char> in(requestSize), out(replySize, 'r');
+        while (readFully(peer, in.data(), in.size()) && writeFully(peer, out.data(), out.size())) {
+        }
+        ::close(peer);
+    });
+
+    const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+    if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        state.SkipWithError("connect failed");
+    } else {
+        std::vector<char> out(requestSize, 'q'), in(replySize);
+        for (auto _ : state) {
+            if (!writeFully(client, out.data(), out.size()) || !readFully(client, in.data(), in.size())) {
+                state.SkipWithError("ping-pong failed");
+                break;
+            }
+        }
+    }
+    ::shutdown(client, SHUT_RDWR);
+    ::close(client);
+    ::shutdown(listener, SHUT_RDWR);
+    ::close(listener);
+    echo.join();
+}
+
+} // namespace
+
+BENCHMARK(BM_RawPingPong)->UseRealTime();
+BENCHMARK(BM_SyncCall)->ArgName("logging")->Arg(0)->Arg(1)->UseRealTime();
+// CPU time: the simulated unit writes its pieces back to back, and Nagle's
+// algorithm against delayed acknowledgement adds a fixed wait of about 40 ms
+// per call on loopback that says nothing about the gathering.
+BENCHMARK(BM_ListGather)->ArgName("items")->Arg(500)->Arg(1000)->Arg(5000);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+
+    QFile logFile(QDir::temp().filePath(QStringLiteral("kandelo-bench-link.log")));
+    if (logFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        g_logFile = &logFile;
+    setLinkLogging(false);
+
+    RatioReporter reporter;
+    {
+        auto session = std::make_unique<Session>();
+        g_session = session.get();
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        g_session = nullptr;
+    }
+    qInstallMessageHandler(nullptr);
+    g_logFile = nullptr;
+    logFile.remove();
+
+    reporter.printHeading("Against the limit (raw TCP ping-pong of the same bytes on loopback):");
+    reporter.ratio("synchronous call, link logging off", "BM_SyncCall/logging:0/real_time",
+                   "BM_RawPingPong/real_time");
+    reporter.ratio("synchronous call, link logging on", "BM_SyncCall/logging:1/real_time",
+                   "BM_RawPingPong/real_time");
+
+    reporter.printHeading("LIST gathering in pieces of 50 items, CPU time of unit and session together,\n"
+                          "cost per item against the 500-item list (1.00 = linear):");
+    const double base = reporter.seconds("BM_ListGather/items:500", true);
+    for (int count : kListSizes) {
+        const double total = reporter.seconds("BM_ListGather/items:" + std::to_string(count), true);
+        if (total < 0 || base <= 0) {
+            std::printf("%5d items: (not run)\n", count);
+            continue;
+        }
+        std::printf("%5d items: %10.3f us per call, %8.3f us per item, ratio %6.2f\n", count,
+                    total * 1e6, total * 1e6 / count, (total / count) / (base / 500));
+    }
+    benchmark::Shutdown();
+    return 0;
+}
