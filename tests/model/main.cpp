@@ -12,5 +12,9 @@ int main(int argc, char** argv)
         TextConvTest t;
         failed += QTest::qExec(&t, argc, argv);
     }
+    {
+        RequestHelperTest t;
+        failed += QTest::qExec(&t, argc, argv);
+    }
     return failed;
 }

@@ -13,3 +13,16 @@ private slots:
     void slashTriple_data();
     void slashTriple();
 };
+
+class RequestHelperTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void withoutSessionOrParameters();
+    void sendAndCall();
+    void getValueJudgement();
+    void setParamsCountsAccepted();
+    void getParamsSplitsValuesAndErrors();
+    void getListAppendsAndSplits();
+    void timeoutAndBusy();
+};

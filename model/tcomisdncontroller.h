@@ -1,0 +1,90 @@
+#pragma once
+
+#include "model/tcomnetworkcontroller.h"
+
+#include <string>
+#include <vector>
+
+// "isdn_udss1" 0, "isdn_ni2" 1, "isdn_ntt" 2. Any other code is written as
+// "isdn_udss1"; "isdn_ni1" also reads as 1 and any other word as 0.
+std::string isdnProtocolName(int protocol);
+int isdnProtocolFromName(const std::string& name);
+
+// Mirrors one ISDN interface: signalling protocol, SPID, local numbers and
+// sub-addresses of both channels, and the unit's "5as" switch, which the unit
+// keeps among its audio parameters.
+class TComIsdnController : public TComNetworkController
+{
+    Q_OBJECT
+public:
+    enum Protocol { EuroIsdn = 0, Ni = 1, Ntt = 2 };
+
+    enum Param {
+        FiveAsParam = 0,
+        ProtocolParam = 1,
+        SpidParam = 2,
+        AddrSb0Ch0Param = 3,
+        AddrSb0Ch1Param = 4,
+        SubaddrSb0Ch0Param = 5,
+        SubaddrSb0Ch1Param = 6
+    };
+
+    explicit TComIsdnController(zel::CCom* session);
+
+    bool fiveAs() const { return m_fiveAs; }
+    int protocol() const { return m_protocol; }
+    const std::string& spid() const { return m_spid; }
+    const std::string& addrSb0Ch0() const { return m_addrSb0Ch0; }
+    const std::string& addrSb0Ch1() const { return m_addrSb0Ch1; }
+    const std::string& subaddrSb0Ch0() const { return m_subaddrSb0Ch0; }
+    const std::string& subaddrSb0Ch1() const { return m_subaddrSb0Ch1; }
+
+    bool set5as(bool on, bool send);
+    bool setProtocol(int protocol, bool send);
+    bool setSpid(const std::string& text, bool send);
+    bool setAddrSb0Ch0(const std::string& text, bool send);
+    bool setAddrSb0Ch1(const std::string& text, bool send);
+    bool setSubaddrSb0Ch0(const std::string& text, bool send);
+    bool setSubaddrSb0Ch1(const std::string& text, bool send);
+
+    // The audio request that switches "5as".
+    bool send5as(bool on);
+
+    bool set5asFromString(const std::string& text);
+    bool setProtocolFromString(const std::string& text);
+    bool setSpidFromString(const std::string& text);
+    bool setAddrSb0Ch0FromString(const std::string& text);
+    bool setAddrSb0Ch1FromString(const std::string& text);
+    bool setSubaddrSb0Ch0FromString(const std::string& text);
+    bool setSubaddrSb0Ch1FromString(const std::string& text);
+
+    bool refresh5as();
+    bool refreshProtocol();
+    bool refreshSpid();
+    bool refreshAddrSb0Ch0();
+    bool refreshAddrSb0Ch1();
+    bool refreshSubaddrSb0Ch0();
+    bool refreshSubaddrSb0Ch1();
+
+    void reset() override;
+    bool refresh() override;
+    bool readParams(const std::vector<std::string>& keys) override;
+    bool writeParams(const std::vector<std::string>& keys) override;
+    bool handleInfo(const TCommand& info) override;
+    bool handleEvent(const TCommand& event) override;
+    bool attach(const std::string& network, unsigned flags, bool makeDefault) override;
+
+private:
+    bool setText(std::string& field, int index, const std::string& key, const std::string& text, bool send);
+    bool refreshKey(const std::string& key, bool (TComIsdnController::*apply)(const std::string&));
+    bool applyValue(const std::string& key, const std::string& value);
+    const std::string* textField(const std::string& key) const;
+
+    bool m_fiveAs = false;
+    int m_protocol = EuroIsdn;
+    std::string m_spid;
+    std::string m_addrSb0Ch0;
+    std::string m_addrSb0Ch1;
+    std::string m_subaddrSb0Ch0;
+    std::string m_subaddrSb0Ch1;
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "link/tcommand.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zel {
+class CCom;
+}
+
+// Turns one request into one synchronous exchange with the unit and judges
+// the reply. Held by value by every controller and model; copied with its
+// owner. Without a session every operation fails at once.
+class TComRequestHelper
+{
+public:
+    typedef std::map<std::string, std::string> ValueMap;
+
+    explicit TComRequestHelper(zel::CCom* session = nullptr);
+
+    zel::CCom* session() const { return m_session; }
+    // The unit's "cause" of the last failed send() or call(); empty otherwise.
+    const std::string& lastError() const { return m_lastError; }
+
+    bool send(const TCommand& request, int timeoutMs = 5000);
+    // One GET key. A key the unit holds without a value reads as empty.
+    bool getValue(const TCommand& request, std::string& value, int timeoutMs = 5000);
+    // The number of the request's parameters the unit accepted, or -1.
+    int setParams(const TCommand& request, int timeoutMs = 5000);
+    // One LIST key; the items are appended to what items already holds.
+    bool getList(const TCommand& request, std::vector<std::string>& items, int timeoutMs = 5000);
+    // On "OK" every parameter of the reply (but "return") is added to reply.
+    bool call(const TCommand& request, ValueMap& reply, int timeoutMs = 5000);
+    // The number of entries of values, or -1. Refused keys go to errors with
+    // the unit's text; existing entries are never overwritten.
+    int getParams(const TCommand& request, ValueMap& values, ValueMap& errors, int timeoutMs = 5000);
+    bool subscribe(const std::string& info);
+    bool unsubscribe(const std::string& info);
+
+    // Every GET key of the request has an entry in values. Judged by the keys
+    // rather than by the count getParams() returns, so keys the unit echoes
+    // besides them ("target", "returnFmt") cannot make a load fail.
+    static bool allAnswered(const TCommand& request, const ValueMap& values);
+
+private:
+    bool exchange(const TCommand& request, TCommand& reply, int timeoutMs);
+    bool followUp(TCommand& reply);
+    void appendItems(const TCommand& reply, const std::string& key, std::vector<std::string>& items) const;
+
+    zel::CCom* m_session;
+    std::string m_lastError;
+};
