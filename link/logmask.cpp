@@ -57,34 +57,25 @@ bool isSecretKey(const std::string& key)
 
 std::string maskSecretValues(const std::string& body)
 {
-    // Items are separated by ";" that is not escaped by "\"; the key runs to
-    // the first ":" of the item. The scan mirrors the command parser closely
-    // enough that no secret value can slip through an escape.
+    // Cuts items exactly as the command parser does, so that no escape can
+    // hide a secret key from us: ";" ends an item unless escaped, "\" keeps
+    // the next character, and an item never starts with ";" or "\".
     std::string out;
     out.reserve(body.size());
-    size_t i = 0;
+    std::string plain;
+    size_t pos = 0;
     const size_t n = body.size();
-    while (i < n) {
-        size_t end = i;
-        bool escaped = false;
-        for (; end < n; ++end) {
-            if (escaped)
-                escaped = false;
-            else if (body[end] == '\\')
-                escaped = true;
-            else if (body[end] == ';')
+    while (pos < n) {
+        while (pos < n && (body[pos] == ';' || body[pos] == '\\'))
+            out += body[pos++];
+        if (pos >= n)
+            break;
+        const size_t begin = pos;
+        plain.clear();
+        while (pos < n && body[pos] != ';') {
+            if (body[pos] == '\\' && ++pos >= n)
                 break;
-        }
-        const std::string item = body.substr(i, end - i);
-        // The parser undoes escapes over the whole item before it splits off
-        // the key, so an escaped ":" still ends the key; do the same.
-        std::string plain;
-        for (size_t k = 0; k < item.size(); ++k) {
-            if (item[k] == '\\') {
-                if (++k >= item.size())
-                    break;
-            }
-            plain += item[k];
+            plain += body[pos++];
         }
         const size_t start = plain.find_first_not_of(':');
         const size_t colon = start == std::string::npos ? std::string::npos : plain.find(':', start);
@@ -92,10 +83,7 @@ std::string maskSecretValues(const std::string& body)
             && isSecretKey(plain.substr(start, colon - start)))
             out += plain.substr(0, colon + 1) + kMask;
         else
-            out += item;
-        if (end < n)
-            out += ';';
-        i = end + 1;
+            out += body.substr(begin, pos - begin);
     }
     return out;
 }
