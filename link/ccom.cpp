@@ -65,7 +65,7 @@ bool CCom::connectToUnit(const QString& address, quint16 port, quint16 udpPort)
         m_udpPort = udpPort;
         m_udpSocket = new QUdpSocket(this);
         if (!m_udpSocket->bind(QHostAddress::Any, udpPort)) {
-            qWarning().noquote() << QStringLiteral("zel::CCom::connectToUnit(udpPort=%1) %2")
+            qWarning().noquote() << QStringLiteral("zel::CCom::connectToUnit(udpPort=%1) failed to bind with error %2")
                                         .arg(udpPort)
                                         .arg(m_udpSocket->errorString());
         }
@@ -169,7 +169,7 @@ void CCom::callCompleted(RpcAsyncCallWatcher* watcher)
 
     const RpcMessage message = watcher->reply();
     if (message.type() != RpcMessage::Reply) {
-        // An error reply that carries no code is still a failure.
+        // A failed call never reads as success, whatever code it carries.
         m_syncResult = message.errorCode() != 0 ? message.errorCode()
                                                 : int(RpcConnection::BadMessageError);
     } else {
