@@ -26,3 +26,32 @@ private slots:
     void getListAppendsAndSplits();
     void timeoutAndBusy();
 };
+
+class ControllerTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void causeToState();
+    void networkRequestShapes();
+    void attachAndReset();
+};
+
+class EthernetTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void wordTables();
+    void settersSendByMode();
+    void refreshByFirmware();
+    void readAndWrite();
+    void configInfoEvent();
+};
+
+class IsdnTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void protocolWords();
+    void settersAndFiveAs();
+    void readAndWrite();
+};
