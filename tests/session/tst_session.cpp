@@ -143,6 +143,31 @@ private slots:
         QVERIFY(unit.waitForConnections(2));
     }
 
+    void linkErrorsAreForwarded()
+    {
+        UnitSimulator unit;
+        QVERIFY(unit.listen());
+        const quint16 closedPort = unit.port();
+        unit.close();
+
+        zel::CCom com;
+        QList<int> errors;
+        QList<int> states;
+        connect(&com, &zel::CCom::errorOccurred, this,
+                [&](RpcConnection::ConnectionError error) { errors << int(error); });
+        connect(&com, &zel::CCom::stateChanged, this,
+                [&](RpcConnection::ConnectionState state) { states << int(state); });
+        QVERIFY(com.connectToUnit(QStringLiteral("127.0.0.1"), closedPort, 0));
+        QVERIFY(QTest::qWaitFor([&] { return !errors.isEmpty(); }, 5000));
+        QCOMPARE(errors.first(), int(RpcConnection::SocketError));
+        QVERIFY(states.contains(int(RpcConnection::ConnectingState)));
+        QCOMPARE(com.state(), RpcConnection::UnconnectedState);
+        // Still started: it retries until told to stop.
+        QVERIFY(com.isEnabled());
+        com.disconnectFromUnit();
+        QVERIFY(!com.isEnabled());
+    }
+
     void timeoutMapping_data()
     {
         QTest::addColumn<int>("timeoutMs");
