@@ -33,6 +33,10 @@ void RequestHelperTest::withoutSessionOrParameters()
     QCOMPARE(none.setParams(get), -1);
     QCOMPARE(none.getParams(get, values, errors), -1);
     QVERIFY(!none.subscribe("network_info"));
+    TCommand list = paramGet("general", {});
+    list.addList("device_opts");
+    QVERIFY(!none.getList(list, items));
+    QVERIFY(!none.call(get, values));
 
     SimulatedUnit sim;
     QVERIFY(sim.start());
