@@ -190,9 +190,14 @@ void RpcConnection::notifyErrorOccurred(int code)
 
 void RpcConnection::socketRead()
 {
-    const QByteArray bytes = m_socket.readAll();
-    if (!bytes.isEmpty())
+    // A receiver of a frame may spin an event loop; the socket does not
+    // announce bytes that arrive meanwhile again, so keep reading.
+    while (m_socket.bytesAvailable() > 0) {
+        const QByteArray bytes = m_socket.readAll();
+        if (bytes.isEmpty())
+            break;
         m_reader.feed(bytes.constData(), quint32(bytes.size()));
+    }
 }
 
 void RpcConnection::timerEvent()

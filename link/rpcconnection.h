@@ -144,6 +144,9 @@ protected slots:
     void socketConnected() override;
     void socketChanged(QAbstractSocket::SocketState socketState) override;
 
+protected:
+    using RpcConnection::timerEvent;
+
 private:
     int m_retryCountdown = -1;
 };

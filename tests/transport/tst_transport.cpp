@@ -181,6 +181,7 @@ private slots:
     void unknownType();
     void signalsHeldWhileCallPending();
     void queuedSignalsDroppedWhenLinkFalls();
+    void bytesArrivingDuringANestedLoopAreRead();
     void logLinesMaskSecrets();
 
     void simulatorScript();
@@ -786,6 +787,30 @@ void TransportTest::queuedSignalsDroppedWhenLinkFalls()
     QVERIFY(h.unit.waitForConnections(2));
     QTRY_COMPARE(h.link.state(), RpcConnection::ConnectedState);
     QVERIFY(h.received.isEmpty());
+}
+
+void TransportTest::bytesArrivingDuringANestedLoopAreRead()
+{
+    Harness h;
+    QVERIFY(h.up());
+    h.unit.onRequest("DO;action:first;", {UnitSimulator::reply("DO;return:OK;")});
+    h.unit.onRequest("DO;action:second;", {UnitSimulator::reply("DO;return:OK;")});
+    // A receiver that waits in its own event loop, as a blocking caller
+    // would: the second reply arrives while the first frame is being handled.
+    bool nested = false;
+    QObject::connect(&h.link, &RpcConnection::messageCompleted, &h.link, [&](const RpcMessage&) {
+        if (nested)
+            return;
+        nested = true;
+        h.call("DO;action:second;");
+        h.unit.waitForRequests(2);
+        QEventLoop loop;
+        QTimer::singleShot(200, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+    h.call("DO;action:first;");
+    QVERIFY(h.waitCompleted(2, 3000));
+    QCOMPARE(h.completed.at(1).type(), quint32(RpcMessage::Reply));
 }
 
 void TransportTest::logLinesMaskSecrets()
