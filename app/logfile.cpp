@@ -44,7 +44,8 @@ void LogFile::setMaxFiles(int count)
 
 bool LogFile::setDirectory(const QString &path)
 {
-    if (file)
+    // An empty path would put the files at the root of the file system.
+    if (file || path.isEmpty())
         return false;
     if (!QDir(path).exists() && !QDir().mkpath(path))
         return false;

@@ -270,6 +270,7 @@ void TestLogConfig::directoryFailures()
     writeFile(blocker, "not a directory");
 
     ClockedLogFile log;
+    QVERIFY(!log.setDirectory(QString()));
     QVERIFY(!log.setDirectory(blocker + "/logs"));
     QVERIFY(!log.isOpen());
     QVERIFY(log.directory().isEmpty());
