@@ -129,6 +129,9 @@ int TComRequestHelper::setParams(const TCommand& request, int timeoutMs)
     if (result == wire::reply::error()) {
         reply.params.erase(wire::key::return_());
         const int rejected = static_cast<int>(reply.params.size());
+        // A refusal that names no key must not read as "all accepted".
+        if (rejected == 0)
+            return -1;
         return rejected < count ? count - rejected : 0;
     }
     return -1;

@@ -154,6 +154,10 @@ void RequestHelperTest::setParamsCountsAccepted()
                      "d:105-invalid value;return:ERROR;", 1);
     QCOMPARE(helper.setParams(set), 0);
 
+    // "ERROR" without any error text names no key: still not "all accepted".
+    sim.expect(text, "PARAM;gateway:busy;return:ERROR;", 1);
+    QCOMPARE(helper.setParams(set), -1);
+
     sim.unit().onRequest(text, {UnitSimulator::errorReply(117)}, 1);
     QCOMPARE(helper.setParams(set), -1);
 }
