@@ -5,7 +5,6 @@
 // Keys and words of the unit's network and ISDN settings. Each word is built
 // on first use, so it is safe from static initialisers and exit handlers.
 #define KANDELO_NETWORK_KEYS(X) \
-    X(defaultNetwork, "default_network") \
     X(subnet, "subnet") \
     X(gateway, "gateway") \
     X(dns1, "dns1") \

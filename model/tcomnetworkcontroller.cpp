@@ -1,7 +1,6 @@
 #include "model/tcomnetworkcontroller.h"
 
 #include "link/protocolkeys.h"
-#include "model/networkkeys.h"
 
 namespace {
 constexpr int kTimeoutMs = 5000;
@@ -65,7 +64,8 @@ bool TComNetworkController::setAsDefaultNetwork(const std::string& network)
         return false;
     TCommand request(TCommand::Param);
     request.setParam(wire::key::target(), wire::target::network());
-    request.setParam(netkey::defaultNetwork(), network);
+    // One word on the wire: the key and the event share it.
+    request.setParam(wire::event::defaultNetwork(), network);
     return helper.setParams(request, kTimeoutMs) == 2;
 }
 
