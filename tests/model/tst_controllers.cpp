@@ -173,6 +173,29 @@ void ControllerTest::attachAndReset()
     QCOMPARE(states.count(), 1);
 }
 
+void ControllerTest::linkDroppedDuringCall()
+{
+    SimulatedUnit sim;
+    QVERIFY(sim.start());
+    TComEthernetController eth(sim.com());
+    QVERIFY(eth.attach("eth.0", 0, false));
+    QSignalSpy params(&eth, &TComNetworkController::controllerParamChanged);
+
+    // The unit goes away while the setter waits: the old value stays, nothing is announced.
+    sim.unit().onRequest("PARAM;mode:manual;network:eth.0;target:network;",
+                         {UnitSimulator::delay(20), UnitSimulator::drop()}, 1);
+    QVERIFY(!eth.setMode(1, true));
+    QCOMPARE(eth.mode(), -1);
+    QCOMPARE(params.count(), 0);
+    QVERIFY(eth.requestHelper().lastError().empty());
+
+    // Without a link a refresh fails, and so does attaching with it.
+    QVERIFY(!eth.refreshMode());
+    QVERIFY(!eth.attach("eth.0", 1, false));
+    QCOMPARE(eth.state(), -1);
+    QVERIFY(!eth.signalsBlocked());
+}
+
 void EthernetTest::wordTables()
 {
     const char* const modes[] = {"dhcp", "manual", "pppoe", "bgan"};

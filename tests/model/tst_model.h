@@ -34,6 +34,7 @@ private slots:
     void causeToState();
     void networkRequestShapes();
     void attachAndReset();
+    void linkDroppedDuringCall();
 };
 
 class EthernetTest : public QObject
