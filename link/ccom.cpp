@@ -266,12 +266,16 @@ void CCom::readPendingDatagrams()
         const qint64 size = socket->pendingDatagramSize();
         if (size < 0)
             break;
+        // A failed read may leave the datagram queued: stop rather than spin.
         if (size < RpcMessage::HeaderSize || size > kMaxDatagram) {
-            socket->readDatagram(nullptr, 0);   // too short for a frame: drop it
+            if (socket->readDatagram(nullptr, 0) < 0)   // too short for a frame: drop it
+                break;
             continue;
         }
         QByteArray datagram(int(size), Qt::Uninitialized);
         const qint64 read = socket->readDatagram(datagram.data(), size);
+        if (read < 0)
+            break;
         if (read < RpcMessage::HeaderSize)
             continue;
         datagram.truncate(int(read));
