@@ -1,0 +1,604 @@
+#include "app/keccak.h"
+#include "app/remoteaccess.h"
+
+#include <QCryptographicHash>
+#include <QMutex>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QByteArray keccakReference(const QByteArray &data)
+{
+    return QCryptographicHash::hash(data, QCryptographicHash::Keccak_512);
+}
+
+QByteArray randomBytes(int n)
+{
+    QByteArray bytes(n, '\0');
+    for (int i = 0; i < n; ++i)
+        bytes[i] = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+QByteArray salted(const QByteArray &data)
+{
+    return QByteArray(reinterpret_cast<const char *>(DigestPrefixSalt), 4) + data
+         + QByteArray(reinterpret_cast<const char *>(DigestSuffixSalt), 4);
+}
+
+KnownDevice unit(const QString &serial = QStringLiteral("000123"))
+{
+    KnownDevice device;
+    device.id = 7;
+    device.name = QStringLiteral("Studio B");
+    device.serialno = serial;
+    device.password = QStringLiteral("unit-secret");
+    return device;
+}
+
+struct RecordingSink : RemoteAccessSink
+{
+    QStringList statuses;
+    QStringList lines;
+    void showStatus(const QString &text) override { statuses << text; }
+    void logLine(const QString &line) override { lines << line; }
+    bool logged(const QString &line) const { return lines.contains(line); }
+    bool leaked(const QString &secret) const { return lines.join('\n').contains(secret); }
+};
+
+// Plain-text end of the TLS server: socat terminates TLS and hands the
+// request here. Runs in its own thread, since the query blocks the test's.
+class ScriptedPeer : public QObject
+{
+    Q_OBJECT
+public:
+    enum Mode { Reply, Silent, Trickle };
+
+    void script(Mode m, const QByteArray &reply = QByteArray())
+    {
+        QMutexLocker lock(&mutex);
+        mode = m;
+        answer = reply;
+        received.clear();
+        requests = 0;
+    }
+    QByteArray request() const
+    {
+        QMutexLocker lock(&mutex);
+        return received;
+    }
+    int requestCount() const
+    {
+        QMutexLocker lock(&mutex);
+        return requests;
+    }
+    quint16 port = 0;
+
+public slots:
+    void start()
+    {
+        server = new QTcpServer(this);
+        server->listen(QHostAddress::LocalHost, 0);
+        port = server->serverPort();
+        connect(server, &QTcpServer::newConnection, this, &ScriptedPeer::accept);
+    }
+    void stop()
+    {
+        const auto sockets = findChildren<QTcpSocket *>();
+        for (QTcpSocket *socket : sockets)
+            socket->abort();
+        qDeleteAll(findChildren<QTimer *>());
+        delete server;
+        server = nullptr;
+    }
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = server->nextPendingConnection()) {
+            socket->setParent(this);
+            auto *buffer = new QByteArray;
+            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+                buffer->append(socket->readAll());
+                const int end = buffer->indexOf("\r\n\r\n");
+                if (end < 0)
+                    return;
+                const QByteArray marker("Content-Length: ");
+                const int at = buffer->indexOf(marker);
+                const int length = at < 0 ? 0 : buffer->mid(at + marker.size(), 8).split('\r').first().toInt();
+                if (buffer->size() < end + 4 + length)
+                    return;
+                serve(socket, *buffer);
+                buffer->clear();
+            });
+            connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void serve(QTcpSocket *socket, const QByteArray &request)
+    {
+        Mode m;
+        QByteArray reply;
+        {
+            QMutexLocker lock(&mutex);
+            received = request;
+            ++requests;
+            m = mode;
+            reply = answer;
+        }
+        if (m == Reply) {
+            socket->write(reply);
+            socket->disconnectFromHost();
+        } else if (m == Trickle) {
+            // A start that looks good, then one byte now and then, never ending.
+            socket->write("HTTP/1.1 200 OK\r\n\r\nu=a&p=b&m=00");
+            auto *timer = new QTimer(this);
+            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("."); });
+            connect(socket, &QObject::destroyed, timer, &QObject::deleteLater);
+            timer->start(100);
+        }
+    }
+
+    mutable QMutex mutex;
+    Mode mode = Reply;
+    QByteArray answer;
+    QByteArray received;
+    int requests = 0;
+    QTcpServer *server = nullptr;
+};
+
+QByteArray okReply(const QByteArray &fields)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + fields + "\r\n";
+}
+
+} // namespace
+
+class RemoteAccessTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void keccakVectors();
+    void keccakBlockEdges();
+    void saltedDigests();
+    void requestBody();
+    void forwardPort_data();
+    void forwardPort();
+    void replyParsing_data();
+    void replyParsing();
+    void headFromToken();
+
+    void authenticated();
+    void deviceUnknown();
+    void singleLineReply();
+    void fieldsMissingOrRepeated();
+    void oversizedReply();
+    void untrustedCertificate();
+    void trustedCertificate();
+    void hostNameMismatchNotWaivedByOtherEntry();
+    void serverNeverHandshakes();
+    void serverNeverAnswers();
+    void serverTrickles();
+
+private:
+    bool makeCertificate(const QString &name, const QString &altName);
+    bool startTlsServer(const QString &name, quint16 *port, QProcess *process);
+    RemoteAccessResult query(quint16 port, const QList<TrustedCertificate> &trusted,
+                             RecordingSink &sink, int replyTimeout = 20000);
+    QList<TrustedCertificate> trustSelfSigned() const;
+
+    QTemporaryDir dir;
+    QThread peerThread;
+    ScriptedPeer peer;
+    QProcess ipServer;      // certificate names 127.0.0.1
+    QProcess otherServer;   // certificate names another host only
+    quint16 ipPort = 0;
+    quint16 otherPort = 0;
+};
+
+bool RemoteAccessTest::makeCertificate(const QString &name, const QString &altName)
+{
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                   "-nodes", "-days", "2", "-keyout", dir.filePath(name + ".key"),
+                   "-out", dir.filePath(name + ".crt"),
+                   "-subj", "/C=CH/ST=Bern/L=Bern/O=Kandelo Test/OU=Lab/CN=Kandelo " + name,
+                   "-addext", "subjectAltName=" + altName});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
+        qWarning() << openssl.readAllStandardError();
+        return false;
+    }
+    return true;
+}
+
+// socat terminates TLS (1.2 or later) and forwards to the scripted peer.
+bool RemoteAccessTest::startTlsServer(const QString &name, quint16 *port, QProcess *process)
+{
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0))
+            return false;
+        *port = probe.serverPort();
+        probe.close();
+
+        process->setProcessChannelMode(QProcess::SeparateChannels);
+        process->setReadChannel(QProcess::StandardError);
+        process->start(QStringLiteral("socat"),
+                       {"-d", "-d",
+                        QStringLiteral("OPENSSL-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork,cert=%2,key=%3,"
+                                       "verify=0,openssl-min-proto-version=TLS1.2")
+                            .arg(*port)
+                            .arg(dir.filePath(name + ".crt"), dir.filePath(name + ".key")),
+                        QStringLiteral("TCP:127.0.0.1:%1").arg(peer.port)});
+        if (!process->waitForStarted(10000))
+            return false;
+        QByteArray err;
+        while (process->state() == QProcess::Running && !err.contains("listening on")) {
+            if (process->waitForReadyRead(200))
+                err += process->readAllStandardError();
+        }
+        if (err.contains("listening on"))
+            return true;
+        process->waitForFinished(1000);     // port taken meanwhile: try another
+    }
+    return false;
+}
+
+void RemoteAccessTest::initTestCase()
+{
+    QVERIFY2(!QStandardPaths::findExecutable("openssl").isEmpty(), "openssl is not installed");
+    QVERIFY2(!QStandardPaths::findExecutable("socat").isEmpty(), "socat is not installed");
+    QVERIFY2(QSslSocket::supportsSsl(), "TLS support missing");
+    QVERIFY(dir.isValid());
+    QVERIFY(makeCertificate("ip", "IP:127.0.0.1"));
+    QVERIFY(makeCertificate("other", "DNS:remote.invalid"));
+
+    peer.moveToThread(&peerThread);
+    peerThread.start();
+    QMetaObject::invokeMethod(&peer, "start", Qt::BlockingQueuedConnection);
+    QVERIFY(peer.port != 0);
+
+    QVERIFY(startTlsServer("ip", &ipPort, &ipServer));
+    QVERIFY(startTlsServer("other", &otherPort, &otherServer));
+}
+
+void RemoteAccessTest::cleanupTestCase()
+{
+    for (QProcess *server : {&ipServer, &otherServer}) {
+        if (server->state() != QProcess::NotRunning) {
+            server->terminate();
+            if (!server->waitForFinished(5000))
+                server->kill();
+            server->waitForFinished(5000);
+        }
+    }
+    if (peerThread.isRunning()) {
+        QMetaObject::invokeMethod(&peer, "stop", Qt::BlockingQueuedConnection);
+        peerThread.quit();
+        peerThread.wait();
+    }
+}
+
+RemoteAccessResult RemoteAccessTest::query(quint16 port, const QList<TrustedCertificate> &trusted,
+                                           RecordingSink &sink, int replyTimeout)
+{
+    RemoteAccessQuery q(trusted, sink);
+    q.setServerPortForTest(port);
+    q.setTimeoutsForTest(20000, replyTimeout);
+    return q.resolve(QStringLiteral("127.0.0.1"), unit());
+}
+
+// The test certificates are self-signed: issuer = subject.
+QList<TrustedCertificate> RemoteAccessTest::trustSelfSigned() const
+{
+    TrustedCertificate entry;
+    entry.sslError = int(QSslError::SelfSignedCertificate);
+    entry.organization = QStringLiteral("Kandelo Test");
+    entry.commonName = QStringLiteral("Kandelo ip");
+    return {entry};
+}
+
+void RemoteAccessTest::keccakVectors()
+{
+    QCOMPARE(keccak512(QByteArray()).toHex(),
+             QByteArray("0eab42de4c3ceb9235fc91acffe746b29c29a8c366b7c60e4e67c466f36a4304"
+                        "c00fa9caf9d87976ba469bcbe06713b435f091ef2769fb160cdab33d3670680e"));
+    QCOMPARE(keccak512("abc").toHex(),
+             QByteArray("18587dc2ea106b9a1563e32b3312421ca164c7f1f07bc922a9c83d77cea3a1e5"
+                        "d0c69910739025372dc14ac9642629379540c17e2a65b19d77aa511a9d00bb96"));
+    // Not SHA3-512: the padding byte differs.
+    QVERIFY(keccak512("abc") != QCryptographicHash::hash("abc", QCryptographicHash::Sha3_512));
+}
+
+void RemoteAccessTest::keccakBlockEdges()
+{
+    for (int n : {1, 70, 71, 72, 73, 143, 144, 145, 1000}) {
+        const QByteArray data = randomBytes(n);
+        QVERIFY2(keccak512(data) == keccakReference(data), qPrintable(QString::number(n)));
+
+        // Absorbed in uneven pieces, the digest is the same.
+        KeccakState s;
+        keccakInit(s);
+        int at = 0;
+        for (int step = 1; at < n; step = step * 2 + 1) {
+            const int take = qMin(step, n - at);
+            keccakAbsorb(s, reinterpret_cast<const std::uint8_t *>(data.constData()) + at, std::size_t(take));
+            at += take;
+        }
+        if (n % 72 == 0)
+            QCOMPARE(s.position, 0u);
+        QByteArray out(64, '\0');
+        keccakFinal(s, reinterpret_cast<std::uint8_t *>(out.data()));
+        QCOMPARE(out, keccakReference(data));
+    }
+}
+
+void RemoteAccessTest::saltedDigests()
+{
+    for (const QByteArray &data : {QByteArray(), QByteArray("VELTO_123"), randomBytes(64), randomBytes(200)})
+        QCOMPARE(saltedDigest(data), keccakReference(salted(data)));
+}
+
+void RemoteAccessTest::requestBody()
+{
+    const QByteArray body = remoteAccessBody(unit(QStringLiteral("000123")));
+    QCOMPARE(body.size(), 265);
+    QCOMPARE(body, remoteAccessBody(unit(QStringLiteral("123"))));
+    QCOMPARE(body, "uid=" + keccakReference(salted("VELTO_123")).toHex()
+                 + "&upw=" + keccakReference(salted("unit-secret")).toHex());
+    // An all-zero serial loses every digit; inner zeros stay.
+    QCOMPARE(remoteAccessBody(unit(QStringLiteral("0000"))).left(132),
+             "uid=" + keccakReference(salted("VELTO_")).toHex());
+    QVERIFY(remoteAccessBody(unit(QStringLiteral("1023"))) != remoteAccessBody(unit(QStringLiteral("123"))));
+
+    KnownDevice latin = unit();
+    latin.password = QStringLiteral("m\u00fcde");
+    QCOMPARE(remoteAccessBody(latin).mid(137), keccakReference(salted("m\xfc" "de")).toHex());
+    QCOMPARE(remoteAccessBody(latin).size(), 265);
+}
+
+void RemoteAccessTest::forwardPort_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("colons") << "00:00:00:00:01:f4" << 500 + 31488;
+    QTest::newRow("plain") << "0000000001f4" << 500 + 31488;
+    QTest::newRow("no leading digit") << "zz01f4" << 31488;
+    QTest::newRow("too short") << "01F4" << 0;
+    QTest::newRow("short after removal") << "01:F4:::" << 0;
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("hex prefix") << "0000000x01f4" << 500 + 31488;
+    QTest::newRow("stops at non-hex") << "0001g4" << 1 + 31488;
+    QTest::newRow("highest usable") << "0084ff" << 65535;
+    QTest::newRow("past the port range") << "008500" << 0;
+    QTest::newRow("all ones") << "ff:ff:ff:ff:ff:ff" << 0;
+    QTest::newRow("non-ascii") << QString::fromUtf8("00\u00e9:01:f4") << 500 + 31488;
+}
+
+void RemoteAccessTest::forwardPort()
+{
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    QCOMPARE(parseForwardPort(text), port);
+}
+
+void RemoteAccessTest::replyParsing_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<int>("port");
+    const int ok = int(RemoteAccessOutcome::Authenticated);
+    const int failed = int(RemoteAccessOutcome::AuthenticationFailed);
+    QTest::newRow("all three") << okReply("u=alice&p=pa%26ss&m=0000000001f4") << ok << "alice" << 31988;
+    QTest::newRow("any order, extras ignored")
+        << okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob") << ok << "bob" << 31988;
+    QTest::newRow("repeated user stands for no port") << okReply("u=a&u=b&p=c") << failed << "b" << 0;
+    QTest::newRow("repeated port is still one port") << okReply("u=a&p=b&m=0001f4&m=0001f5") << ok << "a" << 31989;
+    QTest::newRow("unusable port") << okReply("u=a&p=b&m=01F4") << failed << "a" << 0;
+    QTest::newRow("port past range") << okReply("u=a&p=b&m=ffffff") << failed << "a" << 0;
+    QTest::newRow("no password") << okReply("u=a&m=0001f4") << failed << "a" << 31988;
+    QTest::newRow("prefixes are case-sensitive") << okReply("U=a&p=b&m=0001f4") << failed << "" << 31988;
+    QTest::newRow("one line") << QByteArray("HTTP/1.1 200 OK u=a&p=b&m=0001f4") << int(RemoteAccessOutcome::InvalidResponse) << "" << 0;
+    QTest::newRow("nothing") << QByteArray("  \r\n ") << int(RemoteAccessOutcome::InvalidResponse) << "" << 0;
+    QTest::newRow("refused") << QByteArray("HTTP/1.1 403 Forbidden\r\n\r\nu=a&p=b&m=0001f4")
+                             << int(RemoteAccessOutcome::UnknownDevice) << "" << 0;
+}
+
+void RemoteAccessTest::replyParsing()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, outcome);
+    QFETCH(QString, user);
+    QFETCH(int, port);
+    RemoteAccount account;
+    QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
+    QCOMPARE(account.user, user);
+    QCOMPARE(account.tunnelPort, port);
+}
+
+void RemoteAccessTest::headFromToken()
+{
+    QVERIFY(remoteAccessHead(QByteArray(56, 'A'), QStringLiteral("1.2.3.4"), 265).isEmpty());
+    QVERIFY(remoteAccessHead(QByteArray(), QStringLiteral("1.2.3.4"), 265).isEmpty());
+}
+
+void RemoteAccessTest::authenticated()
+{
+    peer.script(ScriptedPeer::Reply, okReply("u=tunnel&p=s%40cret%20x&m=0000000001f4"));
+    RecordingSink sink;
+    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    QVERIFY(r.authenticated());
+    QCOMPARE(r.account.user, QStringLiteral("tunnel"));
+    QCOMPARE(r.account.password, QStringLiteral("s@cret x"));
+    QCOMPARE(r.account.tunnelPort, 500 + 31488);
+    QCOMPARE(r.account.tunnelText, QStringLiteral("0000000001f4"));
+
+    // What reached the server: our head with the peer address and the length, then the body.
+    const QByteArray request = peer.request();
+    const QByteArray body = remoteAccessBody(unit());
+    QVERIFY(request.startsWith("POST "));
+    QVERIFY(request.contains("\r\nHost: 127.0.0.1\r\n"));
+    QVERIFY(request.contains("\r\nContent-Length: 265\r\n"));
+    QVERIFY(request.contains("\r\nConnection: close\r\n"));
+    QVERIFY(request.endsWith("\r\n\r\n" + body));
+    QVERIFY(!request.contains("%1") && !request.contains("%2"));
+
+    QCOMPARE(sink.statuses, QStringList({"Connecting to server <127.0.0.1>...",
+                                         "Requesting authentication for device <Studio B>...",
+                                         "No active connection"}));
+    QVERIFY(sink.logged("resolveDevice(Connecting to server <127.0.0.1>...)"));
+    QVERIFY(sink.logged("resolveDevice(connected to <127.0.0.1>)"));
+    QVERIFY(sink.logged("resolveDevice(Requesting authentication for device <SN=000123,PWD=***>...)"));
+    QVERIFY(sink.logged("resolveDevice(Device <SN=000123,PWD=***> successfully authenticated)"));
+    QVERIFY(sink.logged("sslErrors(ignore ssl errors)"));
+    QVERIFY(sink.logged("sslErrors(will ignore this ssl error for certificate O=<Kandelo Test>,CN=<Kandelo ip>)"));
+    QVERIFY(sink.logged("sslEncrypted(encrypted connection established)"));
+    QVERIFY(sink.logged("sslDumpCertificate(O=<Kandelo Test>,CN=<Kandelo ip>,L=<Bern>,OU=<Lab>,C=<CH>,ST=<Bern>)"));
+    QVERIFY(!sink.leaked("unit-secret"));
+    QVERIFY(!sink.leaked("s@cret"));
+}
+
+void RemoteAccessTest::deviceUnknown()
+{
+    peer.script(ScriptedPeer::Reply, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4");
+    RecordingSink sink;
+    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    QCOMPARE(r.outcome, RemoteAccessOutcome::UnknownDevice);
+    QCOMPARE(sink.statuses.last(), QStringLiteral("Device <Studio B> is either unknown or unreachable"));
+    QVERIFY(sink.logged("resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)"));
+    QVERIFY(!sink.leaked("unit-secret"));
+}
+
+void RemoteAccessTest::singleLineReply()
+{
+    peer.script(ScriptedPeer::Reply, "HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n");
+    RecordingSink sink;
+    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    QCOMPARE(r.outcome, RemoteAccessOutcome::InvalidResponse);
+    QCOMPARE(sink.statuses.last(), QStringLiteral("Received an invalid response from server <127.0.0.1>"));
+
+    peer.script(ScriptedPeer::Reply, QByteArray());
+    RecordingSink empty;
+    QCOMPARE(query(ipPort, trustSelfSigned(), empty).outcome, RemoteAccessOutcome::InvalidResponse);
+    QCOMPARE(peer.requestCount(), 1);
+}
+
+void RemoteAccessTest::fieldsMissingOrRepeated()
+{
+    peer.script(ScriptedPeer::Reply, okReply("u=first&u=second&p=pw"));
+    RecordingSink sink;
+    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    QCOMPARE(r.outcome, RemoteAccessOutcome::AuthenticationFailed);
+    QCOMPARE(r.account.user, QStringLiteral("second"));
+    QCOMPARE(sink.statuses.last(), QStringLiteral("Authentication failed for device <Studio B>"));
+    QVERIFY(sink.logged("resolveDevice(Authentication failed for device <SN=000123,PWD=***>)"));
+
+    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=01F4"));
+    RecordingSink shortPort;
+    QCOMPARE(query(ipPort, trustSelfSigned(), shortPort).outcome, RemoteAccessOutcome::AuthenticationFailed);
+}
+
+void RemoteAccessTest::oversizedReply()
+{
+    peer.script(ScriptedPeer::Reply, okReply(QByteArray(70000, 'x') + "&u=a&p=b&m=0001f4"));
+    RecordingSink sink;
+    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    QCOMPARE(r.outcome, RemoteAccessOutcome::InvalidResponse);
+    QVERIFY(r.account.user.isEmpty());
+}
+
+void RemoteAccessTest::untrustedCertificate()
+{
+    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
+    RecordingSink sink;
+    // An entry for another issuer does not help.
+    TrustedCertificate stranger = trustSelfSigned().first();
+    stranger.commonName = QStringLiteral("Someone Else");
+    const RemoteAccessResult r = query(ipPort, {stranger}, sink);
+    QCOMPARE(r.outcome, RemoteAccessOutcome::ConnectFailed);
+    QCOMPARE(sink.statuses.last(), QStringLiteral("Failure to connect to server <127.0.0.1>"));
+    QVERIFY(sink.logged(QStringLiteral("sslErrors(sslerror=%1,%2)")
+                            .arg(int(QSslError::SelfSignedCertificate))
+                            .arg(QSslError(QSslError::SelfSignedCertificate).errorString())));
+    QVERIFY(!sink.logged("sslErrors(ignore ssl errors)"));
+    QCOMPARE(peer.requestCount(), 0);
+}
+
+void RemoteAccessTest::trustedCertificate()
+{
+    // The organisation only changes the log line, not the decision.
+    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
+    TrustedCertificate entry = trustSelfSigned().first();
+    entry.organization = QStringLiteral("Another Org");
+    RecordingSink sink;
+    QVERIFY(query(ipPort, {entry}, sink).authenticated());
+    QVERIFY(sink.logged("sslErrors(will ignore this ssl error for certificate CN=<Kandelo ip>)"));
+}
+
+void RemoteAccessTest::hostNameMismatchNotWaivedByOtherEntry()
+{
+    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
+    TrustedCertificate selfSigned = trustSelfSigned().first();
+    selfSigned.commonName = QStringLiteral("Kandelo other");
+    RecordingSink sink;
+    QCOMPARE(query(otherPort, {selfSigned}, sink).outcome, RemoteAccessOutcome::ConnectFailed);
+    QVERIFY(sink.logged("sslErrors(ignore ssl errors)"));
+    QCOMPARE(peer.requestCount(), 0);
+
+    TrustedCertificate mismatch = selfSigned;
+    mismatch.sslError = int(QSslError::HostNameMismatch);
+    RecordingSink both;
+    QVERIFY(query(otherPort, {selfSigned, mismatch}, both).authenticated());
+    QCOMPARE(peer.requestCount(), 1);
+}
+
+void RemoteAccessTest::serverNeverHandshakes()
+{
+    // Listening without ever accepting: the connection opens, TLS never starts.
+    QTcpServer mute;
+    QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+    RecordingSink sink;
+    RemoteAccessQuery q({}, sink);
+    q.setServerPortForTest(mute.serverPort());
+    q.setTimeoutsForTest(1000, 1000);
+    QCOMPARE(q.resolve(QStringLiteral("127.0.0.1"), unit()).outcome, RemoteAccessOutcome::ConnectFailed);
+    QVERIFY(sink.logged("resolveDevice(Failure to connect to server <127.0.0.1>)"));
+}
+
+void RemoteAccessTest::serverNeverAnswers()
+{
+    peer.script(ScriptedPeer::Silent);
+    RecordingSink sink;
+    QCOMPARE(query(ipPort, trustSelfSigned(), sink, 1000).outcome, RemoteAccessOutcome::InvalidResponse);
+    QCOMPARE(peer.requestCount(), 1);
+    QVERIFY(sink.logged("resolveDevice(Received an invalid response from server <127.0.0.1>)"));
+    // Waiting in slices is no socket fault.
+    QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
+}
+
+void RemoteAccessTest::serverTrickles()
+{
+    // Bytes keep coming, so only the overall deadline ends the read.
+    peer.script(ScriptedPeer::Trickle);
+    RecordingSink sink;
+    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink, 1500);
+    QCOMPARE(r.outcome, RemoteAccessOutcome::AuthenticationFailed);
+    QCOMPARE(r.account.user, QStringLiteral("a"));
+}
+
+QTEST_GUILESS_MAIN(RemoteAccessTest)
+#include "tst_remoteaccess.moc"
