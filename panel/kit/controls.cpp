@@ -46,12 +46,13 @@ void paintRing(QPainter& p, const QRect& face, const QColor& color, double angle
     p.drawLine(c + dir * (r - 5.0), c + dir * (r + 5.0));
 }
 
-// An empty range has no travel: the pointer rests at the start.
-double pointerAngle(int offset, int range)
+// An empty range has no travel: the pointer rests at the start. Worked in
+// 64 bits so that bounds far apart cannot overflow.
+double pointerAngle(qint64 offset, qint64 range)
 {
     if (range <= 0)
         return 30.0;
-    return 30.0 + 300.0 * offset / range;
+    return 30.0 + 300.0 * qBound<qint64>(0, offset, range) / range;
 }
 
 int wheelDelta(const QWheelEvent* event)
@@ -256,13 +257,13 @@ void QPravikKnob::keyPressEvent(QKeyEvent* event)
     }
     const int key = event->key();
     if (key == Qt::Key_Plus) {
-        if (currentValue + step > maxValue)
+        if (qint64(currentValue) + step > maxValue)
             return;
         currentValue += step;
         update();
         emit valueChanged(currentValue);
     } else if (key == Qt::Key_Minus) {
-        if (currentValue - step < minValue)
+        if (qint64(currentValue) - step < minValue)
             return;
         currentValue -= step;
         update();
@@ -315,7 +316,7 @@ void QPravikKnob::paintEvent(QPaintEvent*)
     QPainter p(this);
     const QRect face = faceRect(this);
     const QColor ring = ringColor(this);
-    const bool engaged = ring == engagedColor && isEnabled();
+    const bool engaged = isEnabled() && hasFocus() && isChecked();
 
     p.setPen(QPen(ring, 4));
     p.drawText(face, Qt::AlignCenter, centreText());
@@ -350,7 +351,7 @@ void QPravikKnob::paintEvent(QPaintEvent*)
         p.restore();
     }
 
-    paintRing(p, face, ring, pointerAngle(currentValue - minValue, maxValue - minValue));
+    paintRing(p, face, ring, pointerAngle(qint64(currentValue) - minValue, qint64(maxValue) - minValue));
 }
 
 // --- QPravikWheel ----------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWheelEvent>
 
+#include <limits>
+
 #include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
 #include "panel/kit/popup.h"
@@ -111,6 +113,9 @@ private slots:
     void nothingPostedWithoutWindow();
     void knobSetters();
     void knobSteps();
+    void knobCentreText_data();
+    void knobCentreText();
+    void knobFullIntRange();
     void wheelKeysAndRevert();
     void wheelSetters();
     void knobPointerAndRingColour();
@@ -400,6 +405,75 @@ void PanelKitTest::knobSteps()
     QCOMPARE(knob.textAt(3), QStringLiteral("Medium"));
     QCOMPARE(knob.textAt(-5), QString());
     QCOMPARE(knob.textAt(99), QString());
+}
+
+void PanelKitTest::knobCentreText_data()
+{
+    QTest::addColumn<QString>("minText");
+    QTest::addColumn<QString>("maxText");
+    QTest::addColumn<int>("labelMode");
+    QTest::addColumn<int>("stepValue");
+    QTest::addColumn<QString>("shown");
+    // The knob sits at 5, on both bounds; its one step is labelled "Low".
+    QTest::newRow("number") << "" << "" << 0 << 5 << "5";
+    QTest::newRow("minimum text first") << "Off" << "Full" << 1 << 5 << "Off";
+    QTest::newRow("maximum text before label") << "" << "Full" << 1 << 5 << "Full";
+    QTest::newRow("step label") << "" << "" << 1 << 5 << "Low";
+    QTest::newRow("labels off") << "" << "" << 0 << 5 << "5";
+    QTest::newRow("no matching step") << "" << "" << 1 << 3 << "5";
+}
+
+void PanelKitTest::knobCentreText()
+{
+    QFETCH(QString, minText);
+    QFETCH(QString, maxText);
+    QFETCH(int, labelMode);
+    QFETCH(int, stepValue);
+    QFETCH(QString, shown);
+
+    // A knob with an empty range draws its pointer alike, so two knobs differ
+    // only by their centre text; the reference shows `shown` as its minimum text.
+    auto render = [](const QString& min, const QString& max, int mode, int step) {
+        QPravikKnob knob(false);
+        knob.resize(100, 100);
+        knob.setMaximum(5, max);
+        knob.setMinimum(5, min);
+        if (step >= 0)
+            knob.addStep(step, QStringLiteral("Low"));
+        knob.stepLabelMode = mode;
+        return knob.grab().toImage();
+    };
+    const QImage image = render(minText, maxText, labelMode, stepValue);
+    QCOMPARE(image, render(shown, QString(), 0, -1));
+    if (shown != QLatin1String("5"))
+        QVERIFY(image != render(QString(), QString(), 0, -1));
+}
+
+void PanelKitTest::knobFullIntRange()
+{
+    QWidget host;
+    auto* knob = new QPravikKnob(false, &host);
+    knob->setGeometry(0, 0, 100, 100);
+    preparePalette(&host);
+    knob->setMinimum(std::numeric_limits<int>::min());
+    knob->setMaximum(std::numeric_limits<int>::max());
+    host.show();
+    knob->setChecked(true);
+
+    QImage image = knob->grab().toImage(); // 0 is the middle: straight up
+    QVERIFY(near(probe(image, 180, 47), Qt::white));
+
+    knob->setValue(std::numeric_limits<int>::max());
+    QTest::keyPress(knob, Qt::Key_Plus);
+    QCOMPARE(knob->value(), std::numeric_limits<int>::max());
+    image = knob->grab().toImage();
+    QVERIFY(near(probe(image, 330, 47), Qt::white));
+
+    knob->setValue(std::numeric_limits<int>::min());
+    QTest::keyPress(knob, Qt::Key_Minus);
+    QCOMPARE(knob->value(), std::numeric_limits<int>::min());
+    image = knob->grab().toImage();
+    QVERIFY(near(probe(image, 30, 47), Qt::white));
 }
 
 void PanelKitTest::wheelKeysAndRevert()
