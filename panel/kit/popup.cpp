@@ -33,7 +33,12 @@ void QPravikPopup::keyReleaseEvent(QKeyEvent* event)
 void QPravikPopup::closeEvent(QCloseEvent* event)
 {
     setVisible(false);
-    emit popupClosed();
+    // Openers act on the outcome; a second close before the deferred delete
+    // (possible for a box that was never shown) must not report it again.
+    if (!closeReported) {
+        closeReported = true;
+        emit popupClosed();
+    }
     QFrame::closeEvent(event);
 }
 

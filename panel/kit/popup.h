@@ -26,6 +26,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    bool closeReported = false;
 };
 
 // Message box with a centred text, optional Cancel (bit 0) and OK (bit 1)

@@ -773,6 +773,15 @@ void PanelKitTest::messageWithoutButtonsClosesOnClick()
     runDeferredDeletes();
     QVERIFY(box.isNull());
     QVERIFY(!QWidget::mouseGrabber());
+
+    // Closed twice before its deletion, a box reports its outcome once.
+    QPointer<QPravikMessage> unshown = new QPravikMessage(QStringLiteral("Please wait"), 1, nullptr);
+    QSignalSpy unshownClosed(unshown.data(), &QPravikPopup::popupClosed);
+    unshown->close();
+    unshown->close();
+    QCOMPARE(unshownClosed.count(), 1);
+    runDeferredDeletes();
+    QVERIFY(unshown.isNull());
 }
 
 void PanelKitTest::popupClosesOnClickOutside()
