@@ -38,6 +38,16 @@ QString issuer(const QSslCertificate &certificate, QSslCertificate::SubjectInfo 
     return certificate.issuerInfo(info).join(QLatin1String(", "));
 }
 
+// Certificate fields come from the server: keep them to one log line.
+QString printable(QString text)
+{
+    for (QChar &c : text) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
 } // namespace
 
 QByteArray saltedDigest(const QByteArray &data)
@@ -337,10 +347,10 @@ void RemoteAccessQuery::sslDumpCertificate(const QSslCertificate &certificate)
         return;
     }
     log("sslDumpCertificate", QStringLiteral("O=<%1>,CN=<%2>,L=<%3>,OU=<%4>,C=<%5>,ST=<%6>")
-                                  .arg(issuer(certificate, QSslCertificate::Organization),
-                                       issuer(certificate, QSslCertificate::CommonName),
-                                       issuer(certificate, QSslCertificate::LocalityName),
-                                       issuer(certificate, QSslCertificate::OrganizationalUnitName),
-                                       issuer(certificate, QSslCertificate::CountryName),
-                                       issuer(certificate, QSslCertificate::StateOrProvinceName)));
+                                  .arg(printable(issuer(certificate, QSslCertificate::Organization)),
+                                       printable(issuer(certificate, QSslCertificate::CommonName)),
+                                       printable(issuer(certificate, QSslCertificate::LocalityName)),
+                                       printable(issuer(certificate, QSslCertificate::OrganizationalUnitName)),
+                                       printable(issuer(certificate, QSslCertificate::CountryName)),
+                                       printable(issuer(certificate, QSslCertificate::StateOrProvinceName))));
 }
