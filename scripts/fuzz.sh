@@ -2,10 +2,12 @@
 # Runs the fuzz harnesses of tests/fuzz with libFuzzer for a chosen time and
 # reports, per harness, the executions and any findings.
 #
-#   scripts/fuzz.sh [-t seconds] [-j parallel] [-b build-dir] [harness ...]
+#   scripts/fuzz.sh [-t seconds] [-n runs] [-j parallel] [-b build-dir] [harness ...]
 #
-# Defaults: 60 seconds each, 3 at a time, every harness, build dir
-# build-fuzz. Needs clang with libFuzzer (Debian: clang, libclang-rt-<v>-dev).
+# Each harness stops after the time or, with -n, after that many executions,
+# whichever comes first. Defaults: 60 seconds each, 3 at a time, every
+# harness, build dir build-fuzz. Needs clang with libFuzzer (Debian: clang,
+# libclang-rt-<v>-dev).
 # Each harness keeps its growing corpus in <build>/fuzz-corpus/<harness>
 # (started from tests/fuzz/corpus/<harness>); a finding lands in
 # <build>/fuzz-findings/<harness>/ and is replayed with
@@ -14,14 +16,16 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds=60
+runs=-1
 parallel=3
 build="$root/build-fuzz"
-while getopts "t:j:b:h" opt; do
+while getopts "t:n:j:b:h" opt; do
   case "$opt" in
     t) seconds="$OPTARG" ;;
+    n) runs="$OPTARG" ;;
     j) parallel="$OPTARG" ;;
     b) build="$OPTARG" ;;
-    *) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -56,7 +60,7 @@ run_one() {
   local corpus="$build/fuzz-corpus/$h" findings="$build/fuzz-findings/$h"
   mkdir -p "$corpus" "$findings"
   "$build/tests/fuzz/fuzz_$h" "$corpus" "$root/tests/fuzz/corpus/$h" \
-    -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -max_total_time="$seconds" -runs="$runs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$findings/" >"$build/fuzz-$h.log" 2>&1 || true
 }
 
