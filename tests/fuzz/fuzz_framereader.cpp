@@ -44,6 +44,36 @@ quint32 le32(const std::string& s, std::size_t at)
            | quint32(quint8(s[at + 3])) << 24;
 }
 
+// One datagram: fromFrame accepts exactly a whole frame of a known type,
+// and what it gives frames and reads back unchanged.
+void checkDatagram(const std::string& bytes)
+{
+    const RpcMessage message = RpcMessage::fromFrame(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    const bool whole = bytes.size() >= 24 && bytes.compare(0, 8, std::string(rpcFrameMagic, 8)) == 0
+                       && le32(bytes, 8) >= 24 && le32(bytes, 8) <= bytes.size();
+    const quint32 type = whole ? le32(bytes, 16) : 0;
+    if (!whole || type < RpcMessage::Request || type > RpcMessage::Signal) {
+        FUZZ_CHECK(message.type() == RpcMessage::Invalid && message.command().verb == TCommand::NoVerb);
+        return;
+    }
+    FUZZ_CHECK(message.type() == type && message.id() == qint32(le32(bytes, 12))
+               && message.errorCode() == qint32(le32(bytes, 20)));
+    TCommand body;
+    if (le32(bytes, 8) > 24 && TCommand::parse(bytes.substr(24, le32(bytes, 8) - 24), body) == 0)
+        FUZZ_CHECK(commandText(message.command()) == commandText(body));
+    else
+        FUZZ_CHECK(message.command().verb == TCommand::NoVerb);
+
+    const QByteArray again = RpcMessage::toFrame(message);
+    if (again.isEmpty())
+        return;  // a parsed key the writer refuses
+    const RpcMessage back = RpcMessage::fromFrame(again);
+    FUZZ_CHECK(back.type() == message.type() && back.id() == message.id()
+               && back.errorCode() == message.errorCode());
+    FUZZ_CHECK(commandText(back.command()) == commandText(message.command()));
+    FUZZ_CHECK(RpcMessage::toFrame(back) == again);
+}
+
 // The format read plainly from the whole stream at once. Without pending
 // calls, replies are dropped silently.
 struct Expected
@@ -68,6 +98,7 @@ Expected expectedEvents(const std::string& stream)
         const std::size_t frameSize = length > quint32(RpcMessage::HeaderSize) ? length : 24;
         if (stream.size() - pos < frameSize)
             break;
+        checkDatagram(stream.substr(pos, frameSize));
         const qint32 id = qint32(le32(stream, pos + 12));
         const quint32 type = le32(stream, pos + 16);
         if (type == RpcMessage::Request || type == RpcMessage::Signal) {
@@ -156,6 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pos += piece;
     }
 
+    checkDatagram(stream);
     const Expected expected = expectedEvents(stream);
     FUZZ_CHECK(probe.events == expected.events);
     const RpcFrameReader& r = probe.reader();
