@@ -42,7 +42,9 @@ QString issuer(const QSslCertificate &certificate, QSslCertificate::SubjectInfo 
 QString printable(QString text)
 {
     for (QChar &c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Separator_Line
+            || category == QChar::Separator_Paragraph)
             c = QLatin1Char('?');
     }
     return text;

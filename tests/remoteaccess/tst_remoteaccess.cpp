@@ -163,6 +163,8 @@ QByteArray okReply(const QByteArray &fields)
 
 } // namespace
 
+Q_DECLARE_METATYPE(TrustedCertificate)
+
 class RemoteAccessTest : public QObject
 {
     Q_OBJECT
@@ -179,6 +181,9 @@ private slots:
     void replyParsing_data();
     void replyParsing();
     void headFromToken();
+    void certificateExceptions_data();
+    void certificateExceptions();
+    void certificateDumpOnOneLine();
 
     void authenticated();
     void deviceUnknown();
@@ -193,7 +198,7 @@ private slots:
     void serverTrickles();
 
 private:
-    bool makeCertificate(const QString &name, const QString &altName);
+    bool makeCertificate(const QString &name, const QString &altName, const QString &subject = QString());
     bool startTlsServer(const QString &name, quint16 *port, QProcess *process);
     RemoteAccessResult query(quint16 port, const QList<TrustedCertificate> &trusted,
                              RecordingSink &sink, int replyTimeout = 20000);
@@ -208,14 +213,15 @@ private:
     quint16 otherPort = 0;
 };
 
-bool RemoteAccessTest::makeCertificate(const QString &name, const QString &altName)
+bool RemoteAccessTest::makeCertificate(const QString &name, const QString &altName, const QString &subject)
 {
     QProcess openssl;
     openssl.start(QStringLiteral("openssl"),
                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                    "-nodes", "-days", "2", "-keyout", dir.filePath(name + ".key"),
                    "-out", dir.filePath(name + ".crt"),
-                   "-subj", "/C=CH/ST=Bern/L=Bern/O=Kandelo Test/OU=Lab/CN=Kandelo " + name,
+                   "-utf8", "-subj",
+                   subject.isEmpty() ? "/C=CH/ST=Bern/L=Bern/O=Kandelo Test/OU=Lab/CN=Kandelo " + name : subject,
                    "-addext", "subjectAltName=" + altName});
     if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
         qWarning() << openssl.readAllStandardError();
@@ -436,6 +442,68 @@ void RemoteAccessTest::headFromToken()
     QVERIFY(remoteAccessHead(QByteArray(), QStringLiteral("1.2.3.4"), 265).isEmpty());
 }
 
+void RemoteAccessTest::certificateExceptions_data()
+{
+    QTest::addColumn<QList<TrustedCertificate>>("entries");
+    QTest::addColumn<QString>("waiver");    // the line naming the exception, empty when none
+    const auto entry = [](QSslError::SslError code, const QString &organization, const QString &commonName) {
+        TrustedCertificate e;
+        e.sslError = int(code);
+        e.organization = organization;
+        e.commonName = commonName;
+        return e;
+    };
+    const QSslError::SslError selfSigned = QSslError::SelfSignedCertificate;
+    const QString named("sslErrors(will ignore this ssl error for certificate O=<Kandelo Test>,CN=<Kandelo ip>)");
+    const QString commonNameOnly("sslErrors(will ignore this ssl error for certificate CN=<Kandelo ip>)");
+    using Entries = QList<TrustedCertificate>;
+    QTest::newRow("no entries") << Entries() << QString();
+    QTest::newRow("issuer and organisation") << Entries{entry(selfSigned, "Kandelo Test", "Kandelo ip")} << named;
+    QTest::newRow("other organisation") << Entries{entry(selfSigned, "Elsewhere", "Kandelo ip")} << commonNameOnly;
+    QTest::newRow("no organisation") << Entries{entry(selfSigned, "", "Kandelo ip")} << commonNameOnly;
+    QTest::newRow("other error") << Entries{entry(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")} << QString();
+    QTest::newRow("other issuer") << Entries{entry(selfSigned, "Kandelo Test", "Kandelo other")} << QString();
+    QTest::newRow("organisation alone") << Entries{entry(selfSigned, "Kandelo Test", "")} << QString();
+    QTest::newRow("first match names it")
+        << Entries{entry(selfSigned, "Elsewhere", "Kandelo ip"), entry(selfSigned, "Kandelo Test", "Kandelo ip")}
+        << commonNameOnly;
+}
+
+void RemoteAccessTest::certificateExceptions()
+{
+    QFETCH(QList<TrustedCertificate>, entries);
+    QFETCH(QString, waiver);
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(dir.filePath("ip.crt"));
+    QCOMPARE(certificates.size(), 1);
+    const QSslError error(QSslError::SelfSignedCertificate, certificates.first());
+
+    RecordingSink sink;
+    RemoteAccessQuery q(entries, sink);
+    q.sslErrors({error});
+    QCOMPARE(sink.lines.first(), QStringLiteral("sslErrors(sslerror=%1,%2)")
+                                     .arg(int(QSslError::SelfSignedCertificate))
+                                     .arg(error.errorString()));
+    QCOMPARE(sink.lines.filter("will ignore"), waiver.isEmpty() ? QStringList() : QStringList{waiver});
+    // Outside a handshake there is no socket to tell.
+    QVERIFY(!sink.logged("sslErrors(ignore ssl errors)"));
+}
+
+void RemoteAccessTest::certificateDumpOnOneLine()
+{
+    // Line breaks of every kind in an issuer field stay out of the log.
+    const QString subject = QStringLiteral("/O=Line\nBreak") + QChar(0x85) + QStringLiteral("End")
+                          + QChar(0x2028) + QStringLiteral("X/CN=Odd");
+    QVERIFY(makeCertificate("odd", "DNS:odd.invalid", subject));
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(dir.filePath("odd.crt"));
+    QCOMPARE(certificates.size(), 1);
+    RecordingSink sink;
+    RemoteAccessQuery q({}, sink);
+    q.sslDumpCertificate(certificates.first());
+    q.sslDumpCertificate(QSslCertificate());
+    QCOMPARE(sink.lines, QStringList({"sslDumpCertificate(O=<Line?Break?End?X>,CN=<Odd>,L=<>,OU=<>,C=<>,ST=<>)",
+                                      "sslDumpCertificate(certificate is either null or not valid)"}));
+}
+
 void RemoteAccessTest::authenticated()
 {
     peer.script(ScriptedPeer::Reply, okReply("u=tunnel&p=s%40cret%20x&m=0000000001f4"));
@@ -467,6 +535,7 @@ void RemoteAccessTest::authenticated()
     QVERIFY(sink.logged("sslErrors(ignore ssl errors)"));
     QVERIFY(sink.logged("sslErrors(will ignore this ssl error for certificate O=<Kandelo Test>,CN=<Kandelo ip>)"));
     QVERIFY(sink.logged("sslEncrypted(encrypted connection established)"));
+    QVERIFY(sink.logged(QStringLiteral("sslStateChanged(state=%1)").arg(int(QAbstractSocket::ConnectedState))));
     QVERIFY(sink.logged("sslDumpCertificate(O=<Kandelo Test>,CN=<Kandelo ip>,L=<Bern>,OU=<Lab>,C=<CH>,ST=<Bern>)"));
     QVERIFY(!sink.leaked("unit-secret"));
     QVERIFY(!sink.leaked("s@cret"));
@@ -535,6 +604,7 @@ void RemoteAccessTest::untrustedCertificate()
                             .arg(int(QSslError::SelfSignedCertificate))
                             .arg(QSslError(QSslError::SelfSignedCertificate).errorString())));
     QVERIFY(!sink.logged("sslErrors(ignore ssl errors)"));
+    QVERIFY(sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SslHandshakeFailedError))));
     QCOMPARE(peer.requestCount(), 0);
 }
 
