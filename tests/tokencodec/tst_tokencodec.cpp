@@ -175,6 +175,10 @@ void TokenCodecTest::wrongLengthsRefused()
     QCOMPARE(result, -1);
     QVERIFY(decrypt(QByteArray(), &result).isNull());
     QCOMPARE(result, -1);
+    // Blanks alone decode to the same record: only the length refuses these.
+    for (int blanks : {1, 2, 3})
+        QVERIFY(decrypt(token + QByteArray(blanks, ' ')).isNull());
+    QCOMPARE(decrypt(token + "    "), QByteArray("x"));
 
     // Right length, but blanks leave fewer bytes than a record needs.
     QByteArray sparse = token.left(20) + QByteArray(36, ' ');
