@@ -7,23 +7,29 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
-#include <iterator>
 #include <string>
 
 int main(int argc, char** argv)
 {
+    const size_t limit = 65536;
     std::string text;
     if (argc == 2) {
         text = argv[1];
     } else if (argc == 1) {
-        text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        // Read one byte past the limit at most, so an endless input is refused, not held.
+        char chunk[4096];
+        while (text.size() <= limit) {
+            const size_t n = std::fread(chunk, 1, sizeof chunk, stdin);
+            if (n == 0)
+                break;
+            text.append(chunk, n);
+        }
     } else {
         std::fprintf(stderr, "usage: %s [TEXT]   (without TEXT the text is read from standard input)\n", argv[0]);
         return 2;
     }
-    if (text.size() > 65536) {
-        std::fprintf(stderr, "maketoken: text too long (%zu bytes)\n", text.size());
+    if (text.size() > limit) {
+        std::fprintf(stderr, "maketoken: text longer than %zu bytes\n", limit);
         return 1;
     }
 
