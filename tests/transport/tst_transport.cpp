@@ -353,13 +353,16 @@ void TransportTest::connectStates()
     h.link.connect(QStringLiteral("127.0.0.1"), 1);
     QCOMPARE(h.link.port(), h.unit.port());
 
+    // Connecting again at once works, even while the socket is still
+    // closing with bytes to write.
+    QVERIFY(h.link.send(RpcMessage::createRequest(command("DO;action:bye;"))));
     h.link.disconnect();
     QVERIFY(!h.link.isEnabled());
-    QVERIFY(h.unit.waitForDisconnect());
-    // Connecting again at once works.
     h.link.connect(QStringLiteral("127.0.0.1"), h.unit.port());
     QVERIFY(h.unit.waitForConnections(2));
     QTRY_COMPARE(h.link.state(), RpcConnection::ConnectedState);
+    // ... at the first attempt, not by a later retry.
+    QCOMPARE(log.count(h.prefix("RpcClientConnection", "timerEvent") + ", connecting to host)"), 0);
 }
 
 void TransportTest::refusedCallsUseIds()
@@ -887,6 +890,10 @@ void TransportTest::simulatorScript()
     QCOMPARE(written(done.reply().command()), QByteArray("DO;return:OK;"));
     QCOMPARE(refused.errorCode(), 204);
     QCOMPARE(quiet.errorCode(), -5);
+
+    QVERIFY(h.unit.loadScript("every 20\n  signal EVENT;event_type:tick;\n"));
+    QTRY_VERIFY(h.received.size() >= 3);
+    QCOMPARE(written(h.received.last().command()), QByteArray("EVENT;event_type:tick;"));
 }
 
 void TransportTest::simulatorProgram()
