@@ -1,0 +1,327 @@
+#include "app/sshclient.h"
+
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <libssh/callbacks.h>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+
+namespace {
+
+constexpr int pollInterval = 1;           // ms
+constexpr int pollChunk = 1024;           // bytes per tick, channel to local socket
+constexpr int windowStallLimit = 30000;   // ms without any send window before giving up
+constexpr int windowWait = 10;            // ms per wait for the peer's window
+
+void closeDescriptor(qintptr descriptor)
+{
+#ifdef _WIN32
+    ::closesocket(static_cast<SOCKET>(descriptor));
+#else
+    ::close(static_cast<int>(descriptor));
+#endif
+}
+
+} // namespace
+
+SshClient::Listener::Listener(SshClient *client)
+    : QTcpServer(client), client(client)
+{
+}
+
+void SshClient::Listener::incomingConnection(qintptr descriptor)
+{
+    client->acceptLocalSocket(descriptor);
+}
+
+QString SshClient::defaultHost()
+{
+    return QStringLiteral("access.velto.invalid");
+}
+
+SshClient::SshClient(int verbosity, QObject *parent)
+    : QObject(parent), verbosity(verbosity), host(defaultHost())
+{
+}
+
+SshClient::~SshClient()
+{
+    stopSession();
+    // The log hook is process-wide: never leave it pointing at a dead client.
+    if (ssh_get_log_userdata() == this) {
+        ssh_set_log_callback(nullptr);
+        ssh_set_log_userdata(nullptr);
+    }
+    password.fill(QLatin1Char('\0'));
+    password.clear();
+    user.clear();
+    host.clear();
+    listenAddress.clear();
+}
+
+bool SshClient::startSession()
+{
+    if (session)
+        return false;
+
+    ssh_set_log_callback(&SshClient::logCallback);
+    ssh_set_log_userdata(this);
+
+    session = ssh_new();
+    if (!session) {
+        emit sessionStateChanged(Failure);
+        return false;
+    }
+
+    const QByteArray hostBytes = host.toLatin1();
+    const QByteArray userBytes = user.toLatin1();
+    const unsigned int sshPort = static_cast<unsigned int>(std::max(port, 0));
+    const int logLevel = verbosity;
+    ssh_options_set(session, SSH_OPTIONS_HOST, hostBytes.constData());
+    ssh_options_set(session, SSH_OPTIONS_PORT, &sshPort);
+    ssh_options_set(session, SSH_OPTIONS_USER, userBytes.constData());
+    ssh_options_set(session, SSH_OPTIONS_LOG_VERBOSITY, &logLevel);
+
+    if (ssh_connect(session) != SSH_OK) {
+        ssh_free(session);
+        session = nullptr;
+        emit sessionStateChanged(Failure);
+        return false;
+    }
+
+    QByteArray secret = password.toLatin1();
+    const int auth = ssh_userauth_password(session, nullptr, secret.constData());
+    secret.fill('\0');
+    if (auth != SSH_AUTH_SUCCESS) {
+        endSession();
+        emit sessionStateChanged(Failure);
+        return false;
+    }
+
+    if (remotePort < 1 || localPort < 1 || localPort > 65535 || listenAddress.isNull()) {
+        endSession();
+        emit sessionStateChanged(Failure);
+        return false;
+    }
+
+    listener = new Listener(this);
+    if (!listener->listen(listenAddress, static_cast<quint16>(localPort))) {
+        closeListener();
+        endSession();
+        emit sessionStateChanged(Failure);
+        return false;
+    }
+    emit sessionStateChanged(Listening);
+    return true;
+}
+
+void SshClient::stopSession()
+{
+    closeListener();
+    closeLocalSocket();
+    closeChannel();
+    if (session) {
+        endSession();
+        emit sessionStateChanged(Stopped);
+    }
+}
+
+void SshClient::endSession()
+{
+    ssh_disconnect(session);
+    ssh_free(session);
+    session = nullptr;
+}
+
+void SshClient::acceptLocalSocket(qintptr descriptor)
+{
+    if (!session) {
+        closeDescriptor(descriptor);
+        return;
+    }
+    auto *socket = new QTcpSocket(this);
+    const bool wrapped = socket->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState,
+                                                     QIODevice::ReadWrite);
+    if (!wrapped)
+        closeDescriptor(descriptor);
+
+    if (wrapped && !localSocket) {
+        if (openChannel()) {
+            localSocket = socket;
+            connect(localSocket, &QAbstractSocket::stateChanged, this, &SshClient::socketStateChanged);
+            connect(localSocket, &QIODevice::readyRead, this, &SshClient::readLocalSocket);
+            pollTimer = new QTimer(this);
+            connect(pollTimer, &QTimer::timeout, this, &SshClient::processSession);
+            pollTimer->start(pollInterval);
+            emit sessionStateChanged(LocalClientConnected);
+            return;
+        }
+        closeChannel();
+    }
+    socket->abort();
+    socket->deleteLater();
+}
+
+bool SshClient::openChannel()
+{
+    if (!session || channel)
+        return false;
+    channel = ssh_channel_new(session);
+    if (!channel)
+        return false;
+    const QByteArray origin = listenAddress.toString().toLatin1();
+    if (ssh_channel_open_forward(channel, "localhost", remotePort, origin.constData(), localPort)
+        != SSH_OK) {
+        ssh_channel_free(channel);
+        channel = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool SshClient::channelFinished()
+{
+    if (ssh_channel_is_eof(channel))
+        return true;
+    // A peer that closes right after its last bytes: hand those over first.
+    return ssh_channel_is_closed(channel) && ssh_channel_poll(channel, 0) <= 0;
+}
+
+bool SshClient::processSession()
+{
+    if (!session || !localSocket || !channel)
+        return false;
+    if (channelFinished()) {
+        closeLocalSocket();
+        closeChannel();
+        return false;
+    }
+    char buffer[pollChunk];
+    const int count = ssh_channel_read_nonblocking(channel, buffer, sizeof buffer, 0);
+    if (count < 1)
+        return false;
+    return localSocket->write(buffer, count) == count;
+}
+
+void SshClient::drainChannel()
+{
+    char buffer[pollChunk];
+    for (;;) {
+        const int count = ssh_channel_read_nonblocking(channel, buffer, sizeof buffer, 0);
+        if (count < 1)
+            return;
+        localSocket->write(buffer, count);
+    }
+}
+
+qint64 SshClient::writeChannel(const char *data, qint64 size)
+{
+    // A blocking write that waits for the peer's window while the peer waits for
+    // us to take its data would hang this thread: write only what the window
+    // allows and keep taking the peer's data meanwhile.
+    qint64 written = 0;
+    QElapsedTimer stalled;
+    stalled.start();
+    while (written < size) {
+        if (ssh_channel_is_closed(channel))
+            break;
+        const qint64 window = ssh_channel_window_size(channel);
+        if (window > 0) {
+            const auto chunk = static_cast<uint32_t>(std::min(size - written, window));
+            const int sent = ssh_channel_write(channel, data + written, chunk);
+            if (sent <= 0)
+                break;
+            written += sent;
+            stalled.restart();
+            continue;
+        }
+        drainChannel();
+        if (stalled.hasExpired(windowStallLimit))
+            break;
+        ssh_channel_poll_timeout(channel, windowWait, 0);
+    }
+    return written;
+}
+
+void SshClient::readLocalSocket()
+{
+    if (!localSocket)
+        return;
+    const QByteArray data = localSocket->readAll();
+    if (data.isEmpty() || !channel)
+        return;
+    if (writeChannel(data.constData(), data.size()) != data.size()) {
+        closeLocalSocket();
+        closeChannel();
+    }
+}
+
+void SshClient::socketStateChanged(QAbstractSocket::SocketState state)
+{
+    if (state != QAbstractSocket::UnconnectedState)
+        return;
+    // Bytes the client sent just before closing still belong to the unit.
+    readLocalSocket();
+    closeLocalSocket();
+    closeChannel();
+}
+
+void SshClient::closeLocalSocket()
+{
+    if (!localSocket)
+        return;
+    if (pollTimer) {
+        pollTimer->disconnect();
+        pollTimer->stop();
+        pollTimer->deleteLater();
+        pollTimer = nullptr;
+    }
+    QTcpSocket *socket = localSocket;
+    localSocket = nullptr;
+    socket->disconnect();
+    // Let the client receive what the unit already sent before the socket goes.
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();
+    } else {
+        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        socket->disconnectFromHost();
+    }
+    emit sessionStateChanged(LocalClientGone);
+}
+
+void SshClient::closeChannel()
+{
+    if (!channel)
+        return;
+    ssh_channel_close(channel);
+    ssh_channel_free(channel);
+    channel = nullptr;
+}
+
+void SshClient::closeListener()
+{
+    if (!listener)
+        return;
+    listener->disconnect();
+    listener->close();
+    listener->deleteLater();
+    listener = nullptr;
+}
+
+void SshClient::logCallback(int priority, const char *function, const char *text, void *userdata)
+{
+    Q_UNUSED(priority);
+    auto *client = static_cast<SshClient *>(userdata);
+    if (!client)
+        return;
+    emit client->logMessage(QStringLiteral("%1(%2)").arg(QString::fromLatin1(function ? function : ""),
+                                                          QString::fromLatin1(text ? text : "")));
+}

@@ -1,0 +1,312 @@
+#include "app/sshclient.h"
+#include "tests/sshfixture/sshdfixture.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QThread>
+#include <QtTest>
+
+namespace {
+
+constexpr int stateTimeout = 30000;
+constexpr int dataTimeout = 180000;
+
+// Every test listens on its own loopback address so that parallel runs and
+// sockets lingering from an earlier test never meet.
+QHostAddress testAddress(int id)
+{
+    return QHostAddress(QStringLiteral("127.0.0.%1").arg(id));
+}
+
+QByteArray payload(qsizetype size, quint32 seed)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    QRandomGenerator generator(seed);
+    generator.fillRange(reinterpret_cast<quint32 *>(data.data()), size / 4);
+    return data;
+}
+
+// Reads from socket until want bytes have arrived or the peer closed; keeps
+// the event loop running for the echo peer, which lives in this thread.
+QByteArray readAtLeast(QTcpSocket &socket, qsizetype want)
+{
+    QByteArray data;
+    (void)QTest::qWaitFor(
+        [&] {
+            data += socket.readAll();
+            return data.size() >= want
+                || (socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0);
+        },
+        dataTimeout);
+    data += socket.readAll();
+    return data;
+}
+
+} // namespace
+
+// Drives a client the way the main window does: moved to a worker thread,
+// started and stopped by queued signals, heard through queued signals.
+class Driver : public QObject
+{
+    Q_OBJECT
+
+public:
+    Driver(const SshdFixture &sshd, quint16 remotePort, int id,
+           const QString &password = SshdFixture::password(), int verbosity = 1)
+    {
+        client = new SshClient(verbosity);
+        client->host = sshd.host();
+        client->port = sshd.port();
+        client->user = SshdFixture::user();
+        client->password = password;
+        client->remotePort = remotePort;
+        client->listenAddress = testAddress(id);
+        client->moveToThread(&thread);
+        connect(client, &SshClient::sessionStateChanged, this, [this](int state) { states << state; });
+        connect(client, &SshClient::logMessage, this, [this](const QString &text) { log << text; });
+        connect(this, &Driver::doSshStartSession, client, &SshClient::startSession);
+        connect(this, &Driver::doSshStopSession, client, &SshClient::stopSession);
+        thread.start();
+    }
+
+    ~Driver() override
+    {
+        if (QTest::currentTestFailed()) {
+            for (const QString &line : std::as_const(log))
+                qInfo().noquote() << "libssh:" << line;
+        }
+        QMetaObject::invokeMethod(client, [this] { delete client; }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+
+    // Makes sure everything the worker did so far has been reported here.
+    void settle()
+    {
+        QMetaObject::invokeMethod(client, [] {}, Qt::BlockingQueuedConnection);
+        QCoreApplication::sendPostedEvents(this);
+    }
+
+    bool startDirectly()
+    {
+        bool result = true;
+        QMetaObject::invokeMethod(client, &SshClient::startSession, Qt::BlockingQueuedConnection, &result);
+        return result;
+    }
+
+    QThread thread;
+    SshClient *client = nullptr;
+    QList<int> states;
+    QStringList log;
+
+signals:
+    void doSshStartSession();
+    void doSshStopSession();
+};
+
+class TestSshClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void cleanupTestCase();
+
+    void lifecycle();
+    void severalMegabytesBothWays();
+    void peerCloseDeliversTailAndAcceptsNewClient();
+    void secondLocalClientRefused();
+    void remotePortZeroFailsAfterLogin();
+    void wrongPasswordFails();
+    void stopWithoutSession();
+
+private:
+    bool connectClient(QTcpSocket &socket, int id);
+
+    SshdFixture sshd;
+};
+
+void TestSshClient::initTestCase()
+{
+    if (!sshd.start())
+        QSKIP(qPrintable(QStringLiteral("SSH tunnel tests skipped: %1").arg(sshd.errorString())));
+}
+
+void TestSshClient::cleanup()
+{
+    if (QTest::currentTestFailed())
+        qInfo().noquote() << "sshd:" << sshd.log().right(4000);
+}
+
+void TestSshClient::cleanupTestCase()
+{
+    sshd.stop();
+}
+
+bool TestSshClient::connectClient(QTcpSocket &socket, int id)
+{
+    socket.connectToHost(testAddress(id), 7001);
+    return socket.waitForConnected(stateTimeout);
+}
+
+void TestSshClient::lifecycle()
+{
+    EchoPeer echo;
+    QVERIFY(echo.isListening());
+    Driver driver(sshd, echo.port(), 201, SshdFixture::password(), 3);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    // A second start while the session exists is refused without a report.
+    QVERIFY(!driver.startDirectly());
+    driver.settle();
+    QCOMPARE(driver.states, QList<int>{1});
+
+    {
+        QTcpSocket socket;
+        QVERIFY(connectClient(socket, 201));
+        QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
+        socket.write("ping through the tunnel");
+        QCOMPARE(readAtLeast(socket, 23), QByteArray("ping through the tunnel"));
+        socket.disconnectFromHost();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(echo.openConnections(), 0, stateTimeout);
+
+    // The listener stays: a new local client gets a new channel.
+    QTcpSocket again;
+    QVERIFY(connectClient(again, 201));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 3}), stateTimeout);
+    again.write("again");
+    QCOMPARE(readAtLeast(again, 5), QByteArray("again"));
+    QCOMPARE(echo.connectionCount(), 2);
+
+    // Stop with a local client: first 2, then 0; the local client is let go.
+    emit driver.doSshStopSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 3, 2, 0}), stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(again.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+    QTcpSocket late;
+    late.connectToHost(testAddress(201), 7001);
+    QVERIFY(!late.waitForConnected(stateTimeout));
+
+    // libssh's records arrive as "function(text)" and never carry the password.
+    QVERIFY(!driver.log.isEmpty());
+    const QRegularExpression form(QStringLiteral("^\\w+\\(.*\\)$"), QRegularExpression::DotMatchesEverythingOption);
+    for (const QString &line : std::as_const(driver.log)) {
+        QVERIFY2(form.match(line).hasMatch(), qPrintable(line));
+        QVERIFY2(!line.contains(SshdFixture::password()), qPrintable(line));
+    }
+}
+
+void TestSshClient::severalMegabytesBothWays()
+{
+    // Both directions at once: the client keeps sending while the echo comes
+    // back, which must neither stall nor reorder anything.
+    EchoPeer echo;
+    Driver driver(sshd, echo.port(), 202);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    QVERIFY(connectClient(socket, 202));
+    const QByteArray data = payload(6 * 1024 * 1024, 202);
+    socket.write(data);
+    const QByteArray back = readAtLeast(socket, data.size());
+    QCOMPARE(back.size(), data.size());
+    QVERIFY(back == data);
+    QCOMPARE(driver.states, (QList<int>{1, 3}));
+}
+
+void TestSshClient::peerCloseDeliversTailAndAcceptsNewClient()
+{
+    // The unit's side answers and closes at once: every byte it sent must still
+    // reach the local client before the local connection ends.
+    const qint64 answer = 300 * 1024;
+    EchoPeer echo;
+    echo.closeAfter(answer);
+    Driver driver(sshd, echo.port(), 203);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    QVERIFY(connectClient(socket, 203));
+    const QByteArray data = payload(answer, 203);
+    socket.write(data);
+    const QByteArray back = readAtLeast(socket, answer + 1);
+    QCOMPARE(back.size(), data.size());
+    QVERIFY(back == data);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+
+    echo.closeAfter(-1);
+    QTcpSocket next;
+    QVERIFY(connectClient(next, 203));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 3}), stateTimeout);
+    next.write("still there");
+    QCOMPARE(readAtLeast(next, 11), QByteArray("still there"));
+}
+
+void TestSshClient::secondLocalClientRefused()
+{
+    EchoPeer echo;
+    Driver driver(sshd, echo.port(), 204);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket first;
+    QVERIFY(connectClient(first, 204));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
+
+    QTcpSocket second;
+    second.connectToHost(testAddress(204), 7001);
+    second.waitForConnected(stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+
+    first.write("first");
+    QCOMPARE(readAtLeast(first, 5), QByteArray("first"));
+    driver.settle();
+    QCOMPARE(driver.states, (QList<int>{1, 3}));
+    QCOMPARE(echo.connectionCount(), 1);
+}
+
+void TestSshClient::remotePortZeroFailsAfterLogin()
+{
+    Driver driver(sshd, 0, 205);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(sshd.log().contains(QStringLiteral("Accepted password for %1").arg(SshdFixture::user())),
+                             stateTimeout);
+    QTcpSocket socket;
+    socket.connectToHost(testAddress(205), 7001);
+    QVERIFY(!socket.waitForConnected(stateTimeout));
+
+    // Nothing was left behind: stopping reports nothing.
+    emit driver.doSshStopSession();
+    driver.settle();
+    QCOMPARE(driver.states, QList<int>{-1});
+}
+
+void TestSshClient::wrongPasswordFails()
+{
+    EchoPeer echo;
+    Driver driver(sshd, echo.port(), 206, QStringLiteral("not-the-password"));
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
+    QTcpSocket socket;
+    socket.connectToHost(testAddress(206), 7001);
+    QVERIFY(!socket.waitForConnected(stateTimeout));
+    QCOMPARE(echo.connectionCount(), 0);
+}
+
+void TestSshClient::stopWithoutSession()
+{
+    Driver driver(sshd, 1, 207);
+    emit driver.doSshStopSession();
+    driver.settle();
+    QVERIFY(driver.states.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSshClient)
+#include "tst_sshclient.moc"
