@@ -330,19 +330,22 @@ void RpcConnection::parserReady(const char* frame, quint32 size)
 void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, qint32 errorCode,
                                   bool errorReply)
 {
-    const auto it = m_pendingCalls.find(uint(id));
-    if (it == m_pendingCalls.end())
+    const auto it = m_pendingCalls.constFind(uint(id));
+    if (it == m_pendingCalls.cend())
         return;  // a late reply to a call that timed out or was cancelled
     const RpcAsyncCall call = it.value();
-    // Removed before the call finishes: its receivers may issue new calls.
-    m_pendingCalls.erase(it);
     RpcAsyncCall::Data* record = call.data();
+    // Every outcome but a partial reply ends the call. The entry goes before
+    // the call finishes: its receivers may issue new calls at once.
+    const auto finish = [this, id] { m_pendingCalls.remove(uint(id)); };
     if (!record) {
+        finish();
         notifyErrorOccurred(InvalidCallError);
         return;
     }
 
     if (errorReply) {
+        finish();
         // A code of 0 would read as success; the unit sent no usable outcome.
         if (errorCode == 0) {
             failCall(call, BadMessageError);
@@ -358,40 +361,39 @@ void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, 
                                                  length - RpcMessage::HeaderSize)
                                    : std::string();
     if (!frame || TCommand::parse(body, reply) != 0) {
+        finish();
         failCall(call, BadMessageError);
         notifyErrorOccurred(BadMessageError);
         return;
     }
     logLine("RpcConnection", "parserReady", QStringLiteral(", message=") + bodyText(body));
 
-    const std::string* returnValue = reply.param(wire::link::return_(), true);
-    const std::string outcome = returnValue ? *returnValue : std::string();
-    const std::string* format = reply.param(wire::link::returnFmt(), true);
-    const char separator = (format && *format == wire::link::ext()) ? '\x1d' : ',';
-    const bool appendLists = record->kind == RpcAsyncCall::ListCall;
-
-    if (outcome == wire::link::progress() || outcome == wire::link::ok()) {
-        const bool final = outcome == wire::link::ok();
-        if (!final) {
-            reply.params.erase(wire::link::return_());
-            reply.params.erase(wire::link::returnFmt());
-        }
-        if (final)
-            record->reply.verb = reply.verb;
-        if (appendLists)
-            record->reply.merge(reply, TCommand::Append, separator);
+    const std::string outcome = *reply.param(wire::link::return_(), true);
+    const char separator = *reply.param(wire::link::returnFmt(), true) == wire::link::ext() ? '\x1d' : ',';
+    // LIST values arrive in pieces and are joined; anything else keeps the
+    // first value the unit gave.
+    const auto gather = [record, separator](const TCommand& piece) {
+        if (record->kind == RpcAsyncCall::ListCall)
+            record->reply.merge(piece, TCommand::Append, separator);
         else
-            record->reply.merge(reply, TCommand::KeepExisting, separator);
-        if (!final) {
-            // The call stays pending under its id; its time-out keeps running.
-            m_pendingCalls.insert(uint(id), call);
-            return;
-        }
-        completeCall(call, NoError);
+            record->reply.merge(piece, TCommand::KeepExisting, separator);
+    };
+
+    if (outcome == wire::link::progress()) {
+        // The call stays pending; its time-out keeps running.
+        reply.params.erase(wire::link::return_());
+        reply.params.erase(wire::link::returnFmt());
+        gather(reply);
         return;
     }
 
-    if (outcome == wire::link::error()) {
+    finish();
+    if (outcome == wire::link::ok()) {
+        record->reply.verb = reply.verb;
+        gather(reply);
+        completeCall(call, NoError);
+    } else if (outcome == wire::link::error()) {
+        // The call succeeds; the caller reads the outcome from "return".
         record->reply.verb = reply.verb;
         reply.params.erase(wire::link::return_());
         bool realError = false;
@@ -404,11 +406,10 @@ void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, 
         record->reply.setParam(wire::link::return_(),
                                realError ? wire::link::error() : wire::link::ok(), TCommand::Replace);
         completeCall(call, NoError);
-        return;
+    } else {
+        failCall(call, BadMessageError);
+        notifyErrorOccurred(BadMessageError);
     }
-
-    failCall(call, BadMessageError);
-    notifyErrorOccurred(BadMessageError);
 }
 
 RpcClientConnection::RpcClientConnection(QObject* parent)
