@@ -1,6 +1,5 @@
 #include "app/sshclient.h"
 
-#include <QElapsedTimer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -18,8 +17,6 @@ namespace {
 
 constexpr int pollInterval = 1;           // ms
 constexpr int pollChunk = 1024;           // bytes per tick, channel to local socket
-constexpr int windowStallLimit = 30000;   // ms without any send window before giving up
-constexpr int windowWait = 10;            // ms per wait for the peer's window
 
 void closeDescriptor(qintptr descriptor)
 {
@@ -187,19 +184,11 @@ bool SshClient::openChannel()
     return true;
 }
 
-bool SshClient::channelFinished()
-{
-    if (ssh_channel_is_eof(channel))
-        return true;
-    // A peer that closes right after its last bytes: hand those over first.
-    return ssh_channel_is_closed(channel) && ssh_channel_poll(channel, 0) <= 0;
-}
-
 bool SshClient::processSession()
 {
     if (!session || !localSocket || !channel)
         return false;
-    if (channelFinished()) {
+    if (ssh_channel_is_closed(channel) || ssh_channel_is_eof(channel)) {
         closeLocalSocket();
         closeChannel();
         return false;
@@ -211,46 +200,6 @@ bool SshClient::processSession()
     return localSocket->write(buffer, count) == count;
 }
 
-void SshClient::drainChannel()
-{
-    char buffer[pollChunk];
-    for (;;) {
-        const int count = ssh_channel_read_nonblocking(channel, buffer, sizeof buffer, 0);
-        if (count < 1)
-            return;
-        localSocket->write(buffer, count);
-    }
-}
-
-qint64 SshClient::writeChannel(const char *data, qint64 size)
-{
-    // A blocking write that waits for the peer's window while the peer waits for
-    // us to take its data would hang this thread: write only what the window
-    // allows and keep taking the peer's data meanwhile.
-    qint64 written = 0;
-    QElapsedTimer stalled;
-    stalled.start();
-    while (written < size) {
-        if (ssh_channel_is_closed(channel))
-            break;
-        const qint64 window = ssh_channel_window_size(channel);
-        if (window > 0) {
-            const auto chunk = static_cast<uint32_t>(std::min(size - written, window));
-            const int sent = ssh_channel_write(channel, data + written, chunk);
-            if (sent <= 0)
-                break;
-            written += sent;
-            stalled.restart();
-            continue;
-        }
-        drainChannel();
-        if (stalled.hasExpired(windowStallLimit))
-            break;
-        ssh_channel_poll_timeout(channel, windowWait, 0);
-    }
-    return written;
-}
-
 void SshClient::readLocalSocket()
 {
     if (!localSocket)
@@ -258,7 +207,7 @@ void SshClient::readLocalSocket()
     const QByteArray data = localSocket->readAll();
     if (data.isEmpty() || !channel)
         return;
-    if (writeChannel(data.constData(), data.size()) != data.size()) {
+    if (ssh_channel_write(channel, data.constData(), static_cast<uint32_t>(data.size())) != data.size()) {
         closeLocalSocket();
         closeChannel();
     }
@@ -268,8 +217,6 @@ void SshClient::socketStateChanged(QAbstractSocket::SocketState state)
 {
     if (state != QAbstractSocket::UnconnectedState)
         return;
-    // Bytes the client sent just before closing still belong to the unit.
-    readLocalSocket();
     closeLocalSocket();
     closeChannel();
 }
@@ -284,16 +231,9 @@ void SshClient::closeLocalSocket()
         pollTimer->deleteLater();
         pollTimer = nullptr;
     }
-    QTcpSocket *socket = localSocket;
+    localSocket->disconnect();
+    localSocket->deleteLater();
     localSocket = nullptr;
-    socket->disconnect();
-    // Let the client receive what the unit already sent before the socket goes.
-    if (socket->state() == QAbstractSocket::UnconnectedState) {
-        socket->deleteLater();
-    } else {
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        socket->disconnectFromHost();
-    }
     emit sessionStateChanged(LocalClientGone);
 }
 

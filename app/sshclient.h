@@ -75,9 +75,6 @@ signals:
     void sessionStateChanged(int state);
 
 private:
-    bool channelFinished();
-    qint64 writeChannel(const char *data, qint64 size);
-    void drainChannel();
     void endSession();
 
     Listener *listener = nullptr;
