@@ -396,7 +396,8 @@ void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, 
         // The call succeeds; the caller reads the outcome from "return".
         record->reply.verb = reply.verb;
         reply.params.erase(wire::link::return_());
-        bool realError = false;
+        // An ERROR that names nothing is a refusal, never a success.
+        bool realError = reply.params.empty();
         for (const auto& [key, value] : reply.params) {
             const bool notSet = value == wire::link::parameterNotSet();
             // A refused value counts even when a piece already gave the key.

@@ -378,8 +378,12 @@ void UnitSimulator::onReadyRead(Client* client)
     const QList<SimFrame> frames = client->decoder.feed(client->socket->readAll());
     // A frame's handler may drop the connection; keep the socket alive meanwhile.
     QPointer<QTcpSocket> socket = client->socket;
+    const int number = client->number;
     for (SimFrame f : frames) {
-        f.connection = client->number;
+        // An answer may drop the connection and free the client.
+        if (!socket || !m_clients.contains(client))
+            return;
+        f.connection = number;
         m_received.append(f);
         emit frameReceived(f);
         if (f.type == 1) {
@@ -388,7 +392,9 @@ void UnitSimulator::onReadyRead(Client* client)
                 answer(client, f);
         }
     }
-    if (client->decoder.failed() && socket && m_clients.contains(client)) {
+    if (!socket || !m_clients.contains(client))
+        return;
+    if (client->decoder.failed()) {
         ++m_decodeErrors;
         qWarning("UnitSimulator: %s, dropping the client", qPrintable(client->decoder.error()));
         socket->abort();

@@ -680,9 +680,9 @@ void TransportTest::gathering_data()
         << QByteArray("PARAM;target:audio;a:1;c:9;")
         << U::Actions{U::reply("PARAM;a:101-parameter not set;c:105-invalid value;return:ERROR;")}
         << 0 << QByteArray("PARAM;a:;c:105-invalid value;return:ERROR;") << 0;
-    QTest::newRow("bare error reads as done")
+    QTest::newRow("bare error stays a refusal")
         << QByteArray("DO;action:reboot;") << U::Actions{U::reply("DO;return:ERROR;")}
-        << 0 << QByteArray("DO;return:OK;") << 0;
+        << 0 << QByteArray("DO;return:ERROR;") << 0;
     QTest::newRow("error after a piece still counts")
         << QByteArray("PARAM;target:audio;GET:gain;")
         << U::Actions{U::reply("PARAM;gain:1;return:PROGRESS;"), U::reply("PARAM;gain:105-invalid value;return:ERROR;")}
