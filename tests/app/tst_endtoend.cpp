@@ -1,0 +1,262 @@
+// The whole connect road through real peers on loopback: a TLS server that
+// answers the remote-access query, OpenSSH's sshd with a password account,
+// and the unit simulator behind the forwarded port.
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMutex>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSslCertificate>
+#include <QSslError>
+#include <QSslKey>
+#include <QSslSocket>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
+#include <QtTest>
+
+#include <atomic>
+#include <unistd.h>
+
+#include "app/applicationsettings.h"
+#include "app/devicedialogs.h"
+#include "app/velto.h"
+#include "link/ccom.h"
+#include "link/frontpanelcom.h"
+#include "panel/pages/qpravikwindow.h"
+#include "modalhelper.h"
+#include "tests/sshfixture/sshdfixture.h"
+#include "tests/support/unitsimulator.h"
+
+namespace {
+
+const char* const IssuerName = "Kandelo Test Issuer";
+
+// TLS server of the remote-access service. It runs in its own thread: the
+// query blocks the GUI thread while it waits for the handshake and the reply.
+class RemoteAccessServer : public QThread
+{
+public:
+    QHostAddress address;
+    QByteArray certificatePem;
+    QByteArray keyPem;
+    QByteArray reply;
+    std::atomic<int> queries{0};
+    std::atomic<int> listening{-1};   // -1 not yet known, 0 failed, 1 listening
+
+    ~RemoteAccessServer() override
+    {
+        quit();
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        class Server : public QTcpServer
+        {
+        public:
+            explicit Server(RemoteAccessServer* owner) : owner(owner) {}
+
+        protected:
+            void incomingConnection(qintptr descriptor) override
+            {
+                auto* socket = new QSslSocket(this);
+                if (!socket->setSocketDescriptor(descriptor)) {
+                    delete socket;
+                    return;
+                }
+                socket->setLocalCertificate(QSslCertificate(owner->certificatePem));
+                socket->setPrivateKey(QSslKey(owner->keyPem, QSsl::Rsa));
+                auto buffer = std::make_shared<QByteArray>();
+                connect(socket, &QSslSocket::readyRead, socket, [this, socket, buffer] {
+                    buffer->append(socket->readAll());
+                    const qsizetype body = buffer->indexOf("uid=");
+                    if (body < 0 || buffer->size() - body < 265)
+                        return;
+                    ++owner->queries;
+                    socket->write(owner->reply);
+                    socket->disconnectFromHost();
+                });
+                connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
+                socket->startServerEncryption();
+            }
+
+        private:
+            RemoteAccessServer* owner;
+        };
+
+        Server server(this);
+        listening = server.listen(address, 443) ? 1 : 0;
+        if (listening == 1)
+            exec();
+    }
+};
+
+QString configPath()
+{
+    return QCoreApplication::applicationDirPath() + "/Kandelo.xml";
+}
+
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void connectDropReconnectDisconnect();
+};
+
+void TestEndToEnd::connectDropReconnectDisconnect()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root: it runs sshd with a test account and a TLS server on port 443");
+    if (QStandardPaths::findExecutable("openssl").isEmpty())
+        QSKIP("openssl is not installed (needed to make the server certificate)");
+
+    // A loopback address of its own, so that parallel runs do not meet.
+    QRandomGenerator* random = QRandomGenerator::global();
+    const QHostAddress serverAddress(
+        QString("127.0.%1.%2").arg(random->bounded(100, 250)).arg(random->bounded(2, 250)));
+    const int deviceId = random->bounded(10, 250);
+
+    QTemporaryDir certDir;
+    QVERIFY(certDir.isValid());
+    QProcess openssl;
+    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                              "-subj", QString("/O=Kandelo/CN=%1").arg(IssuerName),
+                              "-keyout", certDir.filePath("key.pem"),
+                              "-out", certDir.filePath("cert.pem")});
+    QVERIFY(openssl.waitForFinished(60000));
+    QCOMPARE(openssl.exitCode(), 0);
+
+    SshdFixture sshd(serverAddress);
+    if (!sshd.start())
+        QSKIP(qPrintable(sshd.errorString()));
+
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    const quint16 unitPort = unit.port();
+    if (unitPort <= 31488)
+        QSKIP("the unit simulator's port is below the tunnel port offset");
+
+    RemoteAccessServer server;
+    server.address = serverAddress;
+    {
+        QFile cert(certDir.filePath("cert.pem"));
+        QFile key(certDir.filePath("key.pem"));
+        QVERIFY(cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly));
+        server.certificatePem = cert.readAll();
+        server.keyPem = key.readAll();
+    }
+    server.reply = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n"
+                   "u=" + QUrl::toPercentEncoding(SshdFixture::user())
+        + "&p=" + QUrl::toPercentEncoding(SshdFixture::password())
+        + "&m=" + QByteArray::number(unitPort - 31488, 16).rightJustified(12, '0') + "\n";
+    server.start();
+    QTRY_VERIFY(server.listening != -1);
+    if (server.listening != 1)
+        QSKIP(qPrintable(QString("cannot listen on %1:443").arg(serverAddress.toString())));
+
+    {
+        ApplicationSettings settings(configPath());
+        settings.hostname = serverAddress.toString();
+        settings.hostport = sshd.port();
+        KnownDevice device;
+        device.id = deviceId;
+        device.name = "Studio <7>";
+        device.serialno = "000123";
+        device.password = "unit-pass";
+        settings.knownDevices.insert(deviceId, device);
+        settings.recentDevices = {deviceId};
+        // Each error the server's certificate raises needs its own exception.
+        for (QSslError::SslError error :
+             {QSslError::SelfSignedCertificate, QSslError::HostNameMismatch}) {
+            TrustedCertificate trusted;
+            trusted.sslError = error;
+            trusted.commonName = IssuerName;
+            settings.trustedCertificates.append(trusted);
+        }
+        QVERIFY(writeConfiguration(settings));
+    }
+    const QString connected = "Connected to device <Studio <7>>";
+
+    Velto w;
+    QVERIFY(w.initialize());
+    emit w.recentMenu->aboutToShow();
+    QCOMPARE(w.recentMenu->actions().size(), 1);
+    w.recentMenu->actions().first()->trigger();
+    QCOMPARE(server.queries.load(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 30000);
+    QVERIFY(unit.waitForClient());
+    QCOMPARE(w.currentLocalAddress(), QString("127.0.0.%1").arg(deviceId));
+    QVERIFY(w.disconnectAction->isEnabled());
+    QVERIFY(!w.recentMenu->isEnabled());
+    QVERIFY(!w.manageDevicesAction->isEnabled());
+
+    // The link really reaches the unit through the tunnel.
+    unit.onRequestMatching(QRegularExpression("^DO;"), {UnitSimulator::reply("DO;return:OK;")});
+    TCommand ping(TCommand::Do);
+    ping.setParam("action", "display");
+    ping.setParam("message", "hello");
+    TCommand answer;
+    QCOMPARE(frontPanelCom()->sendSyncMsg(ping, answer, 0, 5000), 0);
+
+    // Cancel on the disconnect question keeps everything as it is.
+    answerMessageBox(QMessageBox::Cancel);
+    w.disconnectAction->trigger();
+    QCOMPARE(w.statusLabel->text(), connected);
+    QVERIFY(frontPanelCom()->isEnabled());
+    QVERIFY(w.hasSshClient());
+    QVERIFY(w.disconnectAction->isEnabled());
+    QVERIFY(!w.recentMenu->isEnabled());
+
+    w.frontPanel->pageActivated(QPravik::PageMain);
+    w.loginClicked("Desk");
+    QVERIFY(!w.buttonBar->isHidden());
+
+    // The unit goes away: back to the login page, then a retry after 10 s
+    // that makes no new query.
+    unit.close();
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), QString("SSH connection failure"), 30000);
+    QCOMPARE(w.frontPanel->page(), 0);
+    QVERIFY(w.buttonBar->isHidden());
+    QVERIFY(w.isReconnectTimerActive());
+    QVERIFY(w.disconnectAction->isEnabled());
+    QVERIFY(unit.listen(QHostAddress::LocalHost, unitPort));
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 40000);
+    QCOMPARE(server.queries.load(), 1);
+    QVERIFY(!w.isReconnectTimerActive());
+
+    // Connect in the device manager while the tunnel runs: saved, not connected.
+    whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
+        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
+                          dialog->view->visualRect(dialog->view->model()->index(0, 1)).center());
+        dialog->connectButton->click();
+    });
+    w.manageDevices();
+    QCOMPARE(server.queries.load(), 1);
+    QCOMPARE(w.statusLabel->text(), connected);
+
+    // Disconnect for real.
+    answerMessageBox(QMessageBox::Yes);
+    w.disconnectAction->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), QString("No active connection"), 15000);
+    QTRY_VERIFY(!w.hasSshClient());
+    QVERIFY(!frontPanelCom()->isEnabled());
+    QVERIFY(!w.isReconnectTimerActive());
+    QVERIFY(w.recentMenu->isEnabled());
+    QVERIFY(w.manageDevicesAction->isEnabled());
+    QVERIFY(!w.disconnectAction->isEnabled());
+    QVERIFY(unit.waitForDisconnect(10000));
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"

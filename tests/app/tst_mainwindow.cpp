@@ -1,0 +1,488 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QtTest>
+
+#include "app/applicationsettings.h"
+#include "app/devicedialogs.h"
+#include "app/logfile.h"
+#include "app/velto.h"
+#include "link/ccom.h"
+#include "link/frontpanelcom.h"
+#include "link/tcommand.h"
+#include "model/tcomrequesthelper.h"
+#include "panel/kit/frontpanel.h"
+#include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/qpravikwindow.h"
+#include "modalhelper.h"
+#include "tests/support/unitsimulator.h"
+
+namespace {
+
+// Nothing listens here, so a remote-access query fails at once.
+const char* const DeadServer = "127.0.0.254";
+
+QString configPath()
+{
+    return QCoreApplication::applicationDirPath() + "/Kandelo.xml";
+}
+
+QColor textColour(QWidget* widget)
+{
+    return widget->palette().color(QPalette::WindowText);
+}
+
+KnownDevice unit(int id, const QString& name)
+{
+    KnownDevice d;
+    d.id = id;
+    d.name = name;
+    d.serialno = QString("SN%1").arg(id);
+    d.password = QString("pw%1").arg(id);
+    return d;
+}
+
+// Writes the configuration file the next window reads.
+void writeConfig(const QList<KnownDevice>& devices, const QList<int>& recent,
+                 const QString& hostname = DeadServer)
+{
+    ApplicationSettings settings(configPath());
+    settings.hostname = hostname;
+    for (const KnownDevice& d : devices)
+        settings.knownDevices.insert(d.id, d);
+    settings.recentDevices = recent;
+    QVERIFY(writeConfiguration(settings));
+}
+
+ApplicationSettings readConfig()
+{
+    ApplicationSettings settings(configPath());
+    readConfiguration(settings);
+    return settings;
+}
+
+struct MenuState
+{
+    bool recent, disconnect, manage, authentication, about;
+    bool operator==(const MenuState& o) const
+    {
+        return recent == o.recent && disconnect == o.disconnect && manage == o.manage
+            && authentication == o.authentication && about == o.about;
+    }
+};
+
+MenuState menus(Velto& w)
+{
+    return {w.recentMenu->isEnabled(), w.disconnectAction->isEnabled(),
+            w.manageDevicesAction->isEnabled(), w.authenticationAction->isEnabled(),
+            w.aboutAction->isEnabled()};
+}
+
+char* toString(const MenuState& s)
+{
+    return qstrdup(qPrintable(QString("recent=%1 disconnect=%2 manage=%3 auth=%4 about=%5")
+                                  .arg(s.recent).arg(s.disconnect).arg(s.manage)
+                                  .arg(s.authentication).arg(s.about)));
+}
+
+const MenuState Idle{true, false, true, true, true};
+const MenuState Retrying{false, true, false, false, true};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void startWritesDefaultsAndMenus();
+    void recentMenuLists();
+    void failedQueryStillRecordsRecentUnit();
+    void linkSupervisionStates();
+    void busyDuringSynchronousCall();
+    void buttonBarKeysReachPanel();
+    void typedMessageTravelsToUnit();
+    void typedMessageFailureBox();
+    void loginShowsTabNameAsText();
+    void exitQuestion();
+    void deviceManagerSavesOnClose();
+    void authenticationKeepsAccountInMemory();
+    void destructionWithdrawsPointers();
+};
+
+void TestMainWindow::init()
+{
+    QFile::remove(configPath());
+    frontPanelCom()->disconnectFromUnit();
+}
+
+void TestMainWindow::startWritesDefaultsAndMenus()
+{
+    Velto w;
+    QVERIFY(QFile::exists(configPath()));
+    const ApplicationSettings written = readConfig();
+    QCOMPARE(written.logMaxSize, 512);
+    QCOMPARE(written.logMaxFiles, 25);
+    QCOMPARE(written.maxDevices, 10);
+    QVERIFY(QDir(QCoreApplication::applicationDirPath() + "/logs").exists());
+    QCOMPARE(mainWindow(), &w);
+
+    QCOMPARE(menus(w), (MenuState{false, false, false, false, true}));
+    QVERIFY(w.initialize());
+    QCOMPARE(menus(w), Idle);
+
+    // The menu bar holds exactly four entries; the account action is not one of them.
+    const QList<QAction*> bar = w.menuBar()->actions();
+    QCOMPARE(bar.size(), 4);
+    QCOMPARE(bar.at(0), w.recentMenu->menuAction());
+    QCOMPARE(bar.at(1), w.disconnectAction);
+    QCOMPARE(bar.at(2), w.manageDevicesAction);
+    QCOMPARE(bar.at(3), w.aboutAction);
+    QVERIFY(!bar.contains(w.authenticationAction));
+
+    QCOMPARE(w.windowTitle(), QString("Kandelo - Version 2.00.0.5197"));
+    QCOMPARE(w.size(), QSize(800, 615));
+    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
+    QCOMPARE(textColour(w.statusLabel), QColor(Qt::red));
+    QVERIFY(w.buttonBar->isHidden());
+    QCOMPARE(frontPanelWindow.data(), static_cast<QWidget*>(w.frontPanel));
+}
+
+void TestMainWindow::recentMenuLists()
+{
+    writeConfig({}, {});
+    Velto w;
+    w.initialize();
+    emit w.recentMenu->aboutToShow();
+    QCOMPARE(w.recentMenu->actions().size(), 1);
+    QCOMPARE(w.recentMenu->actions().first()->text(), QString("List is empty"));
+    QVERIFY(!w.recentMenu->actions().first()->isEnabled());
+
+    // The file is read again each time the menu opens.
+    writeConfig({unit(1, "One"), unit(2, "R&D"), unit(5, "Five")}, {5, 1, 2});
+    emit w.recentMenu->aboutToShow();
+    const QList<QAction*> entries = w.recentMenu->actions();
+    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.at(0)->text(), QString("Five"));
+    QCOMPARE(entries.at(0)->data().toInt(), 5);
+    QCOMPARE(entries.at(1)->data().toInt(), 1);
+    QCOMPARE(entries.at(2)->text(), QString("R&&D"));
+    QVERIFY(entries.at(2)->isEnabled());
+}
+
+void TestMainWindow::failedQueryStillRecordsRecentUnit()
+{
+    writeConfig({unit(1, "One"), unit(2, "")}, {1});
+    Velto w;
+    w.initialize();
+    emit w.recentMenu->aboutToShow();
+    w.recentMenu->actions().at(0)->trigger();   // unit 1: the dead server refuses
+    QCOMPARE(w.statusLabel->text(), QString("Failure to connect to server <%1>").arg(DeadServer));
+    QCOMPARE(menus(w), Idle);
+    QVERIFY(!w.hasSshClient());
+    QCOMPARE(w.currentLocalAddress(), QString("127.0.0.1"));
+
+    // Not in the recent list, but known: the manager's connect takes it.
+    whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
+        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
+                          dialog->view->visualRect(dialog->view->model()->index(1, 1)).center());
+        dialog->connectButton->click();
+    });
+    w.manageDevices();
+    QCOMPARE(w.currentDeviceId(), 2);
+    QCOMPARE(w.currentDeviceName(), QString("noname"));
+    QCOMPARE(readConfig().recentDevices, QList<int>({2, 1}));
+    QCOMPARE(menus(w), Idle);
+
+    // Unknown ids do nothing at all.
+    w.connectToDevice(9, false);
+    QCOMPARE(w.currentDeviceId(), 2);
+}
+
+void TestMainWindow::linkSupervisionStates()
+{
+    writeConfig({unit(3, "Three")}, {});
+    Velto w;
+    w.initialize();
+    w.connectToDevice(3, false);   // fails at the query, but sets the address
+    QCOMPARE(w.currentLocalAddress(), QString("127.0.0.3"));
+
+    UnitSimulator unit;
+    if (!unit.listen(QHostAddress("127.0.0.3"), Velto::LinkPort))
+        QSKIP("127.0.0.3:7001 is taken on this machine");
+
+    // What the tunnel reports drives the link and the menus.
+    w.onSshSessionStateChanged(1);
+    QCOMPARE(w.statusLabel->text(), QString("Connecting to device <Three>"));
+    QVERIFY(w.disconnectAction->isEnabled());
+    QVERIFY(frontPanelCom()->isEnabled());
+    QTRY_COMPARE(w.statusLabel->text(), QString("Connected to device <Three>"));
+    QCOMPARE(textColour(w.statusLabel), QColor(Qt::white));
+
+    w.frontPanel->pageActivated(QPravik::PageMain);
+    w.loginClicked("Tab");
+    QVERIFY(!w.buttonBar->isHidden());
+
+    // A second "listening" report with the link up changes nothing.
+    w.onSshSessionStateChanged(1);
+    QCOMPARE(w.statusLabel->text(), QString("SSH session success"));
+
+    w.onSshSessionStateChanged(2);   // the tunnel's local client went away
+    QVERIFY(w.isReconnectWanted());
+    QVERIFY(!frontPanelCom()->isEnabled());
+    QVERIFY(w.buttonBar->isHidden());
+    QCOMPARE(w.frontPanel->page(), 0);
+    QCOMPARE(menus(w), (MenuState{false, false, false, false, true}));
+    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
+
+    w.onSshSessionStateChanged(0);
+    QCOMPARE(w.statusLabel->text(), QString("SSH connection failure"));
+    QCOMPARE(textColour(w.statusLabel), QColor(Qt::red));
+    QCOMPARE(menus(w), Retrying);
+    QVERIFY(w.isReconnectTimerActive());
+
+    // Disconnect while waiting for the retry: back to idle.
+    w.disconnectDevice();
+    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
+    QCOMPARE(menus(w), Idle);
+    QVERIFY(!w.isReconnectTimerActive());
+
+    // A failing tunnel is retried; a plain stop is not.
+    w.onSshSessionStateChanged(-1);
+    QCOMPARE(w.statusLabel->text(), QString("SSH session failure"));
+    QCOMPARE(menus(w), Retrying);
+    w.onSshSessionStateChanged(0);
+    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
+    QCOMPARE(menus(w), Idle);
+    QVERIFY(!w.isReconnectTimerActive());
+
+    // Link states while the link is wanted but not connected.
+    QVERIFY(frontPanelCom()->connectToUnit("127.0.0.3", Velto::LinkPort, 0));
+    w.stateChanged(RpcConnection::ConnectingState);
+    QCOMPARE(w.statusLabel->text(), QString("Connecting to device <Three>"));
+    w.stateChanged(RpcConnection::UnconnectedState);
+    QCOMPARE(w.statusLabel->text(), QString("Not connected to device <Three>"));
+    frontPanelCom()->disconnectFromUnit();
+    w.stateChanged(RpcConnection::ConnectingState);
+    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
+}
+
+void TestMainWindow::busyDuringSynchronousCall()
+{
+    Velto w;
+    w.initialize();
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    unit.onRequestMatching(QRegularExpression("^PARAM"),
+                           {UnitSimulator::delay(300), UnitSimulator::reply("PARAM;return:OK;")});
+    QVERIFY(frontPanelCom()->connectToUnit("127.0.0.1", unit.port(), 0));
+    QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+
+    QString during;
+    QColor duringColour;
+    QTimer::singleShot(100, &w, [&] {
+        during = w.statusBar()->currentMessage();
+        duringColour = w.statusBar()->palette().color(QPalette::Window);
+    });
+    TCommand request(TCommand::Param);
+    request.setParam("target", "general");
+    request.setParam("x", "1");
+    QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
+    QCOMPARE(during, QString("BUSY"));
+    QCOMPARE(duringColour, QColor(Qt::red));
+    QCOMPARE(w.statusBar()->currentMessage(), QString());
+    QCOMPARE(w.statusBar()->palette().color(QPalette::Window), QColor(Qt::black));
+}
+
+void TestMainWindow::buttonBarKeysReachPanel()
+{
+    Velto w;
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    QVERIFY(frontPanelCom()->connectToUnit("127.0.0.1", unit.port(), 0));
+    QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+    w.frontPanel->pageActivated(QPravik::PageAudio);
+    w.loginClicked("T");
+
+    auto* headphone = w.buttonBar->findChild<QAbstractButton*>("headphoneButton");
+    auto* call = w.buttonBar->findChild<QAbstractButton*>("phoneCallButton");
+    QVERIFY(headphone && call);
+    headphone->click();
+    QCOMPARE(w.frontPanel->page(), 3);   // posted, not sent
+    QTRY_COMPARE(w.frontPanel->page(), 7);
+    headphone->click();
+    QTRY_COMPARE(w.frontPanel->page(), 3);
+    call->click();
+    QTRY_COMPARE(w.frontPanel->page(), 2);
+    QTRY_VERIFY(!w.frontPanel->isCallKeyHeld());
+    call->click();
+    QTRY_COMPARE(w.frontPanel->page(), 3);
+}
+
+namespace {
+
+// Opens the message keyboard, types text and closes it as the user would.
+void typeMessage(Velto& w, const QString& text, bool accept)
+{
+    w.button3Clicked();
+    auto* keyboard = w.findChild<QPravikVirtual*>();
+    QVERIFY(keyboard);
+    QCOMPARE(keyboard->titleLabel.text(), QString("Enter Message"));
+    QVERIFY(keyboard->lineEdit.text().isEmpty());
+    QCOMPARE(keyboard->windowModality(), Qt::ApplicationModal);
+    keyboard->lineEdit.setText(text);
+    if (accept)
+        keyboard->cancelled = 0;
+    keyboard->close();
+    QTRY_VERIFY(!w.findChild<QPravikVirtual*>());
+}
+
+} // namespace
+
+void TestMainWindow::typedMessageTravelsToUnit()
+{
+    Velto w;
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    unit.onRequestMatching(QRegularExpression("^DO;"), {UnitSimulator::reply("DO;return:OK;")});
+    QVERIFY(frontPanelCom()->connectToUnit("127.0.0.1", unit.port(), 0));
+    QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+
+    typeMessage(w, "ignored", false);
+    typeMessage(w, "", true);
+    QTest::qWait(50);
+    QCOMPARE(unit.requests().size(), 0);
+
+    typeMessage(w, QString::fromUtf8("Grüße; ok"), true);
+    QVERIFY(unit.waitForRequests(1));
+    QCOMPARE(unit.requests().first().body,
+             QByteArray("DO;action:display;message:Gr\xC3\xBC\xC3\x9F" "e\\; ok;"));
+}
+
+void TestMainWindow::typedMessageFailureBox()
+{
+    Velto w;
+    // No link at all: refused at once, and said so.
+    QString text;
+    answerMessageBox(QMessageBox::Ok, &text);
+    typeMessage(w, "hello", true);
+    QCOMPARE(text, QString("Failed to send message!"));
+
+    // The unit refuses.
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    unit.onRequestMatching(QRegularExpression("^DO;"),
+                           {UnitSimulator::reply("DO;return:ERROR;cause:204-not allowed;")});
+    QVERIFY(frontPanelCom()->connectToUnit("127.0.0.1", unit.port(), 0));
+    QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+    text.clear();
+    answerMessageBox(QMessageBox::Ok, &text);
+    typeMessage(w, "hello", true);
+    QCOMPARE(text, QString("Failed to send message!"));
+    QCOMPARE(unit.requests().size(), 1);
+}
+
+void TestMainWindow::loginShowsTabNameAsText()
+{
+    Velto w;
+    w.loginClicked(QString());
+    QVERIFY(!w.buttonBar->isHidden());
+    QVERIFY(w.tabLabel->isHidden());
+
+    w.loginClicked("<b>Studio</b>");
+    QVERIFY(!w.tabLabel->isHidden());
+    QCOMPARE(w.tabLabel->text(), QString("<b>Studio</b>"));
+    QCOMPARE(w.tabLabel->textFormat(), Qt::PlainText);
+}
+
+void TestMainWindow::exitQuestion()
+{
+    Velto w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QString text;
+    answerMessageBox(QMessageBox::Cancel, &text);
+    QVERIFY(!w.close());
+    QCOMPARE(text, QString("Are you sure to exit?"));
+    QVERIFY(w.isVisible());
+
+    answerMessageBox(QMessageBox::Yes);
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+}
+
+void TestMainWindow::deviceManagerSavesOnClose()
+{
+    writeConfig({unit(1, "One"), unit(2, "Two"), unit(3, "Three")}, {2, 3});
+    Velto w;
+    w.initialize();
+
+    // Add a unit and delete unit 2, then close with the window's close button.
+    whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
+        whenModal<DeviceInfoDialog>([](DeviceInfoDialog* info) {
+            info->serialEdit->setText("0042");
+            info->passwordEdit->setText("secret");
+            info->okButton->click();
+        });
+        dialog->addButton->click();
+        int row = -1;
+        for (int r = 0; r < dialog->view->itemModel()->rowCount(); ++r) {
+            if (dialog->view->itemModel()->item(r, 0)->data(Qt::UserRole).toInt() == 2)
+                row = r;
+        }
+        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
+                          dialog->view->visualRect(dialog->view->model()->index(row, 0)).center());
+        answerMessageBox(QMessageBox::Yes);
+        dialog->deleteButton->click();
+        dialog->close();
+    });
+    w.manageDevices();
+
+    const ApplicationSettings saved = readConfig();
+    QCOMPARE(saved.knownDevices.keys(), QList<int>({1, 3, 4}));
+    QCOMPARE(saved.knownDevices.value(4).name, QString("noname"));
+    QCOMPARE(saved.knownDevices.value(4).serialno, QString("0042"));
+    QCOMPARE(saved.recentDevices, QList<int>({3}));
+    QCOMPARE(w.settings.knownDevices.keys(), QList<int>({1, 3, 4}));
+    QVERIFY(!w.hasSshClient());
+}
+
+void TestMainWindow::authenticationKeepsAccountInMemory()
+{
+    Velto w;
+    w.initialize();
+    whenModal<ServerInfoDialog>([](ServerInfoDialog* dialog) {
+        dialog->userEdit->setText("account");
+        dialog->passwordEdit->setText("hidden-pass");
+        dialog->okButton->click();
+    });
+    w.authenticationAction->trigger();
+    QCOMPARE(w.settings.user, QString("account"));
+    QCOMPARE(w.settings.password, QString("hidden-pass"));
+    QFile file(configPath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QVERIFY(!content.contains("account"));
+    QVERIFY(!content.contains("hidden-pass"));
+}
+
+void TestMainWindow::destructionWithdrawsPointers()
+{
+    auto* w = new Velto;
+    QCOMPARE(mainWindow(), w);
+    QVERIFY(!frontPanelWindow.isNull());
+    delete w;
+    QCOMPARE(mainWindow(), nullptr);
+    QVERIFY(frontPanelWindow.isNull());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
