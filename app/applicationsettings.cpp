@@ -133,6 +133,10 @@ void readRecentDevices(QXmlStreamReader &xml, ApplicationSettings &settings)
 {
     if (int v = positiveNumber(xml.attributes().value(QLatin1String("maxDevices"))))
         settings.maxDevices = v;
+    // A later list in the same file may lower the limit below what an
+    // earlier one filled.
+    while (settings.maxDevices >= 1 && settings.recentDevices.size() > settings.maxDevices)
+        settings.recentDevices.removeLast();
     while (xml.readNextStartElement()) {
         if (xml.name() == QLatin1String("device")
             && (settings.maxDevices < 1 || settings.recentDevices.size() < settings.maxDevices)) {
