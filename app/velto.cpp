@@ -345,7 +345,19 @@ void Velto::keyboardClosed()
 
 bool Velto::readConfiguration()
 {
-    return ::readConfiguration(settings);
+    // The tunnel fields live in memory only; a re-read must not lose those
+    // of the unit a reconnect is going to use.
+    const KnownDeviceMap before = settings.knownDevices;
+    const bool ok = ::readConfiguration(settings);
+    for (auto it = settings.knownDevices.begin(); it != settings.knownDevices.end(); ++it) {
+        const auto old = before.constFind(it.key());
+        if (old != before.constEnd() && old->serialno == it->serialno
+            && old->password == it->password) {
+            it->tunnelPort = old->tunnelPort;
+            it->tunnelText = old->tunnelText;
+        }
+    }
+    return ok;
 }
 
 bool Velto::writeConfiguration()

@@ -222,6 +222,19 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     w.loginClicked("Desk");
     QVERIFY(!w.buttonBar->isHidden());
 
+    // Connect in the device manager while the tunnel runs: saved, not connected;
+    // the re-read file keeps the tunnel of the running connection.
+    whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
+        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
+                          dialog->view->visualRect(dialog->view->model()->index(0, 1)).center());
+        dialog->connectButton->click();
+    });
+    w.manageDevices();
+    QCOMPARE(server.queries.load(), 1);
+    QCOMPARE(w.statusLabel->text(), connected);
+    QCOMPARE(w.settings.knownDevices.value(deviceId).tunnelPort, int(unitPort));
+    QCOMPARE(w.settings.user, SshdFixture::user());
+
     // The unit goes away: back to the login page, then a retry after 10 s
     // that makes no new query.
     unit.close();
@@ -234,16 +247,6 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 40000);
     QCOMPARE(server.queries.load(), 1);
     QVERIFY(!w.isReconnectTimerActive());
-
-    // Connect in the device manager while the tunnel runs: saved, not connected.
-    whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
-        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
-                          dialog->view->visualRect(dialog->view->model()->index(0, 1)).center());
-        dialog->connectButton->click();
-    });
-    w.manageDevices();
-    QCOMPARE(server.queries.load(), 1);
-    QCOMPARE(w.statusLabel->text(), connected);
 
     // Disconnect for real.
     answerMessageBox(QMessageBox::Yes);

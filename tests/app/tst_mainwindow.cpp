@@ -176,6 +176,18 @@ void TestMainWindow::recentMenuLists()
     QCOMPARE(entries.at(1)->data().toInt(), 1);
     QCOMPARE(entries.at(2)->text(), QString("R&&D"));
     QVERIFY(entries.at(2)->isEnabled());
+
+    // Re-reading keeps the in-memory tunnel of an unchanged unit only.
+    w.settings.knownDevices[1].tunnelPort = 40000;
+    w.settings.knownDevices[1].tunnelText = "0000000022c0";
+    w.settings.knownDevices[5].tunnelPort = 40001;
+    KnownDevice changed = unit(5, "Five");
+    changed.serialno = "other";
+    writeConfig({unit(1, "One"), unit(2, "R&D"), changed}, {5, 1, 2});
+    emit w.recentMenu->aboutToShow();
+    QCOMPARE(w.settings.knownDevices.value(1).tunnelPort, 40000);
+    QCOMPARE(w.settings.knownDevices.value(1).tunnelText, QString("0000000022c0"));
+    QCOMPARE(w.settings.knownDevices.value(5).tunnelPort, 0);
 }
 
 void TestMainWindow::failedQueryStillRecordsRecentUnit()
