@@ -67,10 +67,13 @@ void RpcConnection::logLine(const char* className, const char* method, const QSt
     const QString line = QLatin1String(className) + QLatin1String("::") + QLatin1String(method)
                          + QLatin1String("(address=") + m_address + QLatin1Char(':')
                          + QString::number(m_port) + extra + QLatin1Char(')');
+    // The debug stream's form of a text item, in quotes and followed by a
+    // blank, built by hand: Qt 6 would escape quotes in the body and drop
+    // the blank.
     if (critical)
-        qCritical().noquote() << line;
+        qCritical().noquote().nospace() << '"' << line << "\" ";
     else
-        qDebug().noquote() << line;
+        qDebug().noquote().nospace() << '"' << line << "\" ";
 }
 
 bool RpcConnection::send(const RpcMessage& message)

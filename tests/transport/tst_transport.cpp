@@ -24,14 +24,16 @@ namespace {
 struct LogEntry
 {
     QtMsgType type;
-    QString text;
+    QString text;    // the line inside the debug stream's quotes
+    bool quoted;     // arrived as a double quote, the line, a double quote and a blank
 };
 QList<LogEntry> g_log;
 QtMessageHandler g_previousHandler = nullptr;
 
 void captureMessage(QtMsgType type, const QMessageLogContext&, const QString& text)
 {
-    g_log.append({type, text});
+    const bool quoted = text.size() >= 3 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1String("\" "));
+    g_log.append({type, quoted ? text.mid(1, text.size() - 3) : text, quoted});
 }
 
 // Collects the log lines written while it lives.
@@ -57,6 +59,15 @@ struct LogCapture
                 return true;
         }
         return false;
+    }
+    // Every line of the link in the debug stream's form.
+    bool linkLinesQuoted() const
+    {
+        for (const LogEntry& e : std::as_const(g_log)) {
+            if (e.text.startsWith(QLatin1String("Rpc")) && !e.quoted)
+                return false;
+        }
+        return !g_log.isEmpty();
     }
     QtMsgType typeOf(const QString& line) const
     {
@@ -348,6 +359,7 @@ void TransportTest::connectStates()
                        + ", will retry connecting to host in 10 seconds)"),
              1);
     QCOMPARE(log.count(h.prefix("RpcConnection", "notifyStateChanged") + ", state=3)"), 1);
+    QVERIFY(log.linkLinesQuoted());
 
     // A second connect while enabled does nothing.
     h.link.connect(QStringLiteral("127.0.0.1"), 1);
@@ -618,6 +630,7 @@ void TransportTest::reconnectAfterRefusal()
     QVERIFY(h.link.retryCountdown() > 0);
     QVERIFY(log.any(h.prefix("RpcConnection", "socketError") + ", error="));
     QCOMPARE(log.typeOf(h.prefix("RpcConnection", "notifyErrorOccurred") + ", error=-4)"), QtCriticalMsg);
+    QVERIFY(log.linkLinesQuoted());
 
     QVERIFY(h.unit.listen(QHostAddress::LocalHost, port));
     QVERIFY(h.unit.waitForClient());
@@ -828,7 +841,8 @@ void TransportTest::logLinesMaskSecrets()
     const RpcAsyncCall read = h.call("PARAM;target:db;GET:password_ol;", 10);
     QVERIFY(h.waitCompleted(2));
     QVERIFY(h.link.send(RpcMessage::createRequest(command("PARAM;sip_password:hush;"))));
-    QVERIFY(h.unit.waitForFrames(3));
+    QVERIFY(h.link.send(RpcMessage::createRequest(command("PARAM;name:say \"hi\";"))));
+    QVERIFY(h.unit.waitForFrames(4));
 
     QCOMPARE(log.count(h.prefix("RpcConnection", "asyncCall")
                        + QStringLiteral(", header=%1/1/0, message=PARAM;password_ol:***;target:db;, timeout=5)")
@@ -844,6 +858,9 @@ void TransportTest::logLinesMaskSecrets()
     QCOMPARE(log.count(h.prefix("RpcConnection", "parserReady") + QStringLiteral(", header=%1/2/0)").arg(read.id())),
              1);
     QCOMPARE(log.count(h.prefix("RpcConnection", "send") + ", header=-1/1/0, message=PARAM;sip_password:***;)"), 1);
+    // Quotes in a body are logged as they are, not escaped.
+    QCOMPARE(log.count(h.prefix("RpcConnection", "send") + ", header=-1/1/0, message=PARAM;name:say \"hi\";)"), 1);
+    QVERIFY(log.linkLinesQuoted());
     for (const LogEntry& e : std::as_const(g_log)) {
         QVERIFY2(!e.text.contains("topsecret") && !e.text.contains("dG9rZW4") && !e.text.contains("hush"),
                  qPrintable(e.text));
