@@ -57,7 +57,6 @@ SshClient::~SshClient()
         ssh_set_log_callback(nullptr);
         ssh_set_log_userdata(nullptr);
     }
-    password.fill(QLatin1Char('\0'));
     password.clear();
     user.clear();
     host.clear();

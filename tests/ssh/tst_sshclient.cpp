@@ -118,6 +118,7 @@ private slots:
     void severalMegabytesBothWays();
     void peerCloseDeliversTailAndAcceptsNewClient();
     void secondLocalClientRefused();
+    void channelRefusedDropsOnlyTheLocalClient();
     void remotePortZeroFailsAfterLogin();
     void wrongPasswordFails();
     void stopWithoutSession();
@@ -271,6 +272,31 @@ void TestSshClient::secondLocalClientRefused()
     QCOMPARE(echo.connectionCount(), 1);
 }
 
+void TestSshClient::channelRefusedDropsOnlyTheLocalClient()
+{
+    // Nothing listens on the remote port: the server refuses the channel, the
+    // local client is turned away silently and the session stays up.
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        closedPort = probe.serverPort();
+    }
+    Driver driver(sshd, closedPort, 208);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    socket.connectToHost(testAddress(208), 7001);
+    socket.waitForConnected(stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+    driver.settle();
+    QCOMPARE(driver.states, QList<int>{1});
+
+    emit driver.doSshStopSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 0}), stateTimeout);
+}
+
 void TestSshClient::remotePortZeroFailsAfterLogin()
 {
     Driver driver(sshd, 0, 205);
@@ -302,7 +328,8 @@ void TestSshClient::wrongPasswordFails()
 
 void TestSshClient::stopWithoutSession()
 {
-    Driver driver(sshd, 1, 207);
+    // Never started: stopping finds nothing and reports nothing.
+    Driver driver(sshd, 1, 209);
     emit driver.doSshStopSession();
     driver.settle();
     QVERIFY(driver.states.isEmpty());
