@@ -97,6 +97,7 @@ class TestConnection : public RpcClientConnection
 {
 public:
     void setLastId(qint32 id) { m_lastId = id; }
+    QTimer& tickTimer() { return m_timer; }
 };
 
 // The link and the simulated unit, with everything the link reports.
@@ -180,6 +181,7 @@ private slots:
     void idWraps();
     void sendWritesFramesAsTheyAre();
     void coalescedAndSplitFrames();
+    void receiverDisconnectStopsTheRead();
     void badMagicReportedOnce();
     void oversizedFrameRefused();
     void timeOut();
@@ -476,6 +478,23 @@ void TransportTest::coalescedAndSplitFrames()
     QCOMPARE(h.errors, (QList<int>{-10}));
 }
 
+void TransportTest::receiverDisconnectStopsTheRead()
+{
+    Harness h;
+    QVERIFY(h.up());
+    // The second frame arrives in the same read, but belongs to a link the
+    // receiver of the first has taken down.
+    QObject::connect(&h.link, &RpcConnection::messageReceived, &h.link,
+                     [&](const RpcMessage&) { h.link.disconnect(); });
+    h.unit.sendRaw(unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;")
+                   + unitsim::encodeFrame(2, 4, 0, "EVENT;event_type:b;"));
+    QTRY_COMPARE(h.received.size(), 1);
+    QVERIFY(h.unit.waitForDisconnect());
+    QCOMPARE(h.received.size(), 1);
+    QCOMPARE(h.received.first().id(), 1);
+    QVERIFY(h.errors.isEmpty());
+}
+
 void TransportTest::badMagicReportedOnce()
 {
     Harness h;
@@ -526,10 +545,15 @@ void TransportTest::timeOut()
     QCOMPARE(call.errorCode(), 0);
     RpcAsyncCallWatcher watcher(call);
     QSignalSpy finished(&watcher, &RpcAsyncCallWatcher::finished);
+    QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher,
+                     [&](RpcAsyncCallWatcher* w) { h.order.append(QStringLiteral("finished %1").arg(w->id())); });
     QVERIFY(h.waitCompleted(1));
     // Never before its time.
     QVERIFY(sent.elapsed() >= 1000);
     QCOMPARE(finished.count(), 1);
+    // The watcher hears first, then the connection reports.
+    QCOMPARE(h.order, (QStringList{QStringLiteral("finished %1").arg(call.id()),
+                                   QStringLiteral("completed %1").arg(call.id())}));
     QCOMPARE(watcher.errorCode(), -5);
     QCOMPARE(h.completed.first().type(), quint32(RpcMessage::ErrorReply));
     QCOMPARE(h.completed.first().errorCode(), -5);
@@ -599,6 +623,20 @@ void TransportTest::reconnectAfterDrop()
     QCOMPARE(h.call("PARAM;").errorCode(), 0);
     QVERIFY(h.unit.waitForRequests(1));
     h.states.clear();
+    // Ticks counted from the fall of the link to the new attempt.
+    int ticks = -1;
+    int ticksToAttempt = -1;
+    QObject::connect(&h.link, &RpcConnection::stateChanged, &h.link, [&](RpcConnection::ConnectionState s) {
+        if (s == RpcConnection::UnconnectedState && ticksToAttempt < 0)
+            ticks = 0;
+    });
+    QObject::connect(&h.link.tickTimer(), &QTimer::timeout, &h.link, [&] {
+        if (ticks < 0 || ticksToAttempt >= 0)
+            return;
+        ++ticks;
+        if (h.link.retryCountdown() == 0)
+            ticksToAttempt = ticks;
+    });
     h.unit.dropClient();
     QVERIFY(h.waitCompleted(1));
     QCOMPARE(h.completed.first().errorCode(), -6);
@@ -607,6 +645,7 @@ void TransportTest::reconnectAfterDrop()
     QVERIFY(h.states.contains(0));
     QCOMPARE(h.states.last(), 3);
     QCOMPARE(log.count(h.prefix("RpcClientConnection", "timerEvent") + ", connecting to host)"), 1);
+    QCOMPARE(ticksToAttempt, 10);
     QCOMPARE(h.link.retryCountdown(), -1);
 
     h.unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
