@@ -102,7 +102,8 @@ bool SshClient::startSession()
         return false;
     }
 
-    if (remotePort < 1 || localPort < 1 || localPort > 65535 || listenAddress.isNull()) {
+    if (remotePort < 1 || remotePort > 65535 || localPort < 1 || localPort > 65535
+        || listenAddress.isNull()) {
         endSession();
         emit sessionStateChanged(Failure);
         return false;

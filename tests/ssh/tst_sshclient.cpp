@@ -52,7 +52,7 @@ class Driver : public QObject
     Q_OBJECT
 
 public:
-    Driver(const SshdFixture &sshd, quint16 remotePort, int id,
+    Driver(const SshdFixture &sshd, int remotePort, int id,
            const QString &password = SshdFixture::password(), int verbosity = 1)
     {
         client = new SshClient(verbosity);
@@ -119,7 +119,8 @@ private slots:
     void peerCloseDeliversTailAndAcceptsNewClient();
     void secondLocalClientRefused();
     void channelRefusedDropsOnlyTheLocalClient();
-    void remotePortZeroFailsAfterLogin();
+    void unusableRemotePortFailsAfterLogin_data();
+    void unusableRemotePortFailsAfterLogin();
     void wrongPasswordFails();
     void stopWithoutSession();
 
@@ -297,15 +298,26 @@ void TestSshClient::channelRefusedDropsOnlyTheLocalClient()
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 0}), stateTimeout);
 }
 
-void TestSshClient::remotePortZeroFailsAfterLogin()
+void TestSshClient::unusableRemotePortFailsAfterLogin_data()
 {
-    Driver driver(sshd, 0, 205);
+    QTest::addColumn<int>("remotePort");
+    QTest::addColumn<int>("id");
+    QTest::newRow("never set") << 0 << 205;
+    QTest::newRow("above 65535") << 65536 << 210;
+}
+
+void TestSshClient::unusableRemotePortFailsAfterLogin()
+{
+    QFETCH(int, remotePort);
+    QFETCH(int, id);
+    const QString accepted = QStringLiteral("Accepted password for %1").arg(SshdFixture::user());
+    const qsizetype loginsBefore = sshd.log().count(accepted);
+    Driver driver(sshd, remotePort, id);
     emit driver.doSshStartSession();
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
-    QTRY_VERIFY_WITH_TIMEOUT(sshd.log().contains(QStringLiteral("Accepted password for %1").arg(SshdFixture::user())),
-                             stateTimeout);
+    QTRY_VERIFY_WITH_TIMEOUT(sshd.log().count(accepted) > loginsBefore, stateTimeout);
     QTcpSocket socket;
-    socket.connectToHost(testAddress(205), 7001);
+    socket.connectToHost(testAddress(id), 7001);
     QVERIFY(!socket.waitForConnected(stateTimeout));
 
     // Nothing was left behind: stopping reports nothing.
