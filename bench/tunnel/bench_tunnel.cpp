@@ -1,6 +1,8 @@
 // Throughput both ways, round-trip latency and idle CPU of the SSH tunnel,
 // measured through SshClient and through OpenSSH's "ssh -L" against the same
-// sshd, with the ratios of the two. Needs root (see SshdFixture).
+// sshd, with the ratios of the two. Needs root (see SshdFixture). Idle CPU is
+// this whole process for SshClient (its peers are idle meanwhile) and the ssh
+// process for OpenSSH. Build with -DKANDELO_BENCH=ON, preferably in Release.
 //
 //   bench_tunnel [upload-MiB] [download-MiB] [round-trips] [idle-seconds]
 
