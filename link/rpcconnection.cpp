@@ -194,12 +194,16 @@ void RpcConnection::notifyErrorOccurred(int code)
 void RpcConnection::socketRead()
 {
     // A receiver of a frame may spin an event loop; the socket does not
-    // announce bytes that arrive meanwhile again, so keep reading.
+    // announce bytes that arrive meanwhile again, so keep reading. Once a
+    // receiver has disconnected, what is left belongs to a link that is gone.
     while (m_socket.bytesAvailable() > 0) {
         const QByteArray bytes = m_socket.readAll();
         if (bytes.isEmpty())
             break;
+        const quint32 generation = m_reader.generation;
         m_reader.feed(bytes.constData(), quint32(bytes.size()));
+        if (m_reader.generation != generation && !m_enabled)
+            break;
     }
 }
 

@@ -98,6 +98,7 @@ class TestConnection : public RpcClientConnection
 public:
     void setLastId(qint32 id) { m_lastId = id; }
     QTimer& tickTimer() { return m_timer; }
+    qint64 unreadBytes() const { return m_socket.bytesAvailable(); }
 };
 
 // The link and the simulated unit, with everything the link reports.
@@ -182,6 +183,7 @@ private slots:
     void sendWritesFramesAsTheyAre();
     void coalescedAndSplitFrames();
     void receiverDisconnectStopsTheRead();
+    void receiverDisconnectAfterNestedLoopStopsTheRead();
     void badMagicReportedOnce();
     void oversizedFrameRefused();
     void timeOut();
@@ -492,6 +494,37 @@ void TransportTest::receiverDisconnectStopsTheRead()
     QVERIFY(h.unit.waitForDisconnect());
     QCOMPARE(h.received.size(), 1);
     QCOMPARE(h.received.first().id(), 1);
+    QVERIFY(h.errors.isEmpty());
+}
+
+void TransportTest::receiverDisconnectAfterNestedLoopStopsTheRead()
+{
+    Harness h;
+    QVERIFY(h.up());
+    // The receiver waits in its own loop until the next frame lies unread
+    // in the socket, then takes the link down: that frame is not delivered.
+    bool first = true;
+    QObject::connect(&h.link, &RpcConnection::messageReceived, &h.link, [&](const RpcMessage&) {
+        if (!first)
+            return;
+        first = false;
+        h.unit.pushSignal("EVENT;event_type:stale;", 2);
+        h.unit.waitUntil([&] { return h.link.unreadBytes() > 0; });
+        h.link.disconnect();
+    });
+    h.unit.pushSignal("EVENT;event_type:a;", 1);
+    QTRY_COMPARE(h.received.size(), 1);
+    QVERIFY(h.unit.waitForDisconnect());
+    QCOMPARE(h.received.size(), 1);
+
+    // The next connection starts clean.
+    h.link.connect(QStringLiteral("127.0.0.1"), h.unit.port());
+    QVERIFY(h.unit.waitForConnections(2));
+    QTRY_COMPARE(h.link.state(), RpcConnection::ConnectedState);
+    QVERIFY(h.unit.waitForClient());
+    h.unit.pushSignal("EVENT;event_type:new;", 3);
+    QTRY_COMPARE(h.received.size(), 2);
+    QCOMPARE(h.received.at(1).id(), 3);
     QVERIFY(h.errors.isEmpty());
 }
 
