@@ -448,6 +448,19 @@ void TransportTest::sendWritesFramesAsTheyAre()
     QCOMPARE(h.unit.received().at(1).id, -1);
     QCOMPARE(h.unit.received().at(1).body, QByteArray("DO;action:x;"));
     QCOMPARE(h.link.pendingCallCount(), 0);
+
+    // A call's frame carries the connection's id and errorCode 0, whatever
+    // the request held.
+    RpcMessage request = RpcMessage::createRequest(99, command("DO;action:y;"));
+    request.setErrorCode(7);
+    const RpcAsyncCall call = h.link.asyncCall(request, 5);
+    QCOMPARE(call.errorCode(), 0);
+    QVERIFY(h.unit.waitForFrames(3));
+    const SimFrame third = h.unit.received().at(2);
+    QCOMPARE(third.id, call.id());
+    QCOMPARE(third.type, quint32(1));
+    QCOMPARE(third.errorCode, 0);
+    QCOMPARE(third.length, quint32(24 + third.body.size()));
 }
 
 void TransportTest::coalescedAndSplitFrames()
