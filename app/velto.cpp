@@ -625,22 +625,21 @@ bool Velto::resolveDevice(const QString& host, KnownDevice& device)
     const RemoteAccessResult result = query.resolve(host, device);
     remoteAccess = nullptr;
 
+    const bool authenticated = result.authenticated();
+    if (!authenticated && result.outcome != RemoteAccessOutcome::AuthenticationFailed)
+        return false;
+    // Whatever the reply named is taken, even when the reply as a whole is
+    // refused. A field the reply left out stays null, one it sent empty does not.
     const RemoteAccount& account = result.account;
-    if (result.authenticated()) {
+    if (!account.user.isNull())
         settings.user = account.user;
+    if (!account.password.isNull())
         settings.password = account.password;
+    if (account.tunnelPort > 0) {
         device.tunnelPort = account.tunnelPort;
         device.tunnelText = account.tunnelText;
-        return true;
     }
-    // A reply that named only part of the account still leaves that part taken.
-    if (result.outcome == RemoteAccessOutcome::AuthenticationFailed) {
-        if (!account.user.isEmpty())
-            settings.user = account.user;
-        if (!account.password.isEmpty())
-            settings.password = account.password;
-    }
-    return false;
+    return authenticated;
 }
 
 void Velto::showStatus(const QString& text)

@@ -46,7 +46,6 @@ public:
     QHostAddress address;
     QByteArray certificatePem;
     QByteArray keyPem;
-    QByteArray reply;
     std::atomic<int> queries{0};
     std::atomic<int> listening{-1};   // -1 not yet known, 0 failed, 1 listening
 
@@ -54,6 +53,19 @@ public:
     {
         quit();
         wait();
+    }
+
+    // The answer to the next queries; set from the test's thread.
+    void setReply(const QByteArray& text)
+    {
+        QMutexLocker lock(&replyMutex);
+        replyText = text;
+    }
+
+    QByteArray reply()
+    {
+        QMutexLocker lock(&replyMutex);
+        return replyText;
     }
 
 protected:
@@ -81,7 +93,7 @@ protected:
                     if (body < 0 || buffer->size() - body < 265)
                         return;
                     ++owner->queries;
-                    socket->write(owner->reply);
+                    socket->write(owner->reply());
                     socket->disconnectFromHost();
                 });
                 connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
@@ -97,6 +109,10 @@ protected:
         if (listening == 1)
             exec();
     }
+
+private:
+    QMutex replyMutex;
+    QByteArray replyText;
 };
 
 QString configPath()
@@ -156,10 +172,11 @@ void TestEndToEnd::connectDropReconnectDisconnect()
         server.certificatePem = cert.readAll();
         server.keyPem = key.readAll();
     }
-    server.reply = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n"
-                   "u=" + QUrl::toPercentEncoding(SshdFixture::user())
-        + "&p=" + QUrl::toPercentEncoding(SshdFixture::password())
-        + "&m=" + QByteArray::number(unitPort - 31488, 16).rightJustified(12, '0') + "\n";
+    const QByteArray replyHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+    const QByteArray tunnelField =
+        QByteArray::number(unitPort - 31488, 16).rightJustified(12, '0');
+    const QByteArray accountReply = replyHead + "u=" + QUrl::toPercentEncoding(SshdFixture::user())
+        + "&p=" + QUrl::toPercentEncoding(SshdFixture::password()) + "&m=" + tunnelField + "\n";
     server.start();
     QTRY_VERIFY(server.listening != -1);
     if (server.listening != 1)
@@ -190,6 +207,37 @@ void TestEndToEnd::connectDropReconnectDisconnect()
 
     Velto w;
     QVERIFY(w.initialize());
+
+    // A reply refused as a whole still leaves behind what it named: an empty
+    // user too, but nothing of a field it left out or could not use.
+    {
+        const QString refused = "Authentication failed for device <Studio <7>>";
+        const QString host = serverAddress.toString();
+        w.settings.user = "old-user";
+        w.settings.password = "old-pass";
+        KnownDevice copy = w.settings.knownDevices.value(deviceId);
+        server.setReply(replyHead + "u=&p=new%21pass&m=01F4\n");
+        QVERIFY(!w.resolveDevice(host, copy));
+        QCOMPARE(w.statusLabel->text(), refused);
+        QCOMPARE(w.settings.user, QString(""));
+        QCOMPARE(w.settings.password, QString("new!pass"));
+        QCOMPARE(copy.tunnelPort, 0);
+        QVERIFY(copy.tunnelText.isEmpty());
+
+        w.settings.user = "old-user";
+        server.setReply(replyHead + "m=0000000001f4&p=other\n");
+        QVERIFY(!w.resolveDevice(host, copy));
+        QCOMPARE(w.statusLabel->text(), refused);
+        QCOMPARE(w.settings.user, QString("old-user"));
+        QCOMPARE(w.settings.password, QString("other"));
+        QCOMPARE(copy.tunnelPort, 500 + 31488);
+        QCOMPARE(copy.tunnelText, QString("0000000001f4"));
+        QCOMPARE(w.settings.knownDevices.value(deviceId).tunnelPort, 0);
+        QCOMPARE(server.queries.load(), 2);
+        server.queries = 0;
+    }
+    server.setReply(accountReply);
+
     emit w.recentMenu->aboutToShow();
     QCOMPARE(w.recentMenu->actions().size(), 1);
     w.recentMenu->actions().first()->trigger();
