@@ -76,6 +76,7 @@ private slots:
     void rowButtonsNeedAClick();
     void connectChoosesClickedUnit();
     void viewShowsColumnsAndNumericIds();
+    void delegateMarksSelectedRowOnly();
     void serverDialogFields();
     void aboutBox();
 };
@@ -231,6 +232,36 @@ void TestDeviceDialogs::viewShowsColumnsAndNumericIds()
 
     view.setDevices({});
     QCOMPARE(model->rowCount(), 0);
+}
+
+void TestDeviceDialogs::delegateMarksSelectedRowOnly()
+{
+    ManageDevicesDialog dialog;
+    dialog.setDevices(threeUnits());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    ManageDevicesView* view = dialog.view;
+
+    // Left edge of a cell: inside the fill, clear of the centred text.
+    auto fillOf = [view](int row, int column) {
+        const QImage image = view->viewport()->grab().toImage();
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        return image.pixelColor(cell.left() + 1, cell.center().y());
+    };
+    const QColor selected(239, 228, 176);
+    const QColor plain(Qt::white);
+
+    // The current row alone is no selection.
+    view->setCurrentIndex(view->model()->index(0, 1));
+    view->selectionModel()->clearSelection();
+    QCOMPARE(fillOf(0, 1), plain);
+
+    clickRow(view, 1);
+    for (int column = 0; column < 4; ++column) {
+        QCOMPARE(fillOf(1, column), selected);
+        QCOMPARE(fillOf(0, column), plain);
+        QCOMPARE(fillOf(2, column), plain);
+    }
 }
 
 void TestDeviceDialogs::serverDialogFields()
