@@ -27,6 +27,8 @@ void quitOnTerminationSignals(QApplication& app)
         return;
     for (int fd : signalPipe)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    // A flood of signals must not block the handler on a full pipe.
+    ::fcntl(signalPipe[1], F_SETFL, ::fcntl(signalPipe[1], F_GETFL) | O_NONBLOCK);
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char byte;
