@@ -79,14 +79,16 @@ bool SshClient::startSession()
 
     const QByteArray hostBytes = host.toLatin1();
     const QByteArray userBytes = user.toLatin1();
-    const unsigned int sshPort = static_cast<unsigned int>(std::max(port, 0));
+    const unsigned int sshPort = static_cast<unsigned int>(std::clamp(port, 0, 65535));
     const int logLevel = verbosity;
     ssh_options_set(session, SSH_OPTIONS_HOST, hostBytes.constData());
     ssh_options_set(session, SSH_OPTIONS_PORT, &sshPort);
     ssh_options_set(session, SSH_OPTIONS_USER, userBytes.constData());
     ssh_options_set(session, SSH_OPTIONS_LOG_VERBOSITY, &logLevel);
 
-    if (ssh_connect(session) != SSH_OK) {
+    // libssh keeps only the low 16 bits of the port and takes 0 for its own
+    // default: never let a bad setting reach some other server port.
+    if (port < 1 || port > 65535 || ssh_connect(session) != SSH_OK) {
         ssh_free(session);
         session = nullptr;
         emit sessionStateChanged(Failure);

@@ -123,6 +123,8 @@ private slots:
     void unusableRemotePortFailsAfterLogin_data();
     void unusableRemotePortFailsAfterLogin();
     void wrongPasswordFails();
+    void serverPortOutOfRangeFails_data();
+    void serverPortOutOfRangeFails();
     void stopWithoutSession();
 
 private:
@@ -337,6 +339,32 @@ void TestSshClient::wrongPasswordFails()
     socket.connectToHost(testAddress(206), 7001);
     QVERIFY(!socket.waitForConnected(stateTimeout));
     QCOMPARE(echo.connectionCount(), 0);
+}
+
+void TestSshClient::serverPortOutOfRangeFails_data()
+{
+    // libssh would keep the low 16 bits (65536 + p reaches p) or take its own
+    // default for 0; either way the wrong server.
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("id");
+    QTest::newRow("above 65535") << 65536 << 211;
+    QTest::newRow("negative") << -65536 << 212;
+}
+
+void TestSshClient::serverPortOutOfRangeFails()
+{
+    QFETCH(int, offset);
+    QFETCH(int, id);
+    EchoPeer echo;
+    Driver driver(sshd, echo.port(), id);
+    driver.client->port = offset + sshd.port();
+    const qsizetype loginsBefore = sshd.log().count(QStringLiteral("Accepted password"));
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
+    QCOMPARE(sshd.log().count(QStringLiteral("Accepted password")), loginsBefore);
+    QTcpSocket socket;
+    socket.connectToHost(testAddress(id), 7001);
+    QVERIFY(!socket.waitForConnected(stateTimeout));
 }
 
 void TestSshClient::stopWithoutSession()
