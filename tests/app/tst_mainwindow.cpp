@@ -13,6 +13,7 @@
 #include "app/applicationsettings.h"
 #include "app/devicedialogs.h"
 #include "app/logfile.h"
+#include "app/remoteaccess.h"
 #include "app/velto.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
@@ -106,6 +107,7 @@ private slots:
     void startWritesDefaultsAndMenus();
     void recentMenuLists();
     void failedQueryStillRecordsRecentUnit();
+    void refusedReplyTellsSentFromMissingFields();
     void linkSupervisionStates();
     void busyDuringSynchronousCall();
     void buttonBarKeysReachPanel();
@@ -217,6 +219,19 @@ void TestMainWindow::failedQueryStillRecordsRecentUnit()
     // Unknown ids do nothing at all.
     w.connectToDevice(9, false);
     QCOMPARE(w.currentDeviceId(), 2);
+}
+
+// The window takes from a refused reply exactly the fields it sent: an empty
+// one counts, a missing one must stay null.
+void TestMainWindow::refusedReplyTellsSentFromMissingFields()
+{
+    RemoteAccount account;
+    QCOMPARE(parseRemoteAccessReply("HTTP/1.1 200 OK\n\nu=&m=01F4", account),
+             RemoteAccessOutcome::AuthenticationFailed);
+    QVERIFY(!account.user.isNull());
+    QVERIFY(account.user.isEmpty());
+    QVERIFY(account.password.isNull());
+    QCOMPARE(account.tunnelPort, 0);
 }
 
 void TestMainWindow::linkSupervisionStates()
