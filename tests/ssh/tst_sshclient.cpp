@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <sys/socket.h>
+
 namespace {
 
 constexpr int stateTimeout = 30000;
@@ -119,6 +121,7 @@ private slots:
     void severalMegabytesBothWays();
     void peerCloseDeliversTailAndAcceptsNewClient();
     void secondLocalClientRefused();
+    void clientSendsAndLeavesAtOnce();
     void channelRefusedDropsOnlyTheLocalClient();
     void unusableRemotePortFailsAfterLogin_data();
     void unusableRemotePortFailsAfterLogin();
@@ -274,6 +277,26 @@ void TestSshClient::secondLocalClientRefused()
     driver.settle();
     QCOMPARE(driver.states, (QList<int>{1, 3}));
     QCOMPARE(echo.connectionCount(), 1);
+}
+
+void TestSshClient::clientSendsAndLeavesAtOnce()
+{
+    // The bytes reach the local socket while the channel is still being
+    // opened, and the client is gone before it is: they must still be sent.
+    const QByteArray data = payload(64 * 1024, 207);
+    EchoPeer echo;
+    Driver driver(sshd, echo.port(), 207);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    QVERIFY(connectClient(socket, 207));
+    socket.write(data);
+    QVERIFY(socket.waitForBytesWritten(stateTimeout));
+    // Half-close: a full close could reset the connection once the echo arrives.
+    QCOMPARE(::shutdown(int(socket.socketDescriptor()), SHUT_WR), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(echo.bytesReceived(), qint64(data.size()), stateTimeout);
 }
 
 void TestSshClient::channelRefusedDropsOnlyTheLocalClient()

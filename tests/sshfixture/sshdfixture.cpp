@@ -287,6 +287,7 @@ void EchoPeer::echo(QTcpSocket *socket)
 {
     qint64 echoed = socket->property("echoed").toLongLong();
     QByteArray data = socket->readAll();
+    received += data.size();
     if (closeLimit >= 0 && echoed + data.size() >= closeLimit) {
         data.truncate(closeLimit - echoed);
         socket->write(data);

@@ -77,6 +77,7 @@ public:
     quint16 port() const { return serverPort(); }
     void closeAfter(qint64 bytes) { closeLimit = bytes; }
     int connectionCount() const { return accepted; }
+    qint64 bytesReceived() const { return received; }
     int openConnections() const;
     void closeAll();
 
@@ -91,5 +92,6 @@ private:
 
     qint64 closeLimit = -1;
     int accepted = 0;
+    qint64 received = 0;
     QList<QTcpSocket *> sockets;
 };
