@@ -173,6 +173,7 @@ private slots:
 
     void frameLayout();
     void frameDecoding();
+    void readerStates();
     void callHandles();
     void callKinds();
     void maskedLogBodies();
@@ -265,6 +266,36 @@ void TransportTest::frameDecoding()
     QCOMPARE(badBody.type(), quint32(4));
     QCOMPARE(badBody.id(), 3);
     QCOMPARE(badBody.command().verb, quint32(TCommand::NoVerb));
+}
+
+void TransportTest::readerStates()
+{
+    // Without an owner frames and errors go nowhere; the states still hold.
+    RpcFrameReader reader;
+    reader.init(nullptr);
+    const QByteArray frame = unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;");
+    reader.feed(frame.constData(), quint32(frame.size() - 1));
+    QCOMPARE(reader.state, qint32(RpcFrameReader::ReadingBody));
+    QCOMPARE(reader.filled, quint32(frame.size() - 1));
+    reader.feed(frame.constData() + frame.size() - 1, 1);
+    // An idle reader holds no memory.
+    QCOMPARE(reader.state, qint32(RpcFrameReader::Idle));
+    QVERIFY(!reader.buffer);
+
+    const QByteArray bad(24, 'x');
+    reader.feed(bad.constData(), quint32(bad.size()));
+    QCOMPARE(reader.state, qint32(RpcFrameReader::BadFrame));
+    QVERIFY(!reader.buffer);
+    reader.feed(frame.constData(), quint32(frame.size()));
+    QCOMPARE(reader.state, qint32(RpcFrameReader::BadFrame));
+
+    reader.reset(RpcFrameReader::Idle, true);
+    reader.feed(frame.constData(), 10);
+    QCOMPARE(reader.state, qint32(RpcFrameReader::ReadingHeader));
+    reader.clear();
+    QCOMPARE(reader.state, qint32(RpcFrameReader::Idle));
+    QVERIFY(!reader.buffer);
+    QCOMPARE(reader.filled, quint32(0));
 }
 
 void TransportTest::callHandles()
