@@ -122,6 +122,7 @@ private slots:
     void peerCloseDeliversTailAndAcceptsNewClient();
     void secondLocalClientRefused();
     void clientSendsAndLeavesAtOnce();
+    void serverGoneDropsLocalClient();
     void channelRefusedDropsOnlyTheLocalClient();
     void unusableRemotePortFailsAfterLogin_data();
     void unusableRemotePortFailsAfterLogin();
@@ -297,6 +298,31 @@ void TestSshClient::clientSendsAndLeavesAtOnce()
     QCOMPARE(::shutdown(int(socket.socketDescriptor()), SHUT_WR), 0);
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(echo.bytesReceived(), qint64(data.size()), stateTimeout);
+}
+
+void TestSshClient::serverGoneDropsLocalClient()
+{
+    // The server's side of the session dies: the local client must not be
+    // left connected to a dead tunnel.
+    SshdFixture own;
+    QVERIFY2(own.start(), qPrintable(own.errorString()));
+    EchoPeer echo;
+    Driver driver(own, echo.port(), 213);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    QVERIFY(connectClient(socket, 213));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
+    socket.write("before");
+    QCOMPARE(readAtLeast(socket, 6), QByteArray("before"));
+
+    QVERIFY(own.dropConnections() > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+
+    emit driver.doSshStopSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 0}), stateTimeout);
 }
 
 void TestSshClient::channelRefusedDropsOnlyTheLocalClient()

@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -242,6 +243,38 @@ void SshdFixture::stop()
     }
     output += sshd->readAllStandardError();
     sshd.reset();
+}
+
+int SshdFixture::dropConnections()
+{
+    if (!isRunning())
+        return 0;
+    // Every descendant holds the connection's socket (the privilege-separated
+    // child too), so all of them go.
+    QList<qint64> parents{sshd->processId()};
+    QList<qint64> doomed;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (qsizetype i = 0; i < parents.size(); ++i) {
+        for (const QString &entry : entries) {
+            bool numeric = false;
+            const qint64 pid = entry.toLongLong(&numeric);
+            if (!numeric)
+                continue;
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                continue;
+            // "pid (comm) state ppid ...": comm may hold blanks, so start after ')'.
+            const QByteArray line = stat.readAll();
+            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+            if (fields.size() > 1 && fields.at(1).toLongLong() == parents.at(i) && !parents.contains(pid)) {
+                parents.append(pid);
+                doomed.append(pid);
+            }
+        }
+    }
+    for (qint64 pid : std::as_const(doomed))
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    return int(doomed.size());
 }
 
 EchoPeer::EchoPeer(QObject *parent) : QTcpServer(parent)

@@ -48,6 +48,9 @@ public:
     quint16 port() const { return listenPort; }
     static QString user();
     static QString password();
+    // Kills the processes serving the open connections, as if the server went
+    // away under its clients; returns how many were killed. sshd keeps listening.
+    int dropConnections();
     // sshd's own log (stderr), for failure diagnostics.
     QString log() const;
 
