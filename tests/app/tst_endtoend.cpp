@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <memory>
 #include <unistd.h>
 
 #include "app/applicationsettings.h"
@@ -205,7 +206,8 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     }
     const QString connected = "Connected to device <Studio <7>>";
 
-    Velto w;
+    auto window = std::make_unique<Velto>();
+    Velto& w = *window;
     QVERIFY(w.initialize());
 
     // A reply refused as a whole still leaves behind what it named: an empty
@@ -306,6 +308,15 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     QVERIFY(w.recentMenu->isEnabled());
     QVERIFY(w.manageDevicesAction->isEnabled());
     QVERIFY(!w.disconnectAction->isEnabled());
+    QVERIFY(unit.waitForDisconnect(10000));
+
+    // Leaving while connected takes the tunnel and the link down on the way out.
+    emit w.recentMenu->aboutToShow();
+    w.recentMenu->actions().first()->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 30000);
+    QVERIFY(unit.waitForClient());
+    window.reset();
+    QVERIFY(!frontPanelCom()->isEnabled());
     QVERIFY(unit.waitForDisconnect(10000));
 }
 
