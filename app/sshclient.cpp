@@ -17,6 +17,9 @@ namespace {
 
 constexpr int pollInterval = 1;           // ms
 constexpr int pollChunk = 1024;           // bytes per tick, channel to local socket
+// Local bytes held while the channel's window is shut; beyond this the local
+// client is held back by TCP itself.
+constexpr qint64 localReadLimit = 64 * 1024;
 
 void closeDescriptor(qintptr descriptor)
 {
@@ -155,6 +158,7 @@ void SshClient::acceptLocalSocket(qintptr descriptor)
     if (wrapped && !localSocket) {
         if (openChannel()) {
             localSocket = socket;
+            localSocket->setReadBufferSize(localReadLimit);
             connect(localSocket, &QAbstractSocket::stateChanged, this, &SshClient::socketStateChanged);
             connect(localSocket, &QIODevice::readyRead, this, &SshClient::readLocalSocket);
             pollTimer = new QTimer(this);
@@ -195,6 +199,12 @@ bool SshClient::processSession()
         closeChannel();
         return false;
     }
+    // Local bytes the channel's window could not take before may fit now.
+    if (localSocket->bytesAvailable() > 0) {
+        readLocalSocket();
+        if (!localSocket || !channel)
+            return false;
+    }
     char buffer[pollChunk];
     const int count = ssh_channel_read_nonblocking(channel, buffer, sizeof buffer, 0);
     if (count < 1)
@@ -206,8 +216,18 @@ void SshClient::readLocalSocket()
 {
     if (!localSocket)
         return;
-    const QByteArray data = localSocket->readAll();
-    if (data.isEmpty() || !channel)
+    if (!channel) {
+        localSocket->readAll();
+        return;
+    }
+    // A blocking write waits without end while the far side keeps its window
+    // shut, and then nothing, not even a stop, gets through this thread.
+    // Only what the window takes now is sent; the rest waits in the socket.
+    const qint64 room = std::min<qint64>(localSocket->bytesAvailable(), ssh_channel_window_size(channel));
+    if (room < 1)
+        return;
+    const QByteArray data = localSocket->read(room);
+    if (data.isEmpty())
         return;
     if (ssh_channel_write(channel, data.constData(), static_cast<uint32_t>(data.size())) != data.size()) {
         closeLocalSocket();
@@ -219,6 +239,8 @@ void SshClient::socketStateChanged(QAbstractSocket::SocketState state)
 {
     if (state != QAbstractSocket::UnconnectedState)
         return;
+    // What the client sent last may still wait for room in the window.
+    readLocalSocket();
     closeLocalSocket();
     closeChannel();
 }

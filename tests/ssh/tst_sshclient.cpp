@@ -123,6 +123,8 @@ private slots:
     void secondLocalClientRefused();
     void clientSendsAndLeavesAtOnce();
     void serverGoneDropsLocalClient();
+    void peerStopsReading_data();
+    void peerStopsReading();
     void channelRefusedDropsOnlyTheLocalClient();
     void unusableRemotePortFailsAfterLogin_data();
     void unusableRemotePortFailsAfterLogin();
@@ -323,6 +325,87 @@ void TestSshClient::serverGoneDropsLocalClient()
 
     emit driver.doSshStopSession();
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 0}), stateTimeout);
+}
+
+namespace {
+// Takes connections but reads nothing until resumed, so every buffer on the
+// way fills and the channel's window shuts.
+class PausedPeer : public QTcpServer
+{
+public:
+    PausedPeer() { listen(QHostAddress::LocalHost, 0); }
+    void resume()
+    {
+        paused = false;
+        for (QTcpSocket *socket : std::as_const(sockets)) {
+            socket->setReadBufferSize(0);
+            received += socket->readAll();
+        }
+    }
+    QByteArray received;
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto *socket = new QTcpSocket(this);
+        socket->setReadBufferSize(1024);
+        socket->setSocketDescriptor(descriptor);
+        sockets << socket;
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            if (!paused)
+                received += socket->readAll();
+        });
+    }
+
+private:
+    bool paused = true;
+    QList<QTcpSocket *> sockets;
+};
+} // namespace
+
+void TestSshClient::peerStopsReading_data()
+{
+    QTest::addColumn<bool>("resume");
+    QTest::addColumn<int>("id");
+    QTest::newRow("stop while the window is shut") << false << 214;
+    QTest::newRow("window opens again") << true << 215;
+}
+
+void TestSshClient::peerStopsReading()
+{
+    QFETCH(bool, resume);
+    QFETCH(int, id);
+    PausedPeer peer;
+    QVERIFY(peer.isListening());
+    Driver driver(sshd, peer.serverPort(), id);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    QVERIFY(connectClient(socket, id));
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
+    // More than all buffers on the way hold; wait until nothing moves.
+    const QByteArray data = payload(32 * 1024 * 1024, id);
+    socket.write(data);
+    qint64 pending = -1;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const qint64 before = pending;
+            QTest::qWait(300);
+            pending = socket.bytesToWrite();
+            return pending > 0 && pending == before;
+        },
+        dataTimeout));
+
+    if (resume) {
+        peer.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(peer.received.size() >= data.size(), dataTimeout);
+        QVERIFY(peer.received == data);
+    }
+    // The worker still hears the stop.
+    emit driver.doSshStopSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 0}), stateTimeout);
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
 }
 
 void TestSshClient::channelRefusedDropsOnlyTheLocalClient()
