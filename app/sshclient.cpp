@@ -98,7 +98,8 @@ bool SshClient::startSession()
         return false;
     }
 
-    QByteArray secret = password.toLatin1();
+    // SSH carries passwords as UTF-8 (and the server's reply is decoded so).
+    QByteArray secret = password.toUtf8();
     const int auth = ssh_userauth_password(session, nullptr, secret.constData());
     secret.fill('\0');
     if (auth != SSH_AUTH_SUCCESS) {

@@ -302,7 +302,7 @@ int main(int argc, char **argv)
     {
         QFile script(askpass);
         script.open(QIODevice::WriteOnly);
-        script.write("#!/bin/sh\necho '" + SshdFixture::password().toLatin1() + "'\n");
+        script.write("#!/bin/sh\necho '" + SshdFixture::password().toUtf8() + "'\n");
         script.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     }
     QProcess ssh;

@@ -18,7 +18,8 @@ namespace {
 const char sshdPath[] = "/usr/sbin/sshd";
 const char keygenPath[] = "/usr/bin/ssh-keygen";
 const char accountName[] = "kandelo-test";
-const char accountPassword[] = "kandelo-test-Pw1";
+// Not only ASCII: SSH carries passwords as UTF-8.
+const char accountPassword[] = "kandelo-test-Pw1-\xc3\xa9";
 
 bool run(const QString &program, const QStringList &arguments, const QByteArray &input,
          QString *failure)
@@ -67,7 +68,7 @@ QString SshdFixture::user()
 
 QString SshdFixture::password()
 {
-    return QString::fromLatin1(accountPassword);
+    return QString::fromUtf8(accountPassword);
 }
 
 bool SshdFixture::isRunning() const
