@@ -126,8 +126,8 @@ private slots:
     void peerStopsReading_data();
     void peerStopsReading();
     void channelRefusedDropsOnlyTheLocalClient();
-    void unusableRemotePortFailsAfterLogin_data();
-    void unusableRemotePortFailsAfterLogin();
+    void unusableSettingsFailAfterLogin_data();
+    void unusableSettingsFailAfterLogin();
     void wrongPasswordFails();
     void serverPortOutOfRangeFails_data();
     void serverPortOutOfRangeFails();
@@ -433,24 +433,41 @@ void TestSshClient::channelRefusedDropsOnlyTheLocalClient()
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 0}), stateTimeout);
 }
 
-void TestSshClient::unusableRemotePortFailsAfterLogin_data()
+void TestSshClient::unusableSettingsFailAfterLogin_data()
 {
     QTest::addColumn<int>("remotePort");
+    QTest::addColumn<int>("localPort");
+    QTest::addColumn<bool>("nullAddress");
+    QTest::addColumn<bool>("addressTaken");
     QTest::addColumn<int>("id");
-    QTest::newRow("never set") << 0 << 205;
-    QTest::newRow("above 65535") << 65536 << 210;
+    QTest::newRow("remote port never set") << 0 << 7001 << false << false << 205;
+    QTest::newRow("remote port above 65535") << 65536 << 7001 << false << false << 210;
+    QTest::newRow("local port 0") << 1 << 0 << false << false << 216;
+    QTest::newRow("local port above 65535") << 1 << 65536 + 7001 << false << false << 217;
+    QTest::newRow("null listen address") << 1 << 7001 << true << false << 218;
+    QTest::newRow("local address taken") << 1 << 7001 << false << true << 219;
 }
 
-void TestSshClient::unusableRemotePortFailsAfterLogin()
+void TestSshClient::unusableSettingsFailAfterLogin()
 {
     QFETCH(int, remotePort);
+    QFETCH(int, localPort);
+    QFETCH(bool, nullAddress);
+    QFETCH(bool, addressTaken);
     QFETCH(int, id);
+    QTcpServer occupier;
+    if (addressTaken)
+        QVERIFY(occupier.listen(testAddress(id), 7001));
     const QString accepted = QStringLiteral("Accepted password for %1").arg(SshdFixture::user());
     const qsizetype loginsBefore = sshd.log().count(accepted);
     Driver driver(sshd, remotePort, id);
+    driver.client->localPort = localPort;
+    if (nullAddress)
+        driver.client->listenAddress = QHostAddress();
     emit driver.doSshStartSession();
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
     QTRY_VERIFY_WITH_TIMEOUT(sshd.log().count(accepted) > loginsBefore, stateTimeout);
+    occupier.close();
     QTcpSocket socket;
     socket.connectToHost(testAddress(id), 7001);
     QVERIFY(!socket.waitForConnected(stateTimeout));
