@@ -143,7 +143,8 @@ private:
         if (outcome == "ERROR") {
             call.verb = reply.verb;
             reply.params.erase("return");
-            bool realError = false;
+            // An ERROR that names nothing stays a refusal.
+            bool realError = reply.params.empty();
             for (const auto& [key, value] : reply.params) {
                 const bool notSet = value == "101-parameter not set";
                 realError = realError || !notSet;
