@@ -240,8 +240,6 @@ void SshClient::socketStateChanged(QAbstractSocket::SocketState state)
 {
     if (state != QAbstractSocket::UnconnectedState)
         return;
-    // What the client sent last may still wait for room in the window.
-    readLocalSocket();
     closeLocalSocket();
     closeChannel();
 }

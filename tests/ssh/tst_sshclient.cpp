@@ -286,7 +286,7 @@ void TestSshClient::clientSendsAndLeavesAtOnce()
 {
     // The bytes reach the local socket while the channel is still being
     // opened, and the client is gone before it is: they must still be sent.
-    const QByteArray data = payload(64 * 1024, 207);
+    const QByteArray data = payload(256 * 1024, 207);
     EchoPeer echo;
     Driver driver(sshd, echo.port(), 207);
     emit driver.doSshStartSession();
