@@ -164,6 +164,11 @@ void Velto::setupFrontPanel()
     windowPalette.setColor(QPalette::Window, Qt::black);
     windowPalette.setColor(QPalette::WindowText, Qt::white);
     setPalette(windowPalette);
+    // Menu-bar entries are drawn in the button-text colour: keep them readable on black.
+    QPalette menuPalette = menuBar()->palette();
+    menuPalette.setColor(QPalette::Active, QPalette::ButtonText, Qt::white);
+    menuPalette.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::white);
+    menuBar()->setPalette(menuPalette);
     QFont windowFont = font();
     windowFont.setFamily(QStringLiteral("Arial"));
     windowFont.setWeight(QFont::Bold);
