@@ -208,8 +208,13 @@ bool SshClient::processSession()
     }
     char buffer[pollChunk];
     const int count = ssh_channel_read_nonblocking(channel, buffer, sizeof buffer, 0);
-    if (count < 1)
+    if (count < 1) {
+        if (channelWriteFailed) {
+            closeLocalSocket();
+            closeChannel();
+        }
         return false;
+    }
     return localSocket->write(buffer, count) == count;
 }
 
@@ -217,7 +222,7 @@ void SshClient::readLocalSocket()
 {
     if (!localSocket)
         return;
-    if (!channel) {
+    if (!channel || channelWriteFailed) {
         localSocket->readAll();
         return;
     }
@@ -231,8 +236,9 @@ void SshClient::readLocalSocket()
     if (data.isEmpty())
         return;
     if (ssh_channel_write(channel, data.constData(), static_cast<uint32_t>(data.size())) != data.size()) {
-        closeLocalSocket();
-        closeChannel();
+        // A far side that closed refuses our bytes while its last ones may
+        // still be on the way to us: the poll delivers those, then ends it.
+        channelWriteFailed = true;
     }
 }
 
@@ -267,6 +273,7 @@ void SshClient::closeChannel()
     ssh_channel_close(channel);
     ssh_channel_free(channel);
     channel = nullptr;
+    channelWriteFailed = false;
 }
 
 void SshClient::closeListener()

@@ -82,4 +82,6 @@ private:
     QTcpSocket *localSocket = nullptr;
     ssh_session session = nullptr;
     ssh_channel channel = nullptr;
+    // The channel refused local bytes; it ends once its own data is read.
+    bool channelWriteFailed = false;
 };

@@ -120,6 +120,7 @@ private slots:
     void lifecycle();
     void severalMegabytesBothWays();
     void peerCloseDeliversTailAndAcceptsNewClient();
+    void peerGoneWhileTheTailIsOnItsWay();
     void secondLocalClientRefused();
     void clientSendsAndLeavesAtOnce();
     void serverGoneDropsLocalClient();
@@ -257,6 +258,44 @@ void TestSshClient::peerCloseDeliversTailAndAcceptsNewClient()
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 3}), stateTimeout);
     next.write("still there");
     QCOMPARE(readAtLeast(next, 11), QByteArray("still there"));
+}
+
+void TestSshClient::peerGoneWhileTheTailIsOnItsWay()
+{
+    // The unit's side has answered and closed; the local client still sends,
+    // so the server's write fails and it closes the channel while the answer's
+    // tail still waits in the tunnel. That tail must arrive all the same.
+    // (The pause lets the server take in all of the answer before it meets
+    // the reset the closed peer answers those bytes with.)
+    const qint64 answer = 768 * 1024;
+    EchoPeer echo;
+    echo.closeAfter(answer);
+    QSignalSpy closed(&echo, &EchoPeer::connectionClosed);
+    Driver driver(sshd, echo.port(), 220);
+    emit driver.doSshStartSession();
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+
+    QTcpSocket socket;
+    QVERIFY(connectClient(socket, 220));
+    const QByteArray data = payload(answer, 220);
+    socket.write(data);
+    QByteArray back;
+    QElapsedTimer sinceClose;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            back += socket.readAll();
+            if (!closed.isEmpty() && !sinceClose.isValid())
+                sinceClose.start();
+            if (sinceClose.isValid() && sinceClose.elapsed() > 500
+                && socket.state() == QAbstractSocket::ConnectedState)
+                socket.write("x");
+            return back.size() >= answer || socket.state() != QAbstractSocket::ConnectedState;
+        },
+        dataTimeout));
+    back += socket.readAll();
+    QCOMPARE(back.size(), data.size());
+    QVERIFY(back == data);
+    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
 }
 
 void TestSshClient::secondLocalClientRefused()
