@@ -16,10 +16,12 @@ constexpr int dataTimeout = 180000;
 
 // Every test listens on its own loopback address so that parallel runs and
 // sockets lingering from an earlier test never meet. The main window's tests
-// use 127.0.0.<unit id> with the same port, so these stay out of that range.
+// use 127.0.0.<unit id> with the same port, so these stay out of that range;
+// the third part is drawn once per run, for runs from other build trees.
 QHostAddress testAddress(int id)
 {
-    return QHostAddress(QStringLiteral("127.0.1.%1").arg(id));
+    static const int net = int(QRandomGenerator::global()->bounded(1, 100));
+    return QHostAddress(QStringLiteral("127.0.%1.%2").arg(net).arg(id));
 }
 
 QByteArray payload(qsizetype size, quint32 seed)
