@@ -350,5 +350,8 @@ int main(int argc, char **argv)
     printRatio("round trip (median)", ours.rttMedianUs, theirs.rttMedianUs, "us", false);
     printRatio("round trip (mean)", ours.rttMeanUs, theirs.rttMeanUs, "us", false);
     printRatio("idle CPU", ours.idleCpuPercent, theirs.idleCpuPercent, "% of a core", false);
+    std::printf("SshClient polls the channel every 1 ms for at most 1024 bytes: its download stays below "
+                "%.2f MiB/s, each answer may wait up to a tick, and the poll runs while a client is connected\n",
+                1000 * 1024 / 1048576.0);
     return 0;
 }
