@@ -18,9 +18,7 @@ QByteArray encrypt(const QByteArray& value)
 {
     Buffer token;
     const int n = encryptToken(value.constData(), int(value.size()), &token.data);
-    if (n < 0)
-        return QByteArray();
-    return QByteArray(token.data, n);
+    return n < 0 ? QByteArray() : QByteArray(token.data, n);
 }
 
 // Value, or a null array on failure.
@@ -61,15 +59,13 @@ QByteArray withByte(const QByteArray& token, int index, char value)
 class TokenCodecTest : public QObject {
     Q_OBJECT
 private slots:
+    void init() { QTest::failOnWarning(QRegularExpression(".")); }
     void keyedDigest();
-    void emptyValue();
-    void roundTrips();
-    void tokenShape();
+    void roundTripsAndShape();
     void tamperedTokensRefused();
     void unusedHeadBytes();
     void wrongLengthsRefused();
     void foreignCharactersSkipped();
-    void wrongVersionRefused();
     void badArguments();
 };
 
@@ -77,60 +73,38 @@ void TokenCodecTest::keyedDigest()
 {
     const QByteArray key = randomBytes(16);
     const QByteArray data = randomBytes(100);
+    const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
     unsigned char out[16];
-    QCOMPARE(keyedMd5(reinterpret_cast<const unsigned char*>(key.constData()),
-                      reinterpret_cast<const unsigned char*>(data.constData()), int(data.size()), out),
-             16);
+    QCOMPARE(keyedMd5(k, reinterpret_cast<const unsigned char*>(data.constData()), int(data.size()), out), 16);
     QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16),
              QCryptographicHash::hash(key + data, QCryptographicHash::Md5));
-
-    QCOMPARE(keyedMd5(reinterpret_cast<const unsigned char*>(key.constData()), nullptr, 0, out), 16);
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16),
-             QCryptographicHash::hash(key, QCryptographicHash::Md5));
-    QCOMPARE(keyedMd5(reinterpret_cast<const unsigned char*>(key.constData()), nullptr, -1, out), -1);
+    QCOMPARE(keyedMd5(k, nullptr, 0, out), 16);
+    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16), QCryptographicHash::hash(key, QCryptographicHash::Md5));
+    QCOMPARE(keyedMd5(k, nullptr, -1, out), -1);
 }
 
-void TokenCodecTest::emptyValue()
+void TokenCodecTest::roundTripsAndShape()
 {
-    const QByteArray token = encrypt(QByteArray());
-    QCOMPARE(token.size(), 56);
-    QCOMPARE(QByteArray::fromBase64(token).size(), 40);
     int result = -2;
-    QCOMPARE(decrypt(token, &result), QByteArray(""));
+    QCOMPARE(encrypt(QByteArray()).size(), 56);
+    QCOMPARE(decrypt(encrypt(QByteArray()), &result), QByteArray(""));
     QCOMPARE(result, 0);
-}
 
-void TokenCodecTest::roundTrips()
-{
     QList<QByteArray> values;
-    for (int n = 0; n <= 70; ++n)
+    for (int n = 1; n <= 70; ++n)
         values << randomBytes(n);
-    values << QByteArray("\0\0\0", 3) << QByteArray("a\0b", 3) << randomBytes(4000);
+    values << QByteArray("\0\0\0", 3) << randomBytes(4000);
     for (const QByteArray& value : values) {
         const QByteArray token = encrypt(value);
-        QVERIFY(!token.isEmpty());
-        QCOMPARE(decrypt(token), value.isEmpty() ? QByteArray("") : value);
+        const QByteArray record = QByteArray::fromBase64(token);
+        QCOMPARE(record.size(), 24 + (value.size() / 16 + 1) * 16);
+        QCOMPARE(token, record.toBase64());
+        QCOMPARE(quint8(record[0]) & 0xf0, 0x10);
+        QCOMPARE(decrypt(token), value);
     }
 
     // The random head makes every token of the same value different.
-    const QByteArray a = encrypt("secret");
-    const QByteArray b = encrypt("secret");
-    QVERIFY(a != b);
-    QCOMPARE(decrypt(a), QByteArray("secret"));
-    QCOMPARE(decrypt(b), QByteArray("secret"));
-}
-
-void TokenCodecTest::tokenShape()
-{
-    for (int n : {0, 1, 15, 16, 17, 31, 32, 175}) {
-        const QByteArray token = encrypt(randomBytes(n));
-        const int cipher = (n / 16 + 1) * 16;
-        QCOMPARE(token.size(), (24 + cipher + 2) / 3 * 4);
-        QCOMPARE(token, QByteArray::fromBase64(token).toBase64());
-        const QByteArray record = QByteArray::fromBase64(token);
-        QCOMPARE(record.size(), 24 + cipher);
-        QCOMPARE(quint8(record[0]) & 0xf0, 0x10);
-    }
+    QVERIFY(encrypt("secret") != encrypt("secret"));
 }
 
 void TokenCodecTest::tamperedTokensRefused()
@@ -138,19 +112,19 @@ void TokenCodecTest::tamperedTokensRefused()
     const QByteArray token = encrypt("front panel password");
     const QByteArray record = QByteArray::fromBase64(token);
     // Every byte of the check (8..23) and of the ciphertext is covered.
-    for (int i = 8; i < record.size(); ++i) {
-        const QByteArray bad = withByte(token, i, char(record[i] ^ 0x01));
-        QVERIFY2(decrypt(bad).isNull(), qPrintable(QString("byte %1").arg(i)));
-    }
+    for (int i = 8; i < record.size(); ++i)
+        QVERIFY2(decrypt(withByte(token, i, char(record[i] ^ 0x01))).isNull(), qPrintable(QString::number(i)));
     // The check selectors choose its key pieces: changing one breaks the check.
     for (int i : {4, 5})
         QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))).isNull());
     // Key and IV selectors are not covered by the check; the value never survives.
     for (int i : {1, 2})
         QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))) != "front panel password");
-
     // Whole blocks dropped: the check no longer matches.
     QVERIFY(decrypt(record.left(record.size() - 16).toBase64()).isNull());
+    // Another version nibble.
+    QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
+    QVERIFY(decrypt(withByte(token, 0, char(0x00))).isNull());
 }
 
 void TokenCodecTest::unusedHeadBytes()
@@ -167,22 +141,18 @@ void TokenCodecTest::unusedHeadBytes()
 void TokenCodecTest::wrongLengthsRefused()
 {
     const QByteArray token = encrypt("x");
-    QCOMPARE(token.size(), 56);
-    int result = 0;
-    QVERIFY(decrypt(token.left(52), &result).isNull());
-    QCOMPARE(result, -1);
-    QVERIFY(decrypt(token + "A", &result).isNull());
-    QCOMPARE(result, -1);
-    QVERIFY(decrypt(QByteArray(), &result).isNull());
-    QCOMPARE(result, -1);
+    for (const QByteArray& bad : {token.left(52), token + "A", QByteArray()}) {
+        int result = 0;
+        QVERIFY(decrypt(bad, &result).isNull());
+        QCOMPARE(result, -1);
+    }
     // Blanks alone decode to the same record: only the length refuses these.
     for (int blanks : {1, 2, 3})
         QVERIFY(decrypt(token + QByteArray(blanks, ' ')).isNull());
     QCOMPARE(decrypt(token + "    "), QByteArray("x"));
 
     // Right length, but blanks leave fewer bytes than a record needs.
-    QByteArray sparse = token.left(20) + QByteArray(36, ' ');
-    QVERIFY(decrypt(sparse).isNull());
+    QVERIFY(decrypt(token.left(20) + QByteArray(36, ' ')).isNull());
     QVERIFY(decrypt(QByteArray(56, '=')).isNull());
     // A record whose ciphertext is not whole blocks.
     QVERIFY(decrypt(token.left(52) + "    ").isNull());
@@ -191,25 +161,13 @@ void TokenCodecTest::wrongLengthsRefused()
 void TokenCodecTest::foreignCharactersSkipped()
 {
     const QByteArray value = randomBytes(40);
-    const QByteArray token = encrypt(value);
-    for (int round = 0; round < 20; ++round) {
-        QByteArray spaced = token;
-        for (int i = 0; i < 4; ++i)
-            spaced.insert(QRandomGenerator::global()->bounded(int(spaced.size()) + 1), ' ');
-        QCOMPARE(decrypt(spaced), value);
-    }
-    QByteArray wrapped = token;
-    wrapped.insert(16, "\r\n");
-    wrapped.insert(40, "\r\n");
-    QCOMPARE(decrypt(wrapped), value);
-}
-
-void TokenCodecTest::wrongVersionRefused()
-{
-    const QByteArray token = encrypt("abc");
-    const QByteArray record = QByteArray::fromBase64(token);
-    QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
-    QVERIFY(decrypt(withByte(token, 0, char(0x00))).isNull());
+    QByteArray spaced = encrypt(value);
+    for (int i = 0; i < 8; ++i)
+        spaced.insert(QRandomGenerator::global()->bounded(int(spaced.size()) + 1), ' ');
+    QCOMPARE(decrypt(spaced), value);
+    spaced.insert(16, "\r\n");
+    spaced.insert(40, "\r\n");
+    QCOMPARE(decrypt(spaced), value);
 }
 
 void TokenCodecTest::badArguments()

@@ -9,27 +9,21 @@ namespace {
 
 std::string bytes(const QByteArray &a) { return a.toStdString(); }
 
+QByteArray keysText(const std::vector<std::string> &keys)
+{
+    QByteArrayList out;
+    for (const auto &k : keys)
+        out << QByteArray::fromStdString(k);
+    return out.join('|');
+}
+
 // "k=v|k2=v2" in key order, for compact expectations.
 QByteArray paramsText(const TCommand &c)
 {
-    QByteArray out;
-    for (const auto &p : c.params) {
-        if (!out.isEmpty())
-            out += '|';
-        out += QByteArray::fromStdString(p.first) + '=' + QByteArray::fromStdString(p.second);
-    }
-    return out;
-}
-
-QByteArray keysText(const std::vector<std::string> &keys)
-{
-    QByteArray out;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-        if (i > 0)
-            out += '|';
-        out += QByteArray::fromStdString(keys[i]);
-    }
-    return out;
+    QByteArrayList out;
+    for (const auto &p : c.params)
+        out << QByteArray::fromStdString(p.first + '=' + p.second);
+    return out.join('|');
 }
 
 bool sameCommand(const TCommand &a, const TCommand &b)
@@ -49,10 +43,9 @@ private slots:
     void parseTable();
     void paramLookup();
     void writeOrderAndForm();
-    void writeRefusesBadVerb();
+    void writesRefused();
     void escapingRoundTrips_data();
     void escapingRoundTrips();
-    void keysThatCannotBeWritten();
     void setParamModes();
     void requestKinds();
     void merging();
@@ -61,7 +54,6 @@ private slots:
     void splitAndJoin();
     void unescapeTokenEdges();
     void randomBytesRoundTrip();
-    void randomCommandsRoundTrip();
 };
 
 void TestCommand::parseTable_data()
@@ -80,13 +72,11 @@ void TestCommand::parseTable_data()
     };
     row("bare verb", "PARAM;", 0, TCommand::Param, "");
     row("no separator", "PARAM", -1, TCommand::NoVerb, "");
-    row("only separators", ";;", -1, TCommand::NoVerb, "");
     row("empty", "", -1, TCommand::NoVerb, "");
     row("leading separators", ";;DO;", 0, TCommand::Do, "");
     row("not a verb", "GET;x:1;", -1, TCommand::NoVerb, "");
     row("lower case verb", "param;a:1;", -1, TCommand::NoVerb, "");
     row("info", "INFO;info_type:x", 0, TCommand::Info, "info_type=x");
-    row("event", "EVENT;", 0, TCommand::Event, "");
     row("first wins", "PARAM;a:1;a:2;", 0, TCommand::Param, "a=1");
     row("bare item", "PARAM;x;", 0, TCommand::Param, "x=x");
     row("bare GET", "PARAM;GET;", 0, TCommand::Param, "", "GET");
@@ -98,13 +88,11 @@ void TestCommand::parseTable_data()
     row("escaped separator", "PARAM;k:a\\;b;", 0, TCommand::Param, "k=a;b");
     row("escaped backslash", "PARAM;k:a\\\\;", 0, TCommand::Param, "k=a\\");
     row("escaped letter", "PARAM;k:a\\b;", 0, TCommand::Param, "k=ab");
-    row("empty value", "PARAM;k:;", 0, TCommand::Param, "k=");
     row("empty items", "PARAM;k:1;;;m:2", 0, TCommand::Param, "k=1|m=2");
     row("only colons", "PARAM;::;a:1;", 0, TCommand::Param, "a=1");
     row("escaped colon splits", "PARAM;k\\:v;", 0, TCommand::Param, "k=v");
     row("trailing backslash", "PARAM;k:v\\", 0, TCommand::Param, "k=v");
     row("item starts with backslash", "PARAM;\\\\k:v;", 0, TCommand::Param, "k=v");
-    row("verb then garbage", "DO;\\", 0, TCommand::Do, "");
 }
 
 void TestCommand::parseTable()
@@ -166,69 +154,57 @@ void TestCommand::writeOrderAndForm()
     QCOMPARE(out, std::string("DO;"));
 }
 
-void TestCommand::writeRefusesBadVerb()
+void TestCommand::writesRefused()
 {
-    for (std::uint32_t verb : {0u, 5u, 0xFFFFFFFFu}) {
-        TCommand c(verb);
-        c.setParam("a", "1");
+    // Verbs without a word, and keys the parser would read back as something else.
+    const std::vector<std::pair<std::uint32_t, const char *>> bad = {
+        {0u, "a"}, {5u, "a"}, {0xFFFFFFFFu, "a"}, {TCommand::Param, ""}, {TCommand::Param, "a:b"},
+        {TCommand::Param, ";a"}, {TCommand::Param, "\\a"}, {TCommand::Param, "GET"},
+        {TCommand::Param, "LIST"},
+    };
+    for (const auto &b : bad) {
+        TCommand c(b.first);
+        c.setParam(b.second, "v");
         std::string out = "untouched";
-        QCOMPARE(TCommand::write(c, out), -1);
+        QVERIFY2(TCommand::write(c, out) == -1, b.second);
         QCOMPARE(out, std::string("untouched"));
     }
 }
 
 void TestCommand::escapingRoundTrips_data()
 {
+    QTest::addColumn<QByteArray>("key");
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<QByteArray>("written");
 
-    QTest::newRow("separator and backslash") << QByteArray("a;b\\c") << QByteArray("a\\;b\\\\c");
-    QTest::newRow("only separators") << QByteArray(";;;") << QByteArray("\\;\\;\\;");
-    QTest::newRow("trailing backslash") << QByteArray("x\\") << QByteArray("x\\\\");
-    QTest::newRow("leading backslash") << QByteArray("\\x") << QByteArray("\\\\x");
-    QTest::newRow("colons") << QByteArray(":a:") << QByteArray(":a:");
-    QTest::newRow("list") << QByteArray("a\\,b,c") << QByteArray("a\\\\,b,c");
-    QTest::newRow("empty") << QByteArray() << QByteArray();
-    QTest::newRow("binary") << QByteArray("\0\xff;", 3) << QByteArray("\0\xff\\;", 4);
+    QTest::newRow("separator and backslash") << QByteArray("k") << QByteArray("a;b\\c")
+                                             << QByteArray("k:a\\;b\\\\c");
+    QTest::newRow("leading backslash") << QByteArray("k") << QByteArray("\\x") << QByteArray("k:\\\\x");
+    QTest::newRow("trailing backslash") << QByteArray("k") << QByteArray("x\\") << QByteArray("k:x\\\\");
+    QTest::newRow("colons") << QByteArray("k") << QByteArray(":a:") << QByteArray("k::a:");
+    QTest::newRow("binary") << QByteArray("k") << QByteArray("\0\xff;", 3)
+                            << QByteArray("k:\0\xff\\;", 6);
+    // A ";" inside a key must not add parameters on the wire.
+    QTest::newRow("separator in key") << QByteArray("a;target") << QByteArray("db")
+                                      << QByteArray("a\\;target:db");
 }
 
 void TestCommand::escapingRoundTrips()
 {
+    QFETCH(QByteArray, key);
     QFETCH(QByteArray, value);
     QFETCH(QByteArray, written);
 
     TCommand c(TCommand::Param);
-    c.setParam("k", bytes(value));
-    std::string text;
-    QCOMPARE(TCommand::write(c, text), 0);
-    QCOMPARE(QByteArray::fromStdString(text), "PARAM;k:" + written + ";");
-
-    TCommand back;
-    QCOMPARE(TCommand::parse(text, back), 0);
-    QVERIFY(sameCommand(c, back));
-}
-
-void TestCommand::keysThatCannotBeWritten()
-{
-    // A ";" inside a key is escaped: it must not add parameters on the wire.
-    TCommand c(TCommand::Param);
-    c.setParam("a;target", "db");
+    c.setParam(bytes(key), bytes(value));
     c.addGet("x;y");
     std::string text;
     QCOMPARE(TCommand::write(c, text), 0);
-    QCOMPARE(text, std::string("PARAM;a\\;target:db;GET:x\\;y;"));
+    QCOMPARE(QByteArray::fromStdString(text), "PARAM;" + written + ";GET:x\\;y;");
+
     TCommand back;
     QCOMPARE(TCommand::parse(text, back), 0);
     QVERIFY(sameCommand(c, back));
-
-    // Keys the parser would read back as something else are refused.
-    for (const char *key : {"", "a:b", ";a", "\\a", "GET", "LIST"}) {
-        TCommand bad(TCommand::Param);
-        bad.setParam(key, "v");
-        std::string out = "untouched";
-        QVERIFY2(TCommand::write(bad, out) == -1, key);
-        QCOMPARE(out, std::string("untouched"));
-    }
 }
 
 void TestCommand::setParamModes()
@@ -237,8 +213,6 @@ void TestCommand::setParamModes()
     c.setParam("a", "1");
     c.setParam("a", "2");
     QCOMPARE(*c.param("a"), std::string("1"));
-    c.setParam("a", "3", TCommand::Replace);
-    QCOMPARE(*c.param("a"), std::string("3"));
     c.setParam("a", "4", 7); // any other mode replaces
     QCOMPARE(*c.param("a"), std::string("4"));
 
@@ -248,8 +222,6 @@ void TestCommand::setParamModes()
     c.setParam("e", "");
     c.setParam("e", "2", TCommand::Append, ',');
     QCOMPARE(*c.param("e"), std::string("2"));
-    c.setParam("new", "2", TCommand::Append, '/');
-    QCOMPARE(*c.param("new"), std::string("2"));
     // Appending a parameter to itself.
     c.setParam("n", *c.param("n"), TCommand::Append, '|');
     QCOMPARE(*c.param("n"), std::string("1,2|1,2"));
@@ -257,10 +229,6 @@ void TestCommand::setParamModes()
     c.addGet("");
     c.addList("");
     QVERIFY(c.getKeys.empty() && c.listKeys.empty());
-
-    c.reset(TCommand::Event);
-    QCOMPARE(c.verb, std::uint32_t(TCommand::Event));
-    QVERIFY(c.params.empty());
 }
 
 void TestCommand::requestKinds()
@@ -271,13 +239,13 @@ void TestCommand::requestKinds()
     QCOMPARE(c.requestKind(), std::uint32_t(TCommand::UntargetedRequest));
     c.setParam("cat", "ui");
     QCOMPARE(c.requestKind(), std::uint32_t(TCommand::SetRequest));
+    c.addGet("x");
+    QCOMPARE(c.requestKind(), std::uint32_t(TCommand::GetRequest));
+    c.addList("y");
+    QCOMPARE(c.requestKind(), std::uint32_t(TCommand::ListRequest));
     TCommand t(TCommand::Param);
     t.setParam("target", "audio");
     QCOMPARE(t.requestKind(), std::uint32_t(TCommand::SetRequest));
-    t.addGet("x");
-    QCOMPARE(t.requestKind(), std::uint32_t(TCommand::GetRequest));
-    t.addList("y");
-    QCOMPARE(t.requestKind(), std::uint32_t(TCommand::ListRequest));
 }
 
 void TestCommand::merging()
@@ -287,25 +255,20 @@ void TestCommand::merging()
     other.setParam("b", "2");
     other.addGet("g");
 
-    TCommand keep(TCommand::Param);
-    keep.setParam("a", "old");
-    keep.merge(other, TCommand::KeepExisting, ',');
-    QCOMPARE(paramsText(keep), QByteArray("a=old|b=2"));
-    QCOMPARE(keep.verb, std::uint32_t(TCommand::Param));
-    QVERIFY(keep.getKeys.empty());
-
-    TCommand replace(TCommand::Param);
-    replace.setParam("a", "old");
-    replace.merge(other, TCommand::Replace, ',');
-    QCOMPARE(paramsText(replace), QByteArray("a=new|b=2"));
-
-    TCommand append(TCommand::Param);
-    append.setParam("a", "old");
-    append.merge(other, TCommand::Append, ';');
-    QCOMPARE(paramsText(append), QByteArray("a=old;new|b=2"));
-
-    append.merge(append, TCommand::Append, ',');
-    QCOMPARE(paramsText(append), QByteArray("a=old;new,old;new|b=2,2"));
+    const std::vector<std::pair<int, QByteArray>> modes = {
+        {TCommand::KeepExisting, "a=old|b=2"}, {TCommand::Replace, "a=new|b=2"},
+        {TCommand::Append, "a=old;new|b=2"}};
+    TCommand c;
+    for (const auto &m : modes) {
+        c.reset(TCommand::Param);
+        c.setParam("a", "old");
+        c.merge(other, m.first, ';');
+        QCOMPARE(paramsText(c), m.second);
+        QCOMPARE(c.verb, std::uint32_t(TCommand::Param));
+        QVERIFY(c.getKeys.empty());
+    }
+    c.merge(c, TCommand::Append, ',');
+    QCOMPARE(paramsText(c), QByteArray("a=old;new,old;new|b=2,2"));
 }
 
 void TestCommand::causes()
@@ -340,33 +303,23 @@ void TestCommand::splitAndJoin()
     QFETCH(QByteArray, text);
     QFETCH(QByteArray, items);
 
-    std::vector<std::string> parts;
-    splitEscaped(bytes(text), parts);
-    QCOMPARE(keysText(parts), items);
-    if (text.isEmpty())
-        QVERIFY(parts.empty());
+    using Split = void (*)(const std::string &, std::vector<std::string> &);
+    using Join = void (*)(const std::vector<std::string> &, std::string &);
+    const std::vector<std::tuple<char, Split, Join>> variants = {
+        {',', splitEscaped, joinEscaped}, {'/', splitEscapedSlash, joinEscapedSlash}};
+    for (const auto &[separator, split, join] : variants) {
+        std::vector<std::string> parts;
+        split(bytes(QByteArray(text).replace(',', separator)), parts);
+        QCOMPARE(keysText(parts), QByteArray(items).replace(',', separator));
+        QCOMPARE(int(parts.size()), text.isEmpty() ? 0 : int(items.count('|')) + 1);
 
-    // The slash variant behaves the same with "/".
-    QByteArray slashed = text;
-    slashed.replace(',', '/');
-    std::vector<std::string> slashParts;
-    splitEscapedSlash(bytes(slashed), slashParts);
-    QByteArray slashItems = items;
-    slashItems.replace(',', '/');
-    QCOMPARE(keysText(slashParts), slashItems);
-
-    // Joining what was split reads back the same pieces.
-    std::string joined = "prefix:";
-    joinEscaped(parts, joined);
-    std::vector<std::string> again;
-    splitEscaped(joined.substr(7), again);
-    QCOMPARE(again, parts);
-
-    std::string joinedSlash;
-    joinEscapedSlash(slashParts, joinedSlash);
-    std::vector<std::string> againSlash;
-    splitEscapedSlash(joinedSlash, againSlash);
-    QCOMPARE(againSlash, slashParts);
+        // Joining what was split reads back the same pieces.
+        std::string joined = "prefix:";
+        join(parts, joined);
+        std::vector<std::string> again;
+        split(joined.substr(7), again);
+        QCOMPARE(again, parts);
+    }
 }
 
 void TestCommand::unescapeTokenEdges()
@@ -430,32 +383,6 @@ void TestCommand::randomBytesRoundTrip()
         QCOMPARE(twice, once);
     }
     QVERIFY(written > 10000);
-}
-
-void TestCommand::randomCommandsRoundTrip()
-{
-    QRandomGenerator rng(7);
-    const char *keys[] = {"target", "cat", "a", "b_1", "Z", "key.with.dots", "x;y", "back\\slash"};
-    for (int i = 0; i < 5000; ++i) {
-        TCommand c(1 + rng.bounded(4));
-        const int count = int(rng.bounded(6));
-        for (int p = 0; p < count; ++p) {
-            std::string value;
-            const int length = int(rng.bounded(20));
-            for (int j = 0; j < length; ++j)
-                value += char(rng.bounded(256));
-            c.setParam(keys[rng.bounded(8)], value, int(rng.bounded(3)), ',');
-        }
-        if (rng.bounded(3) == 0)
-            c.addGet(keys[rng.bounded(8)]);
-        if (rng.bounded(3) == 0)
-            c.addList(keys[rng.bounded(8)]);
-        std::string text;
-        QCOMPARE(TCommand::write(c, text), 0);
-        TCommand back;
-        QCOMPARE(TCommand::parse(text, back), 0);
-        QVERIFY(sameCommand(c, back));
-    }
 }
 
 int runCommandTests(int argc, char **argv)
