@@ -27,49 +27,6 @@ QString orNoname(const QString& name)
     return name.isEmpty() ? QStringLiteral("noname") : name;
 }
 
-// Heading with a rule, one labelled line edit per row, OK and Cancel below.
-void buildForm(QDialog* dialog, const QString& heading, const QStringList& labels,
-               QList<QLineEdit*>& edits, QPushButton*& ok, QPushButton*& cancel)
-{
-    dialog->setFixedSize(269, 132);
-    auto* grid = new QGridLayout(dialog);
-    grid->setContentsMargins(10, 10, 10, 10);
-    grid->setHorizontalSpacing(10);
-    grid->setVerticalSpacing(2);
-    grid->setAlignment(Qt::AlignTop);
-
-    auto* headingRow = new QHBoxLayout;
-    headingRow->setContentsMargins(0, 4, 0, 4);
-    headingRow->setSpacing(10);
-    headingRow->setAlignment(Qt::AlignVCenter);
-    headingRow->addWidget(new QLabel(heading, dialog));
-    auto* rule = new QFrame(dialog);
-    rule->setFrameShape(QFrame::HLine);
-    rule->setFrameShadow(QFrame::Sunken);
-    rule->setLineWidth(2);
-    headingRow->addWidget(rule, 1);
-    grid->addLayout(headingRow, 0, 0, 1, 2);
-
-    int row = 1;
-    for (const QString& text : labels) {
-        auto* edit = new QLineEdit(dialog);
-        grid->addWidget(new QLabel(text, dialog), row, 0);
-        grid->addWidget(edit, row, 1);
-        edits.append(edit);
-        ++row;
-    }
-
-    auto* buttons = new QHBoxLayout;
-    buttons->setSpacing(10);
-    buttons->setAlignment(Qt::AlignCenter);
-    ok = new QPushButton(QDialog::tr("OK"), dialog);
-    ok->setDefault(true);
-    cancel = new QPushButton(QDialog::tr("Cancel"), dialog);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    grid->addLayout(buttons, row, 1);
-}
-
 } // namespace
 
 ManageDevicesDelegate::ManageDevicesDelegate(QTableView* view)
@@ -285,52 +242,78 @@ void ManageDevicesDialog::connectButtonClicked()
     accept();
 }
 
-DeviceInfoDialog::DeviceInfoDialog(QWidget* parent)
+FormDialog::FormDialog(QWidget* parent, const QString& title, const QString& heading,
+                       const QStringList& labels)
     : QDialog(parent, DialogFlags)
 {
-    setWindowTitle(tr("Device Information"));
-    QList<QLineEdit*> edits;
-    buildForm(this, tr("Device Information"),
-              {tr("Name"), tr("Serial Number"), tr("Codec Password")}, edits, okButton,
-              cancelButton);
+    setWindowTitle(title);
+    setFixedSize(269, 132);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(10, 10, 10, 10);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(2);
+    grid->setAlignment(Qt::AlignTop);
+
+    auto* headingRow = new QHBoxLayout;
+    headingRow->setContentsMargins(0, 4, 0, 4);
+    headingRow->setSpacing(10);
+    headingRow->setAlignment(Qt::AlignVCenter);
+    headingRow->addWidget(new QLabel(heading, this));
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setLineWidth(2);
+    headingRow->addWidget(rule, 1);
+    grid->addLayout(headingRow, 0, 0, 1, 2);
+
+    int row = 1;
+    for (const QString& text : labels) {
+        auto* edit = new QLineEdit(this);
+        grid->addWidget(new QLabel(text, this), row, 0);
+        grid->addWidget(edit, row, 1);
+        edits.append(edit);
+        ++row;
+    }
+
+    auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    buttons->setAlignment(Qt::AlignCenter);
+    okButton = new QPushButton(QDialog::tr("OK"), this);
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QDialog::tr("Cancel"), this);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
+    grid->addLayout(buttons, row, 1);
+
+    connect(okButton, &QPushButton::clicked, this, &FormDialog::okClicked);
+    connect(cancelButton, &QPushButton::clicked, this, &FormDialog::cancelClicked);
+}
+
+void FormDialog::okClicked()
+{
+    accept();
+}
+
+void FormDialog::cancelClicked()
+{
+    reject();
+}
+
+DeviceInfoDialog::DeviceInfoDialog(QWidget* parent)
+    : FormDialog(parent, tr("Device Information"), tr("Device Information"),
+                 {tr("Name"), tr("Serial Number"), tr("Codec Password")})
+{
     nameEdit = edits.at(0);
     serialEdit = edits.at(1);
     passwordEdit = edits.at(2);
-    connect(okButton, &QPushButton::clicked, this, &DeviceInfoDialog::okClicked);
-    connect(cancelButton, &QPushButton::clicked, this, &DeviceInfoDialog::cancelClicked);
-}
-
-void DeviceInfoDialog::okClicked()
-{
-    accept();
-}
-
-void DeviceInfoDialog::cancelClicked()
-{
-    reject();
 }
 
 ServerInfoDialog::ServerInfoDialog(QWidget* parent)
-    : QDialog(parent, DialogFlags)
+    : FormDialog(parent, tr("Server Authentication"), tr("Account Information"),
+                 {tr("User Name"), tr("Password")})
 {
-    setWindowTitle(tr("Server Authentication"));
-    QList<QLineEdit*> edits;
-    buildForm(this, tr("Account Information"), {tr("User Name"), tr("Password")}, edits,
-              okButton, cancelButton);
     userEdit = edits.at(0);
     passwordEdit = edits.at(1);
-    connect(okButton, &QPushButton::clicked, this, &ServerInfoDialog::okClicked);
-    connect(cancelButton, &QPushButton::clicked, this, &ServerInfoDialog::cancelClicked);
-}
-
-void ServerInfoDialog::okClicked()
-{
-    accept();
-}
-
-void ServerInfoDialog::cancelClicked()
-{
-    reject();
 }
 
 VeltoDialog::VeltoDialog(QWidget* parent)

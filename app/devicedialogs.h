@@ -77,8 +77,27 @@ private:
     KnownDeviceMap devices;
 };
 
+// Heading with a rule, one labelled line edit per row, OK and Cancel below.
+class FormDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    QPushButton* okButton;
+    QPushButton* cancelButton;
+
+public slots:
+    void okClicked();
+    void cancelClicked();
+
+protected:
+    FormDialog(QWidget* parent, const QString& title, const QString& heading,
+               const QStringList& labels);
+
+    QList<QLineEdit*> edits;
+};
+
 // Name, serial number and codec password of one unit.
-class DeviceInfoDialog : public QDialog
+class DeviceInfoDialog : public FormDialog
 {
     Q_OBJECT
 public:
@@ -87,16 +106,10 @@ public:
     QLineEdit* nameEdit;
     QLineEdit* serialEdit;
     QLineEdit* passwordEdit;
-    QPushButton* okButton;
-    QPushButton* cancelButton;
-
-public slots:
-    void okClicked();
-    void cancelClicked();
 };
 
 // Account of the remote-access server (kept in memory only).
-class ServerInfoDialog : public QDialog
+class ServerInfoDialog : public FormDialog
 {
     Q_OBJECT
 public:
@@ -104,12 +117,6 @@ public:
 
     QLineEdit* userEdit;
     QLineEdit* passwordEdit;
-    QPushButton* okButton;
-    QPushButton* cancelButton;
-
-public slots:
-    void okClicked();
-    void cancelClicked();
 };
 
 // About box.
