@@ -172,30 +172,22 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
-    void keccakVectors();
-    void keccakBlockEdges();
-    void saltedDigests();
+    void keccak();
     void requestBody();
     void forwardPort_data();
     void forwardPort();
     void replyParsing_data();
     void replyParsing();
-    void headFromToken();
     void certificateExceptions_data();
     void certificateExceptions();
     void certificateDumpOnOneLine();
 
     void authenticated();
-    void deviceUnknown();
-    void singleLineReply();
-    void fieldsMissingOrRepeated();
-    void oversizedReply();
-    void untrustedCertificate();
-    void trustedCertificate();
-    void hostNameMismatchNotWaivedByOtherEntry();
-    void serverNeverHandshakes();
-    void serverNeverAnswers();
-    void serverTrickles();
+    void refusedReplies_data();
+    void refusedReplies();
+    void certificateDecision_data();
+    void certificateDecision();
+    void deadlines();
 
 private:
     bool makeCertificate(const QString &name, const QString &altName, const QString &subject = QString());
@@ -317,7 +309,7 @@ QList<TrustedCertificate> RemoteAccessTest::trustSelfSigned() const
     return {entry};
 }
 
-void RemoteAccessTest::keccakVectors()
+void RemoteAccessTest::keccak()
 {
     QCOMPARE(keccak512(QByteArray()).toHex(),
              QByteArray("0eab42de4c3ceb9235fc91acffe746b29c29a8c366b7c60e4e67c466f36a4304"
@@ -327,15 +319,11 @@ void RemoteAccessTest::keccakVectors()
                         "d0c69910739025372dc14ac9642629379540c17e2a65b19d77aa511a9d00bb96"));
     // Not SHA3-512: the padding byte differs.
     QVERIFY(keccak512("abc") != QCryptographicHash::hash("abc", QCryptographicHash::Sha3_512));
-}
 
-void RemoteAccessTest::keccakBlockEdges()
-{
-    for (int n : {1, 70, 71, 72, 73, 143, 144, 145, 1000}) {
+    // Around the 72-byte block, whole and absorbed in uneven pieces.
+    for (int n : {1, 71, 72, 73, 143, 144, 145, 1000}) {
         const QByteArray data = randomBytes(n);
         QVERIFY2(keccak512(data) == keccakReference(data), qPrintable(QString::number(n)));
-
-        // Absorbed in uneven pieces, the digest is the same.
         KeccakState s;
         keccakInit(s);
         int at = 0;
@@ -352,14 +340,9 @@ void RemoteAccessTest::keccakBlockEdges()
     }
 }
 
-void RemoteAccessTest::saltedDigests()
-{
-    for (const QByteArray &data : {QByteArray(), QByteArray("VELTO_123"), randomBytes(64), randomBytes(200)})
-        QCOMPARE(saltedDigest(data), keccakReference(salted(data)));
-}
-
 void RemoteAccessTest::requestBody()
 {
+    QCOMPARE(saltedDigest(QByteArray()), keccakReference(salted(QByteArray())));
     const QByteArray body = remoteAccessBody(unit(QStringLiteral("000123")));
     QCOMPARE(body.size(), 265);
     QCOMPARE(body, remoteAccessBody(unit(QStringLiteral("123"))));
@@ -374,6 +357,10 @@ void RemoteAccessTest::requestBody()
     latin.password = QStringLiteral("m\u00fcde");
     QCOMPARE(remoteAccessBody(latin).mid(137), keccakReference(salted("m\xfc" "de")).toHex());
     QCOMPARE(remoteAccessBody(latin).size(), 265);
+
+    // A head token that does not decode gives no head at all.
+    QVERIFY(remoteAccessHead(QByteArray(56, 'A'), QStringLiteral("1.2.3.4"), 265).isEmpty());
+    QVERIFY(remoteAccessHead(QByteArray(), QStringLiteral("1.2.3.4"), 265).isEmpty());
 }
 
 void RemoteAccessTest::forwardPort_data()
@@ -434,12 +421,6 @@ void RemoteAccessTest::replyParsing()
     QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
     QCOMPARE(account.user, user);
     QCOMPARE(account.tunnelPort, port);
-}
-
-void RemoteAccessTest::headFromToken()
-{
-    QVERIFY(remoteAccessHead(QByteArray(56, 'A'), QStringLiteral("1.2.3.4"), 265).isEmpty());
-    QVERIFY(remoteAccessHead(QByteArray(), QStringLiteral("1.2.3.4"), 265).isEmpty());
 }
 
 void RemoteAccessTest::certificateExceptions_data()
@@ -541,133 +522,118 @@ void RemoteAccessTest::authenticated()
     QVERIFY(!sink.leaked("s@cret"));
 }
 
-void RemoteAccessTest::deviceUnknown()
+void RemoteAccessTest::refusedReplies_data()
 {
-    peer.script(ScriptedPeer::Reply, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("status");    // the last one; empty: not checked
+    QTest::addColumn<QString>("logLine");   // empty: not checked
+    const QString invalid("Received an invalid response from server <127.0.0.1>");
+    QTest::newRow("unknown device") << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4")
+        << int(RemoteAccessOutcome::UnknownDevice) << ""
+        << "Device <Studio B> is either unknown or unreachable"
+        << "resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)";
+    QTest::newRow("single line") << QByteArray("HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n")
+        << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
+    QTest::newRow("repeated user, no port") << okReply("u=first&u=second&p=pw")
+        << int(RemoteAccessOutcome::AuthenticationFailed) << "second"
+        << "Authentication failed for device <Studio B>"
+        << "resolveDevice(Authentication failed for device <SN=000123,PWD=***>)";
+    QTest::newRow("oversized") << okReply(QByteArray(70000, 'x') + "&u=a&p=b&m=0001f4")
+        << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
+}
+
+void RemoteAccessTest::refusedReplies()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(int, outcome);
+    QFETCH(QString, user);
+    QFETCH(QString, status);
+    QFETCH(QString, logLine);
+    peer.script(ScriptedPeer::Reply, reply);
     RecordingSink sink;
     const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
-    QCOMPARE(r.outcome, RemoteAccessOutcome::UnknownDevice);
-    QCOMPARE(sink.statuses.last(), QStringLiteral("Device <Studio B> is either unknown or unreachable"));
-    QVERIFY(sink.logged("resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)"));
+    QCOMPARE(int(r.outcome), outcome);
+    QCOMPARE(r.account.user, user);
+    if (!status.isEmpty())
+        QCOMPARE(sink.statuses.last(), status);
+    if (!logLine.isEmpty())
+        QVERIFY(sink.logged(logLine));
+    QCOMPARE(peer.requestCount(), 1);
     QVERIFY(!sink.leaked("unit-secret"));
 }
 
-void RemoteAccessTest::singleLineReply()
+void RemoteAccessTest::certificateDecision_data()
 {
-    peer.script(ScriptedPeer::Reply, "HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n");
-    RecordingSink sink;
-    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
-    QCOMPARE(r.outcome, RemoteAccessOutcome::InvalidResponse);
-    QCOMPARE(sink.statuses.last(), QStringLiteral("Received an invalid response from server <127.0.0.1>"));
-
-    peer.script(ScriptedPeer::Reply, QByteArray());
-    RecordingSink empty;
-    QCOMPARE(query(ipPort, trustSelfSigned(), empty).outcome, RemoteAccessOutcome::InvalidResponse);
-    QCOMPARE(peer.requestCount(), 1);
-}
-
-void RemoteAccessTest::fieldsMissingOrRepeated()
-{
-    peer.script(ScriptedPeer::Reply, okReply("u=first&u=second&p=pw"));
-    RecordingSink sink;
-    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
-    QCOMPARE(r.outcome, RemoteAccessOutcome::AuthenticationFailed);
-    QCOMPARE(r.account.user, QStringLiteral("second"));
-    QCOMPARE(sink.statuses.last(), QStringLiteral("Authentication failed for device <Studio B>"));
-    QVERIFY(sink.logged("resolveDevice(Authentication failed for device <SN=000123,PWD=***>)"));
-
-    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=01F4"));
-    RecordingSink shortPort;
-    QCOMPARE(query(ipPort, trustSelfSigned(), shortPort).outcome, RemoteAccessOutcome::AuthenticationFailed);
-}
-
-void RemoteAccessTest::oversizedReply()
-{
-    peer.script(ScriptedPeer::Reply, okReply(QByteArray(70000, 'x') + "&u=a&p=b&m=0001f4"));
-    RecordingSink sink;
-    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
-    QCOMPARE(r.outcome, RemoteAccessOutcome::InvalidResponse);
-    QVERIFY(r.account.user.isEmpty());
-}
-
-void RemoteAccessTest::untrustedCertificate()
-{
-    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
-    RecordingSink sink;
-    // An entry for another issuer does not help.
+    QTest::addColumn<bool>("ipCertificate");   // else it names another host only
+    QTest::addColumn<QList<TrustedCertificate>>("entries");
+    QTest::addColumn<bool>("authenticated");
+    QTest::addColumn<QString>("logLine");
     TrustedCertificate stranger = trustSelfSigned().first();
     stranger.commonName = QStringLiteral("Someone Else");
-    const RemoteAccessResult r = query(ipPort, {stranger}, sink);
-    QCOMPARE(r.outcome, RemoteAccessOutcome::ConnectFailed);
-    QCOMPARE(sink.statuses.last(), QStringLiteral("Failure to connect to server <127.0.0.1>"));
-    QVERIFY(sink.logged(QStringLiteral("sslErrors(sslerror=%1,%2)")
-                            .arg(int(QSslError::SelfSignedCertificate))
-                            .arg(QSslError(QSslError::SelfSignedCertificate).errorString())));
-    QVERIFY(!sink.logged("sslErrors(ignore ssl errors)"));
-    QVERIFY(sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SslHandshakeFailedError))));
-    QCOMPARE(peer.requestCount(), 0);
-}
-
-void RemoteAccessTest::trustedCertificate()
-{
-    // The organisation only changes the log line, not the decision.
-    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
-    TrustedCertificate entry = trustSelfSigned().first();
-    entry.organization = QStringLiteral("Another Org");
-    RecordingSink sink;
-    QVERIFY(query(ipPort, {entry}, sink).authenticated());
-    QVERIFY(sink.logged("sslErrors(will ignore this ssl error for certificate CN=<Kandelo ip>)"));
-}
-
-void RemoteAccessTest::hostNameMismatchNotWaivedByOtherEntry()
-{
-    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
-    TrustedCertificate selfSigned = trustSelfSigned().first();
-    selfSigned.commonName = QStringLiteral("Kandelo other");
-    RecordingSink sink;
-    QCOMPARE(query(otherPort, {selfSigned}, sink).outcome, RemoteAccessOutcome::ConnectFailed);
-    QVERIFY(sink.logged("sslErrors(ignore ssl errors)"));
-    QCOMPARE(peer.requestCount(), 0);
-
-    TrustedCertificate mismatch = selfSigned;
+    TrustedCertificate other = trustSelfSigned().first();
+    other.commonName = QStringLiteral("Kandelo other");
+    TrustedCertificate mismatch = other;
     mismatch.sslError = int(QSslError::HostNameMismatch);
-    RecordingSink both;
-    QVERIFY(query(otherPort, {selfSigned, mismatch}, both).authenticated());
-    QCOMPARE(peer.requestCount(), 1);
+    using Entries = QList<TrustedCertificate>;
+    QTest::newRow("entry for another issuer") << true << Entries{stranger} << false
+        << QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SslHandshakeFailedError));
+    QTest::newRow("host-name mismatch not waived by another entry") << false << Entries{other} << false
+        << "sslErrors(ignore ssl errors)";
+    QTest::newRow("each error waived") << false << Entries{other, mismatch} << true << "sslErrors(ignore ssl errors)";
 }
 
-void RemoteAccessTest::serverNeverHandshakes()
+void RemoteAccessTest::certificateDecision()
 {
-    // Listening without ever accepting: the connection opens, TLS never starts.
-    QTcpServer mute;
-    QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+    QFETCH(bool, ipCertificate);
+    QFETCH(QList<TrustedCertificate>, entries);
+    QFETCH(bool, authenticated);
+    QFETCH(QString, logLine);
+    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
     RecordingSink sink;
-    RemoteAccessQuery q({}, sink);
-    q.setServerPortForTest(mute.serverPort());
-    q.setTimeoutsForTest(1000, 1000);
-    QCOMPARE(q.resolve(QStringLiteral("127.0.0.1"), unit()).outcome, RemoteAccessOutcome::ConnectFailed);
-    QVERIFY(sink.logged("resolveDevice(Failure to connect to server <127.0.0.1>)"));
+    const RemoteAccessResult r = query(ipCertificate ? ipPort : otherPort, entries, sink);
+    QCOMPARE(r.authenticated(), authenticated);
+    QCOMPARE(peer.requestCount(), authenticated ? 1 : 0);
+    QVERIFY(sink.logged(logLine));
+    if (!authenticated) {
+        QCOMPARE(r.outcome, RemoteAccessOutcome::ConnectFailed);
+        QCOMPARE(sink.statuses.last(), QStringLiteral("Failure to connect to server <127.0.0.1>"));
+    }
+    if (ipCertificate && !authenticated)
+        QVERIFY(!sink.logged("sslErrors(ignore ssl errors)"));
 }
 
-void RemoteAccessTest::serverNeverAnswers()
+void RemoteAccessTest::deadlines()
 {
-    peer.script(ScriptedPeer::Silent);
-    RecordingSink sink;
-    QCOMPARE(query(ipPort, trustSelfSigned(), sink, 1000).outcome, RemoteAccessOutcome::InvalidResponse);
-    QCOMPARE(peer.requestCount(), 1);
-    QVERIFY(sink.logged("resolveDevice(Received an invalid response from server <127.0.0.1>)"));
-    // Waiting in slices is no socket fault.
-    QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
-}
-
-void RemoteAccessTest::serverTrickles()
-{
-    // Bytes keep coming, so only the overall deadline ends the read.
-    peer.script(ScriptedPeer::Trickle);
-    RecordingSink sink;
-    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink, 1500);
-    QCOMPARE(r.outcome, RemoteAccessOutcome::AuthenticationFailed);
-    QCOMPARE(r.account.user, QStringLiteral("a"));
+    {
+        // Listening without ever accepting: the connection opens, TLS never starts.
+        QTcpServer mute;
+        QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+        RecordingSink sink;
+        RemoteAccessQuery q({}, sink);
+        q.setServerPortForTest(mute.serverPort());
+        q.setTimeoutsForTest(1000, 1000);
+        QCOMPARE(q.resolve(QStringLiteral("127.0.0.1"), unit()).outcome, RemoteAccessOutcome::ConnectFailed);
+        QVERIFY(sink.logged("resolveDevice(Failure to connect to server <127.0.0.1>)"));
+    }
+    {
+        peer.script(ScriptedPeer::Silent);
+        RecordingSink sink;
+        QCOMPARE(query(ipPort, trustSelfSigned(), sink, 1000).outcome, RemoteAccessOutcome::InvalidResponse);
+        QCOMPARE(peer.requestCount(), 1);
+        QVERIFY(sink.logged("resolveDevice(Received an invalid response from server <127.0.0.1>)"));
+        // Waiting in slices is no socket fault.
+        QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
+    }
+    {
+        // Bytes keep coming, so only the overall deadline ends the read.
+        peer.script(ScriptedPeer::Trickle);
+        RecordingSink sink;
+        const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink, 1500);
+        QCOMPARE(r.outcome, RemoteAccessOutcome::AuthenticationFailed);
+        QCOMPARE(r.account.user, QStringLiteral("a"));
+    }
 }
 
 QTEST_GUILESS_MAIN(RemoteAccessTest)
