@@ -30,6 +30,18 @@ void QPravikPopup::keyReleaseEvent(QKeyEvent* event)
     postKeyToFrontPanel(QPravikEvent::KeyRelease, event->key(), 0);
 }
 
+QPalette QPravikPopup::applyPopupLook()
+{
+    setFrameStyle(QFrame::Panel | QFrame::Plain);
+    setLineWidth(4);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(50, 50, 50));
+    pal.setColor(QPalette::WindowText, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    return pal;
+}
+
 void QPravikPopup::closeEvent(QCloseEvent* event)
 {
     setVisible(false);
@@ -51,13 +63,7 @@ QPravikMessage::QPravikMessage(const QString& text, int buttons, QWidget* parent
     connect(&timer, &QTimer::timeout, this, &QPravikMessage::timeout);
 
     setFixedSize(400, 180);
-    setFrameStyle(QFrame::Panel | QFrame::Plain);
-    setLineWidth(4);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(50, 50, 50));
-    pal.setColor(QPalette::WindowText, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    const QPalette pal = applyPopupLook();
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);

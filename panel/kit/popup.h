@@ -26,6 +26,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // The boxes' shared look: framed dark grey with white text. Returns the
+    // palette it set, for the caller to derive its buttons' palettes from.
+    QPalette applyPopupLook();
 
 private:
     bool closeReported = false;

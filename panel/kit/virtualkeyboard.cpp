@@ -51,13 +51,7 @@ QPravikVirtual::QPravikVirtual(int fullKeyboard, QWidget* parent)
     , lineEdit(this)
 {
     setFixedSize(800, 390);
-    setFrameStyle(QFrame::Panel | QFrame::Plain);
-    setLineWidth(4);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(50, 50, 50));
-    pal.setColor(QPalette::WindowText, Qt::white);
-    setPalette(pal);
-    setAutoFillBackground(true);
+    const QPalette pal = applyPopupLook();
 
     QFont titleFont = font();
     titleFont.setPixelSize(18);

@@ -40,6 +40,8 @@ protected:
 };
 
 const QColor engagedBlue(0, 141, 233);
+constexpr int kIntMin = std::numeric_limits<int>::min();
+constexpr int kIntMax = std::numeric_limits<int>::max();
 
 bool near(QColor a, QColor b, int tolerance = 40)
 {
@@ -49,12 +51,20 @@ bool near(QColor a, QColor b, int tolerance = 40)
 
 // Pixel on the circle of radius `radius` around the centre of a 100 x 100
 // control's face, at `angle` degrees clockwise from straight down.
-QColor probe(const QImage& image, double angle, double radius)
+QColor probe(const QImage& image, double angle, double radius = 47)
 {
     const double a = qDegreesToRadians(angle);
-    const QPointF centre(49.5, 49.5);
-    const QPointF at = centre + QPointF(-qSin(a), qCos(a)) * radius;
+    const QPointF at = QPointF(49.5, 49.5) + QPointF(-qSin(a), qCos(a)) * radius;
     return image.pixelColor(qRound(at.x()), qRound(at.y()));
+}
+
+int countNear(const QImage& image, const QRect& area, const QColor& color)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += near(image.pixelColor(x, y), color, 60);
+    return n;
 }
 
 void sendWheel(QWidget* w, int delta)
@@ -82,13 +92,37 @@ void runDeferredDeletes()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-void preparePalette(QWidget* w)
+// The panel window's look behind its controls: white on black.
+void darken(QWidget* w)
 {
     QPalette pal = w->palette();
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, Qt::white);
     w->setPalette(pal);
     w->setAutoFillBackground(true);
+}
+
+template <class W>
+W* place(W* w, int x, int width = 100, int height = 100)
+{
+    w->setGeometry(x, 0, width, height);
+    return w;
+}
+
+// Lets a test hand the box a show event as the window system would.
+class ShownMessage : public QPravikMessage
+{
+public:
+    using QPravikMessage::QPravikMessage;
+    void deliverShow(QShowEvent* event) { showEvent(event); }
+};
+
+QStringList visibleLabels(const QPravikVirtual& keyboard)
+{
+    QStringList labels;
+    for (QPravikButton* key : keyboard.keys)
+        labels.append(key->isVisibleTo(&keyboard) ? key->text() : QString());
+    return labels;
 }
 
 } // namespace
@@ -101,40 +135,32 @@ private slots:
     void init();
     void cleanup();
 
-    void sharedValues();
     void versionPacking_data();
     void versionPacking();
 
-    void idleKnobHandsKeysToWindow();
-    void engagedKnobStepsWithinBounds();
-    void knobWheelAndRightClick();
+    void controlKeys_data();
+    void controlKeys();
     void panningCycles_data();
     void panningCycles();
     void nothingPostedWithoutWindow();
-    void knobSetters();
+    void knobValueRules();
     void knobSteps();
     void knobCentreText_data();
     void knobCentreText();
-    void knobFullIntRange();
-    void wheelKeysAndRevert();
-    void wheelSetters();
-    void knobPointerAndRingColour();
-    void emptyRangesPointAtStart();
-    void imagesAreEmbedded();
-    void switchShowsItsImage();
-    void buttonAndAudioLook();
+    void pointerAngle_data();
+    void pointerAngle();
+    void knobRingColour();
+    void wheelRevertsOnLeave();
+    void imagesAndLook();
 
-    void messageOkAndCancel();
-    void messageTimeout();
-    void messageWithoutButtonsClosesOnClick();
-    void popupClosesOnClickOutside();
+    void popupOutcomes_data();
+    void popupOutcomes();
     void messageTimerRules();
-    void popupForwardsKeys();
+    void popupsForwardKeysAndShareLook();
 
     void dialPadKeys();
     void keyboardLayouts();
     void keyboardEditing();
-    void keyboardOutcome();
 
 private:
     RecordingWindow* window = nullptr;
@@ -154,22 +180,6 @@ void PanelKitTest::cleanup()
     runDeferredDeletes();
 }
 
-void PanelKitTest::sharedValues()
-{
-    QCOMPARE(unitFirmwareVersion, 0xFFFFFFu);
-    QCOMPARE(currentAccessLevel, 0);
-    const int inputs[8] = {1, 2, 3, 13, 0, 2, 3, 13};
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(headphoneKnobInputs[i], inputs[i]);
-
-    QPravikEvent deferred(QPravikEvent::DeferredMessage);
-    QCOMPARE(int(deferred.type()), 1000);
-    QCOMPARE(deferred.key, -1);
-    QCOMPARE(deferred.fromControl, 0);
-    QCOMPARE(int(QPravik::PageStatusMenu), 21);
-    QCOMPARE(int(QPravik::PageHeadphone4), 10);
-}
-
 void PanelKitTest::versionPacking_data()
 {
     QTest::addColumn<QString>("text");
@@ -177,7 +187,6 @@ void PanelKitTest::versionPacking_data()
     QTest::newRow("build number ignored") << "2.00.0.5197" << 0x00020000u;
     QTest::newRow("zero-padded minor is decimal") << "2.08.1" << 0x00020801u;
     QTest::newRow("two-digit minor") << "2.10.3" << 0x00020A03u;
-    QTest::newRow("two parts") << "3.1" << 0x00030100u;
     QTest::newRow("one part") << "7" << 0x00070000u;
     QTest::newRow("empty") << "" << 0u;
     QTest::newRow("no leading number") << "v2.1.0" << 0u;
@@ -196,100 +205,58 @@ void PanelKitTest::versionPacking()
     QCOMPARE(parseVersionString(text.toStdString()), std::uint32_t(packed));
 }
 
-void PanelKitTest::idleKnobHandsKeysToWindow()
+void PanelKitTest::controlKeys_data()
 {
-    QPravikKnob knob(false);
-    knob.setMaximum(10);
-    QSignalSpy changed(&knob, &QPravikKnob::valueChanged);
+    QTest::addColumn<bool>("isWheel");
+    QTest::newRow("knob") << false;
+    QTest::newRow("wheel") << true;
+}
 
-    QTest::keyPress(&knob, Qt::Key_Plus);
-    QTest::keyRelease(&knob, Qt::Key_Plus);
+// Knob and wheel alike: idle, every key goes to the window; engaged, plus and
+// minus step within the bounds and other keys still go on.
+void PanelKitTest::controlKeys()
+{
+    QFETCH(bool, isWheel);
+    QPravikKnob knob(false);
+    QPravikWheel wheel;
+    QAbstractButton* control = isWheel ? static_cast<QAbstractButton*>(&wheel) : &knob;
+    knob.setMaximum(2);
+    knob.setValue(1);
+    wheel.setMaximum(2);
+    wheel.setValue(1);
+    control->resize(100, 100);
+    control->show();
+    QSignalSpy changed(control, SIGNAL(valueChanged(int)));
+
+    QTest::keyPress(control, Qt::Key_Plus);
+    QTest::keyRelease(control, Qt::Key_Plus);
+    sendWheel(control, -120);
     QVERIFY(window->events.isEmpty()); // posted, not sent
     flushPosted();
-
-    QCOMPARE(window->events.size(), 2);
-    QCOMPARE(window->events.at(0), (Posted{6, Qt::Key_Plus, 1}));
-    QCOMPARE(window->events.at(1), (Posted{7, Qt::Key_Plus, 1}));
-    QCOMPARE(knob.value(), 0);
+    QCOMPARE(window->events, (QList<Posted>{{6, Qt::Key_Plus, 1}, {7, Qt::Key_Plus, 1}, {6, Qt::Key_Minus, 1}}));
     QCOMPARE(changed.count(), 0);
-}
 
-void PanelKitTest::engagedKnobStepsWithinBounds()
-{
-    QPravikKnob knob(false);
-    knob.resize(100, 100);
-    knob.setMinimum(-2);
-    knob.setMaximum(1);
-    knob.setValue(0);
-    knob.show();
-    knob.setChecked(true);
-    QSignalSpy changed(&knob, &QPravikKnob::valueChanged);
-
-    QTest::keyClick(&knob, Qt::Key_Plus);
-    QCOMPARE(knob.value(), 1);
-    QTest::keyPress(&knob, Qt::Key_Plus); // at the maximum: swallowed
-    QCOMPARE(knob.value(), 1);
-    QTest::keyClick(&knob, Qt::Key_Minus);
-    QTest::keyClick(&knob, Qt::Key_Minus);
-    QTest::keyClick(&knob, Qt::Key_Minus);
-    QTest::keyPress(&knob, Qt::Key_Minus); // at the minimum: swallowed
-    QCOMPARE(knob.value(), -2);
-    QCOMPARE(changed.count(), 4);
-    QCOMPARE(changed.last().first().toInt(), -2);
-
-    // The select key does nothing on a knob without panning; other keys go on.
-    QTest::keyPress(&knob, Qt::Key_Enter);
-    QTest::keyPress(&knob, Qt::Key_F3);
-    flushPosted();
-    QList<Posted> presses;
-    int releases = 0;
-    for (const Posted& p : window->events) {
-        if (p.kind == 6)
-            presses.append(p);
-        else if (p.kind == 7 && p.fromControl == 1)
-            ++releases;
-    }
-    QCOMPARE(presses.size(), 1);
-    QCOMPARE(presses.first(), (Posted{6, Qt::Key_F3, 1}));
-    QCOMPARE(releases, 4); // the engaged knob still passes every release
-}
-
-void PanelKitTest::knobWheelAndRightClick()
-{
-    QPravikKnob knob(true);
-    knob.resize(100, 100);
-    knob.setMaximum(5);
-    knob.show();
-    QSignalSpy changed(&knob, &QPravikKnob::valueChanged);
-    QSignalSpy panned(&knob, &QPravikKnob::panningChanged);
-
-    // Idle: wheel and right click become keys for the window.
-    sendWheel(&knob, 120);
-    QTest::mousePress(&knob, Qt::RightButton);
-    QTest::mouseRelease(&knob, Qt::RightButton);
-    flushPosted();
-    QCOMPARE(window->events.size(), 2);
-    QCOMPARE(window->events.at(0), (Posted{6, Qt::Key_Plus, 1}));
-    QCOMPARE(window->events.at(1), (Posted{6, Qt::Key_Enter, 1}));
-    QVERIFY(!knob.isChecked());
-
-    // A left click engages.
-    QTest::mouseClick(&knob, Qt::LeftButton);
-    QVERIFY(knob.isChecked());
-    sendWheel(&knob, 120);
-    sendWheel(&knob, 120);
-    sendWheel(&knob, -120);
-    QCOMPARE(knob.value(), 1);
+    QTest::mouseClick(control, Qt::LeftButton); // a left click engages
+    QVERIFY(control->isChecked());
+    sendWheel(control, 120);
+    QTest::keyPress(control, Qt::Key_Plus); // at the maximum: swallowed
+    QTest::keyClick(control, Qt::Key_Minus);
+    QTest::keyClick(control, Qt::Key_Minus);
+    QTest::keyPress(control, Qt::Key_Minus); // at the minimum: swallowed
     QCOMPARE(changed.count(), 3);
+    QCOMPARE(changed.last().first().toInt(), 0);
 
-    QTest::mousePress(&knob, Qt::RightButton);
-    QCOMPARE(knob.panning(), QPravik::PanBoth);
-    QCOMPARE(panned.count(), 1);
-    QCOMPARE(panned.first().first().value<QPravik::PanCtrl>(), QPravik::PanBoth);
-    QVERIFY(knob.isChecked()); // the right button does not toggle
-    window->events.clear();
+    // The select key only means something to a panning knob.
     flushPosted();
-    QVERIFY(window->events.isEmpty());
+    window->events.clear();
+    QTest::keyPress(control, Qt::Key_Enter);
+    QTest::keyPress(control, Qt::Key_F3);
+    flushPosted();
+    QList<Posted> expected;
+    if (isWheel)
+        expected.append({6, Qt::Key_Enter, 1});
+    expected.append({6, Qt::Key_F3, 1});
+    QCOMPARE(window->events, expected);
 }
 
 void PanelKitTest::panningCycles_data()
@@ -306,27 +273,53 @@ void PanelKitTest::panningCycles()
     QFETCH(bool, stereo);
     QFETCH(QList<int>, cycle);
     QPravikKnob knob(true, nullptr, stereo);
+    knob.resize(100, 100);
+    QSignalSpy panned(&knob, &QPravikKnob::panningChanged);
+    knob.setPanning(QPravik::PanLeft); // hidden: stored silently
+    QCOMPARE(knob.panning(), QPravik::PanLeft);
+    knob.setPanning(QPravik::PanNone);
+    QCOMPARE(panned.count(), 0);
     knob.show();
+
+    // Idle, the right button is the select key for the window.
+    QTest::mousePress(&knob, Qt::RightButton);
+    flushPosted();
+    QCOMPARE(window->events, (QList<Posted>{{6, Qt::Key_Enter, 1}}));
+
     knob.setChecked(true);
     QList<int> seen;
     for (int i = 0; i < cycle.size(); ++i) {
-        sendKey(&knob, QEvent::KeyPress, i % 2 ? int(Qt::Key_Return) : 0x160);
+        if (i % 3 == 2)
+            QTest::mousePress(&knob, Qt::RightButton);
+        else
+            sendKey(&knob, QEvent::KeyPress, i % 3 ? int(Qt::Key_Return) : 0x160);
         seen.append(knob.panning());
     }
     QCOMPARE(seen, cycle);
+    QCOMPARE(panned.count(), cycle.size());
+    QCOMPARE(panned.last().first().value<QPravik::PanCtrl>(), QPravik::PanCtrl(cycle.last()));
+    QVERIFY(knob.isChecked()); // the right button does not toggle
 
     knob.setPanning(QPravik::PanStereo);
+    knob.setPanning(QPravik::PanStereo);
+    QCOMPARE(panned.count(), cycle.size() + 1);
     QTest::keyPress(&knob, Qt::Key_Enter);
     QCOMPARE(knob.panning(), QPravik::PanBoth);
+
+    // A knob that does not pan ignores it.
+    QPravikKnob plain(false);
+    plain.show();
+    plain.setPanning(QPravik::PanLeft);
+    QCOMPARE(plain.panning(), QPravik::PanNone);
 }
 
 void PanelKitTest::nothingPostedWithoutWindow()
 {
     QPravikKnob knob(false);
-    QPravikWheel wheel;
+    QPointer<QPravikMessage> box = new QPravikMessage(QStringLiteral("Key"), 1, nullptr);
     frontPanelWindow = nullptr;
     QTest::keyClick(&knob, Qt::Key_Plus);
-    QTest::keyClick(&wheel, Qt::Key_Minus);
+    sendKey(box.data(), QEvent::KeyPress, 261);
     flushPosted();
     QVERIFY(window->events.isEmpty());
 
@@ -337,13 +330,14 @@ void PanelKitTest::nothingPostedWithoutWindow()
     QVERIFY(frontPanelWindow.isNull());
     QTest::keyClick(&knob, Qt::Key_Plus);
     flushPosted();
+    box->close();
 }
 
-void PanelKitTest::knobSetters()
+void PanelKitTest::knobValueRules()
 {
     QPravikKnob knob(false);
     QSignalSpy changed(&knob, &QPravikKnob::valueChanged);
-    knob.setMaximum(10, QStringLiteral("Max"));
+    knob.setMaximum(10);
     knob.setValue(4); // invisible: stored silently
     QCOMPARE(knob.value(), 4);
     QCOMPARE(changed.count(), 0);
@@ -351,10 +345,8 @@ void PanelKitTest::knobSetters()
     knob.show();
     knob.setValue(50);
     QCOMPARE(knob.value(), 10);
-    QCOMPARE(changed.count(), 1);
     knob.setValue(10);
     QCOMPARE(changed.count(), 1);
-
     knob.setMaximum(8);
     QCOMPARE(knob.value(), 8);
     knob.setMinimum(-3);
@@ -364,33 +356,38 @@ void PanelKitTest::knobSetters()
     QCOMPARE(knob.value(), 2);
     QCOMPARE(changed.count(), 2); // 10 and -3; the bounds moved the value silently
 
-    QPravikKnob plain(false);
-    plain.show();
-    QSignalSpy panned(&plain, &QPravikKnob::panningChanged);
-    plain.setPanning(QPravik::PanLeft);
-    QCOMPARE(plain.panning(), QPravik::PanNone);
-    QCOMPARE(panned.count(), 0);
+    // Bounds as far apart as int allows: no step past them.
+    knob.setMinimum(kIntMin);
+    knob.setMaximum(kIntMax);
+    knob.setValue(kIntMax);
+    knob.setChecked(true);
+    QTest::keyPress(&knob, Qt::Key_Plus);
+    QCOMPARE(knob.value(), kIntMax);
+    knob.setValue(kIntMin);
+    QTest::keyPress(&knob, Qt::Key_Minus);
+    QCOMPARE(knob.value(), kIntMin);
 
-    QPravikKnob pan(true);
-    QSignalSpy panSpy(&pan, &QPravikKnob::panningChanged);
-    pan.setPanning(QPravik::PanLeft); // hidden: stored silently
-    QCOMPARE(pan.panning(), QPravik::PanLeft);
-    QCOMPARE(panSpy.count(), 0);
-    pan.show();
-    pan.setPanning(QPravik::PanRight);
-    pan.setPanning(QPravik::PanRight);
-    QCOMPARE(panSpy.count(), 1);
+    // The wheel ignores values outside 0..maximum; a lowered maximum pulls the value down.
+    QPravikWheel wheel;
+    wheel.setValue(2);
+    QCOMPARE(wheel.value(), 0);
+    wheel.setMaximum(5);
+    wheel.setValue(4);
+    wheel.setValue(-1);
+    QCOMPARE(wheel.value(), 4);
+    wheel.setMaximum(2);
+    QCOMPARE(wheel.value(), 2);
 }
 
 void PanelKitTest::knobSteps()
 {
     QPravikKnob knob(false);
-    knob.addStep(0, QStringLiteral("Off"));
-    knob.addStep(5, QStringLiteral("Low"));
-    knob.addStep(9, QStringLiteral("High"));
-    // A second layout pass adds the same steps again.
-    knob.addStep(0, QStringLiteral("Off"));
-    knob.addStep(5, QStringLiteral("Low"));
+    // A second layout pass adds the same steps again: kept once.
+    for (int pass = 0; pass < 2; ++pass) {
+        knob.addStep(0, QStringLiteral("Off"));
+        knob.addStep(5, QStringLiteral("Low"));
+        knob.addStep(9, QStringLiteral("High"));
+    }
     QCOMPARE(knob.stepCount(), 3);
     knob.addStep(5, QStringLiteral("Medium"));
     QCOMPARE(knob.stepCount(), 4);
@@ -398,13 +395,10 @@ void PanelKitTest::knobSteps()
     QCOMPARE(knob.indexOfValue(5), 1);
     QCOMPARE(knob.indexOfValue(7), -1);
     QCOMPARE(knob.indexOfText(QStringLiteral("High")), 2);
-    QCOMPARE(knob.indexOfText(QStringLiteral("none")), -1);
-    QCOMPARE(knob.valueAt(2), 9);
+    QCOMPARE(knob.textAt(3), QStringLiteral("Medium"));
     QCOMPARE(knob.valueAt(4), -1);
     QCOMPARE(knob.valueAt(-1), -1);
-    QCOMPARE(knob.textAt(3), QStringLiteral("Medium"));
     QCOMPARE(knob.textAt(-5), QString());
-    QCOMPARE(knob.textAt(99), QString());
 }
 
 void PanelKitTest::knobCentreText_data()
@@ -419,7 +413,6 @@ void PanelKitTest::knobCentreText_data()
     QTest::newRow("minimum text first") << "Off" << "Full" << 1 << 5 << "Off";
     QTest::newRow("maximum text before label") << "" << "Full" << 1 << 5 << "Full";
     QTest::newRow("step label") << "" << "" << 1 << 5 << "Low";
-    QTest::newRow("labels off") << "" << "" << 0 << 5 << "5";
     QTest::newRow("no matching step") << "" << "" << 1 << 3 << "5";
 }
 
@@ -449,147 +442,73 @@ void PanelKitTest::knobCentreText()
         QVERIFY(image != render(QString(), QString(), 0, -1));
 }
 
-void PanelKitTest::knobFullIntRange()
+void PanelKitTest::pointerAngle_data()
 {
+    QTest::addColumn<bool>("isWheel");
+    QTest::addColumn<int>("minimum");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<double>("angle"); // where the pointer crosses the ring
+    QTest::addColumn<double>("away");  // where the ring is plain
+    QTest::newRow("knob minimum: lower left") << false << 0 << 10 << 0 << 30.0 << 330.0;
+    QTest::newRow("knob maximum: lower right") << false << 0 << 10 << 10 << 330.0 << 30.0;
+    QTest::newRow("knob middle: straight up") << false << 0 << 10 << 5 << 180.0 << 90.0;
+    QTest::newRow("knob empty range: start") << false << 4 << 4 << 4 << 30.0 << 180.0;
+    QTest::newRow("knob full int range, 0") << false << kIntMin << kIntMax << 0 << 180.0 << 30.0;
+    QTest::newRow("knob full int range, max") << false << kIntMin << kIntMax << kIntMax << 330.0 << 30.0;
+    QTest::newRow("knob full int range, min") << false << kIntMin << kIntMax << kIntMin << 30.0 << 330.0;
+    QTest::newRow("wheel empty range: start") << true << 0 << 0 << 0 << 30.0 << 180.0;
+    QTest::newRow("wheel maximum") << true << 0 << 4 << 4 << 330.0 << 30.0;
+}
+
+void PanelKitTest::pointerAngle()
+{
+    QFETCH(bool, isWheel);
+    QFETCH(int, minimum);
+    QFETCH(int, maximum);
+    QFETCH(int, value);
+    QFETCH(double, angle);
+    QFETCH(double, away);
     QWidget host;
-    auto* knob = new QPravikKnob(false, &host);
-    knob->setGeometry(0, 0, 100, 100);
-    preparePalette(&host);
-    knob->setMinimum(std::numeric_limits<int>::min());
-    knob->setMaximum(std::numeric_limits<int>::max());
+    darken(&host);
+    auto* knob = place(new QPravikKnob(false, &host), 0);
+    auto* wheel = place(new QPravikWheel(&host), 100);
+    knob->setMinimum(minimum);
+    knob->setMaximum(maximum);
+    knob->setValue(value);
+    wheel->setMaximum(maximum);
+    wheel->setValue(value);
     host.show();
-    knob->setChecked(true);
 
-    QImage image = knob->grab().toImage(); // 0 is the middle: straight up
-    QVERIFY(near(probe(image, 180, 47), Qt::white));
-
-    knob->setValue(std::numeric_limits<int>::max());
-    QTest::keyPress(knob, Qt::Key_Plus);
-    QCOMPARE(knob->value(), std::numeric_limits<int>::max());
-    image = knob->grab().toImage();
-    QVERIFY(near(probe(image, 330, 47), Qt::white));
-
-    knob->setValue(std::numeric_limits<int>::min());
-    QTest::keyPress(knob, Qt::Key_Minus);
-    QCOMPARE(knob->value(), std::numeric_limits<int>::min());
-    image = knob->grab().toImage();
-    QVERIFY(near(probe(image, 30, 47), Qt::white));
+    const QImage image = (isWheel ? static_cast<QWidget*>(wheel) : knob)->grab().toImage();
+    QVERIFY(near(probe(image, angle), Qt::white));
+    QVERIFY(near(probe(image, angle, 39), Qt::white)); // the pointer crosses the ring
+    QVERIFY(near(probe(image, away), Qt::black));
+    QVERIFY(near(probe(image, away, 43), Qt::white)); // the ring itself
 }
 
-void PanelKitTest::wheelKeysAndRevert()
+void PanelKitTest::knobRingColour()
 {
     QWidget host;
-    auto* wheel = new QPravikWheel(&host);
-    auto* other = new QPravikKnob(false, &host);
-    wheel->setGeometry(0, 0, 100, 100);
-    other->setGeometry(100, 0, 100, 100);
-    wheel->setMaximum(3);
-    wheel->setValue(1);
-    wheel->revertOnLeave = true;
-    host.show();
-    host.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&host));
-    QSignalSpy changed(wheel, &QPravikWheel::valueChanged);
-
-    QTest::mouseClick(wheel, Qt::LeftButton);
-    QVERIFY(wheel->isChecked());
-    QVERIFY(wheel->hasFocus());
-    QTest::keyClick(wheel, Qt::Key_Plus);
-    QTest::keyClick(wheel, Qt::Key_Plus);
-    QTest::keyPress(wheel, Qt::Key_Plus); // at the maximum: swallowed
-    QCOMPARE(wheel->value(), 3);
-    QCOMPARE(changed.count(), 2);
-    sendWheel(wheel, -120);
-    QCOMPARE(wheel->value(), 2);
-
-    other->setFocus(Qt::MouseFocusReason);
-    QVERIFY(!wheel->isChecked());
-    QCOMPARE(wheel->value(), 1); // unconfirmed value thrown away
-
-    // Without revert the turned value stays; at 0 minus is swallowed.
-    wheel->revertOnLeave = false;
-    wheel->setFocus(Qt::MouseFocusReason);
-    wheel->setChecked(true);
-    QTest::keyClick(wheel, Qt::Key_Minus);
-    QTest::keyPress(wheel, Qt::Key_Minus);
-    QCOMPARE(wheel->value(), 0);
-    other->setFocus(Qt::MouseFocusReason);
-    QCOMPARE(wheel->value(), 0);
-
-    flushPosted();
-    window->events.clear();
-    QTest::keyPress(wheel, Qt::Key_Plus); // idle: to the window
-    QTest::keyRelease(wheel, Qt::Key_Plus);
-    flushPosted();
-    QCOMPARE(window->events.size(), 2);
-    QCOMPARE(window->events.at(0), (Posted{6, Qt::Key_Plus, 1}));
-    QCOMPARE(window->events.at(1), (Posted{7, Qt::Key_Plus, 1}));
-}
-
-void PanelKitTest::wheelSetters()
-{
-    QPravikWheel wheel;
-    wheel.show();
-    QSignalSpy changed(&wheel, &QPravikWheel::valueChanged);
-    wheel.setValue(2); // above the maximum 0: ignored
-    QCOMPARE(wheel.value(), 0);
-    wheel.setMaximum(5);
-    wheel.setValue(4);
-    wheel.setValue(-1);
-    QCOMPARE(wheel.value(), 4);
-    wheel.setMaximum(2);
-    QCOMPARE(wheel.value(), 2);
-    QCOMPARE(changed.count(), 0);
-
-    // The lowered maximum is also the value the wheel reverts to.
-    wheel.revertOnLeave = true;
-    wheel.setChecked(true);
-    QTest::keyClick(&wheel, Qt::Key_Minus);
-    QCOMPARE(wheel.value(), 1);
-    QFocusEvent out(QEvent::FocusOut, Qt::OtherFocusReason);
-    QApplication::sendEvent(&wheel, &out);
-    QCOMPARE(wheel.value(), 2);
-}
-
-void PanelKitTest::knobPointerAndRingColour()
-{
-    QWidget host;
-    auto* knob = new QPravikKnob(false, &host);
-    auto* other = new QPravikKnob(false, &host);
-    knob->setGeometry(0, 0, 100, 100);
-    other->setGeometry(100, 0, 100, 100);
-    preparePalette(&host);
+    darken(&host);
+    auto* knob = place(new QPravikKnob(false, &host), 0);
+    auto* other = place(new QPravikKnob(false, &host), 100);
     knob->setMaximum(10);
+    knob->setValue(5);
     host.show();
     host.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&host));
-
-    // Minimum: lower left; the pointer crosses the ring.
-    QImage image = knob->grab().toImage();
-    QVERIFY(near(probe(image, 30, 47), Qt::white));
-    QVERIFY(near(probe(image, 30, 39), Qt::white));
-    QVERIFY(near(probe(image, 330, 47), Qt::black));
-    QVERIFY(near(probe(image, 180, 43), Qt::white)); // the ring itself
-
-    knob->setValue(10); // maximum: lower right
-    image = knob->grab().toImage();
-    QVERIFY(near(probe(image, 330, 47), Qt::white));
-    QVERIFY(near(probe(image, 30, 47), Qt::black));
-
-    knob->setValue(5); // middle: straight up
-    image = knob->grab().toImage();
-    QVERIFY(near(probe(image, 180, 47), Qt::white));
-    QVERIFY(near(probe(image, 90, 47), Qt::black));
 
     // Engaged (focused and checked): blue ring and pointer.
     QTest::mouseClick(knob, Qt::LeftButton);
     QVERIFY(knob->hasFocus() && knob->isChecked());
-    image = knob->grab().toImage();
+    QImage image = knob->grab().toImage();
     QVERIFY(near(probe(image, 90, 43), engagedBlue));
-    QVERIFY(near(probe(image, 180, 47), engagedBlue));
+    QVERIFY(near(probe(image, 180), engagedBlue));
 
-    // Checked without focus is not engaged.
+    // Leaving disengages; checked without focus is not engaged either.
     other->setFocus(Qt::MouseFocusReason);
+    QVERIFY(!knob->isChecked());
     knob->setChecked(true);
     image = knob->grab().toImage();
     QVERIFY(near(probe(image, 90, 43), Qt::white));
@@ -599,32 +518,45 @@ void PanelKitTest::knobPointerAndRingColour()
     QVERIFY(near(probe(image, 90, 43), QColor(Qt::darkGray)));
 }
 
-void PanelKitTest::emptyRangesPointAtStart()
+void PanelKitTest::wheelRevertsOnLeave()
 {
     QWidget host;
-    auto* knob = new QPravikKnob(false, &host);
-    auto* wheel = new QPravikWheel(&host);
-    knob->setGeometry(0, 0, 100, 100);
-    wheel->setGeometry(100, 0, 100, 100);
-    preparePalette(&host);
-    knob->setMinimum(4);
-    knob->setMaximum(4);
+    auto* wheel = place(new QPravikWheel(&host), 0);
+    auto* other = place(new QPravikKnob(false, &host), 100);
+    wheel->setMaximum(3);
+    wheel->setValue(1);
+    wheel->revertOnLeave = true;
     host.show();
+    host.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&host));
 
-    QImage image = knob->grab().toImage();
-    QVERIFY(near(probe(image, 30, 47), Qt::white));
-    QVERIFY(near(probe(image, 180, 47), Qt::black));
-    image = wheel->grab().toImage();
-    QVERIFY(near(probe(image, 30, 47), Qt::white));
-    QVERIFY(near(probe(image, 180, 47), Qt::black));
+    QTest::mouseClick(wheel, Qt::LeftButton);
+    QVERIFY(wheel->hasFocus());
+    QTest::keyClick(wheel, Qt::Key_Plus);
+    QCOMPARE(wheel->value(), 2);
+    other->setFocus(Qt::MouseFocusReason);
+    QVERIFY(!wheel->isChecked());
+    QCOMPARE(wheel->value(), 1); // unconfirmed value thrown away
 
-    wheel->setMaximum(4);
-    wheel->setValue(4);
-    image = wheel->grab().toImage();
-    QVERIFY(near(probe(image, 330, 47), Qt::white));
+    // A lowered maximum is also the value the wheel reverts to.
+    wheel->setMaximum(0);
+    wheel->setMaximum(3);
+    wheel->setFocus(Qt::MouseFocusReason);
+    wheel->setChecked(true);
+    QTest::keyClick(wheel, Qt::Key_Plus);
+    other->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(wheel->value(), 0);
+
+    // Without revert the turned value stays.
+    wheel->revertOnLeave = false;
+    wheel->setFocus(Qt::MouseFocusReason);
+    wheel->setChecked(true);
+    QTest::keyClick(wheel, Qt::Key_Plus);
+    other->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(wheel->value(), 1);
 }
 
-void PanelKitTest::imagesAreEmbedded()
+void PanelKitTest::imagesAndLook()
 {
     const QStringList names = {
         "Kandelo", "action", "audio", "back", "book", "call-history", "check", "coding",
@@ -633,51 +565,25 @@ void PanelKitTest::imagesAreEmbedded()
         "pair_on", "phone-call", "phone-hangup", "refresh", "settings", "shutdown", "status",
         "switch_off", "switch_on", "tools"};
     QCOMPARE(names.size(), 31);
-    for (const QString& name : names) {
-        const QImage image(QStringLiteral(":/images/%1.png").arg(name));
-        QVERIFY2(!image.isNull(), qPrintable(name));
-    }
-    QCOMPARE(QImage(":/images/switch_on.png").size(), QSize(60, 34));
+    for (const QString& name : names)
+        QVERIFY2(!QImage(QStringLiteral(":/images/%1.png").arg(name)).isNull(), qPrintable(name));
+    const QImage onImage(":/images/switch_on.png");
+    QCOMPARE(onImage.size(), QSize(60, 34));
     QCOMPARE(QImage(":/images/pair_on.png").size(), QSize(50, 40));
-    QCOMPARE(QImage(":/images/navright.png").size(), QSize(34, 34));
-}
 
-void PanelKitTest::switchShowsItsImage()
-{
     QPravikSwitch sw;
     sw.setCheckable(true);
     sw.resize(60, 34);
     const QImage off = sw.grab().toImage();
     sw.setChecked(true);
     const QImage on = sw.grab().toImage();
-    const QImage onImage(":/images/switch_on.png");
     QCOMPARE(on.pixelColor(10, 17).rgb(), onImage.pixelColor(10, 17).rgb());
     QVERIFY(on != off);
-}
 
-namespace {
-
-int countNear(const QImage& image, const QRect& area, const QColor& color)
-{
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (near(image.pixelColor(x, y), color, 60))
-                ++n;
-    return n;
-}
-
-} // namespace
-
-void PanelKitTest::buttonAndAudioLook()
-{
     QWidget host;
-    preparePalette(&host);
-    auto* solid = new QPravikButton(&host);
-    auto* outline = new QPravikButton(&host);
-    solid->setGeometry(0, 0, 98, 66);
-    outline->setGeometry(100, 0, 98, 66);
-    solid->borderWidth = 4;
+    darken(&host);
+    auto* solid = place(new QPravikButton(&host), 0, 98, 66);
+    auto* outline = place(new QPravikButton(&host), 100, 98, 66);
     QPalette white = solid->palette();
     white.setColor(QPalette::Window, Qt::white);
     solid->setPalette(white);
@@ -693,127 +599,113 @@ void PanelKitTest::buttonAndAudioLook()
     host.resize(240, 160);
     host.show();
 
-    QImage image = solid->grab().toImage();
-    QVERIFY(near(image.pixelColor(49, 33), Qt::white));
-    image = outline->grab().toImage();
+    QVERIFY(near(solid->grab().toImage().pixelColor(49, 33), Qt::white));
+    QImage image = outline->grab().toImage();
     QVERIFY(near(image.pixelColor(49, 33), Qt::black)); // no fill: only the frame
     QVERIFY(near(image.pixelColor(0, 33), Qt::white));
 
-    QSignalSpy panned(audio, &QPravikAudio::panningChanged);
+    // Panning marks: left green, right red.
     audio->setMode(2);
-    QCOMPARE(audio->mode(), 2);
     audio->setPanning(QPravik::PanLeft);
-    QCOMPARE(panned.count(), 1);
     image = audio->grab().toImage();
     QVERIFY(countNear(image, QRect(0, 0, 60, 40), Qt::green) > 0);
     QCOMPARE(countNear(image, QRect(60, 0, 60, 40), Qt::red), 0);
-
-    audio->setPanning(QPravik::PanStereo); // both marks
+    audio->setPanning(QPravik::PanStereo);
     image = audio->grab().toImage();
     QVERIFY(countNear(image, QRect(0, 0, 60, 40), Qt::green) > 0);
     QVERIFY(countNear(image, QRect(60, 0, 60, 40), Qt::red) > 0);
 
+    QSignalSpy panned(audio, &QPravikAudio::panningChanged);
     audio->hide();
     audio->setPanning(QPravik::PanRight);
     QCOMPARE(audio->panning(), QPravik::PanRight);
-    QCOMPARE(panned.count(), 2);
+    QCOMPARE(panned.count(), 0);
 }
 
-void PanelKitTest::messageOkAndCancel()
+void PanelKitTest::popupOutcomes_data()
 {
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<int>("cancelled");
+    QTest::newRow("OK") << "ok" << 0;
+    QTest::newRow("Cancel") << "cancel" << 1;
+    QTest::newRow("time-out") << "timeout" << 1;
+    QTest::newRow("click outside") << "outside" << 1;
+    QTest::newRow("click on a box without buttons") << "buttonless" << 1;
+    QTest::newRow("closed twice before deletion") << "twice" << 1;
+    QTest::newRow("keyboard OK") << "keyboard ok" << 0;
+    QTest::newRow("keyboard Cancel") << "keyboard cancel" << 1;
+}
+
+// However a popup goes, it reports once, the opener can still read it in its
+// slot, and it is gone after the event loop's deferred deletes.
+void PanelKitTest::popupOutcomes()
+{
+    QFETCH(QString, way);
+    QFETCH(int, cancelled);
     QWidget page;
     page.resize(800, 480);
     page.show();
 
-    for (bool ok : {true, false}) {
-        QPointer<QPravikMessage> box = new QPravikMessage(QStringLiteral("Apply?"), 3, &page);
-        QVERIFY(box->cancelButton && box->okButton);
+    QPointer<QPravikPopup> popup;
+    QPravikMessage* box = nullptr;
+    QPravikVirtual* keyboard = nullptr;
+    if (way.startsWith(QLatin1String("keyboard"))) {
+        popup = keyboard = new QPravikVirtual(1, nullptr);
+        keyboard->show();
+        keyboard->keys[0]->click();
+    } else {
+        popup = box = new QPravikMessage(QStringLiteral("Apply?"), way == QLatin1String("buttonless") ? 0 : 3, &page);
+    }
+    int reports = 0;
+    int outcome = -1;
+    QString typed;
+    connect(popup.data(), &QPravikPopup::popupClosed, this, [&] {
+        ++reports;
+        outcome = popup->cancelled;
+        if (keyboard)
+            typed = keyboard->lineEdit.text();
+    });
+
+    if (way == QLatin1String("ok") || way == QLatin1String("cancel")) {
         QCOMPARE(box->cancelButton->text(), QStringLiteral("Cancel"));
         QCOMPARE(box->okButton->text(), QStringLiteral("OK"));
         QCOMPARE(box->size(), QSize(400, 180));
-        int outcome = -1;
-        connect(box.data(), &QPravikPopup::popupClosed, this, [&outcome, &box] { outcome = box->cancelled; });
         box->popup();
-        QVERIFY(box->isVisible());
         QVERIFY(box->cancelButton->geometry().x() < box->okButton->geometry().x());
-        QTest::mouseClick(ok ? box->okButton : box->cancelButton, Qt::LeftButton);
-        QCOMPARE(outcome, ok ? 0 : 1);
-        QVERIFY(box); // the opener may still read it in its slot
-        runDeferredDeletes();
-        QVERIFY(box.isNull());
+        QTest::mouseClick(way == QLatin1String("ok") ? box->okButton : box->cancelButton, Qt::LeftButton);
+    } else if (way == QLatin1String("timeout")) {
+        box->autoCloseMs = 20;
+        box->show();
+        QVERIFY(box->timer.isActive());
+        QCOMPARE(box->autoCloseMs, 0);
+    } else if (way == QLatin1String("outside")) {
+        box->move(200, 150);
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        QTest::mouseClick(box->windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(-50, -50));
+    } else if (way == QLatin1String("buttonless")) {
+        QVERIFY(!box->cancelButton && !box->okButton);
+        box->popup();
+        QCOMPARE(QWidget::mouseGrabber(), box);
+        QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    } else if (way == QLatin1String("twice")) {
+        box->close();
+        box->close();
+    } else {
+        keyboard->keys[way.endsWith(QLatin1String("ok")) ? 31 : 28]->click();
+        QVERIFY(!keyboard->isVisible());
     }
-}
-
-void PanelKitTest::messageTimeout()
-{
-    QPointer<QPravikMessage> box = new QPravikMessage(QStringLiteral("Connecting"), 1, nullptr);
-    QSignalSpy closed(box.data(), &QPravikPopup::popupClosed);
-    int outcome = -1;
-    connect(box.data(), &QPravikPopup::popupClosed, this, [&outcome, &box] { outcome = box->cancelled; });
-    box->autoCloseMs = 20;
-    box->show();
-    QVERIFY(box->timer.isActive());
-    QCOMPARE(box->autoCloseMs, 0);
-    QVERIFY(closed.wait(5000));
-    QCOMPARE(outcome, 1);
+    if (way != QLatin1String("outside")) // the click's own event processing deletes it
+        QVERIFY(popup);                    // deleted later, not under the opener's feet
+    QTRY_COMPARE(reports, 1);
+    QCOMPARE(outcome, cancelled);
+    if (keyboard)
+        QCOMPARE(typed, QStringLiteral("q"));
     runDeferredDeletes();
-    QVERIFY(box.isNull());
-}
-
-void PanelKitTest::messageWithoutButtonsClosesOnClick()
-{
-    QPointer<QPravikMessage> box = new QPravikMessage(QStringLiteral("Please wait"), 0, nullptr);
-    QVERIFY(!box->cancelButton && !box->okButton);
-    QSignalSpy closed(box.data(), &QPravikPopup::popupClosed);
-    box->popup();
-    QCOMPARE(QWidget::mouseGrabber(), box.data());
-    QTest::mouseClick(box.data(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
-    QCOMPARE(closed.count(), 1);
-    QCOMPARE(box->cancelled, 1);
-    runDeferredDeletes();
-    QVERIFY(box.isNull());
+    QCOMPARE(reports, 1);
+    QVERIFY(popup.isNull());
     QVERIFY(!QWidget::mouseGrabber());
-
-    // Closed twice before its deletion, a box reports its outcome once.
-    QPointer<QPravikMessage> unshown = new QPravikMessage(QStringLiteral("Please wait"), 1, nullptr);
-    QSignalSpy unshownClosed(unshown.data(), &QPravikPopup::popupClosed);
-    unshown->close();
-    unshown->close();
-    QCOMPARE(unshownClosed.count(), 1);
-    runDeferredDeletes();
-    QVERIFY(unshown.isNull());
 }
-
-void PanelKitTest::popupClosesOnClickOutside()
-{
-    QWidget page;
-    page.resize(800, 480);
-    page.show();
-    QPointer<QPravikMessage> box = new QPravikMessage(QStringLiteral("Apply?"), 3, &page);
-    QSignalSpy closed(box.data(), &QPravikPopup::popupClosed);
-    int outcome = -1;
-    connect(box.data(), &QPravikPopup::popupClosed, this, [&outcome, &box] { outcome = box->cancelled; });
-    box->move(200, 150);
-    box->show();
-    QVERIFY(QTest::qWaitForWindowExposed(box.data()));
-    QTest::mouseClick(box->windowHandle(), Qt::LeftButton, Qt::NoModifier, QPoint(-50, -50));
-    QTRY_COMPARE(closed.count(), 1);
-    QCOMPARE(outcome, 1);
-    runDeferredDeletes();
-    QVERIFY(box.isNull());
-}
-
-namespace {
-
-// Lets a test hand the box a show event as the window system would.
-class ShownMessage : public QPravikMessage
-{
-public:
-    using QPravikMessage::QPravikMessage;
-    void deliverShow(QShowEvent* event) { showEvent(event); }
-};
-
-} // namespace
 
 void PanelKitTest::messageTimerRules()
 {
@@ -861,121 +753,92 @@ void PanelKitTest::messageTimerRules()
     runDeferredDeletes();
 }
 
-void PanelKitTest::popupForwardsKeys()
+void PanelKitTest::popupsForwardKeysAndShareLook()
 {
     QPointer<QPravikMessage> box = new QPravikMessage(QStringLiteral("Key"), 1, nullptr);
+    QPointer<QPravikVirtual> keyboard = new QPravikVirtual(1, nullptr);
     box->show();
     sendKey(box.data(), QEvent::KeyPress, 257);
-    sendKey(box.data(), QEvent::KeyRelease, 257);
+    sendKey(keyboard.data(), QEvent::KeyRelease, 257);
     flushPosted();
-    QCOMPARE(window->events.size(), 2);
-    QCOMPARE(window->events.at(0), (Posted{6, 257, 0}));
-    QCOMPARE(window->events.at(1), (Posted{7, 257, 0}));
+    QCOMPARE(window->events, (QList<Posted>{{6, 257, 0}, {7, 257, 0}}));
     QVERIFY(box->isVisible());
 
-    frontPanelWindow = nullptr;
-    sendKey(box.data(), QEvent::KeyPress, 261);
-    sendKey(box.data(), QEvent::KeyRelease, 261);
-    flushPosted();
-    QCOMPARE(window->events.size(), 2);
-    box->close();
+    // Both boxes: a white frame four pixels wide around dark grey.
+    for (QPravikPopup* popup : {static_cast<QPravikPopup*>(box.data()), static_cast<QPravikPopup*>(keyboard.data())}) {
+        const QImage image = popup->grab().toImage();
+        QVERIFY(near(image.pixelColor(3, 100), Qt::white, 0));
+        QVERIFY(near(image.pixelColor(4, 100), QColor(50, 50, 50), 0));
+        QCOMPARE(popup->palette().color(QPalette::WindowText), QColor(Qt::white));
+        popup->close();
+    }
     runDeferredDeletes();
-    QVERIFY(box.isNull());
+    QVERIFY(box.isNull() && keyboard.isNull());
 }
-
-namespace {
-
-QStringList visibleLabels(const QPravikVirtual& keyboard)
-{
-    QStringList labels;
-    for (QPravikButton* key : keyboard.keys)
-        labels.append(key->isVisibleTo(&keyboard) ? key->text() : QString());
-    return labels;
-}
-
-} // namespace
 
 void PanelKitTest::dialPadKeys()
 {
-    auto* pad = new QPravikVirtual(0, nullptr);
+    QPravikVirtual pad(0, nullptr);
     QList<int> hidden;
-    int shown = 0;
-    for (int i = 0; i < 32; ++i) {
-        QCOMPARE(pad->keys[i]->property("vkb_button").toInt(), i);
-        if (pad->keys[i]->isVisibleTo(pad))
-            ++shown;
-        else
+    for (int i = 0; i < VirtualKeyboardKeyCount; ++i) {
+        QCOMPARE(pad.keys[i]->property("vkb_button").toInt(), i);
+        if (!pad.keys[i]->isVisibleTo(&pad))
             hidden.append(i);
     }
-    QCOMPARE(shown, 21);
     QCOMPARE(hidden, (QList<int>{0, 1, 2, 3, 10, 11, 12, 13, 20, 21, 26}));
-    QCOMPARE(pad->keys[30]->geometry(), QRect(488, 310, 64, 64));
+    QCOMPARE(pad.keys[30]->geometry(), QRect(488, 310, 64, 64));
 
-    pad->keys[30]->click();
-    pad->keys[5]->click();
-    pad->keys[9]->click();
-    QCOMPARE(pad->lineEdit.text(), QStringLiteral("01+"));
+    pad.keys[30]->click();
+    pad.keys[5]->click();
+    pad.keys[9]->click();
+    QCOMPARE(pad.lineEdit.text(), QStringLiteral("01+"));
 
     // "Abc" turns the pad into a full keyboard for good, with a wide space bar.
-    QCOMPARE(pad->keys[29]->text(), QStringLiteral("Abc"));
-    pad->keys[29]->click();
-    QCOMPARE(pad->fullKeyboard, 1);
-    QCOMPARE(pad->layout, 0);
-    QCOMPARE(pad->keys[30]->geometry(), QRect(248, 310, 384, 64));
-    QCOMPARE(pad->keys[30]->text(), QStringLiteral(" "));
-    QCOMPARE(pad->keys[0]->text(), QStringLiteral("q"));
-    QVERIFY(pad->keys[0]->isVisibleTo(pad));
-    pad->keys[29]->click(); // "12!?"
-    pad->keys[29]->click(); // "Abc"
-    QCOMPARE(pad->keys[30]->geometry(), QRect(248, 310, 384, 64));
-    QCOMPARE(pad->fullKeyboard, 1);
-    delete pad;
+    QCOMPARE(pad.keys[29]->text(), QStringLiteral("Abc"));
+    pad.keys[29]->click();
+    QCOMPARE(pad.fullKeyboard, 1);
+    QCOMPARE(pad.layout, 0);
+    QCOMPARE(pad.keys[30]->geometry(), QRect(248, 310, 384, 64));
+    QCOMPARE(pad.keys[30]->text(), QStringLiteral(" "));
+    QVERIFY(pad.keys[0]->isVisibleTo(&pad));
+    pad.keys[29]->click(); // "12!?"
+    pad.keys[29]->click(); // "Abc"
+    QCOMPARE(pad.keys[30]->geometry(), QRect(248, 310, 384, 64));
+    QCOMPARE(pad.fullKeyboard, 1);
 }
 
 void PanelKitTest::keyboardLayouts()
 {
     QPravikVirtual keyboard(1, nullptr);
+    QCOMPARE(keyboard.size(), QSize(800, 390));
     QStringList labels = visibleLabels(keyboard);
-    QCOMPARE(labels.mid(0, 10).join(QString()), QStringLiteral("qwertyuiop"));
-    QCOMPARE(labels.mid(10, 10).join(QString()), QStringLiteral("asdfghjklz"));
-    QCOMPARE(labels.mid(20, 6).join(QString()), QStringLiteral("xcvbnm"));
+    QCOMPARE(labels.mid(0, 26).join(QString()), QStringLiteral("qwertyuiopasdfghjklzxcvbnm"));
     QCOMPARE(labels.mid(26), (QStringList{"Caps", "Backspace", "Cancel", "12!?", " ", "OK"}));
     QCOMPARE(keyboard.keys[27]->geometry(), QRect(648, 230, 144, 64));
     QCOMPARE(keyboard.keys[25]->geometry(), QRect(568, 230, 64, 64));
-    QCOMPARE(keyboard.keys[19]->geometry(), QRect(728, 150, 64, 64));
 
     keyboard.keys[26]->click(); // Caps
-    QCOMPARE(keyboard.layout, 1);
     QCOMPARE(visibleLabels(keyboard).mid(0, 10).join(QString()), QStringLiteral("QWERTYUIOP"));
     keyboard.keys[26]->click();
     QCOMPARE(keyboard.layout, 0);
-
-    keyboard.keys[29]->click(); // "12!?"
+    keyboard.keys[26]->click();
+    keyboard.keys[29]->click(); // from upper case, "12!?" also goes to the symbols
     QCOMPARE(keyboard.layout, 2);
     labels = visibleLabels(keyboard);
     QCOMPARE(labels.mid(10, 16).join(QString()), QStringLiteral("@&%=+-*/(),:;_\\."));
     QCOMPARE(labels.at(26), QStringLiteral("1 / 2"));
     QCOMPARE(labels.at(29), QStringLiteral("Abc"));
     keyboard.keys[26]->click(); // to the second page
-    QCOMPARE(keyboard.layout, 3);
     labels = visibleLabels(keyboard);
     QCOMPARE(labels.mid(10, 16).join(QString()), QStringLiteral("#$~[]{}<>|,!?'\"."));
     QCOMPARE(labels.at(26), QStringLiteral("2 / 2"));
+    QVERIFY(!labels.contains(QString())); // every key shows
     keyboard.keys[26]->click();
     QCOMPARE(keyboard.layout, 2);
     keyboard.keys[26]->click();
     keyboard.keys[29]->click(); // "Abc" from the second page
     QCOMPARE(keyboard.layout, 0);
     QCOMPARE(keyboard.keys[0]->text(), QStringLiteral("q"));
-
-    // From upper case, "12!?" also goes to the symbols.
-    keyboard.keys[26]->click();
-    keyboard.keys[29]->click();
-    QCOMPARE(keyboard.layout, 2);
-
-    for (int i = 0; i < 32; ++i)
-        QVERIFY(keyboard.keys[i]->isVisibleTo(&keyboard));
-    QCOMPARE(keyboard.size(), QSize(800, 390));
 }
 
 void PanelKitTest::keyboardEditing()
@@ -1011,28 +874,6 @@ void PanelKitTest::keyboardEditing()
     QVERIFY(keyboard->isVisible());
     keyboard->close();
     runDeferredDeletes();
-}
-
-void PanelKitTest::keyboardOutcome()
-{
-    for (bool ok : {true, false}) {
-        QPointer<QPravikVirtual> keyboard = new QPravikVirtual(1, nullptr);
-        keyboard->titleLabel.setText(QStringLiteral("Name"));
-        keyboard->show();
-        keyboard->keys[0]->click();
-        int outcome = -1;
-        QString typed;
-        connect(keyboard.data(), &QPravikPopup::popupClosed, this, [&] {
-            outcome = keyboard->cancelled;
-            typed = keyboard->lineEdit.text();
-        });
-        keyboard->keys[ok ? 31 : 28]->click();
-        QCOMPARE(outcome, ok ? 0 : 1);
-        QCOMPARE(typed, QStringLiteral("q"));
-        QVERIFY(!keyboard->isVisible());
-        runDeferredDeletes();
-        QVERIFY(keyboard.isNull());
-    }
 }
 
 QTEST_MAIN(PanelKitTest)
