@@ -76,9 +76,14 @@ void checkDatagram(const std::string& bytes)
 
 // The format read plainly from the whole stream at once. Without pending
 // calls, replies are dropped silently.
+// A message with this id makes the receiver drop the link, as a disconnect
+// from a slot does: the reader is cleared in the middle of its input.
+const qint32 kResetId = -2;
+
 struct Expected
 {
     std::vector<Event> events;
+    bool reset = false;     // a receiver cleared the reader
     bool stopped = false;   // bad magic or oversized length
     std::size_t left = 0;   // bytes of an unfinished frame
 };
@@ -103,9 +108,13 @@ Expected expectedEvents(const std::string& stream)
         const quint32 type = le32(stream, pos + 16);
         if (type == RpcMessage::Request || type == RpcMessage::Signal) {
             TCommand command;
-            if (frameSize > 24 && TCommand::parse(stream.substr(pos + 24, frameSize - 24), command) == 0)
+            if (frameSize > 24 && TCommand::parse(stream.substr(pos + 24, frameSize - 24), command) == 0) {
                 out.events.push_back({0, id, type, commandText(command)});
-            else
+                if (id == kResetId) {
+                    out.reset = true;
+                    return out;
+                }
+            } else
                 out.events.push_back({RpcConnection::BadMessageError, 0, 0, {}});
         } else if (type != RpcMessage::Reply && type != RpcMessage::ErrorReply) {
             out.events.push_back({RpcConnection::UnknownTypeError, 0, 0, {}});
@@ -123,6 +132,10 @@ public:
     {
         QObject::connect(this, &RpcConnection::messageReceived, [this](const RpcMessage& m) {
             events.push_back({0, m.id(), m.type(), commandText(m.command())});
+            if (m.id() == kResetId) {
+                m_reader.clear();
+                reset = true;
+            }
         });
         QObject::connect(this, &RpcConnection::errorOccurred,
                          [this](RpcConnection::ConnectionError e) { events.push_back({int(e), 0, 0, {}}); });
@@ -130,6 +143,7 @@ public:
 
     RpcFrameReader& reader() { return m_reader; }
     std::vector<Event> events;
+    bool reset = false;
 };
 
 void checkReader(const RpcFrameReader& r)
@@ -176,7 +190,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Probe probe;
     std::size_t pos = 0;
-    while (pos < stream.size()) {
+    while (pos < stream.size() && !probe.reset) {
         std::size_t piece = stream.size() - pos;
         if (maxPiece != 0) {
             seed = seed * 1103515245u + 12345u;
@@ -191,7 +205,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Expected expected = expectedEvents(stream);
     FUZZ_CHECK(probe.events == expected.events);
     const RpcFrameReader& r = probe.reader();
-    if (expected.stopped) {
+    FUZZ_CHECK(probe.reset == expected.reset);
+    if (expected.reset) {
+        FUZZ_CHECK(r.state == RpcFrameReader::Idle && !r.buffer && r.filled == 0);
+    } else if (expected.stopped) {
         FUZZ_CHECK(r.state == RpcFrameReader::BadFrame);
     } else {
         FUZZ_CHECK(r.filled == expected.left);
