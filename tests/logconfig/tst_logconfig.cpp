@@ -62,6 +62,24 @@ Velto *fakeWindow()
     return reinterpret_cast<Velto *>(&window);
 }
 
+// Installs the handler and publishes a window with the log for the guard's
+// life, so a failed check cannot leave a dead writer published.
+struct Published
+{
+    explicit Published(LogFile *log)
+        : previous(qInstallMessageHandler(logMessageHandler))
+    {
+        if (log)
+            setMainWindow(fakeWindow(), log);
+    }
+    ~Published()
+    {
+        setMainWindow(nullptr, nullptr);
+        qInstallMessageHandler(previous);
+    }
+    QtMessageHandler previous;
+};
+
 // What the reader sets, in one line, for table-driven expectations.
 QString summary(const ApplicationSettings &s)
 {
@@ -286,6 +304,7 @@ void TestLogConfig::directoryFailures()
     QVERIFY(QFileInfo(nested).isDir());
     QVERIFY(!log.setDirectory(tmp.path()));
     QCOMPARE(log.directory(), nested);
+    QVERIFY(!log.open(nested));
 
     // The next file cannot be made: no log until restart, nothing lost before.
     ClockedLogFile broken;
@@ -306,27 +325,26 @@ void TestLogConfig::handlerTagsAndPublication()
     QTemporaryDir tmp;
     ClockedLogFile log;
     QVERIFY(log.setDirectory(tmp.path()));
-
-    const QtMessageHandler previous = qInstallMessageHandler(logMessageHandler);
-    qDebug("before publication");
-    setMainWindow(fakeWindow(), &log);
-    QCOMPARE(mainWindow(), fakeWindow());
-    qDebug("debug text");
-    qWarning("warning text");
-    qInfo("info text");
-    qCritical("critical text");
-    qDebug() << QStringLiteral("stream");
-    qDebug("caf\xc3\xa9");
-    logMessageHandler(QtFatalMsg, QMessageLogContext(), QStringLiteral("fatal text"));
-    logMessageHandler(QtMsgType(42), QMessageLogContext(), QStringLiteral("unknown type"));
-    setMainWindow(nullptr, nullptr);
-    qDebug("after withdrawal");
-    // A window without an open log writer drops messages too.
     ClockedLogFile unopened;
-    setMainWindow(fakeWindow(), &unopened);
-    qDebug("no file");
-    setMainWindow(nullptr, nullptr);
-    qInstallMessageHandler(previous);
+    {
+        Published published(nullptr);
+        qDebug("before publication");
+        setMainWindow(fakeWindow(), &log);
+        QCOMPARE(mainWindow(), fakeWindow());
+        qDebug("debug text");
+        qWarning("warning text");
+        qInfo("info text");
+        qCritical("critical text");
+        qDebug() << QStringLiteral("stream");
+        qDebug("caf\xc3\xa9");
+        logMessageHandler(QtFatalMsg, QMessageLogContext(), QStringLiteral("fatal text"));
+        logMessageHandler(QtMsgType(42), QMessageLogContext(), QStringLiteral("unknown type"));
+        setMainWindow(nullptr, nullptr);
+        qDebug("after withdrawal");
+        // A window without an open log writer drops messages too.
+        setMainWindow(fakeWindow(), &unopened);
+        qDebug("no file");
+    }
     QCOMPARE(mainWindow(), nullptr);
 
     const QList<QByteArray> lines = readAll(log.currentFileName()).split('\n');
@@ -347,23 +365,21 @@ void TestLogConfig::handlerFromThreads()
     QTemporaryDir tmp;
     ClockedLogFile log;
     QVERIFY(log.setDirectory(tmp.path()));
-    const QtMessageHandler previous = qInstallMessageHandler(logMessageHandler);
-    setMainWindow(fakeWindow(), &log);
-    QList<QThread *> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads << QThread::create([t] {
-            for (int i = 0; i < 200; ++i)
-                qWarning("thread %d line %d", t, i);
-        });
-        threads.last()->start();
+    {
+        Published published(&log);
+        QList<QThread *> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads << QThread::create([t] {
+                for (int i = 0; i < 200; ++i)
+                    qWarning("thread %d line %d", t, i);
+            });
+            threads.last()->start();
+        }
+        for (QThread *thread : threads) {
+            thread->wait();
+            delete thread;
+        }
     }
-    for (QThread *thread : threads) {
-        thread->wait();
-        delete thread;
-    }
-    setMainWindow(nullptr, nullptr);
-    qInstallMessageHandler(previous);
-
     const QList<QByteArray> lines = readAll(log.currentFileName()).split('\n');
     QCOMPARE(lines.size(), 801);
     const QRegularExpression form("^\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d info  thread \\d line \\d+$");
