@@ -370,6 +370,7 @@ void TestVocab::parseTable_data()
     row("not a verb", "GET;x:1;", -1, TCommand::NoVerb, "");
     row("lower case verb", "param;a:1;", -1, TCommand::NoVerb, "");
     row("info", "INFO;info_type:x", 0, TCommand::Info, "info_type=x");
+    row("event", "EVENT;", 0, TCommand::Event, "");
     row("first wins", "PARAM;a:1;a:2;", 0, TCommand::Param, "a=1");
     row("bare item", "PARAM;x;", 0, TCommand::Param, "x=x");
     row("bare GET", "PARAM;GET;", 0, TCommand::Param, "", "GET");
