@@ -113,8 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // The same file cut short: every unit read from it is one of the whole
-    // file's, unchanged. Not for text that does not decode: Qt refuses such
-    // a document at its first token, wherever the bad byte lies.
+    // file's, unchanged. The recent list may differ, since a later list may
+    // lower its limit. Not for text that does not decode: Qt refuses such a
+    // document at its first token, wherever the bad byte lies.
     if (size > 1 && !badEncoding(bytes)) {
         const qsizetype cut = qsizetype(size) * data[size - 1] / 256;
         const ApplicationSettings part = readBytes(bytes.left(cut));
@@ -122,7 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (const KnownDevice& device : part.knownDevices)
             FUZZ_CHECK(first.knownDevices.contains(device.id)
                        && sameDevice(first.knownDevices.value(device.id), device));
-        FUZZ_CHECK(first.recentDevices.mid(0, part.recentDevices.size()) == part.recentDevices);
     }
     return 0;
 }
