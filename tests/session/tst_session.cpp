@@ -9,6 +9,7 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 Q_DECLARE_METATYPE(UnitSimulator::Actions)
@@ -133,14 +134,16 @@ private slots:
         auto rig = connectedRig();
         QVERIFY(rig);
         rig->unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
-        for (const auto& [timeoutMs, seconds] : QList<QPair<int, int>>{{0, 5}, {999, 5}, {-1, 5}, {1500, 1}, {10000, 10}}) {
+        const QList<QPair<int, int>> cases{{0, 5}, {999, 5}, {-1, 5}, {1500, 1}, {10000, 10}};
+        for (const auto& [timeoutMs, seconds] : cases) {
             g_log.clear();
             TCommand reply;
             QCOMPARE(rig->com.sendSyncMsg(paramRequest("x", "1"), reply, 0, timeoutMs), 0);
             const QString expected = QStringLiteral("timeout=%1)").arg(seconds);
-            QVERIFY2(std::any_of(g_log.cbegin(), g_log.cend(),
-                                 [&](const QString& line) { return line.contains("asyncCall") && line.contains(expected); }),
-                     qPrintable(QString::number(timeoutMs)));
+            const auto handed = [&](const QString& line) {
+                return line.contains("asyncCall") && line.contains(expected);
+            };
+            QVERIFY2(std::any_of(g_log.cbegin(), g_log.cend(), handed), qPrintable(QString::number(timeoutMs)));
         }
     }
 
@@ -150,32 +153,29 @@ private slots:
         QTest::addColumn<QString>("expectedReply");
         QTest::addColumn<QString>("expectedErrors");  // empty: lastErrors gives -1
         using U = UnitSimulator;
-
-        QTest::newRow("ok, parameter not set reads empty")
-            << U::Actions{U::reply("PARAM;return:OK;a:1;b:101-parameter not set;")} << "PARAM;a:1;b:;return:OK;"
-            << "";
-        QTest::newRow("progress pieces are gathered, first value wins")
-            << U::Actions{U::reply("PARAM;return:PROGRESS;a:1;"), U::delay(20), U::reply("PARAM;return:PROGRESS;b:2;"),
-                          U::reply("PARAM;return:OK;a:9;c:3;")}
-            << "PARAM;a:1;b:2;c:3;return:OK;" << "";
-        QTest::newRow("error, refused value goes to lastErrors")
-            << U::Actions{U::reply("PARAM;return:ERROR;a:1;c:105-invalid value;")} << "PARAM;a:1;return:PROGRESS;"
-            << "c:105-invalid value;return:ERROR;";
-        QTest::newRow("error, unknown error texts are refusals too")
-            << U::Actions{U::reply("PARAM;return:ERROR;a:200-unknown error;b:150-made up;c:2;")}
-            << "PARAM;c:2;return:PROGRESS;" << "a:200-unknown error;b:150-made up;return:ERROR;";
-        QTest::newRow("error with only unset parameters is success")
-            << U::Actions{U::reply("PARAM;return:ERROR;a:101-parameter not set;")} << "PARAM;a:;return:OK;" << "";
-        QTest::newRow("error without any error text is still a refusal")
-            << U::Actions{U::reply("PARAM;return:ERROR;a:oops;")} << "PARAM;a:oops;return:PROGRESS;"
-            << "return:ERROR;";
-        QTest::newRow("ok, an error-shaped value stands")
-            << U::Actions{U::reply("PARAM;return:OK;label:123-abc;")} << "PARAM;label:123-abc;return:OK;" << "";
-        QTest::newRow("do reply keeps its word")
-            << U::Actions{U::reply("DO;return:OK;id:7;")} << "DO;id:7;return:OK;" << "";
-        QTest::newRow("do refusal keeps its values")
-            << U::Actions{U::reply("DO;return:ERROR;cause:122-pin required;")}
-            << "DO;cause:122-pin required;return:ERROR;" << "";
+        const auto row = [](const char* name, const U::Actions& answer, const char* reply, const char* errors = "") {
+            QTest::newRow(name) << answer << QString::fromLatin1(reply) << QString::fromLatin1(errors);
+        };
+        row("ok, parameter not set reads empty", {U::reply("PARAM;return:OK;a:1;b:101-parameter not set;")},
+            "PARAM;a:1;b:;return:OK;");
+        row("progress pieces are gathered, first value wins",
+            {U::reply("PARAM;return:PROGRESS;a:1;"), U::delay(20), U::reply("PARAM;return:PROGRESS;b:2;"),
+             U::reply("PARAM;return:OK;a:9;c:3;")},
+            "PARAM;a:1;b:2;c:3;return:OK;");
+        row("error, refused value goes to lastErrors", {U::reply("PARAM;return:ERROR;a:1;c:105-invalid value;")},
+            "PARAM;a:1;return:PROGRESS;", "c:105-invalid value;return:ERROR;");
+        row("error, unknown error texts are refusals too",
+            {U::reply("PARAM;return:ERROR;a:200-unknown error;b:150-made up;c:2;")}, "PARAM;c:2;return:PROGRESS;",
+            "a:200-unknown error;b:150-made up;return:ERROR;");
+        row("error with only unset parameters is success", {U::reply("PARAM;return:ERROR;a:101-parameter not set;")},
+            "PARAM;a:;return:OK;");
+        row("error without any error text is still a refusal", {U::reply("PARAM;return:ERROR;a:oops;")},
+            "PARAM;a:oops;return:PROGRESS;", "return:ERROR;");
+        row("ok, an error-shaped value stands", {U::reply("PARAM;return:OK;label:123-abc;")},
+            "PARAM;label:123-abc;return:OK;");
+        row("do reply keeps its word", {U::reply("DO;return:OK;id:7;")}, "DO;id:7;return:OK;");
+        row("do refusal keeps its values", {U::reply("DO;return:ERROR;cause:122-pin required;")},
+            "DO;cause:122-pin required;return:ERROR;");
     }
     void replyJudgement()
     {
