@@ -600,14 +600,16 @@ void ModelTest::ethernetSettersSendByMode()
     QVERIFY(eth.setMode(1, true));
     sim->expect("PARAM;local_addr:10.0.0.3;network:eth.0;target:network;", kOk);
     QVERIFY(eth.setLocalAddr("10.0.0.3", true));
-    QVERIFY(eth.setSubnet("", true));
+    QVERIFY(eth.setLocalAddr("", true));
+    QCOMPARE(eth.localAddr(), std::string());
     sim->expect("PARAM;gateway:;network:eth.0;target:network;", kOk);
     QVERIFY(eth.setGateway("", true));
 
     // -1 is stored but never sent.
-    QVERIFY(eth.setLinkMode(-1, true));
     sim->expect("PARAM;link_mode:100baseT-HD;network:eth.0;target:network;", kOk);
     QVERIFY(eth.setLinkMode(6, true));
+    QVERIFY(eth.setLinkMode(-1, true));
+    QCOMPARE(eth.linkMode(), -1);
     sim->expect("PARAM;network:eth.0;network_quality:very_high;target:network;", kOk);
     QVERIFY(eth.setNetworkQuality(5, true));
     sim->expect("PARAM;ajb_profile:safe;network:eth.0;target:network;", kOk);

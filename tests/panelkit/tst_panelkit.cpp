@@ -437,10 +437,15 @@ void PanelKitTest::knobRingColour()
 {
     QWidget host;
     darken(&host);
-    auto* knob = place(new QPravikKnob(false, &host), 0);
+    auto* knob = place(new QPravikKnob(true, &host), 0);
     auto* other = place(new QPravikKnob(false, &host), 100);
     knob->setMaximum(10);
     knob->setValue(5);
+    knob->setPanning(QPravik::PanLeft);
+    QFont font = knob->font();
+    font.setPixelSize(30);
+    knob->setFont(font);
+    const QRect lowerLeft(0, 50, 50, 50);
     host.show();
     host.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&host));
@@ -451,6 +456,7 @@ void PanelKitTest::knobRingColour()
     QImage image = knob->grab().toImage();
     QVERIFY(near(probe(image, 90, 43), engagedBlue));
     QVERIFY(near(probe(image, 180), engagedBlue));
+    QCOMPARE(countNear(image, lowerLeft, Qt::green), 0); // the pan mark too
 
     // Leaving disengages; checked without focus is not engaged either.
     other->setFocus(Qt::MouseFocusReason);
@@ -458,6 +464,7 @@ void PanelKitTest::knobRingColour()
     knob->setChecked(true);
     image = knob->grab().toImage();
     QVERIFY(near(probe(image, 90, 43), Qt::white));
+    QVERIFY(countNear(image, lowerLeft, Qt::green) > 0);
 
     knob->setEnabled(false);
     image = knob->grab().toImage();
