@@ -493,7 +493,6 @@ void ModelTest::attachAndReset()
     TComEthernetController eth(&sim->com);
     QSignalSpy states(&eth, &TComController::controllerStateChanged);
     QSignalSpy params(&eth, &TComNetworkController::controllerParamChanged);
-    QCOMPARE(eth.type(), 2);
     QCOMPARE(eth.state(), -1);
 
     QVERIFY(!eth.attach("", 1, true));
@@ -736,7 +735,6 @@ void ModelTest::ethernetConfigInfoEvent()
 void ModelTest::isdnSettersAndFiveAs()
 {
     TComIsdnController isdn(&sim->com);
-    QCOMPARE(isdn.type(), 3);
     QVERIFY(isdn.attach("isdn.0", 0, false));
     QSignalSpy params(&isdn, &TComNetworkController::controllerParamChanged);
 

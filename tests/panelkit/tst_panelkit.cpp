@@ -621,7 +621,6 @@ void PanelKitTest::popupOutcomes()
     if (way == QLatin1String("ok") || way == QLatin1String("cancel")) {
         QCOMPARE(box->cancelButton->text(), QStringLiteral("Cancel"));
         QCOMPARE(box->okButton->text(), QStringLiteral("OK"));
-        QCOMPARE(box->size(), QSize(400, 180));
         box->popup();
         QVERIFY(box->cancelButton->geometry().x() < box->okButton->geometry().x());
         QTest::mouseClick(way == QLatin1String("ok") ? box->okButton : box->cancelButton, Qt::LeftButton);
@@ -777,8 +776,6 @@ void PanelKitTest::keyboardLayouts()
     QStringList labels = visibleLabels(keyboard);
     QCOMPARE(labels.mid(0, 26).join(QString()), QStringLiteral("qwertyuiopasdfghjklzxcvbnm"));
     QCOMPARE(labels.mid(26), (QStringList{"Caps", "Backspace", "Cancel", "12!?", " ", "OK"}));
-    QCOMPARE(keyboard.keys[27]->geometry(), QRect(648, 230, 144, 64));
-    QCOMPARE(keyboard.keys[25]->geometry(), QRect(568, 230, 64, 64));
 
     keyboard.keys[26]->click(); // Caps
     QCOMPARE(visibleLabels(keyboard).mid(0, 10).join(QString()), QStringLiteral("QWERTYUIOP"));
