@@ -93,6 +93,13 @@ public:
         QCoreApplication::sendPostedEvents(this);
     }
 
+    // Starts the session and waits for the listener.
+    bool listening()
+    {
+        emit doSshStartSession();
+        return QTest::qWaitFor([this] { return !states.isEmpty(); }, stateTimeout) && states == QList<int>{1};
+    }
+
     bool startDirectly()
     {
         bool result = true;
@@ -121,9 +128,8 @@ private slots:
 
     void lifecycle();
     void severalMegabytesBothWays();
-    void peerCloseDeliversTailAndAcceptsNewClient();
-    void peerGoneWhileTheTailIsOnItsWay();
-    void secondLocalClientRefused();
+    void peerClosesAfterAnswer_data();
+    void peerClosesAfterAnswer();
     void clientSendsAndLeavesAtOnce();
     void serverGoneDropsLocalClient();
     void peerStopsReading_data();
@@ -131,16 +137,31 @@ private slots:
     void channelRefusedDropsOnlyTheLocalClient();
     void unusableSettingsFailAfterLogin_data();
     void unusableSettingsFailAfterLogin();
-    void wrongPasswordFails();
-    void serverPortOutOfRangeFails_data();
-    void serverPortOutOfRangeFails();
-    void stopWithoutSession();
+    void failsBeforeLogin_data();
+    void failsBeforeLogin();
 
 private:
-    bool connectClient(QTcpSocket &socket, int id);
-
     SshdFixture sshd;
 };
+
+namespace {
+
+bool connectClient(QTcpSocket &socket, int id)
+{
+    socket.connectToHost(testAddress(id), 7001);
+    return socket.waitForConnected(stateTimeout);
+}
+
+// A local client the tunnel turns away, or nothing listening at all.
+bool turnedAway(int id)
+{
+    QTcpSocket socket;
+    socket.connectToHost(testAddress(id), 7001);
+    socket.waitForConnected(stateTimeout);
+    return QTest::qWaitFor([&] { return socket.state() == QAbstractSocket::UnconnectedState; }, stateTimeout);
+}
+
+} // namespace
 
 void TestSshClient::initTestCase()
 {
@@ -159,20 +180,18 @@ void TestSshClient::cleanupTestCase()
     sshd.stop();
 }
 
-bool TestSshClient::connectClient(QTcpSocket &socket, int id)
-{
-    socket.connectToHost(testAddress(id), 7001);
-    return socket.waitForConnected(stateTimeout);
-}
-
 void TestSshClient::lifecycle()
 {
     EchoPeer echo;
     QVERIFY(echo.isListening());
     Driver driver(sshd, echo.port(), 201, SshdFixture::password(), 4);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
 
+    // Never started: stopping finds nothing and reports nothing.
+    emit driver.doSshStopSession();
+    driver.settle();
+    QVERIFY(driver.states.isEmpty());
+
+    QVERIFY(driver.listening());
     // A second start while the session exists is refused without a report.
     QVERIFY(!driver.startDirectly());
     driver.settle();
@@ -182,8 +201,13 @@ void TestSshClient::lifecycle()
         QTcpSocket socket;
         QVERIFY(connectClient(socket, 201));
         QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
+        // One local client at a time.
+        QVERIFY(turnedAway(201));
         socket.write("ping through the tunnel");
         QCOMPARE(readAtLeast(socket, 23), QByteArray("ping through the tunnel"));
+        driver.settle();
+        QCOMPARE(driver.states, (QList<int>{1, 3}));
+        QCOMPARE(echo.connectionCount(), 1);
         socket.disconnectFromHost();
     }
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
@@ -202,8 +226,7 @@ void TestSshClient::lifecycle()
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 3, 2, 0}), stateTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(again.state(), QAbstractSocket::UnconnectedState, stateTimeout);
     QTcpSocket late;
-    late.connectToHost(testAddress(201), 7001);
-    QVERIFY(!late.waitForConnected(stateTimeout));
+    QVERIFY(!connectClient(late, 201));
 
     // libssh's records arrive as "function(text)" and never carry the password.
     QVERIFY(!driver.log.isEmpty());
@@ -220,9 +243,7 @@ void TestSshClient::severalMegabytesBothWays()
     // back, which must neither stall nor reorder anything.
     EchoPeer echo;
     Driver driver(sshd, echo.port(), 202);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
+    QVERIFY(driver.listening());
     QTcpSocket socket;
     QVERIFY(connectClient(socket, 202));
     const QByteArray data = payload(6 * 1024 * 1024, 202);
@@ -233,22 +254,50 @@ void TestSshClient::severalMegabytesBothWays()
     QCOMPARE(driver.states, (QList<int>{1, 3}));
 }
 
-void TestSshClient::peerCloseDeliversTailAndAcceptsNewClient()
+void TestSshClient::peerClosesAfterAnswer_data()
 {
-    // The unit's side answers and closes at once: every byte it sent must still
-    // reach the local client before the local connection ends.
-    const qint64 answer = 300 * 1024;
+    QTest::addColumn<qint64>("answer");
+    QTest::addColumn<bool>("keepSending");
+    QTest::addColumn<int>("id");
+    QTest::newRow("local client quiet") << qint64(300 * 1024) << false << 203;
+    // The server's write then fails and it closes the channel while the
+    // answer's tail still waits in the tunnel.
+    QTest::newRow("local client still sends") << qint64(768 * 1024) << true << 220;
+}
+
+void TestSshClient::peerClosesAfterAnswer()
+{
+    // Every byte the unit's side sent before it closed must still reach the
+    // local client before the local connection ends.
+    QFETCH(qint64, answer);
+    QFETCH(bool, keepSending);
+    QFETCH(int, id);
     EchoPeer echo;
     echo.closeAfter(answer);
-    Driver driver(sshd, echo.port(), 203);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
+    QSignalSpy closed(&echo, &EchoPeer::connectionClosed);
+    Driver driver(sshd, echo.port(), id);
+    QVERIFY(driver.listening());
 
     QTcpSocket socket;
-    QVERIFY(connectClient(socket, 203));
-    const QByteArray data = payload(answer, 203);
+    QVERIFY(connectClient(socket, id));
+    const QByteArray data = payload(answer, quint32(id));
     socket.write(data);
-    const QByteArray back = readAtLeast(socket, answer + 1);
+    QByteArray back;
+    QElapsedTimer sinceClose;
+    // The pause lets the server take in all of the answer before it meets
+    // the reset the closed peer answers further bytes with.
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            back += socket.readAll();
+            if (keepSending && !closed.isEmpty() && !sinceClose.isValid())
+                sinceClose.start();
+            if (sinceClose.isValid() && sinceClose.elapsed() > 500
+                && socket.state() == QAbstractSocket::ConnectedState)
+                socket.write("x");
+            return back.size() > answer || socket.state() != QAbstractSocket::ConnectedState;
+        },
+        dataTimeout));
+    back += socket.readAll();
     QCOMPARE(back.size(), data.size());
     QVERIFY(back == data);
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
@@ -256,71 +305,10 @@ void TestSshClient::peerCloseDeliversTailAndAcceptsNewClient()
 
     echo.closeAfter(-1);
     QTcpSocket next;
-    QVERIFY(connectClient(next, 203));
+    QVERIFY(connectClient(next, id));
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 3}), stateTimeout);
     next.write("still there");
     QCOMPARE(readAtLeast(next, 11), QByteArray("still there"));
-}
-
-void TestSshClient::peerGoneWhileTheTailIsOnItsWay()
-{
-    // The unit's side has answered and closed; the local client still sends,
-    // so the server's write fails and it closes the channel while the answer's
-    // tail still waits in the tunnel. That tail must arrive all the same.
-    // (The pause lets the server take in all of the answer before it meets
-    // the reset the closed peer answers those bytes with.)
-    const qint64 answer = 768 * 1024;
-    EchoPeer echo;
-    echo.closeAfter(answer);
-    QSignalSpy closed(&echo, &EchoPeer::connectionClosed);
-    Driver driver(sshd, echo.port(), 220);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
-    QTcpSocket socket;
-    QVERIFY(connectClient(socket, 220));
-    const QByteArray data = payload(answer, 220);
-    socket.write(data);
-    QByteArray back;
-    QElapsedTimer sinceClose;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            back += socket.readAll();
-            if (!closed.isEmpty() && !sinceClose.isValid())
-                sinceClose.start();
-            if (sinceClose.isValid() && sinceClose.elapsed() > 500
-                && socket.state() == QAbstractSocket::ConnectedState)
-                socket.write("x");
-            return back.size() >= answer || socket.state() != QAbstractSocket::ConnectedState;
-        },
-        dataTimeout));
-    back += socket.readAll();
-    QCOMPARE(back.size(), data.size());
-    QVERIFY(back == data);
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
-}
-
-void TestSshClient::secondLocalClientRefused()
-{
-    EchoPeer echo;
-    Driver driver(sshd, echo.port(), 204);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
-    QTcpSocket first;
-    QVERIFY(connectClient(first, 204));
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
-
-    QTcpSocket second;
-    second.connectToHost(testAddress(204), 7001);
-    second.waitForConnected(stateTimeout);
-    QTRY_COMPARE_WITH_TIMEOUT(second.state(), QAbstractSocket::UnconnectedState, stateTimeout);
-
-    first.write("first");
-    QCOMPARE(readAtLeast(first, 5), QByteArray("first"));
-    driver.settle();
-    QCOMPARE(driver.states, (QList<int>{1, 3}));
-    QCOMPARE(echo.connectionCount(), 1);
 }
 
 void TestSshClient::clientSendsAndLeavesAtOnce()
@@ -330,9 +318,7 @@ void TestSshClient::clientSendsAndLeavesAtOnce()
     const QByteArray data = payload(256 * 1024, 207);
     EchoPeer echo;
     Driver driver(sshd, echo.port(), 207);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
+    QVERIFY(driver.listening());
     QTcpSocket socket;
     QVERIFY(connectClient(socket, 207));
     socket.write(data);
@@ -351,19 +337,15 @@ void TestSshClient::serverGoneDropsLocalClient()
     QVERIFY2(own.start(), qPrintable(own.errorString()));
     EchoPeer echo;
     Driver driver(own, echo.port(), 213);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
+    QVERIFY(driver.listening());
     QTcpSocket socket;
     QVERIFY(connectClient(socket, 213));
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
     socket.write("before");
     QCOMPARE(readAtLeast(socket, 6), QByteArray("before"));
 
     QVERIFY(own.dropConnections() > 0);
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
     QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
-
     emit driver.doSshStopSession();
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2, 0}), stateTimeout);
 }
@@ -419,9 +401,7 @@ void TestSshClient::peerStopsReading()
     PausedPeer peer;
     QVERIFY(peer.isListening());
     Driver driver(sshd, peer.serverPort(), id);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
+    QVERIFY(driver.listening());
     QTcpSocket socket;
     QVERIFY(connectClient(socket, id));
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3}), stateTimeout);
@@ -460,16 +440,10 @@ void TestSshClient::channelRefusedDropsOnlyTheLocalClient()
         closedPort = probe.serverPort();
     }
     Driver driver(sshd, closedPort, 208);
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{1}, stateTimeout);
-
-    QTcpSocket socket;
-    socket.connectToHost(testAddress(208), 7001);
-    socket.waitForConnected(stateTimeout);
-    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+    QVERIFY(driver.listening());
+    QVERIFY(turnedAway(208));
     driver.settle();
     QCOMPARE(driver.states, QList<int>{1});
-
     emit driver.doSshStopSession();
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 0}), stateTimeout);
 }
@@ -510,8 +484,7 @@ void TestSshClient::unusableSettingsFailAfterLogin()
     QTRY_VERIFY_WITH_TIMEOUT(sshd.log().count(accepted) > loginsBefore, stateTimeout);
     occupier.close();
     QTcpSocket socket;
-    socket.connectToHost(testAddress(id), 7001);
-    QVERIFY(!socket.waitForConnected(stateTimeout));
+    QVERIFY(!connectClient(socket, id));
 
     // Nothing was left behind: stopping reports nothing.
     emit driver.doSshStopSession();
@@ -519,51 +492,33 @@ void TestSshClient::unusableSettingsFailAfterLogin()
     QCOMPARE(driver.states, QList<int>{-1});
 }
 
-void TestSshClient::wrongPasswordFails()
+void TestSshClient::failsBeforeLogin_data()
 {
-    EchoPeer echo;
-    Driver driver(sshd, echo.port(), 206, QStringLiteral("not-the-password"));
-    emit driver.doSshStartSession();
-    QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
-    QTcpSocket socket;
-    socket.connectToHost(testAddress(206), 7001);
-    QVERIFY(!socket.waitForConnected(stateTimeout));
-    QCOMPARE(echo.connectionCount(), 0);
-}
-
-void TestSshClient::serverPortOutOfRangeFails_data()
-{
-    // libssh would keep the low 16 bits (65536 + p reaches p) or take its own
-    // default for 0; either way the wrong server.
-    QTest::addColumn<int>("offset");
+    // A server port outside 1..65535 would reach the wrong server: libssh
+    // keeps the low 16 bits (65536 + p reaches p) or takes its default for 0.
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("portOffset");
     QTest::addColumn<int>("id");
-    QTest::newRow("above 65535") << 65536 << 211;
-    QTest::newRow("negative") << -65536 << 212;
+    QTest::newRow("wrong password") << "not-the-password" << 0 << 206;
+    QTest::newRow("server port above 65535") << SshdFixture::password() << 65536 << 211;
+    QTest::newRow("server port negative") << SshdFixture::password() << -65536 << 212;
 }
 
-void TestSshClient::serverPortOutOfRangeFails()
+void TestSshClient::failsBeforeLogin()
 {
-    QFETCH(int, offset);
+    QFETCH(QString, password);
+    QFETCH(int, portOffset);
     QFETCH(int, id);
     EchoPeer echo;
-    Driver driver(sshd, echo.port(), id);
-    driver.client->port = offset + sshd.port();
+    Driver driver(sshd, echo.port(), id, password);
+    driver.client->port = portOffset + sshd.port();
     const qsizetype loginsBefore = sshd.log().count(QStringLiteral("Accepted password"));
     emit driver.doSshStartSession();
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, QList<int>{-1}, stateTimeout);
     QCOMPARE(sshd.log().count(QStringLiteral("Accepted password")), loginsBefore);
     QTcpSocket socket;
-    socket.connectToHost(testAddress(id), 7001);
-    QVERIFY(!socket.waitForConnected(stateTimeout));
-}
-
-void TestSshClient::stopWithoutSession()
-{
-    // Never started: stopping finds nothing and reports nothing.
-    Driver driver(sshd, 1, 209);
-    emit driver.doSshStopSession();
-    driver.settle();
-    QVERIFY(driver.states.isEmpty());
+    QVERIFY(!connectClient(socket, id));
+    QCOMPARE(echo.connectionCount(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSshClient)
