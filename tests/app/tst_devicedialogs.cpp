@@ -70,145 +70,129 @@ class TestDeviceDialogs : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
+    void cleanup();
     void addAssignsIdsAndValidates();
     void editKeepsIdAfterSorting();
-    void deleteAsksFirst();
-    void rowButtonsNeedAClick();
-    void connectChoosesClickedUnit();
+    void rowButtonsDeleteAndConnect();
     void viewShowsColumnsAndNumericIds();
     void delegateMarksSelectedRowOnly();
-    void serverDialogFields();
+    void formDialogs();
     void aboutBox();
+
+private:
+    ManageDevicesDialog* dialog = nullptr;   // shown, with threeUnits()
 };
+
+void TestDeviceDialogs::init()
+{
+    dialog = new ManageDevicesDialog;
+    dialog->setDevices(threeUnits());
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+}
+
+void TestDeviceDialogs::cleanup()
+{
+    delete dialog;
+    dialog = nullptr;
+}
 
 void TestDeviceDialogs::addAssignsIdsAndValidates()
 {
-    ManageDevicesDialog dialog;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
+    dialog->setDevices({});
     QString title;
     QStringList preset;
     fillDeviceInfo("", "0123", "secret", true, &title, &preset);
-    dialog.addButton->click();
+    dialog->addButton->click();
     QCOMPARE(title, QString("Add Device"));
     QCOMPARE(preset, QStringList({"noname", "", ""}));
-    QCOMPARE(dialog.knownDevices().keys(), QList<int>({1}));
-    QCOMPARE(dialog.knownDevices().value(1).name, QString("noname"));
-    QCOMPARE(dialog.knownDevices().value(1).serialno, QString("0123"));
+    QCOMPARE(dialog->knownDevices().keys(), QList<int>({1}));
+    QCOMPARE(dialog->knownDevices().value(1).name, QString("noname"));
+    QCOMPARE(dialog->knownDevices().value(1).serialno, QString("0123"));
 
     // Missing serial or password, or Cancel: nothing is added, no message.
     fillDeviceInfo("x", "", "secret");
-    dialog.addButton->click();
+    dialog->addButton->click();
     fillDeviceInfo("x", "77", "");
-    dialog.addButton->click();
+    dialog->addButton->click();
     fillDeviceInfo("x", "77", "pw", false);
-    dialog.addButton->click();
-    QCOMPARE(dialog.knownDevices().size(), 1);
+    dialog->addButton->click();
+    QCOMPARE(dialog->knownDevices().size(), 1);
 
     // Ids are reused: the smallest free one.
-    dialog.setDevices(threeUnits());
-    clickRow(dialog.view, rowOf(dialog.view, 2));
+    dialog->setDevices(threeUnits());
+    clickRow(dialog->view, rowOf(dialog->view, 2));
     answerMessageBox(QMessageBox::Yes);
-    dialog.deleteButton->click();
-    QCOMPARE(dialog.knownDevices().keys(), QList<int>({1, 3}));
+    dialog->deleteButton->click();
+    QCOMPARE(dialog->knownDevices().keys(), QList<int>({1, 3}));
     fillDeviceInfo("New", "900", "pw");
-    dialog.addButton->click();
-    QCOMPARE(dialog.knownDevices().keys(), QList<int>({1, 2, 3}));
-    QCOMPARE(dialog.knownDevices().value(2).name, QString("New"));
-    QCOMPARE(dialog.view->itemModel()->rowCount(), 3);
-    QVERIFY(!dialog.editButton->isEnabled());
+    dialog->addButton->click();
+    QCOMPARE(dialog->knownDevices().keys(), QList<int>({1, 2, 3}));
+    QCOMPARE(dialog->knownDevices().value(2).name, QString("New"));
+    QCOMPARE(dialog->view->itemModel()->rowCount(), 3);
+    QVERIFY(!dialog->editButton->isEnabled());
 }
 
 void TestDeviceDialogs::editKeepsIdAfterSorting()
 {
-    ManageDevicesDialog dialog;
-    dialog.setDevices(threeUnits());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-
-    dialog.view->sortByColumn(1, Qt::AscendingOrder);
-    QCOMPARE(dialog.view->itemModel()->item(0, 1)->text(), QString("Alpha"));
-    clickRow(dialog.view, 0);   // Alpha, id 2
-    QVERIFY(dialog.editButton->isEnabled());
+    dialog->view->sortByColumn(1, Qt::AscendingOrder);
+    QCOMPARE(dialog->view->itemModel()->item(0, 1)->text(), QString("Alpha"));
+    clickRow(dialog->view, 0);   // Alpha, id 2
 
     QString title;
     QStringList seen;
     fillDeviceInfo("", "222", "q2", true, &title, &seen);
-    dialog.editButton->click();
+    dialog->editButton->click();
     QCOMPARE(title, QString("Edit Device"));
     QCOMPARE(seen, QStringList({"Alpha", "200", "p2"}));
-    const KnownDevice edited = dialog.knownDevices().value(2);
+    const KnownDevice edited = dialog->knownDevices().value(2);
     QCOMPARE(edited.id, 2);
     QCOMPARE(edited.name, QString("noname"));
     QCOMPARE(edited.serialno, QString("222"));
     QCOMPARE(edited.password, QString("q2"));
-    QCOMPARE(dialog.knownDevices().value(1).name, QString("Charlie"));
-    QVERIFY(!dialog.editButton->isEnabled());
+    QCOMPARE(dialog->knownDevices().value(1).name, QString("Charlie"));
+    QVERIFY(!dialog->editButton->isEnabled());
 
     // The refilled view keeps the chosen sort order.
-    QCOMPARE(dialog.view->itemModel()->item(0, 1)->text(), QString("Bravo"));
+    QCOMPARE(dialog->view->itemModel()->item(0, 1)->text(), QString("Bravo"));
 
     // An edit that empties the password changes nothing.
-    clickRow(dialog.view, rowOf(dialog.view, 3));
+    clickRow(dialog->view, rowOf(dialog->view, 3));
     fillDeviceInfo("Zulu", "333", "");
-    dialog.editButton->click();
-    QCOMPARE(dialog.knownDevices().value(3).name, QString("Bravo"));
-    QCOMPARE(dialog.knownDevices().value(3).password, QString("p3"));
+    dialog->editButton->click();
+    QCOMPARE(dialog->knownDevices().value(3).name, QString("Bravo"));
+    QCOMPARE(dialog->knownDevices().value(3).password, QString("p3"));
 }
 
-void TestDeviceDialogs::deleteAsksFirst()
+void TestDeviceDialogs::rowButtonsDeleteAndConnect()
 {
-    ManageDevicesDialog dialog;
-    dialog.setDevices(threeUnits());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // A current row reached by keyboard is no choice: the row buttons need a click.
+    QVERIFY(dialog->addButton->isEnabled());
+    dialog->view->setFocus();
+    QTest::keyClick(dialog->view, Qt::Key_Down);
+    QVERIFY(dialog->view->currentIndex().isValid());
+    for (QPushButton* button : {dialog->deleteButton, dialog->editButton, dialog->connectButton})
+        QVERIFY(!button->isEnabled());
+    clickRow(dialog->view, rowOf(dialog->view, 1));
+    for (QPushButton* button : {dialog->deleteButton, dialog->editButton, dialog->connectButton})
+        QVERIFY(button->isEnabled());
 
-    clickRow(dialog.view, rowOf(dialog.view, 1));
+    // Delete asks first.
     QString text;
     answerMessageBox(QMessageBox::Cancel, &text);
-    dialog.deleteButton->click();
+    dialog->deleteButton->click();
     QCOMPARE(text, QString("Are you sure?"));
-    QCOMPARE(dialog.knownDevices().size(), 3);
-
+    QCOMPARE(dialog->knownDevices().size(), 3);
     answerMessageBox(QMessageBox::Yes);
-    dialog.deleteButton->click();
-    QCOMPARE(dialog.knownDevices().keys(), QList<int>({2, 3}));
-    QCOMPARE(rowOf(dialog.view, 1), -1);
-}
+    dialog->deleteButton->click();
+    QCOMPARE(dialog->knownDevices().keys(), QList<int>({2, 3}));
+    QCOMPARE(rowOf(dialog->view, 1), -1);
 
-void TestDeviceDialogs::rowButtonsNeedAClick()
-{
-    ManageDevicesDialog dialog;
-    dialog.setDevices(threeUnits());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    QVERIFY(dialog.addButton->isEnabled());
-    QVERIFY(!dialog.deleteButton->isEnabled());
-
-    dialog.view->setFocus();
-    QTest::keyClick(dialog.view, Qt::Key_Down);
-    QVERIFY(dialog.view->currentIndex().isValid());
-    QVERIFY(!dialog.deleteButton->isEnabled());
-    QVERIFY(!dialog.editButton->isEnabled());
-    QVERIFY(!dialog.connectButton->isEnabled());
-
-    clickRow(dialog.view, 1);
-    QVERIFY(dialog.deleteButton->isEnabled());
-    QVERIFY(dialog.editButton->isEnabled());
-    QVERIFY(dialog.connectButton->isEnabled());
-}
-
-void TestDeviceDialogs::connectChoosesClickedUnit()
-{
-    ManageDevicesDialog dialog;
-    dialog.setDevices(threeUnits());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    clickRow(dialog.view, rowOf(dialog.view, 3));
-    dialog.connectButton->click();
-    QCOMPARE(dialog.selectedId, 3);
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    clickRow(dialog->view, rowOf(dialog->view, 3));
+    dialog->connectButton->click();
+    QCOMPARE(dialog->selectedId, 3);
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
 }
 
 void TestDeviceDialogs::viewShowsColumnsAndNumericIds()
@@ -236,11 +220,7 @@ void TestDeviceDialogs::viewShowsColumnsAndNumericIds()
 
 void TestDeviceDialogs::delegateMarksSelectedRowOnly()
 {
-    ManageDevicesDialog dialog;
-    dialog.setDevices(threeUnits());
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    ManageDevicesView* view = dialog.view;
+    ManageDevicesView* view = dialog->view;
 
     // Left edge of a cell: inside the fill, clear of the centred text.
     auto fillOf = [view](int row, int column) {
@@ -264,14 +244,18 @@ void TestDeviceDialogs::delegateMarksSelectedRowOnly()
     }
 }
 
-void TestDeviceDialogs::serverDialogFields()
+void TestDeviceDialogs::formDialogs()
 {
-    ServerInfoDialog dialog;
-    QCOMPARE(dialog.windowTitle(), QString("Server Authentication"));
-    QCOMPARE(dialog.size(), QSize(269, 132));
-    QVERIFY(dialog.okButton->isDefault());
-    QCOMPARE(dialog.passwordEdit->echoMode(), QLineEdit::Normal);
-    QVERIFY(!(dialog.windowFlags() & Qt::WindowContextHelpButtonHint));
+    DeviceInfoDialog device;
+    ServerInfoDialog server;
+    QCOMPARE(device.windowTitle(), QString("Device Information"));
+    QCOMPARE(server.windowTitle(), QString("Server Authentication"));
+    for (FormDialog* form : {static_cast<FormDialog*>(&device), static_cast<FormDialog*>(&server)}) {
+        QCOMPARE(form->size(), QSize(269, 132));
+        QVERIFY(form->okButton->isDefault());
+        QVERIFY(!(form->windowFlags() & Qt::WindowContextHelpButtonHint));
+    }
+    QCOMPARE(server.passwordEdit->echoMode(), QLineEdit::Normal);
 }
 
 void TestDeviceDialogs::aboutBox()
