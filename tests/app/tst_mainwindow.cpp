@@ -337,13 +337,10 @@ void TestMainWindow::buttonBarKeysReachPanel()
     headphone->click();
     QCOMPARE(w.frontPanel->page(), 3);   // posted, not sent
     QTRY_COMPARE(w.frontPanel->page(), 7);
-    headphone->click();
-    QTRY_COMPARE(w.frontPanel->page(), 3);
     call->click();
     QTRY_COMPARE(w.frontPanel->page(), 2);
+    // A click is a press and a release: the key is not left held.
     QTRY_VERIFY(!w.frontPanel->isCallKeyHeld());
-    call->click();
-    QTRY_COMPARE(w.frontPanel->page(), 3);
 }
 
 namespace {

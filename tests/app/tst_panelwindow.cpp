@@ -23,8 +23,7 @@ private slots:
 
 private:
     void connectLink();
-    void press(int key);
-    void release(int key);
+    void press(int key, QEvent::Type type = QEvent::KeyPress);
 
     UnitSimulator* unit = nullptr;
     QPravikWindow* window = nullptr;
@@ -52,15 +51,9 @@ void TestPanelWindow::connectLink()
     QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
 }
 
-void TestPanelWindow::press(int key)
+void TestPanelWindow::press(int key, QEvent::Type type)
 {
-    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), false, 1);
-    QCoreApplication::sendEvent(window, &event);
-}
-
-void TestPanelWindow::release(int key)
-{
-    QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier, QString(), false, 1);
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), false, 1);
     QCoreApplication::sendEvent(window, &event);
 }
 
@@ -104,7 +97,7 @@ void TestPanelWindow::headphoneAndCallKeys()
     press(261);
     QCOMPARE(window->page(), 2);
     QVERIFY(window->isCallKeyHeld());
-    release(261);
+    press(261, QEvent::KeyRelease);
     QVERIFY(!window->isCallKeyHeld());
     press(261);
     QCOMPARE(window->page(), 3);
