@@ -532,6 +532,7 @@ void RemoteAccessTest::refusedReplies_data()
         << "resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)";
     QTest::newRow("single line") << QByteArray("HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n")
         << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
+    QTest::newRow("closed without a word") << QByteArray() << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
     QTest::newRow("repeated user, no port") << okReply("u=first&u=second&p=pw")
         << int(RemoteAccessOutcome::AuthenticationFailed) << "second"
         << "Authentication failed for device <Studio B>"
