@@ -6,22 +6,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QMutex>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QSslCertificate>
-#include <QSslError>
-#include <QSslKey>
-#include <QSslSocket>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QUrl>
 #include <QtTest>
 
-#include <atomic>
 #include <memory>
 #include <unistd.h>
 
@@ -32,89 +24,13 @@
 #include "link/frontpanelcom.h"
 #include "panel/pages/qpravikwindow.h"
 #include "modalhelper.h"
+#include "tests/remoteaccess/tlspeer.h"
 #include "tests/sshfixture/sshdfixture.h"
 #include "tests/support/unitsimulator.h"
 
 namespace {
 
 const char* const IssuerName = "Kandelo Test Issuer";
-
-// TLS server of the remote-access service. It runs in its own thread: the
-// query blocks the GUI thread while it waits for the handshake and the reply.
-class RemoteAccessServer : public QThread
-{
-public:
-    QHostAddress address;
-    QByteArray certificatePem;
-    QByteArray keyPem;
-    std::atomic<int> queries{0};
-    std::atomic<int> listening{-1};   // -1 not yet known, 0 failed, 1 listening
-
-    ~RemoteAccessServer() override
-    {
-        quit();
-        wait();
-    }
-
-    // The answer to the next queries; set from the test's thread.
-    void setReply(const QByteArray& text)
-    {
-        QMutexLocker lock(&replyMutex);
-        replyText = text;
-    }
-
-    QByteArray reply()
-    {
-        QMutexLocker lock(&replyMutex);
-        return replyText;
-    }
-
-protected:
-    void run() override
-    {
-        class Server : public QTcpServer
-        {
-        public:
-            explicit Server(RemoteAccessServer* owner) : owner(owner) {}
-
-        protected:
-            void incomingConnection(qintptr descriptor) override
-            {
-                auto* socket = new QSslSocket(this);
-                if (!socket->setSocketDescriptor(descriptor)) {
-                    delete socket;
-                    return;
-                }
-                socket->setLocalCertificate(QSslCertificate(owner->certificatePem));
-                socket->setPrivateKey(QSslKey(owner->keyPem, QSsl::Rsa));
-                auto buffer = std::make_shared<QByteArray>();
-                connect(socket, &QSslSocket::readyRead, socket, [this, socket, buffer] {
-                    buffer->append(socket->readAll());
-                    const qsizetype body = buffer->indexOf("uid=");
-                    if (body < 0 || buffer->size() - body < 265)
-                        return;
-                    ++owner->queries;
-                    socket->write(owner->reply());
-                    socket->disconnectFromHost();
-                });
-                connect(socket, &QSslSocket::disconnected, socket, &QObject::deleteLater);
-                socket->startServerEncryption();
-            }
-
-        private:
-            RemoteAccessServer* owner;
-        };
-
-        Server server(this);
-        listening = server.listen(address, 443) ? 1 : 0;
-        if (listening == 1)
-            exec();
-    }
-
-private:
-    QMutex replyMutex;
-    QByteArray replyText;
-};
 
 QString configPath()
 {
@@ -164,23 +80,16 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     if (unitPort <= 31488)
         QSKIP("the unit simulator's port is below the tunnel port offset");
 
-    RemoteAccessServer server;
-    server.address = serverAddress;
-    {
-        QFile cert(certDir.filePath("cert.pem"));
-        QFile key(certDir.filePath("key.pem"));
-        QVERIFY(cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly));
-        server.certificatePem = cert.readAll();
-        server.keyPem = key.readAll();
-    }
+    QFile cert(certDir.filePath("cert.pem"));
+    QFile key(certDir.filePath("key.pem"));
+    QVERIFY(cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly));
+    TlsPeer server(cert.readAll(), key.readAll(), QSsl::Rsa);
     const QByteArray replyHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
     const QByteArray tunnelField =
         QByteArray::number(unitPort - 31488, 16).rightJustified(12, '0');
     const QByteArray accountReply = replyHead + "u=" + QUrl::toPercentEncoding(SshdFixture::user())
         + "&p=" + QUrl::toPercentEncoding(SshdFixture::password()) + "&m=" + tunnelField + "\n";
-    server.start();
-    QTRY_VERIFY(server.listening != -1);
-    if (server.listening != 1)
+    if (!server.listenOn(serverAddress, 443))
         QSKIP(qPrintable(QString("cannot listen on %1:443").arg(serverAddress.toString())));
 
     {
@@ -218,7 +127,7 @@ void TestEndToEnd::connectDropReconnectDisconnect()
         w.settings.user = "old-user";
         w.settings.password = "old-pass";
         KnownDevice copy = w.settings.knownDevices.value(deviceId);
-        server.setReply(replyHead + "u=&p=new%21pass&m=01F4\n");
+        server.script(TlsPeer::Reply, replyHead + "u=&p=new%21pass&m=01F4\n");
         QVERIFY(!w.resolveDevice(host, copy));
         QCOMPARE(w.statusLabel->text(), refused);
         QCOMPARE(w.settings.user, QString(""));
@@ -227,7 +136,8 @@ void TestEndToEnd::connectDropReconnectDisconnect()
         QVERIFY(copy.tunnelText.isEmpty());
 
         w.settings.user = "old-user";
-        server.setReply(replyHead + "m=0000000001f4&p=other\n");
+        QCOMPARE(server.requestCount(), 1);
+        server.script(TlsPeer::Reply, replyHead + "m=0000000001f4&p=other\n");
         QVERIFY(!w.resolveDevice(host, copy));
         QCOMPARE(w.statusLabel->text(), refused);
         QCOMPARE(w.settings.user, QString("old-user"));
@@ -235,15 +145,14 @@ void TestEndToEnd::connectDropReconnectDisconnect()
         QCOMPARE(copy.tunnelPort, 500 + 31488);
         QCOMPARE(copy.tunnelText, QString("0000000001f4"));
         QCOMPARE(w.settings.knownDevices.value(deviceId).tunnelPort, 0);
-        QCOMPARE(server.queries.load(), 2);
-        server.queries = 0;
+        QCOMPARE(server.requestCount(), 1);
     }
-    server.setReply(accountReply);
+    server.script(TlsPeer::Reply, accountReply);
 
     emit w.recentMenu->aboutToShow();
     QCOMPARE(w.recentMenu->actions().size(), 1);
     w.recentMenu->actions().first()->trigger();
-    QCOMPARE(server.queries.load(), 1);
+    QCOMPARE(server.requestCount(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 30000);
     QVERIFY(unit.waitForClient());
     QCOMPARE(w.currentLocalAddress(), QString("127.0.0.%1").arg(deviceId));
@@ -280,7 +189,7 @@ void TestEndToEnd::connectDropReconnectDisconnect()
         dialog->connectButton->click();
     });
     w.manageDevices();
-    QCOMPARE(server.queries.load(), 1);
+    QCOMPARE(server.requestCount(), 1);
     QCOMPARE(w.statusLabel->text(), connected);
     QCOMPARE(w.settings.knownDevices.value(deviceId).tunnelPort, int(unitPort));
     QCOMPARE(w.settings.user, SshdFixture::user());
@@ -295,7 +204,7 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     QVERIFY(w.disconnectAction->isEnabled());
     QVERIFY(unit.listen(QHostAddress::LocalHost, unitPort));
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 40000);
-    QCOMPARE(server.queries.load(), 1);
+    QCOMPARE(server.requestCount(), 1);
     QVERIFY(!w.isReconnectTimerActive());
 
     // Disconnect for real.

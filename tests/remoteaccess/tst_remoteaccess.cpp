@@ -1,16 +1,12 @@
 #include "app/keccak.h"
 #include "app/remoteaccess.h"
+#include "tlspeer.h"
 
 #include <QCryptographicHash>
-#include <QMutex>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -54,108 +50,6 @@ struct RecordingSink : RemoteAccessSink
     bool leaked(const QString &secret) const { return lines.join('\n').contains(secret); }
 };
 
-// Plain-text end of the TLS server: socat terminates TLS and hands the
-// request here. Runs in its own thread, since the query blocks the test's.
-class ScriptedPeer : public QObject
-{
-    Q_OBJECT
-public:
-    enum Mode { Reply, Silent, Trickle };
-
-    void script(Mode m, const QByteArray &reply = QByteArray())
-    {
-        QMutexLocker lock(&mutex);
-        mode = m;
-        answer = reply;
-        received.clear();
-        requests = 0;
-    }
-    QByteArray request() const
-    {
-        QMutexLocker lock(&mutex);
-        return received;
-    }
-    int requestCount() const
-    {
-        QMutexLocker lock(&mutex);
-        return requests;
-    }
-    quint16 port = 0;
-
-public slots:
-    void start()
-    {
-        server = new QTcpServer(this);
-        server->listen(QHostAddress::LocalHost, 0);
-        port = server->serverPort();
-        connect(server, &QTcpServer::newConnection, this, &ScriptedPeer::accept);
-    }
-    void stop()
-    {
-        const auto sockets = findChildren<QTcpSocket *>();
-        for (QTcpSocket *socket : sockets)
-            socket->abort();
-        qDeleteAll(findChildren<QTimer *>());
-        delete server;
-        server = nullptr;
-    }
-
-private:
-    void accept()
-    {
-        while (QTcpSocket *socket = server->nextPendingConnection()) {
-            socket->setParent(this);
-            auto *buffer = new QByteArray;
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
-                buffer->append(socket->readAll());
-                const int end = buffer->indexOf("\r\n\r\n");
-                if (end < 0)
-                    return;
-                const QByteArray marker("Content-Length: ");
-                const int at = buffer->indexOf(marker);
-                const int length = at < 0 ? 0 : buffer->mid(at + marker.size(), 8).split('\r').first().toInt();
-                if (buffer->size() < end + 4 + length)
-                    return;
-                serve(socket, *buffer);
-                buffer->clear();
-            });
-            connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    }
-
-    void serve(QTcpSocket *socket, const QByteArray &request)
-    {
-        Mode m;
-        QByteArray reply;
-        {
-            QMutexLocker lock(&mutex);
-            received = request;
-            ++requests;
-            m = mode;
-            reply = answer;
-        }
-        if (m == Reply) {
-            socket->write(reply);
-            socket->disconnectFromHost();
-        } else if (m == Trickle) {
-            // A start that looks good, then one byte now and then, never ending.
-            socket->write("HTTP/1.1 200 OK\r\n\r\nu=a&p=b&m=00");
-            auto *timer = new QTimer(this);
-            connect(timer, &QTimer::timeout, socket, [socket] { socket->write("."); });
-            connect(socket, &QObject::destroyed, timer, &QObject::deleteLater);
-            timer->start(100);
-        }
-    }
-
-    mutable QMutex mutex;
-    Mode mode = Reply;
-    QByteArray answer;
-    QByteArray received;
-    int requests = 0;
-    QTcpServer *server = nullptr;
-};
-
 QByteArray okReply(const QByteArray &fields)
 {
     return "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n" + fields + "\r\n";
@@ -191,18 +85,14 @@ private slots:
 
 private:
     bool makeCertificate(const QString &name, const QString &altName, const QString &subject = QString());
-    bool startTlsServer(const QString &name, quint16 *port, QProcess *process);
+    std::unique_ptr<TlsPeer> startTlsServer(const QString &name);
     RemoteAccessResult query(quint16 port, const QList<TrustedCertificate> &trusted,
                              RecordingSink &sink, int replyTimeout = 20000);
     QList<TrustedCertificate> trustSelfSigned() const;
 
     QTemporaryDir dir;
-    QThread peerThread;
-    ScriptedPeer peer;
-    QProcess ipServer;      // certificate names 127.0.0.1
-    QProcess otherServer;   // certificate names another host only
-    quint16 ipPort = 0;
-    quint16 otherPort = 0;
+    std::unique_ptr<TlsPeer> ipServer;      // certificate names 127.0.0.1
+    std::unique_ptr<TlsPeer> otherServer;   // certificate names another host only
 };
 
 bool RemoteAccessTest::makeCertificate(const QString &name, const QString &altName, const QString &subject)
@@ -222,72 +112,34 @@ bool RemoteAccessTest::makeCertificate(const QString &name, const QString &altNa
     return true;
 }
 
-// socat terminates TLS (1.2 or later) and forwards to the scripted peer.
-bool RemoteAccessTest::startTlsServer(const QString &name, quint16 *port, QProcess *process)
+std::unique_ptr<TlsPeer> RemoteAccessTest::startTlsServer(const QString &name)
 {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        QTcpServer probe;
-        if (!probe.listen(QHostAddress::LocalHost, 0))
-            return false;
-        *port = probe.serverPort();
-        probe.close();
-
-        process->setProcessChannelMode(QProcess::SeparateChannels);
-        process->setReadChannel(QProcess::StandardError);
-        process->start(QStringLiteral("socat"),
-                       {"-d", "-d",
-                        QStringLiteral("OPENSSL-LISTEN:%1,bind=127.0.0.1,reuseaddr,fork,cert=%2,key=%3,"
-                                       "verify=0,openssl-min-proto-version=TLS1.2")
-                            .arg(*port)
-                            .arg(dir.filePath(name + ".crt"), dir.filePath(name + ".key")),
-                        QStringLiteral("TCP:127.0.0.1:%1").arg(peer.port)});
-        if (!process->waitForStarted(10000))
-            return false;
-        QByteArray err;
-        while (process->state() == QProcess::Running && !err.contains("listening on")) {
-            if (process->waitForReadyRead(200))
-                err += process->readAllStandardError();
-        }
-        if (err.contains("listening on"))
-            return true;
-        process->waitForFinished(1000);     // port taken meanwhile: try another
-    }
-    return false;
+    QFile certificate(dir.filePath(name + ".crt"));
+    QFile key(dir.filePath(name + ".key"));
+    if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
+        return nullptr;
+    auto server = std::make_unique<TlsPeer>(certificate.readAll(), key.readAll(), QSsl::Ec);
+    if (!server->listenOn(QHostAddress::LocalHost))
+        return nullptr;
+    return server;
 }
 
 void RemoteAccessTest::initTestCase()
 {
     QVERIFY2(!QStandardPaths::findExecutable("openssl").isEmpty(), "openssl is not installed");
-    QVERIFY2(!QStandardPaths::findExecutable("socat").isEmpty(), "socat is not installed");
     QVERIFY2(QSslSocket::supportsSsl(), "TLS support missing");
     QVERIFY(dir.isValid());
     QVERIFY(makeCertificate("ip", "IP:127.0.0.1"));
     QVERIFY(makeCertificate("other", "DNS:remote.invalid"));
-
-    peer.moveToThread(&peerThread);
-    peerThread.start();
-    QMetaObject::invokeMethod(&peer, "start", Qt::BlockingQueuedConnection);
-    QVERIFY(peer.port != 0);
-
-    QVERIFY(startTlsServer("ip", &ipPort, &ipServer));
-    QVERIFY(startTlsServer("other", &otherPort, &otherServer));
+    ipServer = startTlsServer("ip");
+    otherServer = startTlsServer("other");
+    QVERIFY(ipServer && otherServer);
 }
 
 void RemoteAccessTest::cleanupTestCase()
 {
-    for (QProcess *server : {&ipServer, &otherServer}) {
-        if (server->state() != QProcess::NotRunning) {
-            server->terminate();
-            if (!server->waitForFinished(5000))
-                server->kill();
-            server->waitForFinished(5000);
-        }
-    }
-    if (peerThread.isRunning()) {
-        QMetaObject::invokeMethod(&peer, "stop", Qt::BlockingQueuedConnection);
-        peerThread.quit();
-        peerThread.wait();
-    }
+    ipServer.reset();
+    otherServer.reset();
 }
 
 RemoteAccessResult RemoteAccessTest::query(quint16 port, const QList<TrustedCertificate> &trusted,
@@ -483,9 +335,9 @@ void RemoteAccessTest::certificateDumpOnOneLine()
 
 void RemoteAccessTest::authenticated()
 {
-    peer.script(ScriptedPeer::Reply, okReply("u=tunnel&p=s%40cret%20x&m=0000000001f4"));
+    ipServer->script(TlsPeer::Reply, okReply("u=tunnel&p=s%40cret%20x&m=0000000001f4"));
     RecordingSink sink;
-    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    const RemoteAccessResult r = query(ipServer->port, trustSelfSigned(), sink);
     QVERIFY(r.authenticated());
     QCOMPARE(r.account.user, QStringLiteral("tunnel"));
     QCOMPARE(r.account.password, QStringLiteral("s@cret x"));
@@ -493,7 +345,7 @@ void RemoteAccessTest::authenticated()
     QCOMPARE(r.account.tunnelText, QStringLiteral("0000000001f4"));
 
     // What reached the server: our head with the peer address and the length, then the body.
-    const QByteArray request = peer.request();
+    const QByteArray request = ipServer->request();
     const QByteArray body = remoteAccessBody(unit());
     QVERIFY(request.startsWith("POST "));
     QVERIFY(request.contains("\r\nHost: 127.0.0.1\r\n"));
@@ -548,16 +400,16 @@ void RemoteAccessTest::refusedReplies()
     QFETCH(QString, user);
     QFETCH(QString, status);
     QFETCH(QString, logLine);
-    peer.script(ScriptedPeer::Reply, reply);
+    ipServer->script(TlsPeer::Reply, reply);
     RecordingSink sink;
-    const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink);
+    const RemoteAccessResult r = query(ipServer->port, trustSelfSigned(), sink);
     QCOMPARE(int(r.outcome), outcome);
     QCOMPARE(r.account.user, user);
     if (!status.isEmpty())
         QCOMPARE(sink.statuses.last(), status);
     if (!logLine.isEmpty())
         QVERIFY(sink.logged(logLine));
-    QCOMPARE(peer.requestCount(), 1);
+    QCOMPARE(ipServer->requestCount(), 1);
     QVERIFY(!sink.leaked("unit-secret"));
 }
 
@@ -587,11 +439,12 @@ void RemoteAccessTest::certificateDecision()
     QFETCH(QList<TrustedCertificate>, entries);
     QFETCH(bool, authenticated);
     QFETCH(QString, logLine);
-    peer.script(ScriptedPeer::Reply, okReply("u=a&p=b&m=0001f4"));
+    TlsPeer &server = ipCertificate ? *ipServer : *otherServer;
+    server.script(TlsPeer::Reply, okReply("u=a&p=b&m=0001f4"));
     RecordingSink sink;
-    const RemoteAccessResult r = query(ipCertificate ? ipPort : otherPort, entries, sink);
+    const RemoteAccessResult r = query(server.port, entries, sink);
     QCOMPARE(r.authenticated(), authenticated);
-    QCOMPARE(peer.requestCount(), authenticated ? 1 : 0);
+    QCOMPARE(server.requestCount(), authenticated ? 1 : 0);
     QVERIFY(sink.logged(logLine));
     if (!authenticated) {
         QCOMPARE(r.outcome, RemoteAccessOutcome::ConnectFailed);
@@ -615,19 +468,19 @@ void RemoteAccessTest::deadlines()
         QVERIFY(sink.logged("resolveDevice(Failure to connect to server <127.0.0.1>)"));
     }
     {
-        peer.script(ScriptedPeer::Silent);
+        ipServer->script(TlsPeer::Silent);
         RecordingSink sink;
-        QCOMPARE(query(ipPort, trustSelfSigned(), sink, 1000).outcome, RemoteAccessOutcome::InvalidResponse);
-        QCOMPARE(peer.requestCount(), 1);
+        QCOMPARE(query(ipServer->port, trustSelfSigned(), sink, 1000).outcome, RemoteAccessOutcome::InvalidResponse);
+        QCOMPARE(ipServer->requestCount(), 1);
         QVERIFY(sink.logged("resolveDevice(Received an invalid response from server <127.0.0.1>)"));
         // Waiting in slices is no socket fault.
         QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
     }
     {
         // Bytes keep coming, so only the overall deadline ends the read.
-        peer.script(ScriptedPeer::Trickle);
+        ipServer->script(TlsPeer::Trickle);
         RecordingSink sink;
-        const RemoteAccessResult r = query(ipPort, trustSelfSigned(), sink, 1500);
+        const RemoteAccessResult r = query(ipServer->port, trustSelfSigned(), sink, 1500);
         QCOMPARE(r.outcome, RemoteAccessOutcome::AuthenticationFailed);
         QCOMPARE(r.account.user, QStringLiteral("a"));
     }
