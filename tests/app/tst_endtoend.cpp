@@ -53,6 +53,8 @@ void TestEndToEnd::connectDropReconnectDisconnect()
         QSKIP("needs root: it runs sshd with a test account and a TLS server on port 443");
     if (QStandardPaths::findExecutable("openssl").isEmpty())
         QSKIP("openssl is not installed (needed to make the server certificate)");
+    if (!TlsPeer::available())
+        QSKIP("socat is not installed (it terminates TLS for the test server)");
 
     // A loopback address of its own, so that parallel runs do not meet.
     QRandomGenerator* random = QRandomGenerator::global();
@@ -90,7 +92,7 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     const QByteArray accountReply = replyHead + "u=" + QUrl::toPercentEncoding(SshdFixture::user())
         + "&p=" + QUrl::toPercentEncoding(SshdFixture::password()) + "&m=" + tunnelField + "\n";
     if (!server.listenOn(serverAddress, 443))
-        QSKIP(qPrintable(QString("cannot listen on %1:443").arg(serverAddress.toString())));
+        QSKIP(qPrintable(server.errorString()));
 
     {
         ApplicationSettings settings(configPath());

@@ -64,6 +64,7 @@ class RemoteAccessTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void init();
     void cleanupTestCase();
 
     void keccak();
@@ -119,8 +120,10 @@ std::unique_ptr<TlsPeer> RemoteAccessTest::startTlsServer(const QString &name)
     if (!certificate.open(QIODevice::ReadOnly) || !key.open(QIODevice::ReadOnly))
         return nullptr;
     auto server = std::make_unique<TlsPeer>(certificate.readAll(), key.readAll(), QSsl::Ec);
-    if (!server->listenOn(QHostAddress::LocalHost))
+    if (!server->listenOn(QHostAddress::LocalHost)) {
+        qWarning() << server->errorString();
         return nullptr;
+    }
     return server;
 }
 
@@ -131,9 +134,19 @@ void RemoteAccessTest::initTestCase()
     QVERIFY(dir.isValid());
     QVERIFY(makeCertificate("ip", "IP:127.0.0.1"));
     QVERIFY(makeCertificate("other", "DNS:remote.invalid"));
+    if (!TlsPeer::available())
+        return;
     ipServer = startTlsServer("ip");
     otherServer = startTlsServer("other");
     QVERIFY(ipServer && otherServer);
+}
+
+void RemoteAccessTest::init()
+{
+    // Only the queries need the TLS server; the rest runs without socat.
+    const QByteArrayList queries{"authenticated", "refusedReplies", "certificateDecision", "deadlines"};
+    if (!ipServer && queries.contains(QTest::currentTestFunction()))
+        QSKIP("socat is not installed (it terminates TLS for the test server)");
 }
 
 void RemoteAccessTest::cleanupTestCase()
