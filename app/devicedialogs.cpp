@@ -22,9 +22,24 @@ namespace {
 constexpr Qt::WindowFlags DialogFlags =
     Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-QString orNoname(const QString& name)
+// Shows device in the form; an OK with a serial number and a password
+// takes the form back into device (an empty name becomes "noname").
+bool editInForm(DeviceInfoDialog& dialog, KnownDevice& device)
 {
-    return name.isEmpty() ? QStringLiteral("noname") : name;
+    dialog.nameEdit->setText(device.name);
+    dialog.serialEdit->setText(device.serialno);
+    dialog.passwordEdit->setText(device.password);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const QString serial = dialog.serialEdit->text();
+    const QString password = dialog.passwordEdit->text();
+    if (serial.isEmpty() || password.isEmpty())
+        return false;
+    const QString name = dialog.nameEdit->text();
+    device.name = name.isEmpty() ? QStringLiteral("noname") : name;
+    device.serialno = serial;
+    device.password = password;
+    return true;
 }
 
 } // namespace
@@ -178,20 +193,12 @@ void ManageDevicesDialog::addButtonClicked()
 {
     DeviceInfoDialog dialog(this);
     dialog.setWindowTitle(tr("Add Device"));
-    dialog.nameEdit->setText(QStringLiteral("noname"));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    const QString serial = dialog.serialEdit->text();
-    const QString password = dialog.passwordEdit->text();
-    if (serial.isEmpty() || password.isEmpty())
-        return;
-
     KnownDevice device;
+    device.name = QStringLiteral("noname");
+    if (!editInForm(dialog, device))
+        return;
     device.id = ApplicationSettings::nextDeviceId(devices);
     device.tunnelPort = 0;
-    device.name = orNoname(dialog.nameEdit->text());
-    device.serialno = serial;
-    device.password = password;
     devices.insert(device.id, device);
     refill();
 }
@@ -217,18 +224,8 @@ void ManageDevicesDialog::editButtonClicked()
     KnownDevice device = devices.value(id);
     DeviceInfoDialog dialog(this);
     dialog.setWindowTitle(tr("Edit Device"));
-    dialog.nameEdit->setText(device.name);
-    dialog.serialEdit->setText(device.serialno);
-    dialog.passwordEdit->setText(device.password);
-    if (dialog.exec() != QDialog::Accepted)
+    if (!editInForm(dialog, device))
         return;
-    const QString serial = dialog.serialEdit->text();
-    const QString password = dialog.passwordEdit->text();
-    if (serial.isEmpty() || password.isEmpty())
-        return;
-    device.name = orNoname(dialog.nameEdit->text());
-    device.serialno = serial;
-    device.password = password;
     devices.insert(id, device);
     refill();
 }

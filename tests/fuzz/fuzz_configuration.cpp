@@ -7,7 +7,6 @@
 
 #include "app/applicationsettings.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -68,11 +67,7 @@ void checkRecord(const ApplicationSettings& s)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_configuration";
-    static char* argv[] = {name, nullptr};
-    qInstallMessageHandler(fuzz::silentMessageHandler);
-    new QCoreApplication(argc, argv);
+    fuzz::startQt("fuzz_configuration");
     // Four file writes per input: memory-backed when the system has it.
     static QTemporaryDir dir(QFileInfo(QStringLiteral("/dev/shm")).isWritable()
                                  ? QStringLiteral("/dev/shm/kandelo-fuzz-XXXXXX")

@@ -10,7 +10,6 @@
 #include "link/rpcmessage.h"
 #include "link/tcommand.h"
 
-#include <QCoreApplication>
 
 #include <map>
 #include <string>
@@ -210,11 +209,7 @@ std::string frameBytes(qint32 id, quint32 type, qint32 errorCode, const std::str
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_dispatch";
-    static char* argv[] = {name, nullptr};
-    qInstallMessageHandler(fuzz::silentMessageHandler);
-    new QCoreApplication(argc, argv);
+    fuzz::startQt("fuzz_dispatch");
     return 0;
 }
 

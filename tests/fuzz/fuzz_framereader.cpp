@@ -9,7 +9,6 @@
 #include "link/rpcmessage.h"
 #include "link/tcommand.h"
 
-#include <QCoreApplication>
 
 #include <string>
 #include <vector>
@@ -172,11 +171,7 @@ void checkReader(const RpcFrameReader& r)
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_framereader";
-    static char* argv[] = {name, nullptr};
-    qInstallMessageHandler(fuzz::silentMessageHandler);
-    new QCoreApplication(argc, argv);
+    fuzz::startQt("fuzz_framereader");
     return 0;
 }
 

@@ -7,7 +7,6 @@
 #include "app/remoteaccess.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -101,11 +100,7 @@ RemoteAccessOutcome expectedOutcome(const QByteArray& reply, RemoteAccount& acco
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_remoteaccess";
-    static char* argv[] = {name, nullptr};
-    qInstallMessageHandler(fuzz::silentMessageHandler);
-    new QCoreApplication(argc, argv);
+    fuzz::startQt("fuzz_remoteaccess");
     return 0;
 }
 

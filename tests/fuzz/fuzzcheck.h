@@ -4,6 +4,7 @@
 // Shared by every harness: a failed property aborts, so libFuzzer keeps the
 // input and the corpus replay fails under CTest.
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -25,6 +26,17 @@ namespace fuzz {
 // Qt's diagnostics (the link logs every frame) would drown the fuzzer's
 // output and cost most of the time; properties report through FUZZ_CHECK.
 inline void silentMessageHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// The Qt application the link's sockets and timers need, kept for the whole
+// run, with the diagnostics silenced.
+inline void startQt(const char* name)
+{
+    static int argc = 1;
+    static std::string programName = name;
+    static char* argv[] = {programName.data(), nullptr};
+    qInstallMessageHandler(silentMessageHandler);
+    new QCoreApplication(argc, argv);
+}
 
 // Consumes the input front to back; reads past the end give zeros or empty
 // texts, so a harness never has to check lengths itself.
