@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -186,36 +185,31 @@ void BM_RawPingPong(benchmark::State& state)
             ::close(listener);
         return;
     }
+    // Both ends in this thread, as the simulated unit shares the session's
+    // thread: the floor is the loopback system calls, not a thread hand-over.
     const int one = 1;
-    std::thread echo([&] {
-        const int peer = ::accept(listener, nullptr, nullptr);
-        if (peer < 0)
-            return;
-        ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-        std::vector<char> in(requestSize), out(replySize, 'r');
-        while (readFully(peer, in.data(), in.size()) && writeFully(peer, out.data(), out.size())) {
-        }
-        ::close(peer);
-    });
-
     const int client = ::socket(AF_INET, SOCK_STREAM, 0);
     ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
-    if (::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    const int peer = ::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0
+                         ? ::accept(listener, nullptr, nullptr)
+                         : -1;
+    if (peer < 0) {
         state.SkipWithError("connect failed");
     } else {
-        std::vector<char> out(requestSize, 'q'), in(replySize);
+        ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+        std::vector<char> request(requestSize, 'q'), reply(replySize, 'r');
+        std::vector<char> peerIn(requestSize), clientIn(replySize);
         for (auto _ : state) {
-            if (!writeFully(client, out.data(), out.size()) || !readFully(client, in.data(), in.size())) {
+            if (!writeFully(client, request.data(), request.size()) || !readFully(peer, peerIn.data(), peerIn.size())
+                || !writeFully(peer, reply.data(), reply.size()) || !readFully(client, clientIn.data(), clientIn.size())) {
                 state.SkipWithError("ping-pong failed");
                 break;
             }
         }
+        ::close(peer);
     }
-    ::shutdown(client, SHUT_RDWR);
     ::close(client);
-    ::shutdown(listener, SHUT_RDWR);
     ::close(listener);
-    echo.join();
 }
 
 } // namespace
