@@ -45,7 +45,7 @@ fi
 
 flags="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKANDELO_FUZZ=ON -DKANDELO_TESTS=ON \
-  -DCMAKE_BUILD_TYPE= -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+  -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 targets=()
 for h in "${harnesses[@]}"; do targets+=("fuzz_$h"); done
 cmake --build "$build" -j"$parallel" --target "${targets[@]}"
