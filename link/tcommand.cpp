@@ -234,11 +234,19 @@ int TCommand::parse(const std::string &text, TCommand &command)
 
 void escapeText(const std::string &text, std::string &out, const std::string &delimiters)
 {
+    const std::string special = '\\' + delimiters;
     out.reserve(out.size() + text.size());
-    for (char c : text) {
-        if (c == '\\' || delimiters.find(c) != std::string::npos)
-            out += '\\';
-        out += c;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t at = text.find_first_of(special, from);
+        if (at == std::string::npos) {
+            out.append(text, from, std::string::npos);
+            return;
+        }
+        out.append(text, from, at - from);
+        out += '\\';
+        out += text[at];
+        from = at + 1;
     }
 }
 
