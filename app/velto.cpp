@@ -226,7 +226,7 @@ void Velto::setupFrontPanel()
         auto* button = new QPravikButton(buttonBar);
         button->setObjectName(QLatin1String(spec.name));
         button->setGeometry(spec.x, 10, 98, 66);
-        button->outlineWidth = 4;
+        button->borderWidth = 4;
         button->setPalette(buttonPalette);
         button->setIcon(QIcon(QPixmap(QLatin1String(spec.icon))));
         connect(button, &QPravikButton::clicked, this, spec.slot);

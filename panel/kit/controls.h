@@ -23,7 +23,6 @@ public:
     explicit QPravikButton(QWidget* parent = nullptr);
 
     int borderWidth = 1;
-    int& outlineWidth = borderWidth; // the main window's name for the same field
     float cornerRadius = 15.0f;
 
 protected:
