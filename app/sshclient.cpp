@@ -60,10 +60,6 @@ SshClient::~SshClient()
         ssh_set_log_callback(nullptr);
         ssh_set_log_userdata(nullptr);
     }
-    password.clear();
-    user.clear();
-    host.clear();
-    listenAddress.clear();
 }
 
 bool SshClient::startSession()

@@ -1,11 +1,9 @@
 #include "app/velto.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QHostAddress>
@@ -249,6 +247,7 @@ void Velto::setupFrontPanel()
 bool Velto::initialize()
 {
     if (QSslSocket::supportsSsl()) {
+        // "&Disconnect" stays as made: disabled.
         recentMenu->setEnabled(true);
         manageDevicesAction->setEnabled(true);
         authenticationAction->setEnabled(true);
@@ -264,6 +263,14 @@ void Velto::setStatusMessage(const QString& text, const QColor& color)
     if (statusLabel->palette().color(QPalette::WindowText) != color)
         setTextColour(statusLabel, color);
     statusLabel->setText(text);
+}
+
+void Velto::setMenusEnabled(bool connectMenus, bool disconnect)
+{
+    recentMenu->setEnabled(connectMenus);
+    manageDevicesAction->setEnabled(connectMenus);
+    authenticationAction->setEnabled(connectMenus);
+    disconnectAction->setEnabled(disconnect);
 }
 
 void Velto::busyStateChanged(bool busy)
@@ -486,10 +493,7 @@ void Velto::connectToDevice(int id, bool reconnect)
     connect(this, &Velto::doSshStopSession, sshClient, &SshClient::stopSession);
 
     setStatusMessage(tr("Opening SSH session..."), Qt::red);
-    recentMenu->setEnabled(false);
-    manageDevicesAction->setEnabled(false);
-    authenticationAction->setEnabled(false);
-    disconnectAction->setEnabled(false);
+    setMenusEnabled(false, false);
     sshThread.start(QThread::InheritPriority);
     reconnectWanted = false;
     emit doSshStartSession();
@@ -516,10 +520,7 @@ void Velto::onSshSessionStateChanged(int state)
         break;
     case SshClient::LocalClientGone:
         setStatusMessage(tr("Closing SSH session..."), Qt::red);
-        recentMenu->setEnabled(false);
-        manageDevicesAction->setEnabled(false);
-        authenticationAction->setEnabled(false);
-        disconnectAction->setEnabled(false);
+        setMenusEnabled(false, false);
         reconnectWanted = linkEnabled();
         takeLinkDown();
         emit doSshStopSession();
@@ -533,10 +534,7 @@ void Velto::onSshSessionStateChanged(int state)
         else
             setStatusMessage(tr("No active connection"), Qt::red);
         const bool retry = reconnectWanted || state == SshClient::Failure;
-        recentMenu->setEnabled(!retry);
-        manageDevicesAction->setEnabled(!retry);
-        authenticationAction->setEnabled(!retry);
-        disconnectAction->setEnabled(retry);
+        setMenusEnabled(!retry, retry);
         if (retry)
             reconnectTimer.start(ReconnectInterval);
         else
@@ -566,19 +564,14 @@ void Velto::onSshLogMessage(const QString& text)
     logDebug(QStringLiteral("SshClient(%1)").arg(text));
 }
 
-void Velto::setLinkColour(const QColor& color)
-{
-    setTextColour(statusLabel, color);
-}
-
 void Velto::stateChanged(RpcConnection::ConnectionState state)
 {
     if (state == RpcConnection::ConnectedState) {
-        setLinkColour(Qt::white);
+        setTextColour(statusLabel, Qt::white);
         statusLabel->setText(tr("Connected to device <%1>").arg(deviceName));
         return;
     }
-    setLinkColour(Qt::red);
+    setTextColour(statusLabel, Qt::red);
     if (!linkEnabled())
         statusLabel->setText(tr("No active connection"));
     else if (state == RpcConnection::ConnectingState)
@@ -599,10 +592,7 @@ void Velto::disconnectDevice()
             return;
         if (sshClient) {
             setStatusMessage(tr("Closing SSH session..."), Qt::red);
-            recentMenu->setEnabled(false);
-            manageDevicesAction->setEnabled(false);
-            authenticationAction->setEnabled(false);
-            disconnectAction->setEnabled(false);
+            setMenusEnabled(false, false);
             takeLinkDown();
             reconnectWanted = false;
             reconnectTimer.stop();
@@ -611,10 +601,7 @@ void Velto::disconnectDevice()
         }
     }
     setStatusMessage(tr("No active connection"), Qt::red);
-    recentMenu->setEnabled(true);
-    manageDevicesAction->setEnabled(true);
-    authenticationAction->setEnabled(true);
-    disconnectAction->setEnabled(false);
+    setMenusEnabled(true, false);
     reconnectWanted = false;
     reconnectTimer.stop();
 }

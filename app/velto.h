@@ -94,7 +94,8 @@ private:
     void setupFrontPanel();
     void sslDumpCertificate(const QSslCertificate& certificate);
     void postPanelKey(int key);
-    void setLinkColour(const QColor& color);
+    // "&Recent", "&Manage devices" and "&Authentication" alike, "&Disconnect" apart.
+    void setMenusEnabled(bool connectMenus, bool disconnect);
     void takeLinkDown();
     bool linkEnabled() const;
     QString serverHost() const;
