@@ -1,5 +1,7 @@
 #include "link/logmask.h"
 
+#include "link/tcommand.h"
+
 #include <cctype>
 #include <vector>
 
@@ -57,34 +59,23 @@ bool isSecretKey(const std::string& key)
 
 std::string maskSecretValues(const std::string& body)
 {
-    // Cuts items exactly as the command parser does, so that no escape can
-    // hide a secret key from us: ";" ends an item unless escaped, "\" keeps
-    // the next character, and an item never starts with ";" or "\".
+    // Cut as the command parser cuts, so that no escape can hide a secret
+    // key from us; everything but a masked value is copied as it was.
     std::string out;
     out.reserve(body.size());
-    std::string plain;
-    size_t pos = 0;
-    const size_t n = body.size();
-    while (pos < n) {
-        while (pos < n && (body[pos] == ';' || body[pos] == '\\'))
-            out += body[pos++];
-        if (pos >= n)
-            break;
-        const size_t begin = pos;
-        plain.clear();
-        while (pos < n && body[pos] != ';') {
-            if (body[pos] == '\\' && ++pos >= n)
-                break;
-            plain += body[pos++];
-        }
-        const size_t start = plain.find_first_not_of(':');
-        const size_t colon = start == std::string::npos ? std::string::npos : plain.find(':', start);
-        if (colon != std::string::npos && colon + 1 < plain.size()
-            && isSecretKey(plain.substr(start, colon - start)))
-            out += plain.substr(0, colon + 1) + kMask;
-        else
-            out += body.substr(begin, pos - begin);
-    }
+    std::size_t copied = 0;
+    forEachCommandItem(body, 0, [&](const std::string& plain, std::size_t begin, std::size_t end) {
+        const std::size_t start = plain.find_first_not_of(':');
+        const std::size_t colon = start == std::string::npos ? std::string::npos : plain.find(':', start);
+        if (colon == std::string::npos || colon + 1 >= plain.size()
+            || !isSecretKey(plain.substr(start, colon - start)))
+            return;
+        out.append(body, copied, begin - copied);
+        out.append(plain, 0, colon + 1);
+        out += kMask;
+        copied = end;
+    });
+    out.append(body, copied, std::string::npos);
     return out;
 }
 

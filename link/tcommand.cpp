@@ -16,34 +16,6 @@ const char *verbWord(std::uint32_t verb)
     }
 }
 
-// Cuts the text after the verb into items: ";" ends an item unless escaped,
-// "\" keeps the next character whatever it is, and an item never starts with
-// ";" or "\" (runs of separators give no empty items). A trailing lone "\"
-// is dropped.
-template <typename Sink>
-void forEachItem(const std::string &text, std::size_t pos, Sink sink)
-{
-    const std::size_t size = text.size();
-    std::string item;
-    while (pos < size) {
-        while (pos < size && (text[pos] == ';' || text[pos] == '\\'))
-            ++pos;
-        if (pos >= size)
-            break;
-        item.clear();
-        while (pos < size && text[pos] != ';') {
-            if (text[pos] == '\\') {
-                ++pos;
-                if (pos >= size)
-                    break;
-            }
-            item += text[pos];
-            ++pos;
-        }
-        sink(item);
-    }
-}
-
 } // namespace
 
 TCommand::TCommand(std::uint32_t verb)
@@ -193,22 +165,16 @@ int TCommand::parse(const std::string &text, TCommand &command)
     if (end == std::string::npos)
         return -1;
     const std::string word = text.substr(begin, end - begin);
-    std::uint32_t verb;
-    if (word == "PARAM")
-        verb = Param;
-    else if (word == "EVENT")
-        verb = Event;
-    else if (word == "INFO")
-        verb = Info;
-    else if (word == "DO")
-        verb = Do;
-    else
+    for (std::uint32_t verb = Param; verb <= Event; ++verb) {
+        if (word == verbWord(verb))
+            command.verb = verb;
+    }
+    if (command.verb == NoVerb)
         return -1;
-    command.verb = verb;
 
     const std::string &get = wire::link::get();
     const std::string &list = wire::link::list();
-    forEachItem(text, end + 1, [&](const std::string &item) {
+    forEachCommandItem(text, end + 1, [&](const std::string &item, std::size_t, std::size_t) {
         const std::size_t keyBegin = item.find_first_not_of(':');
         if (keyBegin == std::string::npos)
             return; // only ":" characters: no key, nothing to store

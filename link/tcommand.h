@@ -80,6 +80,36 @@ public:
     std::vector<std::string> listKeys;
 };
 
+// Calls sink(item, begin, end) for each item of a command text from position
+// on, as parse() cuts them: ";" ends an item unless escaped, "\" keeps the
+// next character whatever it is, and an item never starts with ";" or "\"
+// (runs of separators give no empty items). item is unescaped; [begin, end)
+// is its span in text. A trailing lone "\" is dropped.
+template <typename Sink>
+void forEachCommandItem(const std::string &text, std::size_t pos, Sink sink)
+{
+    const std::size_t size = text.size();
+    std::string item;
+    while (pos < size) {
+        while (pos < size && (text[pos] == ';' || text[pos] == '\\'))
+            ++pos;
+        if (pos >= size)
+            break;
+        const std::size_t begin = pos;
+        item.clear();
+        while (pos < size && text[pos] != ';') {
+            if (text[pos] == '\\') {
+                ++pos;
+                if (pos >= size)
+                    break;
+            }
+            item += text[pos];
+            ++pos;
+        }
+        sink(item, begin, pos);
+    }
+}
+
 // Appends text to out with a "\" before every delimiter and every "\".
 void escapeText(const std::string &text, std::string &out, const std::string &delimiters);
 
