@@ -1,6 +1,5 @@
 #include "link/rpcasynccall.h"
 
-#include "link/protocolkeys.h"
 #include "link/rpcconnection.h"
 
 RpcAsyncCall::Data::~Data()
@@ -10,21 +9,20 @@ RpcAsyncCall::Data::~Data()
 
 void RpcAsyncCall::Data::setCallKind(const TCommand& request)
 {
-    // Named by what the gatherer needs, not by TCommand::requestKind, whose
-    // numbering differs.
     if (request.verb == TCommand::Do) {
         kind = ActionCall;
-    } else if (request.verb != TCommand::Param) {
+        return;
+    }
+    if (request.verb != TCommand::Param) {
         kind = OtherCall;
-    } else if (!request.listKeys.empty()) {
-        kind = ListCall;
-    } else if (!request.getKeys.empty() || request.params.empty()) {
-        kind = GetCall;
-    } else if (request.params.count(wire::key::target()) == 0
-               && request.params.count(wire::key::cat()) == 0) {
-        kind = UntargetedCall;
-    } else {
-        kind = OtherCall;
+        return;
+    }
+    // The same shapes as TCommand::requestKind, numbered as the gatherer needs.
+    switch (request.requestKind()) {
+    case TCommand::ListRequest: kind = ListCall; break;
+    case TCommand::GetRequest: kind = GetCall; break;
+    case TCommand::UntargetedRequest: kind = UntargetedCall; break;
+    default: kind = OtherCall; break;
     }
 }
 

@@ -132,22 +132,20 @@ RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeco
 
 void RpcConnection::completeCall(const RpcAsyncCall& call, int code)
 {
-    RpcAsyncCall::Data* record = call.data();
-    if (!record)
-        return;
-    record->state = RpcAsyncCall::Succeeded;
-    record->errorCode = code;
-    if (record->watcherHelper)
-        emit record->watcherHelper->finished();
-    emit messageCompleted(call.reply());
+    finishCall(call, RpcAsyncCall::Succeeded, code);
 }
 
 void RpcConnection::failCall(const RpcAsyncCall& call, int code)
 {
+    finishCall(call, RpcAsyncCall::Failed, code);
+}
+
+void RpcConnection::finishCall(const RpcAsyncCall& call, quint32 state, int code)
+{
     RpcAsyncCall::Data* record = call.data();
     if (!record)
         return;
-    record->state = RpcAsyncCall::Failed;
+    record->state = state;
     record->errorCode = code;
     if (record->watcherHelper)
         emit record->watcherHelper->finished();

@@ -119,6 +119,7 @@ protected:
 
 private:
     friend struct RpcFrameReader;
+    void finishCall(const RpcAsyncCall& call, quint32 state, int code);
     void dispatchReply(const char* frame, quint32 size, qint32 id, qint32 errorCode, bool errorReply);
 };
 

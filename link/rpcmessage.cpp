@@ -111,12 +111,8 @@ RpcMessage RpcMessage::fromFrame(const QByteArray& frame)
 
 void RpcFrameReader::init(RpcConnection* newOwner)
 {
-    free();
-    ++generation;
     owner = newOwner;
-    state = Idle;
-    filled = 0;
-    size = 0;
+    clear();
 }
 
 void RpcFrameReader::reset(int newState, bool freeBuffer)
