@@ -45,23 +45,6 @@ void fillDeviceInfo(const QString& name, const QString& serial, const QString& p
     });
 }
 
-// Row of the view that shows the unit with this id.
-int rowOf(ManageDevicesView* view, int id)
-{
-    QStandardItemModel* model = view->itemModel();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        if (model->item(row, 0)->data(Qt::UserRole).toInt() == id)
-            return row;
-    }
-    return -1;
-}
-
-void clickRow(ManageDevicesView* view, int row)
-{
-    const QRect rect = view->visualRect(view->model()->index(row, 1));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
-}
-
 } // namespace
 
 class TestDeviceDialogs : public QObject

@@ -186,8 +186,7 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     // Connect in the device manager while the tunnel runs: saved, not connected;
     // the re-read file keeps the tunnel of the running connection.
     whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
-        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
-                          dialog->view->visualRect(dialog->view->model()->index(0, 1)).center());
+        clickRow(dialog->view, 0);
         dialog->connectButton->click();
     });
     w.manageDevices();

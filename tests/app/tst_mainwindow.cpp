@@ -6,14 +6,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStandardItemModel>
 #include <QStatusBar>
 #include <QtTest>
 
 #include "app/applicationsettings.h"
 #include "app/devicedialogs.h"
 #include "app/logfile.h"
-#include "app/remoteaccess.h"
 #include "app/velto.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
@@ -103,7 +101,6 @@ private slots:
     void startWritesDefaultsAndMenus();
     void recentMenuLists();
     void failedQueryStillRecordsRecentUnit();
-    void refusedReplyTellsSentFromMissingFields();
     void linkSupervisionStates();
     void busyDuringSynchronousCall();
     void buttonBarKeysReachPanel();
@@ -200,8 +197,7 @@ void TestMainWindow::failedQueryStillRecordsRecentUnit()
 
     // Not in the recent list, but known: the manager's connect takes it.
     whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
-        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
-                          dialog->view->visualRect(dialog->view->model()->index(1, 1)).center());
+        clickRow(dialog->view, rowOf(dialog->view, 2));
         dialog->connectButton->click();
     });
     w.manageDevices();
@@ -213,19 +209,6 @@ void TestMainWindow::failedQueryStillRecordsRecentUnit()
     // Unknown ids do nothing at all.
     w.connectToDevice(9, false);
     QCOMPARE(w.currentDeviceId(), 2);
-}
-
-// The window takes from a refused reply exactly the fields it sent: an empty
-// one counts, a missing one must stay null.
-void TestMainWindow::refusedReplyTellsSentFromMissingFields()
-{
-    RemoteAccount account;
-    QCOMPARE(parseRemoteAccessReply("HTTP/1.1 200 OK\n\nu=&m=01F4", account),
-             RemoteAccessOutcome::AuthenticationFailed);
-    QVERIFY(!account.user.isNull());
-    QVERIFY(account.user.isEmpty());
-    QVERIFY(account.password.isNull());
-    QCOMPARE(account.tunnelPort, 0);
 }
 
 void TestMainWindow::linkSupervisionStates()
@@ -442,13 +425,7 @@ void TestMainWindow::deviceManagerSavesOnClose()
             info->okButton->click();
         });
         dialog->addButton->click();
-        int row = -1;
-        for (int r = 0; r < dialog->view->itemModel()->rowCount(); ++r) {
-            if (dialog->view->itemModel()->item(r, 0)->data(Qt::UserRole).toInt() == 2)
-                row = r;
-        }
-        QTest::mouseClick(dialog->view->viewport(), Qt::LeftButton, {},
-                          dialog->view->visualRect(dialog->view->model()->index(row, 0)).center());
+        clickRow(dialog->view, rowOf(dialog->view, 2));
         answerMessageBox(QMessageBox::Yes);
         dialog->deleteButton->click();
         dialog->close();

@@ -73,6 +73,7 @@ private slots:
     void forwardPort();
     void replyParsing_data();
     void replyParsing();
+    void refusedReplyTellsSentFromMissingFields();
     void certificateExceptions_data();
     void certificateExceptions();
     void certificateDumpOnOneLine();
@@ -283,6 +284,19 @@ void RemoteAccessTest::replyParsing()
     QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
     QCOMPARE(account.user, user);
     QCOMPARE(account.tunnelPort, port);
+}
+
+// The window takes from a refused reply exactly the fields it sent: an empty
+// one counts, a missing one must stay null.
+void RemoteAccessTest::refusedReplyTellsSentFromMissingFields()
+{
+    RemoteAccount account;
+    QCOMPARE(parseRemoteAccessReply("HTTP/1.1 200 OK\n\nu=&m=01F4", account),
+             RemoteAccessOutcome::AuthenticationFailed);
+    QVERIFY(!account.user.isNull());
+    QVERIFY(account.user.isEmpty());
+    QVERIFY(account.password.isNull());
+    QCOMPARE(account.tunnelPort, 0);
 }
 
 void RemoteAccessTest::certificateExceptions_data()
