@@ -22,6 +22,34 @@ void insertAll(const TCommand& reply, TComRequestHelper::ValueMap& into)
 // well-behaved session hands out that follow-up once, marked "ERROR".
 constexpr int kMaxFollowUps = 4;
 
+// Follows "PROGRESS" replies up to the final one, handing each partial reply
+// to collect first. False when the session has no follow-up or sends too many.
+template <class Collect>
+bool followUntilFinal(zel::CCom* session, TCommand& reply, Collect collect)
+{
+    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
+        if (i == kMaxFollowUps)
+            return false;
+        collect(reply);
+        if (session->lastErrors(reply) < 0)
+            return false;
+    }
+    return true;
+}
+
+bool followUntilFinal(zel::CCom* session, TCommand& reply)
+{
+    return followUntilFinal(session, reply, [](const TCommand&) {});
+}
+
+TCommand subscriptionRequest(const std::string& action, const std::string& info)
+{
+    TCommand request(TCommand::Do);
+    request.setParam(wire::key::action(), action);
+    request.setParam(wire::key::info(), info);
+    return request;
+}
+
 } // namespace
 
 TComRequestHelper::TComRequestHelper(zel::CCom* session)
@@ -37,11 +65,6 @@ bool TComRequestHelper::exchange(const TCommand& request, TCommand& reply, int t
         return false;
     }
     return true;
-}
-
-bool TComRequestHelper::followUp(TCommand& reply)
-{
-    return m_session->lastErrors(reply) >= 0;
 }
 
 void TComRequestHelper::appendItems(const TCommand& reply, const std::string& key,
@@ -69,16 +92,8 @@ void TComRequestHelper::appendItems(const TCommand& reply, const std::string& ke
 
 bool TComRequestHelper::send(const TCommand& request, int timeoutMs)
 {
-    m_lastError.clear();
-    if (!m_session || request.params.empty())
-        return false;
-    TCommand reply;
-    if (!exchange(request, reply, timeoutMs))
-        return false;
-    if (returnOf(reply) == wire::reply::ok())
-        return true;
-    m_lastError = *reply.param(wire::key::cause(), true);
-    return false;
+    ValueMap ignored;
+    return call(request, ignored, timeoutMs);
 }
 
 bool TComRequestHelper::getValue(const TCommand& request, std::string& value, int timeoutMs)
@@ -88,12 +103,8 @@ bool TComRequestHelper::getValue(const TCommand& request, std::string& value, in
     if (!m_session || request.getKeys.size() != 1)
         return false;
     TCommand reply;
-    if (!exchange(request, reply, timeoutMs))
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply))
         return false;
-    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
-        if (i == kMaxFollowUps || !followUp(reply))
-            return false;
-    }
     const std::string& key = request.getKeys.front();
     const std::string& result = returnOf(reply);
     if (result == wire::reply::ok()) {
@@ -116,12 +127,8 @@ int TComRequestHelper::setParams(const TCommand& request, int timeoutMs)
     if (!m_session || request.params.empty())
         return -1;
     TCommand reply;
-    if (!exchange(request, reply, timeoutMs))
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply))
         return -1;
-    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
-        if (i == kMaxFollowUps || !followUp(reply))
-            return -1;
-    }
     const int count = static_cast<int>(request.params.size());
     const std::string& result = returnOf(reply);
     if (result == wire::reply::ok())
@@ -143,16 +150,10 @@ bool TComRequestHelper::getList(const TCommand& request, std::vector<std::string
     if (!m_session || request.params.empty() || request.listKeys.size() != 1)
         return false;
     TCommand reply;
-    if (!exchange(request, reply, timeoutMs))
-        return false;
     const std::string& key = request.listKeys.front();
-    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
-        if (i == kMaxFollowUps)
-            return false;
-        appendItems(reply, key, items);
-        if (!followUp(reply))
-            return false;
-    }
+    const auto append = [&](const TCommand& partial) { appendItems(partial, key, items); };
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply, append))
+        return false;
     if (returnOf(reply) != wire::reply::ok())
         return false;
     appendItems(reply, key, items);
@@ -182,15 +183,9 @@ int TComRequestHelper::getParams(const TCommand& request, ValueMap& values, Valu
     if (!m_session || request.getKeys.empty())
         return -1;
     TCommand reply;
-    if (!exchange(request, reply, timeoutMs))
+    const auto collect = [&](const TCommand& partial) { insertAll(partial, values); };
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply, collect))
         return -1;
-    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
-        if (i == kMaxFollowUps)
-            return -1;
-        insertAll(reply, values);
-        if (!followUp(reply))
-            return -1;
-    }
     const std::string& result = returnOf(reply);
     if (result == wire::reply::ok()) {
         insertAll(reply, values);
@@ -214,23 +209,13 @@ int TComRequestHelper::getParams(const TCommand& request, ValueMap& values, Valu
 bool TComRequestHelper::subscribe(const std::string& info)
 {
     m_lastError.clear();
-    if (info.empty())
-        return false;
-    TCommand request(TCommand::Do);
-    request.setParam(wire::key::action(), wire::action::subscribe());
-    request.setParam(wire::key::info(), info);
-    return send(request, 5000);
+    return !info.empty() && send(subscriptionRequest(wire::action::subscribe(), info));
 }
 
 bool TComRequestHelper::unsubscribe(const std::string& info)
 {
     m_lastError.clear();
-    if (info.empty())
-        return false;
-    TCommand request(TCommand::Do);
-    request.setParam(wire::key::action(), wire::action::unsubscribe());
-    request.setParam(wire::key::info(), info);
-    return send(request, 5000);
+    return !info.empty() && send(subscriptionRequest(wire::action::unsubscribe(), info));
 }
 
 bool TComRequestHelper::allAnswered(const TCommand& request, const ValueMap& values)

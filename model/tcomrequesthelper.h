@@ -46,7 +46,6 @@ public:
 
 private:
     bool exchange(const TCommand& request, TCommand& reply, int timeoutMs);
-    bool followUp(TCommand& reply);
     void appendItems(const TCommand& reply, const std::string& key, std::vector<std::string>& items) const;
 
     zel::CCom* m_session;
