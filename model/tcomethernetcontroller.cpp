@@ -5,7 +5,6 @@
 #include "model/networkkeys.h"
 #include "model/unitfirmware.h"
 
-
 namespace {
 
 const char* const kModeWords[] = {"dhcp", "manual", "pppoe", "bgan"};
@@ -222,15 +221,6 @@ bool TComEthernetController::setAjbProfileFromString(const std::string& text)
 {
     setAjbProfile(ajbProfileFromName(text), false);
     return true;
-}
-
-bool TComEthernetController::refreshKey(const std::string& key,
-                                        bool (TComEthernetController::*apply)(const std::string&))
-{
-    std::string text;
-    if (!getParam(key, text, true))
-        return false;
-    return (this->*apply)(text);
 }
 
 bool TComEthernetController::refreshMode()

@@ -112,7 +112,6 @@ private:
                     bool send, bool sendEmpty);
     bool setCode(int& field, int index, const std::string& key, int code, const std::string& word,
                  bool send);
-    bool refreshKey(const std::string& key, bool (TComEthernetController::*apply)(const std::string&));
     bool applyValue(const std::string& key, const std::string& value);
 
     int m_mode = -1;

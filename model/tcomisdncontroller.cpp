@@ -4,7 +4,6 @@
 #include "link/tcommand.h"
 #include "model/networkkeys.h"
 
-
 namespace {
 constexpr int kTimeoutMs = 5000;
 }
@@ -153,15 +152,6 @@ bool TComIsdnController::refresh5as()
     if (!helper.getValue(request, text, kTimeoutMs))
         return false;
     return set5asFromString(text);
-}
-
-bool TComIsdnController::refreshKey(const std::string& key,
-                                    bool (TComIsdnController::*apply)(const std::string&))
-{
-    std::string text;
-    if (!getParam(key, text, true))
-        return false;
-    return (this->*apply)(text);
 }
 
 bool TComIsdnController::refreshProtocol()

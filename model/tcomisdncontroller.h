@@ -76,7 +76,6 @@ public:
 
 private:
     bool setText(std::string& field, int index, const std::string& key, const std::string& text, bool send);
-    bool refreshKey(const std::string& key, bool (TComIsdnController::*apply)(const std::string&));
     bool applyValue(const std::string& key, const std::string& value);
     const std::string* textField(const std::string& key) const;
 

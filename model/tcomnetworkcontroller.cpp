@@ -22,9 +22,7 @@ TCommand TComNetworkController::networkRequest(bool withNetwork) const
 
 bool TComNetworkController::setParam(const std::string& key, const std::string& value, bool withNetwork)
 {
-    TCommand request = networkRequest(withNetwork);
-    request.setParam(key, value);
-    return helper.setParams(request, kTimeoutMs) == static_cast<int>(request.params.size());
+    return setParams({{key, value}}, withNetwork);
 }
 
 bool TComNetworkController::setParams(const ValueMap& values, bool withNetwork)
@@ -101,11 +99,10 @@ bool TComNetworkController::attach(const std::string& network, unsigned flags, b
         return false;
     m_network = network;
     const bool wasBlocked = blockSignals(true);
-    if ((flags & 1u) && !refresh()) {
-        blockSignals(wasBlocked);
-        return false;
-    }
+    const bool loaded = !(flags & 1u) || refresh();
     blockSignals(wasBlocked);
+    if (!loaded)
+        return false;
     setState(Attached);
     return true;
 }

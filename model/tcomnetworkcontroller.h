@@ -2,7 +2,6 @@
 
 #include "model/tcomcontroller.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,7 @@ class TComNetworkController : public TComController
 {
     Q_OBJECT
 public:
-    typedef std::map<std::string, std::string> ValueMap;
+    using ValueMap = TComRequestHelper::ValueMap;
 
     TComNetworkController(zel::CCom* session, int type);
 
@@ -38,6 +37,16 @@ public:
 
 signals:
     void controllerParamChanged(TComController* controller, int index);
+
+protected:
+    // One key of this network read; on success the text goes to the
+    // subclass's parse companion.
+    template <class Controller>
+    bool refreshKey(const std::string& key, bool (Controller::*apply)(const std::string&))
+    {
+        std::string text;
+        return getParam(key, text, true) && (static_cast<Controller*>(this)->*apply)(text);
+    }
 
 private:
     TCommand networkRequest(bool withNetwork) const;
