@@ -34,13 +34,6 @@ QByteArray encodeFrame(qint32 id, quint32 type, qint32 errorCode, const QByteArr
     return encodeHeader(id, type, errorCode, quint32(kHeaderSize + body.size())) + body;
 }
 
-void FrameDecoder::reset()
-{
-    m_pending.clear();
-    m_failed = false;
-    m_error.clear();
-}
-
 QList<SimFrame> FrameDecoder::feed(const QByteArray& bytes)
 {
     QList<SimFrame> frames;
@@ -81,11 +74,10 @@ QList<SimFrame> FrameDecoder::feed(const QByteArray& bytes)
 
 struct UnitSimulator::Rule
 {
-    enum Match { Exact, Pattern, Custom };
+    enum Match { Exact, Pattern };
     Match match = Exact;
     QByteArray exact;
     QRegularExpression pattern;
-    Predicate predicate;
     Actions actions;
     int remaining = -1;
 
@@ -96,8 +88,6 @@ struct UnitSimulator::Rule
             return request.body == exact;
         case Pattern:
             return pattern.match(QString::fromLatin1(request.body)).hasMatch();
-        case Custom:
-            return predicate && predicate(request);
         }
         return false;
     }
@@ -251,16 +241,6 @@ void UnitSimulator::onRequestMatching(const QRegularExpression& pattern, const A
     m_rules.prepend(r);
 }
 
-void UnitSimulator::onRequestIf(const Predicate& predicate, const Actions& actions, int times)
-{
-    auto* r = new Rule;
-    r->match = Rule::Custom;
-    r->predicate = predicate;
-    r->actions = actions;
-    r->remaining = times;
-    m_rules.prepend(r);
-}
-
 void UnitSimulator::setDefaultActions(const Actions& actions)
 {
     m_defaultActions = actions;
@@ -269,16 +249,6 @@ void UnitSimulator::setDefaultActions(const Actions& actions)
 void UnitSimulator::setConnectActions(const Actions& actions)
 {
     m_connectActions = actions;
-}
-
-void UnitSimulator::clearRules()
-{
-    qDeleteAll(m_rules);
-    m_rules.clear();
-    m_defaultActions.clear();
-    m_connectActions.clear();
-    qDeleteAll(m_periodic);
-    m_periodic.clear();
 }
 
 void UnitSimulator::addPeriodicActions(int ms, const Actions& actions)
@@ -352,7 +322,6 @@ void UnitSimulator::onNewConnection()
         m_clients.append(c);
         QObject::connect(s, &QTcpSocket::readyRead, this, [this, c] { onReadyRead(c); });
         QObject::connect(s, &QTcpSocket::disconnected, this, [this, c] { onClientGone(c); });
-        emit clientConnected();
         if (!m_connectActions.isEmpty())
             execute(c->socket, -1, m_connectActions);
     }
@@ -368,7 +337,6 @@ void UnitSimulator::onClientGone(Client* client)
         client->socket->deleteLater();
     }
     delete client;
-    emit clientDisconnected();
 }
 
 void UnitSimulator::onReadyRead(Client* client)
@@ -386,16 +354,12 @@ void UnitSimulator::onReadyRead(Client* client)
         f.connection = number;
         m_received.append(f);
         emit frameReceived(f);
-        if (f.type == 1) {
-            emit requestReceived(f);
-            if (socket && m_clients.contains(client))
-                answer(client, f);
-        }
+        if (f.type == 1 && socket && m_clients.contains(client))
+            answer(client, f);
     }
     if (!socket || !m_clients.contains(client))
         return;
     if (client->decoder.failed()) {
-        ++m_decodeErrors;
         qWarning("UnitSimulator: %s, dropping the client", qPrintable(client->decoder.error()));
         socket->abort();
     }

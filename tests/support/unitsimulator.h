@@ -65,7 +65,6 @@ public:
     QList<SimFrame> feed(const QByteArray& bytes);
     bool failed() const { return m_failed; }
     QString error() const { return m_error; }
-    void reset();
 
 private:
     QByteArray m_pending;
@@ -91,7 +90,6 @@ public:
         int ms = 0;                 // Delay: milliseconds; DropMidFrame: bytes kept (-1 = half)
     };
     using Actions = QList<Action>;
-    using Predicate = std::function<bool(const SimFrame& request)>;
 
     static Action reply(const QByteArray& body);                      // type 2
     static Action errorReply(qint32 code, const QByteArray& body = {}); // type 3
@@ -117,10 +115,8 @@ public:
     // Scripting. times < 0: the rule stays; otherwise it is used that many times.
     void onRequest(const QByteArray& exactBody, const Actions& actions, int times = -1);
     void onRequestMatching(const QRegularExpression& pattern, const Actions& actions, int times = -1);
-    void onRequestIf(const Predicate& predicate, const Actions& actions, int times = -1);
     void setDefaultActions(const Actions& actions);
     void setConnectActions(const Actions& actions);   // run for every accepted client
-    void clearRules();
     // Repeats the actions to the current client every ms milliseconds.
     void addPeriodicActions(int ms, const Actions& actions);
     // Loads a script (the format of unitsim-server):
@@ -154,7 +150,6 @@ public:
     QList<SimFrame> received() const { return m_received; }
     QList<SimFrame> requests() const;  // type 1 only
     void clearReceived() { m_received.clear(); }
-    int decodeErrors() const { return m_decodeErrors; }
 
     // Each spins the event loop until the condition holds or the time is up.
     bool waitForClient(int timeoutMs = 5000);              // a client is connected
@@ -165,10 +160,7 @@ public:
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
 
 signals:
-    void clientConnected();
-    void clientDisconnected();
     void frameReceived(const SimFrame& frame);
-    void requestReceived(const SimFrame& request);
 
 private:
     struct Rule;
@@ -188,5 +180,4 @@ private:
     QList<SimFrame> m_received;
     QList<QTimer*> m_periodic;
     int m_connections = 0;
-    int m_decodeErrors = 0;
 };
