@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QKeyEvent>
 
 #include "link/ccom.h"

@@ -1,5 +1,4 @@
 // Draws every image of the front-panel replica at the size it is shown.
-#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
