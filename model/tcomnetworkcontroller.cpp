@@ -58,13 +58,8 @@ bool TComNetworkController::getList(const std::string& key, std::vector<std::str
 
 bool TComNetworkController::setAsDefaultNetwork(const std::string& network)
 {
-    if (network.empty())
-        return false;
-    TCommand request(TCommand::Param);
-    request.setParam(wire::key::target(), wire::target::network());
     // One word on the wire: the key and the event share it.
-    request.setParam(wire::event::defaultNetwork(), network);
-    return helper.setParams(request, kTimeoutMs) == 2;
+    return !network.empty() && setParam(wire::event::defaultNetwork(), network, false);
 }
 
 bool TComNetworkController::setAsDefaultNetwork()
