@@ -230,10 +230,11 @@ void ModelTest::wordTables()
     QCOMPARE(isdnProtocolFromName("isdn_ni1"), 1);
     QCOMPARE(isdnProtocolFromName(""), 0);
 
-    // The cause-to-state map: the special 200, non-causes, one shared entry, the default.
-    QCOMPARE(controllerStateFromReply("200-unknown error"), 0);
+    // The cause-to-state map: the unit's own unknown error is a failure, while
+    // texts that are no cause (an operator name) read as ready.
+    QCOMPARE(controllerStateFromReply("200-unknown error"), 1);
     QCOMPARE(controllerStateFromReply(""), 0);
-    QCOMPARE(controllerStateFromReply("not a cause"), 0);
+    QCOMPARE(controllerStateFromReply("registered"), 0);
     QCOMPARE(controllerStateFromReply("010-sim missing"), 4);
     QCOMPARE(controllerStateFromReply("011-sim locked"), 5);
     QCOMPARE(controllerStateFromReply("124-puk required"), 5);
