@@ -42,9 +42,10 @@ protected:
     int fetchValues(int group, const std::vector<std::string>& keys, ValueMap& values,
                     ValueMap& errors) override;
     void paramChanged(int index) override;
+    // A PARAM request with "target" "network" and, when asked for, the name.
+    TCommand networkRequest(bool withNetwork) const;
 
 private:
-    TCommand networkRequest(bool withNetwork) const;
 
     std::string m_network;
 };
