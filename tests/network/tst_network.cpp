@@ -133,7 +133,8 @@ const struct
     int state;
     const char* operatorName;
 } kStates[] = {
-    {"pin required", QUERY "pin:122-pin required;return:ERROR;", "", -1, 6, ""},
+    // An echoed "target" is no answer to the query.
+    {"pin required", QUERY "pin:122-pin required;return:ERROR;target:network;", "", -1, 6, ""},
     {"sim missing", QUERY "pin:010-sim missing;registration_state:123-not registered;return:ERROR;", "", -1, 4, ""},
     {"no registration", QUERY "pin:ready;return:OK;", "", -1, 1, ""},
     {"not registered", QUERY "pin:ready;registration_state:123-not registered;return:OK;", "", -1, 2, ""},
