@@ -33,6 +33,8 @@
 
 namespace {
 
+Velto* theMainWindow = nullptr;
+
 constexpr int HeadphoneKey = 257;
 constexpr int CallKey = 261;
 
@@ -57,6 +59,11 @@ QString configurationPath()
 }
 
 } // namespace
+
+Velto* mainWindow()
+{
+    return theMainWindow;
+}
 
 Velto::Velto(QWidget* parent)
     : QMainWindow(parent, Qt::WindowFlags())
@@ -100,7 +107,8 @@ Velto::Velto(QWidget* parent)
     logFile->setMaxFiles(settings.logMaxFiles);
     logFile->setDirectory(QCoreApplication::applicationDirPath() + QLatin1String("/logs"));
 
-    setMainWindow(this, logFile);
+    theMainWindow = this;
+    setMessageLog(logFile);
 }
 
 Velto::~Velto()
@@ -118,7 +126,8 @@ Velto::~Velto()
     sshThread.wait();
     // Popups still open must not forward keys to a panel that is going away.
     frontPanelWindow = nullptr;
-    setMainWindow(nullptr, nullptr);
+    theMainWindow = nullptr;
+    setMessageLog(nullptr);
     delete logFile;
     logFile = nullptr;
 }

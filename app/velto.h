@@ -114,3 +114,7 @@ private:
     QString deviceName;
     LogFile* logFile = nullptr;
 };
+
+// The process-wide main window: set at the end of its construction and
+// cleared just before its log writer is deleted.
+Velto* mainWindow();
