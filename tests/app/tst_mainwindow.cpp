@@ -245,6 +245,7 @@ void TestMainWindow::savesStartFromTheFileAndTellTheUser()
     w.connectToDevice(2, false);
     QCOMPARE(w.configurationLabel->text(), QString("Failed to save Kandelo.xml"));
     QVERIFY(!w.configurationLabel->isHidden());
+    QCOMPARE(w.settings.recentDevices, QList<int>({2, 1}));   // the change stays in memory
 }
 
 void TestMainWindow::linkSupervisionStates()
