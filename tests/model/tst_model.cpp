@@ -177,10 +177,10 @@ void ModelTest::slashTriple_data()
     QTest::newRow("utf8 name") << QByteArray("1/2/Caf\xC3\xA9") << true << 1 << 2 << QByteArray("Caf\xE9");
     QTest::newRow("name with slash") << QByteArray("1/2/a/b") << true << 1 << 2 << QByteArray("a/b");
     QTest::newRow("ends after second slash") << QByteArray("4/5/") << true << 4 << 5 << QByteArray();
-    QTest::newRow("one slash") << QByteArray("4/5") << true << 4 << 5 << QByteArray();
     QTest::newRow("bad numbers read as 0") << QByteArray("x/y/n") << true << 0 << 0 << QByteArray("n");
     QTest::newRow("empty") << QByteArray() << false << 0xFFFF << 0 << QByteArray("None");
     QTest::newRow("no slash") << QByteArray("12") << false << 0xFFFF << 0 << QByteArray("None");
+    QTest::newRow("one slash") << QByteArray("4/5") << false << 0xFFFF << 0 << QByteArray("None");
     QTest::newRow("starts with slash") << QByteArray("/1/n") << false << 0xFFFF << 0 << QByteArray("None");
     QTest::newRow("ends after first slash") << QByteArray("1/") << false << 0xFFFF << 0 << QByteArray("None");
     QTest::newRow("empty middle") << QByteArray("1//n") << false << 0xFFFF << 0 << QByteArray("None");
