@@ -1,7 +1,104 @@
 #include "model/tcomcontroller.h"
 
+#include "link/protocolkeys.h"
 #include "link/tcommand.h"
 #include "link/valuetext.h"
+#include "model/unitfirmware.h"
+
+#include <QtGlobal>
+
+#include <cassert>
+#include <map>
+#include <utility>
+
+namespace {
+
+constexpr int kTimeoutMs = 5000;
+
+bool firmwareAbove(std::uint32_t gate)
+{
+    return gate == 0 || unitFirmwareVersion > gate;
+}
+
+std::string encode(const KeyWire& wire, int value)
+{
+    return wire.kind == KeyWire::Words ? wire.words->name(value) : toString(value);
+}
+std::string encode(const KeyWire& wire, bool value)
+{
+    return value ? wire.on : wire.off;
+}
+std::string encode(const KeyWire& wire, const std::string& value)
+{
+    return wire.kind == KeyWire::Utf8Text ? latin1ToUtf8(value) : value;
+}
+std::string encode(const KeyWire&, float value)
+{
+    return toString(value);
+}
+
+bool isUnset(int value) { return value == -1; }
+bool isUnset(const std::string& value) { return value.empty(); }
+bool isUnset(bool) { return false; }
+bool isUnset(float) { return false; }
+
+} // namespace
+
+std::string KeyWords::name(int code) const
+{
+    return words[code >= 0 && code < count ? code : writeFallback];
+}
+
+int KeyWords::code(const std::string& word) const
+{
+    for (int i = 0; i < count; ++i) {
+        if (word == words[i])
+            return i;
+    }
+    return readFallback;
+}
+
+bool KeyWire::carries(int type) const
+{
+    switch (kind) {
+    case Number:
+    case Words:
+        return type == ParamKey::Int;
+    case Switch:
+        return type == ParamKey::Bool;
+    case Text:
+    case Utf8Text:
+        return type == ParamKey::Text;
+    case Real:
+        return type == ParamKey::Real;
+    }
+    return false;
+}
+
+ParamKey::ParamKey(std::string word, Type type, void* (*field)(TComController&, int), KeyWire wire, int signal)
+    : word(std::move(word))
+    , type(type)
+    , field(field)
+    , wire(wire)
+    , signal(signal)
+{
+    assert(wire.carries(type) && (wire.kind != KeyWire::Words || wire.words));
+}
+
+KeyWire controllerkeys::defaultWire(ParamKey::Type type)
+{
+    switch (type) {
+    case ParamKey::Int:
+        return KeyWire::number();
+    case ParamKey::Bool:
+        return KeyWire::onOff();
+    case ParamKey::Text:
+        return KeyWire::text();
+    case ParamKey::Real:
+        break;
+    }
+    return KeyWire::real();
+}
 
 TComController::TComController(zel::CCom* session, int type)
     : helper(session)
@@ -19,7 +116,35 @@ void TComController::setState(int state)
 
 void TComController::reset()
 {
+    restoreStartValues();
     setState(Unloaded);
+}
+
+bool TComController::refresh()
+{
+    return readParams(refreshList());
+}
+
+bool TComController::readParams(const std::vector<std::string>& keys)
+{
+    return readKeys(keys, nullptr);
+}
+
+bool TComController::writeParams(const std::vector<std::string>& keys)
+{
+    std::map<int, ValueMap> groups;
+    for (const std::string& key : keys) {
+        const ParamKey* row = findKey(key);
+        if (row && !(row->flags & ParamKey::ReadOnly) && firmwareAbove(row->sendAbove))
+            groups[row->group][row->word] = wireText(*row);
+    }
+    if (groups.empty())
+        return false;
+    // Every group is sent even when an earlier one was refused.
+    bool ok = true;
+    for (const auto& group : groups)
+        ok = sendValues(group.first, group.second) && ok;
+    return ok;
 }
 
 bool TComController::handleInfo(const TCommand&)
@@ -30,6 +155,227 @@ bool TComController::handleInfo(const TCommand&)
 bool TComController::handleEvent(const TCommand&)
 {
     return false;
+}
+
+void TComController::paramChanged(int)
+{
+}
+
+const ParamKey* TComController::findKey(const std::string& key) const
+{
+    for (const ParamKey& row : keyTable()) {
+        if (row.word == key)
+            return &row;
+    }
+    return nullptr;
+}
+
+bool TComController::maySend(const ParamKey& row, bool unset)
+{
+    if (row.flags & ParamKey::ReadOnly)
+        return false;
+    if (unset && (row.flags & ParamKey::SkipUnset))
+        return false;
+    if (row.sendCondition && !(this->*row.sendCondition)())
+        return false;
+    return firmwareAbove(row.sendAbove);
+}
+
+template <class T>
+bool TComController::assign(const ParamKey& row, const T& value, bool send)
+{
+    if (row.type != controllerkeys::typeOf<T>()) {
+        qWarning("%s(key=%s) set with a value of another type", metaObject()->className(), row.word.c_str());
+        return false;
+    }
+    T& field = *static_cast<T*>(row.field(*this, row.index));
+    if (field == value)
+        return true;
+    if (send && maySend(row, isUnset(value)) && !sendValues(row.group, {{row.word, encode(row.wire, value)}}))
+        return false;
+    field = value;
+    if (row.signal >= 0)
+        paramChanged(row.signal);
+    return true;
+}
+
+template <class T>
+bool TComController::assign(const std::string& key, const T& value, bool send)
+{
+    const ParamKey* row = findKey(key);
+    if (!row) {
+        qWarning("%s(key=%s) is no key of this controller", metaObject()->className(), key.c_str());
+        return false;
+    }
+    return assign(*row, value, send);
+}
+
+bool TComController::setKey(const std::string& key, int value, bool send)
+{
+    return assign(key, value, send);
+}
+
+bool TComController::setKey(const std::string& key, bool value, bool send)
+{
+    return assign(key, value, send);
+}
+
+bool TComController::setKey(const std::string& key, const std::string& value, bool send)
+{
+    return assign(key, value, send);
+}
+
+bool TComController::setKey(const std::string& key, float value, bool send)
+{
+    return assign(key, value, send);
+}
+
+template <class T>
+bool TComController::sendKey(const std::string& key, const T& value)
+{
+    const ParamKey* row = findKey(key);
+    if (!row || row->type != controllerkeys::typeOf<T>())
+        return false;
+    return sendValues(row->group, {{row->word, encode(row->wire, value)}});
+}
+
+template bool TComController::sendKey(const std::string&, const int&);
+template bool TComController::sendKey(const std::string&, const bool&);
+template bool TComController::sendKey(const std::string&, const std::string&);
+template bool TComController::sendKey(const std::string&, const float&);
+
+bool TComController::parseKey(const std::string& key, const std::string& text)
+{
+    const ParamKey* row = findKey(key);
+    if (!row)
+        return false;
+    if (row->parser)
+        return (this->*row->parser)(text);
+    const KeyWire& wire = row->wire;
+    switch (wire.kind) {
+    case KeyWire::Number:
+        assign(*row, text.empty() ? static_cast<int>(row->start) : fromString<int>(text), false);
+        break;
+    case KeyWire::Real:
+        assign(*row, text.empty() ? static_cast<float>(row->start) : fromString<float>(text), false);
+        break;
+    case KeyWire::Words:
+        assign(*row, wire.words->code(text), false);
+        break;
+    case KeyWire::Switch:
+        assign(*row, text == wire.on, false);
+        break;
+    case KeyWire::Text:
+        assign(*row, text, false);
+        break;
+    case KeyWire::Utf8Text:
+        assign(*row, utf8ToLatin1(text), false);
+        break;
+    }
+    return true;
+}
+
+bool TComController::refreshKey(const std::string& key)
+{
+    return findKey(key) && readKeys({key}, nullptr);
+}
+
+bool TComController::applyValues(const ValueMap& values)
+{
+    for (const auto& p : values)
+        parseKey(p.first, p.second);
+    return true;
+}
+
+bool TComController::readKeys(const std::vector<std::string>& keys, ValueMap* errors)
+{
+    if (keys.empty())
+        return false;
+    std::map<int, std::vector<std::string>> groups;
+    for (const std::string& key : keys) {
+        const ParamKey* row = findKey(key);
+        groups[row ? row->group : 0].push_back(key);
+    }
+    // One request per group; the read holds when any of them brought a value.
+    ValueMap values;
+    ValueMap refused;
+    bool read = false;
+    for (const auto& group : groups)
+        read = fetchValues(group.first, group.second, values, refused) > 0 || read;
+    if (!read)
+        return false;
+    applyValues(values);
+    if (errors)
+        *errors = refused;
+    return true;
+}
+
+std::vector<std::string> TComController::refreshList() const
+{
+    std::vector<std::string> keys;
+    for (const ParamKey& row : keyTable()) {
+        if (!(row.flags & ParamKey::NotRefreshed) && firmwareAbove(row.readAbove))
+            keys.push_back(row.word);
+    }
+    return keys;
+}
+
+void TComController::restoreStartValues()
+{
+    for (const ParamKey& row : keyTable()) {
+        if (row.flags & ParamKey::KeptOnReset)
+            continue;
+        void* field = row.field(*this, row.index);
+        switch (row.type) {
+        case ParamKey::Int:
+            *static_cast<int*>(field) = static_cast<int>(row.start);
+            break;
+        case ParamKey::Bool:
+            *static_cast<bool*>(field) = row.start != 0;
+            break;
+        case ParamKey::Text:
+            static_cast<std::string*>(field)->clear();
+            break;
+        case ParamKey::Real:
+            *static_cast<float*>(field) = static_cast<float>(row.start);
+            break;
+        }
+    }
+}
+
+std::string TComController::wireText(const ParamKey& row)
+{
+    void* field = row.field(*this, row.index);
+    switch (row.type) {
+    case ParamKey::Int:
+        return encode(row.wire, *static_cast<int*>(field));
+    case ParamKey::Bool:
+        return encode(row.wire, *static_cast<bool*>(field));
+    case ParamKey::Text:
+        return encode(row.wire, *static_cast<std::string*>(field));
+    case ParamKey::Real:
+        break;
+    }
+    return encode(row.wire, *static_cast<float*>(field));
+}
+
+bool TComController::setTargetValues(const std::string& target, const ValueMap& values)
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::target(), target);
+    for (const auto& p : values)
+        request.setParam(p.first, p.second);
+    return helper.setParams(request, kTimeoutMs) == static_cast<int>(request.params.size());
+}
+
+int TComController::getTargetValues(const std::string& target, const std::vector<std::string>& keys,
+                                    ValueMap& values, ValueMap& errors)
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::target(), target);
+    for (const std::string& key : keys)
+        request.addGet(key);
+    return helper.getParams(request, values, errors, kTimeoutMs);
 }
 
 int controllerStateFromCause(int cause)
@@ -55,6 +401,10 @@ int controllerStateFromCause(int cause)
 
 int controllerStateFromReply(const std::string& cause)
 {
+    // errorCodeFromText gives 200 for any text that is no cause (an operator
+    // name reads as ready); the unit's own "200-unknown error" is a failure.
+    if (cause == wire::unitError::unknownError())
+        return TComController::Attached;
     const int code = errorCodeFromText(cause);
     return code == 200 ? TComController::Ready : controllerStateFromCause(code);
 }

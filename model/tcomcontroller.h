@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/controllerkeys.h"
 #include "model/tcomrequesthelper.h"
 
 #include <QObject>
@@ -16,10 +17,15 @@ class CCom;
 // Base of every mirror of a part of the unit's state: typed copies of the
 // unit's parameters, read with GET, written with PARAM, kept current from
 // the unit's INFO and EVENT messages.
+//
+// Each controller describes its keys once, in keyTable(); reset, refresh,
+// readParams, writeParams, the setters and their text forms all walk it.
 class TComController : public QObject
 {
     Q_OBJECT
 public:
+    using ValueMap = TComRequestHelper::ValueMap;
+
     enum Type {
         AudioType = 0,      // audio settings, matrix, Ravenna
         AoIPType = 1,
@@ -49,11 +55,16 @@ public:
     TComRequestHelper& requestHelper() { return helper; }
     const TComRequestHelper& requestHelper() const { return helper; }
 
-    // Forgets the mirrored values without sending anything; state -1.
+    // Restores the start values without sending or announcing anything; state -1.
     virtual void reset();
-    virtual bool refresh() = 0;
-    virtual bool readParams(const std::vector<std::string>& keys) = 0;
-    virtual bool writeParams(const std::vector<std::string>& keys) = 0;
+    // Reads every key of the table that the unit's firmware has.
+    virtual bool refresh();
+    // False for an empty list or when no value came back; every value that
+    // came back goes to its key's text form.
+    virtual bool readParams(const std::vector<std::string>& keys);
+    // The current values of the listed writable keys, one request per group;
+    // false when nothing was to be sent or any key was refused.
+    virtual bool writeParams(const std::vector<std::string>& keys);
     // True when the message was meant for this controller.
     virtual bool handleInfo(const TCommand& info);
     virtual bool handleEvent(const TCommand& event);
@@ -62,9 +73,57 @@ signals:
     void controllerStateChanged(TComController* controller);
 
 protected:
+    virtual const ParamKeys& keyTable() const = 0;
+    // One PARAM request for the keys of a group; true when all were accepted.
+    virtual bool sendValues(int group, const ValueMap& values) = 0;
+    // One GET request for the keys of a group: the helper's getParams result.
+    virtual int fetchValues(int group, const std::vector<std::string>& keys, ValueMap& values,
+                            ValueMap& errors) = 0;
+    // A key's stored value changed (rows with a signal index only).
+    virtual void paramChanged(int index);
+
+    // The setter of a key: an equal value is true with nothing sent or
+    // announced; with send and the key's gates open the value goes to the
+    // unit first and a refusal keeps the old value (false, nothing
+    // announced); otherwise the value is stored and announced.
+    bool setKey(const std::string& key, int value, bool send);
+    bool setKey(const std::string& key, bool value, bool send);
+    bool setKey(const std::string& key, const std::string& value, bool send);
+    bool setKey(const std::string& key, float value, bool send);
+    bool setKey(const std::string& key, const char* value, bool send) = delete;
+    // Sends a value in the key's wire form without storing it (int, bool,
+    // std::string or float, as the key's field).
+    template <class T>
+    bool sendKey(const std::string& key, const T& value);
+    // The text form of a key's setter: never sends; true for a known key.
+    bool parseKey(const std::string& key, const std::string& text);
+    // Reads one key and parses it.
+    bool refreshKey(const std::string& key);
+    // Parses every known key of the map; other keys are skipped. True.
+    bool applyValues(const ValueMap& values);
+    // readParams, also handing out the keys the unit refused.
+    bool readKeys(const std::vector<std::string>& keys, ValueMap* errors);
+    // The keys refresh() reads, in table order.
+    std::vector<std::string> refreshList() const;
+    void restoreStartValues();
+    const ParamKey* findKey(const std::string& key) const;
+    // A key's current value as it is sent.
+    std::string wireText(const ParamKey& row);
+    // Requests with "target" = target: the helper's setParams and getParams
+    // judged as sendValues and fetchValues are.
+    bool setTargetValues(const std::string& target, const ValueMap& values);
+    int getTargetValues(const std::string& target, const std::vector<std::string>& keys, ValueMap& values,
+                        ValueMap& errors);
+
     TComRequestHelper helper;
 
 private:
+    template <class T>
+    bool assign(const std::string& key, const T& value, bool send);
+    template <class T>
+    bool assign(const ParamKey& row, const T& value, bool send);
+    bool maySend(const ParamKey& row, bool unset);
+
     int m_type;
     int m_state = Unloaded;
 };

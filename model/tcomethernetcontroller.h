@@ -16,6 +16,9 @@ std::string networkQualityName(int quality);     // "very_bad" ... "very_high"
 int networkQualityFromName(const std::string& name);
 std::string ajbProfileName(int profile);         // "safe" "standard" "punchy"
 int ajbProfileFromName(const std::string& name);
+// The network-quality and ajb-profile tables, shared by every network controller.
+const KeyWords& networkQualityWords();
+const KeyWords& ajbProfileWords();
 
 // Mirrors one Ethernet interface of the unit: address mode and addresses,
 // wanted and negotiated link mode, hardware address, cable, network quality
@@ -58,68 +61,65 @@ public:
     const std::string& dns2() const { return m_dns2; }
     const std::string& hwAddr() const { return m_hwAddr; }
 
-    bool setMode(int mode, bool send);
-    bool setLocalAddr(const std::string& text, bool send);
-    bool setSubnet(const std::string& text, bool send);
-    bool setGateway(const std::string& text, bool send);
-    bool setDns1(const std::string& text, bool send);
-    bool setDns2(const std::string& text, bool send);
-    bool setLinkMode(int mode, bool send);
-    bool setNetworkQuality(int quality, bool send);
-    bool setAjbProfile(int profile, bool send);
+    bool setMode(int mode, bool send) { return setKey("mode", mode, send); }
+    // Addresses reach the unit only in manual mode; an empty address or
+    // subnet is stored without being sent.
+    bool setLocalAddr(const std::string& text, bool send) { return setKey("local_addr", text, send); }
+    bool setSubnet(const std::string& text, bool send) { return setKey("subnet", text, send); }
+    bool setGateway(const std::string& text, bool send) { return setKey("gateway", text, send); }
+    bool setDns1(const std::string& text, bool send) { return setKey("dns1", text, send); }
+    bool setDns2(const std::string& text, bool send) { return setKey("dns2", text, send); }
+    bool setLinkMode(int mode, bool send) { return setKey("link_mode", mode, send); }
+    bool setNetworkQuality(int quality, bool send) { return setKey("network_quality", quality, send); }
+    bool setAjbProfile(int profile, bool send) { return setKey("ajb_profile", profile, send); }
     // Read-only values: stored, never sent.
-    void setLinkModeNeg(int mode);
-    bool setHwAddr(const std::string& text);
-    void setCable(bool plugged);
+    void setLinkModeNeg(int mode) { setKey("link_mode_neg", mode, false); }
+    bool setHwAddr(const std::string& text) { return setKey("hw_addr", text, false); }
+    void setCable(bool plugged) { setKey("cable", plugged, false); }
 
-    bool setModeFromString(const std::string& text);
-    bool setModeFromString(const std::string& text, bool send);
-    bool setLocalAddrFromString(const std::string& text);
-    bool setSubnetFromString(const std::string& text);
-    bool setGatewayFromString(const std::string& text);
-    bool setDns1FromString(const std::string& text);
-    bool setDns2FromString(const std::string& text);
-    bool setLinkModeFromString(const std::string& text);
-    bool setLinkModeNegFromString(const std::string& text);
-    bool setHwAddrFromString(const std::string& text);
-    bool setCableFromString(const std::string& text);
-    bool setNetworkQualityFromString(const std::string& text);
-    bool setAjbProfileFromString(const std::string& text);
+    bool setModeFromString(const std::string& text) { return parseKey("mode", text); }
+    bool setModeFromString(const std::string& text, bool send) { return setMode(ethernetModeFromName(text), send); }
+    bool setLocalAddrFromString(const std::string& text) { return parseKey("local_addr", text); }
+    bool setSubnetFromString(const std::string& text) { return parseKey("subnet", text); }
+    bool setGatewayFromString(const std::string& text) { return parseKey("gateway", text); }
+    bool setDns1FromString(const std::string& text) { return parseKey("dns1", text); }
+    bool setDns2FromString(const std::string& text) { return parseKey("dns2", text); }
+    bool setLinkModeFromString(const std::string& text) { return parseKey("link_mode", text); }
+    bool setLinkModeNegFromString(const std::string& text) { return parseKey("link_mode_neg", text); }
+    bool setHwAddrFromString(const std::string& text) { return parseKey("hw_addr", text); }
+    bool setCableFromString(const std::string& text) { return parseKey("cable", text); }
+    bool setNetworkQualityFromString(const std::string& text) { return parseKey("network_quality", text); }
+    bool setAjbProfileFromString(const std::string& text) { return parseKey("ajb_profile", text); }
 
-    bool refreshMode();
-    bool refreshLocalAddr();
-    bool refreshSubnet();
-    bool refreshGateway();
-    bool refreshDns1();
-    bool refreshDns2();
-    bool refreshLinkMode();
-    bool refreshLinkModeNeg();
-    bool refreshHwAddr();
-    bool refreshCable();
-    bool refreshNetworkQuality();
-    bool refreshAjbProfile();
+    bool refreshMode() { return refreshKey("mode"); }
+    bool refreshLocalAddr() { return refreshKey("local_addr"); }
+    bool refreshSubnet() { return refreshKey("subnet"); }
+    bool refreshGateway() { return refreshKey("gateway"); }
+    bool refreshDns1() { return refreshKey("dns1"); }
+    bool refreshDns2() { return refreshKey("dns2"); }
+    bool refreshLinkMode() { return refreshKey("link_mode"); }
+    bool refreshLinkModeNeg() { return refreshKey("link_mode_neg"); }
+    bool refreshHwAddr() { return refreshKey("hw_addr"); }
+    bool refreshCable() { return refreshKey("cable"); }
+    bool refreshNetworkQuality() { return refreshKey("network_quality"); }
+    bool refreshAjbProfile() { return refreshKey("ajb_profile"); }
 
-    void reset() override;
-    bool refresh() override;
-    bool readParams(const std::vector<std::string>& keys) override;
-    bool writeParams(const std::vector<std::string>& keys) override;
-    bool handleInfo(const TCommand& info) override;
     bool handleEvent(const TCommand& event) override;
     bool attach(const std::string& network, unsigned flags, bool makeDefault) override;
 
-private:
-    bool setAddress(std::string& field, int index, const std::string& key, const std::string& text,
-                    bool send, bool sendEmpty);
-    bool setCode(int& field, int index, const std::string& key, int code, const std::string& word,
-                 bool send);
-    bool applyValue(const std::string& key, const std::string& value);
+protected:
+    const ParamKeys& keyTable() const override;
 
-    int m_mode = -1;
-    int m_linkMode = -1;
-    int m_linkModeNeg = -1;
-    bool m_cable = false;
-    int m_networkQuality = -1;
-    int m_ajbProfile = -1;
+private:
+    bool manualMode() const { return m_mode == Manual; }
+
+    // Start values are the key table's.
+    int m_mode;
+    int m_linkMode;
+    int m_linkModeNeg;
+    bool m_cable;
+    int m_networkQuality;
+    int m_ajbProfile;
     std::string m_localAddr;
     std::string m_subnet;
     std::string m_gateway;

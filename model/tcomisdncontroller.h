@@ -39,48 +39,48 @@ public:
     const std::string& subaddrSb0Ch0() const { return m_subaddrSb0Ch0; }
     const std::string& subaddrSb0Ch1() const { return m_subaddrSb0Ch1; }
 
-    bool set5as(bool on, bool send);
-    bool setProtocol(int protocol, bool send);
-    bool setSpid(const std::string& text, bool send);
-    bool setAddrSb0Ch0(const std::string& text, bool send);
-    bool setAddrSb0Ch1(const std::string& text, bool send);
-    bool setSubaddrSb0Ch0(const std::string& text, bool send);
-    bool setSubaddrSb0Ch1(const std::string& text, bool send);
+    bool set5as(bool on, bool send) { return setKey("5as", on, send); }
+    bool setProtocol(int protocol, bool send) { return setKey("protocol", protocol, send); }
+    bool setSpid(const std::string& text, bool send) { return setKey("spid", text, send); }
+    bool setAddrSb0Ch0(const std::string& text, bool send) { return setKey("addr_sb0_ch0", text, send); }
+    bool setAddrSb0Ch1(const std::string& text, bool send) { return setKey("addr_sb0_ch1", text, send); }
+    bool setSubaddrSb0Ch0(const std::string& text, bool send) { return setKey("subaddr_sb0_ch0", text, send); }
+    bool setSubaddrSb0Ch1(const std::string& text, bool send) { return setKey("subaddr_sb0_ch1", text, send); }
 
     // The audio request that switches "5as".
-    bool send5as(bool on);
+    bool send5as(bool on) { return sendKey("5as", on); }
 
-    bool set5asFromString(const std::string& text);
+    bool set5asFromString(const std::string& text) { return parseKey("5as", text); }
     bool setProtocolFromString(const std::string& text);
-    bool setSpidFromString(const std::string& text);
-    bool setAddrSb0Ch0FromString(const std::string& text);
-    bool setAddrSb0Ch1FromString(const std::string& text);
-    bool setSubaddrSb0Ch0FromString(const std::string& text);
-    bool setSubaddrSb0Ch1FromString(const std::string& text);
+    bool setSpidFromString(const std::string& text) { return parseKey("spid", text); }
+    bool setAddrSb0Ch0FromString(const std::string& text) { return parseKey("addr_sb0_ch0", text); }
+    bool setAddrSb0Ch1FromString(const std::string& text) { return parseKey("addr_sb0_ch1", text); }
+    bool setSubaddrSb0Ch0FromString(const std::string& text) { return parseKey("subaddr_sb0_ch0", text); }
+    bool setSubaddrSb0Ch1FromString(const std::string& text) { return parseKey("subaddr_sb0_ch1", text); }
 
-    bool refresh5as();
-    bool refreshProtocol();
-    bool refreshSpid();
-    bool refreshAddrSb0Ch0();
-    bool refreshAddrSb0Ch1();
-    bool refreshSubaddrSb0Ch0();
-    bool refreshSubaddrSb0Ch1();
+    bool refresh5as() { return refreshKey("5as"); }
+    bool refreshProtocol() { return refreshKey("protocol"); }
+    bool refreshSpid() { return refreshKey("spid"); }
+    bool refreshAddrSb0Ch0() { return refreshKey("addr_sb0_ch0"); }
+    bool refreshAddrSb0Ch1() { return refreshKey("addr_sb0_ch1"); }
+    bool refreshSubaddrSb0Ch0() { return refreshKey("subaddr_sb0_ch0"); }
+    bool refreshSubaddrSb0Ch1() { return refreshKey("subaddr_sb0_ch1"); }
 
-    void reset() override;
-    bool refresh() override;
-    bool readParams(const std::vector<std::string>& keys) override;
-    bool writeParams(const std::vector<std::string>& keys) override;
-    bool handleInfo(const TCommand& info) override;
-    bool handleEvent(const TCommand& event) override;
     bool attach(const std::string& network, unsigned flags, bool makeDefault) override;
 
-private:
-    bool setText(std::string& field, int index, const std::string& key, const std::string& text, bool send);
-    bool applyValue(const std::string& key, const std::string& value);
-    const std::string* textField(const std::string& key) const;
+protected:
+    // "5as" is an audio parameter: it travels in its own request.
+    enum Group { NetworkGroup = 0, AudioGroup = 1 };
 
-    bool m_fiveAs = false;
-    int m_protocol = EuroIsdn;
+    const ParamKeys& keyTable() const override;
+    bool sendValues(int group, const ValueMap& values) override;
+    int fetchValues(int group, const std::vector<std::string>& keys, ValueMap& values,
+                    ValueMap& errors) override;
+
+private:
+    // Start values are the key table's.
+    bool m_fiveAs;
+    int m_protocol;
     std::string m_spid;
     std::string m_addrSb0Ch0;
     std::string m_addrSb0Ch1;

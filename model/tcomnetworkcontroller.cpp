@@ -56,6 +56,22 @@ bool TComNetworkController::getList(const std::string& key, std::vector<std::str
     return helper.getList(request, items, kTimeoutMs);
 }
 
+bool TComNetworkController::sendValues(int, const ValueMap& values)
+{
+    return setParams(values, true);
+}
+
+int TComNetworkController::fetchValues(int, const std::vector<std::string>& keys, ValueMap& values,
+                                       ValueMap& errors)
+{
+    return getParams(keys, values, errors, true);
+}
+
+void TComNetworkController::paramChanged(int index)
+{
+    emit controllerParamChanged(this, index);
+}
+
 bool TComNetworkController::setAsDefaultNetwork(const std::string& network)
 {
     // One word on the wire: the key and the event share it.

@@ -12,8 +12,6 @@ class TComNetworkController : public TComController
 {
     Q_OBJECT
 public:
-    using ValueMap = TComRequestHelper::ValueMap;
-
     TComNetworkController(zel::CCom* session, int type);
 
     const std::string& network() const { return m_network; }
@@ -39,17 +37,15 @@ signals:
     void controllerParamChanged(TComController* controller, int index);
 
 protected:
-    // One key of this network read; on success the text goes to the
-    // subclass's parse companion.
-    template <class Controller>
-    bool refreshKey(const std::string& key, bool (Controller::*apply)(const std::string&))
-    {
-        std::string text;
-        return getParam(key, text, true) && (static_cast<Controller*>(this)->*apply)(text);
-    }
+    // Every group travels with "target" "network" and the interface name.
+    bool sendValues(int group, const ValueMap& values) override;
+    int fetchValues(int group, const std::vector<std::string>& keys, ValueMap& values,
+                    ValueMap& errors) override;
+    void paramChanged(int index) override;
+    // A PARAM request with "target" "network" and, when asked for, the name.
+    TCommand networkRequest(bool withNetwork) const;
 
 private:
-    TCommand networkRequest(bool withNetwork) const;
 
     std::string m_network;
 };

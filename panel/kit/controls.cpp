@@ -55,10 +55,16 @@ double pointerAngle(qint64 offset, qint64 range)
     return 30.0 + 300.0 * qBound<qint64>(0, offset, range) / range;
 }
 
-int wheelDelta(const QWheelEvent* event)
+// The key a wheel event turns as: plus or minus by its angle delta, or by
+// its pixel delta when only that is given (touchpads); none (0) when both are
+// zero, as at a touchpad's begin and end.
+int wheelKey(const QWheelEvent* event)
 {
-    const QPoint d = event->angleDelta();
-    return d.y() != 0 ? d.y() : d.x();
+    QPoint d = event->angleDelta();
+    if (d.isNull())
+        d = event->pixelDelta();
+    const int delta = d.y() != 0 ? d.y() : d.x();
+    return delta == 0 ? 0 : delta > 0 ? Qt::Key_Plus : Qt::Key_Minus;
 }
 
 void forwardKey(const QKeyEvent* event, int fromControl)
@@ -243,9 +249,11 @@ void QPravikKnob::mousePressEvent(QMouseEvent* event)
 
 void QPravikKnob::wheelEvent(QWheelEvent* event)
 {
-    QKeyEvent key(QEvent::KeyPress, wheelDelta(event) > 0 ? Qt::Key_Plus : Qt::Key_Minus, Qt::NoModifier);
-    keyPressEvent(&key);
     event->accept();
+    if (const int turn = wheelKey(event)) {
+        QKeyEvent key(QEvent::KeyPress, turn, Qt::NoModifier);
+        keyPressEvent(&key);
+    }
 }
 
 void QPravikKnob::keyPressEvent(QKeyEvent* event)
@@ -382,9 +390,11 @@ void QPravikWheel::setValue(int value)
 
 void QPravikWheel::wheelEvent(QWheelEvent* event)
 {
-    QKeyEvent key(QEvent::KeyPress, wheelDelta(event) > 0 ? Qt::Key_Plus : Qt::Key_Minus, Qt::NoModifier);
-    keyPressEvent(&key);
     event->accept();
+    if (const int turn = wheelKey(event)) {
+        QKeyEvent key(QEvent::KeyPress, turn, Qt::NoModifier);
+        keyPressEvent(&key);
+    }
 }
 
 void QPravikWheel::keyPressEvent(QKeyEvent* event)

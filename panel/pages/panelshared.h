@@ -36,6 +36,9 @@ enum Page {
     PageStatusMenu = 21
 };
 
+// Key codes of the unit's hardware keys that the panel window emulates.
+enum HardwareKey { HeadphoneKey = 257, CallKey = 261 };
+
 } // namespace QPravik
 
 // The panel's own event: a deferred unit message (kind 1000) or a key press

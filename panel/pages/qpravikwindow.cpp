@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr int HeadphoneKey = 257;
-constexpr int CallKey = 261;
-
 bool isHeadphonePage(int page)
 {
     return page >= QPravik::PageHeadphone1 && page <= QPravik::PageHeadphone4;
@@ -86,7 +83,7 @@ void QPravikWindow::keyPressEvent(QKeyEvent* event)
     if (currentPage == QPravik::PageLogin)
         return;
     switch (event->key()) {
-    case HeadphoneKey:
+    case QPravik::HeadphoneKey:
         if (isHeadphonePage(currentPage)) {
             pageActivated(QPravik::Page(returnPage));
         } else {
@@ -95,7 +92,7 @@ void QPravikWindow::keyPressEvent(QKeyEvent* event)
             pageActivated(QPravik::PageHeadphone1);
         }
         break;
-    case CallKey:
+    case QPravik::CallKey:
         callKeyHeld = true;
         if (currentPage == QPravik::PageConnection) {
             pageActivated(QPravik::Page(returnPage));
@@ -113,7 +110,7 @@ void QPravikWindow::keyPressEvent(QKeyEvent* event)
 void QPravikWindow::keyReleaseEvent(QKeyEvent* event)
 {
     event->accept();
-    if (currentPage != QPravik::PageLogin && event->key() == CallKey)
+    if (currentPage != QPravik::PageLogin && event->key() == QPravik::CallKey)
         callKeyHeld = false;
 }
 
@@ -128,7 +125,7 @@ void QPravikWindow::customEvent(QEvent* event)
     if (currentPage == QPravik::PageLogin || (pravik->key >= 59 && pravik->key <= 65))
         return;
     // A popup that is open keeps the page keys to itself.
-    if ((pravik->key == HeadphoneKey || pravik->key == CallKey) && pravik->fromControl == 0)
+    if ((pravik->key == QPravik::HeadphoneKey || pravik->key == QPravik::CallKey) && pravik->fromControl == 0)
         return;
     const QEvent::Type type =
         pravik->kind == QPravikEvent::KeyPress ? QEvent::KeyPress : QEvent::KeyRelease;
