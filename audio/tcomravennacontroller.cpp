@@ -60,9 +60,12 @@ const ParamKeys& TComRavennaController::keyTable() const
     using S = TComRavennaStream;
     // In the order refresh() asks for them; the rest only when a caller names them.
     static const ParamKeys& table = *new ParamKeys{
-        key<&R::m_manufacturer>("rav_manufacturer", KeyWire::utf8()).readOnly().keptOnReset().readAboveFirmware(kIdentityFirmware),
-        key<&R::m_hardwareName>("rav_hardware_name", KeyWire::utf8()).readOnly().keptOnReset().readAboveFirmware(kIdentityFirmware),
-        key<&R::m_ifCount>("rav_if_count").readOnly().startsAt(1).readAboveFirmware(kIfCountFirmware).parsedBy(&R::parseIfCount),
+        key<&R::m_manufacturer>("rav_manufacturer", KeyWire::utf8()).readOnly().keptOnReset()
+            .readAboveFirmware(kIdentityFirmware),
+        key<&R::m_hardwareName>("rav_hardware_name", KeyWire::utf8()).readOnly().keptOnReset()
+            .readAboveFirmware(kIdentityFirmware),
+        key<&R::m_ifCount>("rav_if_count").readOnly().startsAt(1).readAboveFirmware(kIfCountFirmware)
+            .parsedBy(&R::parseIfCount),
         key<&R::m_deviceName>("rav_device_name", KeyWire::utf8()).skipUnset(),
         key<&R::m_sampleRate>("rav_sample_rate").startsAt(48000),
         key<&R::m_resolution>("rav_resolution").startsAt(24),
@@ -72,10 +75,13 @@ const ParamKeys& TComRavennaController::keyTable() const
         key<&R::m_iface, &I::subnet>("rav_subnet").at(0).skipUnset().sendWhen(&R::staticAddressing<0>),
         key<&R::m_iface, &I::gateway>("rav_gateway").at(0).skipUnset().sendWhen(&R::staticAddressing<0>),
         key<&R::m_iface, &I::hwAddr>("rav_hw_addr").at(0).readOnly(),
-        // Stream records are restored by reset() itself: "None" is no start text.
-        key<&R::m_streamIn, &S::name>("rav_stream_in0").at(0).keptOnReset().parsedBy(&R::parseStream<0>).writtenBy(&R::streamText<0>),
+        // A stream's text and states go through their own parser and writer;
+        // reset() restores the records itself ("None" is no start text).
+        key<&R::m_streamIn, &S::name>("rav_stream_in0").at(0).keptOnReset().parsedBy(&R::parseStream<0>)
+            .writtenBy(&R::streamText<0>),
         key<&R::m_streamIn, &S::state1>("rav_status_in0").at(0).readOnly().keptOnReset().parsedBy(&R::parseStatus<0>),
-        key<&R::m_streamIn, &S::name>("rav_stream_in1").at(1).keptOnReset().parsedBy(&R::parseStream<1>).writtenBy(&R::streamText<1>),
+        key<&R::m_streamIn, &S::name>("rav_stream_in1").at(1).keptOnReset().parsedBy(&R::parseStream<1>)
+            .writtenBy(&R::streamText<1>),
         key<&R::m_streamIn, &S::state1>("rav_status_in1").at(1).readOnly().keptOnReset().parsedBy(&R::parseStatus<1>),
         key<&R::m_delayMinIn>("rav_delay_min_in").readOnly().keptOnReset().emptyKept(),
         key<&R::m_delayMaxIn>("rav_delay_max_in").readOnly().keptOnReset().emptyKept(),
@@ -101,24 +107,37 @@ const ParamKeys& TComRavennaController::keyTable() const
         // An empty VLAN id reads as 0, not as the start value.
         key<&R::m_iface, &I::vlanId>("rav_vlan_id").at(0).startsAt(1).emptyReadsAs(0).notRefreshed(),
         key<&R::m_iface, &I::vlanId>("rav_vlan_id1").at(1).startsAt(1).emptyReadsAs(0).notRefreshed(),
-        key<&R::m_iface, &I::dhcpMode>("rav_dhcp1", kDhcpModes).at(1).startsAt(DhcpOn).writtenBy(&R::dhcpText<1>).notRefreshed(),
-        key<&R::m_iface, &I::ipAddr>("rav_ip_addr1").at(1).skipUnset().sendWhen(&R::staticAddressing<1>).notRefreshed(),
-        key<&R::m_iface, &I::subnet>("rav_subnet1").at(1).skipUnset().sendWhen(&R::staticAddressing<1>).notRefreshed(),
-        key<&R::m_iface, &I::gateway>("rav_gateway1").at(1).skipUnset().sendWhen(&R::staticAddressing<1>).notRefreshed(),
+        key<&R::m_iface, &I::dhcpMode>("rav_dhcp1", kDhcpModes).at(1).startsAt(DhcpOn).writtenBy(&R::dhcpText<1>)
+            .notRefreshed(),
+        key<&R::m_iface, &I::ipAddr>("rav_ip_addr1").at(1).skipUnset().sendWhen(&R::staticAddressing<1>)
+            .notRefreshed(),
+        key<&R::m_iface, &I::subnet>("rav_subnet1").at(1).skipUnset().sendWhen(&R::staticAddressing<1>)
+            .notRefreshed(),
+        key<&R::m_iface, &I::gateway>("rav_gateway1").at(1).skipUnset().sendWhen(&R::staticAddressing<1>)
+            .notRefreshed(),
         key<&R::m_iface, &I::hwAddr>("rav_hw_addr1").at(1).readOnly().notRefreshed(),
         key<&R::m_iface, &I::linkUp>("rav_link_state1").at(1).readOnly().notRefreshed(),
-        key<&R::m_iface, &I::ptpState>("rav_ptp_state1", kPtpStates).at(1).readOnly().startsAt(PtpUnknown).notRefreshed(),
+        key<&R::m_iface, &I::ptpState>("rav_ptp_state1", kPtpStates).at(1).readOnly().startsAt(PtpUnknown)
+            .notRefreshed(),
         key<&R::m_output, &O::autoconf>("rav_autoconf_ou1").at(1).notRefreshed(),
         key<&R::m_output, &O::mcAddr>("rav_mc_addr_ou1").at(1).skipUnset().notRefreshed(),
         key<&R::m_output, &O::mcPort>("rav_mc_port_ou1").at(1).startsAt(5004).notRefreshed(),
-        key<&R::m_streamIn, &S::name>("rav_stream_in2").at(2).keptOnReset().notRefreshed().parsedBy(&R::parseStream<2>).writtenBy(&R::streamText<2>),
-        key<&R::m_streamIn, &S::state1>("rav_status_in2").at(2).readOnly().keptOnReset().notRefreshed().parsedBy(&R::parseStatus<2>),
-        key<&R::m_streamIn, &S::name>("rav_stream_in3").at(3).keptOnReset().notRefreshed().parsedBy(&R::parseStream<3>).writtenBy(&R::streamText<3>),
-        key<&R::m_streamIn, &S::state1>("rav_status_in3").at(3).readOnly().keptOnReset().notRefreshed().parsedBy(&R::parseStatus<3>),
-        key<&R::m_streamIn, &S::name>("rav_stream_in4").at(4).keptOnReset().notRefreshed().parsedBy(&R::parseStream<4>).writtenBy(&R::streamText<4>),
-        key<&R::m_streamIn, &S::state1>("rav_status_in4").at(4).readOnly().keptOnReset().notRefreshed().parsedBy(&R::parseStatus<4>),
-        key<&R::m_streamIn, &S::name>("rav_stream_in5").at(5).keptOnReset().notRefreshed().parsedBy(&R::parseStream<5>).writtenBy(&R::streamText<5>),
-        key<&R::m_streamIn, &S::state1>("rav_status_in5").at(5).readOnly().keptOnReset().notRefreshed().parsedBy(&R::parseStatus<5>),
+        key<&R::m_streamIn, &S::name>("rav_stream_in2").at(2).keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStream<2>).writtenBy(&R::streamText<2>),
+        key<&R::m_streamIn, &S::state1>("rav_status_in2").at(2).readOnly().keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStatus<2>),
+        key<&R::m_streamIn, &S::name>("rav_stream_in3").at(3).keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStream<3>).writtenBy(&R::streamText<3>),
+        key<&R::m_streamIn, &S::state1>("rav_status_in3").at(3).readOnly().keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStatus<3>),
+        key<&R::m_streamIn, &S::name>("rav_stream_in4").at(4).keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStream<4>).writtenBy(&R::streamText<4>),
+        key<&R::m_streamIn, &S::state1>("rav_status_in4").at(4).readOnly().keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStatus<4>),
+        key<&R::m_streamIn, &S::name>("rav_stream_in5").at(5).keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStream<5>).writtenBy(&R::streamText<5>),
+        key<&R::m_streamIn, &S::state1>("rav_status_in5").at(5).readOnly().keptOnReset().notRefreshed()
+            .parsedBy(&R::parseStatus<5>),
     };
     return table;
 }

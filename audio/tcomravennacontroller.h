@@ -138,7 +138,10 @@ public:
     bool setModeOut(bool on, bool send) { return setKey("rav_mode_ou", on, send); }
     bool setNameOut(const std::string& name, bool send) { return setKey("rav_name_ou", name, send); }
     bool setAutoconfOut(int i, bool on, bool send) { return setKey(ifKey("rav_autoconf_ou", i), on, send); }
-    bool setMcAddressOut(int i, const std::string& addr, bool send) { return setKey(ifKey("rav_mc_addr_ou", i), addr, send); }
+    bool setMcAddressOut(int i, const std::string& addr, bool send)
+    {
+        return setKey(ifKey("rav_mc_addr_ou", i), addr, send);
+    }
 
     // Restores the reset values; the identity texts, the net mode and the
     // delays are kept.

@@ -30,9 +30,10 @@ constexpr KeyWords keyWords(const char* const (&words)[N], int writeFallback, in
 }
 
 // How a value travels. Numbers and reals in decimal (an empty text reads as
-// the key's start value), codes through a word table, switches as two words
-// (true only for exactly the "on" word), texts as they are or, for texts held
-// in Latin-1 that the unit keeps in UTF-8, converted both ways.
+// the key's start value unless the row says otherwise), codes through a word
+// table, switches as two words (true only for exactly the "on" word), texts
+// as they are or, for texts held in Latin-1 that the unit keeps in UTF-8,
+// converted both ways.
 struct KeyWire
 {
     enum Kind { Number, Real, Words, Switch, Text, Utf8Text };
@@ -84,7 +85,7 @@ struct ParamKey
     std::uint32_t readAbove = 0; // firmware gates: open when unitFirmwareVersion is above; 0: always
     std::uint32_t sendAbove = 0;
     double start = 0;            // start value of numbers, switches and reals; texts start empty
-    std::optional<double> empty; // what an empty number text reads as, when not the start value
+    std::optional<double> emptyValue; // what an empty number text reads as, when not the start value
     bool (TComController::*sendCondition)() const = nullptr; // the setter sends only when true
     bool (TComController::*parser)(const std::string&) = nullptr; // replaces the wire's reading
     std::string (TComController::*writer)() const = nullptr;      // replaces the wire's writing
@@ -100,7 +101,7 @@ struct ParamKey
     ParamKey& readAboveFirmware(std::uint32_t word) { readAbove = word; return *this; }
     ParamKey& sendAboveFirmware(std::uint32_t word) { sendAbove = word; return *this; }
     ParamKey& startsAt(double value) { start = value; return *this; }
-    ParamKey& emptyReadsAs(double value) { empty = value; return *this; }
+    ParamKey& emptyReadsAs(double value) { emptyValue = value; return *this; }
     ParamKey& emptyKept() { flags |= EmptyKept; return *this; }
     template <class Owner>
     ParamKey& sendWhen(bool (Owner::*condition)() const)

@@ -254,7 +254,7 @@ bool TComController::parseKey(const std::string& key, const std::string& text)
     if (text.empty() && (row->flags & ParamKey::EmptyKept))
         return true;
     const KeyWire& wire = row->wire;
-    const double empty = row->empty.value_or(row->start);
+    const double empty = row->emptyValue.value_or(row->start);
     switch (wire.kind) {
     case KeyWire::Number:
         assign(*row, text.empty() ? static_cast<int>(empty) : fromString<int>(text), false);

@@ -206,7 +206,13 @@ private slots:
 
     void ravennaReplies()
     {
-        const struct { const char* key; const char* text; bool ok; int stream, id, sub, state1, state2; const char* name; } rows[] = {
+        const struct {
+            const char* key;
+            const char* text;
+            bool ok;
+            int stream, id, sub, state1, state2;
+            const char* name;
+        } rows[] = {
             {"rav_stream_in3", "12/3/Studio", true, 3, 12, 3, -1, -1, "Studio"},
             {"rav_stream_in3", "12/3/", true, 3, 12, 3, -1, -1, ""},
             {"rav_stream_in5", "1/2/Caf\xC3\xA9", true, 5, 1, 2, -1, -1, "Caf\xE9"},
