@@ -21,7 +21,7 @@ struct SimulatedUnit
         return unit.listen() && com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
             && unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; });
     }
-    void expect(const QByteArray& request, const QByteArray& reply)
+    void expect(const QByteArray& request, const QByteArray& reply = "PARAM;return:OK;")
     {
         unit.onRequest(request, {UnitSimulator::reply(reply)}, 1);
     }
@@ -43,12 +43,7 @@ struct FirmwareWord
     std::uint32_t saved;
 };
 
-const QByteArray kOk = "PARAM;return:OK;";
-
-QByteArray audioGet(const QByteArrayList& keys)
-{
-    return "PARAM;target:audio;GET:" + keys.join(";GET:") + ';';
-}
+QByteArray audioGet(const QByteArrayList& keys) { return "PARAM;target:audio;GET:" + keys.join(";GET:") + ';'; }
 
 QList<int> params(const QSignalSpy& spy)
 {
@@ -82,32 +77,29 @@ private slots:
             "drc_state drc_lim_threshold drc_threshold_cmp drc_ratio_cmp drc_attack line_output2_level "
             "input_source wave_file wave_scut input2_pair input4_pair aux_pair aes_pair rav_in_pair rav_ou_pair "
             "line_pair").split(' ');
-        const QByteArrayList ravGated = {"rav_manufacturer", "rav_hardware_name", "rav_if_count"};
         const QByteArrayList ravKeys = QByteArray(
-            "rav_device_name rav_sample_rate rav_resolution rav_ptp_domain rav_dhcp rav_ip_addr rav_subnet "
-            "rav_gateway rav_hw_addr rav_stream_in0 rav_status_in0 rav_stream_in1 rav_status_in1 rav_delay_min_in "
-            "rav_delay_max_in rav_delay_in rav_name_ou rav_mode_ou rav_autoconf_ou rav_mc_addr_ou rav_mc_port_ou "
-            "rav_ch_count_ou rav_ptime_ou rav_sync_state rav_link_state rav_ptp_state rav_hardware_rev "
-            "rav_firmware_rev").split(' ');
+            "rav_manufacturer rav_hardware_name rav_if_count rav_device_name rav_sample_rate rav_resolution "
+            "rav_ptp_domain rav_dhcp rav_ip_addr rav_subnet rav_gateway rav_hw_addr rav_stream_in0 rav_status_in0 "
+            "rav_stream_in1 rav_status_in1 rav_delay_min_in rav_delay_max_in rav_delay_in rav_name_ou rav_mode_ou "
+            "rav_autoconf_ou rav_mc_addr_ou rav_mc_port_ou rav_ch_count_ou rav_ptime_ou rav_sync_state "
+            "rav_link_state rav_ptp_state rav_hardware_rev rav_firmware_rev").split(' ');
         sim->unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
                                     {UnitSimulator::reply("PARAM;input1_gain:3;return:OK;")});
-        // A reply with reception states and streams counts as read.
+        // Reception states in a reply count as read.
         sim->unit.onRequestMatching(QRegularExpression("GET:rav_device_name;"),
-                                    {UnitSimulator::reply("PARAM;rav_status_in0:receiving,idle;"
-                                                          "rav_stream_in1:1/2/A;return:OK;")});
+                                    {UnitSimulator::reply("PARAM;rav_status_in0:idle;return:OK;")});
         TAudioSettings audio(&sim->com);
         TComRavennaController ravenna(&sim->com);
-        const struct { std::uint32_t word; int audioCount, ravGatedCount; } rows[] = {
+        const struct { std::uint32_t word; int audioCount, ravGated; } rows[] = {
             {0x106FF, 26, 0}, {0x10700, 29, 2}, {0x109FF, 29, 2}, {0x10A00, 30, 3},
             {0x1FFFF, 30, 3}, {0x20000, 37, 3}, {0xFFFFFF, 37, 3},
         };
         for (const auto& row : rows) {
             FirmwareWord fw(row.word);
             sim->unit.clearReceived();
-            QVERIFY(audio.refresh());
-            QVERIFY(ravenna.refresh());
+            QVERIFY(audio.refresh() && ravenna.refresh());
             QCOMPARE(sim->bodies(), (QByteArrayList{audioGet(audioKeys.mid(0, row.audioCount)),
-                                                    audioGet(ravGated.mid(0, row.ravGatedCount) + ravKeys)}));
+                                                    audioGet(ravKeys.mid(0, row.ravGated) + ravKeys.mid(3))}));
         }
     }
 
@@ -115,28 +107,24 @@ private slots:
     {
         TAudioSettings audio(&sim->com);
         QSignalSpy spy(&audio, &TAudioSettings::controllerParamChanged);
-        sim->expect("PARAM;input1_power:48V;target:audio;", kOk);
-        sim->expect("PARAM;input_source:digital;target:audio;", kOk);
-        sim->expect("PARAM;drc_ratio_cmp:2.5;target:audio;", kOk);
+        sim->expect("PARAM;input1_power:48V;target:audio;");
+        sim->expect("PARAM;input_source:digital;target:audio;");
+        sim->expect("PARAM;drc_ratio_cmp:2.5;target:audio;");
         sim->expect("PARAM;input1_gain:7;target:audio;", "PARAM;input1_gain:105-invalid value;return:ERROR;");
-        sim->expect("PARAM;aux_pair:on;target:audio;", kOk);
-        QVERIFY(audio.setInput1Power(true, true));
-        QVERIFY(audio.setInputSource(1, true));
-        QVERIFY(audio.setDrcRatio(2.5f, true));
-        QVERIFY(audio.setDrcRatio(2.5f, true));   // equal: nothing sent or announced
-        QVERIFY(!audio.setInput1Gain(7, true));   // refused: kept, nothing announced
+        sim->expect("PARAM;aux_pair:on;target:audio;");
+        QVERIFY(audio.setInput1Power(true, true) && audio.setInputSource(1, true) && audio.setDrcRatio(2.5f, true));
+        QVERIFY(audio.setDrcRatio(2.5f, true));  // equal: nothing sent or announced
+        QVERIFY(!audio.setInput1Gain(7, true));  // refused: kept, nothing announced
         QCOMPARE(audio.input1Gain(), 0);
-        QVERIFY(audio.setAudioProfile("talk", false)); // stored, never announced
+        QVERIFY(audio.setAudioProfile("talk", false)); // never announced
         {
             // Closed gates store and announce without a send; pairings go on any firmware.
             FirmwareWord fw(0x106FF);
-            QVERIFY(audio.setLineOutput2Level(5, true));
-            QVERIFY(audio.setWaveFile("/mnt/datax/sound_ID.wav", true));
+            QVERIFY(audio.setLineOutput2Level(5, true) && audio.setWaveFile("/mnt/datax/sound_ID.wav", true));
             QVERIFY(audio.setAuxPair(true, true));
         }
         QCOMPARE(params(spy), (QList<int>{1, 22, 28, 20, 23, 30}));
         QCOMPARE(sim->bodies().size(), 5);
-        QCOMPARE(audio.lineOutput2Level(), 5);
     }
 
     void audioRepliesAndInfo()
@@ -144,38 +132,23 @@ private slots:
         TAudioSettings audio(nullptr);
         audio.setDrcAttack(1, false);
         audio.setLineOutputLevel(3, false);
-        audio.setDrcRatio(4.0f, false);
         audio.setInput2Power(true, false);
         QVERIFY(audio.applyReply({{"drc_attack", "3"}, {"line_output_level", ""}, {"drc_ratio_cmp", ""},
-                                  {"limiter_threshold", ""}, {"input1_power", "48V"}, {"input2_power", "on"},
-                                  {"input3_filter", "on"}, {"input4_pad", "On"}, {"input_source", "digital"},
-                                  {"auxiliary_board", "yes"}, {"input3_gain", "12dB"}, {"wave_file", "a b"},
-                                  {"nonsense", "1"}}));
-        QCOMPARE(audio.drcAttack(), 0);
-        QCOMPARE(audio.lineOutputLevel(), 16);
-        QCOMPARE(audio.drcRatio(), 2.0f);
-        QCOMPARE(audio.limiterThreshold(), -9);
-        QVERIFY(audio.input1Power() && !audio.input2Power() && audio.input3Filter() && !audio.input4Pad());
-        QCOMPARE(audio.inputSource(), 1);
-        QVERIFY(audio.auxiliaryBoard());
-        QCOMPARE(audio.input3Gain(), 0);
-        QCOMPARE(audio.waveFile(), std::string("a b"));
-        QVERIFY(audio.applyReply({{"drc_attack", "2"}, {"input_source", "aes"}}));
-        QCOMPARE(audio.drcAttack(), 2);
-        QCOMPARE(audio.inputSource(), 0);
+                                  {"input1_power", "48V"}, {"input2_power", "on"}, {"input_source", "digital"},
+                                  {"auxiliary_board", "yes"}, {"nonsense", "1"}}));
+        QVERIFY(audio.drcAttack() == 0 && audio.lineOutputLevel() == 16 && audio.drcRatio() == 2.0f);
+        QVERIFY(audio.input1Power() && !audio.input2Power() && audio.auxiliaryBoard() && audio.inputSource() == 1);
 
         QSignalSpy spy(&audio, &TAudioSettings::controllerParamChanged);
         TCommand info(TCommand::Info);
         info.setParam("info_type", "audio_changeset");
         QVERIFY(audio.handleInfo(info)); // the type alone changes nothing
-        info.setParam("info_source", "core");
         info.setParam("input4_gain", "-4");
         QVERIFY(audio.handleInfo(info));
-        QCOMPARE(params(spy), QList<int>{13});
         info.setParam("info_type", "config_changeset", TCommand::Replace);
         info.setParam("input4_gain", "9", TCommand::Replace);
         QVERIFY(!audio.handleInfo(info));
-        QCOMPARE(audio.input4Gain(), -4);
+        QCOMPARE(params(spy), QList<int>{13});
         QVERIFY(!audio.writeParams({"input4_gain"}));
     }
 
@@ -184,46 +157,38 @@ private slots:
         TAudioSettings audio(&sim->com);
         QSignalSpy spy(&audio, &TAudioSettings::controllerParamChanged);
         QSignalSpy states(&audio, &TComController::controllerStateChanged);
-        const QByteArray subscribe = "DO;action:subscribe;info:audio_changeset;";
-        const QByteArray unsubscribe = "DO;action:unsubscribe;info:audio_changeset;";
+        const QByteArray sub = "DO;action:subscribe;info:audio_changeset;";
+        const QByteArray unsub = "DO;action:unsubscribe;info:audio_changeset;";
         sim->unit.onRequestMatching(QRegularExpression("^PARAM;target:audio;GET:"),
                                     {UnitSimulator::reply("PARAM;auxiliary_board:yes;input1_gain:5;return:OK;")}, 2);
         sim->unit.onRequestMatching(QRegularExpression("subscribe"), {UnitSimulator::reply("DO;return:OK;")});
-        QVERIFY(audio.load(true));
-        QVERIFY(audio.load(true)); // a loaded model is reset first
+        QVERIFY(audio.load(true) && audio.load(true)); // a loaded model is reset first
         QCOMPARE(audio.input1Gain(), 5);
         audio.reset();
-        QCOMPARE(audio.input1Gain(), 0);
-        QVERIFY(audio.auxiliaryBoard());
+        QVERIFY(audio.input1Gain() == 0 && audio.auxiliaryBoard());
         QVERIFY(!audio.load(true)); // the read is refused now
-        QCOMPARE(audio.state(), -1);
-        QCOMPARE(spy.count(), 0);
+        QVERIFY(audio.state() == -1 && spy.isEmpty());
         QCOMPARE(states.count(), 4); // ready, unloaded, ready, unloaded
-        const QByteArrayList bodies = sim->bodies();
-        QCOMPARE(bodies.mid(1, 4), (QByteArrayList{subscribe, unsubscribe, bodies.at(0), subscribe}));
-        QCOMPARE(bodies.mid(5), (QByteArrayList{unsubscribe, bodies.at(0)}));
+        const QByteArray get = sim->bodies().at(0);
+        QCOMPARE(sim->bodies(), (QByteArrayList{get, sub, unsub, get, sub, unsub, get}));
     }
 
     void ravennaReplies()
     {
         const struct {
-            const char* key;
-            const char* text;
+            const char *key, *text;
             bool ok;
             int stream, id, sub, state1, state2;
             const char* name;
         } rows[] = {
             {"rav_stream_in3", "12/3/Studio", true, 3, 12, 3, -1, -1, "Studio"},
             {"rav_stream_in3", "12/3/", true, 3, 12, 3, -1, -1, ""},
-            {"rav_stream_in5", "1/2/Caf\xC3\xA9", true, 5, 1, 2, -1, -1, "Caf\xE9"},
             {"rav_stream_in3", "/3/x", false, 3, 0xFFFF, 0, -1, -1, "None"},
-            {"rav_stream_in3", "", false, 3, 0xFFFF, 0, -1, -1, "None"},
             {"rav_stream_in3", "12/3", false, 3, 0xFFFF, 0, -1, -1, "None"},
-            {"rav_stream_in6", "12/3/x", true, 0, 0xFFFF, 0, -1, -1, "None"},
             {"rav_status_in1", "receiving,idle", true, 1, 0xFFFF, 0, 4, 1, "None"},
             {"rav_status_in1", "receiving", true, 1, 0xFFFF, 0, 4, 0, "None"},
             {"rav_status_in1", "x,idle", true, 1, 0xFFFF, 0, -1, 1, "None"},
-            {"rav_status_in1", "not enough dec,", true, 1, 0xFFFF, 0, 9, -1, "None"},
+            {"rav_status_in1", "idle,", true, 1, 0xFFFF, 0, 1, -1, "None"},
         };
         for (const auto& row : rows) {
             TComRavennaController ravenna(nullptr);
@@ -235,58 +200,36 @@ private slots:
         }
 
         TComRavennaController ravenna(nullptr);
-        ravenna.setSampleRate(44100, false);
         ravenna.setDelayIn(100, false);
-        ravenna.setMcPortOut(1, 6000, false);
-        QVERIFY(ravenna.applyReply({{"rav_if_count", "0"}, {"rav_sample_rate", ""}, {"rav_ch_count_ou", ""},
-                                    {"rav_ptime_ou", ""}, {"rav_delay_in", ""}, {"rav_vlan_id1", ""},
-                                    {"rav_dhcp", "zeroconf"}, {"rav_lock_state", "locked"},
-                                    {"rav_ptp_state1", "slave"}, {"rav_net_mode", "redund"},
-                                    {"rav_link_state", "on"}, {"rav_device_name", "Caf\xC3\xA9"},
-                                    {"rav_mc_port_ou1", ""}, {"rav_ptp_state", "master of none"}}));
-        QCOMPARE(ravenna.ifCount(), 1);
-        QCOMPARE(ravenna.sampleRate(), 48000);
-        QCOMPARE(ravenna.chCountOut(), 2);
-        QCOMPARE(ravenna.ptimeOut(), 1.0f);
-        QCOMPARE(ravenna.delayIn(), 100);
-        QCOMPARE(ravenna.iface(1).vlanId, 0);
-        QCOMPARE(ravenna.iface(0).dhcpMode, 2);
-        QCOMPARE(ravenna.lockState(), 3);
-        QCOMPARE(ravenna.iface(1).ptpState, 9);
-        QCOMPARE(ravenna.iface(0).ptpState, -1);
-        QCOMPARE(ravenna.netMode(), 1);
-        QVERIFY(ravenna.iface(0).linkUp);
-        QCOMPARE(ravenna.deviceName(), std::string("Caf\xE9"));
-        QCOMPARE(ravenna.output(1).mcPort, 5004);
+        QVERIFY(ravenna.applyReply({{"rav_if_count", "0"}, {"rav_ch_count_ou", ""}, {"rav_delay_in", ""},
+                                    {"rav_vlan_id1", ""}, {"rav_lock_state", "locked"}}));
+        QVERIFY(ravenna.ifCount() == 1 && ravenna.chCountOut() == 2 && ravenna.delayIn() == 100);
+        QVERIFY(ravenna.iface(1).vlanId == 0 && ravenna.lockState() == 3);
     }
 
-    void ravennaSendConditions()
+    void ravennaSendsAndWrites()
     {
         TComRavennaController ravenna(&sim->com);
         QVERIFY(ravenna.setIpAddress(0, "10.0.0.5", true)); // DHCP on: stored only
-        sim->expect("PARAM;rav_dhcp:off;target:audio;", kOk);
-        QVERIFY(ravenna.setDhcp(0, false, true));
-        sim->expect("PARAM;rav_ip_addr:10.0.0.6;target:audio;", kOk);
-        QVERIFY(ravenna.setIpAddress(0, "10.0.0.6", true));
-        QVERIFY(ravenna.setIpAddress(0, "", true));   // empty: stored only
+        sim->expect("PARAM;rav_dhcp:off;target:audio;");
+        sim->expect("PARAM;rav_ip_addr:10.0.0.6;target:audio;");
+        QVERIFY(ravenna.setDhcp(0, false, true) && ravenna.setIpAddress(0, "10.0.0.6", true));
+        QVERIFY(ravenna.setIpAddress(0, "", true));      // empty: stored only
         QVERIFY(ravenna.setGateway(3, "10.0.0.1", true)); // interface 1 is still on DHCP
-        QCOMPARE(ravenna.iface(1).gateway, std::string("10.0.0.1"));
-        QVERIFY(ravenna.applyReply({{"rav_dhcp1", "zeroconf"}}));
-        QVERIFY(ravenna.setDhcp(1, true, false));     // zeroconf counts as on
-        QCOMPARE(ravenna.iface(1).dhcpMode, 2);
-        QVERIFY(ravenna.setMcPortOut(0, 0, true));    // port 0: stored only
-        QVERIFY(ravenna.setDeviceName("Desk", false));
-        QVERIFY(ravenna.setDeviceName("", true));     // empty name: stored only
+        QVERIFY(ravenna.applyReply({{"rav_dhcp1", "zeroconf"}}) && ravenna.setDhcp(1, true, false));
+        QCOMPARE(ravenna.iface(1).dhcpMode, 2);           // zeroconf counts as on
+        QVERIFY(ravenna.setMcPortOut(0, 0, true));        // port 0: stored only
+        QVERIFY(ravenna.setDeviceName("Desk", false) && ravenna.setDeviceName("", true));
         sim->expect("PARAM;rav_sample_rate:96000;target:audio;", "PARAM;rav_sample_rate:105-invalid value;return:ERROR;");
         QVERIFY(!ravenna.setSampleRate(96000, true));
         QCOMPARE(ravenna.sampleRate(), 48000);
         QCOMPARE(sim->bodies().size(), 3);
 
-        // writeParams sends empties and addresses whatever the DHCP mode.
+        // writeParams sends empties, and addresses whatever the DHCP mode.
         sim->expect("PARAM;rav_device_name:;rav_dhcp1:on;rav_gateway1:10.0.0.1;rav_mc_port_ou:0;rav_net_mode:switch;"
-                    "rav_stream_in2:65535/0/None;target:audio;", kOk);
+                    "rav_stream_in2:65535/0/None;target:audio;");
         QVERIFY(ravenna.writeParams({"rav_mc_port_ou", "rav_gateway1", "rav_device_name", "rav_dhcp1",
-                                     "rav_stream_in2", "rav_net_mode", "rav_lock_state", "rav_hw_addr", "x"}));
+                                     "rav_stream_in2", "rav_net_mode", "rav_lock_state", "x"}));
         QVERIFY(!ravenna.writeParams({"rav_lock_state", "rav_status_in0"}));
         QCOMPARE(sim->bodies().size(), 4);
     }
@@ -295,34 +238,27 @@ private slots:
     {
         TComRavennaController ravenna(&sim->com);
         QSignalSpy states(&ravenna, &TComController::controllerStateChanged);
-        QVERIFY(ravenna.load({}));
-        QCOMPARE(ravenna.state(), 0);
-        QVERIFY(!ravenna.setStreamIn(6, TComRavennaStream(), false));
-        QVERIFY(!ravenna.setStreamIn(-1, TComRavennaStream(), false));
-        sim->expect("PARAM;rav_stream_in2:5/1/Mix;target:audio;", kOk);
+        QVERIFY(ravenna.load({})); // no keys: no request
+        QVERIFY(!ravenna.setStreamIn(6, TComRavennaStream(), false) && !ravenna.setStreamIn(-1, TComRavennaStream(), false));
+        sim->expect("PARAM;rav_stream_in2:5/1/Mix;target:audio;");
         QVERIFY(ravenna.applyReply({{"rav_status_in2", "receiving,idle"}, {"rav_status_in0", "idle,idle"},
                                     {"rav_manufacturer", "ACME"}, {"rav_sample_rate", "96000"}}));
         QVERIFY(ravenna.setStreamIn(2, {5, 1, 4, 4, "Mix"}, true));
-        QCOMPARE(ravenna.streamIn(2).state1, -1);
-        QCOMPARE(ravenna.streamIn(2).state2, -1);
+        QVERIFY(ravenna.streamIn(2).state1 == -1 && ravenna.streamIn(2).state2 == -1);
         ravenna.reset(); // stream 0 already is the empty one: its states go all the same
-        QCOMPARE(ravenna.streamIn(0).state2, -1);
-        QCOMPARE(ravenna.streamIn(2).name, std::string("None"));
-        QCOMPARE(ravenna.manufacturer(), std::string("ACME"));
-        QCOMPARE(ravenna.sampleRate(), 48000);
+        QVERIFY(ravenna.streamIn(0).state2 == -1 && ravenna.streamIn(2).name == "None");
+        QVERIFY(ravenna.manufacturer() == "ACME" && ravenna.sampleRate() == 48000);
         QCOMPARE(states.count(), 2);
 
         sim->expect("PARAM;target:audio;LIST:rav_sample_rate;", "PARAM;rav_sample_rate:44100,48000;return:OK;");
-        sim->expect("PARAM;target:audio;LIST:rav_stream_in;", "PARAM;rav_stream_in:1/2/Studio,12/3,,/1/x,7/8/;return:OK;");
+        sim->expect("PARAM;target:audio;LIST:rav_stream_in;", "PARAM;rav_stream_in:1/2/A,12/3,,/1/x,7/8/;return:OK;");
         std::vector<int> rates{1};
         QVERIFY(ravenna.refreshSampleRate(rates));
         QCOMPARE(rates, (std::vector<int>{44100, 48000}));
         std::vector<TComRavennaStream> streams(3);
         QVERIFY(ravenna.parseStreamIn(streams));
-        QCOMPARE(streams.size(), std::size_t(2));
-        QCOMPARE(streams[1].streamSubId, 8);
-        QVERIFY(!ravenna.refreshResolution(rates)); // refused
-        QVERIFY(rates.empty());
+        QVERIFY(streams.size() == 2 && streams[1].streamSubId == 8);
+        QVERIFY(!ravenna.refreshResolution(rates) && rates.empty()); // refused
     }
 };
 
