@@ -1,5 +1,6 @@
 #include "model/qpraviksoftkeys.h"
 
+#include "audio/taudiosettings.h"
 #include "link/frontpanelcom.h"
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
@@ -38,7 +39,7 @@ std::uint32_t deviceOptionWord()
 
 bool hasAuxiliaryBoard()
 {
-    return false; // wired to the audio settings once they are in
+    return frontPanelAudioSettings()->auxiliaryBoard();
 }
 
 struct CategoryRow

@@ -1,4 +1,5 @@
 // The softkey model against the simulated unit, through the process-wide session.
+#include "audio/taudiosettings.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "link/tcommand.h"
@@ -46,7 +47,13 @@ struct Rig
         unitFirmwareVersion = savedFirmware;
         frontPanelCom()->disconnectFromUnit();
     }
-    bool unitHas(std::uint32_t options, bool aux) { return options == 0 && !aux; }
+    bool unitHas(std::uint32_t options, bool aux)
+    {
+        unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
+                               {UnitSimulator::reply(aux ? "PARAM;auxiliary_board:yes;return:OK;"
+                                                         : "PARAM;auxiliary_board:no;return:OK;")});
+        return frontPanelAudioSettings()->readParams({"auxiliary_board"}) && options == 0;
+    }
     QByteArrayList sent() const
     {
         QByteArrayList bodies;
