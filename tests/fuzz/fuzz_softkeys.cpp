@@ -32,10 +32,9 @@ void checkKeys(QPravikSoftkeys& model)
         FUZZ_CHECK(copy->input() == key->input() && copy->output() == key->output());
         FUZZ_CHECK(unitFirmwareVersion <= 0x10703 || copy->behavior() == key->behavior());
     }
-    for (int i = 0; i < 2; ++i) {
-        FUZZ_CHECK(fromUtf8StdString(toUtf8StdString(model.infoLabel(i))) == model.infoLabel(i));
-        FUZZ_CHECK(fromUtf8StdString(toUtf8StdString(model.contactLabel(i))) == model.contactLabel(i));
-    }
+    // Labels read from UTF-8 go back as they came.
+    for (const QString& label : {model.infoLabel(0), model.infoLabel(1), model.contactLabel(0), model.contactLabel(1)})
+        FUZZ_CHECK(fromUtf8StdString(toUtf8StdString(label)) == label);
 }
 
 } // namespace
@@ -59,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QPravikSoftkey::functionName(static_cast<std::int8_t>(flags), legacy);
     FUZZ_CHECK((QPravikSoftkey::functionCode(flags & 7, legacy) & 0xFF) == legacy);
 
-    // Nothing is sent while unit values are applied; the session is not
-    // connected, so anything sent would fail at once.
+    // The session is not connected: anything sent would fail at once.
     QPravikSoftkeys model;
     model.parseSoftkey(key, value);
     model.applyInfoLabel(key, value);

@@ -14,32 +14,37 @@
 namespace {
 
 using Model = QPravikSoftkeys;
-using Change = std::function<void(Model&)>;
-#define ON_KEY0(...) Change([](Model& m) { QPravikSoftkey* k = m.softkey(0); (void)k; __VA_ARGS__; })
 
-// A fresh model on the session, with the unit's firmware word, option word
-// and auxiliary board as given; it accepts every request no rule takes.
-// Every signal is logged: "C<category>" and "F<function>" before a change,
+// A fresh model on the session, with the unit's firmware word, option
+// items and auxiliary board as given; the unit accepts every other request.
+// The signals are logged: "C<category>" and "F<function>" before a change,
 // "f" and "b" after a function or behaviour change, "i<n>:" and "c<n>:"
 // with a label's text.
 struct Rig
 {
-    Rig(std::uint32_t firmware, std::uint32_t options, bool aux) : savedFirmware(unitFirmwareVersion)
+    Rig(std::uint32_t firmware, const char* options = "", bool aux = false) : savedFirmware(unitFirmwareVersion)
     {
         unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
+        unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
+                               {UnitSimulator::reply(QByteArray("PARAM;auxiliary_board:") + (aux ? "yes" : "no")
+                                                     + ";return:OK;")});
         ok = unit.listen() && frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
              && unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; })
-             && unitHas(options, aux);
+             && frontPanelAudioSettings()->readParams({"auxiliary_board"}) && !*options;
         unitFirmwareVersion = firmware;
-        auto key = [this](const char* what) { return [this, what](QPravikSoftkey*) { log << what; }; };
-        QObject::connect(&model, &Model::softKeyCategoryChanging,
-                         [this](QPravikSoftkey*, int c) { log << QStringLiteral("C%1").arg(c); });
-        QObject::connect(&model, &Model::softKeyFunctionChanging,
-                         [this](QPravikSoftkey*, int f) { log << QStringLiteral("F%1").arg(f); });
-        QObject::connect(&model, &Model::softKeyFunctionChanged, key("f"));
-        QObject::connect(&model, &Model::softKeyBehaviorChanged, key("b"));
-        QObject::connect(&model, &Model::infoLabelChanged, [this](int i, const QString& t) { log << QStringLiteral("i%1:%2").arg(i).arg(t); });
-        QObject::connect(&model, &Model::contactLabelChanged, [this](int i, const QString& t) { log << QStringLiteral("c%1:%2").arg(i).arg(t); });
+        auto on = [this](const char* what) { return [this, what](QPravikSoftkey*) { log << what; }; };
+        auto label = [this](const char* what) {
+            return [this, what](int i, const QString& t) { log << QStringLiteral("%1%2:%3").arg(what).arg(i).arg(t); };
+        };
+        auto changing = [this](const char* what) {
+            return [this, what](QPravikSoftkey*, int value) { log << what + QString::number(value); };
+        };
+        QObject::connect(&model, &Model::softKeyCategoryChanging, changing("C"));
+        QObject::connect(&model, &Model::softKeyFunctionChanging, changing("F"));
+        QObject::connect(&model, &Model::softKeyFunctionChanged, on("f"));
+        QObject::connect(&model, &Model::softKeyBehaviorChanged, on("b"));
+        QObject::connect(&model, &Model::infoLabelChanged, label("i"));
+        QObject::connect(&model, &Model::contactLabelChanged, label("c"));
         unit.clearReceived();
     }
     ~Rig()
@@ -47,18 +52,11 @@ struct Rig
         unitFirmwareVersion = savedFirmware;
         frontPanelCom()->disconnectFromUnit();
     }
-    bool unitHas(std::uint32_t options, bool aux)
+    QByteArray sent() const
     {
-        unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
-                               {UnitSimulator::reply(aux ? "PARAM;auxiliary_board:yes;return:OK;"
-                                                         : "PARAM;auxiliary_board:no;return:OK;")});
-        return frontPanelAudioSettings()->readParams({"auxiliary_board"}) && options == 0;
-    }
-    QByteArrayList sent() const
-    {
-        QByteArrayList bodies;
+        QByteArray bodies;
         for (const SimFrame& f : unit.requests())
-            bodies << f.body;
+            bodies += f.body + '\n';
         return bodies;
     }
     QString state(int i)
@@ -75,188 +73,182 @@ struct Rig
     bool ok = false;
 };
 
-} // namespace
+template <class Table>
+void indexRows(const Table& table)
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < std::size(table); ++i)
+        QTest::newRow(table[i].name) << int(i);
+}
 
-Q_DECLARE_METATYPE(Change)
+// The functions a key may take by firmware, option items and auxiliary
+// board, as a mask; the names in display order where given.
+const struct
+{
+    const char* name;
+    std::uint32_t firmware;
+    const char* options;
+    bool aux;
+    int key, category;
+    uint mask;
+    const char* names;
+} kMasks[] = {
+    {"cough key 2, 1.14.255", 0x10EFF, "", false, 2, 0, 0x5, nullptr},
+    {"cough key 2, 1.15.0", 0x10F00, "", false, 2, 0, 0x7, nullptr},
+    {"cough key 3, reduced", 0x10F00, "hardware_2", false, 3, 0, 0x7, nullptr},
+    {"speaker key 1, reduced", 0x10F00, "hardware_2", false, 1, 1, 0x303, "1 Talk 2,1 Talk 3,3 Talk 1,3 Talk 2"},
+    {"output key 3, no board", 0x10F00, "ravenna,hardware_3", false, 3, 2, 0x3333, nullptr},
+    {"output key 3, board", 0x10F00, "ravenna,hardware_3", true, 3, 2, 0xFFFFF, nullptr},
+    {"output key 3, board, reduced", 0x10F00, "ravenna,hardware_2", true, 3, 2, 0xEEE, nullptr},
+    {"output key 0, Dante", 0x10EFF, "ravenna,ravenna_2,hardware_1", true, 0, 2, 0x1000F,
+     "1 Talk USB,1 Talk LINE1,1 Talk LINE2,1 Talk DNT1,1 Talk DNT2"},
+    {"output key 6, line 2", 0x10E00, "hardware_4", true, 6, 2, 0x20030, nullptr},
+    {"aux, no board", 0xFFFFFF, "", false, 5, 3, 0x3, "USB to PGM,USB to COORD"},
+    {"aux, board", 0xFFFFFF, "", true, 5, 3, 0x3FF, nullptr},
+    {"aux, board, Ravenna", 0xFFFFFF, "ravenna", true, 5, 3, 0x3FFF, nullptr},
+    {"aux, board, reduced", 0xFFFFFF, "ravenna,hardware_2", true, 5, 3, 0x3C0C, nullptr},
+    {"aux, reduced", 0xFFFFFF, "hardware_2", false, 5, 3, 0x0, nullptr},
+    {"contacts, 1.13.255", 0x10DFF, "", false, 0, 4, 0x3, nullptr},
+    {"contacts, 1.14.0", 0x10E00, "", false, 0, 4, 0x7, "Contact 1,Contact 2,All PGM Buttons Off"},
+};
+
+// What the operator's changes send and announce, and the key 0 they leave.
+#define ON_KEY0(...) [](Model& m) { QPravikSoftkey* k = m.softkey(0); (void)k; __VA_ARGS__; }
+#define SENT(text) "PARAM;" text ";target:general;\n"
+const struct
+{
+    const char* name;
+    std::uint32_t firmware;
+    std::function<void(Model&)> change;
+    const char* sent;
+    const char* announced;
+    const char* key0;
+} kChanges[] = {
+    {"category, 1.7.3", 0x10703, ON_KEY0(k->setCategory(0); k->setCategory(0)), SENT("softkey1:C00F01"), "C0 f",
+     "0 1 1 0 -1"},
+    {"behaviour, 1.7.4", 0x10704, ON_KEY0(k->setCategory(1); k->setBehavior(2); k->setBehavior(3)),
+     SENT("softkey1:C01F01B01") SENT("softkey1:C01F01B02"), "C1 f b", "1 1 2 0 4"},
+    {"talk to all is no key's", 0xFFFFFF, ON_KEY0(k->setCategory(1); k->setFunction(4)), SENT("softkey1:C01F01B01"),
+     "C1 f", "1 1 1 0 4"},
+    {"aux to bus, then none", 0xFFFFFF, ON_KEY0(k->setCategory(3); k->setFunctionByte(2); k->setCategory(-1)),
+     SENT("softkey1:C03F01B02") SENT("softkey1:C03F02B02") SENT("softkey1:"), "C3 f F2 f C-1 f", "-1 0 0 -1 -1"},
+    // A list of another category does not narrow Info's.
+    {"info after a cough list", 0xFFFFFF, ON_KEY0(k->setCategory(5); k->functions(0, false); k->setFunction(2)),
+     SENT("softkey1:C05F01B00") SENT("softkey1:C05F02B00"), "C5 f F2 f", "5 2 0 -1 -1"},
+    // Labels travel in UTF-8; the refused contact label is kept and announced all the same.
+    {"labels", 0xFFFFFF,
+     ON_KEY0(m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(2, "x");
+             m.setContactLabel(1, "5 \u20AC"); m.setContactLabel(1, "5 \u20AC")),
+     SENT("info_label1:Caf\xC3\xA9") SENT("contact_label2:5 ?"), "i0:Caf\u00E9 c1:5 \u20AC", "-1 0 0 -1 -1"},
+    {"keys too short", 0xFFFFFF, ON_KEY0(m.parseSoftkey("soft", "C00F01"); m.parseSoftkey("", "")), "", "",
+     "-1 0 0 -1 -1"},
+};
+
+// What the unit reports (after a prior report) is applied and announced, never sent back.
+const struct
+{
+    const char* name;
+    const char* prior;
+    const char* message;
+    const char* announced;
+    const char* key3;
+} kUnitValues[] = {
+    {"current form", "", "softkey4:C03F02B02;", "C3 f F2 f", "3 2 2 8 1"},
+    {"older form", "", "softkey4:196645;", "C3 f F2 f", "3 2 2 8 1"},
+    {"unavailable function", "", "softkey4:C01F04B02;", "C1 f b", "1 9 2 2 2"},
+    {"disallowed behaviour", "", "softkey4:C06F09B01;", "C6 f F9 f", "6 9 3 -1 -1"},
+    {"unknown category", "", "softkey4:C07F01;", "", "-1 0 0 -1 -1"},
+    {"empty is none", "softkey4:C05F02;", "softkey4:;", "C-1 f", "-1 0 0 -1 -1"},
+    {"numbers outside", "", "contact_label0:x;info_label3:x;softkey0:C00F01;softkey8:C00F01;softkey:C00F01;", "",
+     "-1 0 0 -1 -1"},
+    {"labels", "", "contact_label2:\xE2\x82\xAC;info_label1:Caf\xC3\xA9;", "c1:\u00E2\u0082\u00AC i0:Caf\u00E9",
+     "-1 0 0 -1 -1"},
+    {"other information", "", "info_type:audio_changeset;softkey4:C00F01;", "", "-1 0 0 -1 -1"},
+};
+
+} // namespace
 
 class SoftkeysTest : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // The functions a key may take, by firmware, option bits and auxiliary
-    // board; the names in display order where given.
-    void functionMasks_data()
-    {
-        QTest::addColumn<uint>("firmware");
-        QTest::addColumn<uint>("options");
-        QTest::addColumn<bool>("aux");
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("category");
-        QTest::addColumn<uint>("mask");
-        QTest::addColumn<QString>("names");
-        QTest::newRow("cough key 2, 1.14.255") << 0x10EFFu << 0u << false << 2 << 0 << 0x5u << "";
-        QTest::newRow("cough key 2, 1.15.0") << 0x10F00u << 0u << false << 2 << 0 << 0x7u << "";
-        QTest::newRow("cough key 4, unknown firmware") << 0xFFFFFFu << 0u << false << 4 << 0 << 0xBu << "";
-        QTest::newRow("cough key 3, reduced") << 0x10F00u << 0x800u << false << 3 << 0 << 0x7u << "";
-        QTest::newRow("speaker key 1, reduced") << 0x10F00u << 0x800u << false << 1 << 1 << 0x303u
-                                                << "1 Talk 2,1 Talk 3,3 Talk 1,3 Talk 2";
-        QTest::newRow("output key 3, options, no board") << 0x10F00u << 0x84u << false << 3 << 2 << 0x3333u << "";
-        QTest::newRow("output key 3, board") << 0x10F00u << 0x84u << true << 3 << 2 << 0xFFFFFu << "";
-        QTest::newRow("output key 3, board, reduced") << 0x10F00u << 0x884u << true << 3 << 2 << 0xF0EEEu << "";
-        QTest::newRow("output key 0, Dante") << 0x10EFFu << 0x484u << true << 0 << 2 << 0x1000Fu
-                                             << "1 Talk USB,1 Talk LINE1,1 Talk LINE2,1 Talk DNT1,1 Talk DNT2";
-        QTest::newRow("output key 6, line 2") << 0x10E00u << 0x80u << true << 6 << 2 << 0x20030u << "";
-        QTest::newRow("aux, no board") << 0xFFFFFFu << 0u << false << 5 << 3 << 0x3u << "USB to PGM,USB to COORD";
-        QTest::newRow("aux, board") << 0xFFFFFFu << 0u << true << 5 << 3 << 0x3FFu << "";
-        QTest::newRow("aux, board, 0x4") << 0xFFFFFFu << 0x4u << true << 5 << 3 << 0x3FFFu << "";
-        QTest::newRow("aux, board, reduced") << 0xFFFFFFu << 0x804u << true << 5 << 3 << 0x3C0Cu << "";
-        QTest::newRow("aux, reduced") << 0xFFFFFFu << 0x800u << false << 5 << 3 << 0x0u << "";
-        QTest::newRow("contacts, 1.13.255") << 0x10DFFu << 0u << false << 0 << 4 << 0x3u << "";
-        QTest::newRow("contacts, 1.14.0") << 0x10E00u << 0u << false << 0 << 4 << 0x7u
-                                          << "Contact 1,Contact 2,All PGM Buttons Off";
-    }
+    void functionMasks_data() { indexRows(kMasks); }
     void functionMasks()
     {
-        QFETCH(uint, firmware);
-        QFETCH(uint, options);
-        QFETCH(bool, aux);
-        QFETCH(int, key);
-        QFETCH(int, category);
-        QFETCH(uint, mask);
-        QFETCH(QString, names);
-        Rig rig(firmware, options, aux);
-        if (!rig.ok && !rig.unitHas(options, aux))
-            QSKIP("the unit's options and board cannot be given yet");
+        QFETCH(int, row);
+        const auto& c = kMasks[row];
+        Rig rig(c.firmware, c.options, c.aux);
+        if (*c.options)
+            QSKIP("the unit's option items cannot be given yet");
         QVERIFY(rig.ok);
-        uint found = 0;
-        for (int n : rig.model.softkey(key)->functions(category, false).keys())
-            found |= 1u << (n - 1);
-        QCOMPARE(found, mask);
-        if (!names.isEmpty())
-            QCOMPARE(rig.model.softkey(key)->functions(category, true).values().join(','), names);
+        uint mask = 0;
+        for (int n : rig.model.softkey(c.key)->functions(c.category, false).keys())
+            mask |= 1u << (n - 1);
+        QCOMPARE(mask, c.mask);
+        if (c.names)
+            QCOMPARE(rig.model.softkey(c.key)->functions(c.category, true).values().join(','), QString(c.names));
     }
 
-    // What the operator's changes send and announce, and the key 0 they leave.
-    void changesSent_data()
-    {
-        QTest::addColumn<uint>("firmware");
-        QTest::addColumn<Change>("change");
-        QTest::addColumn<QByteArrayList>("sent");
-        QTest::addColumn<QString>("announced");
-        QTest::addColumn<QString>("key0");
-        const QByteArray c01 = "PARAM;softkey1:C01F01B01;target:general;";
-        QTest::newRow("category, 1.7.3") << 0x10703u << ON_KEY0(k->setCategory(0); k->setCategory(0))
-                                         << QByteArrayList{"PARAM;softkey1:C00F01;target:general;"} << "C0 f"
-                                         << "0 1 1 0 -1";
-        QTest::newRow("behaviour, 1.7.4") << 0x10704u << ON_KEY0(k->setCategory(1); k->setBehavior(2); k->setBehavior(3))
-                                          << QByteArrayList{c01, "PARAM;softkey1:C01F01B02;target:general;"}
-                                          << "C1 f b" << "1 1 2 0 4";
-        QTest::newRow("talk to all is no key's") << 0xFFFFFFu << ON_KEY0(k->setCategory(1); k->setFunction(4))
-                                                 << QByteArrayList{c01} << "C1 f" << "1 1 1 0 4";
-        QTest::newRow("aux to bus, then none")
-            << 0xFFFFFFu << ON_KEY0(k->setCategory(3); k->setFunctionByte(2); k->setCategory(-1))
-            << QByteArrayList{"PARAM;softkey1:C03F01B02;target:general;", "PARAM;softkey1:C03F02B02;target:general;",
-                              "PARAM;softkey1:;target:general;"}
-            << "C3 f F2 f C-1 f" << "-1 0 0 -1 -1";
-        // A list of another category does not narrow Info's.
-        QTest::newRow("info after a cough list")
-            << 0xFFFFFFu << ON_KEY0(k->setCategory(5); k->functions(0, false); k->setFunction(2))
-            << QByteArrayList{"PARAM;softkey1:C05F01B00;target:general;", "PARAM;softkey1:C05F02B00;target:general;"}
-            << "C5 f F2 f" << "5 2 0 -1 -1";
-        // Labels travel in UTF-8; a refused one is kept and announced all the same.
-        QTest::newRow("labels") << 0xFFFFFFu
-                                << ON_KEY0(m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(2, "x");
-                                           m.setContactLabel(1, "5 \u20AC"); m.setContactLabel(1, "5 \u20AC"))
-                                << QByteArrayList{"PARAM;info_label1:Caf\xC3\xA9;target:general;",
-                                                  "PARAM;contact_label2:5 ?;target:general;"}
-                                << QStringLiteral("i0:Caf\u00E9 c1:5 \u20AC") << "-1 0 0 -1 -1";
-        QTest::newRow("keys too short") << 0xFFFFFFu << ON_KEY0(m.parseSoftkey("soft", "C00F01"); m.parseSoftkey("", ""))
-                                        << QByteArrayList{} << "" << "-1 0 0 -1 -1";
-    }
+    void changesSent_data() { indexRows(kChanges); }
     void changesSent()
     {
-        QFETCH(uint, firmware);
-        QFETCH(Change, change);
-        QFETCH(QByteArrayList, sent);
-        QFETCH(QString, announced);
-        QFETCH(QString, key0);
-        Rig rig(firmware, 0, false);
+        QFETCH(int, row);
+        const auto& c = kChanges[row];
+        Rig rig(c.firmware);
         QVERIFY(rig.ok);
         rig.unit.onRequestMatching(QRegularExpression("contact_label"), {UnitSimulator::errorReply(105)});
-        change(rig.model);
-        QCOMPARE(rig.sent(), sent);
-        QCOMPARE(rig.log.join(QLatin1Char(' ')), announced);
-        QCOMPARE(rig.state(0), key0);
+        c.change(rig.model);
+        QCOMPARE(rig.sent(), QByteArray(c.sent));
+        QCOMPARE(rig.log.join(' '), QString(c.announced));
+        QCOMPARE(rig.state(0), QString(c.key0));
     }
 
-    // What the unit reports is applied and announced, never sent back.
-    void unitValues_data()
-    {
-        QTest::addColumn<QByteArray>("prior");
-        QTest::addColumn<QByteArray>("message");
-        QTest::addColumn<QString>("announced");
-        QTest::addColumn<QString>("key3");
-        QTest::newRow("current form") << QByteArray() << QByteArray("softkey4:C03F02B02;") << "C3 f F2 f" << "3 2 2 8 1";
-        QTest::newRow("older form") << QByteArray() << QByteArray("softkey4:196645;") << "C3 f F2 f" << "3 2 2 8 1";
-        QTest::newRow("unavailable function") << QByteArray() << QByteArray("softkey4:C01F04B02;") << "C1 f b" << "1 9 2 2 2";
-        QTest::newRow("disallowed behaviour") << QByteArray() << QByteArray("softkey4:C06F09B01;") << "C6 f F9 f" << "6 9 3 -1 -1";
-        QTest::newRow("unknown category") << QByteArray() << QByteArray("softkey4:C07F01;") << "" << "-1 0 0 -1 -1";
-        QTest::newRow("empty is none") << QByteArray("softkey4:C05F02;") << QByteArray("softkey4:;") << "C-1 f" << "-1 0 0 -1 -1";
-        QTest::newRow("numbers outside")
-            << QByteArray() << QByteArray("contact_label0:x;info_label3:x;softkey0:C00F01;softkey8:C00F01;softkey:C00F01;")
-            << "" << "-1 0 0 -1 -1";
-        QTest::newRow("labels") << QByteArray() << QByteArray("contact_label2:\xE2\x82\xAC;info_label1:Caf\xC3\xA9;")
-                                << QStringLiteral("c1:\u00E2\u0082\u00AC i0:Caf\u00E9") << "-1 0 0 -1 -1";
-        QTest::newRow("other information") << QByteArray() << QByteArray("info_type:audio_changeset;softkey4:C00F01;") << ""
-                                           << "-1 0 0 -1 -1";
-    }
+    void unitValues_data() { indexRows(kUnitValues); }
     void unitValues()
     {
-        QFETCH(QByteArray, prior);
-        QFETCH(QByteArray, message);
-        QFETCH(QString, announced);
-        QFETCH(QString, key3);
-        Rig rig(0x10703, 0, false);
+        QFETCH(int, row);
+        const auto& c = kUnitValues[row];
+        Rig rig(0x10703);
         QVERIFY(rig.ok);
-        for (const QByteArray& body : {prior, message}) {
-            TCommand info;
+        for (const char* body : {c.prior, c.message}) {
             // A type of the row's own comes first and wins.
-            QCOMPARE(TCommand::parse(("INFO;" + body + "info_type:config_changeset;").toStdString(), info), 0);
+            TCommand info;
+            QCOMPARE(TCommand::parse(std::string("INFO;") + body + "info_type:config_changeset;", info), 0);
             rig.log.clear();
             rig.model.handleConfigChangeset(info);
         }
-        QCOMPARE(rig.log.join(QLatin1Char(' ')), announced);
-        QCOMPARE(rig.state(3), key3);
-        QVERIFY(rig.sent().isEmpty());
+        QCOMPARE(rig.log.join(' '), QString(c.announced));
+        QCOMPARE(rig.state(3), QString(c.key3));
+        QCOMPARE(rig.sent(), QByteArray());
         QVERIFY(!rig.model.isApplying());
     }
 
     // Applied only when every key and label came back.
     void load_data()
     {
-        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QByteArray>("last");
         QTest::addColumn<bool>("applied");
-        const QByteArray labels = "PARAM;contact_label1:;contact_label2:;info_label1:Caf\xC3\xA9;info_label2:;";
-        const QByteArray keys = "softkey1:C05F02;softkey2:;softkey3:;softkey4:;softkey5:;softkey6:;";
-        QTest::newRow("all") << labels + keys + "softkey7:;return:OK;" << true;
-        QTest::newRow("one not set") << labels + keys + "softkey7:101-parameter not set;return:ERROR;" << true;
-        QTest::newRow("one refused") << labels + keys + "softkey7:102-unknown parameter;return:ERROR;" << false;
-        QTest::newRow("one missing, echoes") << labels + keys + "return:OK;returnFmt:EXT;target:general;" << false;
+        QTest::newRow("all") << QByteArray("softkey7:;return:OK;") << true;
+        QTest::newRow("one not set") << QByteArray("softkey7:101-parameter not set;return:ERROR;") << true;
+        QTest::newRow("one refused") << QByteArray("softkey7:102-unknown parameter;return:ERROR;") << false;
+        QTest::newRow("one missing, echoes") << QByteArray("return:OK;returnFmt:EXT;target:general;") << false;
     }
     void load()
     {
-        QFETCH(QByteArray, reply);
+        QFETCH(QByteArray, last);
         QFETCH(bool, applied);
-        Rig rig(0x10703, 0, false);
+        Rig rig(0x10703);
         QVERIFY(rig.ok);
         const QByteArray get = "PARAM;target:general;GET:info_label1;GET:info_label2;GET:contact_label1;"
                                "GET:contact_label2;GET:softkey1;GET:softkey2;GET:softkey3;GET:softkey4;"
                                "GET:softkey5;GET:softkey6;GET:softkey7;";
-        rig.unit.onRequest(get, {UnitSimulator::reply(reply)});
+        rig.unit.onRequest(get, {UnitSimulator::reply("PARAM;contact_label1:;contact_label2:;info_label1:Caf\xC3\xA9;"
+                                                      "info_label2:;softkey1:C05F02;softkey2:;softkey3:;softkey4:;"
+                                                      "softkey5:;softkey6:;" + last)});
         QCOMPARE(rig.model.load(), applied);
-        QCOMPARE(rig.sent(), (QByteArrayList{"DO;action:subscribe;info:config_changeset;", get}));
-        QCOMPARE(rig.log.join(QLatin1Char(' ')), applied ? QStringLiteral("i0:Caf\u00E9 C5 f F2 f") : QString());
+        QCOMPARE(rig.sent(), "DO;action:subscribe;info:config_changeset;\n" + get + '\n');
+        QCOMPARE(rig.log.join(' '), applied ? QStringLiteral("i0:Caf\u00E9 C5 f F2 f") : QString());
         QCOMPARE(frontPanelSoftkey(9), frontPanelSoftkeys()->softkey(0));
     }
 };
