@@ -126,9 +126,6 @@ public:
     void applyInfoLabel(const std::string& key, const std::string& value);
     void applyContactLabel(const std::string& key, const std::string& value);
 
-    // A PARAM of target "general" with key + number = value; nothing while applying.
-    void sendValue(const char* key, int number, const std::string& value);
-
 signals:
     void softKeyCategoryChanging(QPravikSoftkey* key, QPravikSoftkey::Category category);
     void softKeyFunctionChanging(QPravikSoftkey* key, QPravikSoftkey::Function function);
@@ -138,6 +135,10 @@ signals:
     void contactLabelChanged(int index, const QString& text);
 
 private:
+    friend class QPravikSoftkey;
+
+    // A PARAM of target "general" with key + number = value; nothing while applying.
+    void sendValue(const char* key, int number, const std::string& value);
     // Sends (unless applying) and stores; false when nothing changed.
     bool storeLabel(QString* labels, const char* key, int index, const QString& text);
     void applyValues(const TComRequestHelper::ValueMap& values);
