@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,15 +32,19 @@ constexpr KeyWords keyWords(const char* const (&words)[N], int writeFallback, in
 // How a value travels. Numbers and reals in decimal (an empty text reads as
 // the key's start value), codes through a word table, switches as two words
 // (true only for exactly the "on" word), texts as they are or, for texts held
-// in Latin-1 that the unit keeps in UTF-8, converted both ways.
+// in Latin-1 that the unit keeps in UTF-8, converted both ways. A secret is
+// such a text that travels as the token of its UTF-8 form.
 struct KeyWire
 {
-    enum Kind { Number, Real, Words, Switch, Text, Utf8Text };
+    enum Kind { Number, Real, Words, Switch, Text, Utf8Text, Secret };
 
     Kind kind;
     const KeyWords* words;
     const char* on;
     const char* off;
+    // Numbers below it are refused: the setter answers true and keeps the
+    // field, and a text read from the unit leaves the field as it is.
+    int least = INT_MIN;
 
     explicit KeyWire(Kind kind, const KeyWords* words = nullptr, const char* on = "on", const char* off = "off")
         : kind(kind), words(words), on(on), off(off)
@@ -47,11 +52,18 @@ struct KeyWire
     }
 
     static KeyWire number() { return KeyWire(Number); }
+    static KeyWire atLeast(int least)
+    {
+        KeyWire wire(Number);
+        wire.least = least;
+        return wire;
+    }
     static KeyWire real() { return KeyWire(Real); }
     static KeyWire wordTable(const KeyWords& table) { return KeyWire(Words, &table); }
     static KeyWire onOff(const char* on = "on", const char* off = "off") { return KeyWire(Switch, nullptr, on, off); }
     static KeyWire text() { return KeyWire(Text); }
     static KeyWire utf8() { return KeyWire(Utf8Text); }
+    static KeyWire secret() { return KeyWire(Secret); }
 
     // The field type the form carries.
     bool carries(int type) const;
@@ -123,6 +135,17 @@ struct Member<T O::*>
     using Value = std::remove_extent_t<T>;
 };
 
+// The type of the field M, or of its member path M, Ns...
+template <auto M, auto... Ns>
+struct Leaf
+{
+    using Value = typename Member<decltype(M)>::Value;
+};
+template <auto M, auto N, auto... Ns>
+struct Leaf<M, N, Ns...> : Leaf<N, Ns...>
+{
+};
+
 template <class T>
 constexpr ParamKey::Type typeOf()
 {
@@ -139,36 +162,37 @@ constexpr ParamKey::Type typeOf()
         return ParamKey::Real;
 }
 
-template <auto M>
+template <auto M, auto... Ns>
 void* field(TComController& controller, int index)
 {
     auto& value = static_cast<typename Member<decltype(M)>::Owner&>(controller).*M;
     if constexpr (std::is_array_v<std::remove_reference_t<decltype(value)>>)
-        return &value[index];
+        return &(value[index] .* ... .* Ns);
     else
-        return (void)index, &value;
+        return (void)index, &(value .* ... .* Ns);
 }
 
 KeyWire defaultWire(ParamKey::Type type);
 
 } // namespace controllerkeys
 
-// A row for the field M (a data member, or an array member with .at(i)).
+// A row for the field M (a data member, or an array member with .at(i)), or
+// for a member of it: key<&C::records, &Record::field>(...).at(i).
 // Without a wire form the field's type picks one: number, "on"/"off", text, real.
-template <auto M>
+template <auto M, auto... Ns>
 ParamKey key(const std::string& word, KeyWire wire, int signal = -1)
 {
-    using V = typename controllerkeys::Member<decltype(M)>::Value;
-    return ParamKey(word, controllerkeys::typeOf<V>(), &controllerkeys::field<M>, wire, signal);
+    using V = typename controllerkeys::Leaf<M, Ns...>::Value;
+    return ParamKey(word, controllerkeys::typeOf<V>(), &controllerkeys::field<M, Ns...>, wire, signal);
 }
-template <auto M>
+template <auto M, auto... Ns>
 ParamKey key(const std::string& word, const KeyWords& words, int signal = -1)
 {
-    return key<M>(word, KeyWire::wordTable(words), signal);
+    return key<M, Ns...>(word, KeyWire::wordTable(words), signal);
 }
-template <auto M>
+template <auto M, auto... Ns>
 ParamKey key(const std::string& word, int signal = -1)
 {
-    using V = typename controllerkeys::Member<decltype(M)>::Value;
-    return key<M>(word, controllerkeys::defaultWire(controllerkeys::typeOf<V>()), signal);
+    using V = typename controllerkeys::Leaf<M, Ns...>::Value;
+    return key<M, Ns...>(word, controllerkeys::defaultWire(controllerkeys::typeOf<V>()), signal);
 }
