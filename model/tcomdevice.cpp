@@ -180,14 +180,20 @@ TComDevice::TComDevice(zel::CCom* session)
     : m_requests(session)
     , m_aoip(session)
     , m_ethernet(session)
+    , m_mobile(session)
+    , m_wifi(session)
 {
     connect(&m_ethernet, &TComController::controllerStateChanged, this,
             &TComDevice::ethernetControllerStateChanged);
+    connect(&m_mobile, &TComController::controllerStateChanged, this, &TComDevice::mobileControllerStateChanged);
+    connect(&m_wifi, &TComController::controllerStateChanged, this, &TComDevice::wifiControllerStateChanged);
 }
 
 TComDevice::~TComDevice()
 {
     // The controllers go after the device's own part: nothing of theirs may reach it.
+    m_wifi.disconnect();
+    m_mobile.disconnect();
     m_ethernet.disconnect();
     removeAllConnections();
 }
@@ -195,6 +201,26 @@ TComDevice::~TComDevice()
 void TComDevice::ethernetControllerStateChanged(TComController*)
 {
     emit deviceStateChanged(EthernetChanged);
+}
+
+void TComDevice::mobileControllerStateChanged(TComController*)
+{
+    emit deviceStateChanged(MobileChanged);
+}
+
+void TComDevice::wifiControllerStateChanged(TComController*)
+{
+    emit deviceStateChanged(WifiChanged);
+}
+
+void TComDevice::updateMobileSignalBars()
+{
+    m_mobileSignalBars = mobileBarsForQuality(m_mobile.signalQuality());
+}
+
+void TComDevice::updateWifiSignalBars()
+{
+    m_wifiSignalBars = wifiBarsForQuality(m_wifi.signalQuality());
 }
 
 int TComDevice::audioModeFlags() const

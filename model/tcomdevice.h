@@ -4,7 +4,9 @@
 #include "link/valuetext.h"
 #include "model/tcombaseconnection.h"
 #include "model/tcomethernetcontroller.h"
+#include "model/tcommobilecontroller.h"
 #include "model/tcomrequesthelper.h"
+#include "model/tcomwificontroller.h"
 
 #include <QObject>
 
@@ -121,6 +123,8 @@ public:
     const CodecConfig& codec2() const { return m_codec2; }
     TComAoIPController& aoip() { return m_aoip; }
     TComEthernetController& ethernet() { return m_ethernet; }
+    TComMobileController& mobile() { return m_mobile; }
+    TComWifiController& wifi() { return m_wifi; }
     bool relaysKnown() const { return m_relaysKnown; }
     const Relay& relay1() const { return m_relay1; }
     const Relay& relay2() const { return m_relay2; }
@@ -136,6 +140,9 @@ public:
 
     // Stores without a request; announces a change.
     bool setDoubleStreamMode(int mode);
+    // From the controller's signal quality; announce nothing.
+    void updateMobileSignalBars();
+    void updateWifiSignalBars();
 
     // The registry. A connection without id or interface name, or with an
     // id already held, is refused and stays its caller's; otherwise the
@@ -178,6 +185,8 @@ signals:
 
 private slots:
     void ethernetControllerStateChanged(TComController*);
+    void mobileControllerStateChanged(TComController*);
+    void wifiControllerStateChanged(TComController*);
 
 private:
     TComRequestHelper m_requests;
@@ -200,6 +209,8 @@ private:
     CodecConfig m_codec2;
     TComAoIPController m_aoip;
     TComEthernetController m_ethernet;
+    TComMobileController m_mobile;
+    TComWifiController m_wifi;
     bool m_relaysKnown = false; // a relay report came since the last clear
     Relay m_relay1{1};
     Relay m_relay2{2};

@@ -308,14 +308,18 @@ private slots:
         device->clear(true);
         QCOMPARE(removed, (QList<int>{5, 3, 5, 7, 9}));
 
-        // Forwarded: the Ethernet controller's state (not the AoIP's) and a double-stream change.
+        // Forwarded: the network controllers' states (not the AoIP's) and a double-stream change.
         device->ethernet().setState(1);
         device->aoip().setState(1);
+        device->wifi().setState(1);
+        device->mobile().setState(1);
         device->setDoubleStreamMode(1);
         device->setDoubleStreamMode(1);
-        QCOMPARE(states.count(), 2);
-        QCOMPARE(states[0][0].value<TComDevice::DeviceState>(), TComDevice::EthernetChanged);
-        QCOMPARE(states[1][0].value<TComDevice::DeviceState>(), TComDevice::DoubleStreamModeChanged);
+        QList<TComDevice::DeviceState> codes;
+        for (const QList<QVariant>& args : states)
+            codes << args[0].value<TComDevice::DeviceState>();
+        QCOMPARE(codes, (QList<TComDevice::DeviceState>{TComDevice::EthernetChanged, TComDevice::WifiChanged,
+                                                        TComDevice::MobileChanged, TComDevice::DoubleStreamModeChanged}));
 
         QVERIFY(device->addConnection(new Connection(3, 2, "wifi.0")));
         QVERIFY(device->addConnection(new Connection(0, 1, "eth.0")));
