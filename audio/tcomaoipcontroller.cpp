@@ -10,9 +10,8 @@ const char* const kAudioModeWords[] = {"SIP", "RTP", "MC"};
 const char* const kStreamPatternWords[] = {"1-1", "1-2", "2-3", "1-3"};
 const char* const kEcmShiftWords[] = {"0", "1", "2"};
 // Any text the table lacks, the empty one included, is an unknown NAT.
-const char* const kNatWords[] = {"",           "failure",       "nat-open",       "nat-blocked",
-                                 "nat-symmetric-udp", "nat-full-cone", "nat-symmetric", "nat-restricted",
-                                 "nat-port-restricted"};
+const char* const kNatWords[] = {"", "failure", "nat-open", "nat-blocked", "nat-symmetric-udp", "nat-full-cone",
+                                 "nat-symmetric", "nat-restricted", "nat-port-restricted"};
 
 constexpr KeyWords kAudioModes = keyWords(kAudioModeWords, 0, 0);
 constexpr KeyWords kStreamPatterns = keyWords(kStreamPatternWords, 0, 0);

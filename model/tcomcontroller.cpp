@@ -38,14 +38,14 @@ std::string encode(const KeyWire& wire, const std::string& value)
     }
     return wire.kind == KeyWire::Utf8Text ? latin1ToUtf8(value) : value;
 }
+std::string encode(const KeyWire&, float value)
+{
+    return toString(value);
+}
 
 bool encodable(const KeyWire& wire, const std::string& text)
 {
     return wire.kind != KeyWire::Secret || !text.empty();
-}
-std::string encode(const KeyWire&, float value)
-{
-    return toString(value);
 }
 
 bool isUnset(int value) { return value == -1; }
@@ -149,7 +149,7 @@ bool TComController::writeParams(const std::vector<std::string>& keys)
         const ParamKey* row = findKey(key);
         if (!row || (row->flags & ParamKey::ReadOnly) || !firmwareAbove(row->sendAbove))
             continue;
-        std::string text = wireText(*row);
+        const std::string text = wireText(*row);
         // Nothing goes out when a secret would have to travel in clear.
         if (!encodable(row->wire, text))
             return false;
