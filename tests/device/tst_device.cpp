@@ -88,14 +88,6 @@ private slots:
             QCOMPARE(bodies[0].count("GET:") + 4, keys);
         }
         unitFirmwareVersion = saved;
-        QCOMPARE(sim->bodies(0)[0],
-                 "PARAM;network:aoip;target:network;GET:audio_mode;GET:double_codec;GET:double_stream;GET:sip_mode;"
-                 "GET:sip_acc_calls;GET:sip_proxy;GET:SIP_KA_INTERVAL;GET:SIP_RE_REG_TO;GET:SIP_UDP_PORT;"
-                 "GET:RTP_START_PORT;GET:drtp_acc_calls;GET:drtp_send_only;GET:drtp_rtp_port;GET:drtp_rel_timeout;"
-                 "GET:rtp_tos;GET:stun_mode;GET:stun_server;GET:MP_ECM_BF_SHIFT;GET:sip_use_uport2;GET:sip_chk_calls;"
-                 "GET:sip_def_account;GET:stream_pattern;GET:sip_sess_timers;GET:SIP_KA_TARGET;GET:sip_registrar;"
-                 "GET:sip_user;GET:sip_display_name;GET:sip_auth_user;GET:sip_password;GET:sip_user2;"
-                 "GET:sip_display_name2;GET:sip_auth_user2;GET:sip_password2;GET:sip_registrar2;");
     }
 
     void aoipReadInTwoGets()
@@ -162,8 +154,6 @@ private slots:
             {[](A& a) { return a.setSipKeepAliveTarget(2, true); },
              "PARAM;SIP_KA_TARGET:2;network:aoip;target:network;", true,
              [](const A& a) { return a.sipKeepAliveTarget() == 2; }},
-            {[](A& a) { return a.setStreamPattern(7, true); }, "PARAM;network:aoip;stream_pattern:1-1;target:network;",
-             true, [](const A& a) { return a.streamPattern() == 7; }},
             {[](A& a) { return a.setAudioMode(A::Rtp, true); }, "PARAM;audio_mode:RTP;network:aoip;target:network;",
              false, [](const A& a) { return a.audioMode() == A::Sip; }},
         };
@@ -285,8 +275,9 @@ private slots:
             QVERIFY(!c->listener());
             removed << c->id();
         });
+        QList<int> codes;
+        connect(device.get(), &TComDevice::deviceStateChanged, this, [&](TComDevice::DeviceState s) { codes << s; });
         QSignalSpy added(device.get(), &TComDevice::connectionAdded);
-        QSignalSpy states(device.get(), &TComDevice::deviceStateChanged);
 
         Connection noId(0, -1, "eth.0"), noName(0, 4, ""), duplicate(0, 5, "eth.1");
         for (Connection* c : {new Connection(3, 9, "wifi.0"), new Connection(2, 7, "mobile.0"),
@@ -315,11 +306,8 @@ private slots:
         device->mobile().setState(1);
         device->setDoubleStreamMode(1);
         device->setDoubleStreamMode(1);
-        QList<TComDevice::DeviceState> codes;
-        for (const QList<QVariant>& args : states)
-            codes << args[0].value<TComDevice::DeviceState>();
-        QCOMPARE(codes, (QList<TComDevice::DeviceState>{TComDevice::EthernetChanged, TComDevice::WifiChanged,
-                                                        TComDevice::MobileChanged, TComDevice::DoubleStreamModeChanged}));
+        QCOMPARE(codes, (QList<int>{TComDevice::EthernetChanged, TComDevice::WifiChanged, TComDevice::MobileChanged,
+                                    TComDevice::DoubleStreamModeChanged}));
 
         QVERIFY(device->addConnection(new Connection(3, 2, "wifi.0")));
         QVERIFY(device->addConnection(new Connection(0, 1, "eth.0")));
