@@ -33,9 +33,14 @@ RpcConnection::RpcConnection(QObject* parent)
 {
     m_reader.init(this);
     m_timer.setInterval(g_tickInterval);
+    // Queued: a receiver of what a tick reports may wait in a nested event
+    // loop, and Qt does not fire a timer again inside its own activation.
     QObject::connect(&m_timer, &QTimer::timeout, this,
-                     static_cast<void (RpcConnection::*)()>(&RpcConnection::timerEvent));
-    QObject::connect(&m_socket, &QTcpSocket::readyRead, this, &RpcConnection::socketRead);
+                     static_cast<void (RpcConnection::*)()>(&RpcConnection::timerEvent),
+                     Qt::QueuedConnection);
+    // Not readyRead: Qt holds that back while a receiver of it runs, and a
+    // receiver of ours may wait in a nested event loop for the next frame.
+    QObject::connect(&m_socket, &QTcpSocket::channelReadyRead, this, &RpcConnection::socketRead);
     QObject::connect(&m_socket, &QTcpSocket::connected, this, &RpcConnection::socketConnected);
     QObject::connect(&m_socket, &QTcpSocket::stateChanged, this, &RpcConnection::socketChanged);
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, this, &RpcConnection::socketError);
@@ -89,8 +94,16 @@ bool RpcConnection::send(const RpcMessage& message)
                     .arg(message.type())
                     .arg(message.errorCode())
                 + bodyText(body));
-    return m_socket.write(RpcMessage::frame(message.id(), message.type(), message.errorCode(), body))
-           != -1;
+    return writeFrame(RpcMessage::frame(message.id(), message.type(), message.errorCode(), body));
+}
+
+bool RpcConnection::writeFrame(const QByteArray& frame)
+{
+    const bool queued = m_socket.write(frame) != -1;
+    // Out now rather than on the next pass of the event loop. A failing
+    // flush takes the link down at once.
+    m_socket.flush();
+    return queued && m_state == ConnectedState;
 }
 
 RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeconds)
@@ -120,7 +133,7 @@ RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeco
     logLine("RpcConnection", "asyncCall",
             QStringLiteral(", header=%1/%2/0, message=").arg(id).arg(request.type()) + bodyText(body)
                 + QStringLiteral(", timeout=%1").arg(timeoutSeconds));
-    if (m_socket.write(RpcMessage::frame(id, RpcMessage::Request, 0, body)) == -1) {
+    if (!writeFrame(RpcMessage::frame(id, RpcMessage::Request, 0, body))) {
         record->errorCode = SocketError;
         return call;
     }
@@ -191,15 +204,23 @@ void RpcConnection::notifyErrorOccurred(int code)
 
 void RpcConnection::socketRead()
 {
-    // A receiver of a frame may spin an event loop; the socket does not
-    // announce bytes that arrive meanwhile again, so keep reading. Once a
-    // receiver has disconnected, what is left belongs to a link that is gone.
+    // Taken from the socket no further than the frame under assembly: a
+    // receiver of a frame may wait in a nested event loop, where new bytes
+    // run this again and it must go on from exactly here, in stream order.
+    // Once a receiver has disconnected, what is left belongs to a link that
+    // is gone.
+    char chunk[4096];
     while (m_socket.bytesAvailable() > 0) {
-        const QByteArray bytes = m_socket.readAll();
-        if (bytes.isEmpty())
+        const quint32 wanted = m_reader.wanted();
+        if (wanted == 0) {
+            m_socket.skip(m_socket.bytesAvailable());  // the reader has stopped
+            break;
+        }
+        const qint64 n = m_socket.read(chunk, qMin<qint64>(wanted, qint64(sizeof chunk)));
+        if (n <= 0)
             break;
         const quint32 generation = m_reader.generation;
-        m_reader.feed(bytes.constData(), quint32(bytes.size()));
+        m_reader.feed(chunk, quint32(n));
         if (m_reader.generation != generation && !m_enabled)
             break;
     }

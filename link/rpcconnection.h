@@ -7,7 +7,8 @@
 //
 // Everything runs in the thread that owns the connection. Receivers of
 // messageReceived, messageCompleted and of a watcher's finished may spin
-// nested event loops; every operation here tolerates being re-entered.
+// nested event loops: every operation here tolerates being re-entered, and
+// the socket is read on inside such a loop, frames delivered in order.
 
 #include "link/rpcasynccall.h"
 #include "link/rpcmessage.h"
@@ -120,6 +121,8 @@ protected:
 private:
     friend struct RpcFrameReader;
     void finishCall(const RpcAsyncCall& call, quint32 state, int code);
+    // Hands a frame to the socket and flushes it; false when it failed.
+    bool writeFrame(const QByteArray& frame);
     void dispatchReply(const char* frame, quint32 size, qint32 id, qint32 errorCode, bool errorReply);
 };
 

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <climits>
+#include <utility>
 
 Q_DECLARE_METATYPE(UnitSimulator::Actions)
 
@@ -80,7 +81,6 @@ class TestConnection : public RpcClientConnection
 public:
     void setLastId(qint32 id) { m_lastId = id; }
     QTimer& tickTimer() { return m_timer; }
-    qint64 unreadBytes() const { return m_socket.bytesAvailable(); }
 };
 
 // The link and the simulated unit, with everything the link reports.
@@ -386,35 +386,18 @@ private slots:
         QCOMPARE(h.errors, (QList<int>{-10, -9}));
     }
 
-    void receiverDisconnectEndsTheRead_data()
-    {
-        QTest::addColumn<bool>("nested");
-        // The second frame arrives in the same read as the first.
-        QTest::newRow("same read") << false;
-        // The receiver waits in its own loop until the next frame lies unread.
-        QTest::newRow("after a nested loop") << true;
-    }
-
     void receiverDisconnectEndsTheRead()
     {
-        QFETCH(bool, nested);
         Harness h;
         QVERIFY(h.up());
-        // What follows belongs to a link the receiver of the first frame took down.
+        // The second frame arrives in the same read as the first, and belongs
+        // to a link the receiver of the first frame took down.
         QObject::connect(&h.link, &RpcConnection::messageReceived, &h.link, [&](const RpcMessage& m) {
-            if (m.id() != 1)
-                return;
-            if (nested) {
-                h.unit.pushSignal("EVENT;event_type:stale;", 2);
-                h.unit.waitUntil([&] { return h.link.unreadBytes() > 0; });
-            }
-            h.link.disconnect();
+            if (m.id() == 1)
+                h.link.disconnect();
         });
-        if (nested)
-            h.unit.pushSignal("EVENT;event_type:a;", 1);
-        else
-            h.unit.sendRaw(unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;")
-                           + unitsim::encodeFrame(2, 4, 0, "EVENT;event_type:b;"));
+        h.unit.sendRaw(unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;")
+                       + unitsim::encodeFrame(2, 4, 0, "EVENT;event_type:b;"));
         QTRY_COMPARE(h.received.size(), 1);
         QVERIFY(h.unit.waitForDisconnect());
         QCOMPARE(h.received.size(), 1);
@@ -471,17 +454,31 @@ private slots:
         const RpcAsyncCall call = h.call("PARAM;target:general;GET:device;", 1);
         QCOMPARE(call.errorCode(), 0);
         RpcAsyncCallWatcher watcher(call);
-        QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher,
-                         [&](RpcAsyncCallWatcher* w) { h.order.append(QStringLiteral("finished %1").arg(w->id())); });
-        QVERIFY(h.waitCompleted(1));
+        // A receiver of the time-out waits for a call the unit leaves
+        // unanswered: the tick that reported the first must not keep the
+        // second from timing out.
+        int nestedCode = 0;
+        QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher, [&](RpcAsyncCallWatcher* w) {
+            h.order.append(QStringLiteral("finished %1").arg(w->id()));
+            const RpcAsyncCall nested = h.call("DO;action:silent;", 1);
+            RpcAsyncCallWatcher nestedWatcher(nested);
+            QEventLoop loop;
+            QObject::connect(&nestedWatcher, &RpcAsyncCallWatcher::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+            loop.exec();
+            nestedCode = nested.errorCode();
+        });
+        QVERIFY(h.waitCompleted(2, 8000));
+        QCOMPARE(nestedCode, -5);
         // Never before its time.
         QVERIFY(sent.elapsed() >= 1000);
         // The watcher hears first, then the connection reports.
         QCOMPARE(h.order, (QStringList{QStringLiteral("finished %1").arg(call.id()),
+                                       QStringLiteral("completed %1").arg(call.id() + 1),
                                        QStringLiteral("completed %1").arg(call.id())}));
         QCOMPARE(watcher.errorCode(), -5);
-        QCOMPARE(h.completed.first().type(), quint32(RpcMessage::ErrorReply));
-        QCOMPARE(h.completed.first().errorCode(), -5);
+        QCOMPARE(h.completed.last().type(), quint32(RpcMessage::ErrorReply));
+        QCOMPARE(h.completed.last().errorCode(), -5);
         QCOMPARE(log.count(h.prefix("RpcConnection", "timerEvent")
                            + QStringLiteral(", time out on message %1)").arg(call.id())),
                  1);
@@ -493,14 +490,14 @@ private slots:
         h.unit.sendFrame(call.id(), 2, 0, QByteArray());
         h.unit.pushSignal("EVENT;event_type:marker;");
         QTRY_COMPARE(h.received.size(), 1);
-        QCOMPARE(h.completed.size(), 1);
+        QCOMPARE(h.completed.size(), 2);
         QVERIFY(h.errors.isEmpty());
 
         // A call without time-out waits until answered.
         h.unit.onRequest("DO;action:slow;", {UnitSimulator::delay(1200), UnitSimulator::reply("DO;return:OK;")});
         QCOMPARE(h.call("DO;action:slow;", 0).errorCode(), 0);
-        QVERIFY(h.waitCompleted(2));
-        QCOMPARE(h.completed.at(1).type(), quint32(RpcMessage::Reply));
+        QVERIFY(h.waitCompleted(3));
+        QCOMPARE(h.completed.at(2).type(), quint32(RpcMessage::Reply));
     }
 
     void cancelOnDisconnectInIdOrder()
@@ -579,7 +576,7 @@ private slots:
             ++ticks;
             if (h.link.retryCountdown() == 0)
                 ticksToAttempt = ticks;
-        });
+        }, Qt::QueuedConnection);  // after the link's own handling of the tick
         QCOMPARE(h.call("PARAM;target:general;GET:name;").errorCode(), 0);
         QVERIFY(h.waitCompleted(1));
         QCOMPARE(h.completed.first().errorCode(), -6);
@@ -700,26 +697,59 @@ private slots:
                                        QStringLiteral("completed %1").arg(second.id())}));
     }
 
+    void bytesArrivingDuringANestedLoopAreRead_data()
+    {
+        QTest::addColumn<QString>("receiver");
+        QTest::addColumn<QStringList>("order");  // 1: the first call, 2: the one made while waiting
+        const QStringList inOrder{"received 4 7", "completed 1", "received 4 8", "completed 2"};
+        QTest::newRow("messageReceived") << "received" << inOrder;
+        QTest::newRow("messageCompleted") << "completed" << inOrder;
+        // The watcher hears of the first call before the connection reports it.
+        QTest::newRow("watcher's finished")
+            << "finished" << QStringList{"received 4 7", "received 4 8", "completed 2", "completed 1"};
+    }
+
     void bytesArrivingDuringANestedLoopAreRead()
     {
+        QFETCH(QString, receiver);
+        QFETCH(QStringList, order);
         Harness h;
         QVERIFY(h.up());
-        h.unit.setDefaultActions({UnitSimulator::reply("DO;return:OK;")});
-        // A receiver that waits in its own event loop, as a blocking caller
-        // would: the second reply arrives while the first frame is being handled.
+        h.unit.onRequest("DO;action:first;", {UnitSimulator::signal("EVENT;event_type:a;", 7),
+                                              UnitSimulator::reply("DO;return:OK;")});
+        h.unit.onRequest("DO;action:second;", {UnitSimulator::signal("EVENT;event_type:b;", 8),
+                                               UnitSimulator::reply("DO;return:OK;")});
+        // A receiver that waits in its own event loop for a call of its own,
+        // as a blocking caller would: the unit answers at once, so the answer
+        // must arrive inside the loop, long before its guard ends it.
         bool nested = false;
-        QObject::connect(&h.link, &RpcConnection::messageCompleted, &h.link, [&](const RpcMessage&) {
-            if (nested)
+        bool answeredInside = false;
+        QElapsedTimer waited;
+        const auto waitForSecond = [&] {
+            if (std::exchange(nested, true))
                 return;
-            nested = true;
-            h.call("DO;action:second;");
-            h.unit.waitForRequests(2);
+            const RpcAsyncCall second = h.call("DO;action:second;");
             QEventLoop loop;
-            QTimer::singleShot(200, &loop, &QEventLoop::quit);
+            QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+            RpcAsyncCallWatcher watcher(second);
+            QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &loop, &QEventLoop::quit);
+            waited.start();
             loop.exec();
-        });
-        h.call("DO;action:first;");
-        QVERIFY(h.waitCompleted(2, 3000));
+            answeredInside = second.isFinished();
+        };
+        if (receiver == "received")
+            QObject::connect(&h.link, &RpcConnection::messageReceived, &h.link, waitForSecond);
+        else if (receiver == "completed")
+            QObject::connect(&h.link, &RpcConnection::messageCompleted, &h.link, waitForSecond);
+        const RpcAsyncCall first = h.call("DO;action:first;");
+        RpcAsyncCallWatcher watcher(first);
+        if (receiver == "finished")
+            QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher, waitForSecond);
+        QVERIFY(h.waitCompleted(2));
+        QVERIFY(answeredInside);
+        QVERIFY2(waited.elapsed() < 1000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(h.order, order);
+        QCOMPARE(h.completed.at(0).type(), quint32(RpcMessage::Reply));
         QCOMPARE(h.completed.at(1).type(), quint32(RpcMessage::Reply));
     }
 
