@@ -171,8 +171,13 @@ private slots:
             "PARAM;a:;return:OK;");
         row("error without any error text is still a refusal", {U::reply("PARAM;return:ERROR;a:oops;")},
             "PARAM;a:oops;return:PROGRESS;", "return:ERROR;");
-        row("ok, an error-shaped value stands", {U::reply("PARAM;return:OK;label:123-abc;")},
-            "PARAM;label:123-abc;return:OK;");
+        // The unit's own "return" of a PARAM reply does not decide.
+        row("ok, the unit's error texts are refusals, other shapes stand",
+            {U::reply("PARAM;return:OK;label:123-abc;okerr:105-invalid value;u:200-unknown error;")},
+            "PARAM;label:123-abc;return:PROGRESS;", "okerr:105-invalid value;return:ERROR;u:200-unknown error;");
+        row("refusal in a progress piece, then ok",
+            {U::reply("PARAM;return:PROGRESS;c:105-invalid value;"), U::reply("PARAM;return:OK;a:1;")},
+            "PARAM;a:1;return:PROGRESS;", "c:105-invalid value;return:ERROR;");
         row("do reply keeps its word", {U::reply("DO;return:OK;id:7;")}, "DO;id:7;return:OK;");
         row("do refusal keeps its values", {U::reply("DO;return:ERROR;cause:122-pin required;")},
             "DO;cause:122-pin required;return:ERROR;");
@@ -291,6 +296,29 @@ private slots:
         QTest::qWait(50);
         QCOMPARE(rig->unit.requests().size(), 1);
         QCOMPARE(rig->unit.requests().first().body, QByteArray("PARAM;a:1;target:general;"));
+    }
+
+    void syncCallFromAReceiverGetsItsReply()
+    {
+        // Models defer such calls; one that does not still gets its reply,
+        // long before its time-out.
+        auto rig = connectedRig();
+        QVERIFY(rig);
+        rig->unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;b:2;")});
+        int result = 1;
+        qint64 elapsed = -1;
+        TCommand reply;
+        connect(&rig->com, &zel::CCom::messageReceived, this, [&] {
+            QElapsedTimer waited;
+            waited.start();
+            result = rig->com.sendSyncMsg(paramRequest("b", "2"), reply, 0, 2000);
+            elapsed = waited.elapsed();
+        });
+        rig->unit.pushSignal("EVENT;event_type:display;");
+        QTRY_VERIFY(elapsed >= 0);
+        QCOMPARE(result, 0);
+        QCOMPARE(value(reply, "b"), std::string("2"));
+        QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
     }
 
     void sendMessageFireAndForget()
