@@ -102,9 +102,20 @@ protected:
     void parserReady(const char* frame, quint32 size);
     // The link-down steps shared by disconnect and the destructor.
     void shutdown(const char* method);
-    // "<Class>::<method>(address=<a>:<p>" + extra + ")"
-    void logLine(const char* className, const char* method, const QString& extra = QString(),
-                 bool critical = false) const;
+    // "<Class>::<method>(address=<a>:<p>" + extra + ")" at debug level;
+    // extra() builds its text only when debug lines are written.
+    template <typename Extra>
+    void logLine(const char* className, const char* method, Extra extra) const
+    {
+        if (logsDebug())
+            writeDebug(lineText(className, method, extra()));
+    }
+    void logLine(const char* className, const char* method, const char* extra = "") const;
+    // The same form at critical level, with ", error=<error>".
+    void logCritical(const char* className, const char* method, int error) const;
+    QString lineText(const char* className, const char* method, const QString& extra) const;
+    static bool logsDebug();
+    static void writeDebug(const QString& line);
 
     bool m_enabled = false;
     bool m_deferSignals = false;
