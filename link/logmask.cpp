@@ -119,8 +119,3 @@ std::string maskSecretValues(const std::string& body)
     out.append(body, copied, std::string::npos);
     return out;
 }
-
-QString maskSecretValues(const QString& body)
-{
-    return QString::fromUtf8(maskSecretValues(body.toUtf8().toStdString()));
-}
