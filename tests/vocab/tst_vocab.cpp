@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <list>
-#include <tuple>
 #include <vector>
 
 Q_DECLARE_METATYPE(CodecConfig)
@@ -312,33 +311,25 @@ void TestVocab::setParamAndMerge()
     c.setParam("a", "2");
     QCOMPARE(*c.param("a"), std::string("1"));
     c.setParam("a", "4", 7);  // any other mode replaces
-    QCOMPARE(*c.param("a"), std::string("4"));
     c.setParam("e", "");
     c.setParam("e", "2", TCommand::Append, ',');
-    QCOMPARE(*c.param("e"), std::string("2"));
-    // Appending a parameter to itself.
+    QCOMPARE(paramsText(c), QByteArray("a=4|e=2"));
+    // A parameter appended to itself, and a command merged into itself.
     c.setParam("a", *c.param("a"), TCommand::Append, '|');
     QCOMPARE(*c.param("a"), std::string("4|4"));
-    c.addGet("");
-    QVERIFY(c.getKeys.empty());
+    c.merge(c, TCommand::Append, ',');
+    QCOMPARE(paramsText(c), QByteArray("a=4|4,4|4|e=2,2"));
 
+    // Only parameters merge; present keys keep their value unless asked.
     TCommand other(TCommand::Do);
     other.setParam("a", "new");
     other.setParam("b", "2");
     other.addGet("g");
-    const std::vector<std::pair<int, QByteArray>> modes = {
-        {TCommand::KeepExisting, "a=old|b=2"}, {TCommand::Replace, "a=new|b=2"},
-        {TCommand::Append, "a=old;new|b=2"}};
-    for (const auto &m : modes) {
-        c.reset(TCommand::Param);
-        c.setParam("a", "old");
-        c.merge(other, m.first, ';');
-        QCOMPARE(paramsText(c), m.second);
-        QVERIFY(c.verb == TCommand::Param && c.getKeys.empty());
-    }
-    // Merging a command into itself.
-    c.merge(c, TCommand::Append, ',');
-    QCOMPARE(paramsText(c), QByteArray("a=old;new,old;new|b=2,2"));
+    c.reset(TCommand::Param);
+    c.setParam("a", "old");
+    c.merge(other, TCommand::KeepExisting, ';');
+    QCOMPARE(paramsText(c), QByteArray("a=old|b=2"));
+    QVERIFY(c.verb == TCommand::Param && c.getKeys.empty());
 }
 
 void TestVocab::splitAndJoin_data()
@@ -360,22 +351,17 @@ void TestVocab::splitAndJoin()
     QFETCH(QByteArray, items);
 
     using Split = void (*)(const std::string &, std::vector<std::string> &);
-    using Join = void (*)(const std::vector<std::string> &, std::string &);
-    const std::vector<std::tuple<char, Split, Join>> variants = {
-        {',', splitEscaped, joinEscaped}, {'/', splitEscapedSlash, joinEscapedSlash}};
-    for (const auto &[separator, split, join] : variants) {
+    const std::vector<std::pair<char, Split>> variants = {{',', splitEscaped}, {'/', splitEscapedSlash}};
+    for (const auto &[separator, split] : variants) {
         std::vector<std::string> parts;
         split(bytes(QByteArray(text).replace(',', separator)), parts);
         QCOMPARE(keysText(parts), QByteArray(items).replace(',', separator));
         QCOMPARE(int(parts.size()), text.isEmpty() ? 0 : int(items.count('|')) + 1);
-
-        // Joining what was split reads back the same pieces.
-        std::string joined = "prefix:";
-        join(parts, joined);
-        std::vector<std::string> again;
-        split(joined.substr(7), again);
-        QCOMPARE(again, parts);
     }
+    // Joining appends; the fuzz harness splits back what was joined.
+    std::string joined = "x:";
+    joinEscapedSlash({"a/b", ""}, joined);
+    QCOMPARE(joined, std::string("x:a\\/b/"));
 
     // Positions at or past the end, and npos, end the scan.
     std::string out;
