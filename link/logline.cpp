@@ -5,7 +5,7 @@
 
 namespace {
 
-void write(QtMsgType type, const QString& line)
+void emitLine(QtMsgType type, const QString& line)
 {
     QString quoted;
     quoted.reserve(line.size() + 3);
@@ -25,11 +25,11 @@ bool debugLogEnabled()
 void logDebug(const QString& line)
 {
     if (debugLogEnabled())
-        write(QtDebugMsg, line);
+        emitLine(QtDebugMsg, line);
 }
 
 void logError(const QString& line)
 {
     if (QLoggingCategory::defaultCategory()->isCriticalEnabled())
-        write(QtCriticalMsg, line);
+        emitLine(QtCriticalMsg, line);
 }
