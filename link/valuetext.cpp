@@ -417,8 +417,10 @@ int errorCodeFromText(const std::string &text)
 
 bool isUnitErrorText(const std::string &text)
 {
+    // The form first: most values are not error texts and skip the lookup.
     // errorCodeFromText gives 200 for any text it doesn't know as well.
-    return errorCodeFromText(text) != 200 || text == wire::unitError::unknownError();
+    return looksLikeUnitError(text)
+           && (errorCodeFromText(text) != 200 || text == wire::unitError::unknownError());
 }
 
 bool looksLikeUnitError(const std::string &text)
