@@ -5,6 +5,7 @@
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
 #include "link/valuetext.h"
+#include "model/tcomdevice.h"
 #include "model/textconv.h"
 #include "model/unitfirmware.h"
 
@@ -34,7 +35,7 @@ constexpr std::uint32_t kOptionReduced = 0x800;
 // The unit's device option word and whether it has its auxiliary audio board.
 std::uint32_t deviceOptionWord()
 {
-    return 0; // wired to the device model once it is in
+    return frontPanelDevice()->deviceOptions();
 }
 
 bool hasAuxiliaryBoard()
@@ -93,10 +94,9 @@ const int kTalkToOutputRanks[] = {1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 14, 15, 16, 1
 // Sizes of the categories in the older wire form's running function number.
 const int kLegacyGroups[] = {4, 16, 16, 14, 2, 2, 9};
 
-QString ravName(int which)
+QString ravName(int which, std::uint32_t options)
 {
-    const bool dante = deviceOptionWord() & kOptionDante;
-    return QString::fromLatin1(dante ? "DNT%1" : "RAV%1").arg(which);
+    return QString::fromLatin1(options & kOptionDante ? "DNT%1" : "RAV%1").arg(which);
 }
 
 // What a function acts on and where it goes, with the names that make up
@@ -123,29 +123,30 @@ Target talkToSpeaker(int n)
     return t;
 }
 
-Target talkToOutput(int n)
+Target talkToOutput(int n, std::uint32_t options)
 {
     if (n > 16)
         return {n - 17, 14, QString::number(n - 16), QStringLiteral("LINE2")};
     const int position = (n - 1) / 4 + 1;
-    const QString names[] = {QStringLiteral("USB"), QStringLiteral("LINE1"), ravName(1), ravName(2)};
+    const QString names[] = {QStringLiteral("USB"), QStringLiteral("LINE1"), ravName(1, options), ravName(2, options)};
     const int outputs[] = {11, 10, 12, 13};
     const int slot = (n - 1) % 4;
     return {position - 1, outputs[slot], QString::number(position), names[slot]};
 }
 
-Target auxToBus(int n)
+Target auxToBus(int n, std::uint32_t options)
 {
     const int source = (n - 1) / 2;
     const QString names[] = {QStringLiteral("USB"),  QStringLiteral("AUX1"), QStringLiteral("AUX2"),
-                             QStringLiteral("AES1"), QStringLiteral("AES2"), ravName(1), ravName(2)};
+                             QStringLiteral("AES1"), QStringLiteral("AES2"), ravName(1, options),
+                             ravName(2, options)};
     const int inputs[] = {8, 4, 5, 6, 7, 9, 10};
     const bool coord = (n - 1) % 2;
     return {inputs[source], coord ? 1 : 0, names[source], QString::fromLatin1(coord ? "COORD" : "PGM")};
 }
 
 // Only for a function within its category's range.
-Target targetOf(int category, int n)
+Target targetOf(int category, int n, std::uint32_t options)
 {
     switch (category) {
     case QPravikSoftkey::CoughKey:
@@ -153,9 +154,9 @@ Target targetOf(int category, int n)
     case QPravikSoftkey::TalkToSpeaker:
         return talkToSpeaker(n);
     case QPravikSoftkey::TalkToOutput:
-        return talkToOutput(n);
+        return talkToOutput(n, options);
     case QPravikSoftkey::AuxToBus:
-        return auxToBus(n);
+        return auxToBus(n, options);
     }
     return {};
 }
@@ -178,35 +179,6 @@ const std::uint32_t kKeyMasks[5][7][2] = {
      {0xA0000, 0xA0000}, {0x20000, 0x20000}},
 };
 const std::uint32_t kReducedMasks[] = {0x7, 0x333, 0xF0EEE};
-
-// Bit n-1 set: function n of the category is available to key `index`.
-std::uint32_t functionsOf(int category, int index)
-{
-    const std::uint32_t options = deviceOptionWord();
-    const bool aux = hasAuxiliaryBoard();
-    const bool reduced = options & kOptionReduced;
-    if (category == QPravikSoftkey::AuxToBus) {
-        std::uint32_t mask = reduced ? 0 : 0x3;
-        if (aux)
-            mask |= 0xC | (reduced ? 0 : 0x3F0) | (options & kOptionTalkAux ? 0x3C00 : 0);
-        return mask;
-    }
-    if (category < QPravikSoftkey::CoughKey || category > QPravikSoftkey::TalkToOutput) {
-        // Not bound to the key. Contacts has its third function only on
-        // newer firmware.
-        const bool fewer = category == QPravikSoftkey::Contacts && unitFirmwareVersion < kThirdContact;
-        return fewer ? 0x3 : 0xFFFFFFFFu;
-    }
-    const int newer = unitFirmwareVersion > kMoreFunctions ? 1 : 0;
-    std::uint32_t mask = kKeyMasks[category][index][newer];
-    if (category == QPravikSoftkey::TalkToOutput && aux) {
-        if (options & kOptionTalkAux)
-            mask |= kKeyMasks[3][index][newer];
-        if (options & kOptionTalkLine2)
-            mask |= kKeyMasks[4][index][newer];
-    }
-    return reduced ? mask & kReducedMasks[category] : mask;
-}
 
 // The key families the model mirrors, all of target "general": the prefix,
 // how many keys (numbered from 1) and what applies a unit value of one.
@@ -250,6 +222,36 @@ QMap<int, QString> QPravikSoftkey::categories() const
     return list;
 }
 
+std::uint32_t QPravikSoftkey::availableFunctions(int category, int index, std::uint32_t firmware,
+                                                 std::uint32_t options, bool aux)
+{
+    if (category < CoughKey || category > Shortcuts)
+        return 0;
+    const bool reduced = options & kOptionReduced;
+    if (category == AuxToBus) {
+        std::uint32_t mask = reduced ? 0 : 0x3;
+        if (aux)
+            mask |= 0xC | (reduced ? 0 : 0x3F0) | (options & kOptionTalkAux ? 0x3C00 : 0);
+        return mask;
+    }
+    if (category > TalkToOutput) {
+        // Not bound to the key. Contacts has its third function only on
+        // newer firmware.
+        const bool fewer = category == Contacts && firmware < kThirdContact;
+        return fewer ? 0x3 : (1u << categoryRow(category).functions) - 1;
+    }
+    if (index < 0 || index >= QPravikSoftkeys::kKeyCount)
+        return 0;
+    const int newer = firmware > kMoreFunctions ? 1 : 0;
+    std::uint32_t mask = kKeyMasks[category][index][newer];
+    if (category == TalkToOutput && aux) {
+        if (options & kOptionTalkAux)
+            mask |= kKeyMasks[3][index][newer];
+        if (options & kOptionTalkLine2)
+            mask |= kKeyMasks[4][index][newer];
+    }
+    return reduced ? mask & kReducedMasks[category] : mask;
+}
 QMap<int, QString> QPravikSoftkey::functions(int category, bool codes)
 {
     QMap<int, QString> list;
@@ -257,7 +259,8 @@ QMap<int, QString> QPravikSoftkey::functions(int category, bool codes)
         list.insert(0, functionName(None, 0));
         return list;
     }
-    const std::uint32_t mask = functionsOf(category, m_index);
+    const std::uint32_t mask =
+        availableFunctions(category, m_index, unitFirmwareVersion, deviceOptionWord(), hasAuxiliaryBoard());
     m_functionMask = static_cast<int>(mask);
     for (int n = 1; n <= categoryRow(category).functions; ++n) {
         if (mask & (1u << (n - 1)))
@@ -308,7 +311,7 @@ void QPravikSoftkey::applyFunction(int n)
     clearFunction();
     m_function = n & 0xFF;
     if (inRange(m_category, m_function)) {
-        const Target target = targetOf(m_category, m_function);
+        const Target target = targetOf(m_category, m_function, 0);
         m_input = target.input;
         m_output = target.output;
     }
@@ -356,6 +359,11 @@ QString QPravikSoftkey::categoryName(int category)
 
 QString QPravikSoftkey::functionName(int category, int function)
 {
+    return functionName(category, function, deviceOptionWord());
+}
+
+QString QPravikSoftkey::functionName(int category, int function, std::uint32_t options)
+{
     if (!inRange(category, function))
         return tr("None");
     switch (category) {
@@ -363,11 +371,11 @@ QString QPravikSoftkey::functionName(int category, int function)
         return tr("Cough %1").arg(function);
     case TalkToSpeaker:
     case TalkToOutput: {
-        const Target t = targetOf(category, function);
+        const Target t = targetOf(category, function, options);
         return tr("%1 Talk %2").arg(t.from, t.to);
     }
     case AuxToBus: {
-        const Target t = targetOf(category, function);
+        const Target t = targetOf(category, function, options);
         return tr("%1 to %2").arg(t.from, t.to);
     }
     case Contacts:

@@ -70,11 +70,17 @@ public:
 
     static QString categoryName(int category);
     static QString functionName(int category, int function);
+    // The same on a unit of that device option word.
+    static QString functionName(int category, int function, std::uint32_t options);
     static QString behaviorName(int behavior);
     // Display order of a function; -1 outside its category.
     static int functionRank(int category, int function);
     // Rank in the high byte, the function number in the low byte.
     static int functionCode(int category, int function);
+    // Bit n-1 set: function n of the category is available to key `index`
+    // on a unit of that firmware word, device option word and auxiliary board.
+    static std::uint32_t availableFunctions(int category, int index, std::uint32_t firmware,
+                                            std::uint32_t options, bool auxiliaryBoard);
     // Function within its category of a running number 0..62 of the older
     // wire form; 0 for any other number.
     static int legacyFunction(int number);

@@ -55,8 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const int legacy = QPravikSoftkey::legacyFunction(static_cast<int>(unitFirmwareVersion));
     FUZZ_CHECK(legacy >= 0 && legacy <= 16);
-    QPravikSoftkey::functionName(static_cast<std::int8_t>(flags), legacy);
     FUZZ_CHECK((QPravikSoftkey::functionCode(flags & 7, legacy) & 0xFF) == legacy);
+    // Any category, key number and option word: only functions of the category are offered.
+    const int category = static_cast<std::int8_t>(flags) / 4;
+    const std::uint32_t offered = QPravikSoftkey::availableFunctions(category, flags & 7, unitFirmwareVersion,
+                                                                     unitFirmwareVersion, flags & 2);
+    for (int n = 1; n <= 32; ++n)
+        FUZZ_CHECK(!(offered >> (n - 1) & 1) || QPravikSoftkey::functionRank(category, n) > 0);
 
     // The session is not connected: anything sent would fail at once.
     QPravikSoftkeys model;

@@ -15,14 +15,14 @@ namespace {
 
 using Model = QPravikSoftkeys;
 
-// A fresh model on the session, with the unit's firmware word, option
-// items and auxiliary board as given; the unit accepts every other request.
+// A fresh model on the session, with the unit's firmware word and
+// auxiliary board as given; the unit accepts every other request.
 // The signals are logged: "C<category>" and "F<function>" before a change,
 // "f" and "b" after a function or behaviour change, "i<n>:" and "c<n>:"
 // with a label's text.
 struct Rig
 {
-    Rig(std::uint32_t firmware, const char* options = "", bool aux = false) : savedFirmware(unitFirmwareVersion)
+    Rig(std::uint32_t firmware, bool aux = false) : savedFirmware(unitFirmwareVersion)
     {
         unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
         unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
@@ -30,7 +30,7 @@ struct Rig
                                                      + ";return:OK;")});
         ok = unit.listen() && frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
              && unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; })
-             && frontPanelAudioSettings()->readParams({"auxiliary_board"}) && !*options;
+             && frontPanelAudioSettings()->readParams({"auxiliary_board"});
         unitFirmwareVersion = firmware;
         auto on = [this](const char* what) { return [this, what](QPravikSoftkey*) { log << what; }; };
         auto label = [this](const char* what) {
@@ -81,35 +81,34 @@ void indexRows(const Table& table)
         QTest::newRow(table[i].name) << int(i);
 }
 
-// The functions a key may take by firmware, option items and auxiliary
+// The functions a key may take by firmware, option word and auxiliary
 // board, as a mask; the names in display order where given.
 const struct
 {
     const char* name;
-    std::uint32_t firmware;
-    const char* options;
+    std::uint32_t firmware, options;
     bool aux;
     int key, category;
     uint mask;
     const char* names;
 } kMasks[] = {
-    {"cough key 2, 1.14.255", 0x10EFF, "", false, 2, 0, 0x5, nullptr},
-    {"cough key 2, 1.15.0", 0x10F00, "", false, 2, 0, 0x7, nullptr},
-    {"cough key 3, reduced", 0x10F00, "hardware_2", false, 3, 0, 0x7, nullptr},
-    {"speaker key 1, reduced", 0x10F00, "hardware_2", false, 1, 1, 0x303, "1 Talk 2,1 Talk 3,3 Talk 1,3 Talk 2"},
-    {"output key 3, no board", 0x10F00, "ravenna,hardware_3", false, 3, 2, 0x3333, nullptr},
-    {"output key 3, board", 0x10F00, "ravenna,hardware_3", true, 3, 2, 0xFFFFF, nullptr},
-    {"output key 3, board, reduced", 0x10F00, "ravenna,hardware_2", true, 3, 2, 0xEEE, nullptr},
-    {"output key 0, Dante", 0x10EFF, "ravenna,ravenna_2,hardware_1", true, 0, 2, 0x1000F,
+    {"cough key 2, 1.14.255", 0x10EFF, 0, false, 2, 0, 0x5, nullptr},
+    {"cough key 2, 1.15.0", 0x10F00, 0, false, 2, 0, 0x7, nullptr},
+    {"cough key 3, reduced", 0x10F00, 0x800, false, 3, 0, 0x7, nullptr},
+    {"speaker key 1, reduced", 0x10F00, 0x800, false, 1, 1, 0x303, "1 Talk 2,1 Talk 3,3 Talk 1,3 Talk 2"},
+    {"output key 3, no board", 0x10F00, 0x84, false, 3, 2, 0x3333, nullptr},
+    {"output key 3, board", 0x10F00, 0x84, true, 3, 2, 0xFFFFF, nullptr},
+    {"output key 3, board, reduced", 0x10F00, 0x884, true, 3, 2, 0xF0EEE, nullptr},
+    {"output key 0, Dante", 0x10EFF, 0x484, true, 0, 2, 0x1000F,
      "1 Talk USB,1 Talk LINE1,1 Talk LINE2,1 Talk DNT1,1 Talk DNT2"},
-    {"output key 6, line 2", 0x10E00, "hardware_4", true, 6, 2, 0x20030, nullptr},
-    {"aux, no board", 0xFFFFFF, "", false, 5, 3, 0x3, "USB to PGM,USB to COORD"},
-    {"aux, board", 0xFFFFFF, "", true, 5, 3, 0x3FF, nullptr},
-    {"aux, board, Ravenna", 0xFFFFFF, "ravenna", true, 5, 3, 0x3FFF, nullptr},
-    {"aux, board, reduced", 0xFFFFFF, "ravenna,hardware_2", true, 5, 3, 0x3C0C, nullptr},
-    {"aux, reduced", 0xFFFFFF, "hardware_2", false, 5, 3, 0x0, nullptr},
-    {"contacts, 1.13.255", 0x10DFF, "", false, 0, 4, 0x3, nullptr},
-    {"contacts, 1.14.0", 0x10E00, "", false, 0, 4, 0x7, "Contact 1,Contact 2,All PGM Buttons Off"},
+    {"output key 6, line 2", 0x10E00, 0x80, true, 6, 2, 0x20030, nullptr},
+    {"aux, no board", 0xFFFFFF, 0, false, 5, 3, 0x3, "USB to PGM,USB to COORD"},
+    {"aux, board", 0xFFFFFF, 0, true, 5, 3, 0x3FF, nullptr},
+    {"aux, board, 0x4", 0xFFFFFF, 0x4, true, 5, 3, 0x3FFF, nullptr},
+    {"aux, board, reduced", 0xFFFFFF, 0x804, true, 5, 3, 0x3C0C, nullptr},
+    {"aux, reduced", 0xFFFFFF, 0x800, false, 5, 3, 0x0, nullptr},
+    {"contacts, 1.13.255", 0x10DFF, 0, false, 0, 4, 0x3, nullptr},
+    {"contacts, 1.14.0", 0x10E00, 0, false, 0, 4, 0x7, "Contact 1,Contact 2,All PGM Buttons Off"},
 };
 
 // What the operator's changes send and announce, and the key 0 they leave.
@@ -178,16 +177,26 @@ private slots:
     {
         QFETCH(int, row);
         const auto& c = kMasks[row];
-        Rig rig(c.firmware, c.options, c.aux);
-        if (*c.options)
-            QSKIP("the unit's option items cannot be given yet");
-        QVERIFY(rig.ok);
-        uint mask = 0;
-        for (int n : rig.model.softkey(c.key)->functions(c.category, false).keys())
-            mask |= 1u << (n - 1);
+        const uint mask = QPravikSoftkey::availableFunctions(c.category, c.key, c.firmware, c.options, c.aux);
         QCOMPARE(mask, c.mask);
-        if (c.names)
-            QCOMPARE(rig.model.softkey(c.key)->functions(c.category, true).values().join(','), QString(c.names));
+        if (c.names) {
+            QMap<int, QString> byCode;
+            for (int n = 1; n <= 20; ++n) {
+                if (mask & (1u << (n - 1)))
+                    byCode.insert(QPravikSoftkey::functionCode(c.category, n),
+                                  QPravikSoftkey::functionName(c.category, n, c.options));
+            }
+            QCOMPARE(byCode.values().join(','), QString(c.names));
+        }
+        // The model's own lists, on the unit's live values.
+        if (c.options == 0) {
+            Rig rig(c.firmware, c.aux);
+            QVERIFY(rig.ok);
+            uint listed = 0;
+            for (int n : rig.model.softkey(c.key)->functions(c.category, false).keys())
+                listed |= 1u << (n - 1);
+            QCOMPARE(listed, c.mask);
+        }
     }
 
     void changesSent_data() { indexRows(kChanges); }
