@@ -252,6 +252,7 @@ std::uint32_t QPravikSoftkey::availableFunctions(int category, int index, std::u
     }
     return reduced ? mask & kReducedMasks[category] : mask;
 }
+
 QMap<int, QString> QPravikSoftkey::functions(int category, bool codes)
 {
     QMap<int, QString> list;
