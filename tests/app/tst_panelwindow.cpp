@@ -18,7 +18,6 @@ private slots:
     void cleanup();
     void offlineOnlyLoginPage();
     void headphoneAndCallKeys();
-    void forwardedKeys();
     void destructionClosesLink();
 
 private:
@@ -110,28 +109,20 @@ void TestPanelWindow::headphoneAndCallKeys()
     QCOMPARE(window->page(), 7);
     press(257);
     QCOMPARE(window->page(), 1);
-}
 
-void TestPanelWindow::forwardedKeys()
-{
-    connectLink();
+    // From an open popup (fromControl 0) the page keys are dropped; from a
+    // control they count, press and release alike.
     window->pageActivated(QPravik::PageMain);
-
-    // From an open popup (fromControl 0) the page keys are dropped.
     postKeyToFrontPanel(QPravikEvent::KeyPress, 257, 0);
     QCoreApplication::sendPostedEvents(window);
     QCOMPARE(window->page(), 1);
-
-    postKeyToFrontPanel(QPravikEvent::KeyPress, 257, 1);
-    QCoreApplication::sendPostedEvents(window);
-    QCOMPARE(window->page(), 7);
-
     postKeyToFrontPanel(QPravikEvent::KeyPress, 261, 1);
     postKeyToFrontPanel(QPravikEvent::KeyRelease, 261, 1);
     QCoreApplication::sendPostedEvents(window);
     QCOMPARE(window->page(), 2);
     QVERIFY(!window->isCallKeyHeld());
 }
+
 
 void TestPanelWindow::destructionClosesLink()
 {
