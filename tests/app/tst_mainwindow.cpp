@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
+#include <QKeyEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -102,7 +103,7 @@ private slots:
     void failedQueryStillRecordsRecentUnit();
     void linkSupervisionStates();
     void busyDuringSynchronousCall();
-    void buttonBar();
+    void panelKeys();
     void typedMessage();
     void exitQuestion();
     void deviceManagerSavesOnClose();
@@ -131,9 +132,15 @@ void TestMainWindow::startAndEnd()
     QVERIFY(w->buttonBar->isHidden());
     QCOMPARE(frontPanelWindow.data(), static_cast<QWidget*>(w->frontPanel));
 
+    // Leaving takes the link down and withdraws the window's pointers.
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    QVERIFY(linkTo(unit));
     delete w;
     QCOMPARE(mainWindow(), nullptr);
     QVERIFY(frontPanelWindow.isNull());
+    QVERIFY(!frontPanelCom()->isEnabled());
+    QVERIFY(unit.waitForDisconnect());
 }
 
 void TestMainWindow::recentMenuLists()
@@ -283,13 +290,53 @@ void TestMainWindow::busyDuringSynchronousCall()
     QCOMPARE(w.statusBar()->currentMessage(), QString());
 }
 
-void TestMainWindow::buttonBar()
+void TestMainWindow::panelKeys()
 {
     Velto w;
+    QPravikWindow* panel = w.frontPanel;
+    const auto press = [panel](int key, QEvent::Type type = QEvent::KeyPress) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString(), false, 1);
+        QCoreApplication::sendEvent(panel, &event);
+    };
+    // Offline only the login page shows, and the keys do nothing there.
+    panel->pageActivated(QPravik::PageMain);
+    press(257);
+    press(261);
+    QCOMPARE(panel->page(), 0);
+    QVERIFY(!panel->isCallKeyHeld());
+
     UnitSimulator unit;
     QVERIFY(unit.listen());
     QVERIFY(linkTo(unit));
-    w.frontPanel->pageActivated(QPravik::PageAudio);
+    // Settings menus need their page; nothing changes meanwhile.
+    panel->pageActivated(QPravik::PageCodingMenu);
+    QCOMPARE(panel->page(), 0);
+    panel->pageActivated(QPravik::PageAudio);
+    press(257);
+    QCOMPARE(panel->page(), 7);
+    press(257);
+    QCOMPARE(panel->page(), 3);
+    // From a headphone page the call key does not remember that page.
+    press(257);
+    panel->pageActivated(QPravik::PageHeadphone2);
+    press(261);
+    QCOMPARE(panel->page(), 2);
+    QVERIFY(panel->isCallKeyHeld());
+    press(261, QEvent::KeyRelease);
+    QVERIFY(!panel->isCallKeyHeld());
+    press(261);
+    QCOMPARE(panel->page(), 3);
+    // From the connection page the headphone key does not remember it.
+    panel->pageActivated(QPravik::PageMain);
+    press(261);
+    press(257);
+    QCOMPARE(panel->page(), 7);
+    press(257);
+    QCOMPARE(panel->page(), 1);
+    // From an open popup (fromControl 0) the page keys are dropped.
+    postKeyToFrontPanel(QPravikEvent::KeyPress, 257, 0);
+    QCoreApplication::sendPostedEvents(panel);
+    QCOMPARE(panel->page(), 1);
 
     // The tab name comes from the unit: plain text, and none shows no label.
     w.loginClicked(QString());
@@ -299,16 +346,16 @@ void TestMainWindow::buttonBar()
     QVERIFY(!w.tabLabel->isHidden());
     QCOMPARE(w.tabLabel->textFormat(), Qt::PlainText);
 
+    // The bar's buttons post their keys, a press and a release each.
     auto* headphone = w.buttonBar->findChild<QAbstractButton*>("headphoneButton");
     auto* call = w.buttonBar->findChild<QAbstractButton*>("phoneCallButton");
     QVERIFY(headphone && call);
     headphone->click();
-    QCOMPARE(w.frontPanel->page(), 3);   // posted, not sent
-    QTRY_COMPARE(w.frontPanel->page(), 7);
+    QCOMPARE(panel->page(), 1);
+    QTRY_COMPARE(panel->page(), 7);
     call->click();
-    QTRY_COMPARE(w.frontPanel->page(), 2);
-    // A click is a press and a release: the key is not left held.
-    QTRY_VERIFY(!w.frontPanel->isCallKeyHeld());
+    QTRY_COMPARE(panel->page(), 2);
+    QTRY_VERIFY(!panel->isCallKeyHeld());
 }
 
 namespace {

@@ -65,8 +65,8 @@ void removeAccount(const QString &name)
 {
     QString ignored;
     // Forced: a session process of the account may still be ending.
-    if (!run(QStringLiteral("userdel"), {QStringLiteral("--force"), name}, {}, &ignored))
-        run(QStringLiteral("usermod"), {QStringLiteral("--lock"), QStringLiteral("--expiredate"), QStringLiteral("1"), name}, {}, &ignored);
+    if (!run("userdel", {"--force", name}, {}, &ignored))
+        run("usermod", {"--lock", "--expiredate", "1", name}, {}, &ignored);
 }
 
 // True while another process that may use a test account runs: an older
@@ -80,9 +80,7 @@ bool otherTunnelTestsRunning()
             continue;
         const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).symLinkTarget();
         const QString name = QFileInfo(program).fileName();
-        if (entry != self
-            && (name == QLatin1String("tst_sshclient") || name == QLatin1String("tst_endtoend")
-                || name == QLatin1String("bench_tunnel")))
+        if (entry != self && QStringList{"tst_sshclient", "tst_endtoend", "bench_tunnel"}.contains(name))
             return true;
     }
     return false;
@@ -125,15 +123,10 @@ bool acquireAccount(QString *failure)
         c = alphabet[QRandomGenerator::system()->bounded(int(sizeof alphabet) - 1)];
     password += "-\xc3\xa9";
     if (!::getpwnam(name.toLocal8Bit().constData())
-        && !run(QStringLiteral("useradd"),
-                {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                 QStringLiteral("--home-dir"), QStringLiteral("/nonexistent"),
-                 QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
-                 QStringLiteral("--comment"), QStringLiteral("Kandelo tunnel tests"), name},
-                {}, failure)) {
+        && !run("useradd", {"--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
+                            "/usr/sbin/nologin", "--comment", "Kandelo tunnel tests", name}, {}, failure))
         return false;
-    }
-    if (!run(QStringLiteral("chpasswd"), {}, name.toLocal8Bit() + ':' + password + '\n', failure)) {
+    if (!run("chpasswd", {}, name.toLocal8Bit() + ':' + password + '\n', failure)) {
         removeAccount(name);
         return false;
     }
@@ -218,14 +211,12 @@ bool SshdFixture::start()
         listenPort = probe.serverPort();
         probe.close();
         QStringList arguments{"-D", "-e", "-f", "/dev/null"};
-        for (const QString &option :
-             {QStringLiteral("ListenAddress=%1:%2").arg(address.toString()).arg(listenPort),
-              "HostKey=" + hostKey, "PidFile=" + dir->filePath(QStringLiteral("sshd.pid")),
-              "AllowUsers=" + user(), QStringLiteral("PasswordAuthentication=yes"),
-              QStringLiteral("KbdInteractiveAuthentication=no"), QStringLiteral("PubkeyAuthentication=no"),
-              QStringLiteral("AuthorizedKeysFile=none"), QStringLiteral("PermitRootLogin=no"),
-              QStringLiteral("UsePAM=no"), QStringLiteral("AllowTcpForwarding=yes"), QStringLiteral("UseDNS=no"),
-              QStringLiteral("MaxStartups=100"), QStringLiteral("MaxSessions=100"), QStringLiteral("LogLevel=VERBOSE")})
+        for (const QString &option : QStringList{
+                 QStringLiteral("ListenAddress=%1:%2").arg(address.toString()).arg(listenPort), "HostKey=" + hostKey,
+                 "PidFile=" + dir->filePath("sshd.pid"), "AllowUsers=" + user(), "PasswordAuthentication=yes",
+                 "KbdInteractiveAuthentication=no", "PubkeyAuthentication=no", "AuthorizedKeysFile=none",
+                 "PermitRootLogin=no", "UsePAM=no", "AllowTcpForwarding=yes", "UseDNS=no", "MaxStartups=100",
+                 "MaxSessions=100", "LogLevel=VERBOSE"})
             arguments << "-o" << option;
         output.clear();
         sshd = std::make_unique<QProcess>();
