@@ -3,9 +3,20 @@
 #include <QByteArray>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
+
+namespace {
+
+// The fields a unit has in the file.
+bool sameStoredDevice(const KnownDevice &a, const KnownDevice &b)
+{
+    return a.name == b.name && a.serialno == b.serialno && a.password == b.password;
+}
+
+} // namespace
 
 ApplicationSettings::ApplicationSettings(const QString &path)
     : configPath(path)
@@ -27,6 +38,39 @@ void ApplicationSettings::setKnownDevices(const KnownDeviceMap &devices)
         if (!knownDevices.contains(recentDevices.at(i)))
             recentDevices.removeAt(i);
     }
+}
+
+QMap<int, int> ApplicationSettings::applyDeviceEdits(const KnownDeviceMap &shown,
+                                                     const KnownDeviceMap &edited)
+{
+    KnownDeviceMap devices = knownDevices;
+    for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+        if (!edited.contains(it.key())) {
+            // Gone from the recent list before an added unit may take its id.
+            devices.remove(it.key());
+            recentDevices.removeAll(it.key());
+        }
+    }
+    KnownDeviceMap taken = devices;
+    taken.insert(edited);
+    QMap<int, int> moved;
+    for (KnownDevice device : edited) {
+        const auto was = shown.constFind(device.id);
+        if (was != shown.cend()) {
+            if (!sameStoredDevice(*was, device))
+                devices.insert(device.id, device);
+            continue;
+        }
+        if (devices.contains(device.id)) {
+            const int id = nextDeviceId(taken);
+            moved.insert(device.id, id);
+            device.id = id;
+            taken.insert(id, device);
+        }
+        devices.insert(device.id, device);
+    }
+    setKnownDevices(devices);
+    return moved;
 }
 
 bool ApplicationSettings::addRecentDevice(int id)
@@ -250,31 +294,31 @@ QByteArray configurationDocument(const ApplicationSettings &settings)
     return QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>") + toLatin1WithReferences(body);
 }
 
-bool readConfiguration(ApplicationSettings &settings)
+namespace {
+
+// Reads the document into the record; false when it was not used whole.
+bool readDocument(ApplicationSettings &settings, const QByteArray &bytes)
 {
-    QFile file(settings.configPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        logError(QStringLiteral("%1(filename=%2) failed to open file with error %3")
-                     .arg(QLatin1String("readConfiguration"), settings.configPath, file.errorString()));
-        return false;
-    }
+    const KnownDeviceMap before = settings.knownDevices;
     settings.knownDevices.clear();
     settings.recentDevices.clear();
     settings.trustedCertificates.clear();
 
-    QXmlStreamReader xml(&file);
-    if (xml.readNextStartElement() && xml.name() == QLatin1String("settings")
-        && xml.attributes().value(QLatin1String("version")) == QLatin1String("1")) {
-        while (xml.readNextStartElement()) {
-            if (xml.name() == QLatin1String("applicationSettings"))
-                readApplicationSettings(xml, settings);
-            else if (xml.name() == QLatin1String("knownDevices"))
-                readKnownDevices(xml, settings);
-            else if (xml.name() == QLatin1String("recentDevices"))
-                readRecentDevices(xml, settings);
-            else
-                xml.skipCurrentElement();
-        }
+    QXmlStreamReader xml(bytes);
+    if (xml.readNextStartElement()) {
+        if (xml.name() != QLatin1String("settings")
+            || xml.attributes().value(QLatin1String("version")) != QLatin1String("1"))
+            xml.raiseError(QStringLiteral("the document is not settings of version 1"));
+    }
+    while (!xml.hasError() && xml.readNextStartElement()) {
+        if (xml.name() == QLatin1String("applicationSettings"))
+            readApplicationSettings(xml, settings);
+        else if (xml.name() == QLatin1String("knownDevices"))
+            readKnownDevices(xml, settings);
+        else if (xml.name() == QLatin1String("recentDevices"))
+            readRecentDevices(xml, settings);
+        else
+            xml.skipCurrentElement();
     }
     if (xml.hasError()) {
         logError(QStringLiteral("%1(filename=%2) failed to read file at line %3, column %4 with error %5")
@@ -282,28 +326,106 @@ bool readConfiguration(ApplicationSettings &settings)
                           QString::number(xml.lineNumber()), QString::number(xml.columnNumber()),
                           xml.errorString()));
     }
+    // The tunnel lives in memory only: a re-read must not lose the one a
+    // reconnect is going to use.
+    for (auto it = settings.knownDevices.begin(); it != settings.knownDevices.end(); ++it) {
+        const auto old = before.constFind(it.key());
+        if (old != before.constEnd() && old->serialno == it->serialno && old->password == it->password) {
+            it->tunnelPort = old->tunnelPort;
+            it->tunnelText = old->tunnelText;
+        }
+    }
+    return !xml.hasError();
+}
+
+bool readFile(ApplicationSettings &settings, QByteArray *bytes, bool *complete)
+{
+    QFile file(settings.configPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        logError(QStringLiteral("%1(filename=%2) failed to open file with error %3")
+                     .arg(QLatin1String("readConfiguration"), settings.configPath, file.errorString()));
+        return false;
+    }
+    *bytes = file.readAll();
+    const bool whole = readDocument(settings, *bytes);
+    if (complete)
+        *complete = whole;
     return true;
+}
+
+void logWriteError(const QString &path, const QString &error)
+{
+    logError(QStringLiteral("%1(filename=%2) failed to write file with error %3")
+                 .arg(QLatin1String("writeConfiguration"), path, error));
+}
+
+// The file holds unit passwords: ownerOnly makes it its owner's alone.
+bool writeBytes(const QString &path, const QByteArray &bytes, bool ownerOnly)
+{
+    // Written beside the old file and renamed over it, so a crash or a full
+    // disk never leaves a torn file behind; written in place only where the
+    // directory takes no new file but the file itself may be written.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    // Unbuffered, so a short write shows in the count: a failed flush inside
+    // commit() goes unnoticed and would rename a torn file into place.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        logWriteError(path, file.errorString());
+        return false;
+    }
+    if ((ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        || file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        logWriteError(path, error);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readConfiguration(ApplicationSettings &settings, bool *complete)
+{
+    QByteArray bytes;
+    return readFile(settings, &bytes, complete);
 }
 
 bool writeConfiguration(const ApplicationSettings &settings)
 {
-    const QByteArray document = configurationDocument(settings);
-    // Written beside the old file and renamed over it, so a crash or a full
-    // disk never leaves a torn file behind.
-    QSaveFile file(settings.configPath);
-    // Unbuffered, so a short write shows in the count: a failed flush inside
-    // commit() goes unnoticed and would rename a torn file into place.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        logError(QStringLiteral("%1(filename=%2) failed to write file with error %3")
-                     .arg(QLatin1String("writeConfiguration"), settings.configPath, file.errorString()));
-        return false;
+    // A file that exists keeps the permissions its owner gave it.
+    return writeBytes(settings.configPath, configurationDocument(settings),
+                      !QFileInfo::exists(settings.configPath));
+}
+
+QString unreadableCopyPath(const QString &configPath)
+{
+    return configPath + QLatin1String(".bad");
+}
+
+ConfigurationSave saveConfiguration(ApplicationSettings &settings,
+                                    const std::function<void(ApplicationSettings &)> &change)
+{
+    const bool exists = QFileInfo::exists(settings.configPath);
+    QByteArray bytes;
+    bool complete = true;
+    const bool read = exists && readFile(settings, &bytes, &complete);
+    if (change)
+        change(settings);
+    if (exists && !read) {
+        logWriteError(settings.configPath, QStringLiteral("it could not be read, so it is kept as it is"));
+        return ConfigurationSave::Failed;
     }
-    if (file.write(document) != document.size() || !file.flush() || !file.commit()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        logError(QStringLiteral("%1(filename=%2) failed to write file with error %3")
-                     .arg(QLatin1String("writeConfiguration"), settings.configPath, error));
-        return false;
+    if (!complete) {
+        const QString copy = unreadableCopyPath(settings.configPath);
+        if (!writeBytes(copy, bytes, true))
+            return ConfigurationSave::Failed;
+        qWarning().noquote().nospace()
+            << '"' << QStringLiteral("%1(filename=%2) kept the file it could not read whole as %3")
+                          .arg(QLatin1String("saveConfiguration"), settings.configPath, copy)
+            << "\" ";
     }
-    return true;
+    if (!writeConfiguration(settings))
+        return ConfigurationSave::Failed;
+    return complete ? ConfigurationSave::Saved : ConfigurationSave::SavedKeepingUnreadable;
 }

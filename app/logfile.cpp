@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <cstdio>
 #include <limits>
 
 LogFile::LogFile(const QString &name)
@@ -107,27 +108,28 @@ bool LogFile::open(const QString &path)
     return true;
 }
 
-void LogFile::write(const QByteArray &bytes)
+bool LogFile::write(const QByteArray &bytes)
 {
     if (!file)
-        return;
-    file->write(bytes);
+        return false;
+    const bool written = file->write(bytes) == bytes.size();
     if (maxSize > 0 && file->size() > maxSize) {
         // Within the same second the next file would be this one again.
         if (QFileInfo(pathFor(currentDateTime(), dir)).absoluteFilePath() == file->fileName())
-            return;
+            return written;
         file->close();
         delete file;
         file = nullptr;
         open(dir);
     }
+    return written;
 }
 
-void LogFile::writeLine(const QByteArray &bytes)
+bool LogFile::writeLine(const QByteArray &bytes)
 {
     QByteArray line(bytes);
     line.append('\n');
-    write(line);
+    return write(line);
 }
 
 void LogFile::pruneFiles()
@@ -161,7 +163,6 @@ namespace {
 
 // Constant-initialised, so messages during static destruction still find it.
 QBasicMutex logMutex;
-Velto *publishedWindow = nullptr;
 LogFile *publishedLog = nullptr;
 thread_local bool inHandler = false;
 
@@ -183,37 +184,36 @@ const char *tagFor(QtMsgType type)
 
 } // namespace
 
-void setMainWindow(Velto *window, LogFile *logFile)
+void setMessageLog(LogFile *logFile)
 {
     QMutexLocker lock(&logMutex);
-    publishedWindow = window;
-    publishedLog = window ? logFile : nullptr;
-}
-
-Velto *mainWindow()
-{
-    QMutexLocker lock(&logMutex);
-    return publishedWindow;
+    publishedLog = logFile;
 }
 
 void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
     const char *tag = tagFor(type);
-    if (!tag || inHandler)
+    if (!tag)
         return;
-    // A message raised while writing a line (a file warning) would recurse.
-    inHandler = true;
     const QByteArray time = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1();
-    {
-        // Qt itself may warn from other threads; the lock keeps lines whole
-        // and the writer alive while one is written.
-        QMutexLocker lock(&logMutex);
-        if (publishedWindow && publishedLog && publishedLog->isOpen()) {
-            QByteArray line;
-            line.reserve(time.size() + 7 + text.size() + 1);
-            line.append(time).append(tag).append(text.toLocal8Bit()).append('\n');
-            publishedLog->write(line);
+    QByteArray line;
+    line.reserve(time.size() + 7 + text.size() + 1);
+    line.append(time).append(tag).append(text.toLocal8Bit()).append('\n');
+    // Standard error is the only witness of a start that fails before the log
+    // opens, such as one without a display.
+    bool toStandardError = type == QtCriticalMsg || type == QtFatalMsg || inHandler;
+    if (!inHandler) {
+        // A message raised while writing a line (a file warning) would recurse.
+        inHandler = true;
+        {
+            // Qt itself may warn from other threads; the lock keeps lines whole
+            // and the writer alive while one is written.
+            QMutexLocker lock(&logMutex);
+            if (!publishedLog || !publishedLog->write(line))
+                toStandardError = true;
         }
+        inHandler = false;
     }
-    inHandler = false;
+    if (toStandardError)
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }

@@ -7,7 +7,6 @@
 #include <QtGlobal>
 
 class QFile;
-class Velto;
 
 // Size- and count-bounded set of time-stamped log files in one directory.
 class LogFile
@@ -27,8 +26,9 @@ public:
     bool setDirectory(const QString &path);
     void scanDirectory(const QString &path);
     bool open(const QString &path);
-    void write(const QByteArray &bytes);
-    void writeLine(const QByteArray &bytes);
+    // False when the bytes did not reach a file.
+    bool write(const QByteArray &bytes);
+    bool writeLine(const QByteArray &bytes);
     void pruneFiles();
     void close();
 
@@ -54,11 +54,11 @@ private:
     QStringList fileList;   // oldest first; the open file is the newest
 };
 
-// The process-wide main window, published at the end of its construction
-// together with its log writer and withdrawn (both null) just before that
-// writer is deleted. The message handler writes only while both are set.
-void setMainWindow(Velto *window, LogFile *logFile);
-Velto *mainWindow();
+// The log the message handler writes to: published by its owner once it is
+// set up and withdrawn (null) before it is deleted.
+void setMessageLog(LogFile *logFile);
 
-// Qt message handler: one line per message into the main window's log.
+// Qt message handler: one line per message into the published log. Errors and
+// fatal messages, and every line the log cannot take (none published, no file
+// open, a failed write), also go to standard error.
 void logMessageHandler(QtMsgType type, const QMessageLogContext &context, const QString &text);

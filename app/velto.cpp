@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QHostAddress>
 #include <QKeyEvent>
@@ -33,6 +34,8 @@
 
 namespace {
 
+Velto* theMainWindow = nullptr;
+
 constexpr int HeadphoneKey = 257;
 constexpr int CallKey = 261;
 
@@ -57,6 +60,11 @@ QString configurationPath()
 }
 
 } // namespace
+
+Velto* mainWindow()
+{
+    return theMainWindow;
+}
 
 Velto::Velto(QWidget* parent)
     : QMainWindow(parent, Qt::WindowFlags())
@@ -100,7 +108,8 @@ Velto::Velto(QWidget* parent)
     logFile->setMaxFiles(settings.logMaxFiles);
     logFile->setDirectory(QCoreApplication::applicationDirPath() + QLatin1String("/logs"));
 
-    setMainWindow(this, logFile);
+    theMainWindow = this;
+    setMessageLog(logFile);
 }
 
 Velto::~Velto()
@@ -118,7 +127,8 @@ Velto::~Velto()
     sshThread.wait();
     // Popups still open must not forward keys to a panel that is going away.
     frontPanelWindow = nullptr;
-    setMainWindow(nullptr, nullptr);
+    theMainWindow = nullptr;
+    setMessageLog(nullptr);
     delete logFile;
     logFile = nullptr;
 }
@@ -178,6 +188,14 @@ void Velto::setupFrontPanel()
     statusBar()->setAutoFillBackground(true);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusLabel, 1);
+    // Permanent, so neither a connection text nor "BUSY" hides it; the
+    // connection text gives way when both do not fit.
+    statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    configurationLabel = new QLabel;
+    configurationLabel->setContentsMargins(0, 0, 4, 0);
+    setTextColour(configurationLabel, Qt::red);
+    configurationLabel->hide();
+    statusBar()->addPermanentWidget(configurationLabel);
 
     auto* layout = new QVBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
@@ -357,24 +375,20 @@ void Velto::keyboardClosed()
 
 bool Velto::readConfiguration()
 {
-    // The tunnel fields live in memory only; a re-read must not lose those
-    // of the unit a reconnect is going to use.
-    const KnownDeviceMap before = settings.knownDevices;
-    const bool ok = ::readConfiguration(settings);
-    for (auto it = settings.knownDevices.begin(); it != settings.knownDevices.end(); ++it) {
-        const auto old = before.constFind(it.key());
-        if (old != before.constEnd() && old->serialno == it->serialno
-            && old->password == it->password) {
-            it->tunnelPort = old->tunnelPort;
-            it->tunnelText = old->tunnelText;
-        }
-    }
-    return ok;
+    return ::readConfiguration(settings);
 }
 
-bool Velto::writeConfiguration()
+bool Velto::writeConfiguration(const std::function<void(ApplicationSettings&)>& change)
 {
-    return ::writeConfiguration(settings);
+    const ConfigurationSave saved = saveConfiguration(settings, change);
+    const QString name = QFileInfo(settings.configPath).fileName();
+    if (saved == ConfigurationSave::Failed)
+        configurationLabel->setText(tr("Failed to save %1").arg(name));
+    else if (saved == ConfigurationSave::SavedKeepingUnreadable)
+        configurationLabel->setText(tr("%1 unreadable, kept as %2")
+                                        .arg(name, unreadableCopyPath(name)));
+    configurationLabel->setVisible(saved != ConfigurationSave::Saved);
+    return saved != ConfigurationSave::Failed;
 }
 
 void Velto::updateDevices()
@@ -404,13 +418,18 @@ void Velto::updateDevices()
 void Velto::manageDevices()
 {
     readConfiguration();
+    const KnownDeviceMap shown = settings.knownDevices;
     ManageDevicesDialog dialog(this);
-    dialog.setDevices(settings.knownDevices);
+    dialog.setDevices(shown);
     const int result = dialog.exec();
-    settings.setKnownDevices(dialog.knownDevices());
-    writeConfiguration();
+    // The file may have changed while the dialog was open: only the
+    // operator's own edits are taken into it.
+    QMap<int, int> moved;
+    writeConfiguration([&](ApplicationSettings& current) {
+        moved = current.applyDeviceEdits(shown, dialog.knownDevices());
+    });
     if (result == QDialog::Accepted && !sshClient)
-        connectToDevice(dialog.selectedId, false);
+        connectToDevice(moved.value(dialog.selectedId, dialog.selectedId), false);
 }
 
 void Velto::authenticationClicked()
@@ -460,8 +479,11 @@ void Velto::connectToDevice(int id, bool reconnect)
     deviceId = id;
     localAddress = QStringLiteral("127.0.0.%1").arg(id);
     deviceName = device.name.isEmpty() ? tr("noname") : device.name;
-    if (settings.addRecentDevice(id))
-        writeConfiguration();
+    // A unit another window removed meanwhile is not listed again.
+    writeConfiguration([id](ApplicationSettings& current) {
+        if (current.knownDevices.contains(id))
+            current.addRecentDevice(id);
+    });
 
     const QString host = serverHost();
     if (!reconnect) {

@@ -40,7 +40,9 @@ public:
     void connectToDevice(int id, bool reconnect);
     bool resolveDevice(const QString& host, KnownDevice& device);
     bool readConfiguration();
-    bool writeConfiguration();
+    // Saves the settings from the file as it is now plus change (see
+    // saveConfiguration); what went wrong is shown in configurationLabel.
+    bool writeConfiguration(const std::function<void(ApplicationSettings&)>& change = {});
 
     bool hasSshClient() const { return sshClient != nullptr; }
     bool isReconnectWanted() const { return reconnectWanted; }
@@ -52,6 +54,7 @@ public:
     QPravikWindow* frontPanel = nullptr;
     QWidget* buttonBar = nullptr;
     QLabel* statusLabel = nullptr;
+    QLabel* configurationLabel = nullptr;   // a failed or unusual save, beside the connection texts
     QLabel* tabLabel = nullptr;
     QMenu* recentMenu = nullptr;
     QAction* disconnectAction = nullptr;
@@ -114,3 +117,7 @@ private:
     QString deviceName;
     LogFile* logFile = nullptr;
 };
+
+// The process-wide main window: set at the end of its construction and
+// cleared just before its log writer is deleted.
+Velto* mainWindow();

@@ -17,9 +17,6 @@ constexpr KeyWords kLinkModes = keyWords(kLinkModeWords, 0, -1);
 constexpr KeyWords kQualities = keyWords(kQualityWords, 2, 2);
 constexpr KeyWords kAjbProfiles = keyWords(kAjbWords, 1, 1);
 
-// The ajb profile exists from firmware 1.12.0 on.
-constexpr std::uint32_t kAjbProfileFirmware = 0x10BFF;
-
 } // namespace
 
 std::string ethernetModeName(int mode) { return kModes.name(mode); }

@@ -2,6 +2,7 @@
 
 #include "model/tcomnetworkcontroller.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ int ajbProfileFromName(const std::string& name);
 // The network-quality and ajb-profile tables, shared by every network controller.
 const KeyWords& networkQualityWords();
 const KeyWords& ajbProfileWords();
+// The ajb profile exists from firmware 1.12.0 on: read when the unit's word is above this.
+constexpr std::uint32_t kAjbProfileFirmware = 0x10BFF;
 
 // Mirrors one Ethernet interface of the unit: address mode and addresses,
 // wanted and negotiated link mode, hardware address, cable, network quality

@@ -25,12 +25,12 @@ bool TComNetworkController::setParam(const std::string& key, const std::string& 
     return setParams({{key, value}}, withNetwork);
 }
 
-bool TComNetworkController::setParams(const ValueMap& values, bool withNetwork)
+bool TComNetworkController::setParams(const ValueMap& values, bool withNetwork, int timeoutMs)
 {
     TCommand request = networkRequest(withNetwork);
     for (const auto& p : values)
         request.setParam(p.first, p.second);
-    return helper.setParams(request, kTimeoutMs) == static_cast<int>(request.params.size());
+    return helper.setParams(request, timeoutMs) == static_cast<int>(request.params.size());
 }
 
 bool TComNetworkController::getParam(const std::string& key, std::string& value, bool withNetwork)

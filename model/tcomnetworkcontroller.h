@@ -21,7 +21,7 @@ public:
     virtual bool attach(const std::string& network, unsigned flags, bool makeDefault);
 
     bool setParam(const std::string& key, const std::string& value, bool withNetwork = true);
-    bool setParams(const ValueMap& values, bool withNetwork = true);
+    bool setParams(const ValueMap& values, bool withNetwork = true, int timeoutMs = 5000);
     bool getParam(const std::string& key, std::string& value, bool withNetwork = true);
     int getParams(const std::vector<std::string>& keys, ValueMap& values, ValueMap& errors,
                   bool withNetwork = true);

@@ -101,6 +101,7 @@ private slots:
     void startWritesDefaultsAndMenus();
     void recentMenuLists();
     void failedQueryStillRecordsRecentUnit();
+    void savesStartFromTheFileAndTellTheUser();
     void linkSupervisionStates();
     void busyDuringSynchronousCall();
     void buttonBarKeysReachPanel();
@@ -114,6 +115,7 @@ private slots:
 
 void TestMainWindow::init()
 {
+    QDir().rmdir(configPath());
     QFile::remove(configPath());
     frontPanelCom()->disconnectFromUnit();
 }
@@ -209,6 +211,41 @@ void TestMainWindow::failedQueryStillRecordsRecentUnit()
     // Unknown ids do nothing at all.
     w.connectToDevice(9, false);
     QCOMPARE(w.currentDeviceId(), 2);
+}
+
+void TestMainWindow::savesStartFromTheFileAndTellTheUser()
+{
+    // A file cut short is kept beside it before the first save writes it over.
+    const QByteArray cut = "<settings version=\"1\"><applicationSettings><server hostname=\"127.0.0.254\"/>"
+                           "</applicationSettings><knownDevices><device id=\"1\" serialno=\"S\" password=\"P\"/>";
+    QFile file(configPath());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(cut) == cut.size());
+    file.close();
+    QFile::remove(configPath() + ".bad");
+    Velto w;
+    w.initialize();
+    QVERIFY(w.configurationLabel->isHidden());
+    w.connectToDevice(1, false);   // saves the recent list; the dead server then refuses
+    QFile bad(configPath() + ".bad");
+    QVERIFY(bad.open(QIODevice::ReadOnly));
+    QCOMPARE(bad.readAll(), cut);
+    QVERIFY(!w.configurationLabel->isHidden());
+    QCOMPARE(w.configurationLabel->text(), QString("Kandelo.xml unreadable, kept as Kandelo.xml.bad"));
+    QCOMPARE(textColour(w.configurationLabel), QColor(Qt::red));
+
+    // A unit another window added meanwhile stays; a clean save clears the note.
+    writeConfig({unit(1, "One"), unit(2, "Two")}, {2});
+    w.connectToDevice(1, false);
+    QCOMPARE(readConfig().knownDevices.keys(), QList<int>({1, 2}));
+    QCOMPARE(readConfig().recentDevices, QList<int>({1, 2}));
+    QVERIFY(w.configurationLabel->isHidden());
+
+    // A file that cannot be read is not written over, and the user is told.
+    QVERIFY(QFile::remove(configPath()) && QDir().mkdir(configPath()));
+    w.connectToDevice(2, false);
+    QCOMPARE(w.configurationLabel->text(), QString("Failed to save Kandelo.xml"));
+    QVERIFY(!w.configurationLabel->isHidden());
+    QCOMPARE(w.settings.recentDevices, QList<int>({2, 1}));   // the change stays in memory
 }
 
 void TestMainWindow::linkSupervisionStates()

@@ -14,6 +14,7 @@ class TestStartup : public QObject
 
 private slots:
     void firstStartWritesDefaultsAndLogs();
+    void withoutDisplaySaysWhy();
 };
 
 void TestStartup::firstStartWritesDefaultsAndLogs()
@@ -61,6 +62,20 @@ void TestStartup::firstStartWritesDefaultsAndLogs()
     QVERIFY(process.waitForFinished(60000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
+}
+
+void TestStartup::withoutDisplaySaysWhy()
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(KANDELO_EXECUTABLE), {});
+    QVERIFY(process.waitForFinished(60000));
+    QVERIFY(process.exitStatus() == QProcess::CrashExit || process.exitCode() != 0);
+    QVERIFY(process.readAllStandardError().contains(" fatal This application failed to start"));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

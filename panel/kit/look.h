@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QBrush>
+#include <QColor>
+
+class QWidget;
+
+// Shared look of the panel's filled widgets (lamps, buttons, boxes).
+
+// Window brush in every colour group, and the text colour.
+void setLampColours(QWidget* widget, const QBrush& window, const QColor& text = Qt::black);
+
+// The widget's own font at a fixed pixel size.
+void setPixelSize(QWidget* widget, int pixels);
+
+// Colour of a line's link state, shared by the status strip's captions and the
+// connection panels' info boxes.
+QColor linkStateColour(int state);
