@@ -280,14 +280,6 @@ void TMatrixSettings::updateVolume(int input, int output)
         m_volumes = next;
 }
 
-void TMatrixSettings::nodeWritten(int input, int output)
-{
-    sendInputKey(input);
-    sendOutputKey(output);
-    updateHeadphoneByte(input, output);
-    updateVolume(input, output);
-}
-
 // --- node, input and output operations ----------------------------------------
 
 void TMatrixSettings::setNode(int input, int output, bool on)
@@ -295,7 +287,10 @@ void TMatrixSettings::setNode(int input, int output, bool on)
     if (!isCell(input, output) || cell(input, output).on == on)
         return;
     cellAt(input, output).on = on;
-    nodeWritten(input, output);
+    sendInputKey(input);
+    sendOutputKey(output);
+    updateHeadphoneByte(input, output);
+    updateVolume(input, output);
     emit nodeChanged(QPravik::Inputs(input), QPravik::Outputs(output));
 }
 

@@ -148,9 +148,6 @@ private:
     struct Applying;
 
     Cell& cellAt(int input, int output);
-    // A node's keys after it changed: the input and output keys, the
-    // headphone byte and the own-input volume.
-    void nodeWritten(int input, int output);
     void sendInputKey(int input);
     void sendOutputKey(int output);
     void updateHeadphoneByte(int input, int output);
@@ -159,7 +156,6 @@ private:
     // the new text (sent and accepted, or no send due).
     bool keyAccepted(Kind kind, int index, const std::string& cached, const std::string& text);
     bool mayWriteWord(Kind kind, bool send) const;
-    bool sendWord(Kind kind, int index, const std::string& text);
     matrixwire::InputRecord inputRecord(int input) const;
     std::uint8_t outputByte(int output) const;
     void setBalances(int input, int pair, std::uint8_t step);
@@ -182,7 +178,7 @@ private:
     std::array<std::uint8_t, 5> m_outputBytes{};
     std::array<HeadphoneBytes, matrixwire::kPairs> m_headphoneBytes{};
     std::array<ProgramOutput, 4> m_programOutputs{};
-    std::array<HeadphoneBytes, matrixwire::kPairs> m_balanceSteps;
+    std::array<HeadphoneBytes, matrixwire::kPairs> m_balanceSteps{};
 };
 
 // The process-wide matrix, made on first use with the session of
