@@ -80,7 +80,7 @@ private slots:
     {
         TMatrixSettings m(nullptr);
         m.applyReply({{"matrix_in5", "C3,Mic"}, {"matrix_ou11", "81"}, {"matrix_mgn", "7A800000"},
-                      {"matrix_vol", "C0C0C0C0"}, {"matrix_hp2", std::string(24, '4')}});
+                      {"matrix_vol", "DAC0C0C0"}, {"matrix_hp2", std::string(24, '4')}});
         QVERIFY(m.isNodeOn(4, 0) && m.isNodeOn(4, 1) && !m.isNodeOn(4, 18));
         QCOMPARE(m.inputGain(4), -29.0f);
         QCOMPARE(m.inputName(4), QString("Mic"));
@@ -88,7 +88,7 @@ private slots:
         for (int i : {20, 21, 12, 13, 22, 23, 24, 19})
             QVERIFY(m.isNodeOn(i, 10) == (i == 20 || i == 19));
         QVERIFY(m.outputGain(0) == -6 && m.outputGain(18) == -6 && m.outputGain(1) == 0);
-        QVERIFY(m.nodeGain(0, 2) == kOffDb && m.nodeGain(3, 9) == kOffDb && m.isNodeOn(0, 3));
+        QVERIFY(m.nodeGain(0, 2) == -6 && m.nodeGain(0, 3) == -6 && m.nodeGain(3, 9) == kOffDb && m.isNodeOn(0, 3));
         // 24 characters: twelve bytes, inputs 0, 2..10, 12, 13 of pair 1.
         for (int i = 0; i < kInputs; ++i)
             QVERIFY(m.nodeGain(i, 4) == (i == 1 ? kOffDb : i == 11 || i > 13 ? 0 : -28));
@@ -241,6 +241,10 @@ private slots:
         // The next change goes with the mix the unit kept.
         m.setNodeGain(6, 2, -10);
         QCOMPARE(sent(), QByteArrayList{param("matrix_hp1", "C0C0C0C0C016" + QByteArray("C0").repeated(15))});
+        const TMatrixSettings::HeadphoneBytes before = m.headphoneRoute(0);
+        m.setNode(7, 2, true);
+        m.setNode(8, 3, true);
+        QVERIFY(m.setHeadphoneRoute(0, before) && sent().size() == 1);
         TMatrixSettings::HeadphoneBytes muted;
         muted.fill(0xC0);
         QCOMPARE(m.headphoneRoute(4), muted);
