@@ -558,8 +558,15 @@ bool TComDevice::getParams(const std::string& target, const std::vector<std::str
     TCommand request = paramRequest(target);
     for (const std::string& key : keys)
         request.addGet(key);
+    ValueMap answered;
     ValueMap errors;
-    m_requests.getParams(request, values, errors, kTimeoutMs);
+    m_requests.getParams(request, answered, errors, kTimeoutMs);
+    // Only what was asked for: a unit that says more changes nothing else.
+    for (const std::string& key : keys) {
+        const auto found = answered.find(key);
+        if (found != answered.end())
+            values.insert(*found);
+    }
     return TComRequestHelper::allAnswered(request, values);
 }
 
@@ -817,10 +824,11 @@ bool TComDevice::loadSecondaryNetwork()
 bool TComDevice::loadAudioSettings()
 {
     const std::string& modeKey = wire::key::codecMode();
+    const std::string operationKey = "operation_mode";
     std::vector<std::string> keys{modeKey, wire::key::coordMode(), wire::key::codec(), wire::key::dcodec1(),
                                   wire::key::dcodec2()};
     if (unitFirmwareVersion > kOperationModeFirmware)
-        keys.push_back("operation_mode");
+        keys.push_back(operationKey);
     if (m_deviceOptions & kDoubleStreamOption)
         keys.push_back(wire::key::dstreamMode());
     ValueMap values;
@@ -828,7 +836,7 @@ bool TComDevice::loadAudioSettings()
         return false;
     {
         const QSignalBlocker quiet(this);
-        for (const std::string& key : {wire::key::coordMode(), std::string("operation_mode"), wire::key::dstreamMode()}) {
+        for (const std::string& key : {wire::key::coordMode(), operationKey, wire::key::dstreamMode()}) {
             const auto found = values.find(key);
             if (found != values.end())
                 m_settings.parseKey(key, found->second);

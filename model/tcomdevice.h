@@ -282,7 +282,7 @@ private:
     bool sendModeChain(const std::vector<TCommand>& requests);
     bool sendCodecMode(const std::string& word);
     bool sendOperationMode(const std::string& word);
-    // GETs the keys; true when every one was answered.
+    // GETs the keys into values (no others); true when every one was answered.
     bool getParams(const std::string& target, const std::vector<std::string>& keys, ValueMap& values);
     bool loadNetworkKeys(const std::vector<std::string>& keys);
     void followDefaultNetwork(const std::string& name);
