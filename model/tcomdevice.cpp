@@ -45,10 +45,6 @@ TCommand reinitAoipRequest()
     return request;
 }
 
-int toInt(const std::string& text)
-{
-    return fromString<int>(text);
-}
 
 bool startsWith(const std::string& text, const char* prefix)
 {
@@ -197,6 +193,21 @@ DeviceOptions deviceOptionsFromItems(const std::vector<std::string>& items)
         }
     }
     return options;
+}
+
+std::vector<int> codecChoices(const std::string& listKey, const std::vector<std::string>& items)
+{
+    std::vector<int> choices;
+    choices.reserve(items.size());
+    for (const std::string& item : items) {
+        if (listKey == wire::key::alg())
+            choices.push_back(codecFromName(item));
+        else if (listKey == wire::key::mode())
+            choices.push_back(channelModeFromName(item));
+        else
+            choices.push_back(fromString<int>(item));
+    }
+    return choices;
 }
 
 int mobileBarsForQuality(int quality)
@@ -683,7 +694,7 @@ bool TComDevice::setDefaultCodec(int codec, const std::string& network, const st
 }
 
 bool TComDevice::listChoices(TCommand request, int codecMode, int interfaceClass, const std::string& listKey,
-                             std::vector<int>& out, int (*convert)(const std::string&))
+                             std::vector<int>& out)
 {
     out.clear();
     request.setParam(wire::key::target(), wire::target::audio());
@@ -696,14 +707,13 @@ bool TComDevice::listChoices(TCommand request, int codecMode, int interfaceClass
     std::vector<std::string> items;
     if (!m_requests.getList(request, items, kTimeoutMs))
         return false;
-    for (const std::string& item : items)
-        out.push_back(convert(item));
+    out = codecChoices(listKey, items);
     return true;
 }
 
 bool TComDevice::listCodecAlgorithms(int codecMode, std::vector<int>& out, int interfaceClass)
 {
-    return listChoices(TCommand(TCommand::Param), codecMode, interfaceClass, wire::key::alg(), out, codecFromName);
+    return listChoices(TCommand(TCommand::Param), codecMode, interfaceClass, wire::key::alg(), out);
 }
 
 bool TComDevice::listCodecModes(int codecMode, int algorithm, int codec, std::vector<int>& out, int interfaceClass)
@@ -712,7 +722,7 @@ bool TComDevice::listCodecModes(int codecMode, int algorithm, int codec, std::ve
     request.setParam(wire::key::alg(), codecName(static_cast<std::uint32_t>(algorithm)));
     if (operationMode() == 1 && codecMode == 1)
         request.setParam("dcodec", codec == 2 ? wire::key::dcodec2() : wire::key::dcodec1());
-    return listChoices(request, codecMode, interfaceClass, wire::key::mode(), out, channelModeFromName);
+    return listChoices(request, codecMode, interfaceClass, wire::key::mode(), out);
 }
 
 bool TComDevice::listSampleRates(int codecMode, int algorithm, int channelMode, std::vector<int>& out,
@@ -721,7 +731,7 @@ bool TComDevice::listSampleRates(int codecMode, int algorithm, int channelMode, 
     TCommand request(TCommand::Param);
     request.setParam(wire::key::alg(), codecName(static_cast<std::uint32_t>(algorithm)));
     request.setParam(wire::key::mode(), channelModeName(channelMode));
-    return listChoices(request, codecMode, interfaceClass, wire::key::samplerate(), out, toInt);
+    return listChoices(request, codecMode, interfaceClass, wire::key::samplerate(), out);
 }
 
 bool TComDevice::listBitrates(int codecMode, int algorithm, int channelMode, int sampleRate, std::vector<int>& out,
@@ -731,7 +741,7 @@ bool TComDevice::listBitrates(int codecMode, int algorithm, int channelMode, int
     request.setParam(wire::key::alg(), codecName(static_cast<std::uint32_t>(algorithm)));
     request.setParam(wire::key::mode(), channelModeName(channelMode));
     request.setParam(wire::key::samplerate(), toString(sampleRate));
-    return listChoices(request, codecMode, interfaceClass, wire::key::bitrate(), out, toInt);
+    return listChoices(request, codecMode, interfaceClass, wire::key::bitrate(), out);
 }
 
 bool TComDevice::sendPowerAction(const std::string& action)

@@ -53,6 +53,10 @@ struct DeviceOptions
 };
 DeviceOptions deviceOptionsFromItems(const std::vector<std::string>& items);
 
+// The items of a codec choice list as numbers: "alg" codec numbers, "mode"
+// channel modes (-1 for a name of neither), "samplerate" and "bitrate" numbers.
+std::vector<int> codecChoices(const std::string& listKey, const std::vector<std::string>& items);
+
 // Signal bars 0-5 of a mobile or Wi-Fi signal quality; the scales differ.
 int mobileBarsForQuality(int quality);
 int wifiBarsForQuality(int quality);
@@ -289,7 +293,7 @@ private:
     void adoptDataLinks();
     std::string defaultCodecKey(int codec, const std::string& network) const;
     bool listChoices(TCommand request, int codecMode, int interfaceClass, const std::string& listKey,
-                     std::vector<int>& out, int (*convert)(const std::string&));
+                     std::vector<int>& out);
     bool sendPowerAction(const std::string& action);
 
     TComRequestHelper m_requests;

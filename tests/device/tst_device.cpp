@@ -348,6 +348,8 @@ private slots:
         TComAudioConnection line1(&sim->com, 0), coord(&sim->com, 2), line2(&sim->com, 1), idle(&down, 0);
         TComAudioConnection refused(&sim->com, 0), accepted(&sim->com, 0), never(&sim->com, 0);
         TComDataConnection data(&sim->com);
+        TComDevice device(&sim->com);
+        std::vector<int> rates{1};
         const struct { std::function<int()> op; QByteArray sent, reply; int result; } rows[] = {
             {[&] { return line1.call("eth.0", "a,b,c,d,e"); },
              "DO;action:con;comm_link:audio;network:eth.0;remote_addr:a;remote_addr2:b;remote_addr3:c;remote_addr4:d;",
@@ -371,6 +373,9 @@ private slots:
              "PARAM;id:12;return:OK;", 12},
             {[&] { return data.queryId("mobile.1"); }, "PARAM;mode:data;network:mobile.1;target:network;GET:id;",
              "PARAM;id:;return:OK;", -1},
+            {[&] { return device.listBitrates(1, 19, 2, 48000, rates, 0x300) ? rates.back() : -2; },
+             "PARAM;alg:OPUS;codec_mode:double_codec;mode:stereo;network:ip;samplerate:48000;target:audio;"
+             "LIST:bitrate;", "PARAM;bitrate:64000,128000;return:OK;", 128000},
         };
         for (const auto& row : rows) {
             sim->unit.clearReceived();
@@ -498,6 +503,14 @@ private slots:
             QVERIFY(device.ethernet().state() == 0 && device.aoip().account1().registered);
             QVERIFY(links.count() == 1 && device.connections().size() == 1);
             QCOMPARE(device.connection(4)->network(), std::string("mobile.0"));
+
+            // Stereo with coordination: the extended mode only for the configuration, any for a running call.
+            QCOMPARE(device.audioModeFlags(), firmware >= 0x20000 ? 64 : 2);
+            auto* call = new TComAudioConnection(nullptr, 0);
+            call->start(0, 9, "eth.0");
+            call->handleEvent(command("EVENT;event_type:1000-call active;id:9;network:eth.0;codec_tx:L16/8/stereo/0;"));
+            QVERIFY(device.addConnection(call) && device.activeAudioConnection() == 64);
+            QVERIFY(device.findAudioConnectionByTransport(0) == call && !device.findAudioConnectionByTransport(2));
         }
         unitFirmwareVersion = saved;
     }
