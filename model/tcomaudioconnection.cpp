@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr int kGsm = 17;
-
 const std::string& param(const TCommand& command, const std::string& key)
 {
     return *command.param(key, true);
@@ -31,8 +29,11 @@ const std::pair<const char*, int Rx::*> kRxKeys[] = {
     {"jb-mark", &Rx::bufferMark},
 };
 const std::pair<const char*, int Tx::*> kTxKeys[] = {
-    {"duration", &Tx::duration},   {"pkts-total", &Tx::packetsTotal}, {"pkts-lost", &Tx::packetsLost},
-    {"jtr-avg", &Tx::jitterAverage}, {"jtr-max", &Tx::jitterMaximum},
+    {"duration", &Tx::duration},
+    {"pkts-total", &Tx::packetsTotal},
+    {"pkts-lost", &Tx::packetsLost},
+    {"jtr-avg", &Tx::jitterAverage},
+    {"jtr-max", &Tx::jitterMaximum},
 };
 
 // A report sets the net quality and every other figure it carries.
@@ -104,7 +105,7 @@ bool TComAudioConnection::setState(int state, int status)
 void TComAudioConnection::presetGsm()
 {
     CodecConfig gsm;
-    gsm.codec = kGsm;
+    gsm.codec = kGsmCodec;
     m_rxCodec = m_txCodec = gsm;
 }
 

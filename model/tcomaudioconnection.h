@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The codec number of GSM, the coordination line's codec.
+constexpr int kGsmCodec = 17;
+
 // One audio call of the unit: a program line (kind 0 or 1) or the
 // coordination line (kind 2), which always runs with GSM. It follows the
 // unit's call events that carry its id and places, accepts and clears the

@@ -10,7 +10,6 @@
 namespace {
 
 constexpr int kTimeoutMs = 5000;
-constexpr int kGsm = 17;
 
 // Firmware words past which the unit has the gated keys.
 constexpr std::uint32_t kJitterabFirmware = 0x10BFF;
@@ -161,7 +160,7 @@ int connectionTransport(const TComBaseConnection* connection)
     if (!connection || connection->id() == -1 || connection->network().empty())
         return NoTransport;
     const auto* call = dynamic_cast<const TComAudioConnection*>(connection);
-    if (call && call->txCodec().codec == kGsm)
+    if (call && call->txCodec().codec == kGsmCodec)
         return GsmTransport;
     return transportFromName(connection->network());
 }
