@@ -4,6 +4,7 @@
 #include "link/frontpanelcom.h"
 #include "model/tcomdevice.h"
 #include "panel/kit/controls.h"
+#include "panel/kit/indicators.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/qpravikaudioinputpage.h"
 #include "panel/pages/qpravikaudiopage.h"
@@ -40,6 +41,20 @@ void turn(QPravikKnob* knob, int steps)
     }
 }
 
+
+// Where a widget stands, or that it is hidden.
+QString place(const QWidget* w)
+{
+    return w->isHidden() ? QStringLiteral("hidden") : QStringLiteral("%1,%2").arg(w->x()).arg(w->y());
+}
+
+using Places = QList<QPair<QWidget*, const char*>>;
+
+void checkPlaces(const Places& expected, const char* unit)
+{
+    for (const auto& [widget, where] : expected)
+        QVERIFY2(place(widget) == QLatin1String(where), qPrintable(QStringLiteral("%1: %2 at %3").arg(unit, widget->metaObject()->className(), place(widget))));
+}
 
 void snapshot(QWidget* page, const QString& name)
 {
@@ -195,6 +210,85 @@ private slots:
         QCOMPARE(sent(), (QByteArrayList{"PARAM;input2_pair:on;target:audio;", "PARAM;input4_pair:on;target:audio;",
                                          "PARAM;aux_pair:on;target:audio;", "PARAM;rav_in_pair:on;target:audio;"}));
         snapshot(&page, "overview-extended");
+    }
+
+    // The overview page by the unit's options (extended mode): reduced
+    // hardware moves AUX 1 and the Ravenna block and hides what it lacks; a
+    // Dante module names the block on the next show; refresh brings back the
+    // full layout.
+    void overviewByHardware()
+    {
+        QPravikAudioPage page;
+        prepare(page);
+        audio->applyReply({{"auxiliary_board", "yes"}});
+        const struct
+        {
+            QByteArray options;
+            const char* title;
+            Places places;
+        } units[] = {
+            {"ravenna,hardware_1", "RAVENNA",
+             {{page.aux1Knob, "586,171"}, {page.meters[4], "574,167"}, {page.rav1Knob, "250,347"},
+              {page.rav2Knob, "362,347"}, {page.ravPairButton, "324,430"}, {page.usbKnob, "474,171"},
+              {page.input34Pair, "324,125"}, {page.auxPairButton, "660,125"}, {page.aesPairButton, "hidden"}}},
+            {"ravenna,ravenna_2,hardware_2", "DANTE",
+             {{page.aux1Knob, "362,171"}, {page.aux1Label, "362,139"}, {page.meters[4], "350,167"},
+              {page.ravTitle, "26,315"}, {page.rav1Knob, "26,347"}, {page.rav2Label, "138,432"},
+              {page.meters[10], "126,343"}, {page.ravPairButton, "100,430"}, {page.input12Pair, "100,125"},
+              {page.usbKnob, "hidden"}, {page.input4GainKnob, "hidden"}, {page.aesTitle, "hidden"},
+              {page.input34Pair, "hidden"}, {page.auxPairButton, "hidden"}}},
+        };
+        for (const auto& unit : units) {
+            if (!reconnect(unit.options, 1))
+                QSKIP("the device model does not read the unit's options yet");
+            page.hide();
+            page.show();
+            QCOMPARE(page.ravTitle->text(), QString::fromLatin1(unit.title));
+            checkPlaces(unit.places, unit.options);
+            snapshot(&page, "overview-" + QString::fromLatin1(unit.options).replace(',', '-'));
+        }
+        page.refresh();
+        checkPlaces({{page.aux1Knob, "586,171"}, {page.rav1Knob, "250,347"}, {page.usbKnob, "474,171"},
+                     {page.meters[9], "238,343"}},
+                    "refreshed");
+    }
+
+    // The input page's switches and headers by operation mode, pairing and
+    // hardware, and the nodes its route switches set.
+    void inputPageByModeAndHardware()
+    {
+        QPravikAudioInputPage page;
+        prepare(page);
+        if (!reconnect("ravenna,hardware_1", 0))
+            QSKIP("the device model does not read the unit's options yet");
+        checkPlaces({{page.rows[0].limiter, "268,132"}, {page.rows[2].micLine, "374,268"},
+                     {page.rows[3].programLeft, "609,336"}, {page.rows[1].programRight, "hidden"},
+                     {page.programLeftHeader, "586,90"}, {page.programRightHeader, "hidden"},
+                     {page.rows[1].separators[1], "603,183"}},
+                    "standard");
+        QVERIFY(page.programLeftHeader->text() == "Program" && page.rows[2].separators[0]->width() == 390);
+        snapshot(&page, "input-standard-loaded");
+
+        QVERIFY(reconnect("ravenna,hardware_1", 1));
+        audio->applyReply({{"input2_pair", "on"}, {"input4_pair", "on"}});
+        checkPlaces({{page.rows[0].limiter, "250,132"}, {page.rows[2].micLine, "338,268"},
+                     {page.rows[0].programLeft, "539,132"}, {page.rows[0].programRight, "hidden"},
+                     {page.rows[1].programLeft, "hidden"}, {page.rows[1].programRight, "627,200"},
+                     {page.rows[2].programRight, "hidden"}, {page.rows[3].programLeft, "hidden"},
+                     {page.programLeftHeader, "516,90"}, {page.programRightHeader, "604,90"}},
+                    "extended, paired");
+        QVERIFY(!page.rows[3].micLine->isEnabled() && page.rows[2].separators[1]->width() == 248);
+        page.rows[1].programRight->click();
+        page.rows[0].coord->click();
+        QCOMPARE(sent(), (QByteArrayList{"PARAM;matrix_in2:0120,;target:audio;", "PARAM;matrix_in1:0060,;target:audio;"}));
+        snapshot(&page, "input-extended-paired");
+
+        QVERIFY(reconnect("hardware_2", 1));
+        checkPlaces({{page.rows[3].name, "hidden"}, {page.rows[3].limiter, "hidden"},
+                     {page.rows[3].programLeft, "hidden"}, {page.rows[3].programRight, "hidden"}},
+                    "reduced");
+        page.refresh();
+        checkPlaces({{page.rows[3].name, "26,327"}, {page.rows[3].limiter, "250,336"}}, "refreshed");
     }
 };
 
