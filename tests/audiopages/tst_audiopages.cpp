@@ -89,7 +89,9 @@ class AudioPagesTest : public QObject
         if (!loadDevice(frontPanelDevice(), mode, 0))
             return false;
         emit frontPanelDevice()->deviceStateChanged(TComDevice::Loaded);
-        return matrix->load(false) && audio->load(false);
+        const bool loaded = matrix->load(false) && audio->load(false);
+        unit.clearReceived();
+        return loaded;
     }
     static void prepare(QWidget& page)
     {
@@ -197,11 +199,11 @@ private slots:
             QCOMPARE(page.programMasterKnob->value(), value);
         }
         QCOMPARE(sent(), QByteArrayList());
-        matrix->applyReply({{"matrix_mgn", "74CE0000"}}); // -12 dB and -50 dB
+        matrix->applyReply({{"matrix_mgn", "744E0000"}}); // -12 dB and -50 dB
         turn(page.programMasterKnob, -3);
         turn(page.coordMasterKnob, -1);
-        QCOMPARE(sent(), (QByteArrayList{"PARAM;matrix_mgn:6CCE0000;target:audio;", "PARAM;matrix_mgn:62CE0000;target:audio;",
-                                         "PARAM;matrix_mgn:58CE0000;target:audio;", "PARAM;matrix_mgn:58080000;target:audio;"}));
+        QCOMPARE(sent(), (QByteArrayList{"PARAM;matrix_mgn:6C4E0000;target:audio;", "PARAM;matrix_mgn:624E0000;target:audio;",
+                                         "PARAM;matrix_mgn:584E0000;target:audio;", "PARAM;matrix_mgn:58080000;target:audio;"}));
         for (QPravikPair* pair : {page.input12Pair, page.input34Pair, page.auxPairButton, page.ravPairButton}) {
             QVERIFY(pair->isVisible());
             pair->click();
