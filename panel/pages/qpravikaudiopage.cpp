@@ -184,12 +184,14 @@ void QPravikAudioPage::setupWidgets()
 
 bool QPravikAudioPage::auxInUse() const
 {
-    return audio()->auxiliaryBoard() && (!(deviceOptions() & AuxOrAes) || audio()->inputSource() == TAudioSettings::Analog);
+    const TAudioSettings* a = audio();
+    return a->auxiliaryBoard() && (!(deviceOptions() & AuxOrAes) || a->inputSource() == TAudioSettings::Analog);
 }
 
 bool QPravikAudioPage::aesInUse() const
 {
-    return audio()->auxiliaryBoard() && (!(deviceOptions() & AuxOrAes) || audio()->inputSource() != TAudioSettings::Analog);
+    const TAudioSettings* a = audio();
+    return a->auxiliaryBoard() && (!(deviceOptions() & AuxOrAes) || a->inputSource() != TAudioSettings::Analog);
 }
 
 bool QPravikAudioPage::ravennaInUse() const
@@ -259,7 +261,8 @@ void QPravikAudioPage::placeMovingWidgets(bool reduced)
 void QPravikAudioPage::applyHardwareLayout()
 {
     if (deviceOptions() & ReducedHardware) {
-        for (int input : {QPravik::InputMic4, QPravik::InputUsb, QPravik::InputAux2, QPravik::InputAes1, QPravik::InputAes2})
+        for (int input :
+             {QPravik::InputMic4, QPravik::InputUsb, QPravik::InputAux2, QPravik::InputAes1, QPravik::InputAes2})
             meters[input]->setEnabled(false);
         for (QWidget* widget : std::initializer_list<QWidget*>{
                  input4Label, input4GainKnob, input4LevelKnob, usbLabel, usbKnob, aux2Label, aux2Knob, aesTitle,

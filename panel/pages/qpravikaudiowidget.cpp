@@ -149,14 +149,6 @@ void QPravikAudioWidget::setRouteCell(QPravikSwitch* button, int input, int outp
     }
 }
 
-QPair<int, int> QPravikAudioWidget::routeOf(const QPravikSwitch* button) const
-{
-    for (const Route& route : routes)
-        if (route.button == button)
-            return {route.input, route.output};
-    return {-1, -1};
-}
-
 void QPravikAudioWidget::readInputName(const NameButton& name)
 {
     name.button->setText(frontPanelMatrixSettings()->inputLabel(name.input));

@@ -47,9 +47,6 @@ public:
     QPravikStatusPanel* statusPanel;
     QPravikButton* homeButton;
 
-    // The matrix cell a routing switch stands for; (-1, -1) for another widget.
-    QPair<int, int> routeOf(const QPravikSwitch* button) const;
-
 signals:
     void pageActivated(QPravik::Page page);
 

@@ -53,7 +53,8 @@ using Places = QList<QPair<QWidget*, const char*>>;
 void checkPlaces(const Places& expected, const char* unit)
 {
     for (const auto& [widget, where] : expected)
-        QVERIFY2(place(widget) == QLatin1String(where), qPrintable(QStringLiteral("%1: %2 at %3").arg(unit, widget->metaObject()->className(), place(widget))));
+        QVERIFY2(place(widget) == QLatin1String(where),
+                 qPrintable(QStringLiteral("%1: %2 at %3").arg(unit, widget->metaObject()->className(), place(widget))));
 }
 
 void snapshot(QWidget* page, const QString& name)
@@ -145,7 +146,8 @@ private slots:
              },
              {"PARAM;input3_level:1;target:audio;"}},
             {"USB gain", [&] { turn(overview.usbKnob, -1); }, {"PARAM;matrix_in9:001F,;target:audio;"}},
-            {"program master", [&] { turn(overview.programMasterKnob, -1); }, {"PARAM;matrix_mgn:7F800000;target:audio;"}},
+            {"program master", [&] { turn(overview.programMasterKnob, -1); },
+             {"PARAM;matrix_mgn:7F800000;target:audio;"}},
             {"coord master", [&] { turn(overview.coordMasterKnob, 1); }, {"PARAM;matrix_mgn:7F810000;target:audio;"}},
             {"phantom", [&] { inputs.rows[0].phantom->click(); }, {"PARAM;input1_power:48V;target:audio;"}},
             {"Mic/Line", [&] { inputs.rows[3].micLine->click(); }, {"PARAM;input4_pad:on;target:audio;"}},
@@ -193,17 +195,22 @@ private slots:
         QVERIFY(page.programMasterKnob->stepCount() == 5 && page.coordMasterKnob->stepCount() == 5);
         QCOMPARE(page.programMasterKnob->minimum(), -17);
         // gain from the unit -> knob value; -13 to -16 dB read as the steps labelled -20 to -50.
-        const QList<QPair<int, int>> gains{{-30, -14}, {-120, -17}, {-35, -17}, {-13, -13}, {-16, -16}, {5, 5}};
+        const QList<QPair<int, int>> gains{{-30, -14}, {-120, -17}, {-35, -17}, {-17, -17},
+                                           {-13, -13}, {-16, -16}, {5, 5}};
         for (const auto& [gain, value] : gains) {
-            matrix->applyReply({{"matrix_mgn", QByteArray::number(gain + 128, 16).toUpper().rightJustified(2, '0').toStdString() + "800000"}});
+            const QByteArray byte = QByteArray::number(gain + 128, 16).toUpper().rightJustified(2, '0');
+            matrix->applyReply({{"matrix_mgn", (byte + "800000").toStdString()}});
             QCOMPARE(page.programMasterKnob->value(), value);
         }
         QCOMPARE(sent(), QByteArrayList());
+        QCOMPARE(page.programMasterKnob->textAt(page.programMasterKnob->indexOfValue(-16)), QStringLiteral("-50"));
         matrix->applyReply({{"matrix_mgn", "744E0000"}}); // -12 dB and -50 dB
         turn(page.programMasterKnob, -3);
         turn(page.coordMasterKnob, -1);
-        QCOMPARE(sent(), (QByteArrayList{"PARAM;matrix_mgn:6C4E0000;target:audio;", "PARAM;matrix_mgn:624E0000;target:audio;",
-                                         "PARAM;matrix_mgn:584E0000;target:audio;", "PARAM;matrix_mgn:58080000;target:audio;"}));
+        QCOMPARE(sent(), (QByteArrayList{"PARAM;matrix_mgn:6C4E0000;target:audio;",
+                                         "PARAM;matrix_mgn:624E0000;target:audio;",
+                                         "PARAM;matrix_mgn:584E0000;target:audio;",
+                                         "PARAM;matrix_mgn:58080000;target:audio;"}));
         for (QPravikPair* pair : {page.input12Pair, page.input34Pair, page.auxPairButton, page.ravPairButton}) {
             QVERIFY(pair->isVisible());
             pair->click();
@@ -282,7 +289,8 @@ private slots:
         QVERIFY(!page.rows[3].micLine->isEnabled() && page.rows[2].separators[1]->width() == 248);
         page.rows[1].programRight->click();
         page.rows[0].coord->click();
-        QCOMPARE(sent(), (QByteArrayList{"PARAM;matrix_in2:0120,;target:audio;", "PARAM;matrix_in1:0060,;target:audio;"}));
+        QCOMPARE(sent(),
+                 (QByteArrayList{"PARAM;matrix_in2:0120,;target:audio;", "PARAM;matrix_in1:0060,;target:audio;"}));
         snapshot(&page, "input-extended-paired");
 
         QVERIFY(reconnect("hardware_2", 1));
