@@ -221,45 +221,47 @@ private slots:
         snapshot(&page, "overview-extended");
     }
 
-    // The overview page by the unit's options (extended mode): reduced
-    // hardware moves AUX 1 and the Ravenna block and hides what it lacks; a
-    // Dante module names the block on the next show; refresh brings back the
-    // full layout.
+    // The overview page by the unit's options (extended mode), each after a
+    // login's refresh: reduced hardware moves AUX 1 and the Ravenna block and
+    // hides what it lacks; a Dante module names the block on the next show;
+    // without the auxiliary board its inputs and their pairs stay off.
     void overviewByHardware()
     {
         QPravikAudioPage page;
         prepare(page);
-        audio->applyReply({{"auxiliary_board", "yes"}});
         const struct
         {
             QByteArray options;
+            const char* board;
             const char* title;
             Places places;
         } units[] = {
-            {"ravenna,hardware_1", "RAVENNA",
+            {"ravenna,hardware_1", "yes", "RAVENNA",
              {{page.aux1Knob, "586,171"}, {page.meters[4], "574,167"}, {page.rav1Knob, "250,347"},
               {page.rav2Knob, "362,347"}, {page.ravPairButton, "324,430"}, {page.usbKnob, "474,171"},
               {page.input34Pair, "324,125"}, {page.auxPairButton, "660,125"}, {page.aesPairButton, "hidden"}}},
-            {"ravenna,ravenna_2,hardware_2", "DANTE",
+            {"ravenna,ravenna_2,hardware_2", "yes", "DANTE",
              {{page.aux1Knob, "362,171"}, {page.aux1Label, "362,139"}, {page.meters[4], "350,167"},
               {page.ravTitle, "26,315"}, {page.rav1Knob, "26,347"}, {page.rav2Label, "138,432"},
               {page.meters[10], "126,343"}, {page.ravPairButton, "100,430"}, {page.input12Pair, "100,125"},
               {page.usbKnob, "hidden"}, {page.input4GainKnob, "hidden"}, {page.aesTitle, "hidden"},
               {page.input34Pair, "hidden"}, {page.auxPairButton, "hidden"}}},
+            {"ravenna,hardware_1", "no", "RAVENNA",
+             {{page.aux1Knob, "586,171"}, {page.rav1Knob, "250,347"}, {page.meters[9], "238,343"},
+              {page.input34Pair, "324,125"}, {page.auxPairButton, "hidden"}, {page.ravPairButton, "hidden"}}},
         };
         for (const auto& unit : units) {
+            page.refresh();
+            audio->applyReply({{"auxiliary_board", unit.board}});
             if (!reconnect(unit.options, 1))
                 QSKIP("the device model does not read the unit's options yet");
             page.hide();
             page.show();
             QCOMPARE(page.ravTitle->text(), QString::fromLatin1(unit.title));
             checkPlaces(unit.places, unit.options);
-            snapshot(&page, "overview-" + QString::fromLatin1(unit.options).replace(',', '-'));
+            QCOMPARE(page.rav2Knob->isEnabled(), QByteArray(unit.board) == "yes");
+            snapshot(&page, "overview-" + QString::fromLatin1(unit.options).replace(',', '-') + unit.board);
         }
-        page.refresh();
-        checkPlaces({{page.aux1Knob, "586,171"}, {page.rav1Knob, "250,347"}, {page.usbKnob, "474,171"},
-                     {page.meters[9], "238,343"}},
-                    "refreshed");
     }
 
     // The input page's switches and headers by operation mode, pairing and
