@@ -1,6 +1,8 @@
 // What calls and data links read from the unit: the items of a codec choice
 // list, and a run of call or data events (progress, codecs, quality reports,
-// relays, addresses) applied to one connection on a device.
+// relays, addresses) applied to one connection on a device. The same run,
+// INFO and EVENT messages alike, also goes through a device's own message
+// handling, whose receivers may clear the device as a dropped link does.
 
 #include "fuzzcheck.h"
 
@@ -15,6 +17,53 @@ int stateOfStatus(int status)
     return status == 0 ? -1 : status <= 5 ? 1 : status <= 10 ? 2 : status == 11 ? 3 : 4;
 }
 
+// Feeds the messages to a device on no session; with dropOnAdd every new
+// connection is cleared away inside its announcement.
+void feedDevice(const std::vector<std::string>& lines, bool dropOnAdd)
+{
+    static const char* const kInfoTypes[] = {"network_info", "battery_level", "sip_registration",
+                                             "sip_registration2", "audio_changeset"};
+    TComDevice device(nullptr);
+    int registered = 0;
+    QObject::connect(&device, &TComDevice::connectionAdded, [&] {
+        ++registered;
+        if (dropOnAdd)
+            device.clear(true);
+    });
+    QObject::connect(&device, &TComDevice::connectionRemoved, [&] { --registered; });
+    // Receivers read what they are handed, as the panel does.
+    int seen = 0;
+    const auto read = [&](TComBaseConnection* c) { seen += c->state(); };
+    QObject::connect(&device, &TComDevice::audioConnectionStateChanged, read);
+    QObject::connect(&device, &TComDevice::audioCallStatusChanged, read);
+    QObject::connect(&device, &TComDevice::dataConnectionStateChanged, read);
+    for (const std::string& line : lines) {
+        TCommand message;
+        TCommand::parse(line, message);
+        if (message.verb == TCommand::Info) {
+            const std::string& type = *message.param("info_type");
+            bool known = false;
+            for (const char* word : kInfoTypes)
+                known = known || type == word;
+            FUZZ_CHECK(device.handleInfo(message) == known);
+        } else {
+            const bool handled = device.handleEvent(message);
+            FUZZ_CHECK(!handled || !message.param("event_type")->empty());
+        }
+        // Registered connections are whole, attached, not ended, and were all announced.
+        FUZZ_CHECK(registered == int(device.connections().size()));
+        for (const auto& [id, connection] : device.connections()) {
+            FUZZ_CHECK(id == connection->id() && id != -1 && !connection->network().empty());
+            FUZZ_CHECK(connection->listener() == &device && connection->state() != 4);
+        }
+        const TComDevice::Relay& relay = device.relay1();
+        FUZZ_CHECK(device.relaysKnown() || (!relay.on && relay.config.empty() && relay.previousConfig.empty()));
+        FUZZ_CHECK(device.mobileSignalBars() >= 0 && device.mobileSignalBars() <= 5 && device.wifiSignalBars() >= 0
+                   && device.wifiSignalBars() <= 5);
+    }
+    FUZZ_CHECK(seen >= 0);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -26,7 +75,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::Input input(data, size);
-    const int kind = input.byte() % 4;
+    const std::uint8_t first = input.byte();
+    const int kind = first % 4;
 
     // Choice list items, one a line, read as the list of the kind's number.
     static const char* const kLists[] = {"alg", "mode", "samplerate", "bitrate"};
@@ -42,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     splitAny(input.rest(), lines, "\n");
     if (lines.empty())
         return 0;
+    feedDevice(lines, first & 4);
+
     TComDevice device(nullptr);
     int told = 0;
     for (auto signal : {&TComDevice::audioCallStatusChanged, &TComDevice::audioConnectionStateChanged,
