@@ -1,6 +1,8 @@
 #include "model/tcomdevice.h"
 
 #include "link/frontpanelcom.h"
+#include "link/protocolkeys.h"
+#include "link/tcommand.h"
 
 namespace {
 
@@ -255,6 +257,31 @@ bool TComDevice::setDoubleStreamMode(int mode)
         m_doubleStreamMode = mode;
         emit deviceStateChanged(DoubleStreamModeChanged);
     }
+    return true;
+}
+
+bool TComDevice::loadDeviceOptions()
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::target(), wire::target::general());
+    request.addList("device_opts");
+    std::vector<std::string> items;
+    if (!m_requests.getList(request, items, 5000))
+        return false;
+    const DeviceOptions options = deviceOptionsFromItems(items);
+    m_deviceOptions = options.bits;
+    m_hardwareType = options.hardwareType;
+    return true;
+}
+
+bool TComDevice::setOperationMode(int mode, bool send)
+{
+    if (mode == m_operationMode)
+        return true;
+    if (send)
+        return false;
+    m_operationMode = mode;
+    emit deviceStateChanged(OperationModeChanged);
     return true;
 }
 

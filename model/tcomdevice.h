@@ -140,6 +140,13 @@ public:
 
     // Stores without a request; announces a change.
     bool setDoubleStreamMode(int mode);
+    // Reads the unit's option list (target "general", LIST "device_opts");
+    // a failed read keeps the options.
+    bool loadDeviceOptions();
+    // An equal mode is true with nothing announced; otherwise the mode is
+    // stored and announced. Telling the unit is not done here: with send
+    // nothing is stored and false is returned.
+    bool setOperationMode(int mode, bool send);
     // From the controller's signal quality; announce nothing.
     void updateMobileSignalBars();
     void updateWifiSignalBars();
