@@ -281,6 +281,11 @@ void QPravikHeadphoneSlotPage::assignSlot(QPravikAudioBase* slot, int input, QPr
     holder->setGain(ownGain);
     (fromStrip ? strips : slotButtons).insert(own, holder);
     if (fromStrip) {
+        // The strip is the new input's now, not greyed for the one it had.
+        if (auto* strip = qobject_cast<QPravikAudioInput*>(holder)) {
+            strip->setState(0);
+            strip->setEnabled(true);
+        }
         relayoutStrips();
         updateInputSourceStates();
         applyOperationMode(device()->operationMode());

@@ -597,17 +597,28 @@ void QPravikHeadphoneWidget::matrixNodeChanged(QPravik::Inputs input, QPravik::O
     }
     if (QPravikAudioBase* strip = strips.value(input)) {
         strip->setGain(gain);
-        QPravik::PanCtrl shown = panning;
-        // Program left with its partners split left and right is the stereo state.
-        const auto* full = qobject_cast<QPravikAudioInput*>(strip);
-        if (full && full->offersStereo && panning == QPravik::PanLeft
-            && panningOf(m->isNodeOn(12, leftOutput()), m->isNodeOn(12, rightOutput())) == QPravik::PanLeft
-            && panningOf(m->isNodeOn(24, leftOutput()), m->isNodeOn(24, rightOutput())) == QPravik::PanRight
-            && panningOf(m->isNodeOn(19, leftOutput()), m->isNodeOn(19, rightOutput())) == QPravik::PanRight)
-            shown = QPravik::PanStereo;
-        strip->setPanning(shown);
+        strip->setPanning(input == QPravik::InputProgram ? programPanning() : panning);
         strip->setBalance(m->nodeBalance(input, output));
     }
+    // The Program strip's stereo state also follows its partners' nodes.
+    if (input == 12 || input == 19 || input == 24) {
+        if (QPravikAudioBase* program = strips.value(QPravik::InputProgram))
+            program->setPanning(programPanning());
+    }
+}
+
+QPravik::PanCtrl QPravikHeadphoneWidget::programPanning() const
+{
+    const TMatrixSettings* m = matrix();
+    const auto nodes = [&](int input) {
+        return panningOf(m->isNodeOn(input, leftOutput()), m->isNodeOn(input, rightOutput()));
+    };
+    // Program left with its return left and the second program and its
+    // return right is the stereo state.
+    const QPravik::PanCtrl panning = nodes(QPravik::InputProgram);
+    const bool stereo = panning == QPravik::PanLeft && nodes(12) == QPravik::PanLeft
+        && nodes(24) == QPravik::PanRight && nodes(19) == QPravik::PanRight;
+    return stereo ? QPravik::PanStereo : panning;
 }
 
 // --- writing handlers --------------------------------------------------------------

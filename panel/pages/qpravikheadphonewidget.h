@@ -120,6 +120,8 @@ protected:
     // Program and Coord out of the mix (standard operation mode): their
     // strips at 0 dB and routed nowhere, their own nodes written only.
     void removeProgramAndCoord();
+    // The Program strip's panning as the matrix holds it, the stereo state included.
+    QPravik::PanCtrl programPanning() const;
     // The nodes of one input on this position's outputs, in one batch.
     void writePanning(int input, QPravik::PanCtrl panning);
     // Opens a headphone batch; the returned snapshot commits it.
