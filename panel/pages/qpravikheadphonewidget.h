@@ -24,7 +24,6 @@ class QPravikHeadphoneWidget : public QWidget, public IPravikStatusPanel
 {
     Q_OBJECT
 public:
-    QPravikHeadphoneWidget(int position, QWidget* parent);
     ~QPravikHeadphoneWidget() override;
 
     // After each login: back to no swipe area, every strip operable; the
@@ -79,6 +78,9 @@ public slots:
     void audioBalanceChanged(int step);
 
 protected:
+    // Only the position pages are made: they add the strips the base lays out.
+    QPravikHeadphoneWidget(int position, QWidget* parent);
+
     // Stops of the swipe: none, top, middle (three stops only), bottom.
     enum Stop { NoSwipe = 0, TopStop = 1, MiddleStop = 2, BottomStop = 3 };
 
