@@ -8,19 +8,9 @@
 #include "panel/kit/frontpanel.h"
 #include "panel/kit/indicators.h"
 #include "panel/kit/statuspanel.h"
+#include "tests/support/paintcounter.h"
 
 namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 // Stands in for the panel window: records the keys handed to it.
 class KeyRecorder : public QWidget
