@@ -1,7 +1,8 @@
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
 #include "link/tcommand.h"
-#include "tests/support/simulatedunit.h"
+#include "tests/support/firmwareword.h"
+#include "tests/support/unitsimulator.h"
 
 #include <QTest>
 

@@ -1,12 +1,10 @@
 #pragma once
 
 #include "link/ccom.h"
-#include "model/unitfirmware.h"
+#include "tests/support/firmwareword.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QRegularExpression>
-
-#include <cstdint>
 
 // The real session connected to the simulated unit over loopback. Requests
 // that no rule takes are refused at once, so a missing rule fails quickly
@@ -34,14 +32,4 @@ struct SimulatedUnit
 
     UnitSimulator unit;
     zel::CCom com; // declared last: goes before the unit it talks to
-};
-
-// The unit's firmware word for one scope.
-struct FirmwareWord
-{
-    explicit FirmwareWord(std::uint32_t word) : saved(unitFirmwareVersion) { unitFirmwareVersion = word; }
-    ~FirmwareWord() { unitFirmwareVersion = saved; }
-    FirmwareWord(const FirmwareWord&) = delete;
-    FirmwareWord& operator=(const FirmwareWord&) = delete;
-    std::uint32_t saved;
 };
