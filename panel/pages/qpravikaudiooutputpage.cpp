@@ -172,8 +172,9 @@ void QPravikAudioOutputPage::layoutRows(bool showLine2, bool showHeadphone4)
             if (button)
                 button->move(button->x(), place.switches);
     }
+    // A pair button stands midway between its two row labels.
     linePair->move(620 - narrowing, 122);
-    networkPair->move(620 - narrowing, showLine2 ? 286 : 190);
+    networkPair->move(620 - narrowing, showLine2 ? 286 : 170);
     scrollArea->contentWidget->resize(746 - narrowing, showLine2 ? 368 : 244);
     scrollArea->resize(758 - narrowing, 266);
     showPairs();
@@ -212,12 +213,12 @@ void QPravikAudioOutputPage::showPairs()
     for (QPravikSwitch* button : rows[Line2].switches)
         button->setEnabled(!lineLinked);
 
-    const bool module = deviceOptions() & RavennaModule;
+    const bool network = ravennaUsable && (deviceOptions() & RavennaModule);
     const bool networkLinked = ext && a->ravOutPair();
     networkPair->setChecked(a->ravOutPair());
-    networkPair->setVisible(module && ext);
-    rows[Ravenna1].marker->setVisible(module && networkLinked);
-    rows[Ravenna2].marker->setVisible(module && networkLinked);
+    networkPair->setVisible(network && ext);
+    rows[Ravenna1].marker->setVisible(network && networkLinked);
+    rows[Ravenna2].marker->setVisible(network && networkLinked);
     for (QPravikSwitch* button : rows[Ravenna2].switches)
         button->setEnabled(!networkLinked);
 }
@@ -237,6 +238,7 @@ void QPravikAudioOutputPage::showLevel(Row row)
 
 void QPravikAudioOutputPage::setRavennaUsable(bool usable)
 {
+    ravennaUsable = usable;
     for (Row r : {Ravenna1, Ravenna2}) {
         setGrey(rows[r].label, !usable);
         for (QPravikSwitch* button : rows[r].switches)
@@ -271,11 +273,10 @@ void QPravikAudioOutputPage::deviceStateChanged(TComDevice::DeviceState state)
         applyHardwareLayout();
         if (!(deviceOptions() & RavennaModule))
             setRavennaUsable(false);
-    } else if (state == TComDevice::OperationModeChanged) {
-        showPairs();
-    } else {
+    } else if (state != TComDevice::OperationModeChanged) {
         return;
     }
+    showPairs();
     applyRouteCells();
 }
 
@@ -289,6 +290,7 @@ void QPravikAudioOutputPage::audioControllerStateChanged(TComController* control
         setRavennaUsable(false);
     else if (deviceOptions() & AuxOrAes)
         layoutRows(true, unitFirmwareVersion > lastWithoutHeadphone4);
+    showPairs();
     showLevel(Line1);
     showLevel(Line2);
 }
