@@ -21,11 +21,12 @@ public:
     UnitSimProcess(QString server, QString script) : server(std::move(server)), script(std::move(script)) {}
     ~UnitSimProcess() { stop(); }
 
-    bool start(quint16 wanted = 0)
+    bool start(quint16 wanted = 0, int delayMs = 0)
     {
         stop();
         process.setProgram(server);
-        process.setArguments({"--script", script, "--port", QString::number(wanted), "--verbose"});
+        process.setArguments({"--script", script, "--port", QString::number(wanted), "--delay",
+                              QString::number(delayMs), "--verbose"});
         process.start();
         QByteArray line;
         const QDeadlineTimer deadline(10000);
@@ -50,7 +51,10 @@ public:
             process.waitForFinished(5000);
             collect();
         }
+        pending.clear();
         listening = 0;
+        clientHeld = false;
+        clientCount = 0;
     }
     quint16 port() const { return listening; }
     QString errorString() const { return error; }
@@ -67,6 +71,17 @@ public:
     {
         collect();
         return missed;
+    }
+    // Clients accepted so far over this run, and whether one is connected.
+    int connections()
+    {
+        collect();
+        return clientCount;
+    }
+    bool hasClient()
+    {
+        collect();
+        return clientHeld;
     }
     void clear()
     {
@@ -85,7 +100,10 @@ private:
         for (const QByteArray& line : pending.left(end).split('\n')) {
             if (line.startsWith("request "))
                 received << line.mid(8);
-            else if (line.startsWith("unanswered ")) {
+            else if (line.startsWith("clients ")) {
+                clientCount = line.split(' ').value(1).toInt();
+                clientHeld = line.endsWith(" connected");
+            } else if (line.startsWith("unanswered ")) {
                 received << line.mid(11);
                 missed << line.mid(11);
             }
@@ -99,6 +117,8 @@ private:
     quint16 listening = 0;
     QString error;
     QByteArray pending;
+    int clientCount = 0;
+    bool clientHeld = false;
     QByteArrayList received;
     QByteArrayList missed;
 };

@@ -1,9 +1,11 @@
 // Serves a simulated unit from a script file until killed, so that the panel
 // can be tried without a unit:
-//   unitsim-server --script FILE [--address 127.0.0.1] [--port 7001] [--verbose]
+//   unitsim-server --script FILE [--address 127.0.0.1] [--port 7001] [--delay MS] [--verbose]
 // Prints "listening on <address>:<port>" on stdout once it accepts clients;
-// --verbose prints each request on stderr as "request <body>", and each one
-// no block answered as "unanswered <body>".
+// --verbose prints on stderr each request as "request <body>", each one no
+// block answered as "unanswered <body>", and "clients <count> connected" or
+// "clients <count> none" when a client comes or goes (count: all so far).
+// --delay makes every answer wait MS milliseconds first, as a distant unit's.
 //
 // The script, one statement a line, '#' starts a comment line:
 //   on REGEX           a request whose body matches REGEX is answered by the
@@ -124,7 +126,9 @@ int main(int argc, char** argv)
     const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Port to listen on; 0 picks a free one."),
                                         QStringLiteral("port"), QStringLiteral("7001"));
     const QCommandLineOption verboseOption(QStringLiteral("verbose"), QStringLiteral("Print each request on stderr."));
-    parser.addOptions({scriptOption, addressOption, portOption, verboseOption});
+    const QCommandLineOption delayOption(QStringLiteral("delay"), QStringLiteral("Milliseconds before each answer."),
+                                         QStringLiteral("ms"), QStringLiteral("0"));
+    parser.addOptions({scriptOption, addressOption, portOption, delayOption, verboseOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -139,6 +143,17 @@ int main(int argc, char** argv)
     if (!parseScript(file.readAll(), &script, &why)) {
         err << "unitsim-server: " << file.fileName() << ": " << why << Qt::endl;
         return 2;
+    }
+
+    const std::optional<int> delay = number(parser.value(delayOption).toLatin1());
+    if (!delay) {
+        err << "unitsim-server: bad delay" << Qt::endl;
+        return 2;
+    }
+    if (*delay > 0) {
+        for (Script::Block& block : script.blocks)
+            block.actions.prepend(UnitSimulator::delay(*delay));
+        script.otherwise.prepend(UnitSimulator::delay(*delay));
     }
 
     bool portOk = false;
@@ -166,7 +181,13 @@ int main(int argc, char** argv)
     if (verbose) {
         // The simulator keeps every frame; print the new ones now and then.
         auto* printer = new QTimer(&unit);
-        QObject::connect(printer, &QTimer::timeout, &unit, [&unit, &err, &script] {
+        QObject::connect(printer, &QTimer::timeout, &unit, [&unit, &err, &script, seen = 0, held = false]() mutable {
+            // Connections first: a request cannot come before its client.
+            if (unit.connectionCount() != seen || unit.hasClient() != held) {
+                seen = unit.connectionCount();
+                held = unit.hasClient();
+                err << "clients " << seen << (held ? " connected" : " none") << Qt::endl;
+            }
             for (const QByteArray& body : unit.takeRequestBodies()) {
                 bool answered = false;
                 for (const Script::Block& block : std::as_const(script.blocks))
