@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdio>
@@ -70,6 +71,8 @@ int main(int argc, char** argv)
                                         QStringLiteral("host:port"));
     parser.addOptions({outOption, showOption, unitOption});
     parser.process(app);
+    // The link's own lines would drown what the tool says.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
     QString host = QStringLiteral("127.0.0.1");
     quint16 port = 0;
