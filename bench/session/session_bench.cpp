@@ -12,7 +12,9 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QMap>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -45,20 +47,26 @@ namespace {
 
 const QString kScript = QStringLiteral(KANDELO_SOURCE_DIR "/tests/support/example-unit.txt");
 
+// Runs the event loop, sleeping while there is nothing to do, until the
+// condition holds or the time is up.
 bool waitFor(const std::function<bool()>& condition, int ms)
 {
     const QDeadlineTimer deadline(ms);
     while (!condition()) {
         if (deadline.hasExpired())
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QEventLoop loop;
+        QTimer::singleShot(qBound<qint64>(0, deadline.remainingTime(), 5), &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }
 
 void settle(int ms)
 {
-    waitFor([] { return false; }, ms);
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 double processCpu()
@@ -115,13 +123,16 @@ public:
     explicit PaintCounter(QWidget* root) : root(root) { qApp->installEventFilter(this); }
     ~PaintCounter() override { qApp->removeEventFilter(this); }
     int paints = 0;
+    QMap<QByteArray, int> byClass;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override
     {
         if (event->type() == QEvent::Paint && object->isWidgetType()
-            && (object == root || root->isAncestorOf(static_cast<QWidget*>(object))))
+            && (object == root || root->isAncestorOf(static_cast<QWidget*>(object)))) {
             ++paints;
+            ++byClass[object->metaObject()->className()];
+        }
         return false;
     }
 
@@ -209,6 +220,10 @@ void benchLevels(QPravikWindow& panel)
                 const double cpu = threadCpu() - before;
                 std::printf("  page %2d, %2d/s, %-9s: %7.3f ms CPU, %5.1f repaints per message\n", page, rate,
                             changing ? "changing" : "unchanged", cpu * 1e3 / count, double(paints.paints) / count);
+                if (qEnvironmentVariableIsSet("BENCH_PAINTS")) {
+                    for (auto it = paints.byClass.cbegin(); it != paints.byClass.cend(); ++it)
+                        std::printf("      %s %d\n", it.key().constData(), it.value());
+                }
             }
         }
     }
