@@ -56,7 +56,7 @@ bool waitFor(const std::function<bool()>& condition, int ms)
         if (deadline.hasExpired())
             return false;
         QEventLoop loop;
-        QTimer::singleShot(qBound<qint64>(0, deadline.remainingTime(), 5), &loop, &QEventLoop::quit);
+        QTimer::singleShot(int(qBound<qint64>(0, deadline.remainingTime(), 5)), &loop, &QEventLoop::quit);
         loop.exec();
     }
     return true;
