@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -56,7 +57,7 @@ bool waitFor(const std::function<bool()>& condition, int ms)
         if (deadline.hasExpired())
             return false;
         QEventLoop loop;
-        QTimer::singleShot(int(qBound<qint64>(0, deadline.remainingTime(), 5)), &loop, &QEventLoop::quit);
+        QTimer::singleShot(int(std::min<qint64>(deadline.remainingTime(), 5)), &loop, &QEventLoop::quit);
         loop.exec();
     }
     return true;
