@@ -359,15 +359,31 @@ int main(int argc, char** argv)
     if (wanted.contains("login"))
         ok = benchLogin(panel) && ok;
 
-    UnitSimProcess unit(QStringLiteral(KANDELO_UNITSIM_SERVER), kScript);
-    if (!unit.start() || logIn(panel, QStringLiteral("127.0.0.1"), unit.port()) < 0) {
+    // The level and copy figures on a unit that streams no levels of its own.
+    QFile example(kScript);
+    QFile quiet(dir.filePath("quiet.txt"));
+    if (!example.open(QIODevice::ReadOnly) || !quiet.open(QIODevice::WriteOnly))
+        return 1;
+    for (const QByteArray& line : example.readAll().split('\n')) {
+        if (!line.startsWith("every "))
+            quiet.write(line + '\n');
+    }
+    quiet.close();
+    UnitSimProcess quietUnit(QStringLiteral(KANDELO_UNITSIM_SERVER), quiet.fileName());
+    if (!quietUnit.start() || logIn(panel, QStringLiteral("127.0.0.1"), quietUnit.port()) < 0) {
         std::fprintf(stderr, "bench_session: the example unit did not log in\n");
         return 1;
     }
     if (wanted.contains("levels"))
         benchLevels(panel);
     if (wanted.contains("copy"))
-        benchCopy(panel, unit);
+        benchCopy(panel, quietUnit);
+
+    UnitSimProcess unit(QStringLiteral(KANDELO_UNITSIM_SERVER), kScript);
+    if (!unit.start() || logIn(panel, QStringLiteral("127.0.0.1"), unit.port()) < 0) {
+        std::fprintf(stderr, "bench_session: the example unit did not log in\n");
+        return 1;
+    }
     if (wanted.contains("cpu"))
         benchCpu(panel, unit.port());
     if (wanted.contains("queue"))
