@@ -210,8 +210,9 @@ void benchLevels(QPravikWindow& panel)
         for (int rate : {2, 20}) {
             for (bool changing : {true, false}) {
                 const int count = rate * 3;
+                // The meters' fall from the series before has ended.
                 panel.messageReceived(levels(20));
-                settle(100);
+                settle(1000);
                 PaintCounter paints(&panel);
                 const double before = threadCpu();
                 for (int i = 0; i < count; ++i) {
