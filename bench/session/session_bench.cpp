@@ -210,9 +210,11 @@ void benchLevels(QPravikWindow& panel)
         for (int rate : {2, 20}) {
             for (bool changing : {true, false}) {
                 const int count = rate * 3;
-                // The meters' fall from the series before has ended.
-                panel.messageReceived(levels(20));
-                settle(1000);
+                // The peaks of the series before have fallen: they hold ten
+                // updates and then fall by steps.
+                for (int i = 0; i < 20; ++i)
+                    panel.messageReceived(levels(20));
+                settle(100);
                 PaintCounter paints(&panel);
                 const double before = threadCpu();
                 for (int i = 0; i < count; ++i) {
