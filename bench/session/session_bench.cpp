@@ -310,23 +310,31 @@ void benchQueue(QPravikWindow& panel, const QTemporaryDir& dir)
     panel.pageActivated(QPravik::PageLogin);
     frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0);
     waitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }, 10000);
+    // Sampled every 5 ms, in the calls' nested loops too: the longest queue,
+    // and how long it took from its peak to empty.
     int peak = 0;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] { peak = qMax(peak, panel.pendingMessages()); });
-    sampler.start(5);
+    qint64 peakAt = 0;
+    qint64 drainMs = -1;
     QElapsedTimer clock;
     clock.start();
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const int pending = panel.pendingMessages();
+        if (pending > peak) {
+            peak = pending;
+            peakAt = clock.elapsed();
+            drainMs = -1;
+        } else if (pending == 0 && drainMs < 0 && peak > 0) {
+            drainMs = clock.elapsed() - peakAt;
+        }
+    });
+    sampler.start(5);
     static_cast<QPravikLoginPage*>(panel.pageWidget(QPravik::PageLogin))->loginButton->click();
-    // The login's first call is the identity; the password read is what waits.
-    qint64 drained = -1;
-    QElapsedTimer drain;
-    drain.start();
-    peak = qMax(peak, panel.pendingMessages());
-    waitFor([&] { return panel.pendingMessages() == 0; }, 10000);
-    drained = drain.nsecsElapsed() / 1000;
-    std::printf("deferred queue under 100 INFO/s during a 10 s read: peak %d messages, drained %.2f ms after the "
-                "login's calls (login %.1f s)\n",
-                peak, drained / 1e3, clock.nsecsElapsed() / 1e9);
+    const double loginSeconds = clock.nsecsElapsed() / 1e9;
+    waitFor([&] { return drainMs >= 0; }, 10000);
+    std::printf("deferred queue under 100 INFO/s during the login's two 10 s password reads (login %.1f s): peak %d "
+                "messages, drained %lld ms after its peak\n",
+                loginSeconds, peak, drainMs);
     frontPanelCom()->disconnectFromUnit();
 }
 
