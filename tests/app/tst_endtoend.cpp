@@ -88,6 +88,7 @@ class TestEndToEnd : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void connectLogInWalkDropDisconnect();
     void leavingWhileTheTunnelStarts();
 
@@ -98,10 +99,13 @@ private:
     const int deviceId = QRandomGenerator::global()->bounded(10, 250);
     std::unique_ptr<SshdFixture> sshd;
     std::unique_ptr<TlsPeer> server;
+    QtMessageHandler previousHandler = nullptr;
 };
 
 void TestEndToEnd::initTestCase()
 {
+    // As in the program: every message goes to the log file.
+    previousHandler = qInstallMessageHandler(logMessageHandler);
     if (QStandardPaths::findExecutable("openssl").isEmpty())
         QSKIP("openssl is not installed (needed to make the server certificate)");
     sshd = std::make_unique<SshdFixture>(ServerAddress);
@@ -120,6 +124,11 @@ void TestEndToEnd::initTestCase()
     QVERIFY(cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly));
     server = std::make_unique<TlsPeer>(cert.readAll(), key.readAll(), QSsl::Rsa);
     QVERIFY2(server->listenOn(ServerAddress, 443), qPrintable(server->errorString()));
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
 }
 
 void TestEndToEnd::writeSettings(quint16 sshPort, const QHostAddress& host)
@@ -159,7 +168,7 @@ void TestEndToEnd::connectLogInWalkDropDisconnect()
     QVERIFY(w.initialize());
     QPravikWindow* panel = w.frontPanel;
     // Every line the link writes goes to the log, as with the most verbose settings.
-    QLoggingCategory::setFilterRules("*.debug=true");
+    QLoggingCategory::setFilterRules("default.debug=true");
 
     // A reply refused as a whole still leaves behind what it named: an empty
     // user too, but nothing of a field it left out or could not use.
@@ -325,6 +334,7 @@ void TestEndToEnd::connectLogInWalkDropDisconnect()
         QVERIFY2(!settingsFile.contains(QString::fromLatin1(secret)), secret.constData());
     }
     QVERIFY(!logs.contains("unit-pass"));
+    QLoggingCategory::setFilterRules("default.debug=false");
 }
 
 void TestEndToEnd::leavingWhileTheTunnelStarts()

@@ -92,6 +92,12 @@ int main(int argc, char** argv)
     }
 
     QPravikWindow window;
+    // The colours the program's main window gives the panel it holds.
+    QPalette colours = window.palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    colours.setColor(QPalette::WindowText, Qt::white);
+    window.setPalette(colours);
+    window.setAutoFillBackground(true);
     window.show();
     if (!frontPanelCom()->connectToUnit(host, port, 0)
         || !waitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }, 5000))
