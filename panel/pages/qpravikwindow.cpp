@@ -6,13 +6,66 @@
 
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/protocolkeys.h"
+#include "link/valuetext.h"
+#include "model/locale.h"
+#include "model/tcomrequesthelper.h"
+#include "model/textconv.h"
+#include "model/unitfirmware.h"
+#include "panel/kit/connpanel.h"
 #include "panel/kit/popup.h"
+#include "panel/pages/qpravikaudiowidget.h"
+#include "panel/pages/qpravikconnectionpage.h"
+#include "panel/pages/qpravikheadphonewidget.h"
+#include "panel/pages/qpravikloginpage.h"
+#include "panel/pages/qpravikmainpage.h"
+#include "panel/settings/qpraviksettingspage.h"
 
 namespace {
+
+constexpr int kNoLevel = 99;
+constexpr int kSetupIntervalMs = 5000;
+constexpr int kKeepAliveIntervalMs = 15000;
+constexpr int kRestartDelayMs = 100;
+constexpr int kRequestTimeoutMs = 5000;
+
+// Words of the unit's messages that only the window uses.
+const char* const kRemoteNumbers = "remote_numbers";
+const char* const kReinit = "reinit";
+const char* const kSystemStatus = "system_status";
+const char* const kMessage = "message";
+
+// Where each remote number of the unit goes: the line's panel and its text index.
+const struct
+{
+    const char* key;
+    int line;
+    int index;
+} kRemoteNumberKeys[] = {
+    {"remote_aoip1", 1, 0}, {"remote_aoip2", 2, 0}, {"remote_isdn1", 1, 1},
+    {"remote_isdn2", 2, 1}, {"remote_voice", 2, 2},
+};
 
 bool isHeadphonePage(int page)
 {
     return page >= QPravik::PageHeadphone1 && page <= QPravik::PageHeadphone4;
+}
+
+const std::string& valueOf(const TCommand& command, const std::string& key)
+{
+    return *command.param(key, true);
+}
+
+bool hasKey(const TCommand& command, const std::string& key)
+{
+    return command.param(key, false) != nullptr;
+}
+
+// A meter level of a level message; a key the unit left out shows no value.
+int levelOf(const TCommand& command, const std::string& key)
+{
+    const std::string* value = command.param(key, false);
+    return value ? fromString<int>(*value) : kNoLevel;
 }
 
 } // namespace
@@ -20,12 +73,19 @@ bool isHeadphonePage(int page)
 QPravikWindow::QPravikWindow(QWidget* parent)
     : QWidget(parent)
 {
+    std::fill(std::begin(inputLevels), std::end(inputLevels), kNoLevel);
     zel::CCom* session = frontPanelCom();
     if (session->setIdentity("ui", "pv_frontpanel") != 0) {
         qWarning("Failed to initialize zel::CCom!");
         return;
     }
     connect(session, &zel::CCom::stateChanged, this, &QPravikWindow::stateChanged);
+    connect(session, &zel::CCom::messageReceived, this, &QPravikWindow::messageReceived);
+    connect(session, &zel::CCom::sendSyncMsgCompleted, this, &QPravikWindow::sendSyncMsgCompleted);
+    setupTimer.setInterval(kSetupIntervalMs);
+    keepAliveTimer.setInterval(kKeepAliveIntervalMs);
+    connect(&setupTimer, &QTimer::timeout, this, &QPravikWindow::setupControllers);
+    connect(&keepAliveTimer, &QTimer::timeout, this, &QPravikWindow::keepAliveEvent);
     createPages();
 }
 
@@ -33,7 +93,9 @@ QPravikWindow::~QPravikWindow()
 {
     setupTimer.disconnect();
     keepAliveTimer.disconnect();
+    frontPanelCom()->disconnect(this);
     frontPanelCom()->disconnectFromUnit();
+    deferredMessages.clear();
 }
 
 void QPravikWindow::createPages()
@@ -44,11 +106,30 @@ void QPravikWindow::createPages()
     stack->setStackingMode(QStackedLayout::StackOne);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    for (int i = 0; i < PageCount; ++i) {
-        pages[i] = new QWidget(this);
-        pages[i]->setObjectName(QStringLiteral("page%1").arg(i));
-        stack->addWidget(pages[i]);
-    }
+
+    pages[QPravik::PageLogin] = new QPravikLoginPage(this);
+    pages[QPravik::PageMain] = new QPravikMainPage(this);
+    pages[QPravik::PageConnection] = new QPravikConnectionPage(this);
+    pages[QPravik::PageAudio] = new QPravikAudioPage(this);
+    pages[QPravik::PageAudioInput] = new QPravikAudioInputPage(this);
+    pages[QPravik::PageAudioAuxiliary] = new QPravikAudioAuxiliaryPage(this);
+    pages[QPravik::PageAudioOutput] = new QPravikAudioOutputPage(this);
+    for (int page = QPravik::PageHeadphone1; page <= QPravik::PageHeadphone4; ++page)
+        pages[page] = new QPravikHeadphoneWidget(page - QPravik::PageHeadphone1, this);
+    auto* settings = new QPravikSettingsPage(this);
+    pages[QPravik::PageSettings] = settings;
+
+    for (int page = 0; page < PageCount; ++page)
+        stack->addWidget(pages[page]);
+    for (int page = QPravik::PageAudio; page <= QPravik::PageHeadphone4; ++page)
+        connect(static_cast<QPravikStripPage*>(pages[page]), &QPravikStripPage::pageActivated, this,
+                &QPravikWindow::pageActivated);
+    for (int page : {QPravik::PageHeadphone1, QPravik::PageHeadphone2})
+        connect(static_cast<QPravikHeadphoneWidget*>(pages[page]),
+                &QPravikHeadphoneWidget::copySettingsClicked, this, &QPravikWindow::copyMonitoringClicked);
+    connect(settings, &QPravikMenuWidget::pageActivated, this, &QPravikWindow::pageActivated);
+    connect(settings, &QPravikMenuWidget::menuItemChanges, this, &QPravikWindow::menuItemChanges);
+
     setLayout(stack);
     stack->setCurrentIndex(currentPage);
 }
@@ -58,23 +139,86 @@ QWidget* QPravikWindow::pageWidget(int index) const
     return index >= 0 && index < PageCount ? pages[index] : nullptr;
 }
 
+QPravikMainPage* QPravikWindow::mainPage() const
+{
+    return static_cast<QPravikMainPage*>(pages[QPravik::PageMain]);
+}
+
+QPravikConnectionPage* QPravikWindow::connectionPage() const
+{
+    return static_cast<QPravikConnectionPage*>(pages[QPravik::PageConnection]);
+}
+
+QPravikSettingsPage* QPravikWindow::settingsPage() const
+{
+    return static_cast<QPravikSettingsPage*>(pages[QPravik::PageSettings]);
+}
+
+IPravikStatusPanel* QPravikWindow::statusPanel(int page) const
+{
+    return dynamic_cast<IPravikStatusPanel*>(pageWidget(page));
+}
+
+int QPravikWindow::shownStripPage() const
+{
+    if (!stack || stack->currentIndex() == QPravik::PageSettings)
+        return -1;
+    return stack->currentIndex();
+}
+
+void QPravikWindow::refreshShownPage()
+{
+    const int page = shownStripPage();
+    if (page >= 0)
+        updatePage(page);
+}
+
+// ---- pages and keys ---------------------------------------------------------
+
 void QPravikWindow::pageActivated(QPravik::Page page)
 {
-    if (page == currentPage)
+    if (page == currentPage || !stack || page < QPravik::PageLogin || page > QPravik::PageStatusMenu)
         return;
-    // The settings menus open only through their own page, which is not here yet.
-    if (page < QPravik::PageLogin || int(page) >= int(PageCount) || !stack)
-        return;
-    if (page != QPravik::PageLogin
-        && frontPanelCom()->state() != RpcConnection::ConnectedState)
+    if (page != QPravik::PageLogin && frontPanelCom()->state() != RpcConnection::ConnectedState)
         return;
 
-    currentPage = page;
+    QPravikSettingsPage* settings = settingsPage();
+    int target = page;
+    if (page > QPravik::PageSettings) {
+        int entry = 0;
+        int shortcut = -1;
+        switch (page) {
+        case QPravik::PageNetworkMenu: entry = 1; break;
+        case QPravik::PageCodingMenu:
+        case QPravik::PageCodec1Menu:
+        case QPravik::PageCodec2Menu: entry = 2; shortcut = page; break;
+        case QPravik::PageAudioMenu: entry = 3; break;
+        case QPravik::PageToolsMenu: entry = 5; break;
+        case QPravik::PageBookMenu:
+        case QPravik::PageCallProfiles1:
+        case QPravik::PageCallProfiles2: entry = 4; shortcut = page; break;
+        default: entry = 6; break;
+        }
+        if (!settings->openEntry(entry, shortcut))
+            return;
+        target = QPravik::PageSettings;
+    } else if (page == QPravik::PageSettings) {
+        if (!settings->openEntry(settings->currentEntryId, -1))
+            return;
+    }
+    if (target == QPravik::PageSettings && currentPage != QPravik::PageSettings)
+        settings->returnPage = QPravik::Page(currentPage);
+
+    currentPage = target;
     if (QWidget* focused = QApplication::focusWidget()) {
         focused->releaseKeyboard();
         focused->clearFocus();
     }
-    stack->setCurrentIndex(page);
+    stack->setCurrentIndex(target);
+    if (target != QPravik::PageSettings) {
+        pushAudioLevels(target, true);
+        updatePage(target);
+    }
 }
 
 void QPravikWindow::keyPressEvent(QKeyEvent* event)
@@ -82,10 +226,12 @@ void QPravikWindow::keyPressEvent(QKeyEvent* event)
     event->accept();
     if (currentPage == QPravik::PageLogin)
         return;
+    // Logged in, a jump back never lands on the login page.
+    const auto back = QPravik::Page(qMax(returnPage, int(QPravik::PageMain)));
     switch (event->key()) {
     case QPravik::HeadphoneKey:
         if (isHeadphonePage(currentPage)) {
-            pageActivated(QPravik::Page(returnPage));
+            pageActivated(back);
         } else {
             if (currentPage != QPravik::PageConnection)
                 returnPage = currentPage;
@@ -95,7 +241,7 @@ void QPravikWindow::keyPressEvent(QKeyEvent* event)
     case QPravik::CallKey:
         callKeyHeld = true;
         if (currentPage == QPravik::PageConnection) {
-            pageActivated(QPravik::Page(returnPage));
+            pageActivated(back);
         } else {
             if (!isHeadphonePage(currentPage))
                 returnPage = currentPage;
@@ -120,6 +266,12 @@ void QPravikWindow::customEvent(QEvent* event)
     if (event->type() != QPravikEvent::EventType)
         return;
     const auto* pravik = static_cast<QPravikEvent*>(event);
+    if (pravik->kind == QPravikEvent::DeferredMessage) {
+        // Inside a synchronous call the message waits: the call's end drains it.
+        if (!deferredMessages.isEmpty() && frontPanelCom()->isIdle())
+            dispatch(deferredMessages.takeFirst());
+        return;
+    }
     if (pravik->kind != QPravikEvent::KeyPress && pravik->kind != QPravikEvent::KeyRelease)
         return;
     if (currentPage == QPravik::PageLogin || (pravik->key >= 59 && pravik->key <= 65))
@@ -136,13 +288,15 @@ void QPravikWindow::customEvent(QEvent* event)
         keyReleaseEvent(&key);
 }
 
-void QPravikWindow::stateChanged(RpcConnection::ConnectionState state)
+void QPravikWindow::copyMonitoringClicked(int position)
 {
-    if (state == RpcConnection::UnconnectedState || state == RpcConnection::ClosingState) {
-        setupTimer.stop();
-        keepAliveTimer.stop();
-    }
+    auto* source = qobject_cast<QPravikHeadphoneWidget*>(sender());
+    if (!source || position < 1 || position > 4)
+        return;
+    static_cast<QPravikHeadphoneWidget*>(pages[QPravik::PageHeadphone1 + position - 1])->copySettingsTo(source);
 }
+
+// ---- message box --------------------------------------------------------------
 
 void QPravikWindow::showMessage(const QString& text, int autoCloseMs)
 {
@@ -165,4 +319,288 @@ void QPravikWindow::showMessage(const QString& text, int autoCloseMs)
 void QPravikWindow::messagePopupClosed()
 {
     messagePopup = nullptr;
+}
+
+// ---- status strips ----------------------------------------------------------
+
+void QPravikWindow::updatePage(int page)
+{
+    IPravikStatusPanel* panel = statusPanel(page);
+    if (!panel)
+        return;
+    refreshAudioState(page);
+}
+
+void QPravikWindow::refreshAudioState(int page)
+{
+    IPravikStatusPanel* panel = statusPanel(page);
+    if (!panel)
+        return;
+    panel->setSoundIdState(playerState == 0 ? 1 : 0);
+}
+
+void QPravikWindow::pushAudioLevels(int page, bool immediate)
+{
+    IPravikStatusPanel* panel = statusPanel(page);
+    if (!panel)
+        return;
+    panel->setAudioLevels(txL, txR, rxL, rxR, ou1, ou2, immediate);
+    if (page == QPravik::PageAudio)
+        static_cast<QPravikAudioPage*>(pages[page])->setMeterLevels(inputLevels, InputLevelCount, immediate);
+}
+
+void QPravikWindow::resetLevels()
+{
+    txL = txR = rxL = rxR = ou1 = ou2 = kNoLevel;
+    std::fill(std::begin(inputLevels), std::end(inputLevels), kNoLevel);
+}
+
+// ---- session ----------------------------------------------------------------
+
+void QPravikWindow::sendLoginInfo()
+{
+    zel::CCom* session = frontPanelCom();
+    TComRequestHelper helper(session);
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::target(), wire::target::db());
+    request.setParam(wire::key::cat(), session->category());
+    request.setParam(wire::key::type(), session->controllerType());
+    request.setParam("controller_id", "web");
+    request.addGet("tabname");
+    TComRequestHelper::ValueMap values;
+    TComRequestHelper::ValueMap errors;
+    helper.getParams(request, values, errors, kRequestTimeoutMs);
+    const auto tab = values.find("tabname");
+    emit loginClicked(tab == values.end() ? QString() : fromUtf8StdString(tab->second));
+
+    for (int line = 1; line <= 2; ++line)
+        connectionPage()->panel(line)->clear();
+    for (int page = QPravik::PageAudio; page <= QPravik::PageAudioOutput; ++page)
+        static_cast<QPravikAudioWidget*>(pages[page])->refresh();
+    for (int page = QPravik::PageHeadphone1; page <= QPravik::PageHeadphone4; ++page)
+        static_cast<QPravikHeadphoneWidget*>(pages[page])->refresh();
+    startInitialization();
+}
+
+void QPravikWindow::startInitialization()
+{
+    if (frontPanelCom()->state() != RpcConnection::ConnectedState)
+        return;
+    settingsPage()->readPasswords();
+    setupControllers();
+    setupTimer.start();
+}
+
+void QPravikWindow::setupControllers()
+{
+}
+
+void QPravikWindow::resetModels()
+{
+}
+
+void QPravikWindow::stateChanged(RpcConnection::ConnectionState state)
+{
+    switch (state) {
+    case RpcConnection::ConnectedState:
+        // On the login page the login itself starts the session.
+        if (currentPage != QPravik::PageLogin)
+            QTimer::singleShot(kRestartDelayMs, this, &QPravikWindow::startInitialization);
+        break;
+    case RpcConnection::UnconnectedState:
+    case RpcConnection::ClosingState: {
+        setupTimer.stop();
+        keepAliveTimer.stop();
+        resetLevels();
+        deferredMessages.clear();
+        playerState = -1;
+        resetModels();
+        const int page = shownStripPage();
+        if (page >= 0) {
+            pushAudioLevels(page, true);
+            updatePage(page);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void QPravikWindow::keepAliveEvent()
+{
+}
+
+// ---- unit messages ----------------------------------------------------------
+
+void QPravikWindow::messageReceived(const RpcMessage& message)
+{
+    if (message.type() != RpcMessage::Signal)
+        return;
+    const TCommand& command = message.command();
+    if (command.verb == TCommand::Event && valueOf(command, wire::key::eventType()) == wire::link::audioLevels()) {
+        const int page = shownStripPage();
+        IPravikStatusPanel* panel = page >= 0 ? statusPanel(page) : nullptr;
+        if (!panel)
+            return;
+        txL = levelOf(command, "txL");
+        txR = levelOf(command, "txR");
+        rxL = levelOf(command, "rxL");
+        rxR = levelOf(command, "rxR");
+        ou1 = levelOf(command, "ou1");
+        ou2 = levelOf(command, "ou2");
+        panel->setAudioLevels(txL, txR, rxL, rxR, ou1, ou2, false);
+        if (page == QPravik::PageAudio) {
+            for (int i = 0; i < InputLevelCount; ++i)
+                inputLevels[i] = levelOf(command, "in" + std::to_string(i + 1));
+            static_cast<QPravikAudioPage*>(pages[page])->setMeterLevels(inputLevels, InputLevelCount, false);
+        }
+        return;
+    }
+    deferredMessages.append(message);
+    if (frontPanelCom()->isIdle())
+        QCoreApplication::postEvent(this, new QPravikEvent(QPravikEvent::DeferredMessage));
+}
+
+void QPravikWindow::sendSyncMsgCompleted()
+{
+    if (!deferredMessages.isEmpty())
+        QTimer::singleShot(0, this, &QPravikWindow::processDeferredMessages);
+}
+
+void QPravikWindow::processDeferredMessages()
+{
+    // A handler's own calls queue what arrives meanwhile; it is taken here too.
+    // Should another call be under way, its end drains the rest.
+    while (!deferredMessages.isEmpty() && frontPanelCom()->isIdle())
+        dispatch(deferredMessages.takeFirst());
+}
+
+void QPravikWindow::dispatch(const RpcMessage& message)
+{
+    const TCommand& command = message.command();
+    if (command.verb == TCommand::Info)
+        handleInfoMessage(command);
+    else if (command.verb == TCommand::Event)
+        handleEventMessage(command);
+}
+
+void QPravikWindow::handleInfoMessage(const TCommand& info)
+{
+    const std::string& type = valueOf(info, wire::key::infoType());
+    if (type.empty())
+        return;
+    const std::string& source = valueOf(info, wire::key::infoSource());
+    if (type == wire::event::audioChangeset()) {
+        if (source == "zman.0" || source == "bklyn.0") {
+            if (hasKey(info, kSystemStatus) && !(fromString<int>(valueOf(info, kSystemStatus)) & 1)) {
+                TCommand core(TCommand::Info);
+                core.setParam(wire::key::infoType(), wire::event::audioChangeset());
+                core.setParam(wire::key::infoSource(), "core");
+                settingsPage()->handleCoreEvent(core);
+            }
+            if (hasKey(info, wire::event::systemUpdate())) {
+                const int progress = fromString<int>(valueOf(info, wire::key::progress()));
+                QString text;
+                switch (fromString<int>(valueOf(info, wire::event::systemUpdate()))) {
+                case 1:
+                    text = QStringLiteral("AES67 module update...\n\nUploading firmware %1%\n\nDo not turn off the unit!")
+                               .arg(progress);
+                    break;
+                case 2:
+                    text = QStringLiteral("AES67 module update...\n\nInstalling firmware %1%\n\nDo not turn off the unit!")
+                               .arg(progress);
+                    break;
+                case 3: text = QStringLiteral("AES67 module update failed!\n\nPlease reboot the unit!"); break;
+                case 4: text = QStringLiteral("AES67 module update finished\n\nPlease reboot the unit!"); break;
+                default: break;
+                }
+                if (!text.isEmpty())
+                    showMessage(text, 0);
+            }
+        }
+    } else if (type == kRemoteNumbers) {
+        handleRemoteNumbers(info);
+    }
+    settingsPage()->handleCoreEvent(info);
+}
+
+void QPravikWindow::applyRemoteNumbers(const std::map<std::string, std::string>& values)
+{
+    for (const auto& number : kRemoteNumberKeys) {
+        const auto found = values.find(number.key);
+        if (found != values.end())
+            connectionPage()->panel(number.line)->setText(toQString(found->second), number.index);
+    }
+}
+
+void QPravikWindow::handleRemoteNumbers(const TCommand& info)
+{
+    applyRemoteNumbers(info.params);
+    refreshShownPage();
+}
+
+void QPravikWindow::handleEventMessage(const TCommand& event)
+{
+    const std::string& type = valueOf(event, wire::key::eventType());
+    if (type.empty())
+        return;
+    if (type == wire::event::shuttingdown()) {
+        showMessage(tr("System is going down..."), 0);
+    } else if (type == wire::event::rebooting()) {
+        showMessage(tr("System is restarting..."), 0);
+    } else if (type == kReinit) {
+        playerState = -1;
+        resetModels();
+        settingsPage()->readPasswords();
+        setupControllers();
+        refreshShownPage();
+    } else if (type == wire::event::systemUpdate()) {
+        const std::string& cause = valueOf(event, wire::key::cause());
+        if (cause.empty())
+            showMessage(QStringLiteral("System update started...\nDo not turn off the unit!\n\n%1")
+                            .arg(frontPanelLocale()->text(valueOf(event, wire::key::state()))),
+                        0);
+        else
+            showMessage(QStringLiteral("System update failed!\n%1\nPlease reboot the unit!")
+                            .arg(frontPanelLocale()->text(cause)),
+                        0);
+    } else if (type == wire::event::display()) {
+        const std::string& text = valueOf(event, kMessage);
+        if (!text.empty())
+            showMessage(fromUtf8StdString(text), 0);
+    } else if (type == wire::event::recStatus()) {
+        const std::string& state = valueOf(event, wire::key::state());
+        if (state == "play" || state == "play_paused")
+            playerState = 0;
+        else if (state == "stopped" || state == "error")
+            playerState = -1;
+        const int page = shownStripPage();
+        if (page >= 0)
+            refreshAudioState(page);
+    }
+    if (type != wire::event::relayIn())
+        settingsPage()->handleParamEvent(event);
+}
+
+// ---- models -------------------------------------------------------------------
+
+void QPravikWindow::menuItemChanges(QPravikMenuItem*, int)
+{
+}
+
+void QPravikWindow::sendRemoteNumber(int line, const QString& number, int kind)
+{
+    if (kind == -1)
+        return;
+    std::string key = "remote_";
+    if (kind == 2)
+        key += "voice";
+    else
+        key += std::string(kind == 1 ? "isdn" : "aoip") + (line == 2 ? "2" : "1");
+    TCommand info(TCommand::Info);
+    info.setParam(wire::key::infoType(), kRemoteNumbers);
+    info.setParam(key, toStdString(number));
+    frontPanelCom()->sendMessage(info);
+    mainPage()->setLineExtra(line, number);
 }
