@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -29,9 +30,10 @@ constexpr KeyWords keyWords(const char* const (&words)[N], int writeFallback, in
 }
 
 // How a value travels. Numbers and reals in decimal (an empty text reads as
-// the key's start value), codes through a word table, switches as two words
-// (true only for exactly the "on" word), texts as they are or, for texts held
-// in Latin-1 that the unit keeps in UTF-8, converted both ways.
+// the key's start value unless the row says otherwise), codes through a word
+// table, switches as two words (true only for exactly the "on" word), texts
+// as they are or, for texts held in Latin-1 that the unit keeps in UTF-8,
+// converted both ways.
 struct KeyWire
 {
     enum Kind { Number, Real, Words, Switch, Text, Utf8Text };
@@ -68,7 +70,8 @@ struct ParamKey
         ReadOnly = 1,     // parsed from the unit, never sent
         NotRefreshed = 2, // read when asked for, left out of refresh()
         SkipUnset = 4,    // the setter stores -1 or an empty text without sending it
-        KeptOnReset = 8   // reset() leaves the field alone
+        KeptOnReset = 8,  // reset() leaves the field alone
+        EmptyKept = 16    // an empty text leaves the field as it is
     };
 
     std::string word;
@@ -82,8 +85,10 @@ struct ParamKey
     std::uint32_t readAbove = 0; // firmware gates: open when unitFirmwareVersion is above; 0: always
     std::uint32_t sendAbove = 0;
     double start = 0;            // start value of numbers, switches and reals; texts start empty
+    std::optional<double> emptyValue; // what an empty number text reads as, when not the start value
     bool (TComController::*sendCondition)() const = nullptr; // the setter sends only when true
     bool (TComController::*parser)(const std::string&) = nullptr; // replaces the wire's reading
+    std::string (TComController::*writer)() const = nullptr;      // replaces the wire's writing
 
     ParamKey(std::string word, Type type, void* (*field)(TComController&, int), KeyWire wire, int signal);
 
@@ -96,6 +101,8 @@ struct ParamKey
     ParamKey& readAboveFirmware(std::uint32_t word) { readAbove = word; return *this; }
     ParamKey& sendAboveFirmware(std::uint32_t word) { sendAbove = word; return *this; }
     ParamKey& startsAt(double value) { start = value; return *this; }
+    ParamKey& emptyReadsAs(double value) { emptyValue = value; return *this; }
+    ParamKey& emptyKept() { flags |= EmptyKept; return *this; }
     template <class Owner>
     ParamKey& sendWhen(bool (Owner::*condition)() const)
     {
@@ -106,6 +113,12 @@ struct ParamKey
     ParamKey& parsedBy(bool (Owner::*parse)(const std::string&))
     {
         parser = static_cast<bool (TComController::*)(const std::string&)>(parse);
+        return *this;
+    }
+    template <class Owner>
+    ParamKey& writtenBy(std::string (Owner::*write)() const)
+    {
+        writer = static_cast<std::string (TComController::*)() const>(write);
         return *this;
     }
 };
@@ -121,6 +134,17 @@ struct Member<T O::*>
 {
     using Owner = O;
     using Value = std::remove_extent_t<T>;
+};
+
+// The type of the field M, or of its member path M, Ns...
+template <auto M, auto... Ns>
+struct Leaf
+{
+    using Value = typename Member<decltype(M)>::Value;
+};
+template <auto M, auto N, auto... Ns>
+struct Leaf<M, N, Ns...> : Leaf<N, Ns...>
+{
 };
 
 template <class T>
@@ -139,36 +163,37 @@ constexpr ParamKey::Type typeOf()
         return ParamKey::Real;
 }
 
-template <auto M>
+template <auto M, auto... Ns>
 void* field(TComController& controller, int index)
 {
     auto& value = static_cast<typename Member<decltype(M)>::Owner&>(controller).*M;
     if constexpr (std::is_array_v<std::remove_reference_t<decltype(value)>>)
-        return &value[index];
+        return &(value[index] .* ... .* Ns);
     else
-        return (void)index, &value;
+        return (void)index, &(value .* ... .* Ns);
 }
 
 KeyWire defaultWire(ParamKey::Type type);
 
 } // namespace controllerkeys
 
-// A row for the field M (a data member, or an array member with .at(i)).
+// A row for the field M (a data member, or an array member with .at(i)), or
+// for a member of it: key<&C::records, &Record::field>(...).at(i).
 // Without a wire form the field's type picks one: number, "on"/"off", text, real.
-template <auto M>
+template <auto M, auto... Ns>
 ParamKey key(const std::string& word, KeyWire wire, int signal = -1)
 {
-    using V = typename controllerkeys::Member<decltype(M)>::Value;
-    return ParamKey(word, controllerkeys::typeOf<V>(), &controllerkeys::field<M>, wire, signal);
+    using V = typename controllerkeys::Leaf<M, Ns...>::Value;
+    return ParamKey(word, controllerkeys::typeOf<V>(), &controllerkeys::field<M, Ns...>, wire, signal);
 }
-template <auto M>
+template <auto M, auto... Ns>
 ParamKey key(const std::string& word, const KeyWords& words, int signal = -1)
 {
-    return key<M>(word, KeyWire::wordTable(words), signal);
+    return key<M, Ns...>(word, KeyWire::wordTable(words), signal);
 }
-template <auto M>
+template <auto M, auto... Ns>
 ParamKey key(const std::string& word, int signal = -1)
 {
-    using V = typename controllerkeys::Member<decltype(M)>::Value;
-    return key<M>(word, controllerkeys::defaultWire(controllerkeys::typeOf<V>()), signal);
+    using V = typename controllerkeys::Leaf<M, Ns...>::Value;
+    return key<M, Ns...>(word, controllerkeys::defaultWire(controllerkeys::typeOf<V>()), signal);
 }

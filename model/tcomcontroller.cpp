@@ -251,13 +251,16 @@ bool TComController::parseKey(const std::string& key, const std::string& text)
         return false;
     if (row->parser)
         return (this->*row->parser)(text);
+    if (text.empty() && (row->flags & ParamKey::EmptyKept))
+        return true;
     const KeyWire& wire = row->wire;
+    const double empty = row->emptyValue.value_or(row->start);
     switch (wire.kind) {
     case KeyWire::Number:
-        assign(*row, text.empty() ? static_cast<int>(row->start) : fromString<int>(text), false);
+        assign(*row, text.empty() ? static_cast<int>(empty) : fromString<int>(text), false);
         break;
     case KeyWire::Real:
-        assign(*row, text.empty() ? static_cast<float>(row->start) : fromString<float>(text), false);
+        assign(*row, text.empty() ? static_cast<float>(empty) : fromString<float>(text), false);
         break;
     case KeyWire::Words:
         assign(*row, wire.words->code(text), false);
@@ -282,9 +285,12 @@ bool TComController::refreshKey(const std::string& key)
 
 bool TComController::applyValues(const ValueMap& values)
 {
-    for (const auto& p : values)
-        parseKey(p.first, p.second);
-    return true;
+    bool ok = true;
+    for (const auto& p : values) {
+        if (findKey(p.first))
+            ok = parseKey(p.first, p.second) && ok;
+    }
+    return ok;
 }
 
 bool TComController::readKeys(const std::vector<std::string>& keys, ValueMap* errors)
@@ -304,10 +310,9 @@ bool TComController::readKeys(const std::vector<std::string>& keys, ValueMap* er
         read = fetchValues(group.first, group.second, values, refused) > 0 || read;
     if (!read)
         return false;
-    applyValues(values);
     if (errors)
         *errors = refused;
-    return true;
+    return applyValues(values);
 }
 
 std::vector<std::string> TComController::refreshList() const
@@ -345,6 +350,8 @@ void TComController::restoreStartValues()
 
 std::string TComController::wireText(const ParamKey& row)
 {
+    if (row.writer)
+        return (this->*row.writer)();
     void* field = row.field(*this, row.index);
     switch (row.type) {
     case ParamKey::Int:

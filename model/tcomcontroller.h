@@ -59,8 +59,8 @@ public:
     virtual void reset();
     // Reads every key of the table that the unit's firmware has.
     virtual bool refresh();
-    // False for an empty list or when no value came back; every value that
-    // came back goes to its key's text form.
+    // False for an empty list, when no value came back or a value was
+    // malformed; every value that came back goes to its key's text form.
     virtual bool readParams(const std::vector<std::string>& keys);
     // The current values of the listed writable keys, one request per group;
     // false when nothing was to be sent or any key was refused.
@@ -99,7 +99,8 @@ protected:
     bool parseKey(const std::string& key, const std::string& text);
     // Reads one key and parses it.
     bool refreshKey(const std::string& key);
-    // Parses every known key of the map; other keys are skipped. True.
+    // Parses every known key of the map; other keys are skipped. False when
+    // a key's own parser found its text malformed (the rest is applied).
     bool applyValues(const ValueMap& values);
     // readParams, also handing out the keys the unit refused.
     bool readKeys(const std::vector<std::string>& keys, ValueMap* errors);

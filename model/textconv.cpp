@@ -31,19 +31,15 @@ QString fromUtf8StdString(const std::string& bytes)
 bool parseSlashTriple(int& first, int& second, std::string& name, const std::string& text)
 {
     const std::size_t p1 = text.find('/');
-    if (text.empty() || p1 == std::string::npos || p1 == 0 || p1 + 1 >= text.size())
+    if (p1 == std::string::npos || p1 == 0 || p1 + 1 >= text.size())
         return false;
+    // Both separators are required: "12/3" would otherwise pass as a stream
+    // with no name although the unit always writes the second one.
     const std::size_t p2 = text.find('/', p1 + 1);
-    if (p2 == p1 + 1)
+    if (p2 == std::string::npos || p2 == p1 + 1)
         return false;
     first = fromString<int>(text.substr(0, p1));
-    if (p2 == std::string::npos) {
-        // Without a name part the whole input must not end up as the name.
-        second = fromString<int>(text.substr(p1 + 1));
-        name.clear();
-        return true;
-    }
     second = fromString<int>(text.substr(p1 + 1, p2 - p1 - 1));
-    name = p2 + 1 < text.size() ? utf8ToLatin1(text.substr(p2 + 1)) : std::string();
+    name = utf8ToLatin1(text.substr(p2 + 1));
     return true;
 }

@@ -17,8 +17,8 @@ std::string toUtf8StdString(const QString& text);
 QString fromUtf8StdString(const std::string& bytes);
 
 // Splits "first/second/name" (name in UTF-8, stored as Latin-1). Leaves the
-// outputs untouched and returns false when the text is not of that form.
-// A text with a single "/" gives both numbers and an empty name.
+// outputs untouched and returns false when the text is not of that form
+// (both "/" are needed; the name may be empty).
 bool parseSlashTriple(int& first, int& second, std::string& name, const std::string& text);
 
 // Record form for the stream records that carry streamId, streamSubId and name.

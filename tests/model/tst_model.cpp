@@ -152,7 +152,8 @@ private slots:
             const char* name;
         } rows[] = {
             {"1/2/Caf\xC3\xA9", true, 1, 2, "Caf\xE9"}, {"1/2/a/b", true, 1, 2, "a/b"},
-            {"4/5", true, 4, 5, ""},                     {"", false, 0xFFFF, 0, "None"},
+            {"4/5/", true, 4, 5, ""},                    {"", false, 0xFFFF, 0, "None"},
+            {"4/5", false, 0xFFFF, 0, "None"},
             {"/1/n", false, 0xFFFF, 0, "None"},          {"1/", false, 0xFFFF, 0, "None"},
             {"1//n", false, 0xFFFF, 0, "None"},
         };
