@@ -7,6 +7,8 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "link/protocolkeys.h"
+#include "audio/taudiosettings.h"
+#include "audio/tcomravennacontroller.h"
 #include "link/valuetext.h"
 #include "model/locale.h"
 #include "model/tcomrequesthelper.h"
@@ -86,7 +88,12 @@ QPravikWindow::QPravikWindow(QWidget* parent)
     keepAliveTimer.setInterval(kKeepAliveIntervalMs);
     connect(&setupTimer, &QTimer::timeout, this, &QPravikWindow::setupControllers);
     connect(&keepAliveTimer, &QTimer::timeout, this, &QPravikWindow::keepAliveEvent);
+
+    // The pages read the models while they are built without waking each other.
+    TAudioSettings* audio = frontPanelAudioSettings();
+    audio->blockSignals(true);
     createPages();
+    audio->blockSignals(false);
 }
 
 QPravikWindow::~QPravikWindow()
@@ -203,7 +210,8 @@ void QPravikWindow::pageActivated(QPravik::Page page)
             return;
         target = QPravik::PageSettings;
     } else if (page == QPravik::PageSettings) {
-        if (!settings->openEntry(settings->currentEntryId, -1))
+        // After "Exit" there is no menu to go back to: reopening it would leave at once.
+        if (settings->currentEntryId <= 0 || !settings->openEntry(settings->currentEntryId, -1))
             return;
     }
     if (target == QPravik::PageSettings && currentPage != QPravik::PageSettings)
@@ -336,7 +344,12 @@ void QPravikWindow::refreshAudioState(int page)
     IPravikStatusPanel* panel = statusPanel(page);
     if (!panel)
         return;
-    panel->setSoundIdState(playerState == 0 ? 1 : 0);
+    int state = 0;
+    if (playerState == 0)
+        state = 1;
+    else if (frontPanelAudioSettings()->waveShortcut() && page == QPravik::PageMain)
+        state = 2;
+    panel->setSoundIdState(state);
 }
 
 void QPravikWindow::pushAudioLevels(int page, bool immediate)
@@ -397,6 +410,8 @@ void QPravikWindow::setupControllers()
 
 void QPravikWindow::resetModels()
 {
+    frontPanelAudioSettings()->reset();
+    frontPanelRavenna()->reset();
 }
 
 void QPravikWindow::stateChanged(RpcConnection::ConnectionState state)
@@ -492,8 +507,12 @@ void QPravikWindow::handleInfoMessage(const TCommand& info)
         return;
     const std::string& source = valueOf(info, wire::key::infoSource());
     if (type == wire::event::audioChangeset()) {
-        if (source == "zman.0" || source == "bklyn.0") {
+        if (source == "aic") {
+            frontPanelAudioSettings()->handleInfo(info);
+        } else if (source == "zman.0" || source == "bklyn.0") {
+            // The module went down: the next set-up pass reloads it.
             if (hasKey(info, kSystemStatus) && !(fromString<int>(valueOf(info, kSystemStatus)) & 1)) {
+                frontPanelRavenna()->reset();
                 TCommand core(TCommand::Info);
                 core.setParam(wire::key::infoType(), wire::event::audioChangeset());
                 core.setParam(wire::key::infoSource(), "core");

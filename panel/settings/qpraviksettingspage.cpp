@@ -96,7 +96,8 @@ bool QPravikSettingsPage::readPasswords()
 {
     const std::vector<std::string> keys = {"password_al", "password_el", "password_ol"};
     std::map<std::string, std::string> values;
-    if (frontPanelCom()->dbRead(keys, values, kPasswordTimeoutMs) < 0)
+    // A refusal may come back as the unit's own (positive) code.
+    if (frontPanelCom()->dbRead(keys, values, kPasswordTimeoutMs) != 0)
         return false;
     QString* stored[] = {&adminPassword, &expertPassword, &operatorPassword};
     for (std::size_t i = 0; i < keys.size(); ++i) {

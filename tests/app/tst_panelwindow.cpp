@@ -1,13 +1,41 @@
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QtTest>
+
+#include <cstdlib>
 
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/tokencodec.h"
+#include "model/tcomrequesthelper.h"
+#include "model/unitfirmware.h"
+#include "panel/kit/connpanel.h"
+#include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
+#include "panel/kit/popup.h"
+#include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/qpravikconnectionpage.h"
+#include "panel/pages/qpravikloginpage.h"
 #include "panel/pages/qpravikwindow.h"
+#include "panel/settings/qpraviksettingspage.h"
 #include "tests/support/unitsimulator.h"
 
 using QPravik::Page;
+
+namespace {
+
+const QByteArray kIdentity = "PARAM;target:general;GET:device;GET:version;GET:builddate;";
+
+QByteArray token(const char* clear)
+{
+    char* out = nullptr;
+    const int length = encryptToken(clear, int(std::strlen(clear)), &out);
+    QByteArray text(out, length);
+    std::free(out);
+    return text;
+}
+
+} // namespace
 
 class TestPanelWindow : public QObject
 {
@@ -17,13 +45,26 @@ private slots:
     void init();
     void cleanup();
     void offlineOnlyLoginPage();
+    void settingsMenuRequests();
     void headphoneAndCallKeys();
     void forwardedKeys();
+    void loginOutcomes_data();
+    void loginOutcomes();
+    void loginRequests();
+    void messagesWaitForSynchronousCalls();
+    void unitMessagePopups_data();
+    void unitMessagePopups();
+    void audioLevels();
+    void linkDropAndReturn();
     void destructionClosesLink();
 
 private:
     void connectLink();
     void press(int key, QEvent::Type type = QEvent::KeyPress);
+    // A unit that answers the login: identity, passwords and the post-login requests.
+    void scriptUnit(const QByteArray& device, const QByteArray& version, const QByteArray& passwords);
+    QString shownMessage() const;
+    QPravikLoginPage* loginPage() const { return static_cast<QPravikLoginPage*>(window->pageWidget(0)); }
 
     UnitSimulator* unit = nullptr;
     QPravikWindow* window = nullptr;
@@ -31,6 +72,8 @@ private:
 
 void TestPanelWindow::init()
 {
+    currentAccessLevel = OperatorLevel;
+    unitFirmwareVersion = 0xFFFFFF;
     unit = new UnitSimulator;
     QVERIFY(unit->listen());
     window = new QPravikWindow;
@@ -57,10 +100,29 @@ void TestPanelWindow::press(int key, QEvent::Type type)
     QCoreApplication::sendEvent(window, &event);
 }
 
+void TestPanelWindow::scriptUnit(const QByteArray& device, const QByteArray& version,
+                                 const QByteArray& passwords)
+{
+    QByteArray identity = "PARAM;device:" + device + ";builddate:2026;";
+    // Without a version the unit reports the key as not set.
+    identity += version.isNull() ? "version:101-parameter not set;return:ERROR;" : "version:" + version + ";return:OK;";
+    unit->onRequest(kIdentity, {UnitSimulator::reply(identity)});
+    unit->onRequestMatching(QRegularExpression("GET:password_al"),
+                            {passwords.isNull() ? UnitSimulator::errorReply(204)
+                                                : UnitSimulator::reply("PARAM;" + passwords + "return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:tabname"),
+                            {UnitSimulator::reply("PARAM;tabname:Studio \xC3\xA9;return:OK;")});
+}
+
+QString TestPanelWindow::shownMessage() const
+{
+    auto* box = window->findChild<QPravikMessage*>();
+    return box ? box->message : QString();
+}
+
 void TestPanelWindow::offlineOnlyLoginPage()
 {
     QCOMPARE(window->size(), QSize(800, 480));
-    QVERIFY(window->pageWidget(QPravikWindow::PageCount - 1));
     QCOMPARE(window->page(), 0);
     window->pageActivated(QPravik::PageMain);
     QCOMPARE(window->page(), 0);
@@ -71,13 +133,54 @@ void TestPanelWindow::offlineOnlyLoginPage()
     QCOMPARE(window->page(), 0);
     QVERIFY(!window->isCallKeyHeld());
 
+    // Offline, logging in goes no further than the link.
+    loginPage()->loginButton->click();
+    QCOMPARE(shownMessage(), QString("Not connected!"));
+    QCOMPARE(unit->connectionCount(), 0);
+
     connectLink();
     window->pageActivated(QPravik::PageMain);
     QCOMPARE(window->page(), 1);
     window->pageActivated(QPravik::PageLogin);
     QCOMPARE(window->page(), 0);
+}
+
+void TestPanelWindow::settingsMenuRequests()
+{
+    connectLink();
+    QPravikSettingsPage* settings = window->settingsPage();
+    window->pageActivated(QPravik::PageAudioAuxiliary);
+
+    // The Audio menu is closed to the Operator.
+    window->pageActivated(QPravik::PageAudioMenu);
+    QCOMPARE(window->page(), 5);
+    // Nothing open yet: the settings page alone has no menu to show.
+    window->pageActivated(QPravik::PageSettings);
+    QCOMPARE(window->page(), 5);
+
     window->pageActivated(QPravik::PageCodingMenu);
     QCOMPARE(window->page(), 11);
+    QCOMPARE(settings->currentEntryId, 2);
+    QCOMPARE(settings->pendingTarget, 13);
+    QCOMPARE(settings->returnPage, QPravik::PageAudioAuxiliary);
+
+    // Another menu from inside keeps where the menu was entered from.
+    currentAccessLevel = ExpertLevel;
+    window->pageActivated(QPravik::PageAudioMenu);
+    QCOMPARE(settings->currentEntryId, 3);
+    QCOMPARE(settings->returnPage, QPravik::PageAudioAuxiliary);
+
+    // Exit goes back there.
+    settings->openEntry(0, -1);
+    QCOMPARE(window->page(), 5);
+    window->pageActivated(QPravik::PageSettings);
+    QCOMPARE(window->page(), 5); // Exit left no entry open
+    window->pageActivated(QPravik::PageStatusMenu);
+    window->pageActivated(QPravik::PageMain);
+    window->pageActivated(QPravik::PageSettings);
+    QCOMPARE(window->page(), 11);
+    QCOMPARE(settings->currentEntryId, 6);
+    QCOMPARE(settings->returnPage, QPravik::PageMain);
 }
 
 void TestPanelWindow::headphoneAndCallKeys()
@@ -114,22 +217,277 @@ void TestPanelWindow::headphoneAndCallKeys()
 void TestPanelWindow::forwardedKeys()
 {
     connectLink();
-    window->pageActivated(QPravik::PageMain);
+    // Reached without a key: nothing remembered yet, but the way back is
+    // the main page, never the login page.
+    window->pageActivated(QPravik::PageHeadphone3);
 
     // From an open popup (fromControl 0) the page keys are dropped.
-    postKeyToFrontPanel(QPravikEvent::KeyPress, 257, 0);
+    postKeyToFrontPanel(QPravikEvent::KeyPress, 261, 0);
     QCoreApplication::sendPostedEvents(window);
-    QCOMPARE(window->page(), 1);
-
-    postKeyToFrontPanel(QPravikEvent::KeyPress, 257, 1);
-    QCoreApplication::sendPostedEvents(window);
-    QCOMPARE(window->page(), 7);
+    QCOMPARE(window->page(), 9);
 
     postKeyToFrontPanel(QPravikEvent::KeyPress, 261, 1);
     postKeyToFrontPanel(QPravikEvent::KeyRelease, 261, 1);
     QCoreApplication::sendPostedEvents(window);
     QCOMPARE(window->page(), 2);
     QVERIFY(!window->isCallKeyHeld());
+    postKeyToFrontPanel(QPravikEvent::KeyPress, 261, 1);
+    QCoreApplication::sendPostedEvents(window);
+    QCOMPARE(window->page(), 1);
+}
+
+void TestPanelWindow::loginOutcomes_data()
+{
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QByteArray>("device");
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<QByteArray>("passwords"); // null: the read fails
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QString>("typed");        // null: no keyboard expected; "-": cancelled
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<uint>("firmware");
+
+    const QByteArray all = "password_al:" + token("admin") + ";password_el:" + token("expert")
+                           + ";password_ol:" + token("op") + ";";
+    const QByteArray none = "password_el:;";
+    const QString newer = "Newer firmware detected on this\nunit (Version %1)\n\nAn update of the "
+                          "\"Kandelo\" application is recommended to access all the features of the device";
+
+    QTest::newRow("link down") << false << QByteArray("pravik") << QByteArray("2.0.9") << none << 0
+                               << QString() << "Not connected!" << 0 << 0xFFFFFFu;
+    QTest::newRow("device in other case") << true << QByteArray("Pravik") << QByteArray("2.0.9") << none
+                                          << 0 << QString() << "Remote device is not\na Velto!" << 0
+                                          << 0xFFFFFFu;
+    QTest::newRow("2.0.9, no password") << true << QByteArray("pravik") << QByteArray("2.0.9") << none << 2
+                                        << QString() << QString() << 1 << 0x020009u;
+    QTest::newRow("2.1.0 warns") << true << QByteArray("pravik") << QByteArray("2.1.0") << none << 1
+                                 << QString() << newer.arg("2.1.0") << 1 << 0x020100u;
+    QTest::newRow("padded version") << true << QByteArray("pravik") << QByteArray("2.08.1") << none << 0
+                                    << QString() << newer.arg("2.08.1") << 1 << 0x020801u;
+    QTest::newRow("no version") << true << QByteArray("pravik") << QByteArray() << none << 0 << QString()
+                                << QString() << 1 << 0xFFFFFFu;
+    QTest::newRow("password read fails") << true << QByteArray("pravik") << QByteArray("2.0.9") << QByteArray()
+                                         << 2 << QString() << "Not connected!" << 0 << 0x020009u;
+    for (int level = 0; level < 3; ++level) {
+        const char* right[] = {"op", "expert", "admin"};
+        const QByteArray name = QByteArray::number(level);
+        QTest::newRow("right " + name) << true << QByteArray("pravik") << QByteArray("2.0.9") << all << level
+                                       << QString(right[level]) << QString() << 1 << 0x020009u;
+        QTest::newRow("wrong " + name) << true << QByteArray("pravik") << QByteArray("2.0.9") << all << level
+                                       << QString(right[(level + 1) % 3]) << "Wrong password!" << 0 << 0x020009u;
+        QTest::newRow("empty " + name) << true << QByteArray("pravik") << QByteArray("2.0.9") << all << level
+                                       << QString("") << "Wrong password!" << 0 << 0x020009u;
+    }
+    QTest::newRow("cancelled") << true << QByteArray("pravik") << QByteArray("2.0.9") << all << 1
+                               << QString("-") << QString() << 0 << 0x020009u;
+}
+
+void TestPanelWindow::loginOutcomes()
+{
+    QFETCH(bool, connected);
+    QFETCH(QByteArray, device);
+    QFETCH(QByteArray, version);
+    QFETCH(QByteArray, passwords);
+    QFETCH(int, level);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    QFETCH(int, page);
+    QFETCH(uint, firmware);
+
+    scriptUnit(device, version, passwords);
+    if (connected)
+        connectLink();
+    QPravikLoginPage* login = loginPage();
+    QPravikSwitch* switches[] = {login->operatorSwitch, login->expertSwitch, login->administratorSwitch};
+    switches[level]->click();
+    QVERIFY(switches[level]->isChecked() && !switches[level]->isEnabled());
+    login->loginButton->click();
+
+    auto* keyboard = login->findChild<QPravikVirtual*>();
+    QCOMPARE(keyboard != nullptr, !typed.isNull());
+    if (keyboard) {
+        QCOMPARE(keyboard->lineEdit.echoMode(), QLineEdit::Password);
+        QCOMPARE(keyboard->property("vkb_accessLevel").toInt(), level);
+        if (typed != "-") {
+            keyboard->lineEdit.setText(typed);
+            keyboard->cancelled = 0;
+        }
+        keyboard->close();
+    }
+    QCOMPARE(shownMessage(), message);
+    QCOMPARE(window->page(), page);
+    QCOMPARE(currentAccessLevel, page == 1 ? level : 0);
+    QCOMPARE(unitFirmwareVersion, firmware);
+}
+
+void TestPanelWindow::loginRequests()
+{
+    scriptUnit("pravik", "2.0.9", "password_al:;password_el:;password_ol:;");
+    QSignalSpy tabs(window, &QPravikWindow::loginClicked);
+    connectLink();
+    window->connectionPage()->panel(2)->setText("left over", 1);
+    loginPage()->loginButton->click();
+    QCOMPARE(window->page(), 1);
+    QCOMPARE(tabs.size(), 1);
+    QCOMPARE(tabs.first().first().toString(), QString::fromUtf8("Studio \xC3\xA9"));
+    QVERIFY(window->connectionPage()->panel(2)->text(1).isEmpty());
+    QVERIFY(window->isSetupRunning());
+
+    const QByteArray passwords = "PARAM;cat:ui;controller_id:pv_frontpanel;target:db;type:pv_frontpanel;"
+                                 "GET:password_al;GET:password_el;GET:password_ol;";
+    const QList<QByteArray> expected = {
+        kIdentity, passwords,
+        "PARAM;cat:ui;controller_id:web;target:db;type:pv_frontpanel;GET:tabname;", passwords};
+    QList<QByteArray> sent;
+    for (const SimFrame& frame : unit->requests())
+        sent << frame.body;
+    QCOMPARE(sent, expected);
+}
+
+void TestPanelWindow::messagesWaitForSynchronousCalls()
+{
+    connectLink();
+    unit->onRequestMatching(QRegularExpression("slow"),
+                            {UnitSimulator::delay(300), UnitSimulator::reply("PARAM;return:OK;")});
+    QPravikConnPanel* line1 = window->connectionPage()->panel(1);
+    TCommand request(TCommand::Param);
+    request.setParam("target", "slow");
+    request.setParam("x", "1");
+    const auto display = [](const char* text) {
+        TCommand event(TCommand::Event);
+        event.setParam("event_type", "display");
+        event.setParam("message", text);
+        return RpcMessage::createSignal(event);
+    };
+
+    // A message that came while idle, its dispatch event still on its way
+    // when a call starts; two more sent by the unit during the call.
+    window->messageReceived(display("first"));
+    int pendingDuringCall = -1;
+    QString lineDuringCall;
+    QTimer::singleShot(50, [&] {
+        unit->pushSignal("INFO;info_type:remote_numbers;remote_aoip1:111;");
+        unit->pushSignal("INFO;info_type:remote_numbers;remote_aoip1:222;");
+    });
+    QTimer::singleShot(250, [&] {
+        pendingDuringCall = window->pendingMessages();
+        lineDuringCall = line1->text(0);
+    });
+    QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
+    QCOMPARE(pendingDuringCall, 1);
+    QVERIFY(lineDuringCall.isEmpty());
+    QVERIFY(shownMessage().isEmpty());
+    QTRY_COMPARE(line1->text(0), QString("222"));
+    QCOMPARE(shownMessage(), QString("first"));
+    QCOMPARE(window->pendingMessages(), 0);
+
+    // A link lost during a call drops what is still queued.
+    window->messageReceived(display("late"));
+    QTimer::singleShot(150, [&] {
+        pendingDuringCall = window->pendingMessages();
+        frontPanelCom()->disconnectFromUnit();
+    });
+    QVERIFY(!TComRequestHelper(frontPanelCom()).send(request, 5000));
+    QCOMPARE(pendingDuringCall, 1);
+    QCOMPARE(window->pendingMessages(), 0);
+    QTest::qWait(20);
+    QCOMPARE(shownMessage(), QString("first"));
+}
+
+void TestPanelWindow::unitMessagePopups_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("going down") << QByteArray("EVENT;event_type:shuttingdown;") << "System is going down...";
+    QTest::newRow("restarting") << QByteArray("EVENT;event_type:rebooting;") << "System is restarting...";
+    QTest::newRow("update") << QByteArray("EVENT;event_type:system_update;state:x;")
+                            << "System update started...\nDo not turn off the unit!\n\nx";
+    QTest::newRow("update failed") << QByteArray("EVENT;event_type:system_update;cause:x;state:y;")
+                                   << "System update failed!\nx\nPlease reboot the unit!";
+    QTest::newRow("display") << QByteArray("EVENT;event_type:display;message:<b>Caf\xC3\xA9</b>;")
+                             << QString::fromLatin1("<b>Caf\xE9</b>");
+    QTest::newRow("empty display") << QByteArray("EVENT;event_type:display;message:;") << QString();
+    QTest::newRow("AES67 upload") << QByteArray("INFO;info_type:audio_changeset;info_source:zman.0;"
+                                                "system_update:1;progress:42;")
+                                  << "AES67 module update...\n\nUploading firmware 42%\n\nDo not turn off the unit!";
+    QTest::newRow("AES67 install") << QByteArray("INFO;info_type:audio_changeset;info_source:bklyn.0;"
+                                                 "system_update:2;")
+                                   << "AES67 module update...\n\nInstalling firmware 0%\n\nDo not turn off the unit!";
+    QTest::newRow("AES67 failed") << QByteArray("INFO;info_type:audio_changeset;info_source:zman.0;system_update:3;")
+                                  << "AES67 module update failed!\n\nPlease reboot the unit!";
+    QTest::newRow("AES67 finished") << QByteArray("INFO;info_type:audio_changeset;info_source:zman.0;system_update:4;")
+                                    << "AES67 module update finished\n\nPlease reboot the unit!";
+    QTest::newRow("AES67 other") << QByteArray("INFO;info_type:audio_changeset;info_source:zman.0;system_update:5;")
+                                 << QString();
+    QTest::newRow("other source") << QByteArray("INFO;info_type:audio_changeset;info_source:x;system_update:4;")
+                                  << QString();
+}
+
+void TestPanelWindow::unitMessagePopups()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, text);
+    connectLink();
+    unit->pushSignal(body);
+    QTRY_COMPARE(window->pendingMessages(), 0);
+    QTest::qWait(20);
+    QCOMPARE(shownMessage(), text);
+}
+
+void TestPanelWindow::audioLevels()
+{
+    connectLink();
+    window->pageActivated(QPravik::PageAudio);
+    unit->pushSignal("EVENT;event_type:audio_levels;txL:3;rxL:x;rxR:7;ou1:4;in2:5;in11:6;");
+    QTRY_COMPARE(window->txL, 3);
+    QCOMPARE(window->txR, 99);
+    QCOMPARE(window->rxL, 0);
+    QCOMPARE(window->rxR, 7);
+    QCOMPARE(window->ou1, 4);
+    QCOMPARE(window->ou2, 99);
+    QCOMPARE(window->inputLevels[0], 99);
+    QCOMPARE(window->inputLevels[1], 5);
+    QCOMPARE(window->inputLevels[10], 6);
+    QCOMPARE(window->pendingMessages(), 0);
+
+    // Another page: the strip only; the settings page: nothing at all.
+    window->pageActivated(QPravik::PageAudioInput);
+    unit->pushSignal("EVENT;event_type:audio_levels;txL:8;in2:9;");
+    QTRY_COMPARE(window->txL, 8);
+    QCOMPARE(window->inputLevels[1], 5);
+    window->pageActivated(QPravik::PageNetworkMenu);
+    unit->pushSignal("EVENT;event_type:audio_levels;txL:1;");
+    unit->pushSignal("EVENT;event_type:display;message:marker;");
+    QTRY_COMPARE(shownMessage(), QString("marker"));
+    QCOMPARE(window->txL, 8);
+}
+
+void TestPanelWindow::linkDropAndReturn()
+{
+    scriptUnit("pravik", "2.0.9", "password_al:;password_el:;password_ol:;");
+    connectLink();
+    frontPanelCom()->disconnectFromUnit();
+    connectLink();
+    QTest::qWait(200);
+    QCOMPARE(unit->requests().size(), 0); // logged out: nothing starts
+
+    loginPage()->loginButton->click();
+    window->pageActivated(QPravik::PageAudioInput);
+    unit->pushSignal("EVENT;event_type:audio_levels;txL:3;");
+    QTRY_COMPARE(window->txL, 3);
+    frontPanelCom()->disconnectFromUnit();
+    QCOMPARE(window->page(), 4);
+    QCOMPARE(window->txL, 99);
+    QVERIFY(!window->isSetupRunning());
+
+    unit->clearReceived();
+    connectLink();
+    QVERIFY(!window->isSetupRunning());
+    QTRY_VERIFY(window->isSetupRunning());
+    QCOMPARE(unit->requests().size(), 1); // the level passwords
+    QVERIFY(unit->requests().first().body.contains("GET:password_al"));
 }
 
 void TestPanelWindow::destructionClosesLink()
