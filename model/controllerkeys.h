@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -33,15 +34,19 @@ constexpr KeyWords keyWords(const char* const (&words)[N], int writeFallback, in
 // the key's start value unless the row says otherwise), codes through a word
 // table, switches as two words (true only for exactly the "on" word), texts
 // as they are or, for texts held in Latin-1 that the unit keeps in UTF-8,
-// converted both ways.
+// converted both ways. A secret is such a text that travels as the token of
+// its UTF-8 form.
 struct KeyWire
 {
-    enum Kind { Number, Real, Words, Switch, Text, Utf8Text };
+    enum Kind { Number, Real, Words, Switch, Text, Utf8Text, Secret };
 
     Kind kind;
     const KeyWords* words;
     const char* on;
     const char* off;
+    // Numbers below it are refused: the setter answers true and keeps the
+    // field, and a text read from the unit leaves the field as it is.
+    int least = INT_MIN;
 
     explicit KeyWire(Kind kind, const KeyWords* words = nullptr, const char* on = "on", const char* off = "off")
         : kind(kind), words(words), on(on), off(off)
@@ -49,11 +54,18 @@ struct KeyWire
     }
 
     static KeyWire number() { return KeyWire(Number); }
+    static KeyWire atLeast(int least)
+    {
+        KeyWire wire(Number);
+        wire.least = least;
+        return wire;
+    }
     static KeyWire real() { return KeyWire(Real); }
     static KeyWire wordTable(const KeyWords& table) { return KeyWire(Words, &table); }
     static KeyWire onOff(const char* on = "on", const char* off = "off") { return KeyWire(Switch, nullptr, on, off); }
     static KeyWire text() { return KeyWire(Text); }
     static KeyWire utf8() { return KeyWire(Utf8Text); }
+    static KeyWire secret() { return KeyWire(Secret); }
 
     // The field type the form carries.
     bool carries(int type) const;

@@ -3,6 +3,7 @@
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
 #include "link/valuetext.h"
+#include "model/secretvalue.h"
 #include "model/unitfirmware.h"
 
 #include <QtGlobal>
@@ -28,13 +29,23 @@ std::string encode(const KeyWire& wire, bool value)
 {
     return value ? wire.on : wire.off;
 }
+// A secret that cannot be made a token comes out empty, which no token is.
 std::string encode(const KeyWire& wire, const std::string& value)
 {
+    if (wire.kind == KeyWire::Secret) {
+        std::string token;
+        return makeSecretToken(latin1ToUtf8(value), token) ? token : std::string();
+    }
     return wire.kind == KeyWire::Utf8Text ? latin1ToUtf8(value) : value;
 }
 std::string encode(const KeyWire&, float value)
 {
     return toString(value);
+}
+
+bool encodable(const KeyWire& wire, const std::string& text)
+{
+    return wire.kind != KeyWire::Secret || !text.empty();
 }
 
 bool isUnset(int value) { return value == -1; }
@@ -68,6 +79,7 @@ bool KeyWire::carries(int type) const
         return type == ParamKey::Bool;
     case Text:
     case Utf8Text:
+    case Secret:
         return type == ParamKey::Text;
     case Real:
         return type == ParamKey::Real;
@@ -135,8 +147,13 @@ bool TComController::writeParams(const std::vector<std::string>& keys)
     std::map<int, ValueMap> groups;
     for (const std::string& key : keys) {
         const ParamKey* row = findKey(key);
-        if (row && !(row->flags & ParamKey::ReadOnly) && firmwareAbove(row->sendAbove))
-            groups[row->group][row->word] = wireText(*row);
+        if (!row || (row->flags & ParamKey::ReadOnly) || !firmwareAbove(row->sendAbove))
+            continue;
+        const std::string text = wireText(*row);
+        // Nothing goes out when a secret would have to travel in clear.
+        if (!encodable(row->wire, text))
+            return false;
+        groups[row->group][row->word] = text;
     }
     if (groups.empty())
         return false;
@@ -191,8 +208,15 @@ bool TComController::assign(const ParamKey& row, const T& value, bool send)
     T& field = *static_cast<T*>(row.field(*this, row.index));
     if (field == value)
         return true;
-    if (send && maySend(row, isUnset(value)) && !sendValues(row.group, {{row.word, encode(row.wire, value)}}))
-        return false;
+    if constexpr (std::is_same_v<T, int>) {
+        if (value < row.wire.least)
+            return true;
+    }
+    if (send && maySend(row, isUnset(value))) {
+        const std::string text = encode(row.wire, value);
+        if (!encodable(row.wire, text) || !sendValues(row.group, {{row.word, text}}))
+            return false;
+    }
     field = value;
     if (row.signal >= 0)
         paramChanged(row.signal);
@@ -236,7 +260,8 @@ bool TComController::sendKey(const std::string& key, const T& value)
     const ParamKey* row = findKey(key);
     if (!row || row->type != controllerkeys::typeOf<T>())
         return false;
-    return sendValues(row->group, {{row->word, encode(row->wire, value)}});
+    const std::string text = encode(row->wire, value);
+    return encodable(row->wire, text) && sendValues(row->group, {{row->word, text}});
 }
 
 template bool TComController::sendKey(const std::string&, const int&);
@@ -273,6 +298,9 @@ bool TComController::parseKey(const std::string& key, const std::string& text)
         break;
     case KeyWire::Utf8Text:
         assign(*row, utf8ToLatin1(text), false);
+        break;
+    case KeyWire::Secret:
+        assign(*row, utf8ToLatin1(decryptSecretValue(text)), false);
         break;
     }
     return true;

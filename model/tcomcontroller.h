@@ -63,7 +63,8 @@ public:
     // malformed; every value that came back goes to its key's text form.
     virtual bool readParams(const std::vector<std::string>& keys);
     // The current values of the listed writable keys, one request per group;
-    // false when nothing was to be sent or any key was refused.
+    // false when nothing was to be sent or any key was refused. Nothing is
+    // sent when a secret cannot be made a token.
     virtual bool writeParams(const std::vector<std::string>& keys);
     // True when the message was meant for this controller.
     virtual bool handleInfo(const TCommand& info);

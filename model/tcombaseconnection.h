@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+
+class TCommand;
+class TComDevice;
+
+namespace zel {
+class CCom;
+}
+
+// A call or data link the unit runs, known by the unit's connection id.
+// Not a QObject: a connection tells its device of changes, and the device
+// announces them. Owned by the device once added to it.
+class TComBaseConnection
+{
+public:
+    // What the connection carries ("comm_link" on the wire).
+    enum Kind { Line1 = 0, Line2 = 1, CoordLine = 2, Data = 3 };
+
+    TComBaseConnection(zel::CCom* session, int kind);
+    virtual ~TComBaseConnection();
+    TComBaseConnection(const TComBaseConnection&) = delete;
+    TComBaseConnection& operator=(const TComBaseConnection&) = delete;
+
+    // The device that is told of changes from now on.
+    virtual void attach(TComDevice* device);
+    // Nobody is told any more (whichever device asks).
+    virtual void detach(TComDevice* device);
+    // Forgets the unit's id and interface.
+    virtual void reset();
+    // Applies an event carrying this connection's id; true when it was ours.
+    virtual bool handleEvent(const TCommand& event) = 0;
+
+    zel::CCom* session() const { return m_session; }
+    TComDevice* listener() const { return m_listener; }
+    int kind() const { return m_kind; }
+    int state() const { return m_state; }
+    int id() const { return m_id; }
+    const std::string& network() const { return m_network; }
+
+protected:
+    zel::CCom* m_session;
+    TComDevice* m_listener = nullptr;
+    int m_kind;
+    int m_state = 0;
+    int m_id = -1;
+    std::string m_network;
+};

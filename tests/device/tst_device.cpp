@@ -1,0 +1,321 @@
+#include "audio/tcomaoipcontroller.h"
+#include "link/ccom.h"
+#include "model/secretvalue.h"
+#include "model/tcomdevice.h"
+#include "model/unitfirmware.h"
+#include "tests/support/unitsimulator.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+using A = TComAoIPController;
+
+// The real session on the simulated unit; requests no rule takes are refused.
+struct SimulatedUnit
+{
+    SimulatedUnit() { unit.setDefaultActions({UnitSimulator::errorReply(204)}); }
+    bool start()
+    {
+        return unit.listen() && com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
+            && unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; });
+    }
+    void answer(const QByteArray& pattern, const QByteArray& reply)
+    {
+        const QRegularExpression literal(QRegularExpression::escape(pattern));
+        unit.onRequestMatching(literal, {UnitSimulator::reply(reply)}, 1);
+    }
+    QByteArrayList bodies(int settle = 20) const
+    {
+        QTest::qWait(settle); // time for a request that should not go out
+        QByteArrayList out;
+        for (const SimFrame& f : unit.requests())
+            out.append(f.body);
+        return out;
+    }
+    UnitSimulator unit;
+    zel::CCom com;
+};
+
+struct Connection : TComBaseConnection
+{
+    Connection(int kind, int id, const char* net) : TComBaseConnection(nullptr, kind) { m_id = id, m_network = net; }
+    bool handleEvent(const TCommand&) override { return false; }
+};
+
+int failingEncoder(const char*, int, char**) { return -1; }
+
+} // namespace
+
+class DeviceTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<SimulatedUnit> sim;
+    std::unique_ptr<A> aoip;
+
+private slots:
+    void init()
+    {
+        if (!QByteArray(QTest::currentTestFunction()).startsWith("aoip"))
+            return; // the device core runs without a unit
+        sim = std::make_unique<SimulatedUnit>();
+        QVERIFY(sim->start());
+        aoip = std::make_unique<A>(&sim->com);
+        QVERIFY(aoip->attach("aoip", 0, false));
+        sim->unit.clearReceived();
+    }
+    void cleanup() { aoip.reset(), sim.reset(); }
+
+    void aoipRefreshByFirmware()
+    {
+        // The status keys go in a second GET, without the interface's name.
+        const QByteArray status =
+            "PARAM;target:network;GET:stun_nat_type;GET:public_addr;GET:sip_state;GET:sip_state2;";
+        const std::uint32_t saved = unitFirmwareVersion;
+        for (const auto& [firmware, keys] : {std::pair{0x10701, 31}, {0x10702, 32}, {0x109FF, 35}, {0x110FF, 37},
+                                             {0xFFFFFF, 38}}) {
+            unitFirmwareVersion = firmware;
+            sim->unit.clearReceived();
+            sim->unit.onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply("PARAM;x:1;return:OK;")}, 2);
+            QVERIFY(aoip->refresh());
+            const QByteArrayList bodies = sim->bodies(0);
+            QCOMPARE(bodies.size(), 2);
+            QCOMPARE(bodies[1], status);
+            QCOMPARE(bodies[0].count("GET:") + 4, keys);
+        }
+        unitFirmwareVersion = saved;
+    }
+
+    void aoipReadInTwoGets()
+    {
+        const QByteArray settings = "PARAM;network:aoip;target:network;GET:jitterab;";
+        const QByteArray status = "PARAM;target:network;GET:aoip_version;GET:sip_state;";
+        const struct { std::vector<std::string> keys; bool refuseFirst; bool result; QByteArrayList sent; } rows[] = {
+            {{"aoip_version", "sip_state"}, false, true, {status}},
+            {{"jitterab"}, false, true, {settings}},
+            {{"aoip_version", "jitterab", "sip_state"}, false, true, {settings, status}},
+            {{"aoip_version", "jitterab", "sip_state"}, true, false, {settings}},
+        };
+        for (const auto& row : rows) {
+            sim->unit.clearReceived();
+            sim->answer(settings, row.refuseFirst ? "PARAM;jitterab:102-unknown parameter;return:ERROR;"
+                                                  : "PARAM;jitterab:on;return:OK;");
+            sim->answer(status, "PARAM;aoip_version:2.1;return:OK;sip_state:registered;");
+            QCOMPARE(aoip->readParams(row.keys), row.result);
+            QCOMPARE(sim->bodies(), row.sent);
+        }
+        QVERIFY(aoip->jitterab() && aoip->account1().registered);
+    }
+
+    void aoipReceivedValues()
+    {
+        // Each read replies to the keys of both GETs.
+        const auto read = [this](const std::map<std::string, std::string>& values) {
+            QByteArray reply = "PARAM;return:OK;";
+            std::vector<std::string> keys;
+            for (const auto& [key, text] : values)
+                reply += QByteArray::fromStdString(key + ':' + text + ';'), keys.push_back(key);
+            sim->unit.onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply(reply)}, 2);
+            return aoip->readParams(keys);
+        };
+        QVERIFY(read({{"SIP_UDP_PORT", "7000"}, {"rtp_tos", "0"}, {"SIP_KA_TARGET", "2"}, {"stream_pattern", "3-3"},
+                      {"MP_ECM_BF_SHIFT", "3"}, {"stun_nat_type", "nat-full-cone"}, {"sip_user2", "J\xC3\xBCrg"},
+                      {"sip_password", encryptSecretValue("p\xC3\xA4ss")}, {"sip_state", "403-forbidden"},
+                      {"SIP_KA_INTERVAL", "20"}}));
+        QVERIFY(aoip->rtpTos() == 0 && aoip->sipKeepAliveTarget() == 0 && aoip->streamPattern() == 0
+                && aoip->ecmBfShift() == 0 && aoip->stunNatType() == A::NatFullCone);
+        QVERIFY(aoip->account2().user == "J\xFCrg" && aoip->account1().password == "p\xE4ss");
+        QVERIFY(!aoip->account1().registered && aoip->account1().stateCause == "403-forbidden");
+        // Numbers below the least value are not taken; an empty one is the start value.
+        QVERIFY(read({{"SIP_UDP_PORT", "0"}, {"SIP_KA_INTERVAL", ""}, {"sip_password", "no token"},
+                      {"sip_state", "unregistered"}, {"SIP_KA_TARGET", "1"}}));
+        QVERIFY(aoip->sipUdpPort() == 7000 && aoip->sipKeepAliveInterval() == 15 && aoip->sipKeepAliveTarget() == 1);
+        QVERIFY(aoip->account1().password == "no token" && aoip->account1().stateCause.empty());
+        // The token of an empty password holds the empty text: no failure.
+        QVERIFY(read({{"SIP_UDP_PORT", "-5"}, {"sip_password", encryptSecretValue("")}}));
+        QVERIFY(aoip->sipUdpPort() == 7000 && aoip->account1().password.empty());
+    }
+
+    void aoipSetters()
+    {
+        const struct {
+            std::function<bool(A&)> set;
+            QByteArray sent;
+            bool result;
+            std::function<bool(const A&)> holds;
+        } rows[] = {
+            // Refused values: true, nothing stored or sent.
+            {[](A& a) { return a.setSipUdpPort(0, true) && a.setRtpTos(-1, true); }, {}, true,
+             [](const A& a) { return a.sipUdpPort() == 5060 && a.rtpTos() == 0; }},
+            {[](A& a) { return a.setSipKeepAliveTarget(2, true); },
+             "PARAM;SIP_KA_TARGET:2;network:aoip;target:network;", true,
+             [](const A& a) { return a.sipKeepAliveTarget() == 2; }},
+            {[](A& a) { return a.setAudioMode(A::Rtp, true); }, "PARAM;audio_mode:RTP;network:aoip;target:network;",
+             false, [](const A& a) { return a.audioMode() == A::Sip; }},
+        };
+        for (const auto& row : rows) {
+            sim->unit.clearReceived();
+            const QByteArray reply = row.result ? "PARAM;return:OK;" : "PARAM;x:105-invalid value;return:ERROR;";
+            sim->unit.onRequest(row.sent, {UnitSimulator::reply(reply)}, 1);
+            QCOMPARE(row.set(*aoip), row.result);
+            QCOMPARE(sim->bodies(), row.sent.isEmpty() ? QByteArrayList() : QByteArrayList{row.sent});
+            QVERIFY(row.holds(*aoip));
+        }
+    }
+
+    void aoipWriteParams()
+    {
+        aoip->account1().setPassword("s\xE9same", false);
+        aoip->setSipProxy("pr\xF6xy", false);
+        QVERIFY(!aoip->writeParams({}));
+        QVERIFY(!aoip->writeParams({"public_addr", "sip_state", "aoip_version"}));
+        // A password that cannot be made a token never goes out in clear.
+        const SecretTokenEncoder real = setSecretTokenEncoder(failingEncoder);
+        QVERIFY(!aoip->writeParams({"sip_proxy", "sip_password"}));
+        setSecretTokenEncoder(real);
+        QVERIFY(sim->bodies().isEmpty());
+
+        sim->answer("sip_password", "PARAM;return:OK;");
+        QVERIFY(aoip->writeParams({"sip_proxy", "sip_password", "public_addr", "SIP_UDP_PORT"}));
+        const QByteArrayList sent = sim->bodies();
+        TCommand request;
+        QVERIFY(sent.size() == 1 && TCommand::parse(sent[0].toStdString(), request) >= 0);
+        QCOMPARE(decryptSecretValue(request.params["sip_password"]), std::string("s\xC3\xA9same"));
+        request.params.erase("sip_password");
+        QCOMPARE(request.params, (TCommand::ParamMap{{"SIP_UDP_PORT", "5060"}, {"network", "aoip"},
+                                                     {"sip_proxy", "pr\xC3\xB6xy"}, {"target", "network"}}));
+    }
+
+    void aoipRegistrationAndReset()
+    {
+        TCommand info(TCommand::Info);
+        QVERIFY(!aoip->handleInfo(info));
+        info.setParam("info_type", "sip_registration");
+        info.setParam("sip_state", "registered");
+        info.setParam("sip_state_cause", "200-ok");
+        QVERIFY(aoip->handleInfo(info) && aoip->handleInfo(info));
+        QVERIFY(aoip->account1().registered && aoip->account1().stateCause == "200-ok");
+        info.setParam("info_type", "sip_registration2", TCommand::Replace);
+        info.setParam("sip_state2", "registered");
+        QVERIFY(aoip->handleInfo(info) && aoip->account2().registered);
+        info.setParam("info_type", "network_info", TCommand::Replace);
+        QVERIFY(!aoip->handleInfo(info));
+
+        sim->answer("aoip_version", "PARAM;aoip_version:2.1;return:OK;");
+        QVERIFY(aoip->readParams({"aoip_version"}));
+        aoip->setRtpStartPort(6000, false);
+        sim->unit.clearReceived();
+        QSignalSpy states(aoip.get(), &TComController::controllerStateChanged);
+        aoip->reset();
+        aoip->reset();
+        QCOMPARE(sim->bodies(), (QByteArrayList{"DO;action:unsubscribe;info:sip_registration;",
+                                                "DO;action:unsubscribe;info:sip_registration2;"}));
+        QCOMPARE(states.count(), 1);
+        QVERIFY(!aoip->account1().registered && aoip->account1().stateCause.empty());
+        QVERIFY(aoip->rtpStartPort() == 5006 && A(nullptr).rtpStartPort() == 5004);
+        QCOMPARE(aoip->aoipVersion(), std::string("2.1"));
+    }
+
+    void interfaceCodes()
+    {
+        const struct { const char* name; std::uint32_t code, cls; int transport; } rows[] = {
+            {"aoip", 0, 0, -1},           {"eth.0", 0x100, 0x100, 0},   {"isdn.1", 0x201, 0x200, 1},
+            {"mobile.0", 0x300, 0x300, 0}, {"wifi.2", 0x402, 0x400, 0}, {"eth.", 0x100, 0x100, 0},
+            {"eth.255", 0x1FF, 0x100, 0}, {"eth.256", 0xFFFF, 0x100, 0}, {"eth.-1", 0xFFFF, 0x100, 0},
+            {"wifi.-1024", 0xFFFF, 0x400, 0}, {"aoip.1", 0xFFFF, 0xFFFF, -1}, {"ethernet", 0xFFFF, 0xFFFF, -1},
+        };
+        for (const auto& row : rows) {
+            QVERIFY2(interfaceCodeFromName(row.name) == row.code && interfaceClassFromName(row.name) == row.cls
+                         && transportFromName(row.name) == row.transport, row.name);
+            QVERIFY(row.code == 0xFFFF || interfaceCodeFromName(interfaceName(int(row.code))) == row.code);
+        }
+        QVERIFY(interfaceName(0x003) == "aoip" && interfaceName(0x500).empty() && interfaceName(0xFFFF).empty());
+        QVERIFY(interfaceClass(0x500) == 0xFFFF && transportOf(0x203) == 1 && transportOf(0xFFFF) == -1);
+    }
+
+    void deviceOptionItems()
+    {
+        const struct { std::vector<std::string> items; std::uint32_t bits; int hardware; } rows[] = {
+            {{"ip_dcodec", "ravenna_2", "remote_access_3", "ip_dstream_1", "hardware_19"}, 0x14B9, 19},
+            {{"ip_dstream_2", "remote_access_2", "ravenna_1"}, 0x68, 0},
+            {{"hardware_2", "record_1", "isdn_dcodec", "ravenna"}, 0xB06, 2},
+            {{"hardware_4", "record_0", "ip_dcodec_x", "hardware_-1"}, 0x280, -1},
+        };
+        for (const auto& row : rows) {
+            const DeviceOptions options = deviceOptionsFromItems(row.items);
+            QVERIFY(options.bits == row.bits && options.hardwareType == row.hardware);
+        }
+    }
+
+    void programModesAndBars()
+    {
+        // codec mode, channel mode, coordination, operation mode -> flags
+        const int modes[][5] = {{0, 2, 1, 1, 64}, {0, 2, 1, 0, 2}, {0, 1, 1, 0, 64}, {0, 1, 0, 0, 4},
+                                {0, 0, 1, 0, 8},  {0, 0, 0, 1, 1}, {0, 3, 1, 1, 1},  {1, 0, 1, 1, 16},
+                                {1, 1, 0, 0, 32}, {1, 2, 0, 0, 32}, {1, 3, 0, 0, 16}};
+        for (const auto& m : modes)
+            QCOMPARE(audioModeFlagsFor(m[0], m[1], m[2], m[3]), m[4]);
+        QCOMPARE(TComDevice(nullptr).audioModeFlags(), 1);
+        // quality -> mobile bars, Wi-Fi bars
+        const int bars[][3] = {{29, 5, 5}, {26, 5, 4}, {25, 4, 4}, {21, 4, 3}, {20, 4, 2}, {16, 3, 1},
+                               {12, 2, 1}, {11, 2, 0}, {5, 1, 0}, {0, 0, 0}, {-3, 0, 0}};
+        for (const auto& b : bars)
+            QVERIFY(mobileBarsForQuality(b[0]) == b[1] && wifiBarsForQuality(b[0]) == b[2]);
+    }
+
+    void connectionRegistry()
+    {
+        auto device = std::make_unique<TComDevice>(nullptr);
+        QList<int> removed;
+        connect(device.get(), &TComDevice::connectionRemoved, this, [&](TComBaseConnection* c) {
+            QVERIFY(!c->listener());
+            removed << c->id();
+        });
+        QList<int> codes;
+        connect(device.get(), &TComDevice::deviceStateChanged, this, [&](TComDevice::DeviceState s) { codes << s; });
+        QSignalSpy added(device.get(), &TComDevice::connectionAdded);
+
+        Connection noId(0, -1, "eth.0"), noName(0, 4, ""), duplicate(0, 5, "eth.1");
+        for (Connection* c : {new Connection(3, 9, "wifi.0"), new Connection(2, 7, "mobile.0"),
+                              new Connection(0, 3, "eth.0"), new Connection(1, 5, "eth.0")})
+            QVERIFY(device->addConnection(c));
+        QVERIFY(!device->addConnection(nullptr) && !device->addConnection(&noId) && !device->addConnection(&noName)
+                && !device->addConnection(&duplicate));
+        QCOMPARE(added.count(), 4);
+        QCOMPARE(device->connection(3)->listener(), device.get());
+        QVERIFY(device->findAudioConnection(1)->id() == 3 && device->findAudioConnection(2)->id() == 5);
+        QVERIFY(device->findConnectionByName("mobile.0")->id() == 7 && device->findConnection(3, "wifi.0")->id() == 9);
+        QVERIFY(!device->findConnection(3, "eth.0") && device->transportForLine(1) == -1);
+
+        device->removeConnection(5);
+        device->removeConnection(42);
+        QVERIFY(device->addConnection(new Connection(1, 5, "eth.0")));
+        device->clear(false);
+        QCOMPARE(device->connections().size(), std::size_t(4));
+        device->clear(true);
+        QCOMPARE(removed, (QList<int>{5, 3, 5, 7, 9}));
+
+        // Forwarded: the network controllers' states (not the AoIP's) and a double-stream change.
+        device->ethernet().setState(1);
+        device->aoip().setState(1);
+        device->wifi().setState(1);
+        device->mobile().setState(1);
+        device->setDoubleStreamMode(1);
+        device->setDoubleStreamMode(1);
+        QCOMPARE(codes, (QList<int>{TComDevice::EthernetChanged, TComDevice::WifiChanged, TComDevice::MobileChanged,
+                                    TComDevice::DoubleStreamModeChanged}));
+
+        QVERIFY(device->addConnection(new Connection(3, 2, "wifi.0")));
+        QVERIFY(device->addConnection(new Connection(0, 1, "eth.0")));
+        removed.clear();
+        device.reset();
+        QCOMPARE(removed, (QList<int>{1, 2}));
+    }
+};
+
+QTEST_GUILESS_MAIN(DeviceTest)
+#include "tst_device.moc"
