@@ -11,6 +11,7 @@
 #include "audio/tcomravennacontroller.h"
 #include "link/valuetext.h"
 #include "model/locale.h"
+#include "model/tcombaseconnection.h"
 #include "model/tcomrequesthelper.h"
 #include "model/textconv.h"
 #include "model/unitfirmware.h"
@@ -70,13 +71,26 @@ int levelOf(const TCommand& command, const std::string& key)
     return value ? fromString<int>(*value) : kNoLevel;
 }
 
+// What the settings menu takes as a change of the audio module, to redraw an
+// open Audio menu.
+TCommand coreAudioChange()
+{
+    TCommand info(TCommand::Info);
+    info.setParam(wire::key::infoType(), wire::event::audioChangeset());
+    info.setParam(wire::key::infoSource(), "core");
+    return info;
+}
+
 } // namespace
 
 QPravikWindow::QPravikWindow(QWidget* parent)
     : QWidget(parent)
 {
     std::fill(std::begin(inputLevels), std::end(inputLevels), kNoLevel);
+    // The models are made in this order on first use, and die in the reverse.
     zel::CCom* session = frontPanelCom();
+    TComDevice* device = frontPanelDevice();
+    TAudioSettings* audio = frontPanelAudioSettings();
     if (session->setIdentity("ui", "pv_frontpanel") != 0) {
         qWarning("Failed to initialize zel::CCom!");
         return;
@@ -84,13 +98,17 @@ QPravikWindow::QPravikWindow(QWidget* parent)
     connect(session, &zel::CCom::stateChanged, this, &QPravikWindow::stateChanged);
     connect(session, &zel::CCom::messageReceived, this, &QPravikWindow::messageReceived);
     connect(session, &zel::CCom::sendSyncMsgCompleted, this, &QPravikWindow::sendSyncMsgCompleted);
+    connect(device, &TComDevice::deviceStateChanged, this, &QPravikWindow::deviceStateChanged);
+    connect(device, &TComDevice::connectionAdded, this, &QPravikWindow::connectionAdded);
+    connect(device, &TComDevice::connectionRemoved, this, &QPravikWindow::connectionRemoved);
+    connect(audio, &TAudioSettings::controllerStateChanged, this, &QPravikWindow::audioControllerStateChanged);
+    connect(audio, &TAudioSettings::controllerParamChanged, this, &QPravikWindow::audioControllerParamChanged);
     setupTimer.setInterval(kSetupIntervalMs);
     keepAliveTimer.setInterval(kKeepAliveIntervalMs);
     connect(&setupTimer, &QTimer::timeout, this, &QPravikWindow::setupControllers);
     connect(&keepAliveTimer, &QTimer::timeout, this, &QPravikWindow::keepAliveEvent);
 
     // The pages read the models while they are built without waking each other.
-    TAudioSettings* audio = frontPanelAudioSettings();
     audio->blockSignals(true);
     createPages();
     audio->blockSignals(false);
@@ -192,6 +210,12 @@ void QPravikWindow::pageActivated(QPravik::Page page)
     QPravikSettingsPage* settings = settingsPage();
     int target = page;
     if (page > QPravik::PageSettings) {
+        // A line's codec and call profiles stay closed while it holds a call.
+        const int line = page == QPravik::PageCodec1Menu || page == QPravik::PageCallProfiles1   ? 1
+                         : page == QPravik::PageCodec2Menu || page == QPravik::PageCallProfiles2 ? 2
+                                                                                                : 0;
+        if (line && frontPanelDevice()->findAudioConnection(line))
+            return;
         int entry = 0;
         int shortcut = -1;
         switch (page) {
@@ -337,6 +361,94 @@ void QPravikWindow::updatePage(int page)
     if (!panel)
         return;
     refreshAudioState(page);
+    TComDevice* device = frontPanelDevice();
+    panel->setBatteryLevel(device->batteryLevel());
+
+    const std::string& network = device->defaultNetwork();
+    const std::uint32_t interfaceClass = interfaceClassFromName(network);
+    const TComBaseConnection* data = device->findConnection(3, network);
+    const bool dataActive = data && data->state() == 2;
+    switch (interfaceClass) {
+    case 0x100:
+        panel->setNetwork(0x100, 0);
+        panel->setDataActive(device->ethernet().cable());
+        break;
+    case 0x300:
+        panel->setNetwork(0x300, device->mobile().technology() + 1);
+        panel->setDataActive(dataActive);
+        panel->setSignalQuality(device->mobile().state(), device->mobileSignalBars());
+        break;
+    case 0x400:
+        panel->setNetwork(0x400, 0);
+        panel->setDataActive(dataActive);
+        panel->setSignalQuality(device->wifi().state(), device->wifiSignalBars());
+        break;
+    default:
+        panel->setNetwork(int(interfaceClass), 0);
+        panel->setDataActive(false);
+        break;
+    }
+    panel->setProgramMode(device->audioModeFlags(), device->operationMode());
+    panel->setSipState(1, sipStateForLine(1));
+    panel->setSipState(2, sipStateForLine(2));
+    updateLine(panel, 1);
+    updateLine(panel, 2);
+}
+
+int QPravikWindow::sipStateForLine(int line) const
+{
+    TComDevice* device = frontPanelDevice();
+    const TComSipAccount& account = line == 2 ? device->aoip().account2() : device->aoip().account1();
+    if (account.registered)
+        return device->transportForLine(line) != 0 ? 2 : 1;
+    return account.user.empty() ? 0 : 3;
+}
+
+void QPravikWindow::setLineTexts(int line, const QString& first, const QString& second)
+{
+    connectionPage()->setLineNote(line, first + QLatin1Char('\n') + second);
+    mainPage()->setLineTexts(line, first, second);
+}
+
+void QPravikWindow::setLineRemote(int line, const QString& text)
+{
+    connectionPage()->setLineText(line, text, -1);
+    mainPage()->setLineExtra(line, text);
+}
+
+void QPravikWindow::showIdleLine(int line)
+{
+    TComDevice* device = frontPanelDevice();
+    const unsigned options = device->deviceOptions();
+    if (line == 2 && device->isDoubleStreamMode()) {
+        setLineTexts(line, QPravikLocalize::interfaceName(0x300, options), QPravikLocalize::codecName(0x11));
+    } else {
+        setLineTexts(line,
+                     QPravikLocalize::interfaceName(int(interfaceCodeFromName(device->defaultNetwork())), options),
+                     QPravikLocalize::codecDescription(line == 1 ? device->codec1() : device->codec2()));
+    }
+    setLineRemote(line, connectionPage()->panel(line)->text(device->transportForLine(line)));
+}
+
+void QPravikWindow::updateLine(IPravikStatusPanel* panel, int line)
+{
+    if (!panel)
+        return;
+    TComDevice* device = frontPanelDevice();
+    if (device->findAudioConnection(line))
+        return;
+    panel->setLinkQualityEnabled(line, false);
+    panel->setLinkQuality(line, 100, 100);
+
+    int idle = 0;
+    if (device->isReady() && interfaceClassFromName(device->defaultNetwork()) != kInvalidInterface)
+        idle = connectionPage()->panel(line)->text(device->transportForLine(line)).isEmpty() ? 1 : 2;
+    if (line == 1 || device->isDoubleStreamMode() || device->codecMode() == 1) {
+        showIdleLine(line);
+        panel->setLinkState(line, idle);
+    } else {
+        panel->setLinkState(2, 0);
+    }
 }
 
 void QPravikWindow::refreshAudioState(int page)
@@ -406,10 +518,33 @@ void QPravikWindow::startInitialization()
 
 void QPravikWindow::setupControllers()
 {
+    TComDevice* device = frontPanelDevice();
+    // Every later stage needs what the device stage loads.
+    if (!device->isReady())
+        return;
+
+    TAudioSettings* audio = frontPanelAudioSettings();
+    if (audio->state() == TComController::Unloaded)
+        audio->load(true);
+
+    TComRavennaController* ravenna = frontPanelRavenna();
+    if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & 0x4)
+        && !device->aes67Reset() && ravenna->state() == TComController::Unloaded
+        && ravenna->load({"rav_firmware_rev"})) {
+        std::vector<std::string> keys;
+        if (unitFirmwareVersion > 0x106FF)
+            keys.insert(keys.end(), {"rav_manufacturer", "rav_hardware_name"});
+        if (unitFirmwareVersion > 0x109FF)
+            keys.push_back("rav_if_count");
+        keys.insert(keys.end(), {"rav_device_name", "rav_hardware_rev"});
+        ravenna->readParams(keys);
+        settingsPage()->handleCoreEvent(coreAudioChange());
+    }
 }
 
 void QPravikWindow::resetModels()
 {
+    frontPanelDevice()->clear(true);
     frontPanelAudioSettings()->reset();
     frontPanelRavenna()->reset();
 }
@@ -513,10 +648,7 @@ void QPravikWindow::handleInfoMessage(const TCommand& info)
             // The module went down: the next set-up pass reloads it.
             if (hasKey(info, kSystemStatus) && !(fromString<int>(valueOf(info, kSystemStatus)) & 1)) {
                 frontPanelRavenna()->reset();
-                TCommand core(TCommand::Info);
-                core.setParam(wire::key::infoType(), wire::event::audioChangeset());
-                core.setParam(wire::key::infoSource(), "core");
-                settingsPage()->handleCoreEvent(core);
+                settingsPage()->handleCoreEvent(coreAudioChange());
             }
             if (hasKey(info, wire::event::systemUpdate())) {
                 const int progress = fromString<int>(valueOf(info, wire::key::progress()));
@@ -604,8 +736,70 @@ void QPravikWindow::handleEventMessage(const TCommand& event)
 
 // ---- models -------------------------------------------------------------------
 
-void QPravikWindow::menuItemChanges(QPravikMenuItem*, int)
+void QPravikWindow::audioControllerStateChanged(TComController* controller)
 {
+    const int page = shownStripPage();
+    if (page >= 0 && controller->state() == 0 && (frontPanelDevice()->deviceOptions() & 0x100))
+        refreshAudioState(page);
+}
+
+void QPravikWindow::audioControllerParamChanged(TComController*, TAudioSettings::CtlrParam param)
+{
+    const int page = shownStripPage();
+    if (page >= 0 && (param == TAudioSettings::WaveFile || param == TAudioSettings::WaveShortcut)
+        && (frontPanelDevice()->deviceOptions() & 0x100))
+        refreshAudioState(page);
+}
+
+void QPravikWindow::deviceStateChanged(TComDevice::DeviceState state)
+{
+    TComDevice* device = frontPanelDevice();
+    switch (state) {
+    case TComDevice::RelaysChanged:
+        mainPage()->setRelayInState(0, device->relay1().on);
+        mainPage()->setRelayInState(1, device->relay2().on);
+        return;
+    case TComDevice::Aes67ResetChanged:
+        // The next set-up pass reloads the module.
+        if ((device->hardwareType() & 0xF) && (device->deviceOptions() & 0x4) && device->aes67Reset())
+            frontPanelRavenna()->reset();
+        return;
+    default:
+        break;
+    }
+    refreshShownPage();
+    if (state == TComDevice::Loaded)
+        keepAliveTimer.start();
+}
+
+void QPravikWindow::connectionAdded(TComBaseConnection*)
+{
+}
+
+void QPravikWindow::connectionRemoved(TComBaseConnection* connection)
+{
+    if (connection->kind() != 3)
+        refreshShownPage();
+}
+
+void QPravikWindow::menuItemChanges(QPravikMenuItem*, int menuId)
+{
+    if (menuId != QPravik::PageCallProfiles1 && menuId != QPravik::PageCallProfiles2)
+        return;
+    const QPravikSettingsPage::CallProfile& profile = settingsPage()->editedProfile;
+    if (profile.remoteAddress.isEmpty())
+        return;
+    QString address = profile.remoteAddress;
+    if (!profile.secondRemoteAddress.isEmpty())
+        address += QLatin1Char(',') + profile.secondRemoteAddress;
+    TComDevice* device = frontPanelDevice();
+    if (!device->isReady() || interfaceClassFromName(device->defaultNetwork()) == kInvalidInterface)
+        return;
+    const int line = menuId == QPravik::PageCallProfiles1 ? 1 : 2;
+    const int transport = device->transportForLine(line);
+    connectionPage()->setLineText(line, address, transport);
+    connectionPage()->setLinkState(line, 2);
+    sendRemoteNumber(line, address, transport);
 }
 
 void QPravikWindow::sendRemoteNumber(int line, const QString& number, int kind)

@@ -12,6 +12,8 @@
 
 #include "link/rpcconnection.h"
 #include "link/rpcmessage.h"
+#include "audio/taudiosettings.h"
+#include "model/tcomdevice.h"
 #include "panel/pages/panelshared.h"
 
 class IPravikStatusPanel;
@@ -65,11 +67,16 @@ signals:
     void loginClicked(const QString& tabName);
 
 public slots:
+    void audioControllerStateChanged(TComController* controller);
+    void audioControllerParamChanged(TComController* controller, TAudioSettings::CtlrParam param);
     void pageActivated(QPravik::Page page);
     void messagePopupClosed();
     void setupControllers();
     void copyMonitoringClicked(int position);
     void menuItemChanges(QPravikMenuItem* item, int menuId);
+    void deviceStateChanged(TComDevice::DeviceState state);
+    void connectionAdded(TComBaseConnection* connection);
+    void connectionRemoved(TComBaseConnection* connection);
     void sendSyncMsgCompleted();
     void processDeferredMessages();
     void keepAliveEvent();
@@ -90,6 +97,12 @@ private:
     void refreshShownPage();
     void pushAudioLevels(int page, bool immediate);
     void refreshAudioState(int page);
+    int sipStateForLine(int line) const;
+    void updateLine(IPravikStatusPanel* panel, int line);
+    // A line without a call: its network and coding, and the number it would dial.
+    void showIdleLine(int line);
+    void setLineTexts(int line, const QString& first, const QString& second);
+    void setLineRemote(int line, const QString& text);
     void resetLevels();
     void resetModels();
     void dispatch(const RpcMessage& message);

@@ -3,14 +3,13 @@
 #include <QGridLayout>
 #include <QPixmap>
 
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
-#include "link/tokencodec.h"
+#include "model/secretvalue.h"
 #include "model/textconv.h"
 
 namespace {
@@ -18,18 +17,6 @@ namespace {
 constexpr int kPasswordTimeoutMs = 10000;
 
 enum RootEntry { ExitEntry = 0, NetworkEntry, CodingEntry, AudioEntry, BookEntry, ToolsEntry, StatusEntry };
-
-// The clear text of a stored token; a value that is not a token stays as it is.
-std::string decryptStoredValue(const std::string& token)
-{
-    char* clear = nullptr;
-    const int length = decryptToken(token.data(), int(token.size()), &clear);
-    if (length < 0 || !clear)
-        return token;
-    std::string value(clear, std::size_t(length));
-    std::free(clear);
-    return value;
-}
 
 } // namespace
 
@@ -104,7 +91,7 @@ bool QPravikSettingsPage::readPasswords()
         const auto found = values.find(keys[i]);
         *stored[i] = found == values.end() || found->second.empty()
                          ? QString()
-                         : toQString(decryptStoredValue(found->second));
+                         : toQString(decryptSecretValue(found->second));
     }
     return true;
 }
