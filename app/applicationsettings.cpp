@@ -1,7 +1,8 @@
 #include "app/applicationsettings.h"
 
+#include "link/logline.h"
+
 #include <QByteArray>
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -85,13 +86,6 @@ bool ApplicationSettings::addRecentDevice(int id)
 }
 
 namespace {
-
-// The diagnostic keeps the debug stream's form of a string item: in quotes,
-// followed by a blank, without the stream's escaping of the text inside.
-void logError(const QString &text)
-{
-    qCritical().noquote().nospace() << '"' << text << "\" ";
-}
 
 // Positive decimal integer, or 0 when the text is anything else.
 int positiveNumber(QStringView text)

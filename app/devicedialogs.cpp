@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 
 const char* const KandeloDisplayName = "Kandelo";
-const char* const KandeloVersionText = "2.00.0.5197";
 
 namespace {
 

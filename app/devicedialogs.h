@@ -5,15 +5,15 @@
 #include <QTableView>
 
 #include "app/applicationsettings.h"
+#include "link/programversion.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QStandardItemModel;
 
-// Product name and version shown in the title bar and the about box.
+// Product name shown in the title bar and the about box.
 extern const char* const KandeloDisplayName;
-extern const char* const KandeloVersionText;
 
 // Fills each cell itself so the selected row keeps one colour whatever the style.
 class ManageDevicesDelegate : public QStyledItemDelegate

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -24,6 +23,7 @@
 #include "app/sshclient.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/logline.h"
 #include "link/tcommand.h"
 #include "model/tcomrequesthelper.h"
 #include "model/textconv.h"
@@ -44,12 +44,6 @@ void setTextColour(QWidget* widget, const QColor& color)
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);
     widget->setPalette(palette);
-}
-
-// The debug stream's form of a text item: in quotes, followed by a blank.
-void logDebug(const QString& text)
-{
-    qDebug().noquote().nospace() << '"' << text << "\" ";
 }
 
 QString configurationPath()

@@ -1,6 +1,7 @@
 #include "link/ccom.h"
 
 #include "link/protocolkeys.h"
+#include "link/valuetext.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -13,20 +14,6 @@ namespace {
 
 // A datagram never exceeds what UDP can carry; anything claiming more is junk.
 constexpr qint64 kMaxDatagram = 65536;
-
-// A unit error text: three digits, a hyphen and at least one more character.
-// Unknown numbers count as well, so a refusal the table doesn't know is
-// still a refusal.
-bool looksLikeUnitError(const std::string& value)
-{
-    if (value.size() < 5)
-        return false;
-    for (int i = 0; i < 3; ++i) {
-        if (value[i] < '0' || value[i] > '9')
-            return false;
-    }
-    return value[3] == '-';
-}
 
 const std::string& valueOf(const TCommand& command, const std::string& key)
 {
@@ -138,9 +125,6 @@ int CCom::sendSyncMsg(const TCommand& request, TCommand& reply, int reserved, in
     m_watcher = watcher;
     m_idle = false;
     m_waiting = true;
-    // A call that ended before anyone watched it would never fire.
-    if (call.isFinished())
-        callCompleted(watcher);
 
     while (m_waiting) {
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents
@@ -176,9 +160,10 @@ void CCom::callCompleted(RpcAsyncCallWatcher* watcher)
         const TCommand& answer = message.command();
         const bool isParam = answer.verb == TCommand::Param;
         const std::string& returned = valueOf(answer, wire::key::return_());
-        // The gathered "return" of a PARAM reply is "OK" or "ERROR"; only a
-        // refused reply has values that are the unit's error texts.
-        const bool refused = isParam && returned != wire::reply::ok();
+        // The unit's own "return" of a PARAM reply does not decide: a value
+        // that is one of its error texts is a refusal under "OK" as well.
+        // Under "ERROR" any value of that form counts, known or not.
+        const bool saidError = isParam && returned != wire::reply::ok();
 
         m_syncReply.reset(answer.verb);
         for (const auto& [key, value] : answer.params) {
@@ -186,13 +171,13 @@ void CCom::callCompleted(RpcAsyncCallWatcher* watcher)
                 continue;
             if (value.empty() || value == wire::unitError::parameterNotSet())
                 m_syncReply.setParam(key, std::string(), 0, ',');
-            else if (refused && looksLikeUnitError(value))
+            else if (isParam && (saidError ? looksLikeUnitError(value) : isUnitErrorText(value)))
                 m_syncErrors.setParam(key, value, 0, ',');
             else
                 m_syncReply.setParam(key, value, 0, ',');
         }
         if (isParam) {
-            if (refused) {
+            if (saidError || !m_syncErrors.params.empty()) {
                 m_syncReply.setParam(wire::key::return_(), wire::reply::progress(), 0, ',');
                 m_syncErrors.setParam(wire::key::return_(), wire::reply::error(), 0, ',');
             } else {

@@ -50,6 +50,9 @@ public:
     // keeps user input queued. 0, a negative link error (-1 while another
     // synchronous call waits), or the unit's code from an error reply.
     // timeoutMs is used in whole seconds; below one second means 5 s.
+    // Not to be called from a receiver of messageReceived or messageCompleted:
+    // defer such work to the event loop. The link still reads on and times
+    // out inside such a wait, so a call made there gets its reply.
     int sendSyncMsg(const TCommand& request, TCommand& reply, int reserved, int timeoutMs);
 
     // The unit's store for this client: 0 when the unit answered "OK", -1

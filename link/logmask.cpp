@@ -2,12 +2,17 @@
 
 #include "link/tcommand.h"
 
+#include <array>
 #include <cctype>
 #include <vector>
 
 namespace {
 
 const char kMask[] = "***";
+
+// Every word below holds one of these; a body holding none of them, in any
+// case, names no secret. Keep the two lists together.
+const char* const kSecretParts[] = {"pass", "pw", "pin", "puk", "secret", "token", "psk"};
 
 bool isSecretWord(std::string word)
 {
@@ -36,6 +41,40 @@ bool isQualifierWord(const std::string& word)
     return false;
 }
 
+// ASCII only, as keys are; the C library's tolower is a call per byte.
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// A quick look before the item walk, which most bodies never need. An
+// escape could split a key's letters, so a body with one always gets it.
+bool mayNameSecret(const std::string& body)
+{
+    if (body.find('\\') != std::string::npos)
+        return true;
+    static const std::array<bool, 256> starts = [] {
+        std::array<bool, 256> table{};
+        for (const char* part : kSecretParts) {
+            table[static_cast<unsigned char>(part[0])] = true;
+            table[static_cast<unsigned char>(part[0] - 'a' + 'A')] = true;
+        }
+        return table;
+    }();
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        if (!starts[static_cast<unsigned char>(body[i])])
+            continue;
+        for (const char* part : kSecretParts) {
+            std::size_t n = 0;
+            while (part[n] && i + n < body.size() && lower(body[i + n]) == part[n])
+                ++n;
+            if (!part[n])
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool isSecretKey(const std::string& key)
@@ -47,7 +86,7 @@ bool isSecretKey(const std::string& key)
             words.push_back(word);
             word.clear();
         } else {
-            word += char(std::tolower(static_cast<unsigned char>(c)));
+            word += lower(c);
         }
     }
     words.push_back(word);
@@ -59,6 +98,8 @@ bool isSecretKey(const std::string& key)
 
 std::string maskSecretValues(const std::string& body)
 {
+    if (!mayNameSecret(body))
+        return body;
     // Cut as the command parser cuts, so that no escape can hide a secret
     // key from us; everything but a masked value is copied as it was.
     std::string out;
@@ -77,9 +118,4 @@ std::string maskSecretValues(const std::string& body)
     });
     out.append(body, copied, std::string::npos);
     return out;
-}
-
-QString maskSecretValues(const QString& body)
-{
-    return QString::fromUtf8(maskSecretValues(body.toUtf8().toStdString()));
 }

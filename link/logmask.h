@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QString>
-
 #include <string>
 
 // The log never holds a secret in clear. Every logged command body goes
@@ -15,4 +13,3 @@
 bool isSecretKey(const std::string& key);
 
 std::string maskSecretValues(const std::string& body);
-QString maskSecretValues(const QString& body);

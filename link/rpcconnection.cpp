@@ -1,10 +1,11 @@
 #include "link/rpcconnection.h"
 
+#include "link/logline.h"
 #include "link/logmask.h"
 #include "link/protocolkeys.h"
 
-#include <QDebug>
 #include <QHostAddress>
+#include <QStringBuilder>
 #include <QtEndian>
 
 #include <climits>
@@ -26,6 +27,18 @@ QString bodyText(const std::string& body)
     return QString::fromLatin1(maskSecretValues(body));
 }
 
+QString number(qint64 value)
+{
+    return QString::number(value);
+}
+
+// ", header=<id>/<type>/<errorCode>"
+QString headerText(qint32 id, quint32 type, qint32 errorCode)
+{
+    return QLatin1String(", header=") % number(id) % QLatin1Char('/') % number(type) % QLatin1Char('/')
+           % number(errorCode);
+}
+
 } // namespace
 
 RpcConnection::RpcConnection(QObject* parent)
@@ -33,9 +46,14 @@ RpcConnection::RpcConnection(QObject* parent)
 {
     m_reader.init(this);
     m_timer.setInterval(g_tickInterval);
+    // Queued: a receiver of what a tick reports may wait in a nested event
+    // loop, and Qt does not fire a timer again inside its own activation.
     QObject::connect(&m_timer, &QTimer::timeout, this,
-                     static_cast<void (RpcConnection::*)()>(&RpcConnection::timerEvent));
-    QObject::connect(&m_socket, &QTcpSocket::readyRead, this, &RpcConnection::socketRead);
+                     static_cast<void (RpcConnection::*)()>(&RpcConnection::timerEvent),
+                     Qt::QueuedConnection);
+    // Not readyRead: Qt holds that back while a receiver of it runs, and a
+    // receiver of ours may wait in a nested event loop for the next frame.
+    QObject::connect(&m_socket, &QTcpSocket::channelReadyRead, this, &RpcConnection::socketRead);
     QObject::connect(&m_socket, &QTcpSocket::connected, this, &RpcConnection::socketConnected);
     QObject::connect(&m_socket, &QTcpSocket::stateChanged, this, &RpcConnection::socketChanged);
     QObject::connect(&m_socket, &QTcpSocket::errorOccurred, this, &RpcConnection::socketError);
@@ -59,21 +77,33 @@ int RpcConnection::tickInterval()
     return g_tickInterval;
 }
 
-void RpcConnection::logLine(const char* className, const char* method, const QString& extra,
-                            bool critical) const
+QString RpcConnection::lineText(const char* className, const char* method, const QString& extra) const
 {
     // Concatenated rather than chained arg(): a body holding "%1" must not
     // swallow the values that follow it.
-    const QString line = QLatin1String(className) + QLatin1String("::") + QLatin1String(method)
-                         + QLatin1String("(address=") + m_address + QLatin1Char(':')
-                         + QString::number(m_port) + extra + QLatin1Char(')');
-    // The debug stream's form of a text item, in quotes and followed by a
-    // blank, built by hand: Qt 6 would escape quotes in the body and drop
-    // the blank.
-    if (critical)
-        qCritical().noquote().nospace() << '"' << line << "\" ";
-    else
-        qDebug().noquote().nospace() << '"' << line << "\" ";
+    return QLatin1String(className) % QLatin1String("::") % QLatin1String(method)
+           % QLatin1String("(address=") % m_address % QLatin1Char(':') % number(m_port) % extra
+           % QLatin1Char(')');
+}
+
+bool RpcConnection::logsDebug()
+{
+    return debugLogEnabled();
+}
+
+void RpcConnection::writeDebug(const QString& line)
+{
+    logDebug(line);
+}
+
+void RpcConnection::logLine(const char* className, const char* method, const char* extra) const
+{
+    logLine(className, method, [extra]() -> QString { return QString::fromLatin1(extra); });
+}
+
+void RpcConnection::logCritical(const char* className, const char* method, int error) const
+{
+    logError(lineText(className, method, QLatin1String(", error=") % number(error)));
 }
 
 bool RpcConnection::send(const RpcMessage& message)
@@ -83,14 +113,20 @@ bool RpcConnection::send(const RpcMessage& message)
     std::string body;
     if (message.command().verb != TCommand::NoVerb && TCommand::write(message.command(), body) != 0)
         return false;
-    logLine("RpcConnection", "send",
-            QStringLiteral(", header=%1/%2/%3, message=")
-                    .arg(message.id())
-                    .arg(message.type())
-                    .arg(message.errorCode())
-                + bodyText(body));
-    return m_socket.write(RpcMessage::frame(message.id(), message.type(), message.errorCode(), body))
-           != -1;
+    logLine("RpcConnection", "send", [&]() -> QString {
+        return headerText(message.id(), message.type(), message.errorCode()) % QLatin1String(", message=")
+               % bodyText(body);
+    });
+    return writeFrame(RpcMessage::frame(message.id(), message.type(), message.errorCode(), body));
+}
+
+bool RpcConnection::writeFrame(const QByteArray& frame)
+{
+    const bool queued = m_socket.write(frame) != -1;
+    // Out now rather than on the next pass of the event loop. A failing
+    // flush takes the link down at once.
+    m_socket.flush();
+    return queued && m_state == ConnectedState;
 }
 
 RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeconds)
@@ -117,10 +153,11 @@ RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeco
         record->errorCode = EncodeError;
         return call;
     }
-    logLine("RpcConnection", "asyncCall",
-            QStringLiteral(", header=%1/%2/0, message=").arg(id).arg(request.type()) + bodyText(body)
-                + QStringLiteral(", timeout=%1").arg(timeoutSeconds));
-    if (m_socket.write(RpcMessage::frame(id, RpcMessage::Request, 0, body)) == -1) {
+    logLine("RpcConnection", "asyncCall", [&]() -> QString {
+        return headerText(id, request.type(), 0) % QLatin1String(", message=") % bodyText(body)
+               % QLatin1String(", timeout=") % number(timeoutSeconds);
+    });
+    if (!writeFrame(RpcMessage::frame(id, RpcMessage::Request, 0, body))) {
         record->errorCode = SocketError;
         return call;
     }
@@ -159,7 +196,9 @@ void RpcConnection::cancelPendingCalls()
     const QMap<uint, RpcAsyncCall> taken = std::exchange(m_pendingCalls, {});
     for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
         logLine("RpcConnection", "cancelPendingCalls",
-                QStringLiteral(", canceling message %1").arg(qint32(it.key())));
+                [&]() -> QString {
+                    return QLatin1String(", canceling message ") % number(qint32(it.key()));
+                });
         failCall(it.value(), CanceledError);
     }
     notifyDeferredSignals();
@@ -172,34 +211,43 @@ void RpcConnection::notifyDeferredSignals()
     while (!m_deferredSignals.isEmpty()) {
         const RpcMessage message = m_deferredSignals.takeFirst();
         logLine("RpcConnection", "notifyDeferredSignals",
-                QStringLiteral(", dequeue message id=%1").arg(message.id()));
+                [&]() -> QString { return QLatin1String(", dequeue message id=") % number(message.id()); });
         emit messageReceived(message);
     }
 }
 
 void RpcConnection::notifyStateChanged(ConnectionState state)
 {
-    logLine("RpcConnection", "notifyStateChanged", QStringLiteral(", state=%1").arg(int(state)));
+    logLine("RpcConnection", "notifyStateChanged",
+            [state]() -> QString { return QLatin1String(", state=") % number(state); });
     emit stateChanged(state);
 }
 
 void RpcConnection::notifyErrorOccurred(int code)
 {
-    logLine("RpcConnection", "notifyErrorOccurred", QStringLiteral(", error=%1").arg(code), true);
+    logCritical("RpcConnection", "notifyErrorOccurred", code);
     emit errorOccurred(ConnectionError(code));
 }
 
 void RpcConnection::socketRead()
 {
-    // A receiver of a frame may spin an event loop; the socket does not
-    // announce bytes that arrive meanwhile again, so keep reading. Once a
-    // receiver has disconnected, what is left belongs to a link that is gone.
+    // Taken from the socket no further than the frame under assembly: a
+    // receiver of a frame may wait in a nested event loop, where new bytes
+    // run this again and it must go on from exactly here, in stream order.
+    // Once a receiver has disconnected, what is left belongs to a link that
+    // is gone.
+    char chunk[4096];
     while (m_socket.bytesAvailable() > 0) {
-        const QByteArray bytes = m_socket.readAll();
-        if (bytes.isEmpty())
+        const quint32 wanted = m_reader.wanted();
+        if (wanted == 0) {
+            m_socket.skip(m_socket.bytesAvailable());  // the reader has stopped
+            break;
+        }
+        const qint64 n = m_socket.read(chunk, qMin<qint64>(wanted, qint64(sizeof chunk)));
+        if (n <= 0)
             break;
         const quint32 generation = m_reader.generation;
-        m_reader.feed(bytes.constData(), quint32(bytes.size()));
+        m_reader.feed(chunk, quint32(n));
         if (m_reader.generation != generation && !m_enabled)
             break;
     }
@@ -220,7 +268,8 @@ void RpcConnection::timerEvent()
         }
     }
     for (const RpcAsyncCall& call : std::as_const(expired)) {
-        logLine("RpcConnection", "timerEvent", QStringLiteral(", time out on message %1").arg(call.id()));
+        logLine("RpcConnection", "timerEvent",
+                [&]() -> QString { return QLatin1String(", time out on message ") % number(call.id()); });
         failCall(call, TimeoutError);
     }
     notifyDeferredSignals();
@@ -258,14 +307,14 @@ void RpcConnection::socketChanged(QAbstractSocket::SocketState socketState)
 
 void RpcConnection::socketError(QAbstractSocket::SocketError socketError)
 {
-    logLine("RpcConnection", "socketError", QStringLiteral(", error=%1").arg(int(socketError)), true);
+    logCritical("RpcConnection", "socketError", int(socketError));
     notifyErrorOccurred(SocketError);
 }
 
 void RpcConnection::shutdown(const char* method)
 {
     m_enabled = false;
-    logLine("RpcClientConnection", method, QStringLiteral(", disconnecting from host"));
+    logLine("RpcClientConnection", method, ", disconnecting from host");
     m_timer.stop();
     m_reader.clear();
     m_deferredSignals.clear();
@@ -291,8 +340,7 @@ void RpcConnection::parserReady(const char* frame, quint32 size)
     const qint32 id = qint32(headerWord(frame, 12));
     const quint32 type = headerWord(frame, 16);
     const qint32 errorCode = qint32(headerWord(frame, 20));
-    logLine("RpcConnection", "parserReady",
-            QStringLiteral(", header=%1/%2/%3").arg(id).arg(type).arg(errorCode));
+    logLine("RpcConnection", "parserReady", [&]() -> QString { return headerText(id, type, errorCode); });
 
     // Only a frame of at least 25 bytes that the reader delivered whole has a body.
     const bool hasBody = length > quint32(RpcMessage::HeaderSize) && length == size;
@@ -310,10 +358,12 @@ void RpcConnection::parserReady(const char* frame, quint32 size)
             notifyErrorOccurred(BadMessageError);
             break;
         }
-        logLine("RpcConnection", "parserReady", QStringLiteral(", message=") + bodyText(body));
+        logLine("RpcConnection", "parserReady",
+                [&]() -> QString { return QLatin1String(", message=") % bodyText(body); });
         const RpcMessage message(id, type, 0, command);
         if (type == RpcMessage::Signal && m_deferSignals && !m_pendingCalls.isEmpty()) {
-            logLine("RpcConnection", "parserReady", QStringLiteral(", enqueue message id=%1").arg(id));
+            logLine("RpcConnection", "parserReady",
+                    [id]() -> QString { return QLatin1String(", enqueue message id=") % number(id); });
             m_deferredSignals.append(message);
         } else {
             emit messageReceived(message);
@@ -371,7 +421,8 @@ void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, 
         notifyErrorOccurred(BadMessageError);
         return;
     }
-    logLine("RpcConnection", "parserReady", QStringLiteral(", message=") + bodyText(body));
+    logLine("RpcConnection", "parserReady",
+            [&]() -> QString { return QLatin1String(", message=") % bodyText(body); });
 
     const std::string outcome = *reply.param(wire::link::return_(), true);
     const char separator = *reply.param(wire::link::returnFmt(), true) == wire::link::ext() ? '\x1d' : ',';
@@ -442,7 +493,7 @@ void RpcClientConnection::connect(const QString& address, quint16 port)
     m_retryCountdown = -1;
     m_address = address;
     m_port = port;
-    logLine("RpcClientConnection", "connect", QStringLiteral(", connecting to host"));
+    logLine("RpcClientConnection", "connect", ", connecting to host");
     m_reader.clear();
     m_timer.start(g_tickInterval);
     m_socket.connectToHost(QHostAddress(address), port, QIODevice::ReadWrite);
@@ -462,7 +513,7 @@ void RpcClientConnection::timerEvent()
         return;
     if (--m_retryCountdown > 0)
         return;
-    logLine("RpcClientConnection", "timerEvent", QStringLiteral(", connecting to host"));
+    logLine("RpcClientConnection", "timerEvent", ", connecting to host");
     // A frame cut by the drop must not poison the next connection.
     m_reader.clear();
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
@@ -483,6 +534,8 @@ void RpcClientConnection::socketChanged(QAbstractSocket::SocketState socketState
     if (m_state == before || !m_enabled || m_state != UnconnectedState)
         return;
     m_retryCountdown = kRetryTicks;
-    logLine("RpcClientConnection", "socketChanged",
-            QStringLiteral(", will retry connecting to host in %1 seconds").arg(kRetryTicks));
+    logLine("RpcClientConnection", "socketChanged", []() -> QString {
+        return QLatin1String(", will retry connecting to host in ") % number(kRetryTicks)
+               % QLatin1String(" seconds");
+    });
 }

@@ -7,7 +7,8 @@
 //
 // Everything runs in the thread that owns the connection. Receivers of
 // messageReceived, messageCompleted and of a watcher's finished may spin
-// nested event loops; every operation here tolerates being re-entered.
+// nested event loops: every operation here tolerates being re-entered, and
+// the socket is read on inside such a loop, frames delivered in order.
 
 #include "link/rpcasynccall.h"
 #include "link/rpcmessage.h"
@@ -101,9 +102,20 @@ protected:
     void parserReady(const char* frame, quint32 size);
     // The link-down steps shared by disconnect and the destructor.
     void shutdown(const char* method);
-    // "<Class>::<method>(address=<a>:<p>" + extra + ")"
-    void logLine(const char* className, const char* method, const QString& extra = QString(),
-                 bool critical = false) const;
+    // "<Class>::<method>(address=<a>:<p>" + extra + ")" at debug level;
+    // extra() builds its text only when debug lines are written.
+    template <typename Extra>
+    void logLine(const char* className, const char* method, Extra extra) const
+    {
+        if (logsDebug())
+            writeDebug(lineText(className, method, extra()));
+    }
+    void logLine(const char* className, const char* method, const char* extra = "") const;
+    // The same form at critical level, with ", error=<error>".
+    void logCritical(const char* className, const char* method, int error) const;
+    QString lineText(const char* className, const char* method, const QString& extra) const;
+    static bool logsDebug();
+    static void writeDebug(const QString& line);
 
     bool m_enabled = false;
     bool m_deferSignals = false;
@@ -120,6 +132,8 @@ protected:
 private:
     friend struct RpcFrameReader;
     void finishCall(const RpcAsyncCall& call, quint32 state, int code);
+    // Hands a frame to the socket and flushes it; false when it failed.
+    bool writeFrame(const QByteArray& frame);
     void dispatchReply(const char* frame, quint32 size, qint32 id, qint32 errorCode, bool errorReply);
 };
 

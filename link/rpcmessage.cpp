@@ -109,6 +109,13 @@ RpcMessage RpcMessage::fromFrame(const QByteArray& frame)
     return message;
 }
 
+quint32 RpcFrameReader::wanted() const
+{
+    if (state == ReadingHeader || state == ReadingBody)
+        return buffer && size > filled ? size - filled : quint32(RpcMessage::HeaderSize);
+    return state == Idle ? quint32(RpcMessage::HeaderSize) : 0;
+}
+
 void RpcFrameReader::init(RpcConnection* newOwner)
 {
     owner = newOwner;

@@ -102,6 +102,10 @@ struct RpcFrameReader
     RpcFrameReader& operator=(const RpcFrameReader&) = delete;
     ~RpcFrameReader() { free(); }
 
+    // Bytes that complete the current stage (a new header when idle); 0 once
+    // stopped. Input of at most this size never runs past a frame's end.
+    quint32 wanted() const;
+
     void init(RpcConnection* owner);
     void reset(int state, bool freeBuffer);
     void clear();

@@ -414,3 +414,22 @@ int errorCodeFromText(const std::string &text)
     const auto it = byText.find(text);
     return it == byText.end() ? 200 : it->second;
 }
+
+bool isUnitErrorText(const std::string &text)
+{
+    // The form first: most values are not error texts and skip the lookup.
+    // errorCodeFromText gives 200 for any text it doesn't know as well.
+    return looksLikeUnitError(text)
+           && (errorCodeFromText(text) != 200 || text == wire::unitError::unknownError());
+}
+
+bool looksLikeUnitError(const std::string &text)
+{
+    if (text.size() < 5 || text[3] != '-')
+        return false;
+    for (int i = 0; i < 3; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return false;
+    }
+    return true;
+}

@@ -104,5 +104,10 @@ std::size_t formatDuration(const std::uint64_t &seconds, std::string &out);
 const std::string &errorText(int number);
 // The number whose own text equals the whole text; 200 for anything else.
 int errorCodeFromText(const std::string &text);
+// One of the unit's own error texts, "200-unknown error" included.
+bool isUnitErrorText(const std::string &text);
+// The form of a unit error text: three digits, a hyphen and at least one
+// more character, so that numbers the table doesn't know count as well.
+bool looksLikeUnitError(const std::string &text);
 
 #endif

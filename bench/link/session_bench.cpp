@@ -1,13 +1,17 @@
 // The session's synchronous call against the simulated unit on loopback,
-// beside a raw TCP ping-pong of the same bytes (the physical limit), with
-// link logging on and off; and the gathering of a long LIST answered in many
-// PROGRESS pieces, which must cost the same per item at any length.
+// with link logging on and off, beside two ping-pongs of the same bytes: raw
+// blocking sockets (the physical limit) and two QTcpSockets driven by the
+// event loop in one thread (the floor for any call that waits in an event
+// loop, as the session's does); and the gathering of a long LIST answered in
+// many PROGRESS pieces, which must cost the same per item at any length.
 #include "bench/link/ratioreporter.h"
 #include "link/ccom.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
@@ -44,11 +48,15 @@ void fileHandler(QtMsgType, const QMessageLogContext&, const QString& text)
 
 void dropHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-void setLinkLogging(bool on)
+enum Logging { Off = 0, ToFile = 1, Dropped = 2 };
+
+// Dropped: the link builds and masks its lines, the handler throws them
+// away, which sets the link's own share apart from the handler's.
+void setLinkLogging(int mode)
 {
-    if (on) {
+    if (mode != Off) {
         QLoggingCategory::setFilterRules(QString());
-        qInstallMessageHandler(fileHandler);
+        qInstallMessageHandler(mode == ToFile ? fileHandler : dropHandler);
     } else {
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
         qInstallMessageHandler(dropHandler);
@@ -105,7 +113,7 @@ void BM_SyncCall(benchmark::State& state)
         state.SkipWithError("simulated unit not reachable");
         return;
     }
-    setLinkLogging(state.range(0) != 0);
+    setLinkLogging(int(state.range(0)));
     const TCommand request = syncRequest();
     TCommand reply;
     for (auto _ : state) {
@@ -114,7 +122,7 @@ void BM_SyncCall(benchmark::State& state)
             break;
         }
     }
-    setLinkLogging(false);
+    setLinkLogging(Off);
 }
 
 void BM_ListGather(benchmark::State& state)
@@ -123,7 +131,7 @@ void BM_ListGather(benchmark::State& state)
         state.SkipWithError("simulated unit not reachable");
         return;
     }
-    setLinkLogging(false);
+    setLinkLogging(Off);
     const int count = int(state.range(0));
     TCommand request;
     TCommand::parse(listRequestText(count), request);
@@ -212,10 +220,54 @@ void BM_RawPingPong(benchmark::State& state)
     ::close(listener);
 }
 
+// --- the fair floor: both ends on QTcpSocket, one thread, the event loop ----
+
+void BM_QtPingPong(benchmark::State& state)
+{
+    const QByteArray request(RpcMessage::HeaderSize + kRequestBody.size(), 'q');
+    const QByteArray reply(RpcMessage::HeaderSize + kReplyBody.size(), 'r');
+    QTcpServer server;
+    QTcpSocket client;
+    if (!server.listen(QHostAddress::LocalHost)) {
+        state.SkipWithError("no loopback socket");
+        return;
+    }
+    client.connectToHost(QHostAddress::LocalHost, server.serverPort());
+    if (!client.waitForConnected(5000) || !server.waitForNewConnection(5000)) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    QTcpSocket* peer = server.nextPendingConnection();
+    qint64 peerIn = 0;
+    qint64 clientIn = 0;
+    // The peer answers as the simulated unit does: write, then flush.
+    QObject::connect(peer, &QTcpSocket::readyRead, peer, [&] {
+        peerIn += peer->skip(peer->bytesAvailable());
+        if (peerIn >= request.size()) {
+            peerIn -= request.size();
+            peer->write(reply);
+            peer->flush();
+        }
+    });
+    QObject::connect(&client, &QTcpSocket::readyRead, &client,
+                     [&] { clientIn += client.skip(client.bytesAvailable()); });
+    // The client waits as a synchronous call does.
+    for (auto _ : state) {
+        client.write(request);
+        client.flush();
+        while (clientIn < reply.size()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents
+                                            | QEventLoop::WaitForMoreEvents);
+        }
+        clientIn -= reply.size();
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_RawPingPong)->UseRealTime();
-BENCHMARK(BM_SyncCall)->ArgName("logging")->Arg(0)->Arg(1)->UseRealTime();
+BENCHMARK(BM_QtPingPong)->UseRealTime();
+BENCHMARK(BM_SyncCall)->ArgName("logging")->Arg(Off)->Arg(ToFile)->Arg(Dropped)->UseRealTime();
 // CPU time: the simulated unit writes its pieces back to back, and Nagle's
 // algorithm against delayed acknowledgement adds a fixed wait of about 40 ms
 // per call on loopback that says nothing about the gathering.
@@ -231,7 +283,7 @@ int main(int argc, char** argv)
     QFile logFile(QDir::temp().filePath(QStringLiteral("kandelo-bench-link.log")));
     if (logFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
         g_logFile = &logFile;
-    setLinkLogging(false);
+    setLinkLogging(Off);
 
     RatioReporter reporter;
     {
@@ -244,7 +296,15 @@ int main(int argc, char** argv)
     g_logFile = nullptr;
     logFile.remove();
 
-    reporter.printHeading("Against the limit (raw TCP ping-pong of the same bytes on loopback):");
+    reporter.printHeading("Against the floor (QTcpSocket ping-pong of the same bytes, one thread, event loop):");
+    reporter.ratio("synchronous call, link logging off", "BM_SyncCall/logging:0/real_time",
+                   "BM_QtPingPong/real_time");
+    reporter.ratio("synchronous call, link logging on", "BM_SyncCall/logging:1/real_time",
+                   "BM_QtPingPong/real_time");
+    reporter.ratio("synchronous call, lines built, dropped by the handler", "BM_SyncCall/logging:2/real_time",
+                   "BM_QtPingPong/real_time");
+    reporter.printHeading("Against the limit (raw blocking TCP ping-pong of the same bytes on loopback):");
+    reporter.ratio("QTcpSocket ping-pong", "BM_QtPingPong/real_time", "BM_RawPingPong/real_time");
     reporter.ratio("synchronous call, link logging off", "BM_SyncCall/logging:0/real_time",
                    "BM_RawPingPong/real_time");
     reporter.ratio("synchronous call, link logging on", "BM_SyncCall/logging:1/real_time",

@@ -7,104 +7,23 @@
 #include <QTimer>
 #include <QtEndian>
 
-namespace unitsim {
+namespace {
 
-QByteArray magic()
-{
-    return QByteArrayLiteral("ORVARpcM");
-}
+constexpr int kHeaderSize = 24;
+constexpr quint32 kMaxFrameLength = 64u * 1024u * 1024u;
+const QByteArray kMagic("ORVARpcM");
 
-QByteArray encodeHeader(qint32 id, quint32 type, qint32 errorCode, quint32 length)
+void appendWord(QByteArray& out, quint32 value)
 {
-    QByteArray out = magic();
     char word[4];
-    qToLittleEndian<quint32>(length, word);
+    qToLittleEndian<quint32>(value, word);
     out.append(word, 4);
-    qToLittleEndian<quint32>(quint32(id), word);
-    out.append(word, 4);
-    qToLittleEndian<quint32>(type, word);
-    out.append(word, 4);
-    qToLittleEndian<quint32>(quint32(errorCode), word);
-    out.append(word, 4);
-    return out;
 }
 
-QByteArray encodeFrame(qint32 id, quint32 type, qint32 errorCode, const QByteArray& body)
+UnitSimulator::Action frameAction(quint32 type, const QByteArray& body, qint32 errorCode, bool useRequestId,
+                                  qint32 id)
 {
-    return encodeHeader(id, type, errorCode, quint32(kHeaderSize + body.size())) + body;
-}
-
-QList<SimFrame> FrameDecoder::feed(const QByteArray& bytes)
-{
-    QList<SimFrame> frames;
-    if (m_failed)
-        return frames;
-    m_pending.append(bytes);
-    while (m_pending.size() >= kHeaderSize) {
-        if (!m_pending.startsWith(magic())) {
-            m_failed = true;
-            m_error = QStringLiteral("bad magic");
-            m_pending.clear();
-            break;
-        }
-        const auto* p = reinterpret_cast<const uchar*>(m_pending.constData());
-        SimFrame f;
-        f.length = qFromLittleEndian<quint32>(p + 8);
-        f.id = qint32(qFromLittleEndian<quint32>(p + 12));
-        f.type = qFromLittleEndian<quint32>(p + 16);
-        f.errorCode = qint32(qFromLittleEndian<quint32>(p + 20));
-        if (f.length > kMaxFrameLength) {
-            m_failed = true;
-            m_error = QStringLiteral("frame length %1 too large").arg(f.length);
-            m_pending.clear();
-            break;
-        }
-        // A length below the header size still takes up the header.
-        const qsizetype total = qMax<qsizetype>(kHeaderSize, f.length);
-        if (m_pending.size() < total)
-            break;
-        f.body = m_pending.mid(kHeaderSize, total - kHeaderSize);
-        m_pending.remove(0, total);
-        frames.append(f);
-    }
-    return frames;
-}
-
-} // namespace unitsim
-
-struct UnitSimulator::Rule
-{
-    enum Match { Exact, Pattern };
-    Match match = Exact;
-    QByteArray exact;
-    QRegularExpression pattern;
-    Actions actions;
-    int remaining = -1;
-
-    bool matches(const SimFrame& request) const
-    {
-        switch (match) {
-        case Exact:
-            return request.body == exact;
-        case Pattern:
-            return pattern.match(QString::fromLatin1(request.body)).hasMatch();
-        }
-        return false;
-    }
-};
-
-struct UnitSimulator::Client
-{
-    QPointer<QTcpSocket> socket;
-    unitsim::FrameDecoder decoder;
-    int number = 0;
-};
-
-UnitSimulator::Action UnitSimulator::frame(quint32 type, const QByteArray& body, qint32 errorCode,
-                                           bool useRequestId, qint32 id)
-{
-    Action a;
-    a.kind = Action::SendFrame;
+    UnitSimulator::Action a;
     a.type = type;
     a.bytes = body;
     a.errorCode = errorCode;
@@ -113,24 +32,88 @@ UnitSimulator::Action UnitSimulator::frame(quint32 type, const QByteArray& body,
     return a;
 }
 
+// Cuts a byte stream into frames; a bad magic or an absurd length stops it.
+class FrameDecoder
+{
+public:
+    QList<SimFrame> feed(const QByteArray& bytes)
+    {
+        QList<SimFrame> frames;
+        if (failed)
+            return frames;
+        m_pending.append(bytes);
+        while (m_pending.size() >= kHeaderSize) {
+            const auto* p = reinterpret_cast<const uchar*>(m_pending.constData());
+            SimFrame f;
+            f.length = qFromLittleEndian<quint32>(p + 8);
+            f.id = qint32(qFromLittleEndian<quint32>(p + 12));
+            f.type = qFromLittleEndian<quint32>(p + 16);
+            f.errorCode = qint32(qFromLittleEndian<quint32>(p + 20));
+            if (!m_pending.startsWith(kMagic) || f.length > kMaxFrameLength) {
+                failed = true;
+                m_pending.clear();
+                break;
+            }
+            // A length below the header size still takes up the header.
+            const qsizetype total = qMax<qsizetype>(kHeaderSize, f.length);
+            if (m_pending.size() < total)
+                break;
+            f.body = m_pending.mid(kHeaderSize, total - kHeaderSize);
+            m_pending.remove(0, total);
+            frames.append(f);
+        }
+        return frames;
+    }
+    bool failed = false;
+
+private:
+    QByteArray m_pending;
+};
+
+} // namespace
+
+namespace unitsim {
+
+QByteArray encodeHeader(qint32 id, quint32 type, qint32 errorCode, quint32 length)
+{
+    QByteArray out;
+    out.reserve(kHeaderSize);
+    out.append(kMagic);
+    appendWord(out, length);
+    appendWord(out, quint32(id));
+    appendWord(out, type);
+    appendWord(out, quint32(errorCode));
+    return out;
+}
+
+QByteArray encodeFrame(qint32 id, quint32 type, qint32 errorCode, const QByteArray& body)
+{
+    QByteArray out = encodeHeader(id, type, errorCode, quint32(kHeaderSize + body.size()));
+    return out.append(body);
+}
+
+} // namespace unitsim
+
+struct UnitSimulator::Client
+{
+    QPointer<QTcpSocket> socket;
+    FrameDecoder decoder;
+    int number = 0;
+};
+
 UnitSimulator::Action UnitSimulator::reply(const QByteArray& body)
 {
-    return frame(2, body);
+    return frameAction(2, body, 0, true, -1);
 }
 
 UnitSimulator::Action UnitSimulator::errorReply(qint32 code, const QByteArray& body)
 {
-    return frame(3, body, code);
+    return frameAction(3, body, code, true, -1);
 }
 
 UnitSimulator::Action UnitSimulator::signal(const QByteArray& body, qint32 id)
 {
-    return frame(4, body, 0, false, id);
-}
-
-UnitSimulator::Action UnitSimulator::request(const QByteArray& body, qint32 id)
-{
-    return frame(1, body, 0, false, id);
+    return frameAction(4, body, 0, false, id);
 }
 
 UnitSimulator::Action UnitSimulator::raw(const QByteArray& bytes)
@@ -156,16 +139,6 @@ UnitSimulator::Action UnitSimulator::drop()
     return a;
 }
 
-UnitSimulator::Action UnitSimulator::dropMidFrame(const QByteArray& body, int keepBytes)
-{
-    Action a;
-    a.kind = Action::DropMidFrame;
-    a.type = 2;
-    a.bytes = body;
-    a.ms = keepBytes;
-    return a;
-}
-
 UnitSimulator::UnitSimulator(QObject* parent)
     : QObject(parent)
 {
@@ -174,7 +147,6 @@ UnitSimulator::UnitSimulator(QObject* parent)
 UnitSimulator::~UnitSimulator()
 {
     close();
-    qDeleteAll(m_rules);
 }
 
 bool UnitSimulator::listen(const QHostAddress& address, quint16 port)
@@ -183,84 +155,48 @@ bool UnitSimulator::listen(const QHostAddress& address, quint16 port)
         m_server = new QTcpServer(this);
         QObject::connect(m_server, &QTcpServer::newConnection, this, &UnitSimulator::onNewConnection);
     }
-    if (m_server->isListening())
-        m_server->close();
+    m_server->close();
     return m_server->listen(address, port);
 }
 
 void UnitSimulator::close()
 {
-    qDeleteAll(m_periodic);
-    m_periodic.clear();
     if (m_server)
         m_server->close();
-    const auto clients = m_clients;
-    for (Client* c : clients) {
+    for (Client* c : std::as_const(m_clients)) {
         if (c->socket) {
             c->socket->disconnect(this);
             c->socket->abort();
             c->socket->deleteLater();
         }
-        m_clients.removeOne(c);
         delete c;
     }
-}
-
-bool UnitSimulator::isListening() const
-{
-    return m_server && m_server->isListening();
+    m_clients.clear();
 }
 
 quint16 UnitSimulator::port() const
 {
-    return m_server ? m_server->serverPort() : 0;
+    return m_server && m_server->isListening() ? m_server->serverPort() : 0;
 }
 
-QHostAddress UnitSimulator::address() const
+void UnitSimulator::addRule(Rule rule)
 {
-    return m_server ? m_server->serverAddress() : QHostAddress();
+    m_rules.prepend(rule);
 }
 
 void UnitSimulator::onRequest(const QByteArray& exactBody, const Actions& actions, int times)
 {
-    auto* r = new Rule;
-    r->match = Rule::Exact;
-    r->exact = exactBody;
-    r->actions = actions;
-    r->remaining = times;
-    m_rules.prepend(r);
+    addRule({exactBody, QRegularExpression(), actions, times});
 }
 
 void UnitSimulator::onRequestMatching(const QRegularExpression& pattern, const Actions& actions, int times)
 {
-    auto* r = new Rule;
-    r->match = Rule::Pattern;
-    r->pattern = pattern;
-    r->actions = actions;
-    r->remaining = times;
-    m_rules.prepend(r);
+    addRule({QByteArray(), pattern, actions, times});
 }
 
 void UnitSimulator::setDefaultActions(const Actions& actions)
 {
     m_defaultActions = actions;
-}
-
-void UnitSimulator::setConnectActions(const Actions& actions)
-{
-    m_connectActions = actions;
-}
-
-void UnitSimulator::addPeriodicActions(int ms, const Actions& actions)
-{
-    auto* t = new QTimer(this);
-    t->setInterval(qMax(1, ms));
-    QObject::connect(t, &QTimer::timeout, this, [this, actions] {
-        if (Client* c = current())
-            execute(c->socket, -1, actions);
-    });
-    t->start();
-    m_periodic.append(t);
 }
 
 UnitSimulator::Client* UnitSimulator::current() const
@@ -277,30 +213,20 @@ bool UnitSimulator::hasClient() const
     return current() != nullptr;
 }
 
-void UnitSimulator::pushSignal(const QByteArray& body, qint32 id)
-{
-    run({signal(body, id)});
-}
-
-void UnitSimulator::sendFrame(qint32 id, quint32 type, qint32 errorCode, const QByteArray& body)
-{
-    run({frame(type, body, errorCode, false, id)});
-}
-
-void UnitSimulator::sendRaw(const QByteArray& bytes)
-{
-    run({raw(bytes)});
-}
-
 void UnitSimulator::run(const Actions& actions)
 {
     if (Client* c = current())
         execute(c->socket, -1, actions);
 }
 
-void UnitSimulator::dropClient()
+void UnitSimulator::pushSignal(const QByteArray& body, qint32 id)
 {
-    run({drop()});
+    run({signal(body, id)});
+}
+
+void UnitSimulator::sendRaw(const QByteArray& bytes)
+{
+    run({raw(bytes)});
 }
 
 QList<SimFrame> UnitSimulator::requests() const
@@ -322,16 +248,13 @@ void UnitSimulator::onNewConnection()
         m_clients.append(c);
         QObject::connect(s, &QTcpSocket::readyRead, this, [this, c] { onReadyRead(c); });
         QObject::connect(s, &QTcpSocket::disconnected, this, [this, c] { onClientGone(c); });
-        if (!m_connectActions.isEmpty())
-            execute(c->socket, -1, m_connectActions);
     }
 }
 
 void UnitSimulator::onClientGone(Client* client)
 {
-    if (!m_clients.contains(client))
+    if (!m_clients.removeOne(client))
         return;
-    m_clients.removeOne(client);
     if (client->socket) {
         client->socket->disconnect(this);
         client->socket->deleteLater();
@@ -341,57 +264,50 @@ void UnitSimulator::onClientGone(Client* client)
 
 void UnitSimulator::onReadyRead(Client* client)
 {
-    if (!client->socket)
-        return;
     const QList<SimFrame> frames = client->decoder.feed(client->socket->readAll());
-    // A frame's handler may drop the connection; keep the socket alive meanwhile.
-    QPointer<QTcpSocket> socket = client->socket;
-    const int number = client->number;
     for (SimFrame f : frames) {
         // An answer may drop the connection and free the client.
-        if (!socket || !m_clients.contains(client))
+        if (!m_clients.contains(client) || !client->socket)
             return;
-        f.connection = number;
+        f.connection = client->number;
         m_received.append(f);
-        emit frameReceived(f);
-        if (f.type == 1 && socket && m_clients.contains(client))
+        if (f.type == 1)
             answer(client, f);
     }
-    if (!socket || !m_clients.contains(client))
-        return;
-    if (client->decoder.failed()) {
-        qWarning("UnitSimulator: %s, dropping the client", qPrintable(client->decoder.error()));
-        socket->abort();
+    if (m_clients.contains(client) && client->socket && client->decoder.failed) {
+        qWarning("UnitSimulator: undecodable input, dropping the client");
+        client->socket->abort();
     }
 }
 
 void UnitSimulator::answer(Client* client, const SimFrame& request)
 {
     for (int i = 0; i < m_rules.size(); ++i) {
-        Rule* r = m_rules.at(i);
-        if (!r->matches(request))
+        Rule& r = m_rules[i];
+        const bool matches = r.pattern.pattern().isEmpty()
+                                 ? request.body == r.exact
+                                 : r.pattern.match(QString::fromLatin1(request.body)).hasMatch();
+        if (!matches)
             continue;
-        const Actions actions = r->actions;
-        if (r->remaining > 0 && --r->remaining == 0) {
+        const Actions actions = r.actions;
+        if (r.remaining > 0 && --r.remaining == 0)
             m_rules.removeAt(i);
-            delete r;
-        }
         execute(client->socket, request.id, actions);
         return;
     }
     execute(client->socket, request.id, m_defaultActions);
 }
 
-void UnitSimulator::execute(QPointer<QTcpSocket> socket, qint32 requestId, Actions actions)
+void UnitSimulator::execute(QPointer<QTcpSocket> socket, qint32 requestId, const Actions& actions, int from)
 {
-    while (!actions.isEmpty()) {
+    for (int i = from; i < actions.size(); ++i) {
         if (!socket || socket->state() != QAbstractSocket::ConnectedState)
             return;
-        const Action a = actions.takeFirst();
+        const Action& a = actions.at(i);
+        const qint32 id = a.useRequestId ? requestId : a.id;
         switch (a.kind) {
         case Action::SendFrame:
-            socket->write(unitsim::encodeFrame(a.useRequestId ? requestId : a.id, a.type,
-                                               a.errorCode, a.bytes));
+            socket->write(unitsim::encodeFrame(id, a.type, a.errorCode, a.bytes));
             socket->flush();
             break;
         case Action::SendRaw:
@@ -399,21 +315,12 @@ void UnitSimulator::execute(QPointer<QTcpSocket> socket, qint32 requestId, Actio
             socket->flush();
             break;
         case Action::Delay:
-            QTimer::singleShot(qMax(0, a.ms), this, [this, socket, requestId, actions] {
-                execute(socket, requestId, actions);
-            });
+            QTimer::singleShot(qMax(0, a.ms), this,
+                               [this, socket, requestId, actions, i] { execute(socket, requestId, actions, i + 1); });
             return;
         case Action::Drop:
-            // A graceful close: the peer still reads what was written before.
             socket->disconnectFromHost();
             return;
-        case Action::DropMidFrame: {
-            const QByteArray f = unitsim::encodeFrame(requestId, a.type, 0, a.bytes);
-            const int keep = a.ms < 0 ? int(f.size() / 2) : qMin<int>(a.ms, int(f.size()));
-            socket->write(f.left(keep));
-            socket->disconnectFromHost();
-            return;
-        }
         }
     }
 }
@@ -435,131 +342,12 @@ bool UnitSimulator::waitForClient(int timeoutMs)
     return waitUntil([this] { return hasClient(); }, timeoutMs);
 }
 
-bool UnitSimulator::waitForConnections(int count, int timeoutMs)
-{
-    return waitUntil([this, count] { return m_connections >= count; }, timeoutMs);
-}
-
 bool UnitSimulator::waitForRequests(int count, int timeoutMs)
 {
     return waitUntil([this, count] { return requests().size() >= count; }, timeoutMs);
 }
 
-bool UnitSimulator::waitForFrames(int count, int timeoutMs)
-{
-    return waitUntil([this, count] { return m_received.size() >= count; }, timeoutMs);
-}
-
 bool UnitSimulator::waitForDisconnect(int timeoutMs)
 {
     return waitUntil([this] { return !hasClient(); }, timeoutMs);
-}
-
-static bool parseActionLine(const QString& line, UnitSimulator::Action* action, QString* why)
-{
-    const QString word = line.section(QLatin1Char(' '), 0, 0);
-    const QString rest = line.section(QLatin1Char(' '), 1);
-    bool ok = true;
-    if (word == QLatin1String("reply")) {
-        *action = UnitSimulator::reply(rest.toLatin1());
-    } else if (word == QLatin1String("signal")) {
-        *action = UnitSimulator::signal(rest.toLatin1());
-    } else if (word == QLatin1String("request")) {
-        *action = UnitSimulator::request(rest.toLatin1());
-    } else if (word == QLatin1String("error")) {
-        const int code = rest.section(QLatin1Char(' '), 0, 0).toInt(&ok);
-        *action = UnitSimulator::errorReply(code, rest.section(QLatin1Char(' '), 1).toLatin1());
-    } else if (word == QLatin1String("delay")) {
-        const int ms = rest.toInt(&ok);
-        ok = ok && ms >= 0;
-        *action = UnitSimulator::delay(ms);
-    } else if (word == QLatin1String("raw")) {
-        QString hex = rest;
-        hex.remove(QLatin1Char(' '));
-        const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-        ok = !bytes.isEmpty() && bytes.size() * 2 == hex.size();
-        *action = UnitSimulator::raw(bytes);
-    } else if (word == QLatin1String("drop") && rest.isEmpty()) {
-        *action = UnitSimulator::drop();
-    } else if (word == QLatin1String("dropmid")) {
-        const int keep = rest.section(QLatin1Char(' '), 0, 0).toInt(&ok);
-        *action = UnitSimulator::dropMidFrame(rest.section(QLatin1Char(' '), 1).toLatin1(), keep);
-    } else {
-        ok = false;
-    }
-    if (!ok)
-        *why = QStringLiteral("bad action \"%1\"").arg(line);
-    return ok;
-}
-
-bool UnitSimulator::loadScript(const QString& text, QString* error)
-{
-    enum Block { None, On, Match, Default, Connect, Every };
-    struct Pending { Block block = None; QString arg; Actions actions; };
-    QList<Pending> blocks;
-    const QStringList lines = text.split(QLatin1Char('\n'));
-    for (int n = 0; n < lines.size(); ++n) {
-        QString line = lines.at(n);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
-            continue;
-        QString why;
-        if (line.at(0).isSpace()) {
-            Action a;
-            if (blocks.isEmpty())
-                why = QStringLiteral("action outside a block");
-            else if (parseActionLine(trimmed, &a, &why))
-                blocks.last().actions.append(a);
-        } else {
-            const QString word = line.section(QLatin1Char(' '), 0, 0);
-            Pending p;
-            p.arg = line.section(QLatin1Char(' '), 1);
-            if (word == QLatin1String("on") && !p.arg.isEmpty()) {
-                p.block = On;
-            } else if (word == QLatin1String("match") && !p.arg.isEmpty()) {
-                p.block = Match;
-                if (!QRegularExpression(p.arg).isValid())
-                    why = QStringLiteral("bad pattern \"%1\"").arg(p.arg);
-            } else if (word == QLatin1String("default") && p.arg.isEmpty()) {
-                p.block = Default;
-            } else if (word == QLatin1String("connect") && p.arg.isEmpty()) {
-                p.block = Connect;
-            } else if (word == QLatin1String("every") && p.arg.toInt() > 0) {
-                p.block = Every;
-            } else {
-                why = QStringLiteral("bad block \"%1\"").arg(line);
-            }
-            blocks.append(p);
-        }
-        if (!why.isEmpty()) {
-            if (error)
-                *error = QStringLiteral("line %1: %2").arg(n + 1).arg(why);
-            return false;
-        }
-    }
-    // Earlier lines of a script take precedence, as a reader expects.
-    for (auto it = blocks.crbegin(); it != blocks.crend(); ++it) {
-        switch (it->block) {
-        case On:
-            onRequest(it->arg.toLatin1(), it->actions);
-            break;
-        case Match:
-            onRequestMatching(QRegularExpression(it->arg), it->actions);
-            break;
-        case Default:
-            setDefaultActions(it->actions);
-            break;
-        case Connect:
-            setConnectActions(it->actions);
-            break;
-        case Every:
-            addPeriodicActions(it->arg.toInt(), it->actions);
-            break;
-        case None:
-            break;
-        }
-    }
-    return true;
 }

@@ -62,10 +62,8 @@ private slots:
     void init() { QTest::failOnWarning(QRegularExpression(".")); }
     void keyedDigest();
     void roundTripsAndShape();
-    void tamperedTokensRefused();
-    void unusedHeadBytes();
+    void headBytes();
     void wrongLengthsRefused();
-    void foreignCharactersSkipped();
     void badArguments();
 };
 
@@ -90,11 +88,7 @@ void TokenCodecTest::roundTripsAndShape()
     QCOMPARE(decrypt(encrypt(QByteArray()), &result), QByteArray(""));
     QCOMPARE(result, 0);
 
-    QList<QByteArray> values;
-    for (int n = 1; n <= 70; ++n)
-        values << randomBytes(n);
-    values << QByteArray("\0\0\0", 3) << randomBytes(4000);
-    for (const QByteArray& value : values) {
+    for (const QByteArray& value : {randomBytes(15), randomBytes(16), QByteArray("a\0b", 3), randomBytes(4000)}) {
         const QByteArray token = encrypt(value);
         const QByteArray record = QByteArray::fromBase64(token);
         QCOMPARE(record.size(), 24 + (value.size() / 16 + 1) * 16);
@@ -107,35 +101,25 @@ void TokenCodecTest::roundTripsAndShape()
     QVERIFY(encrypt("secret") != encrypt("secret"));
 }
 
-void TokenCodecTest::tamperedTokensRefused()
+void TokenCodecTest::headBytes()
 {
+    // Changes to the check and the ciphertext are the fuzz harness's; these
+    // are the head bytes.
     const QByteArray token = encrypt("front panel password");
     const QByteArray record = QByteArray::fromBase64(token);
-    // Every byte of the check (8..23) and of the ciphertext is covered.
-    for (int i = 8; i < record.size(); ++i)
-        QVERIFY2(decrypt(withByte(token, i, char(record[i] ^ 0x01))).isNull(), qPrintable(QString::number(i)));
     // The check selectors choose its key pieces: changing one breaks the check.
     for (int i : {4, 5})
         QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))).isNull());
     // Key and IV selectors are not covered by the check; the value never survives.
     for (int i : {1, 2})
         QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))) != "front panel password");
-    // Whole blocks dropped: the check no longer matches.
-    QVERIFY(decrypt(record.left(record.size() - 16).toBase64()).isNull());
     // Another version nibble.
     QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
-    QVERIFY(decrypt(withByte(token, 0, char(0x00))).isNull());
-}
 
-void TokenCodecTest::unusedHeadBytes()
-{
-    const QByteArray value("a\0value with a NUL", 18);
-    const QByteArray token = encrypt(value);
-    const QByteArray record = QByteArray::fromBase64(token);
+    // Bytes outside the check's cover leave the token valid.
     for (int i : {3, 6, 7})
-        QCOMPARE(decrypt(withByte(token, i, char(record[i] ^ 0x5a))), value);
-    for (int low = 0; low < 16; ++low)
-        QCOMPARE(decrypt(withByte(token, 0, char(0x10 | low))), value);
+        QCOMPARE(decrypt(withByte(token, i, char(record[i] ^ 0x5a))), QByteArray("front panel password"));
+    QCOMPARE(decrypt(withByte(token, 0, char(0x1f))), QByteArray("front panel password"));
 }
 
 void TokenCodecTest::wrongLengthsRefused()
@@ -146,28 +130,16 @@ void TokenCodecTest::wrongLengthsRefused()
         QVERIFY(decrypt(bad, &result).isNull());
         QCOMPARE(result, -1);
     }
-    // Blanks alone decode to the same record: only the length refuses these.
+    // Characters outside the alphabet are skipped; only the length refuses these.
     for (int blanks : {1, 2, 3})
         QVERIFY(decrypt(token + QByteArray(blanks, ' ')).isNull());
-    QCOMPARE(decrypt(token + "    "), QByteArray("x"));
+    QCOMPARE(decrypt(token.left(20) + "\r\n  " + token.mid(20)), QByteArray("x"));
 
     // Right length, but blanks leave fewer bytes than a record needs.
     QVERIFY(decrypt(token.left(20) + QByteArray(36, ' ')).isNull());
     QVERIFY(decrypt(QByteArray(56, '=')).isNull());
     // A record whose ciphertext is not whole blocks.
     QVERIFY(decrypt(token.left(52) + "    ").isNull());
-}
-
-void TokenCodecTest::foreignCharactersSkipped()
-{
-    const QByteArray value = randomBytes(40);
-    QByteArray spaced = encrypt(value);
-    for (int i = 0; i < 8; ++i)
-        spaced.insert(QRandomGenerator::global()->bounded(int(spaced.size()) + 1), ' ');
-    QCOMPARE(decrypt(spaced), value);
-    spaced.insert(16, "\r\n");
-    spaced.insert(40, "\r\n");
-    QCOMPARE(decrypt(spaced), value);
 }
 
 void TokenCodecTest::badArguments()

@@ -7,57 +7,43 @@
 #include "tests/support/unitsimulator.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QPointer>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <climits>
+#include <utility>
 
 Q_DECLARE_METATYPE(UnitSimulator::Actions)
 
 namespace {
 
-struct LogEntry
-{
-    QtMsgType type;
-    QString text;  // the line inside the debug stream's quotes
-    bool quoted;   // arrived as a double quote, the line, a double quote and a blank
-};
-QList<LogEntry> g_log;
-QtMessageHandler g_previousHandler = nullptr;
+// The log lines written while a LogCapture lives, with their type. Every
+// line must come in the debug stream's form: a double quote, the line, a
+// double quote and a blank; g_unquoted counts those that do not.
+QList<QPair<QtMsgType, QString>> g_log;
+int g_unquoted = 0;
 
-// Collects the log lines written while it lives.
 struct LogCapture
 {
+    QtMessageHandler previous;
     LogCapture()
     {
         g_log.clear();
-        g_previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-            const bool quoted = text.size() >= 3 && text.startsWith('"') && text.endsWith(QLatin1String("\" "));
-            g_log.append({type, quoted ? text.mid(1, text.size() - 3) : text, quoted});
+        g_unquoted = 0;
+        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (text.size() < 3 || !text.startsWith('"') || !text.endsWith(QLatin1String("\" ")))
+                ++g_unquoted;
+            g_log.append({type, text.mid(1, text.size() - 3)});
         });
     }
-    ~LogCapture() { qInstallMessageHandler(g_previousHandler); }
+    ~LogCapture() { qInstallMessageHandler(previous); }
     // Lines equal to line (or containing it, when partial) of the given type.
     int count(const QString& line, bool partial = false, QtMsgType type = QtDebugMsg) const
     {
         int n = 0;
-        for (const LogEntry& e : std::as_const(g_log))
-            n += e.type == type && (partial ? e.text.contains(line) : e.text == line) ? 1 : 0;
+        for (const auto& [t, text] : std::as_const(g_log))
+            n += t == type && (partial ? text.contains(line) : text == line) ? 1 : 0;
         return n;
-    }
-    // Every line of the link in the debug stream's form.
-    bool linkLinesQuoted() const
-    {
-        for (const LogEntry& e : std::as_const(g_log)) {
-            if (e.text.startsWith(QLatin1String("Rpc")) && !e.quoted)
-                return false;
-        }
-        return !g_log.isEmpty();
     }
 };
 
@@ -80,7 +66,6 @@ class TestConnection : public RpcClientConnection
 public:
     void setLastId(qint32 id) { m_lastId = id; }
     QTimer& tickTimer() { return m_timer; }
-    qint64 unreadBytes() const { return m_socket.bytesAvailable(); }
 };
 
 // The link and the simulated unit, with everything the link reports.
@@ -113,7 +98,7 @@ struct Harness
 
     bool up()
     {
-        if (!unit.isListening() && !unit.listen())
+        if (unit.port() == 0 && !unit.listen())
             return false;
         link.connect(QStringLiteral("127.0.0.1"), unit.port());
         return unit.waitUntil([this] {
@@ -124,8 +109,9 @@ struct Harness
     // The link comes back by itself after a drop.
     bool back(int connections)
     {
-        return unit.waitForConnections(connections)
-               && unit.waitUntil([this] { return link.state() == RpcConnection::ConnectedState; });
+        return unit.waitUntil([this, connections] {
+            return unit.connectionCount() >= connections && link.state() == RpcConnection::ConnectedState;
+        });
     }
 
     RpcAsyncCall call(const char* text, int timeout = 5)
@@ -144,13 +130,6 @@ struct Harness
     }
 };
 
-QByteArray le(quint32 v)
-{
-    char w[4];
-    qToLittleEndian<quint32>(v, w);
-    return QByteArray(w, 4);
-}
-
 } // namespace
 
 class TransportTest : public QObject
@@ -166,19 +145,15 @@ private slots:
 
     void frames()
     {
+        // The simulator's own encoder agrees byte for byte.
         const QByteArray body("PARAM;target:audio;GET:gain;");
         const RpcMessage request = RpcMessage::createRequest(7, command(body.constData()));
-        const QByteArray frame = RpcMessage::toFrame(request);
-        QCOMPARE(frame, QByteArray("ORVARpcM") + le(24 + body.size()) + le(7) + le(1) + le(0) + body);
-        // The simulator's own encoder agrees byte for byte.
-        QCOMPARE(frame, unitsim::encodeFrame(7, 1, 0, body));
-        QCOMPARE(RpcMessage::toFrame(RpcMessage::createSignal(command("EVENT;event_type:x;"))),
-                 unitsim::encodeFrame(-1, 4, 0, "EVENT;event_type:x;"));
+        QCOMPARE(RpcMessage::toFrame(request), unitsim::encodeFrame(7, 1, 0, body));
         QCOMPARE(RpcMessage::toFrame(RpcMessage::createErrorReply(request, 204)),
                  unitsim::encodeFrame(7, 3, 204, QByteArray()));
         // An empty command has no body; type 0 and unwritable verbs give nothing.
-        QCOMPARE(RpcMessage::toFrame(RpcMessage::createRequest(TCommand())),
-                 unitsim::encodeFrame(-1, 1, 0, QByteArray()));
+        QCOMPARE(RpcMessage::toFrame(RpcMessage::createSignal(TCommand())),
+                 unitsim::encodeFrame(-1, 4, 0, QByteArray()));
         QVERIFY(RpcMessage::toFrame(RpcMessage()).isEmpty());
         QVERIFY(RpcMessage::toFrame(RpcMessage::createRequest(TCommand(9))).isEmpty());
 
@@ -195,7 +170,6 @@ private slots:
         RpcAsyncCallWatcher orphan{RpcAsyncCall()};
         QSignalSpy never(&orphan, &RpcAsyncCallWatcher::finished);
         QVERIFY(orphan.isFinished() && orphan.isFailed() && !orphan.isSucceeded());
-        QCOMPARE(orphan.reply().type(), quint32(RpcMessage::ErrorReply));
         QCOMPARE(orphan.reply().errorCode(), -1);
         QCOMPARE(never.count(), 0);
 
@@ -213,43 +187,6 @@ private slots:
             QVERIFY(helper);
         }
         QVERIFY(!helper);
-    }
-
-    void callKinds()
-    {
-        const QList<QPair<const char*, int>> kinds = {
-            {"DO;action:reboot;", 1},          {"PARAM;target:network;LIST:names;GET:x;", 2},
-            {"PARAM;target:audio;GET:gain;", 3}, {"PARAM;", 3},
-            {"PARAM;type:x;", 4},              {"PARAM;target:audio;gain:3;", 0},
-            {"PARAM;cat:ui;type:x;", 0},       {"INFO;info_type:x;", 0}};
-        for (const auto& [text, kind] : kinds) {
-            RpcAsyncCall call = RpcAsyncCall::create(1);
-            call.data()->setCallKind(command(text));
-            QVERIFY2(int(call.data()->kind) == kind, text);
-        }
-    }
-
-    void maskedLogBodies()
-    {
-        for (const char* key : {"password", "password_ol", "sip_password2", "passphrase", "remote_access_pwd",
-                                "pin", "puk2", "upw", "wifi_passphrase"})
-            QVERIFY2(isSecretKey(key), key);
-        for (const char* key : {"pin_persistent", "target", "seconds_passed", "username", "GET", "type"})
-            QVERIFY2(!isSecretKey(key), key);
-
-        QCOMPARE(maskSecretValues(std::string("PARAM;password_ol:abc;target:db;")),
-                 std::string("PARAM;password_ol:***;target:db;"));
-        // An escaped ";" inside the secret does not leak its tail.
-        QCOMPARE(maskSecretValues(std::string("PARAM;sip_password:a\\;b;x:1;")),
-                 std::string("PARAM;sip_password:***;x:1;"));
-        // Escapes the parser skips at the start of an item do not hide the key.
-        QVERIFY(maskSecretValues(std::string("PARAM;\\;pin:1234;")).find("1234") == std::string::npos);
-        QVERIFY(maskSecretValues(std::string("PARAM;pass\\word:1234;")).find("1234") == std::string::npos);
-        // Asking for a secret, flags about one and empty values stay readable.
-        QCOMPARE(maskSecretValues(std::string("PARAM;pin_persistent:on;GET:password;pin:;")),
-                 std::string("PARAM;pin_persistent:on;GET:password;pin:;"));
-        QCOMPARE(maskSecretValues(QStringLiteral("PARAM;name:\u00e9;puk:1;")),
-                 QStringLiteral("PARAM;name:\u00e9;puk:***;"));
     }
 
     void connectStates()
@@ -292,7 +229,7 @@ private slots:
         QVERIFY(h.link.retryCountdown() > 0);
         QVERIFY(log.count(h.prefix("RpcConnection", "socketError") + ", error=", true, QtCriticalMsg) >= 1);
         QVERIFY(log.count(h.prefix("RpcConnection", "notifyErrorOccurred") + ", error=-4)", false, QtCriticalMsg) >= 1);
-        QVERIFY(log.linkLinesQuoted());
+        QCOMPARE(g_unquoted, 0);
         QVERIFY(h.unit.listen(QHostAddress::LocalHost, port));
         QVERIFY(h.back(3));
         QVERIFY(log.count(attempt) >= 1);
@@ -309,7 +246,6 @@ private slots:
         QVERIFY(!refused.isFinished());
 
         h.link.connect(QStringLiteral("127.0.0.1"), h.unit.port());
-        QCOMPARE(h.link.state(), RpcConnection::ConnectingState);
         QCOMPARE(h.call("PARAM;").errorCode(), -3);
         QTRY_COMPARE(h.link.state(), RpcConnection::ConnectedState);
         QCOMPARE(h.link.asyncCall(RpcMessage::createSignal(command("EVENT;event_type:x;")), 5).errorCode(), -2);
@@ -328,14 +264,12 @@ private slots:
         QCOMPARE(sent.length, quint32(24 + sent.body.size()));
         // Refused calls are never reported.
         QCOMPARE(h.completed.size(), 1);
-        QCOMPARE(h.completed.first().id(), 5);
 
         // After INT_MAX comes 0.
         h.link.setLastId(INT_MAX - 1);
         QCOMPARE(h.call("PARAM;").id(), INT_MAX);
         QCOMPARE(h.call("PARAM;").id(), 0);
-        QCOMPARE(h.call("PARAM;").id(), 1);
-        QVERIFY(h.waitCompleted(4));
+        QVERIFY(h.waitCompleted(3));
         QCOMPARE(h.unit.requests().at(2).id, 0);
         for (const RpcMessage& m : std::as_const(h.completed))
             QCOMPARE(m.type(), quint32(RpcMessage::Reply));
@@ -343,7 +277,7 @@ private slots:
         // send() writes what it is given, bodiless replies included.
         QVERIFY(!h.link.send(RpcMessage()));
         QVERIFY(h.link.send(RpcMessage::createReply(RpcMessage::createRequest(77, TCommand()), TCommand())));
-        QVERIFY(h.unit.waitForFrames(5));
+        QVERIFY(h.unit.waitUntil([&] { return h.unit.received().size() >= 4; }));
         const SimFrame reply = h.unit.received().last();
         QCOMPARE(reply.length, quint32(24));
         QCOMPARE(reply.id, 77);
@@ -353,79 +287,39 @@ private slots:
         QVERIFY(!h.link.send(RpcMessage::createRequest(command("DO;"))));
     }
 
-    void coalescedAndSplitFrames()
+    void incomingFrames()
     {
         Harness h;
         QVERIFY(h.up());
         h.unit.sendRaw(unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;")
                        + unitsim::encodeFrame(2, 1, 0, "DO;action:b;"));
         QTRY_COMPARE(h.received.size(), 2);
-        QCOMPARE(h.received.at(0).id(), 1);
         QCOMPARE(written(h.received.at(0).command()), QByteArray("EVENT;event_type:a;"));
         QCOMPARE(h.received.at(1).type(), quint32(RpcMessage::Request));
-
-        // One byte at a time: delivered once, whole.
-        const QByteArray frame = unitsim::encodeFrame(3, 4, 0, "INFO;info_type:battery_level;level:80;");
-        UnitSimulator::Actions trickle;
-        for (char c : frame)
-            trickle << UnitSimulator::raw(QByteArray(1, c)) << UnitSimulator::delay(1);
-        h.unit.run(trickle);
-        QTRY_COMPARE(h.received.size(), 3);
-        QCOMPARE(written(h.received.at(2).command()), QByteArray("INFO;info_type:battery_level;level:80;"));
 
         // A length field of 10 takes up the 24 header bytes; the next frame
         // starts right after them. A signal without body is a bad message,
         // an unknown type another error; neither stops the reader.
         h.unit.sendRaw(unitsim::encodeHeader(4, 4, 0, 10) + unitsim::encodeFrame(5, 4, 0, "EVENT;event_type:c;"));
-        QTRY_COMPARE(h.received.size(), 4);
-        QCOMPARE(h.received.at(3).id(), 5);
-        h.unit.sendFrame(9, 7, 0, "EVENT;event_type:x;");
+        QTRY_COMPARE(h.received.size(), 3);
+        QCOMPARE(h.received.at(2).id(), 5);
+        h.unit.sendRaw(unitsim::encodeFrame(9, 7, 0, "EVENT;event_type:x;"));
         h.unit.pushSignal("EVENT;event_type:next;", 6);
-        QTRY_COMPARE(h.received.size(), 5);
-        QCOMPARE(h.received.at(4).id(), 6);
+        QTRY_COMPARE(h.received.size(), 4);
+        QCOMPARE(h.received.at(3).id(), 6);
         QCOMPARE(h.errors, (QList<int>{-10, -9}));
-    }
 
-    void receiverDisconnectEndsTheRead_data()
-    {
-        QTest::addColumn<bool>("nested");
-        // The second frame arrives in the same read as the first.
-        QTest::newRow("same read") << false;
-        // The receiver waits in its own loop until the next frame lies unread.
-        QTest::newRow("after a nested loop") << true;
-    }
-
-    void receiverDisconnectEndsTheRead()
-    {
-        QFETCH(bool, nested);
-        Harness h;
-        QVERIFY(h.up());
-        // What follows belongs to a link the receiver of the first frame took down.
+        // A frame read with the one before it belongs to a link that the
+        // receiver of that one took down.
         QObject::connect(&h.link, &RpcConnection::messageReceived, &h.link, [&](const RpcMessage& m) {
-            if (m.id() != 1)
-                return;
-            if (nested) {
-                h.unit.pushSignal("EVENT;event_type:stale;", 2);
-                h.unit.waitUntil([&] { return h.link.unreadBytes() > 0; });
-            }
-            h.link.disconnect();
+            if (m.id() == 7)
+                h.link.disconnect();
         });
-        if (nested)
-            h.unit.pushSignal("EVENT;event_type:a;", 1);
-        else
-            h.unit.sendRaw(unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;")
-                           + unitsim::encodeFrame(2, 4, 0, "EVENT;event_type:b;"));
-        QTRY_COMPARE(h.received.size(), 1);
+        h.unit.sendRaw(unitsim::encodeFrame(7, 4, 0, "EVENT;event_type:a;")
+                       + unitsim::encodeFrame(8, 4, 0, "EVENT;event_type:b;"));
         QVERIFY(h.unit.waitForDisconnect());
-        QCOMPARE(h.received.size(), 1);
-
-        // The next connection starts clean.
-        QVERIFY(h.up());
-        QVERIFY(h.unit.waitForClient());
-        h.unit.pushSignal("EVENT;event_type:new;", 3);
-        QTRY_COMPARE(h.received.size(), 2);
-        QCOMPARE(h.received.at(1).id(), 3);
-        QVERIFY(h.errors.isEmpty());
+        QTest::qWait(50);
+        QCOMPARE(h.received.size(), 5);
     }
 
     void badFrameStopsTheReader_data()
@@ -444,7 +338,6 @@ private slots:
         h.unit.sendRaw(bytes);
         QTRY_COMPARE(h.errors, (QList<int>{-8}));
         h.unit.sendRaw(QByteArray(60, 'y') + unitsim::encodeFrame(1, 4, 0, "EVENT;event_type:a;"));
-        h.unit.pushSignal("EVENT;event_type:b;");
         // Let a round trip pass: the reader stays stopped and reports nothing more.
         h.unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
         QCOMPARE(h.call("PARAM;", 1).errorCode(), 0);
@@ -452,13 +345,6 @@ private slots:
         QCOMPARE(h.completed.first().errorCode(), -5);
         QCOMPARE(h.errors, (QList<int>{-8}));
         QVERIFY(h.received.isEmpty());
-
-        // The reconnection after a drop starts a clean reader.
-        h.unit.dropClient();
-        QVERIFY(h.back(2));
-        h.unit.pushSignal("EVENT;event_type:after;");
-        QTRY_COMPARE(h.received.size(), 1);
-        QCOMPARE(written(h.received.first().command()), QByteArray("EVENT;event_type:after;"));
     }
 
     void timeOut()
@@ -471,36 +357,49 @@ private slots:
         const RpcAsyncCall call = h.call("PARAM;target:general;GET:device;", 1);
         QCOMPARE(call.errorCode(), 0);
         RpcAsyncCallWatcher watcher(call);
-        QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher,
-                         [&](RpcAsyncCallWatcher* w) { h.order.append(QStringLiteral("finished %1").arg(w->id())); });
-        QVERIFY(h.waitCompleted(1));
+        // A receiver of the time-out waits for a call the unit leaves
+        // unanswered: the tick that reported the first must not keep the
+        // second from timing out.
+        int nestedCode = 0;
+        QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher, [&](RpcAsyncCallWatcher* w) {
+            h.order.append(QStringLiteral("finished %1").arg(w->id()));
+            const RpcAsyncCall nested = h.call("DO;action:silent;", 1);
+            RpcAsyncCallWatcher nestedWatcher(nested);
+            QEventLoop loop;
+            QObject::connect(&nestedWatcher, &RpcAsyncCallWatcher::finished, &loop, &QEventLoop::quit);
+            QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+            loop.exec();
+            nestedCode = nested.errorCode();
+        });
+        QVERIFY(h.waitCompleted(2, 8000));
+        QCOMPARE(nestedCode, -5);
         // Never before its time.
         QVERIFY(sent.elapsed() >= 1000);
         // The watcher hears first, then the connection reports.
         QCOMPARE(h.order, (QStringList{QStringLiteral("finished %1").arg(call.id()),
+                                       QStringLiteral("completed %1").arg(call.id() + 1),
                                        QStringLiteral("completed %1").arg(call.id())}));
-        QCOMPARE(watcher.errorCode(), -5);
-        QCOMPARE(h.completed.first().type(), quint32(RpcMessage::ErrorReply));
-        QCOMPARE(h.completed.first().errorCode(), -5);
+        QCOMPARE(h.completed.last().type(), quint32(RpcMessage::ErrorReply));
+        QCOMPARE(h.completed.last().errorCode(), -5);
         QCOMPARE(log.count(h.prefix("RpcConnection", "timerEvent")
                            + QStringLiteral(", time out on message %1)").arg(call.id())),
                  1);
 
         // Late replies find nothing pending and are dropped silently, error
         // replies and bodiless ones too.
-        h.unit.sendFrame(call.id(), 2, 0, "PARAM;device:Velto;return:OK;");
-        h.unit.sendFrame(call.id(), 3, 204, QByteArray());
-        h.unit.sendFrame(call.id(), 2, 0, QByteArray());
+        h.unit.sendRaw(unitsim::encodeFrame(call.id(), 2, 0, "PARAM;device:Velto;return:OK;")
+                       + unitsim::encodeFrame(call.id(), 3, 204, QByteArray())
+                       + unitsim::encodeFrame(call.id(), 2, 0, QByteArray()));
         h.unit.pushSignal("EVENT;event_type:marker;");
         QTRY_COMPARE(h.received.size(), 1);
-        QCOMPARE(h.completed.size(), 1);
+        QCOMPARE(h.completed.size(), 2);
         QVERIFY(h.errors.isEmpty());
 
         // A call without time-out waits until answered.
         h.unit.onRequest("DO;action:slow;", {UnitSimulator::delay(1200), UnitSimulator::reply("DO;return:OK;")});
         QCOMPARE(h.call("DO;action:slow;", 0).errorCode(), 0);
-        QVERIFY(h.waitCompleted(2));
-        QCOMPARE(h.completed.at(1).type(), quint32(RpcMessage::Reply));
+        QVERIFY(h.waitCompleted(3));
+        QCOMPARE(h.completed.at(2).type(), quint32(RpcMessage::Reply));
     }
 
     void cancelOnDisconnectInIdOrder()
@@ -560,11 +459,10 @@ private slots:
         h.link.setDeferSignals(true);
         h.unit.setDefaultActions({UnitSimulator::reply("PARAM;name:second;return:OK;")});
         // A signal held back for the pending call, then the link falls.
-        h.unit.onRequest("PARAM;target:general;GET:name;",
-                         {UnitSimulator::signal("EVENT;event_type:lost;"), UnitSimulator::delay(50),
-                          midFrame ? UnitSimulator::dropMidFrame("PARAM;name:first;return:OK;", 30)
-                                   : UnitSimulator::drop()},
-                         1);
+        UnitSimulator::Actions fall{UnitSimulator::signal("EVENT;event_type:lost;"), UnitSimulator::delay(50)};
+        if (midFrame)
+            fall << UnitSimulator::raw(unitsim::encodeFrame(1, 2, 0, "PARAM;name:first;return:OK;").left(30));
+        h.unit.onRequest("PARAM;target:general;GET:name;", fall << UnitSimulator::drop(), 1);
         h.states.clear();
         // Ticks counted from the fall of the link to the new attempt.
         int ticks = -1;
@@ -579,7 +477,7 @@ private slots:
             ++ticks;
             if (h.link.retryCountdown() == 0)
                 ticksToAttempt = ticks;
-        });
+        }, Qt::QueuedConnection);  // after the link's own handling of the tick
         QCOMPARE(h.call("PARAM;target:general;GET:name;").errorCode(), 0);
         QVERIFY(h.waitCompleted(1));
         QCOMPARE(h.completed.first().errorCode(), -6);
@@ -621,9 +519,8 @@ private slots:
             0, "PARAM;names:a,b,c;return:OK;");
         row("list pieces joined by group separator", list,
             {U::reply("PARAM;names:a;return:PROGRESS;returnFmt:EXT;"),
-             U::reply("PARAM;names:b;return:PROGRESS;returnFmt:EXT;"),
-             U::reply("PARAM;names:c;return:OK;returnFmt:EXT;")},
-            0, "PARAM;names:a\x1d" "b\x1d" "c;return:OK;returnFmt:EXT;");
+             U::reply("PARAM;names:b;return:OK;returnFmt:EXT;")},
+            0, "PARAM;names:a\x1d" "b;return:OK;returnFmt:EXT;");
         row("first value wins outside lists", gain,
             {U::reply("PARAM;gain:1;return:PROGRESS;"), U::reply("PARAM;gain:2;level:3;return:OK;")}, 0,
             "PARAM;gain:1;level:3;return:OK;");
@@ -677,7 +574,7 @@ private slots:
         QVERIFY(h.up());
         h.link.setDeferSignals(true);
         h.unit.onRequest("DO;action:x;", {UnitSimulator::signal("EVENT;event_type:first;", 11),
-                                          UnitSimulator::request("DO;action:ping;", 12),
+                                          UnitSimulator::raw(unitsim::encodeFrame(12, 1, 0, "DO;action:ping;")),
                                           UnitSimulator::signal("EVENT;event_type:second;", 13),
                                           UnitSimulator::delay(50), UnitSimulator::reply("DO;return:OK;")});
         const RpcAsyncCall call = h.call("DO;action:x;");
@@ -700,31 +597,77 @@ private slots:
                                        QStringLiteral("completed %1").arg(second.id())}));
     }
 
+    void bytesArrivingDuringANestedLoopAreRead_data()
+    {
+        QTest::addColumn<QString>("receiver");
+        QTest::addColumn<QStringList>("order");  // 1: the first call, 2: the one made while waiting
+        const QStringList inOrder{"received 4 7", "completed 1", "received 4 8", "completed 2"};
+        QTest::newRow("messageReceived") << "received" << inOrder;
+        QTest::newRow("messageCompleted") << "completed" << inOrder;
+        // The watcher hears of the first call before the connection reports it.
+        QTest::newRow("watcher's finished")
+            << "finished" << QStringList{"received 4 7", "received 4 8", "completed 2", "completed 1"};
+    }
+
     void bytesArrivingDuringANestedLoopAreRead()
     {
+        QFETCH(QString, receiver);
+        QFETCH(QStringList, order);
         Harness h;
         QVERIFY(h.up());
-        h.unit.setDefaultActions({UnitSimulator::reply("DO;return:OK;")});
-        // A receiver that waits in its own event loop, as a blocking caller
-        // would: the second reply arrives while the first frame is being handled.
+        h.unit.onRequest("DO;action:first;", {UnitSimulator::signal("EVENT;event_type:a;", 7),
+                                              UnitSimulator::reply("DO;return:OK;")});
+        h.unit.onRequest("DO;action:second;", {UnitSimulator::signal("EVENT;event_type:b;", 8),
+                                               UnitSimulator::reply("DO;return:OK;")});
+        // A receiver that waits in its own event loop for a call of its own,
+        // as a blocking caller would: the unit answers at once, so the answer
+        // must arrive inside the loop, long before its guard ends it.
         bool nested = false;
-        QObject::connect(&h.link, &RpcConnection::messageCompleted, &h.link, [&](const RpcMessage&) {
-            if (nested)
+        bool answeredInside = false;
+        QElapsedTimer waited;
+        const auto waitForSecond = [&] {
+            if (std::exchange(nested, true))
                 return;
-            nested = true;
-            h.call("DO;action:second;");
-            h.unit.waitForRequests(2);
+            const RpcAsyncCall second = h.call("DO;action:second;");
             QEventLoop loop;
-            QTimer::singleShot(200, &loop, &QEventLoop::quit);
+            QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+            RpcAsyncCallWatcher watcher(second);
+            QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &loop, &QEventLoop::quit);
+            waited.start();
             loop.exec();
-        });
-        h.call("DO;action:first;");
-        QVERIFY(h.waitCompleted(2, 3000));
+            answeredInside = second.isFinished();
+        };
+        if (receiver == "received")
+            QObject::connect(&h.link, &RpcConnection::messageReceived, &h.link, waitForSecond);
+        else if (receiver == "completed")
+            QObject::connect(&h.link, &RpcConnection::messageCompleted, &h.link, waitForSecond);
+        const RpcAsyncCall first = h.call("DO;action:first;");
+        RpcAsyncCallWatcher watcher(first);
+        if (receiver == "finished")
+            QObject::connect(&watcher, &RpcAsyncCallWatcher::finished, &watcher, waitForSecond);
+        QVERIFY(h.waitCompleted(2));
+        QVERIFY(answeredInside);
+        QVERIFY2(waited.elapsed() < 1000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(h.order, order);
+        QCOMPARE(h.completed.at(0).type(), quint32(RpcMessage::Reply));
         QCOMPARE(h.completed.at(1).type(), quint32(RpcMessage::Reply));
     }
 
     void logLinesMaskSecrets()
     {
+        for (const char* key : {"password_ol", "sip_password2", "passphrase", "remote_access_pwd", "PIN", "puk2", "upw"})
+            QVERIFY2(isSecretKey(key), key);
+        for (const char* key : {"pin_persistent", "seconds_passed", "username", "type"})
+            QVERIFY2(!isSecretKey(key), key);
+        // Escapes the parser removes neither leak a secret's tail nor hide its key.
+        QCOMPARE(maskSecretValues(std::string("PARAM;sip_password:a\\;b;x:1;")),
+                 std::string("PARAM;sip_password:***;x:1;"));
+        QVERIFY(maskSecretValues(std::string("PARAM;\\;pin:1234;")).find("1234") == std::string::npos);
+        QVERIFY(maskSecretValues(std::string("PARAM;pa\\ssword:1234;")).find("1234") == std::string::npos);
+        // Asking for a secret, flags about one and empty values stay readable.
+        QCOMPARE(maskSecretValues(std::string("PARAM;pin_persistent:on;GET:password;pin:;")),
+                 std::string("PARAM;pin_persistent:on;GET:password;pin:;"));
+
         LogCapture log;
         Harness h;
         QVERIFY(h.up());
@@ -735,8 +678,8 @@ private slots:
         const RpcAsyncCall read = h.call("PARAM;target:db;GET:password_ol;", 10);
         QVERIFY(h.waitCompleted(2));
         QVERIFY(h.link.send(RpcMessage::createRequest(command("PARAM;sip_password:hush;"))));
-        QVERIFY(h.link.send(RpcMessage::createRequest(command("PARAM;name:say \"hi\";"))));
-        QVERIFY(h.unit.waitForFrames(4));
+        QVERIFY(h.link.send(RpcMessage::createRequest(command("PARAM;name:say \"hi\" %1;"))));
+        QVERIFY(h.unit.waitUntil([&] { return h.unit.received().size() >= 4; }));
 
         const QString asyncCall = h.prefix("RpcConnection", "asyncCall");
         const QString parserReady = h.prefix("RpcConnection", "parserReady");
@@ -747,81 +690,17 @@ private slots:
         QCOMPARE(log.count(parserReady + ", message=PARAM;password_ol:***;return:OK;)"), 1);
         QCOMPARE(log.count(parserReady + QStringLiteral(", header=%1/2/0)").arg(read.id())), 1);
         QCOMPARE(log.count(send + ", header=-1/1/0, message=PARAM;sip_password:***;)"), 1);
-        // Quotes in a body are logged as they are, not escaped.
-        QCOMPARE(log.count(send + ", header=-1/1/0, message=PARAM;name:say \"hi\";)"), 1);
-        QVERIFY(log.linkLinesQuoted());
-        for (const LogEntry& e : std::as_const(g_log)) {
-            QVERIFY2(!e.text.contains("topsecret") && !e.text.contains("dG9rZW4") && !e.text.contains("hush"),
-                     qPrintable(e.text));
-        }
+        // Quotes and placeholders in a body are logged as they are.
+        QCOMPARE(log.count(send + ", header=-1/1/0, message=PARAM;name:say \"hi\" %1;)"), 1);
+        QCOMPARE(g_unquoted, 0);
+        for (const auto& [type, text] : std::as_const(g_log))
+            QVERIFY2(!text.contains("topsecret") && !text.contains("dG9rZW4") && !text.contains("hush"), qPrintable(text));
         // The caller still gets the real value.
         QCOMPARE(*read.reply().command().param("password_ol"), std::string("dG9rZW4="));
 
         h.link.disconnect();
         QCOMPARE(log.count(h.prefix("RpcClientConnection", "disconnect") + ", disconnecting from host)"), 1);
         QVERIFY(log.count(h.prefix("RpcConnection", "cancelPendingCalls") + ")") >= 1);
-    }
-
-    void simulator()
-    {
-        UnitSimulator unit;
-        QString why;
-        QVERIFY(!unit.loadScript("on PARAM;\n  bogus\n", &why));
-        QCOMPARE(why, QStringLiteral("line 2: bad action \"bogus\""));
-        for (const char* bad : {"  reply PARAM;return:OK;\n", "match (\n", "every 0\n"})
-            QVERIFY2(!unit.loadScript(bad, &why), bad);
-
-        // The program serves a script: earlier blocks win, a block without
-        // actions stays silent.
-        const QString program = qEnvironmentVariable("KANDELO_BINARY_DIR") + "/tests/support/unitsim-server";
-        QVERIFY(QFileInfo::exists(program));
-        QTemporaryDir dir;
-        QFile script(dir.filePath("unit.txt"));
-        QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write("# unit\n"
-                     "on DO;action:quiet;\n"
-                     "match ^DO;\n"
-                     "  reply DO;return:PROGRESS;\n"
-                     "  delay 10\n"
-                     "  reply DO;return:OK;\n"
-                     "on PARAM;target:general;GET:device;\n"
-                     "  reply PARAM;device:Velto;return:OK;\n"
-                     "match .*\n"
-                     "  error 204\n"
-                     "connect\n"
-                     "  signal EVENT;event_type:hello;\n"
-                     "every 20\n"
-                     "  signal EVENT;event_type:tick;\n");
-        script.close();
-        QProcess server;
-        server.start(program, {"--script", script.fileName(), "--address", "127.0.0.1", "--port", "0"});
-        QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 10000);
-        const QString line = QString::fromLatin1(server.readLine()).trimmed();
-        QVERIFY2(line.startsWith("listening on 127.0.0.1:"), qPrintable(line));
-
-        Harness h;
-        h.link.connect("127.0.0.1", quint16(line.section(':', -1).toUInt()));
-        QTRY_COMPARE(h.link.state(), RpcConnection::ConnectedState);
-        const RpcAsyncCall done = h.call("DO;action:reboot;");
-        const RpcAsyncCall device = h.call("PARAM;target:general;GET:device;");
-        const RpcAsyncCall refused = h.call("PARAM;target:x;");
-        const RpcAsyncCall quiet = h.call("DO;action:quiet;", 1);
-        QVERIFY(h.waitCompleted(4));
-        QCOMPARE(written(done.reply().command()), QByteArray("DO;return:OK;"));
-        QCOMPARE(written(device.reply().command()), QByteArray("PARAM;device:Velto;return:OK;"));
-        QCOMPARE(refused.errorCode(), 204);
-        QCOMPARE(quiet.errorCode(), -5);
-        QTRY_VERIFY(h.received.size() >= 3);
-        QCOMPARE(written(h.received.first().command()), QByteArray("EVENT;event_type:hello;"));
-        QCOMPARE(written(h.received.last().command()), QByteArray("EVENT;event_type:tick;"));
-        h.link.disconnect();
-        server.kill();
-        server.waitForFinished();
-
-        QProcess bad;
-        bad.start(program, {"--script", dir.filePath("missing.txt")});
-        QVERIFY(bad.waitForFinished());
-        QCOMPARE(bad.exitCode(), 2);
     }
 };
 
