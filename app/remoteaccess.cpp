@@ -108,7 +108,7 @@ QByteArray remoteAccessBody(const KnownDevice &device)
          + "&upw=" + QUrl::toPercentEncoding(QString::fromLatin1(upw.toHex()));
 }
 
-QByteArray remoteAccessHead(const QByteArray &headToken, const QString &peerAddress, int bodyLength)
+QByteArray remoteAccessHead(const QByteArray &headToken, const QHostAddress &peer, int bodyLength)
 {
     char *text = nullptr;
     const int length = decryptToken(headToken.constData(), int(headToken.size()), &text);
@@ -116,9 +116,18 @@ QByteArray remoteAccessHead(const QByteArray &headToken, const QString &peerAddr
         std::free(text);
         return QByteArray();
     }
-    const QString head = QString::fromLatin1(text, length).arg(peerAddress, QString::number(bodyLength));
+    QString address = peer.toString();
+    // As in a URL: an IPv6 address in brackets, its zone's "%" escaped.
+    if (peer.protocol() == QAbstractSocket::IPv6Protocol)
+        address = QLatin1Char('[') + address.replace(QLatin1Char('%'), QLatin1String("%25")) + QLatin1Char(']');
+    const QString head = QString::fromLatin1(text, length).arg(address, QString::number(bodyLength));
     std::free(text);
     return head.toLatin1();
+}
+
+QByteArray remoteAccessHead(const QHostAddress &peer, int bodyLength)
+{
+    return remoteAccessHead(QByteArray(requestHeadToken), peer, bodyLength);
 }
 
 RemoteAccessOutcome parseRemoteAccessReply(const QByteArray &reply, RemoteAccount &account)
@@ -207,11 +216,10 @@ QT_WARNING_POP
         result.outcome = RemoteAccessOutcome::ConnectFailed;
         return result;
     }
-    const QString peer = socket.peerAddress().toString();
-    log("resolveDevice", QStringLiteral("connected to <%1>").arg(peer));
+    log("resolveDevice", QStringLiteral("connected to <%1>").arg(socket.peerAddress().toString()));
 
     const QByteArray body = remoteAccessBody(device);
-    const QByteArray head = remoteAccessHead(QByteArray(requestHeadToken), peer, int(body.size()));
+    const QByteArray head = remoteAccessHead(socket.peerAddress(), int(body.size()));
 
     log("resolveDevice", QStringLiteral("Requesting authentication for device <%1>...").arg(unit));
     status(QT_TRANSLATE_NOOP("Velto", "Requesting authentication for device <%1>..."), device.name);
@@ -226,12 +234,12 @@ QT_WARNING_POP
         return result;
     }
 
-    bool overflow = false;
-    const QByteArray reply = readReply(socket, host, &overflow);
+    QByteArray reply;
+    const bool whole = readReply(socket, host, &reply);
     socket.abort();
 
-    result.outcome = overflow ? RemoteAccessOutcome::InvalidResponse
-                              : parseRemoteAccessReply(reply, result.account);
+    result.outcome = whole ? parseRemoteAccessReply(reply, result.account)
+                           : RemoteAccessOutcome::InvalidResponse;
     switch (result.outcome) {
     case RemoteAccessOutcome::InvalidResponse:
         log("resolveDevice", QStringLiteral("Received an invalid response from server <%1>").arg(host));
@@ -253,13 +261,13 @@ QT_WARNING_POP
     return result;
 }
 
-// Reads until the server closes, the deadline passes or the cap is reached;
-// a server that trickles bytes cannot hold the program longer than the deadline.
-QByteArray RemoteAccessQuery::readReply(QSslSocket &socket, const QString &host, bool *overflow)
+// Reads until the server closes or falls silent. False when the reply is
+// not whole: larger than the cap, or still arriving after the deadline, so a
+// server that trickles bytes can hold the program no longer than that.
+bool RemoteAccessQuery::readReply(QSslSocket &socket, const QString &host, QByteArray *reply)
 {
-    QByteArray reply;
     // A TLS socket can miss the server's close inside one long wait and sit
-    // out the whole deadline, so wait in slices and watch for the close.
+    // out the whole silence, so wait in slices and watch for the close.
     bool closed = false;
     const QMetaObject::Connection watch = connect(
         &socket, &QSslSocket::errorOccurred, this, [&closed](QAbstractSocket::SocketError error) {
@@ -267,24 +275,32 @@ QByteArray RemoteAccessQuery::readReply(QSslSocket &socket, const QString &host,
                 closed = true;
         });
     waitingInSlices = true;
-    QDeadlineTimer deadline(replyTimeout);
+    const QDeadlineTimer deadline(replyDeadline);
+    QDeadlineTimer silence(replySilence);
+    bool whole = true;
     for (;;) {
         if (socket.bytesAvailable() == 0) {
-            if (closed || socket.state() != QAbstractSocket::ConnectedState || deadline.hasExpired())
+            if (closed || socket.state() != QAbstractSocket::ConnectedState || silence.hasExpired())
                 break;
-            socket.waitForReadyRead(int(qMin<qint64>(ReadSlice, deadline.remainingTime())));
+            socket.waitForReadyRead(int(qMin<qint64>(ReadSlice, silence.remainingTime())));
             continue;
         }
-        reply += socket.read(ReplyCap + 1 - reply.size());
-        if (reply.size() > ReplyCap) {
-            *overflow = true;
-            log("resolveDevice", QStringLiteral("Reply of server <%1> exceeds %2 bytes").arg(host, QString::number(int(ReplyCap))));
+        if (deadline.hasExpired()) {
+            log("resolveDevice", QStringLiteral("Reply of server <%1> still arriving after %2 ms").arg(host).arg(replyDeadline));
+            whole = false;
             break;
         }
+        *reply += socket.read(ReplyCap + 1 - reply->size());
+        if (reply->size() > ReplyCap) {
+            log("resolveDevice", QStringLiteral("Reply of server <%1> exceeds %2 bytes").arg(host).arg(int(ReplyCap)));
+            whole = false;
+            break;
+        }
+        silence.setRemainingTime(replySilence);
     }
     waitingInSlices = false;
     disconnect(watch);
-    return reply;
+    return whole;
 }
 
 void RemoteAccessQuery::sslStateChanged(QAbstractSocket::SocketState state)

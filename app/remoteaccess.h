@@ -5,6 +5,7 @@
 
 #include <QAbstractSocket>
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QSslError>
@@ -27,9 +28,11 @@ int parseForwardPort(const QString &text);
 // "uid=<hex>&upw=<hex>" for a unit: always 265 bytes.
 QByteArray remoteAccessBody(const KnownDevice &device);
 
-// The request head from its token, filled with the peer address and the body
-// length; empty when the token does not decode.
-QByteArray remoteAccessHead(const QByteArray &headToken, const QString &peerAddress, int bodyLength);
+// The request head from its token, filled with the peer address (an IPv6
+// address in brackets) and the body length; empty when the token does not
+// decode. Without a token: the program's own head.
+QByteArray remoteAccessHead(const QByteArray &headToken, const QHostAddress &peer, int bodyLength);
+QByteArray remoteAccessHead(const QHostAddress &peer, int bodyLength);
 
 // What the server granted. Complete only when the query succeeded; after a
 // failed field check it holds what the reply did give.
@@ -45,7 +48,8 @@ enum class RemoteAccessOutcome {
     Authenticated,
     ConnectFailed,          // no handshake, or a certificate error not waived
     SendFailed,             // request not written, or no head to send
-    InvalidResponse,        // fewer than two lines, or larger than the cap
+    InvalidResponse,        // fewer than two lines, larger than the cap, or still
+                            // arriving after the deadline
     UnknownDevice,          // first line without "200 OK"
     AuthenticationFailed,   // user, password or a usable tunnel port missing
 };
@@ -87,10 +91,11 @@ public:
 
     // Test seams: the program always uses port 443 and 30 s.
     void setServerPortForTest(quint16 port) { serverPort = port; }
-    void setTimeoutsForTest(int handshakeMs, int replyMs)
+    void setTimeoutsForTest(int handshakeMs, int silenceMs, int deadlineMs)
     {
         handshakeTimeout = handshakeMs;
-        replyTimeout = replyMs;
+        replySilence = silenceMs;
+        replyDeadline = deadlineMs;
     }
 
 public slots:
@@ -103,14 +108,15 @@ public slots:
 private:
     void log(const char *operation, const QString &text);
     void status(const char *text, const QString &arg);
-    QByteArray readReply(QSslSocket &socket, const QString &host, bool *overflow);
+    bool readReply(QSslSocket &socket, const QString &host, QByteArray *reply);
 
     QList<TrustedCertificate> trustedCertificates;
     RemoteAccessSink &sink;
     QSslSocket *sslSocket = nullptr;    // set only while the handshake runs
     quint16 serverPort = 443;
     int handshakeTimeout = Timeout;
-    int replyTimeout = Timeout;
+    int replySilence = Timeout;     // a wait this long without data ends the reply
+    int replyDeadline = Timeout;    // data after it: the reply was cut off
     bool waitingInSlices = false;
 };
 

@@ -1,6 +1,7 @@
 #include "app/sshclient.h"
 
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
 
 #include <libssh/callbacks.h>
@@ -84,12 +85,26 @@ bool SshClient::startSession()
     ssh_options_set(session, SSH_OPTIONS_PORT, &sshPort);
     ssh_options_set(session, SSH_OPTIONS_USER, userBytes.constData());
     ssh_options_set(session, SSH_OPTIONS_LOG_VERBOSITY, &logLevel);
+    // Without it the login, opening a channel and disconnecting wait without
+    // end for a server that stops answering.
+    const long seconds = timeout;
+    ssh_options_set(session, SSH_OPTIONS_TIMEOUT, &seconds);
 
     // libssh keeps only the low 16 bits of the port and takes 0 for its own
     // default: never let a bad setting reach some other server port.
-    if (port < 1 || port > 65535 || ssh_connect(session) != SSH_OK) {
+    const bool portUsable = port >= 1 && port <= 65535;
+    if (!portUsable || ssh_connect(session) != SSH_OK) {
+        logFailure("startSession", portUsable ? sshError()
+                                              : QStringLiteral("server port %1 is outside 1..65535").arg(port));
         ssh_free(session);
         session = nullptr;
+        emit sessionStateChanged(Failure);
+        return false;
+    }
+
+    // The program is leaving and waits for this thread: no second wait.
+    if (QThread::currentThread()->isInterruptionRequested()) {
+        endSession();
         emit sessionStateChanged(Failure);
         return false;
     }
@@ -99,6 +114,7 @@ bool SshClient::startSession()
     const int auth = ssh_userauth_password(session, nullptr, secret.constData());
     secret.fill('\0');
     if (auth != SSH_AUTH_SUCCESS) {
+        logFailure("startSession", sshError());
         endSession();
         emit sessionStateChanged(Failure);
         return false;
@@ -106,6 +122,8 @@ bool SshClient::startSession()
 
     if (remotePort < 1 || remotePort > 65535 || localPort < 1 || localPort > 65535
         || listenAddress.isNull()) {
+        logFailure("startSession", QStringLiteral("unusable tunnel ports %1 and %2 or listen address <%3>")
+                                       .arg(remotePort).arg(localPort).arg(listenAddress.toString()));
         endSession();
         emit sessionStateChanged(Failure);
         return false;
@@ -113,6 +131,8 @@ bool SshClient::startSession()
 
     listener = new Listener(this);
     if (!listener->listen(listenAddress, static_cast<quint16>(localPort))) {
+        logFailure("startSession", QStringLiteral("cannot listen on <%1> port %2: %3")
+                                       .arg(listenAddress.toString()).arg(localPort).arg(listener->errorString()));
         closeListener();
         endSession();
         emit sessionStateChanged(Failure);
@@ -138,6 +158,20 @@ void SshClient::endSession()
     ssh_disconnect(session);
     ssh_free(session);
     session = nullptr;
+}
+
+// libssh's reason for the last failure; a call that ran out of time may
+// leave none.
+QString SshClient::sshError() const
+{
+    const QString text = QString::fromUtf8(ssh_get_error(session));
+    return text.isEmpty() ? QStringLiteral("no answer from the server within %1 s").arg(timeout) : text;
+}
+
+// Logged whatever libssh's verbosity: a failed start must say why.
+void SshClient::logFailure(const char *function, const QString &reason)
+{
+    emit logMessage(QStringLiteral("%1(%2)").arg(QLatin1String(function), reason));
 }
 
 void SshClient::acceptLocalSocket(qintptr descriptor)
@@ -180,6 +214,7 @@ bool SshClient::openChannel()
     const QByteArray origin = listenAddress.toString().toLatin1();
     if (ssh_channel_open_forward(channel, "localhost", remotePort, origin.constData(), localPort)
         != SSH_OK) {
+        logFailure("openChannel", sshError());
         ssh_channel_free(channel);
         channel = nullptr;
         return false;

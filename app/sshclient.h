@@ -31,6 +31,9 @@ public:
         SshClient *client;
     };
 
+    // Seconds any blocking libssh call may wait for the server.
+    enum { DefaultTimeout = 30 };
+
     enum SessionState {
         Failure = -1,
         Stopped = 0,
@@ -54,6 +57,7 @@ public:
     QString host;
     QString user;
     QString password;
+    int timeout = DefaultTimeout;
 
     void acceptLocalSocket(qintptr descriptor);
     bool openChannel();
@@ -76,6 +80,8 @@ signals:
 
 private:
     void endSession();
+    QString sshError() const;
+    void logFailure(const char *function, const QString &reason);
 
     Listener *listener = nullptr;
     QTimer *pollTimer = nullptr;

@@ -117,6 +117,8 @@ Velto::~Velto()
         sshClient->deleteLater();
         sshClient = nullptr;
     }
+    // A tunnel still starting then gives up after its current wait.
+    sshThread.requestInterruption();
     sshThread.quit();
     sshThread.wait();
     // Popups still open must not forward keys to a panel that is going away.
@@ -501,6 +503,8 @@ void Velto::connectToDevice(int id, bool reconnect)
     sshClient->localPort = LinkPort;
     sshClient->remotePort = device.tunnelPort;
     sshClient->listenAddress = QHostAddress(localAddress);
+    if (sshTimeout > 0)
+        sshClient->timeout = sshTimeout;
     sshClient->moveToThread(&sshThread);
 
     connect(sshClient, &SshClient::logMessage, this, &Velto::onSshLogMessage);
@@ -537,7 +541,9 @@ void Velto::onSshSessionStateChanged(int state)
     case SshClient::LocalClientGone:
         setStatusMessage(tr("Closing SSH session..."), Qt::red);
         setMenusEnabled(false, false);
-        reconnectWanted = linkEnabled();
+        // A second report, with the link already down, must not cancel the reconnect.
+        if (linkEnabled())
+            reconnectWanted = true;
         takeLinkDown();
         emit doSshStopSession();
         break;

@@ -50,6 +50,8 @@ public:
     int currentDeviceId() const { return deviceId; }
     const QString& currentLocalAddress() const { return localAddress; }
     const QString& currentDeviceName() const { return deviceName; }
+    // Test seam: the program always gives the tunnel's libssh calls 30 s.
+    void setSshTimeoutForTest(int seconds) { sshTimeout = seconds; }
 
     QPravikWindow* frontPanel = nullptr;
     QWidget* buttonBar = nullptr;
@@ -112,6 +114,7 @@ private:
     QPointer<RemoteAccessQuery> remoteAccess;   // set only while a query runs
     bool reconnectWanted = false;
     SshClient* sshClient = nullptr;
+    int sshTimeout = 0;   // seconds; 0 keeps the client's own
     int deviceId = 0;
     QString localAddress;
     QString deviceName;

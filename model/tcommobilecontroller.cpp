@@ -246,9 +246,16 @@ bool TComMobileController::queryState(int& state)
             state = controllerStateFromReply(refused->second);
         return true;
     }
-    if (pin != values.end() && pin->second == "ready" && registration != values.end()
-        && !registration->second.empty())
-        state = controllerStateFromReply(registration->second);
+    // The link files a registration cause ("123-not registered") as a
+    // refusal of that key; it still is the registration state.
+    std::string registered = registration != values.end() ? registration->second : std::string();
+    if (registration == values.end()) {
+        const auto cause = errors.find("registration_state");
+        if (cause != errors.end())
+            registered = cause->second;
+    }
+    if (pin != values.end() && pin->second == "ready" && !registered.empty())
+        state = controllerStateFromReply(registered);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QDir>
+#include <QKeyEvent>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -49,11 +50,10 @@ KnownDevice unit(int id, const QString& name)
 }
 
 // Writes the configuration file the next window reads.
-void writeConfig(const QList<KnownDevice>& devices, const QList<int>& recent,
-                 const QString& hostname = DeadServer)
+void writeConfig(const QList<KnownDevice>& devices, const QList<int>& recent)
 {
     ApplicationSettings settings(configPath());
-    settings.hostname = hostname;
+    settings.hostname = DeadServer;
     for (const KnownDevice& d : devices)
         settings.knownDevices.insert(d.id, d);
     settings.recentDevices = recent;
@@ -98,19 +98,17 @@ class TestMainWindow : public QObject
 
 private slots:
     void init();
-    void startWritesDefaultsAndMenus();
+    void startAndEnd();
     void recentMenuLists();
     void failedQueryStillRecordsRecentUnit();
     void savesStartFromTheFileAndTellTheUser();
     void linkSupervisionStates();
     void busyDuringSynchronousCall();
-    void buttonBarKeysReachPanel();
+    void panelKeys();
     void typedMessage();
-    void loginShowsTabNameAsText();
     void exitQuestion();
     void deviceManagerSavesOnClose();
     void authenticationKeepsAccountInMemory();
-    void destructionWithdrawsPointers();
 };
 
 void TestMainWindow::init()
@@ -120,35 +118,31 @@ void TestMainWindow::init()
     frontPanelCom()->disconnectFromUnit();
 }
 
-void TestMainWindow::startWritesDefaultsAndMenus()
-{
-    Velto w;
-    QVERIFY(QFile::exists(configPath()));
-    QVERIFY(QDir(QCoreApplication::applicationDirPath() + "/logs").exists());
-    QCOMPARE(mainWindow(), &w);
-
-    QCOMPARE(menus(w), Starting);
-    QVERIFY(w.initialize());
-    QCOMPARE(menus(w), Idle);
-
-    // The menu bar holds exactly four entries; the account action is not one of them.
-    QCOMPARE(w.menuBar()->actions(), (QList<QAction*>{w.recentMenu->menuAction(), w.disconnectAction,
-                                                      w.manageDevicesAction, w.aboutAction}));
-
-    QCOMPARE(w.windowTitle(), QString("Kandelo - Version 2.00.0.5197"));
-    QCOMPARE(w.size(), QSize(800, 615));
-    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
-    QCOMPARE(textColour(w.statusLabel), QColor(Qt::red));
-    QVERIFY(w.buttonBar->isHidden());
-    QCOMPARE(frontPanelWindow.data(), static_cast<QWidget*>(w.frontPanel));
-}
-
-void TestMainWindow::destructionWithdrawsPointers()
+void TestMainWindow::startAndEnd()
 {
     auto* w = new Velto;
+    QVERIFY(QFile::exists(configPath()));
+    QVERIFY(QDir(QCoreApplication::applicationDirPath() + "/logs").exists());
+    QCOMPARE(mainWindow(), w);
+    QCOMPARE(menus(*w), Starting);
+    QVERIFY(w->initialize());
+    QCOMPARE(menus(*w), Idle);
+    // The menu bar holds exactly four entries; the account action is not one of them.
+    QCOMPARE(w->menuBar()->actions(), (QList<QAction*>{w->recentMenu->menuAction(), w->disconnectAction,
+                                                       w->manageDevicesAction, w->aboutAction}));
+    QCOMPARE(w->statusLabel->text(), QString("No active connection"));
+    QVERIFY(w->buttonBar->isHidden());
+    QCOMPARE(frontPanelWindow.data(), static_cast<QWidget*>(w->frontPanel));
+
+    // Leaving takes the link down and withdraws the window's pointers.
+    UnitSimulator unit;
+    QVERIFY(unit.listen());
+    QVERIFY(linkTo(unit));
     delete w;
     QCOMPARE(mainWindow(), nullptr);
     QVERIFY(frontPanelWindow.isNull());
+    QVERIFY(!frontPanelCom()->isEnabled());
+    QVERIFY(unit.waitForDisconnect());
 }
 
 void TestMainWindow::recentMenuLists()
@@ -168,9 +162,7 @@ void TestMainWindow::recentMenuLists()
     QCOMPARE(entries.size(), 3);
     QCOMPARE(entries.at(0)->text(), QString("Five"));
     QCOMPARE(entries.at(0)->data().toInt(), 5);
-    QCOMPARE(entries.at(1)->data().toInt(), 1);
     QCOMPARE(entries.at(2)->text(), QString("R&&D"));
-    QVERIFY(entries.at(2)->isEnabled());
 
     // Re-reading keeps the in-memory tunnel of an unchanged unit only.
     w.settings.knownDevices[1].tunnelPort = 40000;
@@ -264,37 +256,37 @@ void TestMainWindow::linkSupervisionStates()
     w.onSshSessionStateChanged(1);
     QCOMPARE(w.statusLabel->text(), QString("Connecting to device <Three>"));
     QVERIFY(w.disconnectAction->isEnabled());
-    QVERIFY(frontPanelCom()->isEnabled());
     QTRY_COMPARE(w.statusLabel->text(), QString("Connected to device <Three>"));
     QCOMPARE(textColour(w.statusLabel), QColor(Qt::white));
-
     w.frontPanel->pageActivated(QPravik::PageMain);
     w.loginClicked("Tab");
-    QVERIFY(!w.buttonBar->isHidden());
 
     // A second "listening" report with the link up changes nothing.
     w.onSshSessionStateChanged(1);
     QCOMPARE(w.statusLabel->text(), QString("SSH session success"));
 
-    w.onSshSessionStateChanged(2);   // the tunnel's local client went away
+    // The tunnel's local client went away, and goes away again while the
+    // tunnel stops: the second report must not cancel the reconnect.
+    w.onSshSessionStateChanged(2);
     QVERIFY(w.isReconnectWanted());
     QVERIFY(!frontPanelCom()->isEnabled());
     QVERIFY(w.buttonBar->isHidden());
     QCOMPARE(w.frontPanel->page(), 0);
     QCOMPARE(menus(w), Starting);
-    QCOMPARE(w.statusLabel->text(), QString("No active connection"));
-
+    w.onSshSessionStateChanged(2);
+    QVERIFY(w.isReconnectWanted());
     w.onSshSessionStateChanged(0);
     QCOMPARE(w.statusLabel->text(), QString("SSH connection failure"));
     QCOMPARE(textColour(w.statusLabel), QColor(Qt::red));
     QCOMPARE(menus(w), Retrying);
     QVERIFY(w.isReconnectTimerActive());
 
-    // Disconnect while waiting for the retry: back to idle.
+    // Disconnect while waiting for the retry: back to idle, nothing wanted.
     w.disconnectDevice();
     QCOMPARE(w.statusLabel->text(), QString("No active connection"));
     QCOMPARE(menus(w), Idle);
     QVERIFY(!w.isReconnectTimerActive());
+    QVERIFY(!w.isReconnectWanted());
 
     // A failing tunnel is retried; a plain stop is not.
     w.onSshSessionStateChanged(-1);
@@ -319,7 +311,6 @@ void TestMainWindow::linkSupervisionStates()
 void TestMainWindow::busyDuringSynchronousCall()
 {
     Velto w;
-    w.initialize();
     UnitSimulator unit;
     QVERIFY(unit.listen());
     unit.onRequestMatching(QRegularExpression("^PARAM"),
@@ -327,40 +318,80 @@ void TestMainWindow::busyDuringSynchronousCall()
     QVERIFY(linkTo(unit));
 
     QString during;
-    QColor duringColour;
-    QTimer::singleShot(100, &w, [&] {
-        during = w.statusBar()->currentMessage();
-        duringColour = w.statusBar()->palette().color(QPalette::Window);
-    });
+    QTimer::singleShot(100, &w, [&] { during = w.statusBar()->currentMessage(); });
     TCommand request(TCommand::Param);
     request.setParam("target", "general");
     request.setParam("x", "1");
     QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
     QCOMPARE(during, QString("BUSY"));
-    QCOMPARE(duringColour, QColor(Qt::red));
     QCOMPARE(w.statusBar()->currentMessage(), QString());
-    QCOMPARE(w.statusBar()->palette().color(QPalette::Window), QColor(Qt::black));
 }
 
-void TestMainWindow::buttonBarKeysReachPanel()
+void TestMainWindow::panelKeys()
 {
     Velto w;
+    QPravikWindow* panel = w.frontPanel;
+    const auto press = [panel](int key, QEvent::Type type = QEvent::KeyPress) {
+        QKeyEvent event(type, key, Qt::NoModifier, QString(), false, 1);
+        QCoreApplication::sendEvent(panel, &event);
+    };
+    // Offline only the login page shows, and the keys do nothing there.
+    panel->pageActivated(QPravik::PageMain);
+    press(257);
+    press(261);
+    QCOMPARE(panel->page(), 0);
+    QVERIFY(!panel->isCallKeyHeld());
+
     UnitSimulator unit;
     QVERIFY(unit.listen());
     QVERIFY(linkTo(unit));
-    w.frontPanel->pageActivated(QPravik::PageAudio);
-    w.loginClicked("T");
+    panel->pageActivated(QPravik::PageCodingMenu);
+    QCOMPARE(panel->page(), 11);
+    panel->pageActivated(QPravik::PageAudio);
+    press(257);
+    QCOMPARE(panel->page(), 7);
+    press(257);
+    QCOMPARE(panel->page(), 3);
+    // From a headphone page the call key does not remember that page.
+    press(257);
+    panel->pageActivated(QPravik::PageHeadphone2);
+    press(261);
+    QCOMPARE(panel->page(), 2);
+    QVERIFY(panel->isCallKeyHeld());
+    press(261, QEvent::KeyRelease);
+    QVERIFY(!panel->isCallKeyHeld());
+    press(261);
+    QCOMPARE(panel->page(), 3);
+    // From the connection page the headphone key does not remember it.
+    panel->pageActivated(QPravik::PageMain);
+    press(261);
+    press(257);
+    QCOMPARE(panel->page(), 7);
+    press(257);
+    QCOMPARE(panel->page(), 1);
+    // From an open popup (fromControl 0) the page keys are dropped.
+    postKeyToFrontPanel(QPravikEvent::KeyPress, 257, 0);
+    QCoreApplication::sendPostedEvents(panel);
+    QCOMPARE(panel->page(), 1);
 
+    // The tab name comes from the unit: plain text, and none shows no label.
+    w.loginClicked(QString());
+    QVERIFY(!w.buttonBar->isHidden());
+    QVERIFY(w.tabLabel->isHidden());
+    w.loginClicked("<b>Studio</b>");
+    QVERIFY(!w.tabLabel->isHidden());
+    QCOMPARE(w.tabLabel->textFormat(), Qt::PlainText);
+
+    // The bar's buttons post their keys, a press and a release each.
     auto* headphone = w.buttonBar->findChild<QAbstractButton*>("headphoneButton");
     auto* call = w.buttonBar->findChild<QAbstractButton*>("phoneCallButton");
     QVERIFY(headphone && call);
     headphone->click();
-    QCOMPARE(w.frontPanel->page(), 3);   // posted, not sent
-    QTRY_COMPARE(w.frontPanel->page(), 7);
+    QCOMPARE(panel->page(), 1);
+    QTRY_COMPARE(panel->page(), 7);
     call->click();
-    QTRY_COMPARE(w.frontPanel->page(), 2);
-    // A click is a press and a release: the key is not left held.
-    QTRY_VERIFY(!w.frontPanel->isCallKeyHeld());
+    QTRY_COMPARE(panel->page(), 2);
+    QTRY_VERIFY(!panel->isCallKeyHeld());
 }
 
 namespace {
@@ -371,8 +402,6 @@ void typeMessage(Velto& w, const QString& text, bool accept)
     w.button3Clicked();
     auto* keyboard = w.findChild<QPravikVirtual*>();
     QVERIFY(keyboard);
-    QCOMPARE(keyboard->titleLabel.text(), QString("Enter Message"));
-    QVERIFY(keyboard->lineEdit.text().isEmpty());
     QCOMPARE(keyboard->windowModality(), Qt::ApplicationModal);
     keyboard->lineEdit.setText(text);
     if (accept)
@@ -419,19 +448,6 @@ void TestMainWindow::typedMessage()
     QCOMPARE(unit.requests().size(), 2);
 }
 
-void TestMainWindow::loginShowsTabNameAsText()
-{
-    Velto w;
-    w.loginClicked(QString());
-    QVERIFY(!w.buttonBar->isHidden());
-    QVERIFY(w.tabLabel->isHidden());
-
-    w.loginClicked("<b>Studio</b>");
-    QVERIFY(!w.tabLabel->isHidden());
-    QCOMPARE(w.tabLabel->text(), QString("<b>Studio</b>"));
-    QCOMPARE(w.tabLabel->textFormat(), Qt::PlainText);
-}
-
 void TestMainWindow::exitQuestion()
 {
     Velto w;
@@ -471,7 +487,6 @@ void TestMainWindow::deviceManagerSavesOnClose()
 
     const ApplicationSettings saved = readConfig();
     QCOMPARE(saved.knownDevices.keys(), QList<int>({1, 3, 4}));
-    QCOMPARE(saved.knownDevices.value(4).name, QString("noname"));
     QCOMPARE(saved.knownDevices.value(4).serialno, QString("0042"));
     QCOMPARE(saved.recentDevices, QList<int>({3}));
     QCOMPARE(w.settings.knownDevices.keys(), QList<int>({1, 3, 4}));

@@ -161,6 +161,41 @@ void indexRows(const Table& table)
         QTest::newRow(table[i].name) << int(i);
 }
 
+// Scripts the unit's answers in a compact form: "on BODY" (exact request) or
+// "match PATTERN", each followed by indented "reply BODY" or "error CODE"
+// lines. Earlier blocks take precedence.
+bool scriptUnit(UnitSimulator& unit, const QByteArray& text)
+{
+    struct Block { QByteArray head; UnitSimulator::Actions actions; };
+    QList<Block> blocks;
+    for (const QByteArray& line : text.split('\n')) {
+        const QByteArray t = line.trimmed();
+        if (t.isEmpty())
+            continue;
+        if (!line.startsWith(' ')) {
+            blocks.append({t, {}});
+            continue;
+        }
+        if (blocks.isEmpty())
+            return false;
+        if (t.startsWith("reply "))
+            blocks.last().actions.append(UnitSimulator::reply(t.mid(6)));
+        else if (t.startsWith("error "))
+            blocks.last().actions.append(UnitSimulator::errorReply(t.mid(6).toInt()));
+        else
+            return false;
+    }
+    for (auto it = blocks.crbegin(); it != blocks.crend(); ++it) {
+        if (it->head.startsWith("on "))
+            unit.onRequest(it->head.mid(3), it->actions);
+        else if (it->head.startsWith("match "))
+            unit.onRequestMatching(QRegularExpression(QString::fromLatin1(it->head.mid(6))), it->actions);
+        else
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 class NetworkTest : public QObject
@@ -226,7 +261,7 @@ private slots:
     {
         QFETCH(int, row);
         const auto& c = kStates[row];
-        QVERIFY(rig->unit.loadScript(QString::fromLatin1(c.script)));
+        QVERIFY(scriptUnit(rig->unit, c.script));
         QVERIFY(rig->mobile.attach("mobile.0", 0, false));
         TCommand message;
         if (TCommand::parse(c.info, message) == 0) {
@@ -258,7 +293,7 @@ private slots:
     {
         QFETCH(QByteArray, script);
         QFETCH(uint, mask);
-        QVERIFY(rig->unit.loadScript(QString::fromLatin1(script)));
+        QVERIFY(scriptUnit(rig->unit, script));
         QVERIFY(rig->mobile.attach("mobile.0", 2, false));
         QCOMPARE(rig->mobile.optionMask(), mask);
     }
@@ -266,7 +301,7 @@ private slots:
     void mobileReadParams()
     {
         TComMobileController& m = rig->mobile;
-        QVERIFY(rig->unit.loadScript("match GET:echo_cancel;\n  reply PARAM;echo_cancel:on;noise_gate:on;"
+        QVERIFY(scriptUnit(rig->unit, "match GET:echo_cancel;\n  reply PARAM;echo_cancel:on;noise_gate:on;"
                                      "operator_long:123-not registered;operator_short:T;plmn:;return:OK;\n"
                                      "match GET:noise_gate;\n"
                                      "  reply PARAM;mode:data;noise_gate:102-unknown parameter;return:ERROR;\n"));

@@ -1,12 +1,15 @@
 #include "tests/sshfixture/sshdfixture.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTcpSocket>
-#include <QThread>
+#include <QtEndian>
 
 #include <pwd.h>
 #include <signal.h>
@@ -17,39 +20,128 @@ namespace {
 
 const char sshdPath[] = "/usr/sbin/sshd";
 const char keygenPath[] = "/usr/bin/ssh-keygen";
-const char accountName[] = "kandelo-test";
-// Not only ASCII: SSH carries passwords as UTF-8.
-const char accountPassword[] = "kandelo-test-Pw1-\xc3\xa9";
+// Made by earlier versions of this fixture with a published password.
+const char legacyAccount[] = "kandelo-test";
 
-bool run(const QString &program, const QStringList &arguments, const QByteArray &input,
-         QString *failure)
+// The process's account, shared by its fixtures.
+struct Account
+{
+    QString name;
+    QByteArray password;
+    int users = 0;
+};
+Account account;
+
+bool run(const QString &program, const QStringList &arguments, const QByteArray &input, QString *failure)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, arguments);
-    if (!process.waitForStarted(10000)) {
-        *failure = QStringLiteral("%1 did not start: %2").arg(program, process.errorString());
-        return false;
-    }
-    if (!input.isEmpty())
-        process.write(input);
+    process.write(input);
     process.closeWriteChannel();
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit
         || process.exitCode() != 0) {
-        *failure = QStringLiteral("%1 %2 failed: %3")
-                       .arg(program, arguments.join(QLatin1Char(' ')),
+        *failure = QStringLiteral("%1 %2 failed: %3 %4")
+                       .arg(program, arguments.join(QLatin1Char(' ')), process.errorString(),
                             QString::fromLocal8Bit(process.readAll()).trimmed());
         return false;
     }
     return true;
 }
 
-quint16 freePort(const QHostAddress &address)
+// Account set-up and removal of all test processes take turns.
+std::unique_ptr<QLockFile> lockAccounts(QString *failure)
 {
-    QTcpServer probe;
-    if (!probe.listen(address, 0))
-        return 0;
-    return probe.serverPort();
+    auto lock = std::make_unique<QLockFile>(QDir::tempPath() + QStringLiteral("/kandelo-test-account.lock"));
+    lock->setStaleLockTime(120000);
+    if (!lock->tryLock(120000)) {
+        *failure = QStringLiteral("could not lock the test account set-up");
+        return nullptr;
+    }
+    return lock;
+}
+
+void removeAccount(const QString &name)
+{
+    QString ignored;
+    // Forced: a session process of the account may still be ending.
+    if (!run("userdel", {"--force", name}, {}, &ignored))
+        run("usermod", {"--lock", "--expiredate", "1", name}, {}, &ignored);
+}
+
+// True while another process that may use a test account runs: an older
+// checkout's tests still use the legacy account.
+bool otherTunnelTestsRunning()
+{
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        if (entry.toLongLong() <= 0)   // "self" and the like
+            continue;
+        const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).symLinkTarget();
+        const QString name = QFileInfo(program).fileName();
+        if (entry != self && QStringList{"tst_sshclient", "tst_endtoend", "bench_tunnel"}.contains(name))
+            return true;
+    }
+    return false;
+}
+
+// Accounts of test processes that are gone, and the legacy account.
+void removeLeftovers()
+{
+    const QRegularExpression ours(QStringLiteral("^kandelo-(\\d+)$"));
+    QStringList doomed;
+    ::setpwent();
+    while (const passwd *entry = ::getpwent()) {
+        const QString name = QString::fromLocal8Bit(entry->pw_name);
+        const QRegularExpressionMatch match = ours.match(name);
+        if (match.hasMatch() && !QFileInfo::exists(QStringLiteral("/proc/") + match.captured(1)))
+            doomed << name;
+    }
+    ::endpwent();
+    if (::getpwnam(legacyAccount) && !otherTunnelTestsRunning())
+        doomed << QString::fromLatin1(legacyAccount);
+    for (const QString &name : std::as_const(doomed))
+        removeAccount(name);
+}
+
+bool acquireAccount(QString *failure)
+{
+    if (account.users > 0) {
+        ++account.users;
+        return true;
+    }
+    const std::unique_ptr<QLockFile> lock = lockAccounts(failure);
+    if (!lock)
+        return false;
+    removeLeftovers();
+    const QString name = QStringLiteral("kandelo-%1").arg(QCoreApplication::applicationPid());
+    // Not only ASCII: SSH carries passwords as UTF-8.
+    QByteArray password(24, Qt::Uninitialized);
+    const char alphabet[] = "abcdefghijkmnopqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789";
+    for (char &c : password)
+        c = alphabet[QRandomGenerator::system()->bounded(int(sizeof alphabet) - 1)];
+    password += "-\xc3\xa9";
+    if (!::getpwnam(name.toLocal8Bit().constData())
+        && !run("useradd", {"--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
+                            "/usr/sbin/nologin", "--comment", "Kandelo tunnel tests", name}, {}, failure))
+        return false;
+    if (!run("chpasswd", {}, name.toLocal8Bit() + ':' + password + '\n', failure)) {
+        removeAccount(name);
+        return false;
+    }
+    account = {name, password, 1};
+    return true;
+}
+
+void releaseAccount()
+{
+    if (--account.users > 0)
+        return;
+    QString ignored;
+    const std::unique_ptr<QLockFile> lock = lockAccounts(&ignored);
+    removeAccount(account.name);
+    account = {};
 }
 
 } // namespace
@@ -59,16 +151,18 @@ SshdFixture::SshdFixture(const QHostAddress &address) : address(address) {}
 SshdFixture::~SshdFixture()
 {
     stop();
+    if (holdsAccount)
+        releaseAccount();
 }
 
 QString SshdFixture::user()
 {
-    return QString::fromLatin1(accountName);
+    return account.name;
 }
 
 QString SshdFixture::password()
 {
-    return QString::fromUtf8(accountPassword);
+    return QString::fromUtf8(account.password);
 }
 
 bool SshdFixture::isRunning() const
@@ -83,150 +177,60 @@ QString SshdFixture::log() const
     return QString::fromLocal8Bit(output);
 }
 
-bool SshdFixture::prepareAccount()
-{
-    if (::geteuid() != 0) {
-        error = QStringLiteral("needs root: the tunnel tests create the local account '%1' and "
-                               "run their own sshd (run them through .ci/run or as root)")
-                    .arg(user());
-        return false;
-    }
-    for (const char *tool : {sshdPath, keygenPath}) {
-        if (!QFileInfo(QString::fromLatin1(tool)).isExecutable()) {
-            error = QStringLiteral("%1 is missing (install openssh-server)").arg(QString::fromLatin1(tool));
-            return false;
-        }
-    }
-
-    // Parallel test processes share the account; one of them sets it up at a time.
-    QLockFile lock(QDir::tempPath() + QStringLiteral("/kandelo-test-account.lock"));
-    lock.setStaleLockTime(120000);
-    if (!lock.tryLock(120000)) {
-        error = QStringLiteral("could not lock the test account set-up");
-        return false;
-    }
-    if (!::getpwnam(accountName)
-        && !run(QStringLiteral("useradd"),
-                {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                 QStringLiteral("--home-dir"), QStringLiteral("/nonexistent"),
-                 QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
-                 QStringLiteral("--comment"), QStringLiteral("Kandelo tunnel tests"), user()},
-                {}, &error)) {
-        return false;
-    }
-    if (!run(QStringLiteral("chpasswd"), {},
-             QByteArray(accountName) + ':' + accountPassword + '\n', &error)) {
-        return false;
-    }
-    // sshd refuses to start without its privilege separation directory.
-    if (!QFileInfo::exists(QStringLiteral("/run/sshd")) && ::mkdir("/run/sshd", 0755) != 0
-        && !QFileInfo::exists(QStringLiteral("/run/sshd"))) {
-        error = QStringLiteral("cannot create /run/sshd");
-        return false;
-    }
-    return true;
-}
-
-bool SshdFixture::writeConfig()
-{
-    const QString path = dir->filePath(QStringLiteral("sshd_config"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        error = QStringLiteral("cannot write %1").arg(path);
-        return false;
-    }
-    const QString text =
-        QStringLiteral("ListenAddress %1:%2\n"
-                       "HostKey %3\n"
-                       "PidFile %4\n"
-                       "AuthorizedKeysFile none\n"
-                       "PasswordAuthentication yes\n"
-                       "KbdInteractiveAuthentication no\n"
-                       "PubkeyAuthentication no\n"
-                       "PermitRootLogin no\n"
-                       "UsePAM no\n"
-                       "AllowUsers %5\n"
-                       "AllowTcpForwarding yes\n"
-                       "X11Forwarding no\n"
-                       "StrictModes no\n"
-                       "PrintMotd no\n"
-                       "UseDNS no\n"
-                       "MaxStartups 100\n"
-                       "MaxSessions 100\n"
-                       "LogLevel VERBOSE\n")
-            .arg(address.toString())
-            .arg(listenPort)
-            .arg(dir->filePath(QStringLiteral("host_ed25519")), dir->filePath(QStringLiteral("sshd.pid")),
-                 user());
-    return file.write(text.toUtf8()) > 0;
-}
-
-bool SshdFixture::waitForBanner(int timeoutMs)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (sshd->state() != QProcess::Running)
-            return false;
-        QTcpSocket probe;
-        probe.connectToHost(address, listenPort);
-        if (probe.waitForConnected(500)) {
-            while (probe.bytesAvailable() < 4 && probe.waitForReadyRead(1000)) {
-            }
-            if (probe.peek(4) == "SSH-")
-                return true;
-        }
-        QThread::msleep(50);
-    }
-    return false;
-}
-
 bool SshdFixture::start()
 {
     if (isRunning())
         return true;
-    error.clear();
-    if (!prepareAccount())
+    if (::geteuid() != 0) {
+        error = QStringLiteral("needs root: the tunnel tests create a temporary local account and "
+                               "run their own sshd (run them through .ci/run or as root)");
+        return false;
+    }
+    if (!QFileInfo(QString::fromLatin1(sshdPath)).isExecutable()) {
+        error = QStringLiteral("%1 is missing (install openssh-server)").arg(QString::fromLatin1(sshdPath));
+        return false;
+    }
+    // sshd refuses to start without its privilege separation directory.
+    ::mkdir("/run/sshd", 0755);
+    if (!holdsAccount && !(holdsAccount = acquireAccount(&error)))
         return false;
 
     dir = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kandelo-sshd-XXXXXX"));
-    if (!dir->isValid()) {
-        error = QStringLiteral("cannot create a temporary directory");
+    const QString hostKey = dir->filePath(QStringLiteral("host_ed25519"));
+    if (!dir->isValid()
+        || !run(QString::fromLatin1(keygenPath), {"-q", "-t", "ed25519", "-N", "", "-f", hostKey}, {}, &error))
         return false;
-    }
-    if (!run(QString::fromLatin1(keygenPath),
-             {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"),
-              QString(), QStringLiteral("-f"), dir->filePath(QStringLiteral("host_ed25519"))},
-             {}, &error)) {
-        return false;
-    }
 
-    // The free port may be taken between probe and bind: try a few.
+    // A free port may be taken between probe and bind: try a few.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        listenPort = freePort(address);
-        if (listenPort == 0) {
+        QTcpServer probe;
+        if (!probe.listen(address, 0)) {
             error = QStringLiteral("cannot bind %1").arg(address.toString());
             return false;
         }
-        if (!writeConfig())
-            return false;
+        listenPort = probe.serverPort();
+        probe.close();
+        QStringList arguments{"-D", "-e", "-f", "/dev/null"};
+        for (const QString &option : QStringList{
+                 QStringLiteral("ListenAddress=%1:%2").arg(address.toString()).arg(listenPort), "HostKey=" + hostKey,
+                 "PidFile=" + dir->filePath("sshd.pid"), "AllowUsers=" + user(), "PasswordAuthentication=yes",
+                 "KbdInteractiveAuthentication=no", "PubkeyAuthentication=no", "AuthorizedKeysFile=none",
+                 "PermitRootLogin=no", "UsePAM=no", "AllowTcpForwarding=yes", "UseDNS=no", "MaxStartups=100",
+                 "MaxSessions=100", "LogLevel=VERBOSE"})
+            arguments << "-o" << option;
+        output.clear();
         sshd = std::make_unique<QProcess>();
-        sshd->setProcessChannelMode(QProcess::SeparateChannels);
-        sshd->start(QString::fromLatin1(sshdPath),
-                    {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"),
-                     dir->filePath(QStringLiteral("sshd_config"))});
-        if (!sshd->waitForStarted(10000)) {
-            error = QStringLiteral("sshd did not start: %1").arg(sshd->errorString());
-            sshd.reset();
-            return false;
+        sshd->setReadChannel(QProcess::StandardError);
+        sshd->start(QString::fromLatin1(sshdPath), arguments);
+        const QDeadlineTimer deadline(15000);
+        while (sshd->waitForReadyRead(int(deadline.remainingTime()))) {
+            output += sshd->readAllStandardError();
+            if (output.contains("Server listening on"))
+                return true;
         }
-        if (waitForBanner(15000))
-            return true;
-        output += sshd->readAllStandardError();
         stop();
         error = QStringLiteral("sshd did not come up on %1:%2: %3")
-                    .arg(address.toString())
-                    .arg(listenPort)
-                    .arg(QString::fromLocal8Bit(output).trimmed());
+                    .arg(address.toString()).arg(listenPort).arg(QString::fromLocal8Bit(output).trimmed());
     }
     return false;
 }
@@ -235,12 +239,10 @@ void SshdFixture::stop()
 {
     if (!sshd)
         return;
-    if (sshd->state() != QProcess::NotRunning) {
-        sshd->terminate();
-        if (!sshd->waitForFinished(5000)) {
-            sshd->kill();
-            sshd->waitForFinished(5000);
-        }
+    sshd->terminate();
+    if (!sshd->waitForFinished(5000)) {
+        sshd->kill();
+        sshd->waitForFinished(5000);
     }
     output += sshd->readAllStandardError();
     sshd.reset();
@@ -252,24 +254,16 @@ int SshdFixture::dropConnections()
         return 0;
     // Every descendant holds the connection's socket (the privilege-separated
     // child too), so all of them go.
-    QList<qint64> parents{sshd->processId()};
     QList<qint64> doomed;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (qsizetype i = 0; i < parents.size(); ++i) {
-        for (const QString &entry : entries) {
-            bool numeric = false;
-            const qint64 pid = entry.toLongLong(&numeric);
-            if (!numeric)
-                continue;
-            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-            if (!stat.open(QIODevice::ReadOnly))
-                continue;
-            // "pid (comm) state ppid ...": comm may hold blanks, so start after ')'.
-            const QByteArray line = stat.readAll();
-            const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-            if (fields.size() > 1 && fields.at(1).toLongLong() == parents.at(i) && !parents.contains(pid)) {
-                parents.append(pid);
-                doomed.append(pid);
+    QList<qint64> parents{sshd->processId()};
+    while (!parents.isEmpty()) {
+        QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(parents.takeFirst()));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &child : children.readAll().split(' ')) {
+            if (child.toLongLong() > 0) {
+                parents << child.toLongLong();
+                doomed << child.toLongLong();
             }
         }
     }
@@ -283,18 +277,13 @@ EchoPeer::EchoPeer(QObject *parent) : QTcpServer(parent)
     listen(QHostAddress(QHostAddress::LocalHost), 0);
 }
 
-int EchoPeer::openConnections() const
+void EchoPeer::resume()
 {
-    int open = 0;
-    for (QTcpSocket *socket : sockets)
-        open += socket->state() == QAbstractSocket::ConnectedState ? 1 : 0;
-    return open;
-}
-
-void EchoPeer::closeAll()
-{
-    for (QTcpSocket *socket : sockets)
-        socket->disconnectFromHost();
+    paused = false;
+    for (QTcpSocket *socket : std::as_const(sockets)) {
+        socket->setReadBufferSize(0);
+        echo(socket);
+    }
 }
 
 void EchoPeer::incomingConnection(qintptr descriptor)
@@ -307,6 +296,8 @@ void EchoPeer::incomingConnection(qintptr descriptor)
     }
     ++accepted;
     sockets.append(socket);
+    if (paused)
+        socket->setReadBufferSize(1024);
     socket->setProperty("echoed", qint64(0));
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { echo(socket); });
     connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -319,16 +310,88 @@ void EchoPeer::incomingConnection(qintptr descriptor)
 
 void EchoPeer::echo(QTcpSocket *socket)
 {
-    qint64 echoed = socket->property("echoed").toLongLong();
+    if (paused)
+        return;
+    const qint64 echoed = socket->property("echoed").toLongLong();
     QByteArray data = socket->readAll();
     received += data.size();
-    if (closeLimit >= 0 && echoed + data.size() >= closeLimit) {
-        data.truncate(closeLimit - echoed);
-        socket->write(data);
-        socket->setProperty("echoed", closeLimit);
-        socket->disconnectFromHost();
+    digest.addData(data);
+    if (muted)
         return;
-    }
+    const bool last = closeLimit >= 0 && echoed + data.size() >= closeLimit;
+    if (last)
+        data.truncate(closeLimit - echoed);
     socket->write(data);
     socket->setProperty("echoed", echoed + data.size());
+    if (last)
+        socket->disconnectFromHost();
+}
+
+StallingProxy::StallingProxy(const QHostAddress &server, quint16 serverPort)
+    : server(server), upstreamPort(serverPort)
+{
+    listen(QHostAddress(QHostAddress::LocalHost), 0);
+}
+
+void StallingProxy::incomingConnection(qintptr descriptor)
+{
+    auto *client = new QTcpSocket(this);
+    if (!client->setSocketDescriptor(descriptor)) {
+        ::close(static_cast<int>(descriptor));
+        delete client;
+        return;
+    }
+    auto *upstream = new QTcpSocket(client);
+    upstream->connectToHost(server, upstreamPort);
+    // What the client sent, cut into whole units (version line, packets) to
+    // find its NEWKEYS; everything up to there is unencrypted.
+    auto scan = std::make_shared<QByteArray>();
+    auto held = std::make_shared<bool>(false);
+    auto forward = [this, client, upstream, scan, held] {
+        const QByteArray data = client->readAll();
+        if (*held || stalled) {
+            if (!*held)
+                ++stalledCount;
+            *held = true;
+            return;
+        }
+        if (!afterKeyExchange) {
+            upstream->write(data);
+            return;
+        }
+        scan->append(data);
+        for (;;) {
+            qsizetype unit = 0;
+            bool newKeys = false;
+            if (scan->startsWith("SSH-")) {
+                unit = scan->indexOf('\n') + 1;
+            } else if (scan->size() >= 6) {
+                const quint32 length = qFromBigEndian<quint32>(scan->constData());
+                if (scan->size() >= qsizetype(length) + 4)
+                    unit = qsizetype(length) + 4;
+                newKeys = scan->at(5) == 21;
+            }
+            if (unit <= 0)
+                return;
+            upstream->write(scan->left(unit));
+            scan->remove(0, unit);
+            if (newKeys) {
+                *held = true;
+                ++stalledCount;
+                return;
+            }
+        }
+    };
+    // Bytes that come before the server is reached wait in the client socket.
+    connect(upstream, &QTcpSocket::connected, client, forward);
+    connect(client, &QTcpSocket::readyRead, client, [upstream, forward] {
+        if (upstream->state() == QAbstractSocket::ConnectedState)
+            forward();
+    });
+    connect(upstream, &QTcpSocket::readyRead, client, [client, upstream] { client->write(upstream->readAll()); });
+    connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+    connect(client, &QTcpSocket::disconnected, client, [client, upstream] {
+        upstream->disconnectFromHost();
+        client->deleteLater();
+    });
 }

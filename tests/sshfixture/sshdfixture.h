@@ -1,6 +1,7 @@
 #pragma once
 
-// A real OpenSSH server for tests, plus a TCP echo peer for forwarded channels.
+// A real OpenSSH server for tests, a TCP echo peer for forwarded channels,
+// and a proxy that can make the server stall.
 //
 //   SshdFixture sshd;                 // 127.0.0.1 unless told otherwise
 //   if (!sshd.start())
@@ -10,14 +11,16 @@
 //   client.user = SshdFixture::user(); client.password = SshdFixture::password();
 //   client.remotePort = echo.port();  // "localhost" on the server's side
 //
-// start() needs root: it creates (or resets) the local account "kandelo-test"
-// with a known password, then runs sshd in the foreground as a child process
-// with its own config, host key and pid file in a temporary directory,
-// listening on the given loopback address and a free high port. Account setup
-// is idempotent and serialised between processes, so tests may run in
-// parallel. The destructor stops sshd and removes the directory.
+// start() needs root. Each test process gets its own local account
+// ("kandelo-<pid>") with a random password, made by its first start() and
+// removed with its last fixture; accounts of test processes that died are
+// removed by the next start(), so parallel runs, from one checkout or many,
+// never share or break an account. sshd runs in the foreground as a child
+// process with its own config, host key and pid file in a temporary
+// directory, on the given loopback address and a free high port.
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QHostAddress>
 #include <QList>
 #include <QProcess>
@@ -46,6 +49,7 @@ public:
 
     QString host() const { return address.toString(); }
     quint16 port() const { return listenPort; }
+    // This process's account; valid once a start() succeeded.
     static QString user();
     static QString password();
     // Kills the processes serving the open connections, as if the server went
@@ -55,12 +59,9 @@ public:
     QString log() const;
 
 private:
-    bool prepareAccount();
-    bool writeConfig();
-    bool waitForBanner(int timeoutMs);
-
     QHostAddress address;
     quint16 listenPort = 0;
+    bool holdsAccount = false;
     QString error;
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<QProcess> sshd;
@@ -70,7 +71,8 @@ private:
 // Echoes every byte back on each accepted connection, served by the event loop
 // of the thread it lives in (so a test must not block that thread while it
 // waits for the echo). closeAfter(n) makes it echo n bytes of a connection
-// and then close that connection.
+// and then close that connection; pause() makes it read nothing, so every
+// buffer on the way fills, until resume(); mute() makes it send nothing back.
 class EchoPeer : public QTcpServer
 {
     Q_OBJECT
@@ -79,10 +81,13 @@ public:
     explicit EchoPeer(QObject *parent = nullptr);
     quint16 port() const { return serverPort(); }
     void closeAfter(qint64 bytes) { closeLimit = bytes; }
+    void pause() { paused = true; }
+    void resume();
+    void mute() { muted = true; }
     int connectionCount() const { return accepted; }
     qint64 bytesReceived() const { return received; }
-    int openConnections() const;
-    void closeAll();
+    QByteArray receivedDigest() const { return digest.result(); }   // SHA-1 of all bytes read
+    int openConnections() const { return int(sockets.size()); }
 
 signals:
     void connectionClosed();
@@ -94,7 +99,35 @@ private:
     void echo(QTcpSocket *socket);
 
     qint64 closeLimit = -1;
+    bool paused = false;
+    bool muted = false;
     int accepted = 0;
     qint64 received = 0;
+    QCryptographicHash digest{QCryptographicHash::Sha1};
     QList<QTcpSocket *> sockets;
+};
+
+// Stands between an SSH client and sshd (on 127.0.0.1, ephemeral port) and
+// forwards both ways until it stalls: from then on it holds back what the
+// client sends, as a server that stopped answering would. stall() does so
+// at once for every connection; stallAfterKeyExchange() makes each new
+// connection stall right after the client's NEWKEYS, before the login.
+class StallingProxy : public QTcpServer
+{
+public:
+    StallingProxy(const QHostAddress &server, quint16 serverPort);
+    quint16 port() const { return serverPort(); }
+    void stall() { stalled = true; }
+    void stallAfterKeyExchange() { afterKeyExchange = true; }
+    int stalledConnections() const { return stalledCount; }
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
+private:
+    QHostAddress server;
+    quint16 upstreamPort;
+    bool stalled = false;
+    bool afterKeyExchange = false;
+    int stalledCount = 0;
 };

@@ -37,7 +37,7 @@ QByteArray token(const char* clear)
 
 } // namespace
 
-class TestPanelWindow : public QObject
+class TestWindow : public QObject
 {
     Q_OBJECT
 
@@ -46,7 +46,6 @@ private slots:
     void cleanup();
     void offlineOnlyLoginPage();
     void settingsMenuRequests();
-    void headphoneAndCallKeys();
     void forwardedKeys();
     void loginOutcomes_data();
     void loginOutcomes();
@@ -60,7 +59,6 @@ private slots:
 
 private:
     void connectLink();
-    void press(int key, QEvent::Type type = QEvent::KeyPress);
     // A unit that answers the login: identity, passwords and the post-login requests.
     void scriptUnit(const QByteArray& device, const QByteArray& version, const QByteArray& passwords);
     QString shownMessage() const;
@@ -70,7 +68,7 @@ private:
     QPravikWindow* window = nullptr;
 };
 
-void TestPanelWindow::init()
+void TestWindow::init()
 {
     currentAccessLevel = OperatorLevel;
     unitFirmwareVersion = 0xFFFFFF;
@@ -80,7 +78,7 @@ void TestPanelWindow::init()
     frontPanelWindow = window;
 }
 
-void TestPanelWindow::cleanup()
+void TestWindow::cleanup()
 {
     delete window;
     window = nullptr;
@@ -88,19 +86,13 @@ void TestPanelWindow::cleanup()
     unit = nullptr;
 }
 
-void TestPanelWindow::connectLink()
+void TestWindow::connectLink()
 {
     QVERIFY(frontPanelCom()->connectToUnit("127.0.0.1", unit->port(), 0));
     QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
 }
 
-void TestPanelWindow::press(int key, QEvent::Type type)
-{
-    QKeyEvent event(type, key, Qt::NoModifier, QString(), false, 1);
-    QCoreApplication::sendEvent(window, &event);
-}
-
-void TestPanelWindow::scriptUnit(const QByteArray& device, const QByteArray& version,
+void TestWindow::scriptUnit(const QByteArray& device, const QByteArray& version,
                                  const QByteArray& passwords)
 {
     QByteArray identity = "PARAM;device:" + device + ";builddate:2026;";
@@ -114,24 +106,18 @@ void TestPanelWindow::scriptUnit(const QByteArray& device, const QByteArray& ver
                             {UnitSimulator::reply("PARAM;tabname:Studio \xC3\xA9;return:OK;")});
 }
 
-QString TestPanelWindow::shownMessage() const
+QString TestWindow::shownMessage() const
 {
     auto* box = window->findChild<QPravikMessage*>();
     return box ? box->message : QString();
 }
 
-void TestPanelWindow::offlineOnlyLoginPage()
+void TestWindow::offlineOnlyLoginPage()
 {
     QCOMPARE(window->size(), QSize(800, 480));
     QCOMPARE(window->page(), 0);
     window->pageActivated(QPravik::PageMain);
     QCOMPARE(window->page(), 0);
-
-    // Keys do nothing on the login page.
-    press(257);
-    press(261);
-    QCOMPARE(window->page(), 0);
-    QVERIFY(!window->isCallKeyHeld());
 
     // Offline, logging in goes no further than the link.
     loginPage()->loginButton->click();
@@ -145,7 +131,7 @@ void TestPanelWindow::offlineOnlyLoginPage()
     QCOMPARE(window->page(), 0);
 }
 
-void TestPanelWindow::settingsMenuRequests()
+void TestWindow::settingsMenuRequests()
 {
     connectLink();
     QPravikSettingsPage* settings = window->settingsPage();
@@ -183,38 +169,7 @@ void TestPanelWindow::settingsMenuRequests()
     QCOMPARE(settings->returnPage, QPravik::PageMain);
 }
 
-void TestPanelWindow::headphoneAndCallKeys()
-{
-    connectLink();
-    window->pageActivated(QPravik::PageAudio);
-
-    press(257);
-    QCOMPARE(window->page(), 7);
-    press(257);
-    QCOMPARE(window->page(), 3);
-
-    // From a headphone page the call key does not remember that page.
-    press(257);
-    window->pageActivated(QPravik::PageHeadphone2);
-    press(261);
-    QCOMPARE(window->page(), 2);
-    QVERIFY(window->isCallKeyHeld());
-    press(261, QEvent::KeyRelease);
-    QVERIFY(!window->isCallKeyHeld());
-    press(261);
-    QCOMPARE(window->page(), 3);
-
-    // From the connection page the headphone key does not remember it.
-    window->pageActivated(QPravik::PageMain);
-    press(261);
-    QCOMPARE(window->page(), 2);
-    press(257);
-    QCOMPARE(window->page(), 7);
-    press(257);
-    QCOMPARE(window->page(), 1);
-}
-
-void TestPanelWindow::forwardedKeys()
+void TestWindow::forwardedKeys()
 {
     connectLink();
     // Reached without a key: nothing remembered yet, but the way back is
@@ -236,7 +191,7 @@ void TestPanelWindow::forwardedKeys()
     QCOMPARE(window->page(), 1);
 }
 
-void TestPanelWindow::loginOutcomes_data()
+void TestWindow::loginOutcomes_data()
 {
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QByteArray>("device");
@@ -283,7 +238,7 @@ void TestPanelWindow::loginOutcomes_data()
                                << QString("-") << QString() << 0 << 0x020009u;
 }
 
-void TestPanelWindow::loginOutcomes()
+void TestWindow::loginOutcomes()
 {
     QFETCH(bool, connected);
     QFETCH(QByteArray, device);
@@ -321,7 +276,7 @@ void TestPanelWindow::loginOutcomes()
     QCOMPARE(unitFirmwareVersion, firmware);
 }
 
-void TestPanelWindow::loginRequests()
+void TestWindow::loginRequests()
 {
     scriptUnit("pravik", "2.0.9", "password_al:;password_el:;password_ol:;");
     QSignalSpy tabs(window, &QPravikWindow::loginClicked);
@@ -345,7 +300,7 @@ void TestPanelWindow::loginRequests()
     QCOMPARE(sent, expected);
 }
 
-void TestPanelWindow::messagesWaitForSynchronousCalls()
+void TestWindow::messagesWaitForSynchronousCalls()
 {
     connectLink();
     unit->onRequestMatching(QRegularExpression("slow"),
@@ -395,7 +350,7 @@ void TestPanelWindow::messagesWaitForSynchronousCalls()
     QCOMPARE(shownMessage(), QString("first"));
 }
 
-void TestPanelWindow::unitMessagePopups_data()
+void TestWindow::unitMessagePopups_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("text");
@@ -425,7 +380,7 @@ void TestPanelWindow::unitMessagePopups_data()
                                   << QString();
 }
 
-void TestPanelWindow::unitMessagePopups()
+void TestWindow::unitMessagePopups()
 {
     QFETCH(QByteArray, body);
     QFETCH(QString, text);
@@ -436,7 +391,7 @@ void TestPanelWindow::unitMessagePopups()
     QCOMPARE(shownMessage(), text);
 }
 
-void TestPanelWindow::audioLevels()
+void TestWindow::audioLevels()
 {
     connectLink();
     window->pageActivated(QPravik::PageAudio);
@@ -464,7 +419,7 @@ void TestPanelWindow::audioLevels()
     QCOMPARE(window->txL, 8);
 }
 
-void TestPanelWindow::linkDropAndReturn()
+void TestWindow::linkDropAndReturn()
 {
     scriptUnit("pravik", "2.0.9", "password_al:;password_el:;password_ol:;");
     connectLink();
@@ -490,7 +445,7 @@ void TestPanelWindow::linkDropAndReturn()
     QVERIFY(unit->requests().first().body.contains("GET:password_al"));
 }
 
-void TestPanelWindow::destructionClosesLink()
+void TestWindow::destructionClosesLink()
 {
     connectLink();
     QVERIFY(frontPanelCom()->isEnabled());
@@ -501,5 +456,5 @@ void TestPanelWindow::destructionClosesLink()
     QVERIFY(unit->waitForDisconnect());
 }
 
-QTEST_MAIN(TestPanelWindow)
-#include "tst_panelwindow.moc"
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
