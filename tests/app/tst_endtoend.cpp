@@ -50,7 +50,7 @@ private slots:
 
 private:
     // The configuration every window of this test reads.
-    void writeSettings(quint16 sshPort);
+    void writeSettings(quint16 sshPort, const QHostAddress& host = ServerAddress);
 
     const int deviceId = QRandomGenerator::global()->bounded(10, 250);
     std::unique_ptr<SshdFixture> sshd;
@@ -79,10 +79,10 @@ void TestEndToEnd::initTestCase()
     QVERIFY2(server->listenOn(ServerAddress, 443), qPrintable(server->errorString()));
 }
 
-void TestEndToEnd::writeSettings(quint16 sshPort)
+void TestEndToEnd::writeSettings(quint16 sshPort, const QHostAddress& host)
 {
     ApplicationSettings settings(QCoreApplication::applicationDirPath() + "/Kandelo.xml");
-    settings.hostname = ServerAddress.toString();
+    settings.hostname = host.toString();
     settings.hostport = sshPort;
     KnownDevice device;
     device.id = deviceId;
@@ -221,9 +221,9 @@ void TestEndToEnd::leavingWhileTheTunnelStarts()
     // only for the tunnel's time-out, and so does leaving the program.
     StallingProxy proxy(ServerAddress, sshd->port());
     proxy.stallAfterKeyExchange();
-    writeSettings(proxy.port());
+    // Every save starts from the file: the proxy's address goes there.
+    writeSettings(proxy.port(), QHostAddress::LocalHost);
     auto window = std::make_unique<Velto>();
-    window->settings.hostname = "127.0.0.1";
     window->settings.knownDevices[deviceId].tunnelPort = 40000;
     window->setSshTimeoutForTest(2);
     window->connectToDevice(deviceId, true);   // a reconnect: no query
