@@ -9,6 +9,7 @@
 #include "link/protocolkeys.h"
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
+#include "audio/tmatrixsettings.h"
 #include "link/valuetext.h"
 #include "model/locale.h"
 #include "model/tcombaseconnection.h"
@@ -91,6 +92,7 @@ QPravikWindow::QPravikWindow(QWidget* parent)
     zel::CCom* session = frontPanelCom();
     TComDevice* device = frontPanelDevice();
     TAudioSettings* audio = frontPanelAudioSettings();
+    TMatrixSettings* matrix = frontPanelMatrixSettings();
     if (session->setIdentity("ui", "pv_frontpanel") != 0) {
         qWarning("Failed to initialize zel::CCom!");
         return;
@@ -109,9 +111,11 @@ QPravikWindow::QPravikWindow(QWidget* parent)
     connect(&keepAliveTimer, &QTimer::timeout, this, &QPravikWindow::keepAliveEvent);
 
     // The pages read the models while they are built without waking each other.
+    matrix->blockSignals(true);
     audio->blockSignals(true);
     createPages();
     audio->blockSignals(false);
+    matrix->blockSignals(false);
 }
 
 QPravikWindow::~QPravikWindow()
@@ -523,6 +527,10 @@ void QPravikWindow::setupControllers()
     if (!device->isReady())
         return;
 
+    TMatrixSettings* matrix = frontPanelMatrixSettings();
+    if (matrix->state() == TComController::Unloaded && matrix->load(true))
+        mainPage()->refreshAudioConfig();
+
     TAudioSettings* audio = frontPanelAudioSettings();
     if (audio->state() == TComController::Unloaded)
         audio->load(true);
@@ -546,6 +554,7 @@ void QPravikWindow::resetModels()
 {
     frontPanelDevice()->clear(true);
     frontPanelAudioSettings()->reset();
+    frontPanelMatrixSettings()->reset();
     frontPanelRavenna()->reset();
 }
 
@@ -644,6 +653,7 @@ void QPravikWindow::handleInfoMessage(const TCommand& info)
     if (type == wire::event::audioChangeset()) {
         if (source == "aic") {
             frontPanelAudioSettings()->handleInfo(info);
+            frontPanelMatrixSettings()->handleInfo(info);
         } else if (source == "zman.0" || source == "bklyn.0") {
             // The module went down: the next set-up pass reloads it.
             if (hasKey(info, kSystemStatus) && !(fromString<int>(valueOf(info, kSystemStatus)) & 1)) {
@@ -764,6 +774,10 @@ void QPravikWindow::deviceStateChanged(TComDevice::DeviceState state)
         if ((device->hardwareType() & 0xF) && (device->deviceOptions() & 0x4) && device->aes67Reset())
             frontPanelRavenna()->reset();
         return;
+    case TComDevice::OperationModeChanged:
+        if (frontPanelMatrixSettings()->state() == TComController::Ready)
+            frontPanelMatrixSettings()->setOperationMode(device->operationMode());
+        break;
     default:
         break;
     }
