@@ -12,6 +12,7 @@
 #include "audio/tmatrixsettings.h"
 #include "link/valuetext.h"
 #include "model/locale.h"
+#include "model/qpraviksoftkeys.h"
 #include "model/tcombaseconnection.h"
 #include "model/tcomrequesthelper.h"
 #include "model/textconv.h"
@@ -532,8 +533,8 @@ void QPravikWindow::setupControllers()
         mainPage()->refreshAudioConfig();
 
     TAudioSettings* audio = frontPanelAudioSettings();
-    if (audio->state() == TComController::Unloaded)
-        audio->load(true);
+    if (audio->state() == TComController::Unloaded && audio->load(true))
+        frontPanelSoftkeys()->load();
 
     TComRavennaController* ravenna = frontPanelRavenna();
     if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & 0x4)
@@ -680,6 +681,9 @@ void QPravikWindow::handleInfoMessage(const TCommand& info)
                     showMessage(text, 0);
             }
         }
+    } else if (type == wire::event::configChangeset()) {
+        if (source == "hcc")
+            frontPanelSoftkeys()->handleConfigChangeset(info);
     } else if (type == kRemoteNumbers) {
         handleRemoteNumbers(info);
     }
