@@ -13,7 +13,9 @@
 #include "link/valuetext.h"
 #include "model/locale.h"
 #include "model/qpraviksoftkeys.h"
+#include "model/tcomaudioconnection.h"
 #include "model/tcombaseconnection.h"
+#include "model/tcomdataconnection.h"
 #include "model/tcomrequesthelper.h"
 #include "model/textconv.h"
 #include "model/unitfirmware.h"
@@ -67,6 +69,24 @@ bool hasKey(const TCommand& command, const std::string& key)
 }
 
 // A meter level of a level message; a key the unit left out shows no value.
+// Line 1 is the first program line, line 2 the second or the coordination line.
+int lineOf(const TComBaseConnection* connection)
+{
+    return connection->kind() == TComBaseConnection::Line1 ? 1 : 2;
+}
+
+void setQuality(IPravikStatusPanel* panel, int line, const TComAudioConnection* call, int stream)
+{
+    panel->setLinkQuality(line, call->txStatistics(stream).netQuality, call->rxStatistics(stream).netQuality);
+    panel->setLinkQualityEnabled(line, true);
+}
+
+void clearQuality(IPravikStatusPanel* panel, int line)
+{
+    panel->setLinkQualityEnabled(line, false);
+    panel->setLinkQuality(line, 100, 100);
+}
+
 int levelOf(const TCommand& command, const std::string& key)
 {
     const std::string* value = command.param(key, false);
@@ -104,6 +124,11 @@ QPravikWindow::QPravikWindow(QWidget* parent)
     connect(device, &TComDevice::deviceStateChanged, this, &QPravikWindow::deviceStateChanged);
     connect(device, &TComDevice::connectionAdded, this, &QPravikWindow::connectionAdded);
     connect(device, &TComDevice::connectionRemoved, this, &QPravikWindow::connectionRemoved);
+    connect(device, &TComDevice::dataConnectionStateChanged, this, &QPravikWindow::dataConnectionStateChanged);
+    connect(device, &TComDevice::audioConnectionStateChanged, this, &QPravikWindow::audioConnectionStateChanged);
+    connect(device, &TComDevice::audioCallStatusChanged, this, &QPravikWindow::audioCallStatusChanged);
+    connect(device, &TComDevice::audioCallStatisticChanged, this, &QPravikWindow::audioCallStatisticChanged);
+    connect(device, &TComDevice::audioCallRelayChanged, this, &QPravikWindow::audioCallRelayChanged);
     connect(audio, &TAudioSettings::controllerStateChanged, this, &QPravikWindow::audioControllerStateChanged);
     connect(audio, &TAudioSettings::controllerParamChanged, this, &QPravikWindow::audioControllerParamChanged);
     setupTimer.setInterval(kSetupIntervalMs);
@@ -393,7 +418,7 @@ void QPravikWindow::updatePage(int page)
         panel->setDataActive(false);
         break;
     }
-    panel->setProgramMode(device->audioModeFlags(), device->operationMode());
+    panel->setProgramMode(device->activeAudioConnection(), device->operationMode());
     panel->setSipState(1, sipStateForLine(1));
     panel->setSipState(2, sipStateForLine(2));
     updateLine(panel, 1);
@@ -432,7 +457,34 @@ void QPravikWindow::showIdleLine(int line)
                      QPravikLocalize::interfaceName(int(interfaceCodeFromName(device->defaultNetwork())), options),
                      QPravikLocalize::codecDescription(line == 1 ? device->codec1() : device->codec2()));
     }
-    setLineRemote(line, connectionPage()->panel(line)->text(device->transportForLine(line)));
+    setLineRemote(line, lineRemoteText(line));
+}
+
+QString QPravikWindow::lineRemoteText(int line) const
+{
+    return connectionPage()->panel(line)->text(frontPanelDevice()->transportForLine(line));
+}
+
+void QPravikWindow::showCallCoding(int line, const TComAudioConnection* call)
+{
+    setLineTexts(line,
+                 QPravikLocalize::interfaceName(int(interfaceCodeFromName(call->network())),
+                                                frontPanelDevice()->deviceOptions()),
+                 QPravikLocalize::codecDescription(call->txCodec()));
+}
+
+void QPravikWindow::showQuality(IPravikStatusPanel* panel, int line, const TComAudioConnection* call)
+{
+    setQuality(panel, line, call, 0);
+    if (line == 1 && call->twoStreams())
+        setQuality(panel, 2, call, 1);
+}
+
+void QPravikWindow::hideQuality(IPravikStatusPanel* panel, int line, const TComAudioConnection* call)
+{
+    clearQuality(panel, line);
+    if (line == 1 && call->twoStreams())
+        clearQuality(panel, 2);
 }
 
 void QPravikWindow::updateLine(IPravikStatusPanel* panel, int line)
@@ -440,14 +492,36 @@ void QPravikWindow::updateLine(IPravikStatusPanel* panel, int line)
     if (!panel)
         return;
     TComDevice* device = frontPanelDevice();
-    if (device->findAudioConnection(line))
+    if (const auto* call = dynamic_cast<const TComAudioConnection*>(device->findAudioConnection(line))) {
+        const int state = call->state();
+        if (state == TComAudioConnection::SettingUp) {
+            panel->setLinkState(line, 3);
+        } else if (state == TComAudioConnection::Disconnected) {
+            panel->setLinkState(line, 6);
+        } else if (state == TComAudioConnection::Connected) {
+            const int status = call->status();
+            panel->setLinkState(line, status >= 6 && status <= 8 ? 3 : status == 10 ? 5 : 4);
+            if (call->txCodec().codec != -1)
+                showCallCoding(line, call);
+        }
+        if (state == TComAudioConnection::Connected && connectionTransport(call) == IpTransport)
+            showQuality(panel, line, call);
+        else
+            hideQuality(panel, line, call);
+        if (!call->remoteAddresses().empty())
+            setLineRemote(line, toQString(call->remoteAddresses()));
         return;
-    panel->setLinkQualityEnabled(line, false);
-    panel->setLinkQuality(line, 100, 100);
+    }
+
+    const auto* first = dynamic_cast<const TComAudioConnection*>(device->findAudioConnection(1));
+    if (line == 2 && first && first->twoStreams())
+        setQuality(panel, 2, first, 1);
+    else
+        clearQuality(panel, line);
 
     int idle = 0;
     if (device->isReady() && interfaceClassFromName(device->defaultNetwork()) != kInvalidInterface)
-        idle = connectionPage()->panel(line)->text(device->transportForLine(line)).isEmpty() ? 1 : 2;
+        idle = lineRemoteText(line).isEmpty() ? 1 : 2;
     if (line == 1 || device->isDoubleStreamMode() || device->codecMode() == 1) {
         showIdleLine(line);
         panel->setLinkState(line, idle);
@@ -521,12 +595,79 @@ void QPravikWindow::startInitialization()
     setupTimer.start();
 }
 
-void QPravikWindow::setupControllers()
+bool QPravikWindow::loadDevice()
 {
     TComDevice* device = frontPanelDevice();
-    // Every later stage needs what the device stage loads.
-    if (!device->isReady())
+    if (!device->refresh())
+        return false;
+    refreshShownPage();
+
+    TComRequestHelper helper(frontPanelCom());
+    helper.subscribe(kRemoteNumbers);
+    TCommand numbers(TCommand::Param);
+    numbers.setParam(wire::key::target(), wire::target::ui());
+    numbers.setParam("ui", "pv_frontpanel");
+    for (const auto& number : kRemoteNumberKeys)
+        numbers.addGet(number.key);
+    const bool relays = unitFirmwareVersion > 0x109FF;
+    if (relays) {
+        for (const char* key : {"relay1_in", "relay2_in", "relay1_out", "relay2_out"})
+            numbers.addGet(key);
+    }
+    TComRequestHelper::ValueMap values;
+    TComRequestHelper::ValueMap errors;
+    helper.getParams(numbers, values, errors, kRequestTimeoutMs);
+    applyRemoteNumbers(values);
+    if (relays) {
+        for (int relay = 0; relay < 2; ++relay) {
+            const std::string number = std::to_string(relay + 1);
+            const auto in = values.find("relay" + number + "_in");
+            if (in != values.end())
+                mainPage()->setRelayInState(relay, in->second == "on");
+            const auto out = values.find("relay" + number + "_out");
+            if (out != values.end())
+                mainPage()->setRelayOutState(relay, out->second == "on");
+        }
+    }
+
+    if (device->deviceOptions() & 0x100) {
+        TCommand recorder(TCommand::Param);
+        recorder.setParam(wire::key::target(), wire::target::audio());
+        recorder.addGet("rec_status");
+        values.clear();
+        helper.getParams(recorder, values, errors, kRequestTimeoutMs);
+        const auto status = values.find("rec_status");
+        if (status != values.end())
+            playerState = status->second == "play" || status->second == "play_paused" ? 0 : -1;
+    }
+    refreshShownPage();
+
+    TCommand levels(TCommand::Do);
+    levels.setParam(wire::key::action(), wire::action::subscribe());
+    levels.setParam(wire::key::eventType(), wire::link::audioLevels());
+    levels.setParam("port", "1");
+    levels.setParam("period", "500");
+    helper.send(levels, kRequestTimeoutMs);
+    TCommand events(TCommand::Do);
+    events.setParam(wire::key::action(), "request");
+    events.setParam(wire::key::eventType(), "comm_events");
+    helper.send(events, kRequestTimeoutMs);
+    return true;
+}
+
+void QPravikWindow::setupControllers()
+{
+    // The set-up timer may fire inside a call of the pass itself: a second
+    // pass would clear the device under the first.
+    if (settingUp)
         return;
+    settingUp = true;
+    TComDevice* device = frontPanelDevice();
+    // Every later stage needs what the device stage loads.
+    if (!device->isReady() && !loadDevice()) {
+        settingUp = false;
+        return;
+    }
 
     TMatrixSettings* matrix = frontPanelMatrixSettings();
     if (matrix->state() == TComController::Unloaded && matrix->load(true))
@@ -549,6 +690,7 @@ void QPravikWindow::setupControllers()
         ravenna->readParams(keys);
         settingsPage()->handleCoreEvent(coreAudioChange());
     }
+    settingUp = false;
 }
 
 void QPravikWindow::resetModels()
@@ -589,6 +731,17 @@ void QPravikWindow::stateChanged(RpcConnection::ConnectionState state)
 
 void QPravikWindow::keepAliveEvent()
 {
+    zel::CCom* session = frontPanelCom();
+    // A tick during a call is skipped, not delayed.
+    if (session->state() != RpcConnection::ConnectedState || !session->isIdle()
+        || !frontPanelDevice()->isReady() || frontPanelDevice()->loadNetworks())
+        return;
+    keepAliveTimer.stop();
+    const QString host = session->host();
+    const quint16 port = session->port();
+    const quint16 udpPort = session->udpPort();
+    session->disconnectFromUnit();
+    session->connectToUnit(host, port, udpPort);
 }
 
 // ---- unit messages ----------------------------------------------------------
@@ -798,6 +951,126 @@ void QPravikWindow::connectionRemoved(TComBaseConnection* connection)
 {
     if (connection->kind() != 3)
         refreshShownPage();
+}
+
+void QPravikWindow::dataConnectionStateChanged(TComDataConnection* connection)
+{
+    // Only the default network's link lights the data indicator.
+    if (connection->network() == frontPanelDevice()->defaultNetwork())
+        refreshShownPage();
+}
+
+void QPravikWindow::audioConnectionStateChanged(TComAudioConnection* connection)
+{
+    const int line = lineOf(connection);
+    const int state = connection->state();
+    if (state == TComAudioConnection::Disconnected) {
+        connectionPage()->setLineStatus(line, tr("Releasing call..."));
+    } else if (state == TComAudioConnection::Ended) {
+        const std::string& cause = connection->cause();
+        connectionPage()->setLineStatus(line, cause.empty() ? tr("Call released")
+                                                            : tr("Call released (%1)").arg(frontPanelLocale()->text(cause)));
+        showIdleLine(line);
+    }
+
+    IPravikStatusPanel* panel = statusPanel(shownStripPage());
+    if (!panel)
+        return;
+    if (state == TComAudioConnection::SettingUp) {
+        panel->setLinkState(line, 3);
+    } else if (state == TComAudioConnection::Disconnected) {
+        panel->setLinkState(line, 6);
+        hideQuality(panel, line, connection);
+    } else if (state == TComAudioConnection::Ended) {
+        panel->setLinkState(line, lineRemoteText(line).isEmpty() ? 1 : 2);
+        hideQuality(panel, line, connection);
+    }
+}
+
+void QPravikWindow::audioCallStatusChanged(TComAudioConnection* connection)
+{
+    const int line = lineOf(connection);
+    const int state = connection->state();
+    const int status = connection->status();
+    const QString remote = toQString(connection->remoteAddresses());
+    QPravikConnectionPage* page = connectionPage();
+    if (state == TComAudioConnection::SettingUp) {
+        if (status == TComAudioConnection::Ringing) {
+            page->setLineStatus(line, tr("Incoming call..."));
+            setLineRemote(line, remote);
+        } else if (status == TComAudioConnection::AutoRedial) {
+            page->setLineStatus(line, tr("Call redial pending..."));
+        } else {
+            page->setLineStatus(line, tr("Call in progress..."));
+        }
+    } else if (state == TComAudioConnection::Connected) {
+        switch (status) {
+        case TComAudioConnection::Active:
+            if (connection->txCodec().codec != -1)
+                showCallCoding(line, connection);
+            page->setLineStatus(line, tr("Call in progress (%1)").arg(tr("negociating")));
+            setLineRemote(line, remote);
+            break;
+        case TComAudioConnection::Negotiating:
+            page->setLineStatus(line, tr("Call in progress (%1)").arg(tr("negociating")));
+            break;
+        case TComAudioConnection::WaitingForSync:
+            page->setLineStatus(line, tr("Call in progress (%1)").arg(tr("waiting for sync")));
+            break;
+        case TComAudioConnection::Synchronised:
+            showCallCoding(line, connection);
+            page->setLineStatus(line, tr("Call established (%1)").arg(tr("synchronized")));
+            break;
+        case TComAudioConnection::SyncLost:
+            page->setLineStatus(line, tr("Call established (%1)").arg(tr("sync lost")));
+            break;
+        default:
+            break;
+        }
+        if (status >= TComAudioConnection::Negotiating && status <= TComAudioConnection::SyncLost
+            && !remote.isEmpty())
+            setLineRemote(line, remote);
+    }
+
+    if (IPravikStatusPanel* panel = statusPanel(shownStripPage())) {
+        if (state == TComAudioConnection::SettingUp) {
+            panel->setLinkState(line, 3);
+        } else if (state == TComAudioConnection::Connected) {
+            if (status >= TComAudioConnection::Active && status <= TComAudioConnection::WaitingForSync) {
+                panel->setLinkState(line, 3);
+            } else if (status == TComAudioConnection::SyncLost) {
+                panel->setLinkState(line, 5);
+            } else {
+                panel->setLinkState(line, 4);
+                const int previous = connection->previousStatus();
+                if (previous != TComAudioConnection::Synchronised && previous != TComAudioConnection::SyncLost) {
+                    TComDevice* device = frontPanelDevice();
+                    panel->setProgramMode(device->activeAudioConnection(), device->operationMode());
+                    if (connectionTransport(connection) == IpTransport)
+                        showQuality(panel, line, connection);
+                }
+            }
+        }
+    }
+    settingsPage()->handleCallState(connection);
+}
+
+void QPravikWindow::audioCallStatisticChanged(TComAudioConnection* connection)
+{
+    IPravikStatusPanel* panel = statusPanel(shownStripPage());
+    if (panel && connection->kind() == TComBaseConnection::Line2)
+        setQuality(panel, 2, connection, 0);
+    else if (panel && connection->kind() == TComBaseConnection::Line1)
+        showQuality(panel, 1, connection);
+    settingsPage()->handleStatistics(connection);
+}
+
+void QPravikWindow::audioCallRelayChanged(TComAudioConnection* connection)
+{
+    if (connection->kind() != TComBaseConnection::Line1 || !connection->relayOutValid())
+        return;
+    mainPage()->setRelayOutState(0, connection->relayOut1());
+    mainPage()->setRelayOutState(1, connection->relayOut2());
 }
 
 void QPravikWindow::menuItemChanges(QPravikMenuItem*, int menuId)

@@ -77,6 +77,11 @@ public slots:
     void deviceStateChanged(TComDevice::DeviceState state);
     void connectionAdded(TComBaseConnection* connection);
     void connectionRemoved(TComBaseConnection* connection);
+    void dataConnectionStateChanged(TComDataConnection* connection);
+    void audioConnectionStateChanged(TComAudioConnection* connection);
+    void audioCallStatusChanged(TComAudioConnection* connection);
+    void audioCallStatisticChanged(TComAudioConnection* connection);
+    void audioCallRelayChanged(TComAudioConnection* connection);
     void sendSyncMsgCompleted();
     void processDeferredMessages();
     void keepAliveEvent();
@@ -103,6 +108,13 @@ private:
     void showIdleLine(int line);
     void setLineTexts(int line, const QString& first, const QString& second);
     void setLineRemote(int line, const QString& text);
+    void showCallCoding(int line, const TComAudioConnection* call);
+    // The quality gauges of a call's line, and of line 2 when a line-1 call
+    // carries two streams.
+    void showQuality(IPravikStatusPanel* panel, int line, const TComAudioConnection* call);
+    void hideQuality(IPravikStatusPanel* panel, int line, const TComAudioConnection* call);
+    QString lineRemoteText(int line) const;
+    bool loadDevice();
     void resetLevels();
     void resetModels();
     void dispatch(const RpcMessage& message);
@@ -115,6 +127,7 @@ private:
     int currentPage = QPravik::PageLogin;
     int returnPage = QPravik::PageLogin;
     bool callKeyHeld = false;
+    bool settingUp = false;
     QTimer setupTimer;
     QTimer keepAliveTimer;
     QList<RpcMessage> deferredMessages;

@@ -113,3 +113,11 @@ void QPravikSettingsPage::handleCoreEvent(const TCommand&)
 void QPravikSettingsPage::handleParamEvent(const TCommand&)
 {
 }
+
+void QPravikSettingsPage::handleCallState(TComAudioConnection*)
+{
+}
+
+void QPravikSettingsPage::handleStatistics(TComAudioConnection*)
+{
+}

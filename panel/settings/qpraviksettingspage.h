@@ -5,6 +5,7 @@
 #include "panel/kit/menuwidget.h"
 
 class TCommand;
+class TComAudioConnection;
 
 // The settings menu (page 11). Until its menus are built it offers the root
 // entries and what the panel window and the login page call on it: opening a
@@ -35,6 +36,8 @@ public:
 
     void handleCoreEvent(const TCommand& info);
     void handleParamEvent(const TCommand& event);
+    void handleCallState(TComAudioConnection* connection);
+    void handleStatistics(TComAudioConnection* connection);
 
     CallProfile editedProfile;
     QString adminPassword;

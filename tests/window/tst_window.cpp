@@ -7,6 +7,8 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "link/tokencodec.h"
+#include "audio/tmatrixsettings.h"
+#include "model/tcomdevice.h"
 #include "model/tcomrequesthelper.h"
 #include "model/unitfirmware.h"
 #include "panel/kit/connpanel.h"
@@ -25,6 +27,24 @@ using QPravik::Page;
 namespace {
 
 const QByteArray kIdentity = "PARAM;target:general;GET:device;GET:version;GET:builddate;";
+
+// What the scripted unit answers to the device's reads: Ethernet, AoIP,
+// no AES67 reset pending.
+const QByteArray kDeviceValues = "PARAM;aoip_version:2.1;sip_state:registered;sip_state2:unregistered;"
+                                 "default_network:eth.0;secondary_network:eth.0;cable:yes;"
+                                 "codec_mode:cmode_normal;coord_mode:disabled;codec:OPUS/48000/stereo/128000;"
+                                 "dcodec_1:;dcodec_2:;operation_mode:standard;dstream_mode:disabled;"
+                                 "aes67_reset:off;return:OK;";
+
+QList<QByteArray> bodiesMatching(const UnitSimulator& unit, const QRegularExpression& pattern)
+{
+    QList<QByteArray> bodies;
+    for (const SimFrame& frame : unit.requests()) {
+        if (pattern.match(QString::fromLatin1(frame.body)).hasMatch())
+            bodies << frame.body;
+    }
+    return bodies;
+}
 
 QByteArray token(const char* clear)
 {
@@ -55,12 +75,17 @@ private slots:
     void unitMessagePopups();
     void audioLevels();
     void linkDropAndReturn();
+    void setupPass_data();
+    void setupPass();
+    void keepAlive();
     void destructionClosesLink();
 
 private:
     void connectLink();
     // A unit that answers the login: identity, passwords and the post-login requests.
     void scriptUnit(const QByteArray& device, const QByteArray& version, const QByteArray& passwords);
+    // A unit whose device, matrix, audio settings, softkeys and AES67 module load.
+    void scriptLoadableUnit(const QByteArray& version);
     QString shownMessage() const;
     QPravikLoginPage* loginPage() const { return static_cast<QPravikLoginPage*>(window->pageWidget(0)); }
 
@@ -95,6 +120,8 @@ void TestWindow::connectLink()
 void TestWindow::scriptUnit(const QByteArray& device, const QByteArray& version,
                                  const QByteArray& passwords)
 {
+    // Refused at once: the device does not load unless a test scripts it.
+    unit->setDefaultActions({UnitSimulator::errorReply(204)});
     QByteArray identity = "PARAM;device:" + device + ";builddate:2026;";
     // Without a version the unit reports the key as not set.
     identity += version.isNull() ? "version:101-parameter not set;return:ERROR;" : "version:" + version + ";return:OK;";
@@ -104,6 +131,29 @@ void TestWindow::scriptUnit(const QByteArray& device, const QByteArray& version,
                                                 : UnitSimulator::reply("PARAM;" + passwords + "return:OK;")});
     unit->onRequestMatching(QRegularExpression("GET:tabname"),
                             {UnitSimulator::reply("PARAM;tabname:Studio \xC3\xA9;return:OK;")});
+}
+
+void TestWindow::scriptLoadableUnit(const QByteArray& version)
+{
+    unit->setDefaultActions({UnitSimulator::errorReply(204)});
+    unit->onRequestMatching(QRegularExpression("^DO;"), {UnitSimulator::reply("DO;return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply(kDeviceValues)});
+    unit->onRequest("PARAM;target:general;LIST:device_opts;",
+                    {UnitSimulator::reply("PARAM;device_opts:ravenna,record_1,hardware_1;return:OK;")});
+    unit->onRequest("PARAM;target:network;LIST:network;",
+                    {UnitSimulator::reply("PARAM;network:aoip,eth.0;return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:matrix_in"),
+                            {UnitSimulator::reply("PARAM;matrix_opt:00000000;return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:auxiliary_board"),
+                            {UnitSimulator::reply("PARAM;auxiliary_board:yes;return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:rav_"),
+                            {UnitSimulator::reply("PARAM;rav_firmware_rev:7;return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:remote_aoip1"),
+                            {UnitSimulator::reply("PARAM;remote_aoip1:sip:a@b;remote_voice:555;relay1_in:on;"
+                                                  "return:OK;")});
+    unit->onRequestMatching(QRegularExpression("GET:rec_status"),
+                            {UnitSimulator::reply("PARAM;rec_status:play_paused;return:OK;")});
+    scriptUnit("pravik", version, "password_al:;password_el:;password_ol:;");
 }
 
 QString TestWindow::shownMessage() const
@@ -297,7 +347,9 @@ void TestWindow::loginRequests()
     QList<QByteArray> sent;
     for (const SimFrame& frame : unit->requests())
         sent << frame.body;
-    QCOMPARE(sent, expected);
+    QCOMPARE(sent.mid(0, 4), expected);
+    // Then the set-up pass, which loads the device first.
+    QCOMPARE(sent.value(4), QByteArray("PARAM;target:general;LIST:device_opts;"));
 }
 
 void TestWindow::messagesWaitForSynchronousCalls()
@@ -441,8 +493,89 @@ void TestWindow::linkDropAndReturn()
     connectLink();
     QVERIFY(!window->isSetupRunning());
     QTRY_VERIFY(window->isSetupRunning());
-    QCOMPARE(unit->requests().size(), 1); // the level passwords
     QVERIFY(unit->requests().first().body.contains("GET:password_al"));
+}
+
+void TestWindow::setupPass_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<bool>("newer");
+    QTest::newRow("1.9.255") << QByteArray("1.9.255") << false;
+    QTest::newRow("1.10.0") << QByteArray("1.10.0") << true;
+}
+
+void TestWindow::setupPass()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(bool, newer);
+    scriptLoadableUnit(version);
+    // The matrix fails once.
+    unit->onRequestMatching(QRegularExpression("GET:matrix_in"), {UnitSimulator::errorReply(204)}, 1);
+    connectLink();
+    loginPage()->loginButton->click();
+    QVERIFY(frontPanelDevice()->isReady());
+    QVERIFY(window->isKeepAliveRunning());
+    QCOMPARE(window->soundPlayerState(), 0);
+    QCOMPARE(window->connectionPage()->panel(1)->text(0), QString("sip:a@b"));
+    QCOMPARE(window->connectionPage()->panel(2)->text(2), QString("555"));
+
+    const QByteArray relays = newer ? "GET:relay1_in;GET:relay2_in;GET:relay1_out;GET:relay2_out;" : "";
+    const QList<QByteArray> own = {
+        "DO;action:subscribe;info:remote_numbers;",
+        "PARAM;target:ui;ui:pv_frontpanel;GET:remote_aoip1;GET:remote_aoip2;GET:remote_isdn1;GET:remote_isdn2;"
+        "GET:remote_voice;" + relays,
+        "PARAM;target:audio;GET:rec_status;",
+        "DO;action:subscribe;event_type:audio_levels;period:500;port:1;",
+        "DO;action:request;event_type:comm_events;",
+    };
+    QCOMPARE(bodiesMatching(*unit, QRegularExpression("remote_|rec_status|event_type")), own);
+    const QList<QByteArray> module = bodiesMatching(*unit, QRegularExpression("GET:rav_"));
+    QCOMPARE(module.size(), 2);
+    QCOMPARE(module.last().contains("GET:rav_if_count;"), newer);
+    QVERIFY(module.last().contains("GET:rav_manufacturer;GET:rav_hardware_name;"));
+    QCOMPARE(frontPanelMatrixSettings()->state(), int(TComController::Unloaded));
+
+    // The next pass retries what failed and nothing that loaded.
+    window->setupControllers();
+    QCOMPARE(frontPanelMatrixSettings()->state(), int(TComController::Ready));
+    QCOMPARE(bodiesMatching(*unit, QRegularExpression("LIST:device_opts")).size(), 1);
+    QCOMPARE(bodiesMatching(*unit, QRegularExpression("GET:matrix_in")).size(), 2);
+    QCOMPARE(bodiesMatching(*unit, QRegularExpression("GET:auxiliary_board")).size(), 1);
+    QCOMPARE(bodiesMatching(*unit, QRegularExpression("GET:rav_")).size(), 2);
+}
+
+void TestWindow::keepAlive()
+{
+    scriptLoadableUnit("1.10.0");
+    unit->onRequestMatching(QRegularExpression("slow"),
+                            {UnitSimulator::delay(300), UnitSimulator::reply("PARAM;return:OK;")});
+    connectLink();
+    loginPage()->loginButton->click();
+    QVERIFY(window->isKeepAliveRunning());
+    const QRegularExpression networks("LIST:network;");
+    const int before = int(bodiesMatching(*unit, networks).size());
+    window->keepAliveEvent();
+    QCOMPARE(bodiesMatching(*unit, networks).size(), before + 1);
+
+    // A tick during a call is skipped.
+    unit->onRequest("PARAM;target:network;LIST:network;", {UnitSimulator::errorReply(204)});
+    QTimer::singleShot(100, window, &QPravikWindow::keepAliveEvent);
+    TCommand request(TCommand::Param);
+    request.setParam("target", "slow");
+    request.setParam("x", "1");
+    QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
+    QCOMPARE(bodiesMatching(*unit, networks).size(), before + 1);
+
+    // A failed read reopens the link, once.
+    window->keepAliveEvent();
+    QVERIFY(!window->isKeepAliveRunning());
+    QVERIFY(!frontPanelDevice()->isReady());
+    QVERIFY(!frontPanelCom()->connectToUnit("127.0.0.1", unit->port(), 0));
+    QVERIFY(unit->waitUntil([this] { return unit->connectionCount() == 2; }));
+    QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+    // Logged in: the session starts again by itself.
+    QTRY_VERIFY(window->isSetupRunning());
+    QCOMPARE(unit->connectionCount(), 2);
 }
 
 void TestWindow::destructionClosesLink()
