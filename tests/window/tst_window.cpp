@@ -8,6 +8,8 @@
 #include "link/frontpanelcom.h"
 #include "link/tokencodec.h"
 #include "audio/tmatrixsettings.h"
+#include "model/locale.h"
+#include "model/tcomaudioconnection.h"
 #include "model/tcomdevice.h"
 #include "model/tcomrequesthelper.h"
 #include "model/unitfirmware.h"
@@ -18,6 +20,7 @@
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/qpravikconnectionpage.h"
 #include "panel/pages/qpravikloginpage.h"
+#include "panel/pages/qpravikstrippage.h"
 #include "panel/pages/qpravikwindow.h"
 #include "panel/settings/qpraviksettingspage.h"
 #include "tests/support/unitsimulator.h"
@@ -78,6 +81,7 @@ private slots:
     void setupPass_data();
     void setupPass();
     void keepAlive();
+    void callSequence();
     void destructionClosesLink();
 
 private:
@@ -576,6 +580,54 @@ void TestWindow::keepAlive()
     // Logged in: the session starts again by itself.
     QTRY_VERIFY(window->isSetupRunning());
     QCOMPARE(unit->connectionCount(), 2);
+}
+
+void TestWindow::callSequence()
+{
+    scriptLoadableUnit("1.10.0");
+    connectLink();
+    loginPage()->loginButton->click();
+    window->pageActivated(QPravik::PageConnection);
+    QPravikStatusPanel* strip = static_cast<QPravikStripPage*>(window->pageWidget(2))->statusPanel;
+    QPravikConnPanel* line1 = window->connectionPage()->panel(1);
+    // Ready on Ethernet with a number stored for line 1; line 2 has no codec of its own.
+    QCOMPARE(strip->lines[0].linkState, 2);
+    QCOMPARE(strip->lines[1].linkState, 0);
+    QCOMPARE(line1->info->noteLabel->text(), QString("Ethernet\n") + QPravikLocalize::codecDescription(frontPanelDevice()->codec1()));
+
+    auto* call = new TComAudioConnection(frontPanelCom(), TComBaseConnection::Line1);
+    call->start(TComAudioConnection::Outgoing, 5, "eth.0");
+    QVERIFY(frontPanelDevice()->addConnection(call));
+    const struct
+    {
+        int state;
+        int status;
+        const char* label;
+        int link;
+        bool quality;
+    } steps[] = {
+        {1, 1, "Call in progress...", 3, false},
+        {2, 6, "Call in progress (negociating)", 3, false},
+        {2, 8, "Call in progress (waiting for sync)", 3, false},
+        {2, 9, "Call established (synchronized)", 4, true},
+        {2, 10, "Call established (sync lost)", 5, true},
+        {3, 11, "Releasing call...", 6, false},
+        {4, 12, "Call released", 2, false},
+    };
+    for (const auto& step : steps) {
+        call->setState(step.state, step.status);
+        QCOMPARE(line1->stateLabel->text(), QString(step.label));
+        QCOMPARE(strip->lines[0].linkState, step.link);
+        QCOMPARE(line1->info->state(), step.link);
+        QCOMPARE(strip->lines[0].qualityEnabled, step.quality);
+    }
+
+    // On the settings page the strip is left alone; the labels still follow.
+    window->pageActivated(QPravik::PageNetworkMenu);
+    call->setState(1, 5);
+    QCOMPARE(line1->stateLabel->text(), QString("Incoming call..."));
+    QCOMPARE(strip->lines[0].linkState, 2);
+    frontPanelDevice()->removeConnection(5);
 }
 
 void TestWindow::destructionClosesLink()
