@@ -21,7 +21,10 @@
 #include "model/unitfirmware.h"
 #include "panel/kit/connpanel.h"
 #include "panel/kit/popup.h"
-#include "panel/pages/qpravikaudiowidget.h"
+#include "panel/pages/qpravikaudioauxiliarypage.h"
+#include "panel/pages/qpravikaudioinputpage.h"
+#include "panel/pages/qpravikaudiooutputpage.h"
+#include "panel/pages/qpravikaudiopage.h"
 #include "panel/pages/qpravikconnectionpage.h"
 #include "panel/pages/qpravikheadphonewidget.h"
 #include "panel/pages/qpravikloginpage.h"
@@ -176,7 +179,10 @@ void QPravikWindow::createPages()
 
     for (int page = 0; page < PageCount; ++page)
         stack->addWidget(pages[page]);
-    for (int page = QPravik::PageAudio; page <= QPravik::PageHeadphone4; ++page)
+    for (int page = QPravik::PageAudio; page <= QPravik::PageAudioOutput; ++page)
+        connect(static_cast<QPravikAudioWidget*>(pages[page]), &QPravikAudioWidget::pageActivated, this,
+                &QPravikWindow::pageActivated);
+    for (int page = QPravik::PageHeadphone1; page <= QPravik::PageHeadphone4; ++page)
         connect(static_cast<QPravikStripPage*>(pages[page]), &QPravikStripPage::pageActivated, this,
                 &QPravikWindow::pageActivated);
     for (int page : {QPravik::PageHeadphone1, QPravik::PageHeadphone2})
@@ -833,12 +839,16 @@ void QPravikWindow::handleInfoMessage(const TCommand& info)
                 if (!text.isEmpty())
                     showMessage(text, 0);
             }
+        } else if (source == "core") {
+            frontPanelDevice()->handleInfo(info);
         }
     } else if (type == wire::event::configChangeset()) {
         if (source == "hcc")
             frontPanelSoftkeys()->handleConfigChangeset(info);
     } else if (type == kRemoteNumbers) {
         handleRemoteNumbers(info);
+    } else {
+        frontPanelDevice()->handleInfo(info);
     }
     settingsPage()->handleCoreEvent(info);
 }
@@ -896,6 +906,8 @@ void QPravikWindow::handleEventMessage(const TCommand& event)
         const int page = shownStripPage();
         if (page >= 0)
             refreshAudioState(page);
+    } else {
+        frontPanelDevice()->handleEvent(event);
     }
     if (type != wire::event::relayIn())
         settingsPage()->handleParamEvent(event);
