@@ -4,12 +4,12 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 
-#include "link/ccom.h"
-#include "link/frontpanelcom.h"
-#include "link/protocolkeys.h"
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
+#include "link/ccom.h"
+#include "link/frontpanelcom.h"
+#include "link/protocolkeys.h"
 #include "link/valuetext.h"
 #include "model/locale.h"
 #include "model/qpraviksoftkeys.h"
@@ -71,7 +71,6 @@ bool hasKey(const TCommand& command, const std::string& key)
     return command.param(key, false) != nullptr;
 }
 
-// A meter level of a level message; a key the unit left out shows no value.
 // Line 1 is the first program line, line 2 the second or the coordination line.
 int lineOf(const TComBaseConnection* connection)
 {
@@ -90,6 +89,7 @@ void clearQuality(IPravikStatusPanel* panel, int line)
     panel->setLinkQuality(line, 100, 100);
 }
 
+// A meter level of a level message; a key the unit left out shows no value.
 int levelOf(const TCommand& command, const std::string& key)
 {
     const std::string* value = command.param(key, false);

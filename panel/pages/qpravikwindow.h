@@ -10,9 +10,9 @@
 #include <map>
 #include <string>
 
+#include "audio/taudiosettings.h"
 #include "link/rpcconnection.h"
 #include "link/rpcmessage.h"
-#include "audio/taudiosettings.h"
 #include "model/tcomdevice.h"
 #include "panel/pages/panelshared.h"
 
