@@ -374,6 +374,8 @@ void QPravikWindow::showMessage(const QString& text, int autoCloseMs)
         return;
     }
     auto* box = new QPravikMessage(text, 0, this);
+    // The texts come from the unit as often as not: never read as markup.
+    box->label->setTextFormat(Qt::PlainText);
     messagePopup = box;
     box->setWindowModality(Qt::ApplicationModal);
     box->move(mapToGlobal(QPoint(0, 0))

@@ -1,4 +1,5 @@
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -445,6 +446,8 @@ void TestWindow::unitMessagePopups()
     QTRY_COMPARE(window->pendingMessages(), 0);
     QTest::qWait(20);
     QCOMPARE(shownMessage(), text);
+    if (auto* box = window->findChild<QPravikMessage*>())
+        QCOMPARE(box->label->textFormat(), Qt::PlainText);
 }
 
 void TestWindow::audioLevels()
