@@ -26,7 +26,8 @@
 #include "panel/pages/qpravikaudiooutputpage.h"
 #include "panel/pages/qpravikaudiopage.h"
 #include "panel/pages/qpravikconnectionpage.h"
-#include "panel/pages/qpravikheadphonewidget.h"
+#include "panel/pages/qpravikheadphonemirrorpage.h"
+#include "panel/pages/qpravikheadphoneslotpage.h"
 #include "panel/pages/qpravikloginpage.h"
 #include "panel/pages/qpravikmainpage.h"
 #include "panel/settings/qpraviksettingspage.h"
@@ -172,8 +173,10 @@ void QPravikWindow::createPages()
     pages[QPravik::PageAudioInput] = new QPravikAudioInputPage(this);
     pages[QPravik::PageAudioAuxiliary] = new QPravikAudioAuxiliaryPage(this);
     pages[QPravik::PageAudioOutput] = new QPravikAudioOutputPage(this);
-    for (int page = QPravik::PageHeadphone1; page <= QPravik::PageHeadphone4; ++page)
-        pages[page] = new QPravikHeadphoneWidget(page - QPravik::PageHeadphone1, this);
+    pages[QPravik::PageHeadphone1] = new QPravikHeadphone1Page(this);
+    pages[QPravik::PageHeadphone2] = new QPravikHeadphone2Page(this);
+    pages[QPravik::PageHeadphone3] = new QPravikHeadphone3Page(this);
+    pages[QPravik::PageHeadphone4] = new QPravikHeadphone4Page(this);
     auto* settings = new QPravikSettingsPage(this);
     pages[QPravik::PageSettings] = settings;
 
@@ -183,7 +186,7 @@ void QPravikWindow::createPages()
         connect(static_cast<QPravikAudioWidget*>(pages[page]), &QPravikAudioWidget::pageActivated, this,
                 &QPravikWindow::pageActivated);
     for (int page = QPravik::PageHeadphone1; page <= QPravik::PageHeadphone4; ++page)
-        connect(static_cast<QPravikStripPage*>(pages[page]), &QPravikStripPage::pageActivated, this,
+        connect(static_cast<QPravikHeadphoneWidget*>(pages[page]), &QPravikHeadphoneWidget::pageActivated, this,
                 &QPravikWindow::pageActivated);
     for (int page : {QPravik::PageHeadphone1, QPravik::PageHeadphone2})
         connect(static_cast<QPravikHeadphoneWidget*>(pages[page]),
