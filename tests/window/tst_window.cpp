@@ -625,6 +625,13 @@ void TestWindow::callSequence()
         QCOMPARE(strip->lines[0].qualityEnabled, step.quality);
     }
 
+    // A line with a call keeps its codec menu closed; the Coding menu opens.
+    window->pageActivated(QPravik::PageCodec1Menu);
+    QCOMPARE(window->page(), 2);
+    window->pageActivated(QPravik::PageCodec2Menu);
+    QCOMPARE(window->page(), 11);
+    window->pageActivated(QPravik::PageConnection);
+
     // On the settings page the strip is left alone; the labels still follow.
     window->pageActivated(QPravik::PageNetworkMenu);
     call->setState(1, 5);
