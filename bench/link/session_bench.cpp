@@ -1,8 +1,9 @@
 // The session's synchronous call against the simulated unit on loopback,
-// with link logging on and off, beside two ping-pongs of the same bytes: raw
-// blocking sockets (the physical limit) and two QTcpSockets driven by the
-// event loop in one thread (the floor for any call that waits in an event
-// loop, as the session's does); and the gathering of a long LIST answered in
+// with link logging on and off, beside ping-pongs of the same bytes: raw
+// blocking sockets (the physical limit), two QTcpSockets driven by the event
+// loop in one thread (the floor for any call that waits in an event loop, as
+// the session's does) and a QTcpSocket against the simulated unit (that floor
+// with the unit's own work); and the gathering of a long LIST answered in
 // many PROGRESS pieces, which must cost the same per item at any length.
 #include "app/applicationsettings.h"
 #include "app/logfile.h"
