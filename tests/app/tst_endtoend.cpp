@@ -243,7 +243,12 @@ void TestEndToEnd::connectLogInWalkDropDisconnect()
                              "PARAM;cat:ui;controller_id:web;target:db;type:pv_frontpanel;GET:tabname;", passwords,
                              "PARAM;target:general;LIST:device_opts;"}));
 
-    // Every page; redrawing one sends nothing.
+    // Every page; redrawing one sends nothing (but the keep-alive's read).
+    const auto sentSince = [&unit](qsizetype from) {
+        QByteArrayList sent = unit.requests().mid(from);
+        sent.removeAll("PARAM;target:network;LIST:network;");
+        return sent;
+    };
     QTRY_VERIFY(panel->txL != 99);
     for (int page : {2, 3, 4, 5, 6, 7, 8, 9, 10, int(QPravik::PageNetworkMenu), 1}) {
         panel->pageActivated(QPravik::Page(page));
@@ -253,7 +258,7 @@ void TestEndToEnd::connectLogInWalkDropDisconnect()
         QVERIFY(!panel->grab().isNull());
         panel->repaint();
         QTest::qWait(50);
-        QVERIFY2(unit.requests().size() == before, qPrintable(QString::fromLatin1(unit.requests().mid(before).join(' '))));
+        QVERIFY2(sentSince(before).isEmpty(), sentSince(before).join(' ').constData());
     }
     QVERIFY2(unit.unanswered().isEmpty(), unit.unanswered().join(' ').constData());
 
