@@ -1,5 +1,8 @@
 #include "model/tcombaseconnection.h"
 
+#include "link/valuetext.h"
+#include "model/tcomrequesthelper.h"
+
 TComBaseConnection::TComBaseConnection(zel::CCom* session, int kind)
     : m_session(session)
     , m_kind(kind)
@@ -22,4 +25,18 @@ void TComBaseConnection::reset()
 {
     m_id = -1;
     m_network.clear();
+}
+
+bool TComBaseConnection::exchange(const TCommand& request, Reply& reply, int* error) const
+{
+    TComRequestHelper helper(m_session);
+    const bool ok = helper.call(request, reply, 5000);
+    if (error)
+        *error = ok ? 0 : errorCodeFromText(helper.lastError());
+    return ok;
+}
+
+int TComBaseConnection::idFromText(const std::string& text)
+{
+    return text.empty() ? -1 : fromString<int>(text);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <map>
+#include <memory>
 #include <string>
 
 class TCommand;
@@ -40,10 +42,27 @@ public:
     const std::string& network() const { return m_network; }
 
 protected:
+    using Reply = std::map<std::string, std::string>;
+
+    // One request through the session, waiting at most five seconds; true
+    // when the unit answered "OK", with the reply's values. Otherwise the
+    // unit's error number (200 when the link failed or the cause is unknown).
+    bool exchange(const TCommand& request, Reply& reply, int* error = nullptr) const;
+    // The unit's id text as a number; -1 for none, so that a reply or event
+    // without an id never names connection 0.
+    static int idFromText(const std::string& text);
+
+    // Expires with the connection: a receiver of a notification may have
+    // the device destroy it.
+    std::weak_ptr<void> lifetime() const { return m_lifetime; }
+
     zel::CCom* m_session;
     TComDevice* m_listener = nullptr;
     int m_kind;
     int m_state = 0;
     int m_id = -1;
     std::string m_network;
+
+private:
+    std::shared_ptr<char> m_lifetime = std::make_shared<char>();
 };

@@ -1,14 +1,49 @@
 #include "model/tcomdevice.h"
 
+#include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/protocolkeys.h"
+#include "model/unitfirmware.h"
+
+#include <QSignalBlocker>
 
 namespace {
 
-constexpr std::uint32_t kAoipClass = 0x000;
-constexpr std::uint32_t kEthClass = 0x100;
-constexpr std::uint32_t kIsdnClass = 0x200;
-constexpr std::uint32_t kMobileClass = 0x300;
-constexpr std::uint32_t kWifiClass = 0x400;
+constexpr int kTimeoutMs = 5000;
+
+// Firmware words past which the unit has the gated keys.
+constexpr std::uint32_t kJitterabFirmware = 0x10BFF;
+constexpr std::uint32_t kAes67ResetFirmware = 0x10CFF;
+constexpr std::uint32_t kOperationModeFirmware = 0x1FFFF;
+
+// Option bits the loaders and setters look at.
+constexpr std::uint32_t kIsdnDoubleCodecOption = 0x0002;
+constexpr std::uint32_t kDoubleStreamOption = 0x0020;
+
+const char* const kCodecModeWords[] = {"cmode_normal", "cmode_double"};
+const char* const kEnabledWords[] = {"disabled", "enabled"};
+const char* const kOperationModeWords[] = {"standard", "extended"};
+constexpr KeyWords kCodecModes = keyWords(kCodecModeWords, 0, 0);
+constexpr KeyWords kEnabled = keyWords(kEnabledWords, 0, 0);
+// Every word but "standard" is the extended mode.
+constexpr KeyWords kOperationModes = keyWords(kOperationModeWords, 1, 1);
+
+TCommand paramRequest(const std::string& target)
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::target(), target);
+    return request;
+}
+
+TCommand reinitAoipRequest()
+{
+    TCommand request(TCommand::Do);
+    request.setParam(wire::key::action(), wire::action::reinit());
+    request.setParam(wire::key::target(), wire::target::network());
+    request.setParam(wire::key::network(), "aoip");
+    return request;
+}
+
 
 bool startsWith(const std::string& text, const char* prefix)
 {
@@ -120,6 +155,16 @@ int transportFromName(const std::string& name)
     return cls == kAoipClass ? NoTransport : transportOfClass(static_cast<int>(cls));
 }
 
+int connectionTransport(const TComBaseConnection* connection)
+{
+    if (!connection || connection->id() == -1 || connection->network().empty())
+        return NoTransport;
+    const auto* call = dynamic_cast<const TComAudioConnection*>(connection);
+    if (call && call->txCodec().codec == kGsmCodec)
+        return GsmTransport;
+    return transportFromName(connection->network());
+}
+
 DeviceOptions deviceOptionsFromItems(const std::vector<std::string>& items)
 {
     DeviceOptions options;
@@ -147,6 +192,21 @@ DeviceOptions deviceOptionsFromItems(const std::vector<std::string>& items)
         }
     }
     return options;
+}
+
+std::vector<int> codecChoices(const std::string& listKey, const std::vector<std::string>& items)
+{
+    std::vector<int> choices;
+    choices.reserve(items.size());
+    for (const std::string& item : items) {
+        if (listKey == wire::key::alg())
+            choices.push_back(codecFromName(item));
+        else if (listKey == wire::key::mode())
+            choices.push_back(channelModeFromName(item));
+        else
+            choices.push_back(fromString<int>(item));
+    }
+    return choices;
 }
 
 int mobileBarsForQuality(int quality)
@@ -227,12 +287,26 @@ int TComDevice::audioModeFlags() const
 {
     if (!m_ready)
         return 1;
-    return audioModeFlagsFor(m_codecMode, static_cast<int>(m_codec1.channelMode), m_coordMode, m_operationMode);
+    return audioModeFlagsFor(codecMode(), static_cast<int>(m_codec1.channelMode), coordMode(), operationMode());
+}
+
+int TComDevice::activeAudioConnection() const
+{
+    if (!m_ready)
+        return 1;
+    const auto* call = dynamic_cast<const TComAudioConnection*>(findAudioConnection(1));
+    if (!call || call->txCodec().codec == -1)
+        return audioModeFlags();
+    const int channelMode = static_cast<int>(call->txCodec().channelMode);
+    if (channelMode < 0 || channelMode > 2)
+        return audioModeFlags();
+    // A running stereo call shows coordination in either operation mode.
+    return audioModeFlagsFor(codecMode(), channelMode, coordMode(), 1);
 }
 
 int TComDevice::transportForLine(int line) const
 {
-    return line == 2 && isDoubleStreamMode() ? GsmTransport : transportFromName(m_defaultNetwork);
+    return line == 2 && isDoubleStreamMode() ? GsmTransport : transportFromName(defaultNetwork());
 }
 
 bool TComDevice::hasInterface(const std::string& name) const
@@ -251,11 +325,7 @@ bool TComDevice::hasInterfaceOfTransport(int transport) const
 
 bool TComDevice::setDoubleStreamMode(int mode)
 {
-    if (mode != m_doubleStreamMode) {
-        m_doubleStreamMode = mode;
-        emit deviceStateChanged(DoubleStreamModeChanged);
-    }
-    return true;
+    return m_settings.setKey("dstream_mode", mode, false);
 }
 
 bool TComDevice::addConnection(TComBaseConnection* connection)
@@ -341,22 +411,26 @@ TComBaseConnection* TComDevice::findConnectionByName(const std::string& network)
     return nullptr;
 }
 
+TComAudioConnection* TComDevice::findAudioConnectionByTransport(int transport) const
+{
+    for (const auto& entry : m_connections) {
+        auto* call = dynamic_cast<TComAudioConnection*>(entry.second);
+        if (call && connectionTransport(call) == transport)
+            return call;
+    }
+    return nullptr;
+}
+
 void TComDevice::clear(bool removeConnections)
 {
     if (removeConnections)
         removeAllConnections();
     m_ready = false;
-    m_aes67Reset = false;
     m_mobileSignalBars = 0;
     m_wifiSignalBars = 0;
-    m_codecMode = 0;
-    m_coordMode = 0;
-    m_doubleStreamMode = 0;
-    m_operationMode = 0;
+    m_settings.restoreStartValues();
     m_codec1 = CodecConfig();
     m_codec2 = CodecConfig();
-    m_defaultNetwork.clear();
-    m_secondaryNetwork.clear();
     m_interfaces.clear();
     m_aoip.reset();
     m_relaysKnown = false;
@@ -387,6 +461,470 @@ void TComDevice::notifyAudioCallStatisticChanged(TComAudioConnection* connection
 void TComDevice::notifyAudioCallRelayChanged(TComAudioConnection* connection)
 {
     emit audioCallRelayChanged(connection);
+}
+
+// --- unit settings -----------------------------------------------------------
+
+TComDevice::UnitSettings::UnitSettings(TComDevice& device)
+    : TComController(nullptr, AudioType) // every request goes through the device's helper
+    , m_device(device)
+{
+}
+
+const ParamKeys& TComDevice::UnitSettings::keyTable() const
+{
+    using S = UnitSettings;
+    static const ParamKeys& table = *new ParamKeys{
+        key<&S::codecMode>("codec_mode", kCodecModes, CodecModeChanged).inGroup(CodecModeChain),
+        key<&S::coordMode>("coord_mode", kEnabled, CoordModeChanged).inGroup(AudioGroup),
+        key<&S::doubleStreamMode>("dstream_mode", kEnabled, DoubleStreamModeChanged).readOnly(),
+        key<&S::operationMode>("operation_mode", kOperationModes, OperationModeChanged).inGroup(OperationModeChain),
+        key<&S::aes67Reset>("aes67_reset", Aes67ResetChanged).inGroup(AudioGroup),
+        key<&S::defaultNetwork>("default_network", DefaultNetworkChanged).inGroup(NetworkGroup),
+        key<&S::secondaryNetwork>("secondary_network", SecondaryNetworkChanged).inGroup(NetworkGroup),
+    };
+    return table;
+}
+
+bool TComDevice::UnitSettings::sendValues(int group, const ValueMap& values)
+{
+    switch (group) {
+    case CodecModeChain:
+        return m_device.sendCodecMode(values.begin()->second);
+    case OperationModeChain:
+        return m_device.sendOperationMode(values.begin()->second);
+    case NetworkGroup:
+        return m_device.sendParams(wire::target::network(), values);
+    }
+    return m_device.sendParams(wire::target::audio(), values);
+}
+
+int TComDevice::UnitSettings::fetchValues(int group, const std::vector<std::string>& keys, ValueMap& values,
+                                          ValueMap& errors)
+{
+    TCommand request = paramRequest(group == NetworkGroup ? wire::target::network() : wire::target::audio());
+    for (const std::string& key : keys)
+        request.addGet(key);
+    return m_device.m_requests.getParams(request, values, errors, kTimeoutMs);
+}
+
+void TComDevice::UnitSettings::paramChanged(int index)
+{
+    emit m_device.deviceStateChanged(static_cast<DeviceState>(index));
+}
+
+bool TComDevice::sendParams(const std::string& target, const ValueMap& values)
+{
+    TCommand request = paramRequest(target);
+    for (const auto& p : values)
+        request.setParam(p.first, p.second);
+    return m_requests.setParams(request, kTimeoutMs) == static_cast<int>(request.params.size());
+}
+
+bool TComDevice::sendModeChain(const std::vector<TCommand>& requests)
+{
+    for (const TCommand& request : requests) {
+        const bool accepted = request.verb == TCommand::Do
+            ? m_requests.send(request, kTimeoutMs)
+            : m_requests.setParams(request, kTimeoutMs) == static_cast<int>(request.params.size());
+        if (!accepted)
+            return false;
+    }
+    return true;
+}
+
+bool TComDevice::sendCodecMode(const std::string& word)
+{
+    const bool dual = word == kCodecModeWords[1];
+    TCommand board = paramRequest(wire::target::network());
+    board.setParam(wire::key::network(), "aoip");
+    board.setParam("double_codec", dual ? "on" : "off");
+    if (dual)
+        board.setParam("audio_mode", "SIP");
+    TCommand audio = paramRequest(wire::target::audio());
+    audio.setParam("ip-codec_mode", word);
+    if (m_deviceOptions & kIsdnDoubleCodecOption)
+        audio.setParam("isdn-codec_mode", word);
+    return sendModeChain({board, audio, reinitAoipRequest()});
+}
+
+bool TComDevice::sendOperationMode(const std::string& word)
+{
+    std::vector<TCommand> chain;
+    for (const char* part : {"dsp", "aic"}) {
+        chain.push_back(paramRequest(wire::target::audio()));
+        chain.back().setParam("audio", part);
+        chain.back().setParam("operation_mode", word);
+    }
+    chain.push_back(paramRequest(wire::target::network()));
+    chain.back().setParam(wire::key::network(), "aoip");
+    chain.back().setParam("operation_mode", word);
+    chain.push_back(reinitAoipRequest());
+    return sendModeChain(chain);
+}
+
+bool TComDevice::getParams(const std::string& target, const std::vector<std::string>& keys, ValueMap& values)
+{
+    TCommand request = paramRequest(target);
+    for (const std::string& key : keys)
+        request.addGet(key);
+    ValueMap answered;
+    ValueMap errors;
+    m_requests.getParams(request, answered, errors, kTimeoutMs);
+    // Only what was asked for: a unit that says more changes nothing else.
+    for (const std::string& key : keys) {
+        const auto found = answered.find(key);
+        if (found != answered.end())
+            values.insert(*found);
+    }
+    return TComRequestHelper::allAnswered(request, values);
+}
+
+bool TComDevice::setDefaultNetwork(const std::string& name, bool send)
+{
+    if (name == defaultNetwork())
+        return true;
+    if (!m_settings.setKey("default_network", name, send))
+        return false;
+    followDefaultNetwork(name);
+    return true;
+}
+
+void TComDevice::followDefaultNetwork(const std::string& name)
+{
+    // The controllers' own state changes are not announced; the code after is.
+    const bool wasBlocked = blockSignals(true);
+    DeviceState code;
+    switch (interfaceClassFromName(name)) {
+    case kEthClass:
+        m_ethernet.attach(name, 0, false);
+        m_ethernet.readParams({"mode", "cable"});
+        code = EthernetChanged;
+        break;
+    case kMobileClass:
+        m_mobile.attach(name, 0, false);
+        m_mobile.readParams({"mode", "signal_quality"});
+        updateMobileSignalBars();
+        code = MobileChanged;
+        break;
+    case kWifiClass:
+        m_wifi.attach(name, 0, false);
+        m_wifi.readParams({"signal_quality"});
+        updateWifiSignalBars();
+        code = WifiChanged;
+        break;
+    default:
+        blockSignals(wasBlocked);
+        return;
+    }
+    blockSignals(wasBlocked);
+    emit deviceStateChanged(code);
+}
+
+bool TComDevice::setSecondaryNetwork(const std::string& name, bool send)
+{
+    return m_settings.setKey("secondary_network", name, send);
+}
+
+bool TComDevice::setCodecMode(int mode, bool send)
+{
+    return m_settings.setKey("codec_mode", mode, send);
+}
+
+bool TComDevice::setCoordMode(int mode, bool send)
+{
+    return m_settings.setKey("coord_mode", mode, send);
+}
+
+bool TComDevice::setOperationMode(int mode, bool send)
+{
+    return m_settings.setKey("operation_mode", mode, send);
+}
+
+bool TComDevice::setAes67Reset(bool on, bool send)
+{
+    return m_settings.setKey("aes67_reset", on, send);
+}
+
+bool TComDevice::setDualCodec(int codec, const std::string& codecText, bool send)
+{
+    const CodecConfig config = codecConfigFromString(codecText);
+    if (config.codec == -1)
+        return true;
+    CodecConfig& stored = codec == 2 ? m_codec2 : m_codec1;
+    if (config == stored)
+        return true;
+    if (send) {
+        const std::string& key = codec == 2 ? wire::key::dcodec2()
+            : codecMode() == 1             ? wire::key::dcodec1()
+                                           : wire::key::codec();
+        if (!sendParams(wire::target::audio(), {{key, codecText}}))
+            return false;
+    }
+    stored = config;
+    emit deviceStateChanged(codec == 2 ? Codec2Changed : Codec1Changed);
+    return true;
+}
+
+std::string TComDevice::defaultCodecKey(int codec, const std::string& network) const
+{
+    const std::string& key = codec == 2 ? wire::key::dcodecTx2() : wire::key::dcodecTx1();
+    if (network == wire::target::ip())
+        return "ip-" + key;
+    if (network == wire::target::isdn() && (m_deviceOptions & kIsdnDoubleCodecOption))
+        return "isdn-" + key;
+    return std::string();
+}
+
+bool TComDevice::loadDefaultCodecs(int codec, const std::string& network, CodecConfig& out)
+{
+    const std::string key = defaultCodecKey(codec, network);
+    ValueMap values;
+    if (key.empty() || !getParams(wire::target::audio(), {key}, values))
+        return false;
+    out = codecConfigFromString(values[key]);
+    return true;
+}
+
+bool TComDevice::setDefaultCodec(int codec, const std::string& network, const std::string& codecText)
+{
+    const std::string key = defaultCodecKey(codec, network);
+    return !key.empty() && sendParams(wire::target::audio(), {{key, codecText}});
+}
+
+bool TComDevice::listChoices(TCommand request, int codecMode, int interfaceClass, const std::string& listKey,
+                             std::vector<int>& out)
+{
+    out.clear();
+    request.setParam(wire::key::target(), wire::target::audio());
+    request.setParam(wire::key::codecMode(), codecMode == 1 ? "double_codec" : "single_codec");
+    if (interfaceClass == int(kEthClass) || interfaceClass == int(kMobileClass) || interfaceClass == int(kWifiClass))
+        request.setParam(wire::key::network(), wire::target::ip());
+    else if (interfaceClass == int(kIsdnClass))
+        request.setParam(wire::key::network(), wire::target::isdn());
+    request.addList(listKey);
+    std::vector<std::string> items;
+    if (!m_requests.getList(request, items, kTimeoutMs))
+        return false;
+    out = codecChoices(listKey, items);
+    return true;
+}
+
+bool TComDevice::listCodecAlgorithms(int codecMode, std::vector<int>& out, int interfaceClass)
+{
+    return listChoices(TCommand(TCommand::Param), codecMode, interfaceClass, wire::key::alg(), out);
+}
+
+bool TComDevice::listCodecModes(int codecMode, int algorithm, int codec, std::vector<int>& out, int interfaceClass)
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::alg(), codecName(static_cast<std::uint32_t>(algorithm)));
+    if (operationMode() == 1 && codecMode == 1)
+        request.setParam("dcodec", codec == 2 ? wire::key::dcodec2() : wire::key::dcodec1());
+    return listChoices(request, codecMode, interfaceClass, wire::key::mode(), out);
+}
+
+bool TComDevice::listSampleRates(int codecMode, int algorithm, int channelMode, std::vector<int>& out,
+                                 int interfaceClass)
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::alg(), codecName(static_cast<std::uint32_t>(algorithm)));
+    request.setParam(wire::key::mode(), channelModeName(channelMode));
+    return listChoices(request, codecMode, interfaceClass, wire::key::samplerate(), out);
+}
+
+bool TComDevice::listBitrates(int codecMode, int algorithm, int channelMode, int sampleRate, std::vector<int>& out,
+                              int interfaceClass)
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::alg(), codecName(static_cast<std::uint32_t>(algorithm)));
+    request.setParam(wire::key::mode(), channelModeName(channelMode));
+    request.setParam(wire::key::samplerate(), toString(sampleRate));
+    return listChoices(request, codecMode, interfaceClass, wire::key::bitrate(), out);
+}
+
+bool TComDevice::sendPowerAction(const std::string& action)
+{
+    zel::CCom* session = m_requests.session();
+    if (!session)
+        return false;
+    TCommand request(TCommand::Do);
+    request.setParam(wire::key::action(), action);
+    TCommand reply;
+    const int result = session->sendSyncMsg(request, reply, 0, 300);
+    // A unit going down may drop the link before it answers: the request went out.
+    return result == RpcConnection::CanceledError
+        || (result == 0 && *reply.param(wire::key::return_(), true) == wire::reply::ok());
+}
+
+bool TComDevice::reboot()
+{
+    return sendPowerAction(wire::action::reboot());
+}
+
+bool TComDevice::shutdown()
+{
+    return sendPowerAction(wire::action::shutdown());
+}
+
+// --- loading --------------------------------------------------------------------
+
+bool TComDevice::loadDeviceOptions()
+{
+    TCommand request = paramRequest(wire::target::general());
+    request.addList("device_opts");
+    std::vector<std::string> items;
+    if (!m_requests.getList(request, items, kTimeoutMs))
+        return false;
+    const DeviceOptions options = deviceOptionsFromItems(items);
+    m_deviceOptions = options.bits;
+    m_hardwareType = options.hardwareType;
+    return true;
+}
+
+bool TComDevice::loadNetworks()
+{
+    TCommand request = paramRequest(wire::target::network());
+    request.addList(wire::key::network());
+    std::vector<std::string> names;
+    if (!m_requests.getList(request, names, kTimeoutMs))
+        return false;
+    m_interfaces.clear();
+    for (const std::string& name : names) {
+        const std::uint32_t code = interfaceCodeFromName(name);
+        if (code != kInvalidInterface)
+            m_interfaces.emplace(code, name); // the first name of a code stays
+    }
+    return !m_interfaces.empty();
+}
+
+bool TComDevice::loadNetworkKeys(const std::vector<std::string>& keys)
+{
+    ValueMap values;
+    if (!getParams(wire::target::network(), keys, values))
+        return false;
+    bool ok = true;
+    const auto defaultName = values.find("default_network");
+    if (defaultName != values.end())
+        ok = setDefaultNetwork(defaultName->second, false);
+    const auto secondaryName = values.find("secondary_network");
+    if (secondaryName != values.end())
+        ok = setSecondaryNetwork(secondaryName->second, false) && ok;
+    return ok;
+}
+
+bool TComDevice::loadNetworkChoice()
+{
+    if (m_deviceOptions & kDoubleStreamOption)
+        return loadNetworkKeys({"default_network", "secondary_network"});
+    return loadNetworkKeys({"default_network"});
+}
+
+bool TComDevice::loadDefaultNetwork()
+{
+    return loadNetworkKeys({"default_network"});
+}
+
+bool TComDevice::loadSecondaryNetwork()
+{
+    return loadNetworkKeys({"secondary_network"});
+}
+
+bool TComDevice::loadAudioSettings()
+{
+    const std::string& modeKey = wire::key::codecMode();
+    const std::string operationKey = "operation_mode";
+    std::vector<std::string> keys{modeKey, wire::key::coordMode(), wire::key::codec(), wire::key::dcodec1(),
+                                  wire::key::dcodec2()};
+    if (unitFirmwareVersion > kOperationModeFirmware)
+        keys.push_back(operationKey);
+    if (m_deviceOptions & kDoubleStreamOption)
+        keys.push_back(wire::key::dstreamMode());
+    ValueMap values;
+    if (!getParams(wire::target::audio(), keys, values))
+        return false;
+    {
+        const QSignalBlocker quiet(this);
+        for (const std::string& key : {wire::key::coordMode(), operationKey, wire::key::dstreamMode()}) {
+            const auto found = values.find(key);
+            if (found != values.end())
+                m_settings.parseKey(key, found->second);
+        }
+    }
+    const bool dual = values[modeKey] == kCodecModeWords[1];
+    m_codec1 = CodecConfig();
+    m_codec2 = CodecConfig();
+    if (dual) {
+        m_codec1 = codecConfigFromString(values[wire::key::dcodec1()]);
+        m_codec2 = codecConfigFromString(values[wire::key::dcodec2()]);
+    } else {
+        m_codec1 = codecConfigFromString(values[wire::key::codec()]);
+    }
+    return setCodecMode(dual ? 1 : 0, false);
+}
+
+bool TComDevice::loadAes67Reset()
+{
+    if (unitFirmwareVersion <= kAes67ResetFirmware)
+        return true;
+    // A unit that cannot answer keeps the flag as it was: the key is optional.
+    ValueMap values;
+    if (getParams(wire::target::audio(), {"aes67_reset"}, values)) {
+        const QSignalBlocker quiet(this);
+        m_settings.parseKey("aes67_reset", values["aes67_reset"]);
+    }
+    return true;
+}
+
+bool TComDevice::refresh()
+{
+    const bool wasBlocked = blockSignals(true);
+    clear(false);
+    loadDeviceOptions();
+    if (loadNetworks() && m_interfaces.count(kAoipClass) && m_aoip.attach("aoip", 0, false)) {
+        std::vector<std::string> keys{"aoip_version", "sip_state", "sip_state2"};
+        if (unitFirmwareVersion > kJitterabFirmware)
+            keys.push_back("jitterab");
+        if (m_aoip.readParams(keys) && loadNetworkChoice() && loadAudioSettings() && loadAes67Reset()) {
+            m_ready = true;
+            for (const std::string& info : {wire::event::audioChangeset(), wire::event::networkInfo(),
+                                            wire::event::batteryLevel()})
+                m_requests.subscribe(info);
+        }
+    }
+    blockSignals(wasBlocked);
+    if (!m_ready)
+        return false;
+    emit deviceStateChanged(Loaded);
+    adoptDataLinks();
+    // A receiver may have cleared the device meanwhile.
+    return m_ready;
+}
+
+void TComDevice::adoptDataLinks()
+{
+    // The names are copied: a receiver or a dropped link may clear the device
+    // during any request or announcement below.
+    std::vector<std::string> names;
+    for (const auto& entry : m_interfaces) {
+        const std::uint32_t cls = interfaceClass(static_cast<int>(entry.first));
+        if (cls == kMobileClass || cls == kWifiClass)
+            names.push_back(entry.second);
+    }
+    TComDataConnection scratch(m_requests.session()); // asks only, never registered
+    for (const std::string& name : names) {
+        const int id = scratch.queryId(name);
+        if (id == -1 || m_connections.count(id))
+            continue;
+        auto* link = new TComDataConnection(m_requests.session());
+        link->start(id, name, TComDataConnection::Connected);
+        if (!addConnection(link)) {
+            delete link;
+            continue;
+        }
+        if (connection(id) == link)
+            emit dataConnectionStateChanged(link);
+    }
 }
 
 TComDevice* frontPanelDevice()

@@ -2,7 +2,9 @@
 
 #include "audio/tcomaoipcontroller.h"
 #include "link/valuetext.h"
+#include "model/tcomaudioconnection.h"
 #include "model/tcombaseconnection.h"
+#include "model/tcomdataconnection.h"
 #include "model/tcomethernetcontroller.h"
 #include "model/tcommobilecontroller.h"
 #include "model/tcomrequesthelper.h"
@@ -15,15 +17,15 @@
 #include <string>
 #include <vector>
 
-class TComAudioConnection;
-class TComDataConnection;
-Q_DECLARE_OPAQUE_POINTER(TComAudioConnection*)
-Q_DECLARE_OPAQUE_POINTER(TComDataConnection*)
-
 // Interface codes: the unit names each interface ("aoip", "eth.0",
 // "mobile.1", ...); the program keeps a class in bits 8-11 and the index in
 // bits 0-7. A name of no class, or an index outside 0..255, is 0xFFFF.
 constexpr std::uint32_t kInvalidInterface = 0xFFFF;
+constexpr std::uint32_t kAoipClass = 0x000;
+constexpr std::uint32_t kEthClass = 0x100;
+constexpr std::uint32_t kIsdnClass = 0x200;
+constexpr std::uint32_t kMobileClass = 0x300;
+constexpr std::uint32_t kWifiClass = 0x400;
 std::uint32_t interfaceClassFromName(const std::string& name);
 std::uint32_t interfaceCodeFromName(const std::string& name);
 std::uint32_t interfaceIndexFromName(const std::string& name);
@@ -38,6 +40,9 @@ enum Transport { NoTransport = -1, IpTransport = 0, IsdnTransport = 1, GsmTransp
 int transportFromName(const std::string& name);
 int transportOf(int code);
 int transportOfClass(int interfaceClass);
+// -1 without an id or an interface; 2 for a call that sends GSM (the
+// coordination line); else the transport of its interface.
+int connectionTransport(const TComBaseConnection* connection);
 
 // The option bits and hardware number of the items of the unit's
 // "device_opts" list.
@@ -47,6 +52,10 @@ struct DeviceOptions
     int hardwareType = 0;
 };
 DeviceOptions deviceOptionsFromItems(const std::vector<std::string>& items);
+
+// The items of a codec choice list as numbers: "alg" codec numbers, "mode"
+// channel modes (-1 for a name of neither), "samplerate" and "bitrate" numbers.
+std::vector<int> codecChoices(const std::string& listKey, const std::vector<std::string>& items);
 
 // Signal bars 0-5 of a mobile or Wi-Fi signal quality; the scales differ.
 int mobileBarsForQuality(int quality);
@@ -104,19 +113,19 @@ public:
 
     TComRequestHelper& requestHelper() { return m_requests; }
     bool isReady() const { return m_ready; }
-    bool aes67Reset() const { return m_aes67Reset; }
+    bool aes67Reset() const { return m_settings.aes67Reset; }
     int mobileSignalBars() const { return m_mobileSignalBars; }
     int wifiSignalBars() const { return m_wifiSignalBars; }
     int batteryLevel() const { return m_batteryLevel; }
     std::uint32_t deviceOptions() const { return m_deviceOptions; }
     // The number N of the option "hardware_N".
     int hardwareType() const { return m_hardwareType; }
-    int codecMode() const { return m_codecMode; }
-    int coordMode() const { return m_coordMode; }
-    int doubleStreamMode() const { return m_doubleStreamMode; }
-    int operationMode() const { return m_operationMode; }
-    const std::string& defaultNetwork() const { return m_defaultNetwork; }
-    const std::string& secondaryNetwork() const { return m_secondaryNetwork; }
+    int codecMode() const { return m_settings.codecMode; }
+    int coordMode() const { return m_settings.coordMode; }
+    int doubleStreamMode() const { return m_settings.doubleStreamMode; }
+    int operationMode() const { return m_settings.operationMode; }
+    const std::string& defaultNetwork() const { return m_settings.defaultNetwork; }
+    const std::string& secondaryNetwork() const { return m_settings.secondaryNetwork; }
     const Interfaces& interfaces() const { return m_interfaces; }
     const Connections& connections() const { return m_connections; }
     const CodecConfig& codec1() const { return m_codec1; }
@@ -131,6 +140,8 @@ public:
 
     // Program-mode flags of the configuration; 1 while not ready.
     int audioModeFlags() const;
+    // The same from the transmit coding of the running line-1 call.
+    int activeAudioConnection() const;
     bool isDualCodecMode() const { return audioModeFlags() & 0x30; }
     bool isDoubleStreamMode() const { return audioModeFlags() & 0x48; }
     // 2 for line 2 in double-stream mode, else that of the default network.
@@ -160,6 +171,53 @@ public:
     TComBaseConnection* findConnection(int kind, const std::string& network) const;
     // The first call (kind 0, 1 or 2) on that interface.
     TComBaseConnection* findConnectionByName(const std::string& network) const;
+    // The first call whose connectionTransport() is transport.
+    TComAudioConnection* findAudioConnectionByTransport(int transport) const;
+
+    // Loads the whole device after the link came up, its signals held back
+    // until the one Loaded; true when the device is ready.
+    bool refresh();
+    // The loaders refresh is made of. A failed one keeps what it would
+    // have replaced.
+    bool loadDeviceOptions();
+    // True when at least one interface is known.
+    bool loadNetworks();
+    bool loadNetworkChoice();
+    bool loadDefaultNetwork();
+    bool loadSecondaryNetwork();
+    bool loadAudioSettings();
+    bool loadAes67Reset();
+
+    // The unit settings. An equal value is true with nothing sent; with
+    // send the unit is asked first and a refusal keeps the old value and
+    // announces nothing; otherwise the value is stored and announced.
+    // A new default network also attaches the controller of its class.
+    bool setDefaultNetwork(const std::string& name, bool send);
+    bool setSecondaryNetwork(const std::string& name, bool send);
+    // Three requests, stopping at the first refusal.
+    bool setCodecMode(int mode, bool send);
+    bool setCoordMode(int mode, bool send);
+    // Four requests, stopping at the first refusal.
+    bool setOperationMode(int mode, bool send);
+    bool setAes67Reset(bool on, bool send);
+    // Codec 2, or codec 1 (the single codec); a text of no known codec is
+    // ignored.
+    bool setDualCodec(int codec, const std::string& codecText, bool send);
+    // The default coding of codec 1 or 2 for the network "ip" or "isdn";
+    // neither touches the device.
+    bool loadDefaultCodecs(int codec, const std::string& network, CodecConfig& out);
+    bool setDefaultCodec(int codec, const std::string& network, const std::string& codecText);
+    // The unit's choices for a coding in codec mode codecMode (1: double)
+    // on an interface class; out holds them in the unit's order.
+    bool listCodecAlgorithms(int codecMode, std::vector<int>& out, int interfaceClass);
+    bool listCodecModes(int codecMode, int algorithm, int codec, std::vector<int>& out, int interfaceClass);
+    bool listSampleRates(int codecMode, int algorithm, int channelMode, std::vector<int>& out, int interfaceClass);
+    bool listBitrates(int codecMode, int algorithm, int channelMode, int sampleRate, std::vector<int>& out,
+                      int interfaceClass);
+    // True when the unit took the request, also when it dropped the link
+    // before answering; false when nothing went out or the unit refused.
+    bool reboot();
+    bool shutdown();
 
     // Forgets what was loaded, announcing nothing; the options, the hardware
     // number, the battery level and the Ethernet, mobile and Wi-Fi
@@ -189,20 +247,63 @@ private slots:
     void wifiControllerStateChanged(TComController*);
 
 private:
+    // The unit settings the device mirrors, on the controllers' key table:
+    // its setters store, send and announce (deviceStateChanged with the
+    // row's code) as every controller's do.
+    class UnitSettings : public TComController
+    {
+    public:
+        // The request a key travels in; a mode travels as a chain of them.
+        enum Group { AudioGroup, NetworkGroup, CodecModeChain, OperationModeChain };
+
+        explicit UnitSettings(TComDevice& device);
+        using TComController::parseKey;
+        using TComController::restoreStartValues;
+        using TComController::setKey;
+
+        int codecMode = 0;        // 1: double codec
+        int coordMode = 0;        // 1: coordination line enabled
+        int doubleStreamMode = 0; // 1: enabled
+        int operationMode = 0;    // 0 standard, 1 extended
+        bool aes67Reset = false;
+        std::string defaultNetwork;
+        std::string secondaryNetwork;
+
+    protected:
+        const ParamKeys& keyTable() const override;
+        bool sendValues(int group, const ValueMap& values) override;
+        int fetchValues(int group, const std::vector<std::string>& keys, ValueMap& values,
+                        ValueMap& errors) override;
+        void paramChanged(int index) override;
+
+    private:
+        TComDevice& m_device;
+    };
+
+    using ValueMap = TComRequestHelper::ValueMap;
+    // A PARAM request with "target"; true when every parameter was accepted.
+    bool sendParams(const std::string& target, const ValueMap& values);
+    bool sendModeChain(const std::vector<TCommand>& requests);
+    bool sendCodecMode(const std::string& word);
+    bool sendOperationMode(const std::string& word);
+    // GETs the keys into values (no others); true when every one was answered.
+    bool getParams(const std::string& target, const std::vector<std::string>& keys, ValueMap& values);
+    bool loadNetworkKeys(const std::vector<std::string>& keys);
+    void followDefaultNetwork(const std::string& name);
+    void adoptDataLinks();
+    std::string defaultCodecKey(int codec, const std::string& network) const;
+    bool listChoices(TCommand request, int codecMode, int interfaceClass, const std::string& listKey,
+                     std::vector<int>& out);
+    bool sendPowerAction(const std::string& action);
+
     TComRequestHelper m_requests;
     bool m_ready = false;
-    bool m_aes67Reset = false;
     int m_mobileSignalBars = 0;
     int m_wifiSignalBars = 0;
     int m_batteryLevel = -1; // not reported
     std::uint32_t m_deviceOptions = 0;
     int m_hardwareType = 0;
-    int m_codecMode = 0;        // 1: double codec
-    int m_coordMode = 0;        // 1: coordination line enabled
-    int m_doubleStreamMode = 0; // 1: enabled
-    int m_operationMode = 0;    // 0 standard, 1 extended
-    std::string m_defaultNetwork;
-    std::string m_secondaryNetwork;
+    UnitSettings m_settings{*this};
     Interfaces m_interfaces;
     Connections m_connections;
     CodecConfig m_codec1;

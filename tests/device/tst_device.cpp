@@ -49,6 +49,32 @@ struct Connection : TComBaseConnection
 
 int failingEncoder(const char*, int, char**) { return -1; }
 
+TCommand command(const QByteArray& text)
+{
+    TCommand parsed;
+    TCommand::parse(text.toStdString(), parsed);
+    return parsed;
+}
+
+// What a scripted unit answers to every read of a refresh.
+const QByteArray kValues = "PARAM;aoip_version:2.1;sip_state:registered;sip_state2:unregistered;jitterab:on;"
+                           "default_network:eth.0;secondary_network:mobile.0;mode:auto;cable:yes;"
+                           "codec_mode:cmode_normal;coord_mode:enabled;codec:OPUS/48000/stereo/128000;dcodec_1:;"
+                           "dcodec_2:;operation_mode:extended;dstream_mode:enabled;aes67_reset:on;return:OK;";
+
+void scriptUnit(UnitSimulator& unit)
+{
+    unit.onRequestMatching(QRegularExpression("^DO;"), {UnitSimulator::reply("DO;return:OK;")});
+    unit.onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply(kValues)});
+    unit.onRequest("PARAM;target:general;LIST:device_opts;",
+                   {UnitSimulator::reply("PARAM;device_opts:ip_dcodec,ravenna_2,remote_access_3,ip_dstream_1,"
+                                         "hardware_19;return:OK;")});
+    unit.onRequest("PARAM;target:network;LIST:network;",
+                   {UnitSimulator::reply("PARAM;network:aoip,eth.0,mobile.0,wifi.0,bogus;return:OK;")});
+    unit.onRequest("PARAM;mode:data;network:mobile.0;target:network;GET:id;",
+                   {UnitSimulator::reply("PARAM;id:4;return:OK;")});
+}
+
 } // namespace
 
 class DeviceTest : public QObject
@@ -60,10 +86,10 @@ class DeviceTest : public QObject
 private slots:
     void init()
     {
-        if (!QByteArray(QTest::currentTestFunction()).startsWith("aoip"))
-            return; // the device core runs without a unit
         sim = std::make_unique<SimulatedUnit>();
         QVERIFY(sim->start());
+        if (!QByteArray(QTest::currentTestFunction()).startsWith("aoip"))
+            return;
         aoip = std::make_unique<A>(&sim->com);
         QVERIFY(aoip->attach("aoip", 0, false));
         sim->unit.clearReceived();
@@ -314,6 +340,238 @@ private slots:
         removed.clear();
         device.reset();
         QCOMPARE(removed, (QList<int>{1, 2}));
+    }
+
+    void connectionRequests()
+    {
+        zel::CCom down; // never connected: nothing can be sent
+        TComAudioConnection line1(&sim->com, 0), coord(&sim->com, 2), line2(&sim->com, 1), idle(&down, 0);
+        TComAudioConnection refused(&sim->com, 0), accepted(&sim->com, 0), never(&sim->com, 0);
+        TComDataConnection data(&sim->com);
+        TComDevice device(&sim->com);
+        std::vector<int> rates{1};
+        const struct { std::function<int()> op; QByteArray sent, reply; int result; } rows[] = {
+            {[&] { return line1.call("eth.0", "a,b,c,d,e"); },
+             "DO;action:con;comm_link:audio;network:eth.0;remote_addr:a;remote_addr2:b;remote_addr3:c;remote_addr4:d;",
+             "DO;id:7;return:OK;", 0},
+            // An empty second address ends the list; a reply without an id names no connection.
+            {[&] { return coord.call("mobile.0", "a,,c"); },
+             "DO;action:con;comm_link:coord_line;network:mobile.0;remote_addr:a;", "DO;return:OK;", 0},
+            {[&] { return line2.call("eth.0", ""); }, "DO;action:con;comm_link:audio2;network:eth.0;remote_addr:;",
+             "DO;cause:127-connection active;return:ERROR;", 127},
+            {[&] { return refused.call("eth.0", "1"); }, "DO;action:con;comm_link:audio;network:eth.0;remote_addr:1;",
+             "DO;return:ERROR;", 200},
+            {[&] { return line1.call("eth.0", "1"); }, {}, {}, 200},
+            {[&] { return idle.call("eth.0", "1"); }, {}, {}, 200},
+            {[&] { return int(accepted.accept(9, "isdn.0")); }, "DO;action:conacc;id:9;network:isdn.0;",
+             "DO;id:9;return:OK;", 1},
+            {[&] { return int(line1.hangUp()); }, "DO;action:dcon;id:7;network:eth.0;", "DO;return:OK;", 1},
+            {[&] { return int(never.hangUp()); }, {}, {}, 0},
+            {[&] { return int(data.connect("wifi.0")); }, "DO;action:con;comm_link:data;mode:wifi;network:wifi.0;",
+             "DO;id:3;return:OK;", 1},
+            {[&] { return data.queryId("mobile.0"); }, "PARAM;mode:data;network:mobile.0;target:network;GET:id;",
+             "PARAM;id:12;return:OK;", 12},
+            {[&] { return data.queryId("mobile.1"); }, "PARAM;mode:data;network:mobile.1;target:network;GET:id;",
+             "PARAM;id:;return:OK;", -1},
+            {[&] { return device.listBitrates(1, 19, 2, 48000, rates, 0x300) ? rates.back() : -2; },
+             "PARAM;alg:OPUS;codec_mode:double_codec;mode:stereo;network:ip;samplerate:48000;target:audio;"
+             "LIST:bitrate;", "PARAM;bitrate:64000,128000;return:OK;", 128000},
+        };
+        for (const auto& row : rows) {
+            sim->unit.clearReceived();
+            sim->unit.onRequest(row.sent, {UnitSimulator::reply(row.reply)}, 1);
+            QCOMPARE(row.op(), row.result);
+            QCOMPARE(sim->bodies(), row.sent.isEmpty() ? QByteArrayList() : QByteArrayList{row.sent});
+        }
+        QVERIFY(line1.id() == 7 && line1.state() == 3 && line1.status() == 11 && line1.remoteAddresses().empty());
+        QVERIFY(coord.id() == -1 && coord.txCodec().codec == 17 && coord.rxCodec().codec == 17);
+        QVERIFY(line2.state() == 0 && accepted.direction() == 1 && accepted.status() == 2);
+        QVERIFY(data.id() == 3 && data.state() == 1 && data.network() == "wifi.0");
+    }
+
+    void callEvents()
+    {
+        // Notifications as the device passes them on: s<status>, S<state>, q, r, d<state>; x: not ours.
+        TComDevice device(nullptr);
+        std::string seen;
+        connect(&device, &TComDevice::audioCallStatusChanged, this,
+                [&](TComAudioConnection* c) { seen += "s" + std::to_string(c->status()) + " "; });
+        connect(&device, &TComDevice::audioConnectionStateChanged, this,
+                [&](TComAudioConnection* c) { seen += "S" + std::to_string(c->state()) + " "; });
+        connect(&device, &TComDevice::audioCallStatisticChanged, this, [&] { seen += "q "; });
+        connect(&device, &TComDevice::audioCallRelayChanged, this, [&] { seen += "r "; });
+        connect(&device, &TComDevice::dataConnectionStateChanged, this,
+                [&](TComDataConnection* c) { seen += "d" + std::to_string(c->state()) + " "; });
+        const auto event = [](const char* type, const QByteArray& more = {}) {
+            return "EVENT;event_type:" + QByteArray(type) + ";id:7;network:eth.0;" + more;
+        };
+        const struct { int line; QByteArrayList events; std::string seen; } rows[] = {
+            {0,
+             {event("0600-call received"), event("call ring", "remote_addr:111;bchannelno:1;"),
+              event("call ring", "remote_addr:222;bchannelno:1;"),
+              event("1000-call active", "codec_tx:OPUS/48000/stereo/128000;auto_bitrate:on;"),
+              event("dsp_status", "state:sync;relay:on;"), event("dsp_status", "state:sync;"),
+              event("tx-quality-report", "stream_id:2;net-quality:80;jtr-max:5;"), event("tx-quality-report"),
+              "EVENT;event_type:relay_out;id:7;", "EVENT;event_type:relay_out;id:7;network:eth.9;",
+              "EVENT;event_type:1200-call disconnected;id:8;network:eth.0;",
+              "EVENT;event_type:1200-call disconnected;id:7;network:eth.1;",
+              event("1901-call lost", "cause:016-no signal;")},
+             "s5 s5 s5 s6 S2 s9 s9 q r x x s14 S4 "},
+            {2, {event("0100-call proceeding"), event("1000-call active", "codec_tx:OPUS/48000/stereo/128000;")},
+             "s4 s6 S2 s9 "},
+            {3, {"EVENT;event_type:data connected;id:7;network:wifi.0;", event("data connected"),
+                 event("data disconnected")}, "x d2 d4 "},
+        };
+        for (const auto& row : rows) {
+            seen.clear();
+            TComBaseConnection* connection = nullptr;
+            if (row.line == 3) {
+                auto* data = new TComDataConnection(nullptr);
+                data->start(7, "eth.0", 1);
+                connection = data;
+            } else {
+                auto* call = new TComAudioConnection(nullptr, row.line);
+                call->start(1, 7, "eth.0");
+                connection = call;
+            }
+            QVERIFY(device.addConnection(connection));
+            for (const QByteArray& text : row.events) {
+                if (!connection->handleEvent(command(text)))
+                    seen += "x ";
+            }
+            QCOMPARE(seen, row.seen);
+            const auto* call = dynamic_cast<TComAudioConnection*>(connection);
+            if (call && row.line == 2)
+                QVERIFY(call->txCodec().codec == 17 && call->rxCodec().codec == 17);
+            if (call && row.line == 0) {
+                // An ISDN channel's first address stays; only the report's figures change.
+                const auto& second = call->txStatistics(1);
+                QVERIFY(call->ringCount() == 3 && call->remoteAddresses() == "111" && call->txCodec().channelMode == 2);
+                QVERIFY(second.netQuality == 80 && second.jitterMaximum == 5 && second.duration == 0
+                        && call->txStatistics(0).netQuality == -1);
+                QVERIFY(call->autoBitrate() && call->relayChannel() && call->cause() == "016-no signal");
+            }
+            device.removeConnection(7);
+        }
+
+        // A receiver that has the device let go of the call ends its handling.
+        auto* coord = new TComAudioConnection(nullptr, 2);
+        coord->start(1, 7, "eth.0");
+        QVERIFY(device.addConnection(coord));
+        connect(&device, &TComDevice::audioCallStatusChanged, this, [&] { device.clear(true); });
+        seen.clear();
+        QVERIFY(coord->handleEvent(command(event("1000-call active"))));
+        QVERIFY(seen == "s6 " && device.connections().empty());
+    }
+
+    void refreshByFirmware()
+    {
+        scriptUnit(sim->unit);
+        const std::uint32_t saved = unitFirmwareVersion;
+        for (const std::uint32_t firmware : {0x10B05u, 0x10C00u, 0x10D00u, 0x20000u}) {
+            unitFirmwareVersion = firmware;
+            sim->unit.clearReceived();
+            TComDevice device(&sim->com);
+            QList<int> codes;
+            connect(&device, &TComDevice::deviceStateChanged, this, [&](TComDevice::DeviceState s) { codes << s; });
+            QSignalSpy links(&device, &TComDevice::dataConnectionStateChanged);
+            QVERIFY(device.refresh());
+
+            QByteArrayList expected{"PARAM;target:general;LIST:device_opts;", "PARAM;target:network;LIST:network;",
+                                    "DO;action:subscribe;info:sip_registration;",
+                                    "DO;action:subscribe;info:sip_registration2;"};
+            if (firmware >= 0x10C00)
+                expected << "PARAM;network:aoip;target:network;GET:jitterab;";
+            expected << "PARAM;target:network;GET:aoip_version;GET:sip_state;GET:sip_state2;"
+                     << "PARAM;target:network;GET:default_network;GET:secondary_network;"
+                     << "PARAM;network:eth.0;target:network;GET:mode;GET:cable;"
+                     << "PARAM;target:audio;GET:codec_mode;GET:coord_mode;GET:codec;GET:dcodec_1;GET:dcodec_2;"
+                            + QByteArray(firmware >= 0x20000 ? "GET:operation_mode;" : "") + "GET:dstream_mode;";
+            if (firmware >= 0x10D00)
+                expected << "PARAM;target:audio;GET:aes67_reset;";
+            expected << "DO;action:subscribe;info:audio_changeset;" << "DO;action:subscribe;info:network_info;"
+                     << "DO;action:subscribe;info:battery_level;"
+                     << "PARAM;mode:data;network:mobile.0;target:network;GET:id;"
+                     << "PARAM;mode:wifi;network:wifi.0;target:network;GET:id;";
+            QCOMPARE(sim->bodies(0), expected);
+
+            QCOMPARE(codes, QList<int>{TComDevice::Loaded});
+            QVERIFY(device.isReady() && device.deviceOptions() == 0x14B9 && device.hardwareType() == 19);
+            QVERIFY(device.defaultNetwork() == "eth.0" && device.secondaryNetwork() == "mobile.0");
+            QVERIFY(device.coordMode() == 1 && device.doubleStreamMode() == 1 && device.codec1().codec == 19);
+            QVERIFY(device.operationMode() == int(firmware >= 0x20000) && device.aes67Reset() == (firmware >= 0x10D00));
+            QVERIFY(device.ethernet().state() == 0 && device.aoip().account1().registered);
+            QVERIFY(links.count() == 1 && device.connections().size() == 1);
+            QCOMPARE(device.connection(4)->network(), std::string("mobile.0"));
+
+            // Stereo with coordination: the extended mode only for the configuration, any for a running call.
+            QCOMPARE(device.audioModeFlags(), firmware >= 0x20000 ? 64 : 2);
+            auto* call = new TComAudioConnection(nullptr, 0);
+            call->start(0, 9, "eth.0");
+            call->handleEvent(command("EVENT;event_type:1000-call active;id:9;network:eth.0;codec_tx:L16/8/stereo/0;"));
+            QVERIFY(device.addConnection(call) && device.activeAudioConnection() == 64);
+            QVERIFY(device.findAudioConnectionByTransport(0) == call && !device.findAudioConnectionByTransport(2));
+        }
+        unitFirmwareVersion = saved;
+    }
+
+    void refreshStageFails()
+    {
+        scriptUnit(sim->unit);
+        // The request the unit refuses once, and the reply it gives instead.
+        const QByteArray refusal = "PARAM;x:105-invalid value;return:ERROR;";
+        const struct { QByteArray request, reply; } rows[] = {
+            {"LIST:network;", "PARAM;network:eth.0;return:OK;"}, // no AoIP board
+            {"GET:aoip_version", refusal},
+            {"GET:default_network", refusal},
+            {"GET:codec_mode", "PARAM;codec_mode:cmode_normal;return:OK;"}, // not every key answered
+        };
+        TComDevice device(&sim->com);
+        QSignalSpy codes(&device, &TComDevice::deviceStateChanged);
+        for (const auto& row : rows) {
+            sim->answer(row.request, row.reply);
+            QVERIFY(!device.refresh() && !device.isReady());
+            QCOMPARE(codes.count(), 0);
+            QVERIFY(device.refresh() && device.isReady());
+            QCOMPARE(codes.count(), 1);
+            codes.clear();
+        }
+    }
+
+    void codecModeChain()
+    {
+        const QByteArrayList chain{"PARAM;audio_mode:SIP;double_codec:on;network:aoip;target:network;",
+                                   "PARAM;ip-codec_mode:cmode_double;target:audio;",
+                                   "DO;action:reinit;network:aoip;target:network;"};
+        for (int refused = 0; refused <= chain.size(); ++refused) {
+            sim->unit.clearReceived();
+            for (int i = 0; i < chain.size(); ++i) {
+                const QByteArray verb = chain[i].left(chain[i].indexOf(';') + 1);
+                const QByteArray reply = i == refused ? "x:105-invalid value;return:ERROR;" : "return:OK;";
+                sim->unit.onRequest(chain[i], {UnitSimulator::reply(verb + reply)}, 1);
+            }
+            TComDevice device(&sim->com);
+            QSignalSpy codes(&device, &TComDevice::deviceStateChanged);
+            const bool accepted = refused == chain.size();
+            QCOMPARE(device.setCodecMode(1, true), accepted);
+            QCOMPARE(sim->bodies(), chain.mid(0, refused + 1));
+            QVERIFY(device.codecMode() == int(accepted) && codes.count() == int(accepted));
+            QVERIFY(device.setCodecMode(int(accepted), true)); // equal: nothing more sent
+        }
+    }
+
+    void rebootAndShutdown()
+    {
+        zel::CCom down;
+        QVERIFY(!TComDevice(&down).reboot() && !TComDevice(nullptr).shutdown());
+        TComDevice device(&sim->com);
+        sim->answer("reboot", "DO;return:OK;");
+        sim->answer("shutdown", "DO;cause:115-resource busy;return:ERROR;");
+        QVERIFY(device.reboot() && !device.shutdown());
+        // The unit goes down before it answers.
+        sim->unit.onRequestMatching(QRegularExpression("shutdown"), {UnitSimulator::drop()}, 1);
+        QVERIFY(device.shutdown());
+        QCOMPARE(sim->bodies().last(), QByteArray("DO;action:shutdown;"));
     }
 };
 

@@ -1,0 +1,95 @@
+// What calls and data links read from the unit: the items of a codec choice
+// list, and a run of call or data events (progress, codecs, quality reports,
+// relays, addresses) applied to one connection on a device.
+
+#include "fuzzcheck.h"
+
+#include "link/tcommand.h"
+#include "model/tcomdevice.h"
+
+namespace {
+
+// The state every status is entered with (status 0 with state 0 or 1).
+int stateOfStatus(int status)
+{
+    return status == 0 ? -1 : status <= 5 ? 1 : status <= 10 ? 2 : status == 11 ? 3 : 4;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::startQt("fuzz_calls");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::Input input(data, size);
+    const int kind = input.byte() % 4;
+
+    // Choice list items, one a line, read as the list of the kind's number.
+    static const char* const kLists[] = {"alg", "mode", "samplerate", "bitrate"};
+    std::vector<std::string> items;
+    splitAny(input.text(), items, "\n");
+    const std::vector<int> choices = codecChoices(kLists[kind], items);
+    FUZZ_CHECK(choices.size() == items.size());
+    for (int choice : choices)
+        FUZZ_CHECK(kind > 1 || (choice >= -1 && choice <= (kind == 0 ? 28 : 3)));
+
+    // Events, one a line; the first names the connection's id and interface.
+    std::vector<std::string> lines;
+    splitAny(input.rest(), lines, "\n");
+    if (lines.empty())
+        return 0;
+    TComDevice device(nullptr);
+    int told = 0;
+    for (auto signal : {&TComDevice::audioCallStatusChanged, &TComDevice::audioConnectionStateChanged,
+                        &TComDevice::audioCallStatisticChanged, &TComDevice::audioCallRelayChanged})
+        QObject::connect(&device, signal, [&] { ++told; });
+    QObject::connect(&device, &TComDevice::dataConnectionStateChanged, [&] { ++told; });
+
+    TCommand event;
+    TCommand::parse(lines.front(), event);
+    const int id = fromString<int>(*event.param("id"));
+    const std::string& network = *event.param("network");
+    TComBaseConnection* connection = nullptr;
+    if (kind == 3) {
+        auto* link = new TComDataConnection(nullptr);
+        link->start(id, network, TComDataConnection::Connecting);
+        connection = link;
+    } else {
+        auto* call = new TComAudioConnection(nullptr, kind);
+        call->start(TComAudioConnection::Incoming, id, network);
+        connection = call;
+    }
+    if (!device.addConnection(connection)) {
+        delete connection;
+        return 0;
+    }
+    for (const std::string& line : lines) {
+        TCommand::parse(line, event);
+        const int before = told;
+        const bool taken = connection->handleEvent(event);
+        // An event that is not the connection's changes nothing and tells nobody.
+        FUZZ_CHECK(taken || told == before);
+        FUZZ_CHECK(connection->state() >= 0 && connection->state() <= 4 && connection->id() == id);
+        if (const auto* call = dynamic_cast<const TComAudioConnection*>(connection)) {
+            const int expected = stateOfStatus(call->status());
+            FUZZ_CHECK(expected == -1 ? call->state() <= 1 : call->state() == expected);
+            FUZZ_CHECK(call->relayOutValid() || (!call->relayOut1() && !call->relayOut2()));
+            std::string joined;
+            for (int channel = 1; channel <= 4; ++channel) {
+                const std::string& address = call->remoteAddress(channel);
+                if (!address.empty())
+                    joined += (joined.empty() ? "" : ",") + address;
+            }
+            FUZZ_CHECK(joined == call->remoteAddresses());
+        }
+        if (connection->state() == 4) {
+            device.removeConnection(id);
+            break;
+        }
+    }
+    return 0;
+}
