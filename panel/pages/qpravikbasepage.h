@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "panel/kit/statuspanel.h"
+#include "panel/pages/panelshared.h"
 
 class QPravikWindow;
 
