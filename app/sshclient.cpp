@@ -232,20 +232,27 @@ bool SshClient::processSession()
         return false;
     }
     // Local bytes the channel's window could not take before may fit now.
-    if (localSocket->bytesAvailable() > 0) {
+    if (localSocket->bytesAvailable() > 0)
         readLocalSocket();
-        if (!localSocket || !channel)
-            return false;
+    const bool localSending = localSocket->state() == QAbstractSocket::ConnectedState;
+    if (!localSending && !localEofSent && !channelWriteFailed && localSocket->bytesAvailable() == 0) {
+        ssh_channel_send_eof(channel);
+        localEofSent = true;
     }
     char buffer[pollChunk];
     const int count = ssh_channel_read_nonblocking(channel, buffer, sizeof buffer, 0);
     if (count < 1) {
-        if (channelWriteFailed) {
+        if (channelWriteFailed || (!localSending && lastTraffic.hasExpired(qint64(timeout) * 1000))) {
             closeLocalSocket();
             closeChannel();
         }
         return false;
     }
+    lastTraffic.restart();
+    // A local client that stopped sending may have gone altogether; what the
+    // far side still sends is read all the same, so that it can finish.
+    if (!localSending)
+        return false;
     return localSocket->write(buffer, count) == count;
 }
 
@@ -263,22 +270,28 @@ void SshClient::readLocalSocket()
     const qint64 room = std::min<qint64>(localSocket->bytesAvailable(), ssh_channel_window_size(channel));
     if (room < 1)
         return;
-    const QByteArray data = localSocket->read(room);
-    if (data.isEmpty())
-        return;
-    if (ssh_channel_write(channel, data.constData(), static_cast<uint32_t>(data.size())) != data.size()) {
+    const QByteArray data = localSocket->peek(room);
+    const int written = ssh_channel_write(channel, data.constData(), static_cast<uint32_t>(data.size()));
+    if (written < 0) {
         // A far side that closed refuses our bytes while its last ones may
         // still be on the way to us: the poll delivers those, then ends it.
         channelWriteFailed = true;
+        return;
     }
+    // What the channel did not take stays in the socket for the next turn.
+    localSocket->skip(written);
+    if (written > 0)
+        lastTraffic.restart();
 }
 
+// The socket lets a local client go as soon as it stops sending. Its
+// connection lasts until the far side has ended its side too, or been silent
+// for the time-out: closing the channel at once makes the server drop what it
+// has not handed on yet.
 void SshClient::socketStateChanged(QAbstractSocket::SocketState state)
 {
-    if (state != QAbstractSocket::UnconnectedState)
-        return;
-    closeLocalSocket();
-    closeChannel();
+    if (state != QAbstractSocket::ConnectedState)
+        lastTraffic.restart();
 }
 
 void SshClient::closeLocalSocket()
@@ -305,6 +318,7 @@ void SshClient::closeChannel()
     ssh_channel_free(channel);
     channel = nullptr;
     channelWriteFailed = false;
+    localEofSent = false;
 }
 
 void SshClient::closeListener()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -31,7 +32,9 @@ public:
         SshClient *client;
     };
 
-    // Seconds any blocking libssh call may wait for the server.
+    // Seconds any blocking libssh call may wait for the server, and seconds
+    // without traffic after which a connection whose local client left stops
+    // waiting for the far side to end its side.
     enum { DefaultTimeout = 30 };
 
     enum SessionState {
@@ -90,4 +93,8 @@ private:
     ssh_channel channel = nullptr;
     // The channel refused local bytes; it ends once its own data is read.
     bool channelWriteFailed = false;
+    // The local client's last byte went into the channel, then its end.
+    bool localEofSent = false;
+    // Since a byte last went through the channel either way.
+    QElapsedTimer lastTraffic;
 };

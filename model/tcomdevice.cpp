@@ -66,6 +66,22 @@ bool numberAfter(const std::string& item, const char* prefix, int& number)
     return true;
 }
 
+const std::string& param(const TCommand& command, const std::string& key)
+{
+    return *command.param(key, true);
+}
+
+// The code of a word of the table, or -1 for any other text.
+template <std::size_t N>
+int wordCode(const std::string& text, const char* const (&words)[N])
+{
+    for (std::size_t i = 0; i < N; ++i) {
+        if (text == words[i])
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 } // namespace
 
 std::uint32_t interfaceClassFromName(const std::string& name)
@@ -925,6 +941,230 @@ void TComDevice::adoptDataLinks()
         if (connection(id) == link)
             emit dataConnectionStateChanged(link);
     }
+}
+
+// --- messages from the unit ------------------------------------------------------
+
+bool TComDevice::handleInfo(const TCommand& info)
+{
+    const std::string& type = param(info, wire::key::infoType());
+    if (type == wire::event::networkInfo()) {
+        // The report names its interface: at most one controller takes it.
+        if (m_mobile.handleInfo(info)) {
+            updateMobileSignalBars();
+            emit deviceStateChanged(MobileSignalChanged);
+        } else if (m_wifi.handleInfo(info)) {
+            updateWifiSignalBars();
+            emit deviceStateChanged(WifiSignalChanged);
+        }
+    } else if (type == wire::event::batteryLevel()) {
+        const std::string& text = param(info, "level");
+        const int level = fromString<int>(text);
+        if (!text.empty() && level != m_batteryLevel) {
+            m_batteryLevel = level;
+            emit deviceStateChanged(BatteryLevelChanged);
+        }
+    } else if (type == wire::event::sipRegistration()) {
+        takeRegistration(info, m_aoip.account1(), SipRegistration1Changed);
+    } else if (type == wire::event::sipRegistration2()) {
+        takeRegistration(info, m_aoip.account2(), SipRegistration2Changed);
+    } else if (type == wire::event::audioChangeset()) {
+        const std::string& reset = param(info, "aes67_reset");
+        if (!reset.empty())
+            setAes67Reset(reset == "on", false);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void TComDevice::takeRegistration(const TCommand& info, const TComSipAccount& account, DeviceState code)
+{
+    const bool registered = account.registered;
+    const std::string cause = account.stateCause;
+    if (m_aoip.handleInfo(info) && (account.registered != registered || account.stateCause != cause))
+        emit deviceStateChanged(code);
+}
+
+bool TComDevice::handleEvent(const TCommand& event)
+{
+    const std::string& type = param(event, wire::key::eventType());
+    if (type.empty())
+        return false;
+    if (type == wire::event::defaultNetwork()) {
+        // Copied: the controller switch waits in requests.
+        const std::string name = param(event, wire::key::network());
+        setDefaultNetwork(name, false);
+    } else if (type == wire::event::secondaryNetwork()) {
+        setSecondaryNetwork(param(event, wire::key::network()), false);
+    } else if (type == wire::event::defaultCodec()) {
+        takeDefaultCodec(event);
+    } else if (type == wire::event::codecChange()) {
+        takeCodecChange(event);
+    } else if (type == wire::event::configInfo()) {
+        offerConfigInfo(event);
+    } else if (type == wire::event::aoipConfig()) {
+        m_aoip.setJitterab(param(event, "auto_jbuffer") == "on", false);
+    } else if (type == wire::event::callAutoRedial() || type == wire::event::callProceeding()
+               || type == wire::event::callActive() || type == wire::event::dspStatus()) {
+        takeCallProgress(event, TComAudioConnection::Outgoing);
+    } else if (type == wire::event::callReceived() || type == wire::event::callRing()) {
+        takeCallProgress(event, TComAudioConnection::Incoming);
+    } else if (type == wire::event::dataConnected()) {
+        takeDataConnected(event);
+    } else if (type == wire::event::relayIn()) {
+        takeRelays(event);
+    } else {
+        const std::string& id = param(event, wire::key::id());
+        TComBaseConnection* target = id.empty() ? nullptr : connection(fromString<int>(id));
+        if (!target)
+            return false;
+        deliver(target, event);
+    }
+    return true;
+}
+
+void TComDevice::takeDefaultCodec(const TCommand& event)
+{
+    const int operation = wordCode(param(event, "operation_mode"), kOperationModeWords);
+    if (operation != -1)
+        setOperationMode(operation, false);
+    const int mode = wordCode(param(event, wire::key::codecMode()), kCodecModeWords);
+    if (mode == 0) {
+        if (param(event, wire::key::type()) == wire::target::ip())
+            takeDoubleStreamWord(event);
+        const int coord = wordCode(param(event, wire::key::coordMode()), kEnabledWords);
+        if (coord != -1)
+            setCoordMode(coord, false);
+        setCodecMode(0, false);
+        const std::string& codec = param(event, wire::key::codec());
+        if (!codec.empty())
+            setDualCodec(1, codec, false);
+    } else if (mode == 1) {
+        // Two codecs run neither two streams nor the coordination line.
+        setDoubleStreamMode(0);
+        setCoordMode(0, false);
+        setCodecMode(1, false);
+        for (const int codec : {1, 2}) {
+            const std::string& text = param(event, codec == 1 ? wire::key::dcodec1() : wire::key::dcodec2());
+            if (!text.empty())
+                setDualCodec(codec, text, false);
+        }
+    }
+}
+
+void TComDevice::takeCodecChange(const TCommand& event)
+{
+    if (param(event, wire::key::type()) != wire::target::ip())
+        return;
+    const int mode = wordCode(param(event, wire::key::codecMode()), kCodecModeWords);
+    if (mode == 0)
+        takeDoubleStreamWord(event);
+    else if (mode == 1)
+        setDoubleStreamMode(0);
+}
+
+void TComDevice::takeDoubleStreamWord(const TCommand& event)
+{
+    const int mode = wordCode(param(event, wire::key::dstreamMode()), kEnabledWords);
+    if (mode != -1)
+        setDoubleStreamMode(mode);
+}
+
+void TComDevice::offerConfigInfo(const TCommand& event)
+{
+    // Each controller decides by the interface named whether the event is its own.
+    if (m_ethernet.handleEvent(event))
+        emit deviceStateChanged(EthernetChanged);
+    if (m_mobile.handleEvent(event))
+        emit deviceStateChanged(MobileChanged);
+    if (m_wifi.handleEvent(event))
+        emit deviceStateChanged(WifiChanged);
+}
+
+void TComDevice::takeCallProgress(const TCommand& event, int direction)
+{
+    // Without an id there is no call to follow.
+    const std::string& idText = param(event, wire::key::id());
+    if (idText.empty())
+        return;
+    const int id = fromString<int>(idText);
+    if (TComBaseConnection* known = connection(id)) {
+        deliver(known, event);
+        return;
+    }
+    // A call the unit already runs.
+    const std::string& link = param(event, wire::key::commLink());
+    const int line = link == "audio2" ? 1 : link == wire::key::coordLine() ? 2 : 0;
+    auto* call = new TComAudioConnection(m_requests.session(), line);
+    call->start(direction, id, param(event, wire::key::network()));
+    if (param(event, wire::key::eventType()) == wire::event::dspStatus())
+        call->parseCallInfo(event);
+    if (!addConnection(call)) {
+        delete call;
+        return;
+    }
+    // A receiver may have had the device let go of the call (a dropped link clears it).
+    if (connection(id) != call)
+        return;
+    emit audioConnectionStateChanged(call);
+    if (connection(id) == call)
+        deliver(call, event);
+}
+
+void TComDevice::takeDataConnected(const TCommand& event)
+{
+    const std::string& idText = param(event, wire::key::id());
+    if (idText.empty())
+        return;
+    const int id = fromString<int>(idText);
+    if (TComBaseConnection* known = connection(id)) {
+        deliver(known, event);
+        return;
+    }
+    // Connecting until the event itself, given to it once registered, connects it.
+    auto* link = new TComDataConnection(m_requests.session());
+    link->start(id, param(event, wire::key::network()), TComDataConnection::Connecting);
+    if (!addConnection(link)) {
+        delete link;
+        return;
+    }
+    if (connection(id) == link)
+        deliver(link, event);
+}
+
+void TComDevice::takeRelays(const TCommand& event)
+{
+    // The relays of line 2, the coordination line and data links are theirs.
+    const std::string& id = param(event, wire::key::id());
+    const TComBaseConnection* owner = id.empty() ? nullptr : connection(fromString<int>(id));
+    if (owner && owner->kind() != TComBaseConnection::Line1)
+        return;
+    const bool on1 = param(event, "relay1") == "on";
+    const bool on2 = param(event, "relay2") == "on";
+    const std::string& config1 = param(event, "config1");
+    const std::string& config2 = param(event, "config2");
+    if (m_relaysKnown && on1 == m_relay1.on && on2 == m_relay2.on && config1 == m_relay1.config
+        && config2 == m_relay2.config)
+        return;
+    m_relaysKnown = true;
+    m_relay1.previousConfig = m_relay1.config;
+    m_relay2.previousConfig = m_relay2.config;
+    m_relay1.on = on1;
+    m_relay2.on = on2;
+    m_relay1.config = config1;
+    m_relay2.config = config2;
+    emit deviceStateChanged(RelaysChanged);
+}
+
+void TComDevice::deliver(TComBaseConnection* connection, const TCommand& event)
+{
+    const int id = connection->id();
+    // State 4 is final for calls and data links alike. A receiver of the
+    // connection's notifications may have had the device destroy it: it is
+    // looked at again only while the id still maps to it.
+    if (connection->handleEvent(event) && this->connection(id) == connection && connection->state() == 4)
+        removeConnection(id);
 }
 
 TComDevice* frontPanelDevice()

@@ -219,6 +219,17 @@ public:
     bool reboot();
     bool shutdown();
 
+    // The unit's INFO messages: network, battery, SIP registration and audio
+    // reports. True for a type the device knows, whether or not it changed
+    // anything.
+    bool handleInfo(const TCommand& info);
+    // The unit's EVENT messages: network choice, coding, interface
+    // configuration, relays, and the progress of calls and data links, which
+    // may register a connection; any other event goes to the connection its
+    // "id" names, and a connection that ends is removed. False for an empty
+    // type and for an unknown one that names no connection.
+    bool handleEvent(const TCommand& event);
+
     // Forgets what was loaded, announcing nothing; the options, the hardware
     // number, the battery level and the Ethernet, mobile and Wi-Fi
     // controllers stay. With removeConnections the connections go first.
@@ -295,6 +306,17 @@ private:
     bool listChoices(TCommand request, int codecMode, int interfaceClass, const std::string& listKey,
                      std::vector<int>& out);
     bool sendPowerAction(const std::string& action);
+    void takeRegistration(const TCommand& info, const TComSipAccount& account, DeviceState code);
+    void takeDefaultCodec(const TCommand& event);
+    void takeCodecChange(const TCommand& event);
+    void takeDoubleStreamWord(const TCommand& event);
+    void offerConfigInfo(const TCommand& event);
+    void takeCallProgress(const TCommand& event, int direction);
+    void takeDataConnected(const TCommand& event);
+    void takeRelays(const TCommand& event);
+    // Hands the event to a registered connection and removes it when the
+    // event ended it.
+    void deliver(TComBaseConnection* connection, const TCommand& event);
 
     TComRequestHelper m_requests;
     bool m_ready = false;

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -74,6 +75,39 @@ void scriptUnit(UnitSimulator& unit)
     unit.onRequest("PARAM;mode:data;network:mobile.0;target:network;GET:id;",
                    {UnitSimulator::reply("PARAM;id:4;return:OK;")});
 }
+
+// What the device announces: state codes, +id and -id for connections added
+// and removed, s<status> and S<state> of calls, d<state> of data links. The
+// first announcement starting with clearOn clears the device, as a dropped
+// link does.
+struct Announcements
+{
+    explicit Announcements(TComDevice& d) : device(d)
+    {
+        const auto on = [&](auto signal, const char* tag, auto value) {
+            QObject::connect(&d, signal, &d, [=](auto c) { note(tag + std::to_string(value(c))); });
+        };
+        on(&TComDevice::deviceStateChanged, "", [](int s) { return s; });
+        on(&TComDevice::connectionAdded, "+", [](TComBaseConnection* c) { return c->id(); });
+        on(&TComDevice::connectionRemoved, "-", [](TComBaseConnection* c) { return c->id(); });
+        on(&TComDevice::audioCallStatusChanged, "s", [](TComAudioConnection* c) { return c->status(); });
+        on(&TComDevice::audioConnectionStateChanged, "S", [](TComAudioConnection* c) { return c->state(); });
+        on(&TComDevice::dataConnectionStateChanged, "d", [](TComDataConnection* c) { return c->state(); });
+    }
+    void note(const std::string& token)
+    {
+        seen += (seen.empty() ? "" : " ") + token;
+        if (!clearOn.empty() && token.rfind(clearOn, 0) == 0)
+            device.clear(true);
+    }
+    bool feed(const QByteArray& text)
+    {
+        const TCommand m = command(text);
+        return m.verb == TCommand::Info ? device.handleInfo(m) : device.handleEvent(m);
+    }
+    TComDevice& device;
+    std::string seen, clearOn;
+};
 
 } // namespace
 
@@ -462,6 +496,79 @@ private slots:
         seen.clear();
         QVERIFY(coord->handleEvent(command(event("1000-call active"))));
         QVERIFY(seen == "s6 " && device.connections().empty());
+    }
+
+    void messages()
+    {
+        zel::CCom down; // unconnected: the controller switch asks and gets no answer
+        TComDevice device(&down);
+        Announcements seen(device);
+        const struct { QByteArray message; bool handled; std::string seen; } rows[] = {
+            {"INFO;info_type:remote_numbers;", false, ""},
+            {"EVENT;event_type:default_network;network:mobile.0;", true, "1 9"},
+            {"EVENT;event_type:default_network;network:eth.0;", true, "1 8"},
+            {"EVENT;event_type:secondary_network;network:mobile.0;", true, "2"},
+            {"INFO;info_type:network_info;info_source:mobile.0;signal_quality:20;", true, "10"},
+            {"INFO;info_type:network_info;info_source:wifi.0;", true, ""},
+            {"EVENT;event_type:config info;network:eth.0;", true, "8"},
+            {"INFO;info_type:battery_level;level:50;", true, "16"},
+            {"INFO;info_type:battery_level;level:50;", true, ""},
+            {"INFO;info_type:sip_registration;sip_state:registered;", true, "13"},
+            {"INFO;info_type:sip_registration;sip_state:registered;", true, ""},
+            {"INFO;info_type:sip_registration2;sip_state2:x;sip_state_cause2:503-busy;", true, "14"},
+            {"INFO;info_type:audio_changeset;aes67_reset:on;", true, "17"},
+            // Operation mode, double stream, coordination, codec mode (unchanged), coding.
+            {"EVENT;event_type:default_codec;type:ip;operation_mode:extended;codec_mode:cmode_normal;"
+             "dstream_mode:enabled;coord_mode:enabled;codec:OPUS/48000/stereo/128000;", true, "18 7 6 3"},
+            {"EVENT;event_type:default_codec;codec_mode:cmode_double;dcodec_1:G722/16000/mono/64000;"
+             "dcodec_2:L16/48000/mono/0;", true, "7 6 5 3 4"},
+            {"EVENT;event_type:codec_change;type:isdn;codec_mode:cmode_normal;dstream_mode:enabled;", true, ""},
+            {"EVENT;event_type:codec_change;type:ip;codec_mode:cmode_normal;dstream_mode:enabled;", true, "7"},
+            {"EVENT;event_type:user_info;id:3;", false, ""},
+            // Calls and data links: registered, announced, given the event; removed once ended.
+            {"EVENT;event_type:0600-call received;id:7;comm_link:audio2;network:eth.0;", true, "+7 S1 s5"},
+            {"EVENT;event_type:1901-call lost;id:7;network:eth.0;", true, "s14 S4 -7"},
+            {"EVENT;event_type:1200-call disconnected;id:7;network:eth.0;", false, ""},
+            {"EVENT;event_type:dsp_status;id:8;network:eth.0;state:sync;remote_addr:a;", true, "+8 S1 s9 S2"},
+            {"EVENT;event_type:0100-call proceeding;network:eth.0;", true, ""},
+            {"EVENT;event_type:call ring;id:9;comm_link:coord_line;", true, ""},
+            {"EVENT;event_type:call ring;id:5;comm_link:coord_line;network:mobile.0;", true, "+5 S1 s5"},
+            {"EVENT;event_type:data connected;id:3;network:wifi.0;", true, "+3 d2"},
+            {"EVENT;event_type:data disconnected;id:3;network:wifi.0;", true, "d4 -3"},
+            // Relays: the coordination line's are its own; the first report counts, a repeat does not.
+            {"EVENT;event_type:relay_in;id:5;relay1:on;", true, ""},
+            {"EVENT;event_type:relay_in;", true, "15"},
+            {"EVENT;event_type:relay_in;", true, ""},
+            {"EVENT;event_type:relay_in;id:8;relay1:on;config1:mic;", true, "15"},
+            {"EVENT;event_type:relay_in;id:99;relay1:on;config1:talk;", true, "15"},
+        };
+        for (const auto& row : rows) {
+            QVERIFY2(seen.feed(row.message) == row.handled, row.message.constData());
+            QCOMPARE(std::exchange(seen.seen, {}), row.seen);
+        }
+        QVERIFY(device.mobileSignalBars() == 4 && device.relay1().previousConfig == "mic");
+        QVERIFY(device.findAudioConnectionByTransport(2) == device.connection(5)
+                && connectionTransport(device.connection(8)) == 0);
+    }
+
+    void receiverClearsDevice()
+    {
+        // Nothing of a connection removed inside an announcement may be touched after it (ASan watches).
+        const QByteArray received = "EVENT;event_type:0600-call received;id:7;network:eth.0;";
+        const struct { std::string clearOn; QByteArrayList messages; std::string seen; } rows[] = {
+            {"+", {received}, "+7 -7"},
+            {"+", {"EVENT;event_type:data connected;id:3;network:wifi.0;"}, "+3 -3"},
+            {"S1", {received}, "+7 S1 -7"},
+            {"s14", {received, "EVENT;event_type:1901-call lost;id:7;network:eth.0;"}, "+7 S1 s5 s14 -7"},
+        };
+        for (const auto& row : rows) {
+            TComDevice device(nullptr);
+            Announcements seen(device);
+            seen.clearOn = row.clearOn;
+            for (const QByteArray& message : row.messages)
+                QVERIFY(seen.feed(message));
+            QVERIFY(seen.seen == row.seen && device.connections().empty());
+        }
     }
 
     void refreshByFirmware()

@@ -1,6 +1,7 @@
 // What calls and data links read from the unit: the items of a codec choice
 // list, and a run of call or data events (progress, codecs, quality reports,
-// relays, addresses) applied to one connection on a device.
+// relays, addresses) applied to one connection on a device, and the same run
+// (INFO messages too) through the device's own message handling.
 
 #include "fuzzcheck.h"
 
@@ -15,6 +16,35 @@ int stateOfStatus(int status)
     return status == 0 ? -1 : status <= 5 ? 1 : status <= 10 ? 2 : status == 11 ? 3 : 4;
 }
 
+// Feeds the messages to a device on no session, whose receivers read the
+// connections they are handed and, with dropOnAdd, clear the device as soon
+// as one is added.
+void feedDevice(const std::vector<std::string>& lines, bool dropOnAdd)
+{
+    TComDevice device(nullptr);
+    int added = 0;
+    QObject::connect(&device, &TComDevice::connectionAdded, [&] {
+        if (++added && dropOnAdd)
+            device.clear(true);
+    });
+    QObject::connect(&device, &TComDevice::connectionRemoved, [&] { --added; });
+    const auto read = [&](TComBaseConnection* c) { FUZZ_CHECK(c->state() >= 0 && c->state() <= 4); };
+    QObject::connect(&device, &TComDevice::audioConnectionStateChanged, read);
+    QObject::connect(&device, &TComDevice::audioCallStatusChanged, read);
+    QObject::connect(&device, &TComDevice::dataConnectionStateChanged, read);
+    for (const std::string& line : lines) {
+        TCommand message;
+        TCommand::parse(line, message);
+        const bool handled = message.verb == TCommand::Info ? device.handleInfo(message) : device.handleEvent(message);
+        FUZZ_CHECK(!handled || !message.param(message.verb == TCommand::Info ? "info_type" : "event_type")->empty());
+        // What is registered was announced, is whole and has not ended.
+        FUZZ_CHECK(added == int(device.connections().size()));
+        for (const auto& [id, connection] : device.connections())
+            FUZZ_CHECK(id == connection->id() && id != -1 && !connection->network().empty()
+                       && connection->listener() == &device && connection->state() != 4);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -26,7 +56,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::Input input(data, size);
-    const int kind = input.byte() % 4;
+    const std::uint8_t first = input.byte();
+    const int kind = first % 4;
 
     // Choice list items, one a line, read as the list of the kind's number.
     static const char* const kLists[] = {"alg", "mode", "samplerate", "bitrate"};
@@ -42,6 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     splitAny(input.rest(), lines, "\n");
     if (lines.empty())
         return 0;
+    feedDevice(lines, first & 4);
+
     TComDevice device(nullptr);
     int told = 0;
     for (auto signal : {&TComDevice::audioCallStatusChanged, &TComDevice::audioConnectionStateChanged,

@@ -137,6 +137,7 @@ private slots:
     void severalMegabytesBothWays();
     void peerClosesAfterAnswer_data();
     void peerClosesAfterAnswer();
+    void clientSendsAndLeavesAtOnce_data();
     void clientSendsAndLeavesAtOnce();
     void serverGoneDropsLocalClient();
     void peerStopsReading_data();
@@ -284,22 +285,45 @@ void TestSshClient::peerClosesAfterAnswer()
     QCOMPARE(readAtLeast(next, 11), QByteArray("still there"));
 }
 
+void TestSshClient::clientSendsAndLeavesAtOnce_data()
+{
+    QTest::addColumn<bool>("farSideReads");
+    QTest::addColumn<int>("id");
+    QTest::newRow("far side reads once the client is let go") << true << 207;
+    // Waiting for the far side must not last for ever.
+    QTest::newRow("far side never reads") << false << 224;
+}
+
 void TestSshClient::clientSendsAndLeavesAtOnce()
 {
     // The bytes reach the local socket while the channel is still being
-    // opened, and the client is gone before it is: they must still be sent.
-    const QByteArray data = payload(256 * 1024, 207);
+    // opened, and the client is gone before it is: they must still be sent,
+    // also when the far side takes them only after the local client is gone
+    // and answers while it takes them.
+    QFETCH(bool, farSideReads);
+    QFETCH(int, id);
+    const QByteArray data = payload(256 * 1024, quint32(id));
     EchoPeer echo;
-    Driver driver(sshd, echo.port(), 207);
+    echo.pause();
+    Driver driver(sshd, echo.port(), id);
+    if (!farSideReads)
+        driver.client->timeout = 1;
     QVERIFY(driver.listening());
     QTcpSocket socket;
-    QVERIFY(connectClient(socket, 207));
+    QVERIFY(connectClient(socket, id));
     socket.write(data);
     QVERIFY(socket.waitForBytesWritten(stateTimeout));
     // Half-close: a full close could reset the connection once the echo arrives.
     QCOMPARE(::shutdown(int(socket.socketDescriptor()), SHUT_WR), 0);
+    // The local client is let go before the far side has taken a byte.
+    QTRY_COMPARE_WITH_TIMEOUT(socket.state(), QAbstractSocket::UnconnectedState, stateTimeout);
+    driver.settle();
+    if (farSideReads) {
+        echo.resume();
+        QTRY_COMPARE_WITH_TIMEOUT(echo.bytesReceived(), qint64(data.size()), stateTimeout);
+        QCOMPARE(echo.receivedDigest(), QCryptographicHash::hash(data, QCryptographicHash::Sha1));
+    }
     QTRY_COMPARE_WITH_TIMEOUT(driver.states, (QList<int>{1, 3, 2}), stateTimeout);
-    QTRY_COMPARE_WITH_TIMEOUT(echo.bytesReceived(), qint64(data.size()), stateTimeout);
 }
 
 void TestSshClient::serverGoneDropsLocalClient()

@@ -1,0 +1,234 @@
+#include "panel/pages/qpravikaudiowidget.h"
+
+#include <QIcon>
+#include <QLabel>
+
+#include "audio/tmatrixsettings.h"
+#include "model/tcomdevice.h"
+#include "panel/kit/controls.h"
+#include "panel/kit/look.h"
+#include "panel/kit/virtualkeyboard.h"
+
+QPravikAudioWidget::QPravikAudioWidget(QWidget* parent)
+    : QWidget(parent)
+    , statusPanel(new QPravikStatusPanel(1, this))
+    , homeButton(new QPravikButton(this))
+{
+    statusPanel->move(132, 7);
+    statusPanel->setProgramMode(1, 0);
+
+    homeButton->setGeometry(10, 7, 107, 72);
+    homeButton->borderWidth = 4;
+    setLampColours(homeButton, Qt::white, Qt::black);
+    homeButton->setIcon(QIcon(QStringLiteral(":/images/home.png")));
+    connect(homeButton, &QAbstractButton::clicked, this, &QPravikAudioWidget::pageClicked);
+
+    // The overview page has neither name buttons nor switches: these do nothing there.
+    TMatrixSettings* matrix = frontPanelMatrixSettings();
+    connect(matrix, &TComController::controllerStateChanged, this, &QPravikAudioWidget::matrixStateChanged);
+    connect(matrix, &TMatrixSettings::inputNameChanged, this, &QPravikAudioWidget::matrixInputNameChanged);
+    connect(matrix, &TMatrixSettings::nodeChanged, this, &QPravikAudioWidget::matrixNodeChanged);
+}
+
+void QPravikAudioWidget::pageClicked()
+{
+    emit pageActivated(QPravik::PageMain);
+}
+
+std::uint32_t QPravikAudioWidget::deviceOptions()
+{
+    return frontPanelDevice()->deviceOptions();
+}
+
+bool QPravikAudioWidget::extendedMode()
+{
+    return frontPanelDevice()->operationMode() != 0;
+}
+
+// A palette that sets only the text colour leaves the rest to the parent; an
+// empty one gives the widget the page's palette back.
+void QPravikAudioWidget::setTextColour(QWidget* widget, const QColor& colour)
+{
+    QPalette palette;
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void QPravikAudioWidget::setGrey(QWidget* widget, bool grey)
+{
+    if (grey)
+        setTextColour(widget, QColor(127, 127, 127));
+    else
+        widget->setPalette(QPalette());
+}
+
+QLabel* QPravikAudioWidget::makeLabel(const QRect& geometry, const QString& text, int pixels,
+                                      Qt::Alignment alignment)
+{
+    auto* label = new QLabel(text, this);
+    label->setGeometry(geometry);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(alignment);
+    setPixelSize(label, pixels);
+    return label;
+}
+
+QPravikButton* QPravikAudioWidget::makePageButton(const QRect& geometry, const QString& text,
+                                                   QPravik::Page target)
+{
+    auto* button = new QPravikButton(this);
+    button->setGeometry(geometry);
+    button->borderWidth = 4;
+    button->setText(text);
+    setLampColours(button, Qt::white, Qt::black);
+    connect(button, &QAbstractButton::clicked, this, [this, target] { emit pageActivated(target); });
+    return button;
+}
+
+void QPravikAudioWidget::createTabBar(QPravik::Page own)
+{
+    const struct
+    {
+        QPravik::Page page;
+        int x;
+        const char* text;
+    } tabs[] = {
+        {QPravik::PageAudioInput, 230, QT_TR_NOOP("Input\nSettings")},
+        {QPravik::PageAudioAuxiliary, 351, QT_TR_NOOP("Aux\nSettings")},
+        {QPravik::PageAudioOutput, 472, QT_TR_NOOP("Output\nSettings")},
+    };
+    for (const auto& tab : tabs) {
+        const QRect geometry(tab.x, 407, 98, 66);
+        QPravikButton* button;
+        if (tab.page == own) {
+            button = new QPravikButton(this);
+            button->setGeometry(geometry);
+            button->borderWidth = 4;
+            button->setText(tr(tab.text));
+            setLampColours(button, QBrush(Qt::white, Qt::NoBrush), Qt::white);
+        } else {
+            button = makePageButton(geometry, tr(tab.text), tab.page);
+        }
+        setPixelSize(button, 14);
+    }
+    QPravikButton* back = makePageButton(QRect(692, 407, 98, 66), QString(), QPravik::PageAudio);
+    back->setIcon(QIcon(QStringLiteral(":/images/back.png")));
+}
+
+QPravikButton* QPravikAudioWidget::makeInputButton(int input, const QRect& geometry)
+{
+    auto* button = new QPravikButton(this);
+    button->setGeometry(geometry);
+    setLampColours(button, Qt::gray, Qt::white);
+    setPixelSize(button, 14);
+    connect(button, &QAbstractButton::clicked, this, &QPravikAudioWidget::buttonClicked);
+    nameButtons.append({button, input});
+    readInputName(nameButtons.last());
+    return button;
+}
+
+QPravikSwitch* QPravikAudioWidget::makeRouteSwitch(int input, int output, int x, int y)
+{
+    auto* button = new QPravikSwitch(this);
+    button->setGeometry(x, y, 60, 34);
+    button->setCheckable(true);
+    connect(button, &QAbstractButton::clicked, this, &QPravikAudioWidget::routeClicked);
+    routes.append({button, input, output});
+    button->setChecked(frontPanelMatrixSettings()->isNodeOn(input, output));
+    return button;
+}
+
+void QPravikAudioWidget::setRouteCell(QPravikSwitch* button, int input, int output)
+{
+    for (Route& route : routes) {
+        if (route.button == button) {
+            route.input = input;
+            route.output = output;
+            button->setChecked(frontPanelMatrixSettings()->isNodeOn(input, output));
+        }
+    }
+}
+
+void QPravikAudioWidget::readInputName(const NameButton& name)
+{
+    name.button->setText(frontPanelMatrixSettings()->inputLabel(name.input));
+}
+
+void QPravikAudioWidget::readMatrixControls()
+{
+    for (const NameButton& name : std::as_const(nameButtons))
+        readInputName(name);
+    const TMatrixSettings* matrix = frontPanelMatrixSettings();
+    for (const Route& route : std::as_const(routes))
+        route.button->setChecked(matrix->isNodeOn(route.input, route.output));
+}
+
+void QPravikAudioWidget::showEvent(QShowEvent* event)
+{
+    for (const NameButton& name : std::as_const(nameButtons))
+        readInputName(name);
+    QWidget::showEvent(event);
+}
+
+void QPravikAudioWidget::buttonClicked()
+{
+    auto* button = qobject_cast<QPravikButton*>(sender());
+    if (!button)
+        return;
+    auto* keyboard = new QPravikVirtual(1, this);
+    keyboard->setWindowModality(Qt::ApplicationModal);
+    keyboard->move(mapToGlobal(QPoint(0, 0))
+                   + QPoint((width() - keyboard->width()) / 2, height() - keyboard->height()));
+    keyboard->item = button;
+    const QStringList parts = button->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (!parts.isEmpty())
+        keyboard->titleLabel.setText(parts.first());
+    if (parts.size() == 2)
+        keyboard->lineEdit.setText(parts.at(1));
+    connect(keyboard, &QPravikPopup::popupClosed, this, &QPravikAudioWidget::popupClosed);
+    keyboard->show();
+}
+
+void QPravikAudioWidget::popupClosed()
+{
+    auto* keyboard = qobject_cast<QPravikVirtual*>(sender());
+    if (!keyboard || keyboard->cancelled)
+        return;
+    for (const NameButton& name : std::as_const(nameButtons)) {
+        if (name.button == keyboard->item) {
+            frontPanelMatrixSettings()->setInputName(name.input, keyboard->lineEdit.text());
+            return;
+        }
+    }
+}
+
+void QPravikAudioWidget::routeClicked()
+{
+    for (const Route& route : std::as_const(routes)) {
+        if (route.button == sender()) {
+            frontPanelMatrixSettings()->setNode(route.input, route.output, route.button->isChecked());
+            return;
+        }
+    }
+}
+
+void QPravikAudioWidget::matrixStateChanged(TComController* controller)
+{
+    if (controller->state() == TComController::Ready)
+        readMatrixControls();
+}
+
+void QPravikAudioWidget::matrixInputNameChanged(QPravik::Inputs input)
+{
+    for (const NameButton& name : std::as_const(nameButtons))
+        if (name.input == input)
+            readInputName(name);
+}
+
+void QPravikAudioWidget::matrixNodeChanged(QPravik::Inputs input, QPravik::Outputs output)
+{
+    const TMatrixSettings* matrix = frontPanelMatrixSettings();
+    for (const Route& route : std::as_const(routes))
+        if (route.input == input && route.output == output)
+            route.button->setChecked(matrix->isNodeOn(input, output));
+}
