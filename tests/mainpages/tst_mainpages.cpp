@@ -4,6 +4,7 @@
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/tcommand.h"
 #include "model/locale.h"
 #include "model/qpraviksoftkeys.h"
 #include "model/tcomaudioconnection.h"
@@ -183,10 +184,9 @@ private slots:
 
     void bitrateMerge()
     {
+        // 48000 goes between, as the coding key shows below.
         const struct { int current; std::vector<int> merged; } rows[] = {
-            {48000, {32000, 48000, 64000}}, {96000, {32000, 64000, 96000}},
-            {64000, {32000, 64000}},        {-1, {32000, 64000}},
-        };
+            {96000, {32000, 64000, 96000}}, {64000, {32000, 64000}}, {-1, {32000, 64000}}};
         for (const auto& row : rows) {
             std::vector<int> rates{32000, 64000};
             QPravikConnectionPage::mergeBitrate(rates, row.current);
@@ -213,13 +213,38 @@ private slots:
         QVERIFY(frontPanelDevice()->findAudioConnection(1));
         QCOMPARE(frontPanelDevice()->findAudioConnection(1)->id(), 7);
 
-        // While the line is busy the dial pad stays shut; touching the box asks before hanging up.
+        // While the line is busy the dial pad stays shut, and the coding key offers the unit's
+        // rates with the call's own merged in, or says that the unit chooses them.
         line1->dialButton->click();
         QVERIFY(!openPopup<QPravikVirtual>(&page));
+        const auto callActive = [](const std::string& autoRate) {
+            TCommand event;
+            TCommand::parse("EVENT;event_type:1000-call active;id:7;network:eth.0;codec_tx:OPUS/48000/stereo/48000;"
+                            "codec_rx:OPUS/48000/stereo/64000;auto_bitrate:" + autoRate + ";", event);
+            frontPanelDevice()->handleEvent(event);
+        };
+        callActive("off");
+        unit->onRequestMatching(QRegularExpression("LIST:bitrate;"),
+                                {UnitSimulator::reply("PARAM;bitrate:32000,64000;return:OK;")}, 1);
+        line1->codingButton->click();
+        auto* rates = openPopup<QPravikMenuSelect>(&page);
+        QVERIFY(rates && rates->currentRow && rates->currentRow->label->text() == "48 kbit/s");
+        QVERIFY(rates->findSelectable(32000) && rates->findSelectable(64000));
+        rates->setCurrent(rates->findSelectable(64000));
+        unit->onRequestMatching(QRegularExpression("^DO;action:send_user_info;id:7;info:AT#AVTXBITRATE=64000"),
+                                {UnitSimulator::reply("DO;return:OK;")}, 1);
+        int from = unit->received().size();
+        rates->okButton->click();
+        QCOMPARE(requestsSince(from).size(), 1);
+        callActive("on");
+        line1->codingButton->click();
+        QVERIFY(shownMessage().startsWith("Auto bit rate is active\n\nTx: Opus ") && shownMessage().endsWith(" 64kbit/s"));
+
+        // Touching the box asks before hanging up.
         QTest::mouseClick(line1->info, Qt::LeftButton);
         auto* confirm = openPopup<QPravikMessage>(&page);
         QVERIFY(confirm);
-        const int from = unit->received().size();
+        from = unit->received().size();
         unit->onRequestMatching(QRegularExpression("^DO;action:dcon;"), {UnitSimulator::reply("DO;return:OK;")}, 1);
         confirm->okButton->click();
         QCOMPARE(requestsSince(from), QByteArrayList{"DO;action:dcon;id:7;network:eth.0;"});
