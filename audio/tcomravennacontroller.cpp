@@ -214,16 +214,7 @@ void TComRavennaController::reset()
 
 bool TComRavennaController::load(const std::vector<std::string>& keys)
 {
-    if (state() != Unloaded)
-        reset();
-    const bool wasBlocked = blockSignals(true);
-    if (!keys.empty() && !readParams(keys)) {
-        blockSignals(wasBlocked);
-        return false;
-    }
-    blockSignals(wasBlocked);
-    setState(Ready);
-    return true;
+    return loadQuietly([&] { return keys.empty() || readParams(keys); });
 }
 
 bool TComRavennaController::listItems(const std::string& key, std::vector<std::string>& items)

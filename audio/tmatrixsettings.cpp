@@ -707,16 +707,8 @@ bool TMatrixSettings::handleInfo(const TCommand& info)
 
 bool TMatrixSettings::load(bool read)
 {
-    if (state() != Unloaded)
-        reset();
-    // Pages redraw from the state change, not from each value.
-    const bool wasBlocked = blockSignals(true);
-    if (read && !refresh()) {
-        blockSignals(wasBlocked);
+    if (!loadQuietly([&] { return !read || refresh(); }))
         return false;
-    }
-    blockSignals(wasBlocked);
-    setState(Ready);
     helper.subscribe(wire::event::audioChangeset());
     return true;
 }

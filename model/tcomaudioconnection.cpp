@@ -359,12 +359,7 @@ bool TComAudioConnection::hangUp()
 {
     if (!m_session || (m_state != SettingUp && m_state != Connected))
         return false;
-    TCommand request(TCommand::Do);
-    request.setParam(wire::key::action(), wire::action::dcon());
-    request.setParam(wire::key::network(), m_network);
-    request.setParam(wire::key::id(), toString(m_id));
-    Reply reply;
-    if (!exchange(request, reply))
+    if (!requestDisconnect())
         return false;
     setState(Disconnected, DisconnectedStatus);
     return true;

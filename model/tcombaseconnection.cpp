@@ -1,5 +1,7 @@
 #include "model/tcombaseconnection.h"
 
+#include "link/protocolkeys.h"
+#include "link/tcommand.h"
 #include "link/valuetext.h"
 #include "model/tcomrequesthelper.h"
 
@@ -34,6 +36,16 @@ bool TComBaseConnection::exchange(const TCommand& request, Reply& reply, int* er
     if (error)
         *error = ok ? 0 : errorCodeFromText(helper.lastError());
     return ok;
+}
+
+bool TComBaseConnection::requestDisconnect() const
+{
+    TCommand request(TCommand::Do);
+    request.setParam(wire::key::action(), wire::action::dcon());
+    request.setParam(wire::key::network(), m_network);
+    request.setParam(wire::key::id(), toString(m_id));
+    Reply reply;
+    return exchange(request, reply);
 }
 
 int TComBaseConnection::idFromText(const std::string& text)

@@ -48,6 +48,8 @@ protected:
     // when the unit answered "OK", with the reply's values. Otherwise the
     // unit's error number (200 when the link failed or the cause is unknown).
     bool exchange(const TCommand& request, Reply& reply, int* error = nullptr) const;
+    // Asks the unit to end this connection ("dcon"); true when it agreed.
+    bool requestDisconnect() const;
     // The unit's id text as a number; -1 for none, so that a reply or event
     // without an id never names connection 0.
     static int idFromText(const std::string& text);

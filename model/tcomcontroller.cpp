@@ -6,6 +6,7 @@
 #include "model/secretvalue.h"
 #include "model/unitfirmware.h"
 
+#include <QSignalBlocker>
 #include <QtGlobal>
 
 #include <cassert>
@@ -135,6 +136,19 @@ void TComController::reset()
 bool TComController::refresh()
 {
     return readParams(refreshList());
+}
+
+bool TComController::loadQuietly(const std::function<bool()>& read)
+{
+    if (state() != Unloaded)
+        reset();
+    {
+        const QSignalBlocker blocker(this);
+        if (!read())
+            return false;
+    }
+    setState(Ready);
+    return true;
 }
 
 bool TComController::readParams(const std::vector<std::string>& keys)

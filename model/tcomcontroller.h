@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -103,6 +104,10 @@ protected:
     // Parses every known key of the map; other keys are skipped. False when
     // a key's own parser found its text malformed (the rest is applied).
     bool applyValues(const ValueMap& values);
+    // Resets a loaded controller, runs read with single values unannounced
+    // (pages redraw from the state change) and goes ready; false, state
+    // left as it was, when read fails.
+    bool loadQuietly(const std::function<bool()>& read);
     // readParams, also handing out the keys the unit refused.
     bool readKeys(const std::vector<std::string>& keys, ValueMap* errors);
     // The keys refresh() reads, in table order.

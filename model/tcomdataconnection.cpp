@@ -84,12 +84,7 @@ bool TComDataConnection::disconnect()
 {
     if (!m_session || (m_state != Connecting && m_state != Connected))
         return false;
-    TCommand request(TCommand::Do);
-    request.setParam(wire::key::action(), wire::action::dcon());
-    request.setParam(wire::key::network(), m_network);
-    request.setParam(wire::key::id(), toString(m_id));
-    Reply reply;
-    if (!exchange(request, reply))
+    if (!requestDisconnect())
         return false;
     setState(Disconnecting);
     return true;

@@ -1082,17 +1082,24 @@ void TComDevice::offerConfigInfo(const TCommand& event)
         emit deviceStateChanged(WifiChanged);
 }
 
-void TComDevice::takeCallProgress(const TCommand& event, int direction)
+bool TComDevice::deliverToKnown(const TCommand& event, int& id)
 {
-    // Without an id there is no call to follow.
+    // Without an id there is no connection to follow.
     const std::string& idText = param(event, wire::key::id());
     if (idText.empty())
-        return;
-    const int id = fromString<int>(idText);
-    if (TComBaseConnection* known = connection(id)) {
+        return true;
+    id = fromString<int>(idText);
+    TComBaseConnection* known = connection(id);
+    if (known)
         deliver(known, event);
+    return known != nullptr;
+}
+
+void TComDevice::takeCallProgress(const TCommand& event, int direction)
+{
+    int id = -1;
+    if (deliverToKnown(event, id))
         return;
-    }
     // A call the unit already runs.
     const std::string& link = param(event, wire::key::commLink());
     const int line = link == "audio2" ? 1 : link == wire::key::coordLine() ? 2 : 0;
@@ -1114,14 +1121,9 @@ void TComDevice::takeCallProgress(const TCommand& event, int direction)
 
 void TComDevice::takeDataConnected(const TCommand& event)
 {
-    const std::string& idText = param(event, wire::key::id());
-    if (idText.empty())
+    int id = -1;
+    if (deliverToKnown(event, id))
         return;
-    const int id = fromString<int>(idText);
-    if (TComBaseConnection* known = connection(id)) {
-        deliver(known, event);
-        return;
-    }
     // Connecting until the event itself, given to it once registered, connects it.
     auto* link = new TComDataConnection(m_requests.session());
     link->start(id, param(event, wire::key::network()), TComDataConnection::Connecting);

@@ -311,6 +311,9 @@ private:
     void takeCodecChange(const TCommand& event);
     void takeDoubleStreamWord(const TCommand& event);
     void offerConfigInfo(const TCommand& event);
+    // True when the event needs no new connection: it names no id, or the
+    // registered connection of its id took it. Otherwise id is the event's.
+    bool deliverToKnown(const TCommand& event, int& id);
     void takeCallProgress(const TCommand& event, int direction);
     void takeDataConnected(const TCommand& event);
     void takeRelays(const TCommand& event);

@@ -1,9 +1,7 @@
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
-#include "link/ccom.h"
 #include "link/tcommand.h"
-#include "model/unitfirmware.h"
-#include "tests/support/unitsimulator.h"
+#include "tests/support/simulatedunit.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -11,37 +9,6 @@
 #include <memory>
 
 namespace {
-
-// The real session on the simulated unit; requests no rule takes are refused.
-struct SimulatedUnit
-{
-    SimulatedUnit() { unit.setDefaultActions({UnitSimulator::errorReply(204)}); }
-    bool start()
-    {
-        return unit.listen() && com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
-            && unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; });
-    }
-    void expect(const QByteArray& request, const QByteArray& reply = "PARAM;return:OK;")
-    {
-        unit.onRequest(request, {UnitSimulator::reply(reply)}, 1);
-    }
-    QByteArrayList bodies() const
-    {
-        QByteArrayList out;
-        for (const SimFrame& f : unit.requests())
-            out.append(f.body);
-        return out;
-    }
-    UnitSimulator unit;
-    zel::CCom com; // declared last: goes before the unit it talks to
-};
-
-struct FirmwareWord
-{
-    explicit FirmwareWord(std::uint32_t v) : saved(unitFirmwareVersion) { unitFirmwareVersion = v; }
-    ~FirmwareWord() { unitFirmwareVersion = saved; }
-    std::uint32_t saved;
-};
 
 QByteArray audioGet(const QByteArrayList& keys) { return "PARAM;target:audio;GET:" + keys.join(";GET:") + ';'; }
 

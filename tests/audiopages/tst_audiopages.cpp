@@ -73,14 +73,7 @@ class AudioPagesTest : public QObject
     TAudioSettings* audio = frontPanelAudioSettings();
     TMatrixSettings* matrix = frontPanelMatrixSettings();
 
-    QByteArrayList sent()
-    {
-        QByteArrayList out;
-        for (const SimFrame& f : unit.requests())
-            out << f.body;
-        unit.clearReceived();
-        return out;
-    }
+    QByteArrayList sent() { return unit.takeRequestBodies(); }
     // What the panel's set-up pass does after a login: the device, then the
     // matrix and the audio settings load.
     bool reconnect(const QByteArray& options, int mode)

@@ -2,8 +2,7 @@
 #include "link/ccom.h"
 #include "model/secretvalue.h"
 #include "model/tcomdevice.h"
-#include "model/unitfirmware.h"
-#include "tests/support/unitsimulator.h"
+#include "tests/support/simulatedunit.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -16,30 +15,20 @@ namespace {
 
 using A = TComAoIPController;
 
-// The real session on the simulated unit; requests no rule takes are refused.
-struct SimulatedUnit
+// The shared rig; a request holding the text is answered once, and the
+// bodies are read after a pause that lets a stray request show.
+struct DeviceUnit : SimulatedUnit
 {
-    SimulatedUnit() { unit.setDefaultActions({UnitSimulator::errorReply(204)}); }
-    bool start()
+    void answer(const QByteArray& text, const QByteArray& reply)
     {
-        return unit.listen() && com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
-            && unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; });
-    }
-    void answer(const QByteArray& pattern, const QByteArray& reply)
-    {
-        const QRegularExpression literal(QRegularExpression::escape(pattern));
+        const QRegularExpression literal(QRegularExpression::escape(text));
         unit.onRequestMatching(literal, {UnitSimulator::reply(reply)}, 1);
     }
     QByteArrayList bodies(int settle = 20) const
     {
-        QTest::qWait(settle); // time for a request that should not go out
-        QByteArrayList out;
-        for (const SimFrame& f : unit.requests())
-            out.append(f.body);
-        return out;
+        QTest::qWait(settle);
+        return SimulatedUnit::bodies();
     }
-    UnitSimulator unit;
-    zel::CCom com;
 };
 
 struct Connection : TComBaseConnection
@@ -114,13 +103,13 @@ struct Announcements
 class DeviceTest : public QObject
 {
     Q_OBJECT
-    std::unique_ptr<SimulatedUnit> sim;
+    std::unique_ptr<DeviceUnit> sim;
     std::unique_ptr<A> aoip;
 
 private slots:
     void init()
     {
-        sim = std::make_unique<SimulatedUnit>();
+        sim = std::make_unique<DeviceUnit>();
         QVERIFY(sim->start());
         if (!QByteArray(QTest::currentTestFunction()).startsWith("aoip"))
             return;
@@ -135,10 +124,9 @@ private slots:
         // The status keys go in a second GET, without the interface's name.
         const QByteArray status =
             "PARAM;target:network;GET:stun_nat_type;GET:public_addr;GET:sip_state;GET:sip_state2;";
-        const std::uint32_t saved = unitFirmwareVersion;
         for (const auto& [firmware, keys] : {std::pair{0x10701, 31}, {0x10702, 32}, {0x109FF, 35}, {0x110FF, 37},
                                              {0xFFFFFF, 38}}) {
-            unitFirmwareVersion = firmware;
+            const FirmwareWord fw(firmware);
             sim->unit.clearReceived();
             sim->unit.onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply("PARAM;x:1;return:OK;")}, 2);
             QVERIFY(aoip->refresh());
@@ -147,7 +135,6 @@ private slots:
             QCOMPARE(bodies[1], status);
             QCOMPARE(bodies[0].count("GET:") + 4, keys);
         }
-        unitFirmwareVersion = saved;
     }
 
     void aoipReadInTwoGets()
@@ -574,9 +561,8 @@ private slots:
     void refreshByFirmware()
     {
         scriptUnit(sim->unit);
-        const std::uint32_t saved = unitFirmwareVersion;
         for (const std::uint32_t firmware : {0x10B05u, 0x10C00u, 0x10D00u, 0x20000u}) {
-            unitFirmwareVersion = firmware;
+            const FirmwareWord fw(firmware);
             sim->unit.clearReceived();
             TComDevice device(&sim->com);
             QList<int> codes;
@@ -619,7 +605,6 @@ private slots:
             QVERIFY(device.addConnection(call) && device.activeAudioConnection() == 64);
             QVERIFY(device.findAudioConnectionByTransport(0) == call && !device.findAudioConnectionByTransport(2));
         }
-        unitFirmwareVersion = saved;
     }
 
     void refreshStageFails()

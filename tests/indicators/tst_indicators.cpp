@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "panel/kit/indicators.h"
+#include "tests/support/paintcounter.h"
 
 namespace {
 
@@ -18,17 +19,6 @@ QWidget* make(std::function<void(W&)> setup, QSize size = QSize())
     setup(*w);
     return w;
 }
-
-class PaintCounter : public QObject
-{
-public:
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
 #include "link/tcommand.h"
-#include "model/unitfirmware.h"
+#include "tests/support/firmwareword.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QTest>
@@ -12,13 +12,6 @@ using namespace matrixwire;
 using Map = TComRequestHelper::ValueMap;
 
 namespace {
-
-struct Firmware
-{
-    explicit Firmware(std::uint32_t v) : saved(unitFirmwareVersion) { unitFirmwareVersion = v; }
-    ~Firmware() { unitFirmwareVersion = saved; }
-    std::uint32_t saved;
-};
 
 // Every signal of the matrix as one line, in emission order.
 void recordSignals(TMatrixSettings& m, QStringList& log)
@@ -56,14 +49,7 @@ class MatrixTest : public QObject
     UnitSimulator unit;
     zel::CCom com; // after the unit: goes first
 
-    QByteArrayList sent()
-    {
-        QByteArrayList out;
-        for (const SimFrame& f : unit.requests())
-            out << f.body;
-        unit.clearReceived();
-        return out;
-    }
+    QByteArrayList sent() { return unit.takeRequestBodies(); }
     void refuse(const char* key) { unit.onRequestMatching(QRegularExpression(key), {UnitSimulator::errorReply(117)}, 1); }
 
 private slots:
@@ -157,14 +143,14 @@ private slots:
         const std::pair<std::uint32_t, std::size_t> rows[] = {
             {0x10500, 24}, {0x10600, 25}, {0x10700, 30}, {0x10800, 31}, {0x10D00, 32}, {0x20000, 36}};
         for (const auto& [firmware, count] : rows) {
-            Firmware fw(firmware);
+            FirmwareWord fw(firmware);
             QCOMPARE(TMatrixSettings::refreshKeys().size(), count);
         }
     }
 
     void load()
     {
-        Firmware fw(0x20000);
+        FirmwareWord fw(0x20000);
         unit.onRequestMatching(QRegularExpression("GET:matrix_in1;.*GET:matrix_bal4;$"),
                                {UnitSimulator::reply("PARAM;matrix_in5:C3,Mic;return:OK;")}, 1);
         TMatrixSettings m(&com);
@@ -211,7 +197,7 @@ private slots:
             {0x10D00, [](auto& m) { QVERIFY(!m.setProgramOutput(-1, {1, 2, 3, 4}, true)); }, {}},
         };
         for (const Row& row : rows) {
-            Firmware fw(row.firmware);
+            FirmwareWord fw(row.firmware);
             TMatrixSettings m(&com);
             row.op(m); // unloaded: nothing goes out
             QVERIFY(sent().isEmpty());
@@ -224,7 +210,7 @@ private slots:
 
     void headphoneBatchAndRefusals()
     {
-        Firmware fw(0x10D00);
+        FirmwareWord fw(0x10D00);
         TMatrixSettings m(&com);
         m.setState(0);
         const TMatrixSettings::HeadphoneBytes snapshot = m.headphoneRoute(0);
@@ -253,7 +239,7 @@ private slots:
 
     void appliedValuesSendNothing()
     {
-        Firmware fw(0x20000);
+        FirmwareWord fw(0x20000);
         TMatrixSettings m(&com);
         m.setState(0);
         refuse("matrix_in5");

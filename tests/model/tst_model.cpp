@@ -3,8 +3,7 @@
 #include "model/tcomisdncontroller.h"
 #include "model/tcomrequesthelper.h"
 #include "model/textconv.h"
-#include "model/unitfirmware.h"
-#include "tests/support/unitsimulator.h"
+#include "tests/support/simulatedunit.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -13,39 +12,6 @@
 #include <memory>
 
 namespace {
-
-// The real session connected to the simulated unit over loopback. Requests
-// that no rule takes are refused at once, so a missing rule fails quickly
-// and a request sent where none should be makes its operation fail.
-struct SimulatedUnit
-{
-    SimulatedUnit() { unit.setDefaultActions({UnitSimulator::errorReply(204)}); }
-
-    bool start()
-    {
-        return unit.listen() && com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
-            && unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; });
-    }
-    // The unit answers exactly this request with one reply.
-    void expect(const QByteArray& request, const QByteArray& reply)
-    {
-        unit.onRequest(request, {UnitSimulator::reply(reply)}, 1);
-    }
-    void refuse(const char* pattern)
-    {
-        unit.onRequestMatching(QRegularExpression(pattern), {UnitSimulator::errorReply(117)}, 1);
-    }
-    QByteArrayList bodies() const
-    {
-        QByteArrayList out;
-        for (const SimFrame& f : unit.requests())
-            out.append(f.body);
-        return out;
-    }
-
-    UnitSimulator unit;
-    zel::CCom com; // declared last: goes before the unit it talks to
-};
 
 const QByteArray kOk = "PARAM;return:OK;";
 // The Ethernet refresh; firmware past 0x10BFF adds "GET:ajb_profile;".
@@ -70,13 +36,6 @@ QList<int> indices(const QSignalSpy& spy)
         out.append(args.at(1).toInt());
     return out;
 }
-
-struct FirmwareWord
-{
-    explicit FirmwareWord(std::uint32_t v) : saved(unitFirmwareVersion) { unitFirmwareVersion = v; }
-    ~FirmwareWord() { unitFirmwareVersion = saved; }
-    std::uint32_t saved;
-};
 
 struct StreamRecord { int streamId = 0xFFFF; int streamSubId = 0; std::string name = "None"; };
 

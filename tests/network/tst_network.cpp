@@ -1,10 +1,8 @@
 // The mobile and Wi-Fi controllers against the simulated unit, through the
 // real session.
-#include "link/ccom.h"
 #include "model/tcommobilecontroller.h"
 #include "model/tcomwificontroller.h"
-#include "model/unitfirmware.h"
-#include "tests/support/unitsimulator.h"
+#include "tests/support/simulatedunit.h"
 
 #include <QTest>
 
@@ -25,34 +23,18 @@ void captureHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 
 // Both controllers attached on the simulated unit, which refuses every
 // request no rule takes, so one sent where none should be fails.
-struct Rig
+struct Rig : SimulatedUnit
 {
     Rig()
     {
-        unit.setDefaultActions({UnitSimulator::errorReply(204)});
-        ok = unit.listen() && com.connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
-             && unit.waitUntil([this] { return com.state() == RpcConnection::ConnectedState; })
-             && mobile.attach("mobile.0", 0, false) && wifi.attach("wifi.0", 0, false);
+        ok = start() && mobile.attach("mobile.0", 0, false) && wifi.attach("wifi.0", 0, false);
         unit.clearReceived();
         g_log.clear();
     }
-    void answer(const QByteArray& request, const QByteArray& reply)
-    {
-        unit.onRequest(request, {UnitSimulator::reply(reply)}, 1);
-    }
 
-    UnitSimulator unit;
-    zel::CCom com;
     TComMobileController mobile{&com};
     TComWifiController wifi{&com};
     bool ok = false;
-};
-
-struct FirmwareWord
-{
-    explicit FirmwareWord(std::uint32_t word) : saved(unitFirmwareVersion) { unitFirmwareVersion = word; }
-    ~FirmwareWord() { unitFirmwareVersion = saved; }
-    std::uint32_t saved;
 };
 
 const char kMobileRefresh[] =
@@ -219,7 +201,7 @@ private slots:
         QFETCH(int, row);
         const Step& step = kRequests[row];
         if (!step.sent.isEmpty())
-            rig->answer(step.sent, "PARAM;passphrase:4711;return:OK;");
+            rig->expect(step.sent, "PARAM;passphrase:4711;return:OK;");
         QVERIFY(step.run(*rig));
         QCOMPARE(rig->unit.requests().size(), step.sent.isEmpty() ? 0 : 1);
         const QString log = g_log.join(QLatin1Char('\n'));
@@ -329,17 +311,17 @@ private slots:
     {
         TComWifiController& w = rig->wifi;
         const QByteArray get = "PARAM;network:wifi.0;target:network;GET:ssid;";
-        rig->answer(get, "PARAM;return:OK;ssid:Caf\xC3\xA9;");
+        rig->expect(get, "PARAM;return:OK;ssid:Caf\xC3\xA9;");
         QVERIFY(w.refreshSsid());
         QCOMPARE(w.ssid(), std::string("Caf\xE9"));
         QVERIFY(w.setSsid("Caf\xE9", true)); // the same text: nothing sent
         // Bytes that are no Latin-1 character in UTF-8 are kept as they came.
-        rig->answer(get, "PARAM;return:OK;ssid:\xE2\x82\xAC\xC3;");
+        rig->expect(get, "PARAM;return:OK;ssid:\xE2\x82\xAC\xC3;");
         QVERIFY(w.refreshSsid());
         QCOMPARE(w.ssid(), std::string("\xE2\x82\xAC\xC3"));
 
         const QByteArray scan = "PARAM;network:wifi.0;target:network;LIST:ssid;";
-        rig->answer(scan, "PARAM;return:OK;ssid:Home,Caf\xC3\xA9\\\\,Bar,Guest;");
+        rig->expect(scan, "PARAM;return:OK;ssid:Home,Caf\xC3\xA9\\\\,Bar,Guest;");
         const std::vector<std::string> found{"Home", "Caf\xC3\xA9,Bar", "Guest"};
         QVERIFY(w.scanNetworks());
         QCOMPARE(w.networkList(), found);

@@ -2,25 +2,15 @@
 
 #include <functional>
 
-#include "model/unitfirmware.h"
 #include "panel/kit/audiostrip.h"
 #include "panel/kit/connpanel.h"
 #include "panel/kit/frontpanel.h"
 #include "panel/kit/indicators.h"
 #include "panel/kit/statuspanel.h"
+#include "tests/support/firmwareword.h"
+#include "tests/support/paintcounter.h"
 
 namespace {
-
-class PaintCounter : public QObject
-{
-public:
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-};
 
 // Stands in for the panel window: records the keys handed to it.
 class KeyRecorder : public QWidget
@@ -177,7 +167,6 @@ void StripTest::statusRepaintsOnlyOnChange()
 
 void StripTest::connPanel()
 {
-    const std::uint32_t firmware = unitFirmwareVersion;
     QPravikConnPanel program(1), coord(2);
     program.show();
     coord.show();
@@ -215,7 +204,7 @@ void StripTest::connPanel()
                         {0x011100, 64, "BHD-A", "Coordination"}, {0x0110FF, 8, "-HD-A", "Coordination"},
                         {0x010A00, 32, "BHDCA", "Coordination"}, {0x010A00, 4, "-----", ""}};
     for (const Row& row : rows) {
-        unitFirmwareVersion = row.firmware;
+        const FirmwareWord fw(row.firmware);
         coord.setProgramMode(row.flags, 0);
         QString shown;
         const std::pair<QWidget*, char> items[] = {{coord.bookButton, 'B'}, {coord.historyButton, 'H'},
@@ -227,7 +216,6 @@ void StripTest::connPanel()
         QCOMPARE(coord.autoRedialLabel->isVisible(), coord.autoRedialSwitch->isVisible());
         QCOMPARE(coord.info->titleLabel->text(), row.title);
     }
-    unitFirmwareVersion = firmware;
     QCOMPARE(coord.info->noteLabel->text(), "No additional connection\nin single codec mode");
 
     const std::tuple<int, int, QString> titles[] = {

@@ -239,6 +239,23 @@ QList<SimFrame> UnitSimulator::requests() const
     return out;
 }
 
+QByteArrayList UnitSimulator::requestBodies() const
+{
+    QByteArrayList out;
+    for (const SimFrame& f : m_received) {
+        if (f.type == 1)
+            out.append(f.body);
+    }
+    return out;
+}
+
+QByteArrayList UnitSimulator::takeRequestBodies()
+{
+    const QByteArrayList out = requestBodies();
+    clearReceived();
+    return out;
+}
+
 void UnitSimulator::onNewConnection()
 {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -97,6 +98,9 @@ public:
     // Everything received, in arrival order, over all connections.
     QList<SimFrame> received() const { return m_received; }
     QList<SimFrame> requests() const;  // type 1 only
+    QByteArrayList requestBodies() const;
+    // The request bodies, forgetting everything received.
+    QByteArrayList takeRequestBodies();
     void clearReceived() { m_received.clear(); }
 
     // Each spins the event loop until the condition holds or the time is up.
