@@ -63,9 +63,9 @@ void QPravikAudioWidget::setGrey(QWidget* widget, bool grey)
 }
 
 QLabel* QPravikAudioWidget::makeLabel(const QRect& geometry, const QString& text, int pixels,
-                                      Qt::Alignment alignment)
+                                      Qt::Alignment alignment, QWidget* parent)
 {
-    auto* label = new QLabel(text, this);
+    auto* label = new QLabel(text, parent ? parent : this);
     label->setGeometry(geometry);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(alignment);
@@ -127,9 +127,9 @@ QPravikButton* QPravikAudioWidget::makeInputButton(int input, const QRect& geome
     return button;
 }
 
-QPravikSwitch* QPravikAudioWidget::makeRouteSwitch(int input, int output, int x, int y)
+QPravikSwitch* QPravikAudioWidget::makeRouteSwitch(int input, int output, int x, int y, QWidget* parent)
 {
-    auto* button = new QPravikSwitch(this);
+    auto* button = new QPravikSwitch(parent ? parent : this);
     button->setGeometry(x, y, 60, 34);
     button->setCheckable(true);
     connect(button, &QAbstractButton::clicked, this, &QPravikAudioWidget::routeClicked);
@@ -206,7 +206,10 @@ void QPravikAudioWidget::routeClicked()
 {
     for (const Route& route : std::as_const(routes)) {
         if (route.button == sender()) {
-            frontPanelMatrixSettings()->setNode(route.input, route.output, route.button->isChecked());
+            // Qt clears the checked state of a switch made not checkable:
+            // its click would switch off a route the page cannot show.
+            if (route.button->isCheckable())
+                frontPanelMatrixSettings()->setNode(route.input, route.output, route.button->isChecked());
             return;
         }
     }

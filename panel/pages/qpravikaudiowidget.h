@@ -68,7 +68,8 @@ protected:
     static void setTextColour(QWidget* widget, const QColor& colour);
     static void setGrey(QWidget* widget, bool grey);
 
-    QLabel* makeLabel(const QRect& geometry, const QString& text, int pixels, Qt::Alignment alignment);
+    QLabel* makeLabel(const QRect& geometry, const QString& text, int pixels, Qt::Alignment alignment,
+                      QWidget* parent = nullptr);
     // A white button that asks the window for another page.
     QPravikButton* makePageButton(const QRect& geometry, const QString& text, QPravik::Page target);
 
@@ -76,8 +77,10 @@ protected:
     void createTabBar(QPravik::Page own);
     // A name button of a matrix input; a click opens the rename keyboard.
     QPravikButton* makeInputButton(int input, const QRect& geometry);
-    // A routing switch for cell (input, output); a click sets the node.
-    QPravikSwitch* makeRouteSwitch(int input, int output, int x, int y);
+    // A routing switch for cell (input, output); a click sets the node. A
+    // switch made not checkable stands for a route the unit does not offer:
+    // its clicks write nothing.
+    QPravikSwitch* makeRouteSwitch(int input, int output, int x, int y, QWidget* parent = nullptr);
     // Lets a switch stand for another cell and shows that cell.
     void setRouteCell(QPravikSwitch* button, int input, int output);
     // Every name button and routing switch from the matrix.

@@ -3,33 +3,25 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/tcomdevice.h"
+#include "model/unitfirmware.h"
 #include "panel/kit/controls.h"
 #include "panel/kit/indicators.h"
+#include "panel/kit/slidewidget.h"
 #include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/qpravikaudioauxiliarypage.h"
 #include "panel/pages/qpravikaudioinputpage.h"
+#include "panel/pages/qpravikaudiooutputpage.h"
 #include "panel/pages/qpravikaudiopage.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTest>
 
 #include <functional>
 
 namespace {
-
-// The device model reads the unit's option list and is told its operation
-// mode; where it cannot read them yet the tests that need them are skipped.
-template <typename Device>
-auto loadDevice(Device* device, int mode, int) -> decltype(device->loadDeviceOptions(), bool())
-{
-    return device->loadDeviceOptions() && device->setOperationMode(mode, false);
-}
-template <typename Device>
-bool loadDevice(Device*, int, long)
-{
-    return false;
-}
 
 // The operator engages the knob and turns it by steps.
 void turn(QPravikKnob* knob, int steps)
@@ -80,9 +72,10 @@ class AudioPagesTest : public QObject
     {
         unit.onRequest("PARAM;target:general;LIST:device_opts;",
                        {UnitSimulator::reply("PARAM;device_opts:" + options + ";return:OK;")}, 1);
-        if (!loadDevice(frontPanelDevice(), mode, 0))
+        TComDevice* device = frontPanelDevice();
+        if (!device->loadDeviceOptions() || !device->setOperationMode(mode, false))
             return false;
-        emit frontPanelDevice()->deviceStateChanged(TComDevice::Loaded);
+        emit device->deviceStateChanged(TComDevice::Loaded);
         const bool loaded = matrix->load(false) && audio->load(false);
         unit.clearReceived();
         return loaded;
@@ -183,8 +176,7 @@ private slots:
         prepare(page);
         audio->applyReply({{"auxiliary_board", "yes"}});
         for (int i = 0; i < 3; ++i)
-            if (!reconnect("ravenna,hardware_1", 1))
-                QSKIP("the device model does not read the unit's options yet");
+            QVERIFY(reconnect("ravenna,hardware_1", 1));
         QVERIFY(page.programMasterKnob->stepCount() == 5 && page.coordMasterKnob->stepCount() == 5);
         QCOMPARE(page.programMasterKnob->minimum(), -17);
         // gain from the unit -> knob value; -13 to -16 dB read as the steps labelled -20 to -50.
@@ -246,8 +238,7 @@ private slots:
         for (const auto& unit : units) {
             page.refresh();
             audio->applyReply({{"auxiliary_board", unit.board}});
-            if (!reconnect(unit.options, 1))
-                QSKIP("the device model does not read the unit's options yet");
+            QVERIFY(reconnect(unit.options, 1));
             page.hide();
             page.show();
             QCOMPARE(page.ravTitle->text(), QString::fromLatin1(unit.title));
@@ -263,8 +254,7 @@ private slots:
     {
         QPravikAudioInputPage page;
         prepare(page);
-        if (!reconnect("ravenna,hardware_1", 0))
-            QSKIP("the device model does not read the unit's options yet");
+        QVERIFY(reconnect("ravenna,hardware_1", 0));
         checkPlaces({{page.rows[0].limiter, "268,132"}, {page.rows[2].micLine, "374,268"},
                      {page.rows[3].programLeft, "609,336"}, {page.rows[1].programRight, "hidden"},
                      {page.programLeftHeader, "586,90"}, {page.programRightHeader, "hidden"},
@@ -294,6 +284,182 @@ private slots:
                     "reduced");
         page.refresh();
         checkPlaces({{page.rows[3].name, "26,327"}, {page.rows[3].limiter, "250,336"}}, "refreshed");
+    }
+
+    // The auxiliary page by hardware, operation mode and pairs, each after a
+    // login's refresh: no switch lies on another, extended mode has three rows
+    // whatever bit 0x80 says, and reduced hardware moves the Ravenna columns
+    // with all their switches next to AUX 1.
+    void auxiliaryPageLayouts()
+    {
+        using P = QPravikAudioAuxiliaryPage;
+        P page;
+        prepare(page);
+        const struct
+        {
+            QByteArray options;
+            int mode;
+            const char* name;
+            Places places;
+        } units[] = {
+            {"ravenna,hardware_1", 0, "aux-standard",
+             {{page.programLeft[P::Usb], "43,216"}, {page.coord[P::Usb], "43,276"},
+              {page.programRight[P::Ravenna1], "hidden"}, {page.rowLabels[1], "734,276"},
+              {page.rowLabels[2], "hidden"}}},
+            {"ravenna,hardware_1", 1, "aux-extended-aes-pair",
+             {{page.programRight[P::Aes1], "hidden"}, {page.coord[P::Aes1], "349,336"},
+              {page.programLeft[P::Aes2], "hidden"}, {page.programRight[P::Aes2], "451,276"},
+              {page.programRight[P::Aux1], "145,276"}, {page.rowLabels[2], "734,336"}}},
+            {"ravenna,hardware_2", 1, "aux-reduced-extended",
+             {{page.nameButtons[P::Usb], "hidden"}, {page.coord[P::Aes2], "hidden"},
+              {page.programRight[P::Aux2], "hidden"}, {page.nameButtons[P::Aux1], "126,138"},
+              {page.nameButtons[P::Ravenna1], "228,138"}, {page.programRight[P::Ravenna1], "247,276"},
+              {page.coord[P::Ravenna2], "349,336"}, {page.rowLabels[2], "428,336"}}},
+            {"hardware_2", 0, "aux-reduced-standard",
+             {{page.coord[P::Ravenna2], "349,276"}, {page.programRight[P::Ravenna2], "hidden"},
+              {page.rowLabels[1], "428,276"}, {page.rowLabels[2], "hidden"}}},
+        };
+        audio->applyReply({{"auxiliary_board", "yes"}});
+        for (const auto& unit : units) {
+            page.refresh();
+            QVERIFY(reconnect(unit.options, unit.mode));
+            audio->applyReply({{"aes_pair", "on"}});
+            checkPlaces(unit.places, unit.name);
+            QCOMPARE(page.rowLabels[0]->text(), QString::fromLatin1(unit.mode ? "Prog\nLeft" : "Prog."));
+            const bool module = unit.options.startsWith("ravenna");
+            QVERIFY(page.nameButtons[P::Ravenna2]->isEnabled() == module);
+            QVERIFY(page.coord[P::Ravenna1]->isCheckable() == module);
+            snapshot(&page, unit.name);
+        }
+    }
+
+    // The routes the auxiliary page's switches write per column and mode; a
+    // switch of an input the unit lacks neither toggles nor writes, and shows
+    // its route again once the input is back.
+    void auxiliaryPageWrites()
+    {
+        using P = QPravikAudioAuxiliaryPage;
+        P page;
+        prepare(page);
+        audio->applyReply({{"auxiliary_board", "yes"}});
+        QVERIFY(reconnect("ravenna,hardware_1", 0));
+        page.programLeft[P::Usb]->click();
+        page.coord[P::Aux2]->click();
+        const QByteArrayList standard = sent();
+        QVERIFY(reconnect("ravenna,hardware_1", 1));
+        page.programRight[P::Ravenna2]->click();
+        audio->applyReply({{"input_source", "digital"}});
+        page.coord[P::Aes1]->click();
+        QVERIFY(!page.coord[P::Aux2]->isEnabled());
+        QCOMPARE(standard + sent(),
+                 (QByteArrayList{"PARAM;matrix_in9:00A0,;target:audio;", "PARAM;matrix_in6:0060,;target:audio;",
+                                 "PARAM;matrix_in11:0120,;target:audio;", "PARAM;matrix_in7:0060,;target:audio;"}));
+        QVERIFY(reconnect("hardware_1", 1));
+        matrix->applyReply({{"matrix_in10", "00C0,"}});
+        page.programLeft[P::Ravenna1]->click();
+        QVERIFY(sent().isEmpty() && matrix->isNodeOn(9, 0) && !page.programLeft[P::Ravenna1]->isChecked());
+        page.refresh();
+        QVERIFY(page.programLeft[P::Ravenna1]->isChecked() && page.coord[P::Ravenna1]->isChecked());
+    }
+
+    // The output table by firmware, hardware and auxiliary board (extended
+    // mode): LINE 2 with the board and bit 0x80, the headphone-4 column above
+    // 1.13.255 with everything right of it moving in without it, grey Ravenna
+    // rows without the module or the board.
+    void outputPageLayouts()
+    {
+        using P = QPravikAudioOutputPage;
+        P page;
+        prepare(page);
+        const struct
+        {
+            QByteArray options;
+            const char* board;
+            std::uint32_t firmware;
+            int width;
+            const char* name;
+            Places places;
+        } units[] = {
+            {"ravenna,hardware_1", "yes", 0x10E00, 758, "output-full",
+             {{page.rows[P::Line1].label, "640,82"}, {page.rows[P::Line2].switches[P::Headphone4], "550,167"},
+              {page.rows[P::Ravenna2].switches[P::Program], "338,331"}, {page.networkPair, "620,286"},
+              {page.headphoneHeader, "563,90"}, {page.linePair, "620,122"}}},
+            {"ravenna,hardware_1", "yes", 0x10DFF, 652, "output-no-headphone4",
+             {{page.rows[P::Line1].label, "534,82"}, {page.rows[P::Line2].switches[P::Headphone4], "hidden"},
+              {page.rows[P::Line1].switches[P::Headphone4], "hidden"}, {page.headphoneHeader, "hidden"},
+              {page.networkPair, "514,286"}}},
+            {"ravenna,hardware_2", "yes", 0x10E00, 652, "output-reduced",
+             {{page.rows[P::Usb].label, "hidden"}, {page.rows[P::Usb].switches[P::Program], "hidden"},
+              {page.rows[P::Line2].label, "hidden"}, {page.rows[P::Ravenna1].switches[P::Coord], "444,139"},
+              {page.networkPair, "514,170"}, {page.linePair, "hidden"}}},
+            {"hardware_1", "yes", 0x10E00, 758, "output-no-module", {{page.networkPair, "hidden"}}},
+            {"ravenna,hardware_1", "no", 0x10E00, 758, "output-no-board",
+             {{page.rows[P::Line2].label, "hidden"}, {page.rows[P::Ravenna2].label, "640,204"},
+              {page.rows[P::Ravenna2].switches[P::Coord], "444,207"}, {page.networkPair, "hidden"}}},
+        };
+        for (const auto& unit : units) {
+            unitFirmwareVersion = unit.firmware;
+            page.refresh();
+            audio->applyReply({{"auxiliary_board", unit.board}});
+            QVERIFY(reconnect(unit.options, 1));
+            checkPlaces(unit.places, unit.name);
+            QCOMPARE(page.scrollArea->width(), unit.width);
+            const bool ravenna = unit.options.startsWith("ravenna") && QByteArray(unit.board) == "yes";
+            QCOMPARE(page.rows[P::Ravenna1].switches[P::Program]->isCheckable(), ravenna);
+            snapshot(&page, unit.name);
+        }
+        unitFirmwareVersion = 0xFFFFFF;
+    }
+
+    // The cells the output switches write in each mode, and show after a
+    // reload and a change of mode; line levels set the outputs' matrix gains;
+    // a linked LINE 2 rests.
+    void outputPageWrites()
+    {
+        using P = QPravikAudioOutputPage;
+        P page;
+        prepare(page);
+        audio->applyReply({{"auxiliary_board", "yes"}});
+        QVERIFY(reconnect("ravenna,hardware_1", 0));
+        page.rows[P::Line2].switches[P::Program]->click();
+        page.rows[P::Usb].switches[P::CoordReturn]->click();
+        page.rows[P::Line1].switches[P::Headphone4]->click();
+        const QByteArrayList standard = sent();
+        QVERIFY(reconnect("ravenna,hardware_1", 1));
+        QVERIFY(!page.rows[P::Line2].switches[P::Program]->isChecked());
+        page.rows[P::Line2].switches[P::Program]->click();
+        page.rows[P::Ravenna2].switches[P::ProgramReturn]->click();
+        page.rows[P::Ravenna2].switches[P::Headphone4]->click();
+        QCOMPARE(standard + sent(),
+                 (QByteArrayList{"PARAM;matrix_ou15:01;target:audio;", "PARAM;matrix_ou12:08;target:audio;",
+                                 "PARAM;matrix_ou11:10;target:audio;", "PARAM;matrix_ou15:40;target:audio;",
+                                 "PARAM;matrix_ou14:80;target:audio;", "PARAM;matrix_ou14:A0;target:audio;"}));
+
+        unit.onRequestMatching(QRegularExpression("GET:matrix_in1;"),
+                               {UnitSimulator::reply("PARAM;matrix_ou15:41;matrix_ou14:80;return:OK;")}, 1);
+        QVERIFY(matrix->load(true));
+        unit.clearReceived();
+        const auto shown = [&page](P::Row r, P::Column c) { return page.rows[r].switches[c]->isChecked(); };
+        QVERIFY(shown(P::Line2, P::Program) && shown(P::Ravenna2, P::ProgramReturn) && !shown(P::Ravenna2, P::Program));
+        QVERIFY(frontPanelDevice()->setOperationMode(0, false));
+        QVERIFY(shown(P::Line2, P::Program) && !shown(P::Ravenna2, P::ProgramReturn));
+
+        for (const auto& [level, gain] : QList<QPair<int, float>>{{16, -6}, {22, 0}, {4, -18}}) {
+            const std::string text = std::to_string(level);
+            audio->applyReply({{"line_output_level", text}, {"line_output2_level", text}});
+            QVERIFY(matrix->outputGain(10) == gain && matrix->outputGain(14) == gain);
+            QVERIFY(page.rows[P::Line1].level->value() == level && page.rows[P::Line2].level->value() == level);
+        }
+        turn(page.rows[P::Line1].level, 1);
+        QVERIFY(frontPanelDevice()->setOperationMode(1, false));
+        page.linePair->click();
+        QCOMPARE(sent(),
+                 (QByteArrayList{"PARAM;line_output_level:5;target:audio;", "PARAM;line_pair:on;target:audio;"}));
+        QVERIFY(matrix->outputGain(10) == -17 && !page.rows[P::Line2].level->isEnabled());
+        QVERIFY(!page.rows[P::Line2].switches[P::Coord]->isEnabled() && page.rows[P::Line2].marker->isVisible());
+        QScrollBar* bar = page.scrollArea->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        snapshot(&page, "output-line-pair-scrolled");
     }
 };
 
