@@ -6,9 +6,49 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStringEncoder>
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
+
+namespace {
+
+// The local zone's offset from UTC in seconds at a time in milliseconds since
+// the epoch, as QDateTime's local time has it, without its cost per call: the
+// C library looks at the zone's file again every time. Asked for once a
+// minute, per thread: daylight-saving changes fall on whole minutes, so they
+// are followed at once, and a change of zone within a minute.
+int localOffset(qint64 msecsSinceEpoch)
+{
+    thread_local qint64 minute = std::numeric_limits<qint64>::min();
+    thread_local int offset = 0;
+    if (msecsSinceEpoch / 60000 != minute) {
+        minute = msecsSinceEpoch / 60000;
+        offset = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch).offsetFromUtc();
+    }
+    return offset;
+}
+
+// "hh:mm:ss.zzz" of a local time in milliseconds since the epoch.
+void writeTimeOfDay(qint64 localMSecs, char (&out)[12])
+{
+    constexpr qint64 day = 24 * 60 * 60 * 1000;
+    const qint64 ms = (localMSecs % day + day) % day;
+    const auto put = [&out](int at, qint64 value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            out[at + i] = char('0' + value % 10);
+    };
+    put(0, ms / 3600000, 2);
+    out[2] = ':';
+    put(3, ms / 60000 % 60, 2);
+    out[5] = ':';
+    put(6, ms / 1000 % 60, 2);
+    out[8] = '.';
+    put(9, ms % 1000, 3);
+}
+
+} // namespace
 
 LogFile::LogFile(const QString &name)
     : baseName(name)
@@ -74,7 +114,8 @@ void LogFile::scanDirectory(const QString &path)
 
 QDateTime LogFile::currentDateTime() const
 {
-    return QDateTime::currentDateTime();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    return QDateTime::fromMSecsSinceEpoch(now, Qt::OffsetFromUTC, localOffset(now));
 }
 
 QString LogFile::pathFor(const QDateTime &when, const QString &path) const
@@ -92,7 +133,8 @@ bool LogFile::open(const QString &path)
 {
     if (file)
         return false;
-    const QString name = QFileInfo(pathFor(currentDateTime(), path)).absoluteFilePath();
+    const QDateTime now = currentDateTime();
+    const QString name = QFileInfo(pathFor(now, path)).absoluteFilePath();
     QFile *f = new QFile(name);
     // A second file within the same second gets the same name: append to it
     // rather than truncate what is already there.
@@ -102,6 +144,8 @@ bool LogFile::open(const QString &path)
         return false;
     }
     file = f;
+    fileSize = f->size();
+    namedAt = now;
     fileList.removeAll(name);
     fileList.append(name);
     pruneFiles();
@@ -112,10 +156,15 @@ bool LogFile::write(const QByteArray &bytes)
 {
     if (!file)
         return false;
-    const bool written = file->write(bytes) == bytes.size();
-    if (maxSize > 0 && file->size() > maxSize) {
-        // Within the same second the next file would be this one again.
-        if (QFileInfo(pathFor(currentDateTime(), dir)).absoluteFilePath() == file->fileName())
+    const qint64 count = file->write(bytes);
+    fileSize += qMax<qint64>(count, 0);
+    const bool written = count == bytes.size();
+    if (maxSize > 0 && fileSize > maxSize) {
+        // Names go to the second: within the same one the next file would be
+        // this one again.
+        const QDateTime now = currentDateTime();
+        if (now.date() == namedAt.date()
+            && now.time().msecsSinceStartOfDay() / 1000 == namedAt.time().msecsSinceStartOfDay() / 1000)
             return written;
         file->close();
         delete file;
@@ -195,10 +244,18 @@ void logMessageHandler(QtMsgType type, const QMessageLogContext &, const QString
     const char *tag = tagFor(type);
     if (!tag)
         return;
-    const QByteArray time = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1();
-    QByteArray line;
-    line.reserve(time.size() + 7 + text.size() + 1);
-    line.append(time).append(tag).append(text.toLocal8Bit()).append('\n');
+    // Time, tag, text and newline in one block, the text encoded straight
+    // into it as toLocal8Bit() would.
+    constexpr qsizetype timeSize = 12, tagSize = 7;
+    QStringEncoder toLocal8Bit(QStringEncoder::System, QStringEncoder::Flag::Stateless);
+    QByteArray line(timeSize + tagSize + toLocal8Bit.requiredSpace(text.size()) + 1, Qt::Uninitialized);
+    char time[timeSize];
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    writeTimeOfDay(now + qint64(localOffset(now)) * 1000, time);
+    char *out = std::copy_n(tag, tagSize, std::copy_n(time, timeSize, line.data()));
+    out = toLocal8Bit.appendToBuffer(out, text);
+    *out++ = '\n';
+    line.truncate(out - line.constData());
     // Standard error is the only witness of a start that fails before the log
     // opens, such as one without a display.
     bool toStandardError = type == QtCriticalMsg || type == QtFatalMsg || inHandler;

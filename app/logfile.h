@@ -49,6 +49,8 @@ private:
 
     int maxFileCount = -1;
     QFile *file = nullptr;
+    qint64 fileSize = 0;   // bytes in the open file, counted as they are written
+    QDateTime namedAt;     // the time the open file's name gives
     QString baseName;
     QString dir;
     QStringList fileList;   // oldest first; the open file is the newest

@@ -8,6 +8,8 @@
 #include <QHostAddress>
 #include <QUdpSocket>
 
+#include <utility>
+
 namespace zel {
 
 namespace {
@@ -131,7 +133,7 @@ int CCom::sendSyncMsg(const TCommand& request, TCommand& reply, int reserved, in
                                         | QEventLoop::WaitForMoreEvents);
     }
 
-    reply = m_syncReply;
+    reply = std::move(m_syncReply);
     m_idle = true;
     emit busyStateChanged(false);
     emit sendSyncMsgCompleted();

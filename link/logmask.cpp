@@ -64,8 +64,11 @@ bool mayNameSecret(const std::string& body)
     for (std::size_t i = 0; i < body.size(); ++i) {
         if (!starts[static_cast<unsigned char>(body[i])])
             continue;
+        const char first = lower(body[i]);
         for (const char* part : kSecretParts) {
-            std::size_t n = 0;
+            if (part[0] != first)
+                continue;
+            std::size_t n = 1;
             while (part[n] && i + n < body.size() && lower(body[i + n]) == part[n])
                 ++n;
             if (!part[n])

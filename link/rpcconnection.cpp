@@ -5,7 +5,6 @@
 #include "link/protocolkeys.h"
 
 #include <QHostAddress>
-#include <QStringBuilder>
 #include <QtEndian>
 
 #include <climits>
@@ -22,21 +21,16 @@ quint32 headerWord(const char* frame, int offset)
     return qFromLittleEndian<quint32>(frame + offset);
 }
 
-QString bodyText(const std::string& body)
-{
-    return QString::fromLatin1(maskSecretValues(body));
-}
-
-QString number(qint64 value)
-{
-    return QString::number(value);
-}
-
 // ", header=<id>/<type>/<errorCode>"
-QString headerText(qint32 id, quint32 type, qint32 errorCode)
+void appendHeader(LogLine& line, qint32 id, quint32 type, qint32 errorCode)
 {
-    return QLatin1String(", header=") % number(id) % QLatin1Char('/') % number(type) % QLatin1Char('/')
-           % number(errorCode);
+    line << ", header=" << id << "/" << type << "/" << errorCode;
+}
+
+// ", message=<body with its secrets masked>"
+void appendBody(LogLine& line, const std::string& body)
+{
+    line << ", message=" << maskSecretValues(body);
 }
 
 } // namespace
@@ -77,33 +71,21 @@ int RpcConnection::tickInterval()
     return g_tickInterval;
 }
 
-QString RpcConnection::lineText(const char* className, const char* method, const QString& extra) const
+LogLine RpcConnection::lineStart(const char* className, const char* method) const
 {
-    // Concatenated rather than chained arg(): a body holding "%1" must not
-    // swallow the values that follow it.
-    return QLatin1String(className) % QLatin1String("::") % QLatin1String(method)
-           % QLatin1String("(address=") % m_address % QLatin1Char(':') % number(m_port) % extra
-           % QLatin1Char(')');
-}
-
-bool RpcConnection::logsDebug()
-{
-    return debugLogEnabled();
-}
-
-void RpcConnection::writeDebug(const QString& line)
-{
-    logDebug(line);
+    LogLine line;
+    line << className << "::" << method << "(address=" << m_address << ":" << m_port;
+    return line;
 }
 
 void RpcConnection::logLine(const char* className, const char* method, const char* extra) const
 {
-    logLine(className, method, [extra]() -> QString { return QString::fromLatin1(extra); });
+    logLine(className, method, [extra](LogLine& line) { line << extra; });
 }
 
 void RpcConnection::logCritical(const char* className, const char* method, int error) const
 {
-    logError(lineText(className, method, QLatin1String(", error=") % number(error)));
+    (lineStart(className, method) << ", error=" << error << ")").writeError();
 }
 
 bool RpcConnection::send(const RpcMessage& message)
@@ -113,9 +95,9 @@ bool RpcConnection::send(const RpcMessage& message)
     std::string body;
     if (message.command().verb != TCommand::NoVerb && TCommand::write(message.command(), body) != 0)
         return false;
-    logLine("RpcConnection", "send", [&]() -> QString {
-        return headerText(message.id(), message.type(), message.errorCode()) % QLatin1String(", message=")
-               % bodyText(body);
+    logLine("RpcConnection", "send", [&](LogLine& line) {
+        appendHeader(line, message.id(), message.type(), message.errorCode());
+        appendBody(line, body);
     });
     return writeFrame(RpcMessage::frame(message.id(), message.type(), message.errorCode(), body));
 }
@@ -153,9 +135,10 @@ RpcAsyncCall RpcConnection::asyncCall(const RpcMessage& request, int timeoutSeco
         record->errorCode = EncodeError;
         return call;
     }
-    logLine("RpcConnection", "asyncCall", [&]() -> QString {
-        return headerText(id, request.type(), 0) % QLatin1String(", message=") % bodyText(body)
-               % QLatin1String(", timeout=") % number(timeoutSeconds);
+    logLine("RpcConnection", "asyncCall", [&](LogLine& line) {
+        appendHeader(line, id, request.type(), 0);
+        appendBody(line, body);
+        line << ", timeout=" << timeoutSeconds;
     });
     if (!writeFrame(RpcMessage::frame(id, RpcMessage::Request, 0, body))) {
         record->errorCode = SocketError;
@@ -196,9 +179,7 @@ void RpcConnection::cancelPendingCalls()
     const QMap<uint, RpcAsyncCall> taken = std::exchange(m_pendingCalls, {});
     for (auto it = taken.cbegin(); it != taken.cend(); ++it) {
         logLine("RpcConnection", "cancelPendingCalls",
-                [&]() -> QString {
-                    return QLatin1String(", canceling message ") % number(qint32(it.key()));
-                });
+                [&](LogLine& line) { line << ", canceling message " << qint32(it.key()); });
         failCall(it.value(), CanceledError);
     }
     notifyDeferredSignals();
@@ -211,15 +192,14 @@ void RpcConnection::notifyDeferredSignals()
     while (!m_deferredSignals.isEmpty()) {
         const RpcMessage message = m_deferredSignals.takeFirst();
         logLine("RpcConnection", "notifyDeferredSignals",
-                [&]() -> QString { return QLatin1String(", dequeue message id=") % number(message.id()); });
+                [&](LogLine& line) { line << ", dequeue message id=" << message.id(); });
         emit messageReceived(message);
     }
 }
 
 void RpcConnection::notifyStateChanged(ConnectionState state)
 {
-    logLine("RpcConnection", "notifyStateChanged",
-            [state]() -> QString { return QLatin1String(", state=") % number(state); });
+    logLine("RpcConnection", "notifyStateChanged", [state](LogLine& line) { line << ", state=" << state; });
     emit stateChanged(state);
 }
 
@@ -269,7 +249,7 @@ void RpcConnection::timerEvent()
     }
     for (const RpcAsyncCall& call : std::as_const(expired)) {
         logLine("RpcConnection", "timerEvent",
-                [&]() -> QString { return QLatin1String(", time out on message ") % number(call.id()); });
+                [&](LogLine& line) { line << ", time out on message " << call.id(); });
         failCall(call, TimeoutError);
     }
     notifyDeferredSignals();
@@ -340,7 +320,7 @@ void RpcConnection::parserReady(const char* frame, quint32 size)
     const qint32 id = qint32(headerWord(frame, 12));
     const quint32 type = headerWord(frame, 16);
     const qint32 errorCode = qint32(headerWord(frame, 20));
-    logLine("RpcConnection", "parserReady", [&]() -> QString { return headerText(id, type, errorCode); });
+    logLine("RpcConnection", "parserReady", [&](LogLine& line) { appendHeader(line, id, type, errorCode); });
 
     // Only a frame of at least 25 bytes that the reader delivered whole has a body.
     const bool hasBody = length > quint32(RpcMessage::HeaderSize) && length == size;
@@ -358,12 +338,11 @@ void RpcConnection::parserReady(const char* frame, quint32 size)
             notifyErrorOccurred(BadMessageError);
             break;
         }
-        logLine("RpcConnection", "parserReady",
-                [&]() -> QString { return QLatin1String(", message=") % bodyText(body); });
+        logLine("RpcConnection", "parserReady", [&](LogLine& line) { appendBody(line, body); });
         const RpcMessage message(id, type, 0, command);
         if (type == RpcMessage::Signal && m_deferSignals && !m_pendingCalls.isEmpty()) {
             logLine("RpcConnection", "parserReady",
-                    [id]() -> QString { return QLatin1String(", enqueue message id=") % number(id); });
+                    [id](LogLine& line) { line << ", enqueue message id=" << id; });
             m_deferredSignals.append(message);
         } else {
             emit messageReceived(message);
@@ -421,15 +400,16 @@ void RpcConnection::dispatchReply(const char* frame, quint32 length, qint32 id, 
         notifyErrorOccurred(BadMessageError);
         return;
     }
-    logLine("RpcConnection", "parserReady",
-            [&]() -> QString { return QLatin1String(", message=") % bodyText(body); });
+    logLine("RpcConnection", "parserReady", [&](LogLine& line) { appendBody(line, body); });
 
     const std::string outcome = *reply.param(wire::link::return_(), true);
     const char separator = *reply.param(wire::link::returnFmt(), true) == wire::link::ext() ? '\x1d' : ',';
     // LIST values arrive in pieces and are joined; anything else keeps the
     // first value the unit gave.
-    const auto gather = [record, separator](const TCommand& piece) {
-        if (record->kind == RpcAsyncCall::ListCall)
+    const auto gather = [record, separator](TCommand& piece) {
+        if (record->reply.params.empty())
+            record->reply.params.swap(piece.params);  // nothing to join yet
+        else if (record->kind == RpcAsyncCall::ListCall)
             record->reply.merge(piece, TCommand::Append, separator);
         else
             record->reply.merge(piece, TCommand::KeepExisting, separator);
@@ -534,8 +514,7 @@ void RpcClientConnection::socketChanged(QAbstractSocket::SocketState socketState
     if (m_state == before || !m_enabled || m_state != UnconnectedState)
         return;
     m_retryCountdown = kRetryTicks;
-    logLine("RpcClientConnection", "socketChanged", []() -> QString {
-        return QLatin1String(", will retry connecting to host in ") % number(kRetryTicks)
-               % QLatin1String(" seconds");
+    logLine("RpcClientConnection", "socketChanged", [](LogLine& line) {
+        line << ", will retry connecting to host in " << kRetryTicks << " seconds";
     });
 }

@@ -10,6 +10,7 @@
 // nested event loops: every operation here tolerates being re-entered, and
 // the socket is read on inside such a loop, frames delivered in order.
 
+#include "link/logline.h"
 #include "link/rpcasynccall.h"
 #include "link/rpcmessage.h"
 
@@ -102,20 +103,21 @@ protected:
     void parserReady(const char* frame, quint32 size);
     // The link-down steps shared by disconnect and the destructor.
     void shutdown(const char* method);
-    // "<Class>::<method>(address=<a>:<p>" + extra + ")" at debug level;
-    // extra() builds its text only when debug lines are written.
+    // "<Class>::<method>(address=<a>:<p>" + what extra(line) appends + ")" at
+    // debug level; nothing is built unless debug lines are written.
     template <typename Extra>
     void logLine(const char* className, const char* method, Extra extra) const
     {
-        if (logsDebug())
-            writeDebug(lineText(className, method, extra()));
+        if (!debugLogEnabled())
+            return;
+        LogLine line = lineStart(className, method);
+        extra(line);
+        (line << ")").writeDebug();
     }
     void logLine(const char* className, const char* method, const char* extra = "") const;
     // The same form at critical level, with ", error=<error>".
     void logCritical(const char* className, const char* method, int error) const;
-    QString lineText(const char* className, const char* method, const QString& extra) const;
-    static bool logsDebug();
-    static void writeDebug(const QString& line);
+    LogLine lineStart(const char* className, const char* method) const;
 
     bool m_enabled = false;
     bool m_deferSignals = false;

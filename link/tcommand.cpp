@@ -122,7 +122,17 @@ int TCommand::write(const TCommand &command, std::string &out)
     const char *word = verbWord(command.verb);
     if (!word)
         return -1;
-    std::string text(word);
+    // Sized once: escapes aside, the text is its parts and their separators.
+    std::size_t size = 8;
+    for (const auto &p : command.params)
+        size += p.first.size() + p.second.size() + 2;
+    for (const auto &key : command.getKeys)
+        size += key.size() + 5;
+    for (const auto &key : command.listKeys)
+        size += key.size() + 6;
+    std::string text;
+    text.reserve(size);
+    text += word;
     text += ';';
     // Keys are escaped like values: the unit's keys are plain words, so this
     // changes nothing for them, but a ";" in a key must not split it into
@@ -193,27 +203,28 @@ int TCommand::parse(const std::string &text, TCommand &command)
         else if (key == list)
             command.addList(value);
         else
-            command.setParam(key, value, KeepExisting, ',');
+            command.params.try_emplace(std::move(key), std::move(value));  // the first value stays
     });
     return 0;
 }
 
 void escapeText(const std::string &text, std::string &out, const std::string &delimiters)
 {
-    const std::string special = '\\' + delimiters;
+    // A table rather than a search of the delimiters for every character.
+    bool special[256] = {};
+    special[static_cast<unsigned char>('\\')] = true;
+    for (const char delimiter : delimiters)
+        special[static_cast<unsigned char>(delimiter)] = true;
     out.reserve(out.size() + text.size());
     std::size_t from = 0;
-    for (;;) {
-        const std::size_t at = text.find_first_of(special, from);
-        if (at == std::string::npos) {
-            out.append(text, from, std::string::npos);
-            return;
-        }
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (!special[static_cast<unsigned char>(text[at])])
+            continue;
         out.append(text, from, at - from);
         out += '\\';
-        out += text[at];
-        from = at + 1;
+        from = at;
     }
+    out.append(text, from, std::string::npos);
 }
 
 std::size_t unescapeToken(const std::string &text, std::string &out, std::size_t position,

@@ -98,13 +98,17 @@ void forEachCommandItem(const std::string &text, std::size_t pos, Sink sink)
         const std::size_t begin = pos;
         item.clear();
         while (pos < size && text[pos] != ';') {
-            if (text[pos] == '\\') {
-                ++pos;
-                if (pos >= size)
+            // Plain characters up to the next ";" or "\" go in as one run.
+            std::size_t run = pos;
+            while (run < size && text[run] != ';' && text[run] != '\\')
+                ++run;
+            item.append(text, pos, run - pos);
+            pos = run;
+            if (pos < size && text[pos] == '\\') {
+                if (++pos >= size)
                     break;
+                item += text[pos++];
             }
-            item += text[pos];
-            ++pos;
         }
         sink(item, begin, pos);
     }

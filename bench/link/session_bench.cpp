@@ -1,19 +1,20 @@
 // The session's synchronous call against the simulated unit on loopback,
-// with link logging on and off, beside two ping-pongs of the same bytes: raw
-// blocking sockets (the physical limit) and two QTcpSockets driven by the
-// event loop in one thread (the floor for any call that waits in an event
-// loop, as the session's does); and the gathering of a long LIST answered in
+// with link logging on and off, beside ping-pongs of the same bytes: raw
+// blocking sockets (the physical limit), two QTcpSockets driven by the event
+// loop in one thread (the floor for any call that waits in an event loop, as
+// the session's does) and a QTcpSocket against the simulated unit (that floor
+// with the unit's own work); and the gathering of a long LIST answered in
 // many PROGRESS pieces, which must cost the same per item at any length.
+#include "app/applicationsettings.h"
+#include "app/logfile.h"
 #include "bench/link/ratioreporter.h"
 #include "link/ccom.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QDir>
-#include <QFile>
+#include <QTemporaryDir>
 #include <QLoggingCategory>
 
 #include <arpa/inet.h>
@@ -33,19 +34,6 @@ const int kListSizes[] = {500, 1000, 5000};
 
 // --- link logging ---------------------------------------------------------
 
-QFile* g_logFile = nullptr;
-
-// What the program's handler does with every line: time, tag, text, flushed.
-void fileHandler(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    if (!g_logFile)
-        return;
-    const QByteArray line = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")).toLatin1()
-                            + " debug " + text.toLocal8Bit() + '\n';
-    g_logFile->write(line);
-    g_logFile->flush();
-}
-
 void dropHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 enum Logging { Off = 0, ToFile = 1, Dropped = 2 };
@@ -56,7 +44,7 @@ void setLinkLogging(int mode)
 {
     if (mode != Off) {
         QLoggingCategory::setFilterRules(QString());
-        qInstallMessageHandler(mode == ToFile ? fileHandler : dropHandler);
+        qInstallMessageHandler(mode == ToFile ? logMessageHandler : dropHandler);
     } else {
         QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
         qInstallMessageHandler(dropHandler);
@@ -263,10 +251,41 @@ void BM_QtPingPong(benchmark::State& state)
     }
 }
 
+// The same client against the simulated unit: the floor with the unit's own
+// work (decoding, matching, encoding its answer) that every call includes.
+void BM_UnitPingPong(benchmark::State& state)
+{
+    if (!g_session || !g_session->up) {
+        state.SkipWithError("simulated unit not reachable");
+        return;
+    }
+    const QByteArray request = unitsim::encodeFrame(1, RpcMessage::Request, 0, kRequestBody);
+    const qint64 replySize = RpcMessage::HeaderSize + kReplyBody.size();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, g_session->unit.port());
+    if (!client.waitForConnected(5000)) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    qint64 clientIn = 0;
+    QObject::connect(&client, &QTcpSocket::readyRead, &client,
+                     [&] { clientIn += client.skip(client.bytesAvailable()); });
+    for (auto _ : state) {
+        client.write(request);
+        client.flush();
+        while (clientIn < replySize) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents
+                                            | QEventLoop::WaitForMoreEvents);
+        }
+        clientIn -= replySize;
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_RawPingPong)->UseRealTime();
 BENCHMARK(BM_QtPingPong)->UseRealTime();
+BENCHMARK(BM_UnitPingPong)->UseRealTime();
 BENCHMARK(BM_SyncCall)->ArgName("logging")->Arg(Off)->Arg(ToFile)->Arg(Dropped)->UseRealTime();
 // CPU time: the simulated unit writes its pieces back to back, and Nagle's
 // algorithm against delayed acknowledgement adds a fixed wait of about 40 ms
@@ -280,9 +299,18 @@ int main(int argc, char** argv)
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
 
-    QFile logFile(QDir::temp().filePath(QStringLiteral("kandelo-bench-link.log")));
-    if (logFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        g_logFile = &logFile;
+    // The program's own log: its handler writing to its files, one line per
+    // write, with the program's default limits.
+    QTemporaryDir logDirectory;
+    LogFile log(QStringLiteral("Kandelo"));
+    const ApplicationSettings defaults;
+    log.maxSize = LogFile::sizeLimit(defaults.logMaxSize);
+    log.setMaxFiles(defaults.logMaxFiles);
+    if (!logDirectory.isValid() || !log.setDirectory(logDirectory.path())) {
+        std::fprintf(stderr, "no log file\n");
+        return 1;
+    }
+    setMessageLog(&log);
     setLinkLogging(Off);
 
     RatioReporter reporter;
@@ -293,8 +321,8 @@ int main(int argc, char** argv)
         g_session = nullptr;
     }
     qInstallMessageHandler(nullptr);
-    g_logFile = nullptr;
-    logFile.remove();
+    setMessageLog(nullptr);
+    log.close();
 
     reporter.printHeading("Against the floor (QTcpSocket ping-pong of the same bytes, one thread, event loop):");
     reporter.ratio("synchronous call, link logging off", "BM_SyncCall/logging:0/real_time",
@@ -303,6 +331,11 @@ int main(int argc, char** argv)
                    "BM_QtPingPong/real_time");
     reporter.ratio("synchronous call, lines built, dropped by the handler", "BM_SyncCall/logging:2/real_time",
                    "BM_QtPingPong/real_time");
+    reporter.printHeading("Against the floor with the unit's own work (QTcpSocket client against the simulated unit):");
+    reporter.ratio("synchronous call, link logging off", "BM_SyncCall/logging:0/real_time",
+                   "BM_UnitPingPong/real_time");
+    reporter.ratio("synchronous call, link logging on", "BM_SyncCall/logging:1/real_time",
+                   "BM_UnitPingPong/real_time");
     reporter.printHeading("Against the limit (raw blocking TCP ping-pong of the same bytes on loopback):");
     reporter.ratio("QTcpSocket ping-pong", "BM_QtPingPong/real_time", "BM_RawPingPong/real_time");
     reporter.ratio("synchronous call, link logging off", "BM_SyncCall/logging:0/real_time",

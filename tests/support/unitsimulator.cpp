@@ -74,10 +74,13 @@ private:
 
 namespace unitsim {
 
-QByteArray encodeHeader(qint32 id, quint32 type, qint32 errorCode, quint32 length)
+namespace {
+
+// One block for the header and what follows it.
+QByteArray header(qint32 id, quint32 type, qint32 errorCode, quint32 length, qsizetype reserve)
 {
     QByteArray out;
-    out.reserve(kHeaderSize);
+    out.reserve(reserve);
     out.append(kMagic);
     appendWord(out, length);
     appendWord(out, quint32(id));
@@ -86,10 +89,17 @@ QByteArray encodeHeader(qint32 id, quint32 type, qint32 errorCode, quint32 lengt
     return out;
 }
 
+} // namespace
+
+QByteArray encodeHeader(qint32 id, quint32 type, qint32 errorCode, quint32 length)
+{
+    return header(id, type, errorCode, length, kHeaderSize);
+}
+
 QByteArray encodeFrame(qint32 id, quint32 type, qint32 errorCode, const QByteArray& body)
 {
-    QByteArray out = encodeHeader(id, type, errorCode, quint32(kHeaderSize + body.size()));
-    return out.append(body);
+    const qsizetype size = kHeaderSize + body.size();
+    return header(id, type, errorCode, quint32(size), size).append(body);
 }
 
 } // namespace unitsim
@@ -281,7 +291,9 @@ void UnitSimulator::onClientGone(Client* client)
 
 void UnitSimulator::onReadyRead(Client* client)
 {
-    const QList<SimFrame> frames = client->decoder.feed(client->socket->readAll());
+    // Not readAll(), which sets out with a block far larger than a request.
+    QTcpSocket* socket = client->socket;
+    const QList<SimFrame> frames = client->decoder.feed(socket->read(socket->bytesAvailable()));
     for (SimFrame f : frames) {
         // An answer may drop the connection and free the client.
         if (!m_clients.contains(client) || !client->socket)
