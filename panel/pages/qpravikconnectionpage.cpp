@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include "link/ccom.h"
-#include "link/frontpanelcom.h"
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
 #include "link/valuetext.h"
@@ -162,24 +160,9 @@ void QPravikConnectionPage::takeNumber(QPravikConnPanel* linePanel, const QStrin
     const int kind = frontPanelDevice()->transportForLine(line);
     linePanel->setText(number, kind);
     setLinkState(line, number.isEmpty() ? 1 : 2);
-    sendRemoteNumber(line, number, kind);
+    window->sendRemoteNumber(line, number, kind);
 }
 
-// Until the window carries it.
-void QPravikConnectionPage::sendRemoteNumber(int line, const QString& number, int kind)
-{
-    if (kind == -1)
-        return;
-    std::string key = "remote_";
-    if (kind == 2)
-        key += "voice";
-    else
-        key += std::string(kind == 1 ? "isdn" : "aoip") + (line == 2 ? "2" : "1");
-    TCommand info(TCommand::Info);
-    info.setParam(wire::key::infoType(), "remote_numbers");
-    info.setParam(key, toStdString(number));
-    frontPanelCom()->sendMessage(info);
-}
 
 // --- dial pad and history ------------------------------------------------------
 
@@ -297,8 +280,7 @@ void QPravikConnectionPage::placeCall(QPravikConnPanel* linePanel)
         delete call;
         return;
     }
-    // The window draws the new call as it draws every status change.
-    device->notifyAudioCallStatusChanged(call);
+    window->audioCallStatusChanged(call);
 }
 
 void QPravikConnectionPage::messagePopupClosed()

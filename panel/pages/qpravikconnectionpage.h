@@ -67,6 +67,5 @@ private:
     // Stores and shows a number chosen for a line and tells the unit.
     void takeNumber(QPravikConnPanel* linePanel, const QString& number);
     void placeCall(QPravikConnPanel* linePanel);
-    void sendRemoteNumber(int line, const QString& number, int kind);
     void openBitrates(QPravikConnPanel* linePanel, const TComAudioConnection* call);
 };

@@ -202,6 +202,7 @@ private slots:
         QTest::mouseClick(line1->info, Qt::LeftButton);
         QVERIFY(frontPanelDevice()->findAudioConnection(1));
         QCOMPARE(frontPanelDevice()->findAudioConnection(1)->id(), 7);
+        QCOMPARE(window->connectionPage()->panel(1)->stateLabel->text(), QString("Call in progress..."));
 
         // While the line is busy the dial pad stays shut, and the coding key offers the unit's
         // rates with the call's own merged in, or says that the unit chooses them.
@@ -254,6 +255,7 @@ private slots:
         dial->lineEdit.setText("2002");
         dial->keys[31]->click();
         QTRY_COMPARE(lastFrame(), QByteArray("INFO;info_type:remote_numbers;remote_aoip1:2002;"));
+        QCOMPARE(window->mainPage()->banner->record(1).extra, QString("2002"));
         QVERIFY(line1->text(0) == "2002" && line1->info->state() == 2 && page.statusPanel->lines[0].linkState == 2);
         // Cleared: an empty number, link state 1.
         line1->dialButton->click();
@@ -287,10 +289,13 @@ private slots:
         QPravikSwitch* redial = page.panel(1)->autoRedialSwitch;
         QVERIFY(redial->isChecked() && !page.panel(2)->autoRedialSwitch->isChecked() && !redial->isEnabled());
 
-        // The Operator reaches no coding menu; an Expert's refused switch shows the unit's value.
-        const int pageBefore = window->page();
+        // The Operator reaches the phone book but no coding menu.
         page.panel(1)->codingButton->click();
-        QCOMPARE(window->page(), pageBefore);
+        QCOMPARE(window->page(), int(QPravik::PageLogin));
+        page.panel(1)->bookButton->click();
+        QCOMPARE(window->page(), int(QPravik::PageSettings));
+
+        // An Expert's refused switch shows the unit's value again.
         page.hide();
         currentAccessLevel = ExpertLevel;
         page.show();
