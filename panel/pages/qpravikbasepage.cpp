@@ -4,7 +4,7 @@
 
 QPravikBasePage::QPravikBasePage(QPravikWindow* parent)
     : QWidget(parent)
-    , window(parent)
+    , panelWindow(parent)
     , statusPanel(new QPravikStatusPanel(0, this))
 {
     statusPanel->move(132, 7);

@@ -27,6 +27,7 @@ public:
     void setLinkQuality(int line, int quality1, int quality2) override;
     void setSipState(int line, int state) override;
 
-    QPravikWindow* const window;
+    // Named apart from QWidget::window(), the top-level widget.
+    QPravikWindow* const panelWindow;
     QPravikStatusPanel* const statusPanel;
 };

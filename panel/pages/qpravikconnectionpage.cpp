@@ -160,7 +160,7 @@ void QPravikConnectionPage::takeNumber(QPravikConnPanel* linePanel, const QStrin
     const int kind = frontPanelDevice()->transportForLine(line);
     linePanel->setText(number, kind);
     setLinkState(line, number.isEmpty() ? 1 : 2);
-    window->sendRemoteNumber(line, number, kind);
+    panelWindow->sendRemoteNumber(line, number, kind);
 }
 
 
@@ -273,14 +273,14 @@ void QPravikConnectionPage::placeCall(QPravikConnPanel* linePanel)
 
     if (result != 0) {
         delete call;
-        window->showMessage(tr("Failed to initiate call\n(%1)").arg(frontPanelLocale()->causeText(result)), 0);
+        panelWindow->showMessage(tr("Failed to initiate call\n(%1)").arg(frontPanelLocale()->causeText(result)), 0);
         return;
     }
     if (!device->addConnection(call)) {
         delete call;
         return;
     }
-    window->audioCallStatusChanged(call);
+    panelWindow->audioCallStatusChanged(call);
 }
 
 void QPravikConnectionPage::messagePopupClosed()
@@ -304,7 +304,7 @@ void QPravikConnectionPage::pageActivated(QPravik::Page page)
     if (!call) {
         if (currentAccessLevel == OperatorLevel && isPageOfCodec(page))
             return;
-        window->pageActivated(page);
+        panelWindow->pageActivated(page);
         return;
     }
     if (call->txCodec().codec != kRateCodec || !isPageOfCodec(page))
@@ -313,9 +313,8 @@ void QPravikConnectionPage::pageActivated(QPravik::Page page)
         openBitrates(linePanel, call);
         return;
     }
-    window->showMessage(tr("Auto bit rate is active\n\n") + codingLine("Tx", call->txCodec()) + QLatin1Char('\n')
-                            + codingLine("Rx", call->rxCodec()),
-                        0);
+    const QString rates = codingLine("Tx", call->txCodec()) + QLatin1Char('\n') + codingLine("Rx", call->rxCodec());
+    panelWindow->showMessage(tr("Auto bit rate is active\n\n") + rates, 0);
 }
 
 void QPravikConnectionPage::mergeBitrate(std::vector<int>& rates, int current)
@@ -380,7 +379,7 @@ void QPravikConnectionPage::autoRedialClicked()
         return;
     // The unit kept its value: show that one, not the operator's.
     toggle->setChecked(!toggle->isChecked());
-    window->showMessage(tr("Failed to apply changes!"), 0);
+    panelWindow->showMessage(tr("Failed to apply changes!"), 0);
 }
 
 void QPravikConnectionPage::showEvent(QShowEvent* event)
@@ -403,10 +402,10 @@ void QPravikConnectionPage::showEvent(QShowEvent* event)
 
 void QPravikConnectionPage::page1Clicked()
 {
-    window->pageActivated(QPravik::PageMain);
+    panelWindow->pageActivated(QPravik::PageMain);
 }
 
 void QPravikConnectionPage::page2Clicked()
 {
-    window->pageActivated(QPravik::PageNetworkMenu);
+    panelWindow->pageActivated(QPravik::PageNetworkMenu);
 }

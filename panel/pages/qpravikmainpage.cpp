@@ -235,17 +235,17 @@ void QPravikMainPage::soundIdClicked()
 
 void QPravikMainPage::page1Clicked()
 {
-    window->pageActivated(QPravik::PageNetworkMenu);
+    panelWindow->pageActivated(QPravik::PageNetworkMenu);
 }
 
 void QPravikMainPage::page2Clicked()
 {
-    window->pageActivated(QPravik::PageStatusMenu);
+    panelWindow->pageActivated(QPravik::PageStatusMenu);
 }
 
 void QPravikMainPage::page3Clicked()
 {
-    window->pageActivated(QPravik::PageAudio);
+    panelWindow->pageActivated(QPravik::PageAudio);
 }
 
 void QPravikMainPage::showEvent(QShowEvent* event)
