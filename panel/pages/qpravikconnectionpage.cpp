@@ -163,7 +163,6 @@ void QPravikConnectionPage::takeNumber(QPravikConnPanel* linePanel, const QStrin
     panelWindow->sendRemoteNumber(line, number, kind);
 }
 
-
 // --- dial pad and history ------------------------------------------------------
 
 void QPravikConnectionPage::dialClicked()
