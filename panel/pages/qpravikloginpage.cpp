@@ -5,6 +5,7 @@
 
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/programversion.h"
 #include "link/protocolkeys.h"
 #include "model/tcomrequesthelper.h"
 #include "model/unitfirmware.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-// The newest firmware this program knows all the features of.
-const char* const kKnownFirmware = "2.00.0.5197";
 constexpr std::uint32_t kUnknownVersion = 0x00FFFFFF;
 const char* const kAccessLevelProperty = "vkb_accessLevel";
 
@@ -127,7 +126,7 @@ void QPravikLoginPage::buttonClicked()
         unitFirmwareVersion = kUnknownVersion;
     } else {
         unitFirmwareVersion = parseVersionString(version);
-        const std::uint32_t known = parseVersionString(kKnownFirmware);
+        const std::uint32_t known = parseVersionString(KandeloVersionText);
         if ((unitFirmwareVersion & 0xFFFF00u) > (known & 0xFFFF00u)) {
             window->showMessage(tr("Newer firmware detected on this\nunit (Version %1)\n\n"
                                    "An update of the \"Kandelo\" application is recommended "

@@ -19,7 +19,6 @@
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/qpravikconnectionpage.h"
 #include "panel/pages/qpravikloginpage.h"
-#include "panel/pages/qpravikstrippage.h"
 #include "panel/pages/qpravikwindow.h"
 #include "panel/settings/qpraviksettingspage.h"
 #include "tests/support/unitsimulator.h"
@@ -520,7 +519,7 @@ void TestWindow::callSequence()
     connectLink();
     loginPage()->loginButton->click();
     window->pageActivated(QPravik::PageConnection);
-    QPravikStatusPanel* strip = static_cast<QPravikStripPage*>(window->pageWidget(2))->statusPanel;
+    QPravikStatusPanel* strip = window->connectionPage()->statusPanel;
     QPravikConnPanel* line1 = window->connectionPage()->panel(1);
     // Ready on Ethernet with a number stored for line 1; line 2 has no codec of its own.
     QCOMPARE(strip->lines[0].linkState, 2);
