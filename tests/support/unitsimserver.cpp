@@ -178,25 +178,27 @@ int main(int argc, char** argv)
         QObject::connect(timer, &QTimer::timeout, &unit, [&unit, body = body] { unit.pushSignal(body); });
         timer->start(ms);
     }
-    if (verbose) {
-        // The simulator keeps every frame; print the new ones now and then.
-        auto* printer = new QTimer(&unit);
-        QObject::connect(printer, &QTimer::timeout, &unit, [&unit, &err, &script, seen = 0, held = false]() mutable {
-            // Connections first: a request cannot come before its client.
-            if (unit.connectionCount() != seen || unit.hasClient() != held) {
-                seen = unit.connectionCount();
-                held = unit.hasClient();
-                err << "clients " << seen << (held ? " connected" : " none") << Qt::endl;
-            }
-            for (const QByteArray& body : unit.takeRequestBodies()) {
-                bool answered = false;
-                for (const Script::Block& block : std::as_const(script.blocks))
-                    answered = answered || block.pattern.match(QString::fromLatin1(body)).hasMatch();
-                err << (answered ? "request " : "unanswered ") << QString::fromLatin1(body) << Qt::endl;
-            }
-        });
-        printer->start(20);
-    }
+    // The simulator keeps every frame it received: take them now and then,
+    // to print them or to let them go.
+    auto* printer = new QTimer(&unit);
+    QObject::connect(printer, &QTimer::timeout, &unit, [&, seen = 0, held = false]() mutable {
+        const QByteArrayList bodies = unit.takeRequestBodies();
+        if (!verbose)
+            return;
+        // Connections first: a request cannot come before its client.
+        if (unit.connectionCount() != seen || unit.hasClient() != held) {
+            seen = unit.connectionCount();
+            held = unit.hasClient();
+            err << "clients " << seen << (held ? " connected" : " none") << Qt::endl;
+        }
+        for (const QByteArray& body : bodies) {
+            bool answered = false;
+            for (const Script::Block& block : std::as_const(script.blocks))
+                answered = answered || block.pattern.match(QString::fromLatin1(body)).hasMatch();
+            err << (answered ? "request " : "unanswered ") << QString::fromLatin1(body) << Qt::endl;
+        }
+    });
+    printer->start(20);
     out << "listening on " << address.toString() << ":" << unit.port() << Qt::endl;
     return app.exec();
 }
