@@ -92,15 +92,7 @@ void QPravikConnInfo::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
-    const QBrush window = palette().brush(QPalette::Window);
-    const double b = borderWidth;
-    p.setPen(QPen(window.color(), b));
-    p.setBrush(window);
-    const QRectF frame(b / 2.0, b / 2.0, width() - b, height() - b);
-    if (cornerRadius != 0.0f)
-        p.drawRoundedRect(frame, cornerRadius, cornerRadius, Qt::AbsoluteSize);
-    else
-        p.drawRect(frame);
+    paintFilledFrame(p, this, borderWidth, cornerRadius);
 
     if (currentState == 2)
         p.drawPixmap(QRect(5, 5, 50, 50), QPixmap(QStringLiteral(":/images/phone-call.png")));

@@ -10,6 +10,7 @@
 #include <QtMath>
 
 #include "panel/kit/frontpanel.h"
+#include "panel/kit/look.h"
 #include "panel/pages/panelshared.h"
 
 namespace {
@@ -100,15 +101,7 @@ void QPravikButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing, true);
-    const QBrush window = palette().brush(QPalette::Window);
-    const double b = borderWidth;
-    p.setPen(QPen(window.color(), b));
-    p.setBrush(window);
-    const QRectF frame(b / 2.0, b / 2.0, width() - b, height() - b);
-    if (cornerRadius != 0.0f)
-        p.drawRoundedRect(frame, cornerRadius, cornerRadius, Qt::AbsoluteSize);
-    else
-        p.drawRect(frame);
+    paintFilledFrame(p, this, borderWidth, cornerRadius);
 
     const QRect inside = rect().adjusted(borderWidth, borderWidth, -borderWidth, -borderWidth);
     if (!icon().isNull())

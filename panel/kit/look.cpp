@@ -1,5 +1,6 @@
 #include "panel/kit/look.h"
 
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
 
@@ -29,4 +30,17 @@ QColor linkStateColour(int state)
     case 6: return QColor(234, 177, 102);
     default: return QColor(127, 127, 127);
     }
+}
+
+void paintFilledFrame(QPainter& painter, const QWidget* widget, int border, float radius)
+{
+    const QBrush window = widget->palette().brush(QPalette::Window);
+    const double b = border;
+    painter.setPen(QPen(window.color(), b));
+    painter.setBrush(window);
+    const QRectF frame(b / 2.0, b / 2.0, widget->width() - b, widget->height() - b);
+    if (radius != 0.0f)
+        painter.drawRoundedRect(frame, radius, radius, Qt::AbsoluteSize);
+    else
+        painter.drawRect(frame);
 }

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
+class QPainter;
 class QWidget;
 
 // Shared look of the panel's filled widgets (lamps, buttons, boxes).
@@ -16,3 +17,7 @@ void setPixelSize(QWidget* widget, int pixels);
 // Colour of a line's link state, shared by the status strip's captions and the
 // connection panels' info boxes.
 QColor linkStateColour(int state);
+
+// Fills the widget with its window brush inside a frame of that colour,
+// rounded when a radius is given.
+void paintFilledFrame(QPainter& painter, const QWidget* widget, int border, float radius);
