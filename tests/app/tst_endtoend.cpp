@@ -1,6 +1,6 @@
-// The whole connect road through real peers on loopback: a TLS server that
+// The whole program through real peers on loopback: a TLS server that
 // answers the remote-access query, OpenSSH's sshd with a password account,
-// and the unit simulator behind the forwarded port.
+// and unitsim-server serving the example unit behind the forwarded port.
 
 #include <QAction>
 #include <QFile>
@@ -17,20 +17,62 @@
 #include <memory>
 
 #include "app/applicationsettings.h"
+#include "app/logfile.h"
 #include "app/devicedialogs.h"
 #include "app/velto.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
+#include "link/tokencodec.h"
+#include "model/tcomaudioconnection.h"
+#include "model/tcomdevice.h"
+#include "panel/kit/connpanel.h"
+#include "panel/kit/controls.h"
+#include "panel/kit/popup.h"
+#include "panel/kit/statuspanel.h"
+#include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/qpravikbanner.h"
+#include "panel/pages/qpravikconnectionpage.h"
+#include "panel/pages/qpravikloginpage.h"
+#include "panel/pages/qpravikmainpage.h"
 #include "panel/pages/qpravikwindow.h"
 #include "modalhelper.h"
 #include "tests/remoteaccess/tlspeer.h"
 #include "tests/sshfixture/sshdfixture.h"
+#include "tests/support/unitsimprocess.h"
 #include "tests/support/unitsimulator.h"
 
 namespace {
 
 const char* const IssuerName = "Kandelo Test Issuer";
 const QByteArray ReplyHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+const QByteArray ExpertPassword = "expert-Secret-71";
+
+QByteArray token(const QByteArray& clear)
+{
+    char* out = nullptr;
+    const int length = encryptToken(clear.constData(), int(clear.size()), &out);
+    QByteArray text(out, length);
+    std::free(out);
+    return text;
+}
+
+// The example unit, with a password on the Expert level.
+QString writeScript(const QTemporaryDir& dir)
+{
+    QFile example(QString(KANDELO_SOURCE_DIR) + "/tests/support/example-unit.txt");
+    QFile script(dir.filePath("unit.txt"));
+    if (!example.open(QIODevice::ReadOnly) || !script.open(QIODevice::WriteOnly))
+        return {};
+    script.write("on GET:password_al\n  reply PARAM;password_al:;password_el:" + token(ExpertPassword)
+                 + ";password_ol:;return:OK;\n" + example.readAll());
+    return script.fileName();
+}
+
+QString fileText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
 
 // A loopback address of its own, so that parallel runs do not meet.
 const QHostAddress ServerAddress(QString("127.0.%1.%2")
@@ -45,7 +87,8 @@ class TestEndToEnd : public QObject
 
 private slots:
     void initTestCase();
-    void connectDropReconnectDisconnect();
+    void cleanupTestCase();
+    void connectLogInWalkDropDisconnect();
     void leavingWhileTheTunnelStarts();
 
 private:
@@ -55,10 +98,13 @@ private:
     const int deviceId = QRandomGenerator::global()->bounded(10, 250);
     std::unique_ptr<SshdFixture> sshd;
     std::unique_ptr<TlsPeer> server;
+    QtMessageHandler previousHandler = nullptr;
 };
 
 void TestEndToEnd::initTestCase()
 {
+    // As in the program: every message goes to the log file.
+    previousHandler = qInstallMessageHandler(logMessageHandler);
     if (QStandardPaths::findExecutable("openssl").isEmpty())
         QSKIP("openssl is not installed (needed to make the server certificate)");
     sshd = std::make_unique<SshdFixture>(ServerAddress);
@@ -77,6 +123,11 @@ void TestEndToEnd::initTestCase()
     QVERIFY(cert.open(QIODevice::ReadOnly) && key.open(QIODevice::ReadOnly));
     server = std::make_unique<TlsPeer>(cert.readAll(), key.readAll(), QSsl::Rsa);
     QVERIFY2(server->listenOn(ServerAddress, 443), qPrintable(server->errorString()));
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    qInstallMessageHandler(previousHandler);
 }
 
 void TestEndToEnd::writeSettings(quint16 sshPort, const QHostAddress& host)
@@ -101,10 +152,11 @@ void TestEndToEnd::writeSettings(quint16 sshPort, const QHostAddress& host)
     QVERIFY(writeConfiguration(settings));
 }
 
-void TestEndToEnd::connectDropReconnectDisconnect()
+void TestEndToEnd::connectLogInWalkDropDisconnect()
 {
-    UnitSimulator unit;
-    QVERIFY(unit.listen());
+    QTemporaryDir scriptDir;
+    UnitSimProcess unit(KANDELO_UNITSIM_SERVER, writeScript(scriptDir));
+    QVERIFY2(unit.start(), qPrintable(unit.errorString()));
     const quint16 unitPort = unit.port();
     if (unitPort <= 31488)
         QSKIP("the unit simulator's port is below the tunnel port offset");
@@ -113,6 +165,9 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     auto window = std::make_unique<Velto>();
     Velto& w = *window;
     QVERIFY(w.initialize());
+    QPravikWindow* panel = w.frontPanel;
+    // Every line the link writes goes to the log, as with the most verbose settings.
+    QLoggingCategory::setFilterRules("default.debug=true");
 
     // A reply refused as a whole still leaves behind what it named: an empty
     // user too, but nothing of a field it left out or could not use.
@@ -143,76 +198,148 @@ void TestEndToEnd::connectDropReconnectDisconnect()
     server->script(TlsPeer::Reply, ReplyHead + "u=" + QUrl::toPercentEncoding(SshdFixture::user()) + "&p="
                                        + QUrl::toPercentEncoding(SshdFixture::password()) + "&m=" + tunnelField + "\n");
 
+    // The operator picks the unit.
     emit w.recentMenu->aboutToShow();
     w.recentMenu->actions().first()->trigger();
     QCOMPARE(server->requestCount(), 1);
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 30000);
-    QVERIFY(unit.waitForClient());
+    QTRY_VERIFY(unit.hasClient());
     QCOMPARE(w.currentLocalAddress(), QString("127.0.0.%1").arg(deviceId));
     QVERIFY(w.disconnectAction->isEnabled());
     QVERIFY(!w.recentMenu->isEnabled());
-
-    // The link really reaches the unit through the tunnel.
-    unit.onRequestMatching(QRegularExpression("^DO;"), {UnitSimulator::reply("DO;return:OK;")});
-    TCommand ping(TCommand::Do);
-    ping.setParam("action", "display");
-    TCommand answer;
-    QCOMPARE(frontPanelCom()->sendSyncMsg(ping, answer, 0, 5000), 0);
+    QCOMPARE(panel->page(), int(QPravik::PageLogin));
 
     // Cancel on the disconnect question keeps everything as it is.
     answerMessageBox(QMessageBox::Cancel);
     w.disconnectAction->trigger();
     QCOMPARE(w.statusLabel->text(), connected);
     QVERIFY(frontPanelCom()->isEnabled());
-    QVERIFY(w.disconnectAction->isEnabled());
-    QVERIFY(!w.recentMenu->isEnabled());
 
-    w.frontPanel->pageActivated(QPravik::PageMain);
-    w.loginClicked("Desk");
+    // Logged in as Expert with the level's password, typed on the panel's keyboard.
+    const auto logIn = [&] {
+        auto* login = static_cast<QPravikLoginPage*>(panel->pageWidget(QPravik::PageLogin));
+        login->expertSwitch->click();
+        login->loginButton->click();
+        auto* keyboard = login->findChild<QPravikVirtual*>();
+        QVERIFY(keyboard);
+        keyboard->lineEdit.setText(QString::fromLatin1(ExpertPassword));
+        keyboard->cancelled = 0;
+        keyboard->close();
+        QCOMPARE(panel->page(), int(QPravik::PageMain));
+        QCOMPARE(currentAccessLevel, int(ExpertLevel));
+        QTRY_VERIFY(frontPanelDevice()->isReady());
+    };
+    logIn();
+    QCOMPARE(w.tabLabel->text(), QString("Studio 7"));
+    // The login's own requests, then the session's first pass, which loads the device first.
+    const QByteArray passwords = "PARAM;cat:ui;controller_id:pv_frontpanel;target:db;type:pv_frontpanel;"
+                                 "GET:password_al;GET:password_el;GET:password_ol;";
+    QTRY_VERIFY(unit.requests().size() >= 5);
+    QCOMPARE(unit.requests().mid(0, 5),
+             (QByteArrayList{"PARAM;target:general;GET:device;GET:version;GET:builddate;", passwords,
+                             "PARAM;cat:ui;controller_id:web;target:db;type:pv_frontpanel;GET:tabname;", passwords,
+                             "PARAM;target:general;LIST:device_opts;"}));
 
-    // Connect in the device manager while the tunnel runs: saved, not connected;
-    // the re-read file keeps the tunnel of the running connection.
-    whenModal<ManageDevicesDialog>([](ManageDevicesDialog* dialog) {
-        clickRow(dialog->view, 0);
-        dialog->connectButton->click();
-    });
-    w.manageDevices();
-    QCOMPARE(server->requestCount(), 1);
-    QCOMPARE(w.statusLabel->text(), connected);
-    QCOMPARE(w.settings.knownDevices.value(deviceId).tunnelPort, int(unitPort));
-    QCOMPARE(w.settings.user, SshdFixture::user());
+    // Every page; redrawing one sends nothing (but the keep-alive's read).
+    const auto sentSince = [&unit](qsizetype from) {
+        QByteArrayList sent = unit.requests().mid(from);
+        sent.removeAll("PARAM;target:network;LIST:network;");
+        return sent;
+    };
+    QTRY_VERIFY(panel->txL != 99);
+    for (int page : {2, 3, 4, 5, 6, 7, 8, 9, 10, int(QPravik::PageNetworkMenu), 1}) {
+        panel->pageActivated(QPravik::Page(page));
+        QCOMPARE(panel->page(), page == QPravik::PageNetworkMenu ? int(QPravik::PageSettings) : page);
+        QTest::qWait(50);
+        const qsizetype before = unit.requests().size();
+        QVERIFY(!panel->grab().isNull());
+        panel->repaint();
+        QTest::qWait(50);
+        QVERIFY2(sentSince(before).isEmpty(), sentSince(before).join(' ').constData());
+    }
+    QVERIFY2(unit.unanswered().isEmpty(), unit.unanswered().join(' ').constData());
 
-    // The unit goes away: back to the login page, then a retry after 10 s
-    // that makes no new query.
-    unit.close();
+    // A call on line 1 to the number the unit holds: up on the banner and the strip.
+    auto* connection = panel->connectionPage();
+    auto* banner = panel->mainPage()->banner;
+    panel->pageActivated(QPravik::PageConnection);
+    QPravikConnPanel* line1 = connection->panel(1);
+    QCOMPARE(line1->text(0), QString("sip:studio@example.net"));
+    QTest::mouseClick(line1->info, Qt::LeftButton);
+    QTRY_VERIFY(frontPanelDevice()->findAudioConnection(1));
+    QTRY_COMPARE_WITH_TIMEOUT(line1->stateLabel->text(), QString("Call established (synchronized)"), 5000);
+    QCOMPARE(connection->statusPanel->lines[0].linkState, 4);
+    panel->pageActivated(QPravik::PageMain);
+    QCOMPARE(panel->mainPage()->statusPanel->lines[0].linkState, 4);
+    QCOMPARE(banner->record(1).state, 4);
+    QVERIFY2(banner->text1->text().contains("Connected"), qPrintable(banner->text1->text()));
+
+    // Hung up from the connection page, confirmed.
+    panel->pageActivated(QPravik::PageConnection);
+    QTest::mouseClick(line1->info, Qt::LeftButton);
+    auto* question = connection->findChild<QPravikMessage*>();
+    QVERIFY(question);
+    QCOMPARE(question->message, QString("Are you sure you want to hang up?"));
+    question->okButton->click();
+    QTRY_VERIFY(!frontPanelDevice()->findAudioConnection(1));
+    panel->pageActivated(QPravik::PageMain);
+    QTRY_VERIFY2(banner->text1->text().contains("Idle"), qPrintable(banner->text1->text()));
+    QVERIFY(unit.requests().contains("DO;action:dcon;id:41;network:eth.0;"));
+
+    // The unit goes away: the link drops and the panel goes back to its login
+    // page; the road runs again after 10 s without a new query, on one link.
+    panel->pageActivated(QPravik::PageAudioInput);
+    unit.stop();
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), QString("SSH connection failure"), 30000);
-    QCOMPARE(w.frontPanel->page(), 0);
-    QVERIFY(w.buttonBar->isHidden());
-    QVERIFY(w.isReconnectTimerActive());
-    QVERIFY(unit.listen(QHostAddress::LocalHost, unitPort));
+    QCOMPARE(panel->page(), int(QPravik::PageLogin));
+    QCOMPARE(panel->txL, 99);
+    QVERIFY(!frontPanelDevice()->isReady());
+    QVERIFY(unit.start(unitPort));
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 40000);
     QCOMPARE(server->requestCount(), 1);
-    QVERIFY(!w.isReconnectTimerActive());
+    QTRY_VERIFY(unit.hasClient());
+    logIn();
+    QTest::qWait(200);
+    QCOMPARE(unit.connections(), 1);
 
-    // Disconnect for real.
+    // Disconnect: the login page again.
+    panel->pageActivated(QPravik::PageAudio);
     answerMessageBox(QMessageBox::Yes);
     w.disconnectAction->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), QString("No active connection"), 15000);
+    QCOMPARE(panel->page(), int(QPravik::PageLogin));
     QTRY_VERIFY(!w.hasSshClient());
     QVERIFY(!frontPanelCom()->isEnabled());
-    QVERIFY(!w.isReconnectTimerActive());
     QVERIFY(w.recentMenu->isEnabled());
-    QVERIFY(!w.disconnectAction->isEnabled());
-    QVERIFY(unit.waitForDisconnect(10000));
+    QTRY_VERIFY(!unit.hasClient());
 
     // Leaving while connected takes the tunnel and the link down on the way out.
     emit w.recentMenu->aboutToShow();
     w.recentMenu->actions().first()->trigger();
     QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 30000);
-    QVERIFY(unit.waitForClient());
+    QTRY_VERIFY(unit.hasClient());
+    const QString logDir = QCoreApplication::applicationDirPath() + "/logs";
     window.reset();
     QVERIFY(!frontPanelCom()->isEnabled());
-    QVERIFY(unit.waitForDisconnect(10000));
+    QTRY_VERIFY(!unit.hasClient());
+
+    // No secret in the clear on the wire, in the log or in the settings file,
+    // which keeps only the unit's own password.
+    const QByteArrayList secrets = {ExpertPassword, token(ExpertPassword), SshdFixture::password().toLatin1()};
+    const QByteArray wire = unit.requests().join('\n');
+    QString logs;
+    for (const QFileInfo& file : QDir(logDir).entryInfoList({"*.log"}, QDir::Files))
+        logs += fileText(file.filePath());
+    QVERIFY(logs.contains("RpcConnection"));
+    const QString settingsFile = fileText(QCoreApplication::applicationDirPath() + "/Kandelo.xml");
+    QVERIFY(settingsFile.contains("unit-pass"));
+    for (const QByteArray& secret : secrets) {
+        QVERIFY2(!wire.contains(secret), secret.constData());
+        QVERIFY2(!logs.contains(QString::fromLatin1(secret)), secret.constData());
+        QVERIFY2(!settingsFile.contains(QString::fromLatin1(secret)), secret.constData());
+    }
+    QVERIFY(!logs.contains("unit-pass"));
+    QLoggingCategory::setFilterRules("default.debug=false");
 }
 
 void TestEndToEnd::leavingWhileTheTunnelStarts()

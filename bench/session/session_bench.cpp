@@ -1,0 +1,404 @@
+// The panel as a user meets it, against unitsim-server's example unit:
+//   bench_session [login] [levels] [cpu] [queue] [copy]     (all by default)
+// login   login to the main page with 0 and 20 ms before each answer: wall
+//         time, round trips and bytes, and the bound 1.2 x trips x delay + t0
+// levels  the level stream at 2 and 20 messages a second on pages 1, 3, 7, 11:
+//         CPU time and repaints per message, changing and unchanged values
+// cpu     the connected, idle panel with levels twice a second, beside a bare
+//         Qt window; through SshClient and sshd too when run as root
+// queue   100 INFO messages a second during a 10 s password read: the
+//         deferred queue's peak length and its drain time
+// copy    the headphone copy from position 1 to 3: round trips and wall time
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QMap>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "app/sshclient.h"
+#include "audio/taudiosettings.h"
+#include "audio/tmatrixsettings.h"
+#include "link/ccom.h"
+#include "link/frontpanelcom.h"
+#include "link/rpcmessage.h"
+#include "link/tcommand.h"
+#include "model/tcomdevice.h"
+#include "panel/kit/controls.h"
+#include "panel/pages/qpravikheadphonewidget.h"
+#include "panel/pages/qpravikloginpage.h"
+#include "panel/pages/qpravikwindow.h"
+#include "tests/sshfixture/sshdfixture.h"
+#include "tests/support/unitsimprocess.h"
+
+namespace {
+
+const QString kScript = QStringLiteral(KANDELO_SOURCE_DIR "/tests/support/example-unit.txt");
+
+// Runs the event loop, sleeping while there is nothing to do, until the
+// condition holds or the time is up.
+bool waitFor(const std::function<bool()>& condition, int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(int(std::min<qint64>(deadline.remainingTime(), 5)), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double processCpu()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+}
+
+double threadCpu()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// Forwards one client to the unit and counts the bytes each way.
+class CountingProxy : public QTcpServer
+{
+public:
+    explicit CountingProxy(quint16 target) : target(target) { listen(QHostAddress::LocalHost, 0); }
+    qint64 sent = 0;     // panel to unit
+    qint64 received = 0; // unit to panel
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        auto* in = new QTcpSocket(this);
+        auto* out = new QTcpSocket(this);
+        in->setSocketDescriptor(descriptor);
+        out->connectToHost(QHostAddress::LocalHost, target);
+        connect(in, &QTcpSocket::readyRead, out, [=] {
+            const QByteArray bytes = in->readAll();
+            sent += bytes.size();
+            out->write(bytes);
+        });
+        connect(out, &QTcpSocket::readyRead, in, [=] {
+            const QByteArray bytes = out->readAll();
+            received += bytes.size();
+            in->write(bytes);
+        });
+        connect(in, &QTcpSocket::disconnected, out, &QTcpSocket::disconnectFromHost);
+        connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::disconnectFromHost);
+    }
+
+private:
+    quint16 target;
+};
+
+// Counts the paint events of one widget tree.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget* root) : root(root) { qApp->installEventFilter(this); }
+    ~PaintCounter() override { qApp->removeEventFilter(this); }
+    int paints = 0;
+    QMap<QByteArray, int> byClass;
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && object->isWidgetType()
+            && (object == root || root->isAncestorOf(static_cast<QWidget*>(object)))) {
+            ++paints;
+            ++byClass[object->metaObject()->className()];
+        }
+        return false;
+    }
+
+private:
+    QWidget* root;
+};
+
+// The panel connected to host:port and logged in with no password; the time
+// the login took, or -1.
+double logIn(QPravikWindow& panel, const QString& host, quint16 port)
+{
+    frontPanelCom()->disconnectFromUnit();
+    panel.pageActivated(QPravik::PageLogin);
+    if (!frontPanelCom()->connectToUnit(host, port, 0)
+        || !waitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }, 10000))
+        return -1;
+    QElapsedTimer clock;
+    clock.start();
+    static_cast<QPravikLoginPage*>(panel.pageWidget(QPravik::PageLogin))->loginButton->click();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const bool loaded = panel.page() == QPravik::PageMain && frontPanelDevice()->isReady()
+                        && frontPanelMatrixSettings()->state() == TComController::Ready
+                        && frontPanelAudioSettings()->state() == TComController::Ready;
+    return loaded ? seconds : -1;
+}
+
+bool benchLogin(QPravikWindow& panel)
+{
+    std::printf("login to the main page (device, matrix, audio settings, softkeys loaded)\n");
+    double t0 = 0;
+    bool ok = true;
+    for (int delay : {0, 20}) {
+        UnitSimProcess unit(QStringLiteral(KANDELO_UNITSIM_SERVER), kScript);
+        if (!unit.start(0, delay))
+            return std::fprintf(stderr, "%s\n", qPrintable(unit.errorString())), false;
+        CountingProxy proxy(unit.port());
+        const double t = logIn(panel, QStringLiteral("127.0.0.1"), proxy.serverPort());
+        if (t < 0)
+            return std::fprintf(stderr, "login failed\n"), false;
+        settle(100);
+        const int trips = int(unit.requests().size());
+        std::printf("  delay %2d ms: %8.1f ms, %d round trips, %lld bytes sent, %lld received\n", delay, t * 1e3,
+                    trips, proxy.sent, proxy.received);
+        if (delay == 0) {
+            t0 = t;
+        } else {
+            const double bound = 1.2 * trips * delay / 1e3 + t0;
+            std::printf("  bound 1.2 x %d x %d ms + %.1f ms = %.1f ms; ratio to trips x delay + t0: %.3f (%s)\n", trips,
+                        delay, t0 * 1e3, bound * 1e3, t / (trips * delay / 1e3 + t0), t <= bound ? "within" : "OVER");
+            ok = ok && t <= bound;
+        }
+        frontPanelCom()->disconnectFromUnit();
+    }
+    return ok;
+}
+
+RpcMessage levels(int value)
+{
+    TCommand event(TCommand::Event);
+    event.setParam("event_type", "audio_levels");
+    for (const char* key : {"txL", "txR", "rxL", "rxR", "ou1", "ou2"})
+        event.setParam(key, std::to_string(value));
+    for (int i = 1; i <= 11; ++i)
+        event.setParam("in" + std::to_string(i), std::to_string(value + i % 3));
+    return RpcMessage::createSignal(event);
+}
+
+void benchLevels(QPravikWindow& panel)
+{
+    std::printf("level stream (CPU of the GUI thread and repaints per message)\n");
+    for (int page : {1, 3, 7, 11}) {
+        panel.pageActivated(QPravik::Page(page == 11 ? int(QPravik::PageNetworkMenu) : page));
+        settle(200);
+        for (int rate : {2, 20}) {
+            for (bool changing : {true, false}) {
+                const int count = rate * 3;
+                // The peaks of the series before have fallen: they hold ten
+                // updates and then fall by steps.
+                for (int i = 0; i < 20; ++i)
+                    panel.messageReceived(levels(20));
+                settle(100);
+                PaintCounter paints(&panel);
+                const double before = threadCpu();
+                for (int i = 0; i < count; ++i) {
+                    panel.messageReceived(levels(changing ? 5 + 10 * (i % 2) : 20));
+                    settle(1000 / rate);
+                }
+                const double cpu = threadCpu() - before;
+                std::printf("  page %2d, %2d/s, %-9s: %7.3f ms CPU, %5.1f repaints per message\n", page, rate,
+                            changing ? "changing" : "unchanged", cpu * 1e3 / count, double(paints.paints) / count);
+                if (qEnvironmentVariableIsSet("BENCH_PAINTS")) {
+                    for (auto it = paints.byClass.cbegin(); it != paints.byClass.cend(); ++it)
+                        std::printf("      %s %d\n", it.key().constData(), it.value());
+                }
+            }
+        }
+    }
+    panel.pageActivated(QPravik::PageMain);
+}
+
+double idleCpuPercent(int seconds)
+{
+    settle(500);
+    QElapsedTimer clock;
+    clock.start();
+    const double before = processCpu();
+    settle(seconds * 1000);
+    return (processCpu() - before) / (clock.nsecsElapsed() / 1e9) * 100.0;
+}
+
+void benchCpu(QPravikWindow& panel, quint16 unitPort)
+{
+    const int seconds = 10;
+    std::printf("CPU at rest over %d s (levels twice a second)\n", seconds);
+    panel.hide();
+    {
+        QWidget bare;
+        bare.resize(800, 480);
+        bare.show();
+        std::printf("  bare Qt window:             %5.2f %% of a core\n", idleCpuPercent(seconds));
+    }
+    panel.show();
+    panel.pageActivated(QPravik::PageMain);
+    const double direct = idleCpuPercent(seconds);
+    std::printf("  panel, straight to the unit: %5.2f %% of a core (%s 2 %%)\n", direct, direct < 2 ? "below" : "NOT below");
+
+    if (geteuid() != 0) {
+        std::printf("  through the tunnel: skipped (needs root for sshd)\n");
+        return;
+    }
+    SshdFixture sshd;
+    if (!sshd.start()) {
+        std::printf("  through the tunnel: skipped (%s)\n", qPrintable(sshd.errorString()));
+        return;
+    }
+    QThread sshThread;
+    sshThread.start();
+    auto* client = new SshClient(0);
+    client->host = sshd.host();
+    client->port = sshd.port();
+    client->user = SshdFixture::user();
+    client->password = SshdFixture::password();
+    client->remotePort = unitPort;
+    client->listenAddress = QHostAddress(QStringLiteral("127.0.0.223"));
+    client->moveToThread(&sshThread);
+    bool started = false;
+    QMetaObject::invokeMethod(client, &SshClient::startSession, Qt::BlockingQueuedConnection, &started);
+    if (started && logIn(panel, QStringLiteral("127.0.0.223"), 7001) >= 0)
+        std::printf("  panel, through the tunnel:  %5.2f %% of a core\n", idleCpuPercent(seconds));
+    else
+        std::printf("  through the tunnel: the session did not start\n");
+    frontPanelCom()->disconnectFromUnit();
+    QMetaObject::invokeMethod(client, [client] { delete client; }, Qt::BlockingQueuedConnection);
+    sshThread.quit();
+    sshThread.wait();
+}
+
+void benchQueue(QPravikWindow& panel, const QTemporaryDir& dir)
+{
+    // The example unit whose level-password read takes 10 s while it sends
+    // 100 INFO messages a second.
+    QFile example(kScript);
+    QFile script(dir.filePath("queue.txt"));
+    if (!example.open(QIODevice::ReadOnly) || !script.open(QIODevice::WriteOnly))
+        return;
+    script.write("on GET:password_al\n  delay 10000\n  reply PARAM;password_al:;password_el:;password_ol:;return:OK;\n"
+                 "every 10 INFO;info_type:battery_level;battery_level:80;\n"
+                 + example.readAll());
+    script.close();
+    UnitSimProcess unit(QStringLiteral(KANDELO_UNITSIM_SERVER), script.fileName());
+    if (!unit.start())
+        return;
+    frontPanelCom()->disconnectFromUnit();
+    panel.pageActivated(QPravik::PageLogin);
+    frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0);
+    waitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }, 10000);
+    // Sampled every 5 ms, in the calls' nested loops too: the longest queue,
+    // and how long it took from its peak to empty.
+    int peak = 0;
+    qint64 peakAt = 0;
+    qint64 drainMs = -1;
+    QElapsedTimer clock;
+    clock.start();
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        const int pending = panel.pendingMessages();
+        if (pending > peak) {
+            peak = pending;
+            peakAt = clock.elapsed();
+            drainMs = -1;
+        } else if (pending == 0 && drainMs < 0 && peak > 0) {
+            drainMs = clock.elapsed() - peakAt;
+        }
+    });
+    sampler.start(5);
+    static_cast<QPravikLoginPage*>(panel.pageWidget(QPravik::PageLogin))->loginButton->click();
+    const double loginSeconds = clock.nsecsElapsed() / 1e9;
+    waitFor([&] { return drainMs >= 0; }, 10000);
+    std::printf("deferred queue under 100 INFO/s during the login's two 10 s password reads (login %.1f s): peak %d "
+                "messages, drained %lld ms after its peak\n",
+                loginSeconds, peak, drainMs);
+    frontPanelCom()->disconnectFromUnit();
+}
+
+void benchCopy(QPravikWindow& panel, UnitSimProcess& unit)
+{
+    panel.pageActivated(QPravik::PageHeadphone1);
+    settle(200);
+    unit.clear();
+    auto* source = static_cast<QPravikHeadphoneWidget*>(panel.pageWidget(QPravik::PageHeadphone1));
+    QElapsedTimer clock;
+    clock.start();
+    emit source->copySettingsClicked(3);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    settle(100);
+    std::printf("headphone copy 1 -> 3: %d round trips, %.1f ms\n", int(unit.requests().size()), ms);
+    panel.pageActivated(QPravik::PageMain);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList wanted = app.arguments().mid(1);
+    if (wanted.isEmpty())
+        wanted = {"login", "levels", "cpu", "queue", "copy"};
+    QPravikWindow panel;
+    panel.show();
+    QTemporaryDir dir;
+    bool ok = true;
+    if (wanted.contains("login"))
+        ok = benchLogin(panel) && ok;
+
+    // The level and copy figures on a unit that streams no levels of its own.
+    QFile example(kScript);
+    QFile quiet(dir.filePath("quiet.txt"));
+    if (!example.open(QIODevice::ReadOnly) || !quiet.open(QIODevice::WriteOnly))
+        return 1;
+    for (const QByteArray& line : example.readAll().split('\n')) {
+        if (!line.startsWith("every "))
+            quiet.write(line + '\n');
+    }
+    quiet.close();
+    UnitSimProcess quietUnit(QStringLiteral(KANDELO_UNITSIM_SERVER), quiet.fileName());
+    if (!quietUnit.start() || logIn(panel, QStringLiteral("127.0.0.1"), quietUnit.port()) < 0) {
+        std::fprintf(stderr, "bench_session: the example unit did not log in\n");
+        return 1;
+    }
+    if (wanted.contains("levels"))
+        benchLevels(panel);
+    if (wanted.contains("copy"))
+        benchCopy(panel, quietUnit);
+
+    UnitSimProcess unit(QStringLiteral(KANDELO_UNITSIM_SERVER), kScript);
+    if (!unit.start() || logIn(panel, QStringLiteral("127.0.0.1"), unit.port()) < 0) {
+        std::fprintf(stderr, "bench_session: the example unit did not log in\n");
+        return 1;
+    }
+    if (wanted.contains("cpu"))
+        benchCpu(panel, unit.port());
+    if (wanted.contains("queue"))
+        benchQueue(panel, dir);
+    frontPanelCom()->disconnectFromUnit();
+    return ok ? 0 : 1;
+}
