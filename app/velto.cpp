@@ -30,14 +30,12 @@
 #include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
 #include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/panelshared.h"
 #include "panel/pages/qpravikwindow.h"
 
 namespace {
 
 Velto* theMainWindow = nullptr;
-
-constexpr int HeadphoneKey = 257;
-constexpr int CallKey = 261;
 
 void setTextColour(QWidget* widget, const QColor& color)
 {
@@ -327,12 +325,12 @@ void Velto::postPanelKey(int key)
 
 void Velto::button1Clicked()
 {
-    postPanelKey(HeadphoneKey);
+    postPanelKey(QPravik::HeadphoneKey);
 }
 
 void Velto::button2Clicked()
 {
-    postPanelKey(CallKey);
+    postPanelKey(QPravik::CallKey);
 }
 
 void Velto::button3Clicked()
