@@ -283,3 +283,18 @@ void QPravikStatusPanel::setSipState(int number, int state)
     l.sipState = state;
     setLampColours(l.sip, sipColour(state));
 }
+
+void QPravikStatusForward::setSoundIdState(int state) { statusPanel->setSoundIdState(state); }
+void QPravikStatusForward::setBatteryLevel(int level) { statusPanel->setBatteryLevel(level); }
+void QPravikStatusForward::setNetwork(int code, int generation) { statusPanel->setNetwork(code, generation); }
+void QPravikStatusForward::setProgramMode(int flags, int mode) { statusPanel->setProgramMode(flags, mode); }
+void QPravikStatusForward::setDataActive(bool active) { statusPanel->setDataActive(active); }
+void QPravikStatusForward::setSignalQuality(int state, int bars) { statusPanel->setSignalQuality(state, bars); }
+void QPravikStatusForward::setAudioLevels(int txL, int txR, int rxL, int rxR, int ou1, int ou2, bool immediate)
+{
+    statusPanel->setAudioLevels(txL, txR, rxL, rxR, ou1, ou2, immediate);
+}
+void QPravikStatusForward::setLinkState(int line, int state) { statusPanel->setLinkState(line, state); }
+void QPravikStatusForward::setLinkQualityEnabled(int line, bool on) { statusPanel->setLinkQualityEnabled(line, on); }
+void QPravikStatusForward::setLinkQuality(int line, int q1, int q2) { statusPanel->setLinkQuality(line, q1, q2); }
+void QPravikStatusForward::setSipState(int line, int state) { statusPanel->setSipState(line, state); }

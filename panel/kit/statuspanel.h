@@ -9,6 +9,7 @@ class QPravikButton;
 class QPravikDataActive;
 class QPravikNetQuality;
 class QPravikSigQuality;
+class QPravikStatusPanel;
 
 // What the panel window drives on whatever status strip the current page
 // shows. A line argument of 1 selects line 1 (program), any other line 2
@@ -31,6 +32,31 @@ public:
 
 protected:
     ~IPravikStatusPanel() = default;
+};
+
+// A page that shows a status strip: every operation goes to the strip the
+// page made and set here. A page that shows more of the same state
+// overrides the operation and still passes it on.
+class QPravikStatusForward : public IPravikStatusPanel
+{
+public:
+    void setSoundIdState(int state) override;
+    void setBatteryLevel(int level) override;
+    void setNetwork(int interfaceCode, int generation) override;
+    void setProgramMode(int modeFlags, int operationMode) override;
+    void setDataActive(bool active) override;
+    void setSignalQuality(int state, int bars) override;
+    void setAudioLevels(int txL, int txR, int rxL, int rxR, int ou1, int ou2, bool immediate) override;
+    void setLinkState(int line, int state) override;
+    void setLinkQualityEnabled(int line, bool enabled) override;
+    void setLinkQuality(int line, int quality1, int quality2) override;
+    void setSipState(int line, int state) override;
+
+    // Owned by the page as its child widget.
+    QPravikStatusPanel* statusPanel = nullptr;
+
+protected:
+    ~QPravikStatusForward() = default;
 };
 
 // The status strip along a page's top edge. Only displays: every operation

@@ -11,9 +11,9 @@
 
 QPravikAudioWidget::QPravikAudioWidget(QWidget* parent)
     : QWidget(parent)
-    , statusPanel(new QPravikStatusPanel(1, this))
     , homeButton(new QPravikButton(this))
 {
+    statusPanel = new QPravikStatusPanel(1, this);
     statusPanel->move(132, 7);
     statusPanel->setProgramMode(1, 0);
 

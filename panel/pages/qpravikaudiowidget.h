@@ -19,7 +19,7 @@ class TComController;
 // settings pages share: the tab bar, the input name buttons with their
 // rename keyboard, and the routing switches, each standing for one cell of
 // the routing matrix and following it.
-class QPravikAudioWidget : public QWidget, public IPravikStatusPanel
+class QPravikAudioWidget : public QWidget, public QPravikStatusForward
 {
     Q_OBJECT
 public:
@@ -29,22 +29,6 @@ public:
     // after each login, before the unit's state loads and lays it out anew.
     virtual void refresh() = 0;
 
-    void setSoundIdState(int state) override { statusPanel->setSoundIdState(state); }
-    void setBatteryLevel(int level) override { statusPanel->setBatteryLevel(level); }
-    void setNetwork(int code, int generation) override { statusPanel->setNetwork(code, generation); }
-    void setProgramMode(int flags, int mode) override { statusPanel->setProgramMode(flags, mode); }
-    void setDataActive(bool active) override { statusPanel->setDataActive(active); }
-    void setSignalQuality(int state, int bars) override { statusPanel->setSignalQuality(state, bars); }
-    void setAudioLevels(int txL, int txR, int rxL, int rxR, int ou1, int ou2, bool immediate) override
-    {
-        statusPanel->setAudioLevels(txL, txR, rxL, rxR, ou1, ou2, immediate);
-    }
-    void setLinkState(int line, int state) override { statusPanel->setLinkState(line, state); }
-    void setLinkQualityEnabled(int line, bool on) override { statusPanel->setLinkQualityEnabled(line, on); }
-    void setLinkQuality(int line, int q1, int q2) override { statusPanel->setLinkQuality(line, q1, q2); }
-    void setSipState(int line, int state) override { statusPanel->setSipState(line, state); }
-
-    QPravikStatusPanel* statusPanel;
     QPravikButton* homeButton;
 
 signals:

@@ -104,23 +104,6 @@ int QPravikHeadphoneWidget::layoutRank(int input)
     return input >= 0 && input < kRankCount ? layoutRanks[input] : kRankCount + 1;
 }
 
-// --- status strip --------------------------------------------------------------
-
-void QPravikHeadphoneWidget::setSoundIdState(int state) { statusPanel->setSoundIdState(state); }
-void QPravikHeadphoneWidget::setBatteryLevel(int level) { statusPanel->setBatteryLevel(level); }
-void QPravikHeadphoneWidget::setNetwork(int code, int generation) { statusPanel->setNetwork(code, generation); }
-void QPravikHeadphoneWidget::setProgramMode(int flags, int mode) { statusPanel->setProgramMode(flags, mode); }
-void QPravikHeadphoneWidget::setDataActive(bool active) { statusPanel->setDataActive(active); }
-void QPravikHeadphoneWidget::setSignalQuality(int state, int bars) { statusPanel->setSignalQuality(state, bars); }
-void QPravikHeadphoneWidget::setAudioLevels(int txL, int txR, int rxL, int rxR, int ou1, int ou2, bool immediate)
-{
-    statusPanel->setAudioLevels(txL, txR, rxL, rxR, ou1, ou2, immediate);
-}
-void QPravikHeadphoneWidget::setLinkState(int line, int state) { statusPanel->setLinkState(line, state); }
-void QPravikHeadphoneWidget::setLinkQualityEnabled(int line, bool on) { statusPanel->setLinkQualityEnabled(line, on); }
-void QPravikHeadphoneWidget::setLinkQuality(int line, int q1, int q2) { statusPanel->setLinkQuality(line, q1, q2); }
-void QPravikHeadphoneWidget::setSipState(int line, int state) { statusPanel->setSipState(line, state); }
-
 // --- building ------------------------------------------------------------------
 
 QPravikAudioInput* QPravikHeadphoneWidget::addStrip(int input, int mode)

@@ -20,7 +20,7 @@ class QFrame;
 // does not fit, the layout, the reactions to the device, audio and matrix
 // models that all positions share, the redraw from the matrix and the
 // writing handlers of the strips.
-class QPravikHeadphoneWidget : public QWidget, public IPravikStatusPanel
+class QPravikHeadphoneWidget : public QWidget, public QPravikStatusForward
 {
     Q_OBJECT
 public:
@@ -43,18 +43,6 @@ public:
     QPravikAudioBase* slotFor(int input) const { return slotButtons.value(input); }
     // Left to right: "1", "3", home, "4", "2".
     QPravikButton* navigationButton(int index) const { return index >= 0 && index < 5 ? navigation[index] : nullptr; }
-
-    void setSoundIdState(int state) override;
-    void setBatteryLevel(int level) override;
-    void setNetwork(int interfaceCode, int generation) override;
-    void setProgramMode(int modeFlags, int operationMode) override;
-    void setDataActive(bool active) override;
-    void setSignalQuality(int state, int bars) override;
-    void setAudioLevels(int txL, int txR, int rxL, int rxR, int ou1, int ou2, bool immediate) override;
-    void setLinkState(int line, int state) override;
-    void setLinkQualityEnabled(int line, bool enabled) override;
-    void setLinkQuality(int line, int quality1, int quality2) override;
-    void setSipState(int line, int state) override;
 
 signals:
     void pageActivated(QPravik::Page page);
@@ -154,7 +142,6 @@ protected:
     QMap<int, QPravikAudioBase*> strips;
     QMap<int, QPravikAudioBase*> parked;
     QMap<int, QPravikAudioBase*> slotButtons;
-    QPravikStatusPanel* statusPanel = nullptr;
     QFrame* indicator = nullptr;
     QPravikButton* navigation[5] = {};
 
