@@ -67,8 +67,6 @@ const Step kRequests[] = {
      "PARAM;authentication:;network:mobile.0;target:network;", nullptr},
     {"automatic operator", [](Rig& r) { return r.mobile.selectOperator("", true) && r.mobile.plmn() == "auto"; },
      "PARAM;network:mobile.0;plmn:auto;target:network;", "timeout=6)"},
-    {"named operator", [](Rig& r) { return r.mobile.selectOperator("26201", true); },
-     "PARAM;network:mobile.0;plmn:26201;target:network;", "timeout=6)"},
     {"mobile write",
      [](Rig& r) {
          return r.mobile.selectOperator("2", false) && r.mobile.writeParams({"imei", "plmn", "ajb_profile"});
