@@ -82,6 +82,8 @@ struct Announcements
         on(&TComDevice::audioCallStatusChanged, "s", [](TComAudioConnection* c) { return c->status(); });
         on(&TComDevice::audioConnectionStateChanged, "S", [](TComAudioConnection* c) { return c->state(); });
         on(&TComDevice::dataConnectionStateChanged, "d", [](TComDataConnection* c) { return c->state(); });
+        QObject::connect(&d, &TComDevice::audioCallStatisticChanged, &d, [this] { note("q"); });
+        QObject::connect(&d, &TComDevice::audioCallRelayChanged, &d, [this] { note("r"); });
     }
     void note(const std::string& token)
     {
@@ -412,17 +414,9 @@ private slots:
 
     void callEvents()
     {
-        // Notifications as the device passes them on: s<status>, S<state>, q, r, d<state>; x: not ours.
+        // As the device passes them on (q, r: statistics, relay); x: not ours.
         TComDevice device(nullptr);
-        std::string seen;
-        connect(&device, &TComDevice::audioCallStatusChanged, this,
-                [&](TComAudioConnection* c) { seen += "s" + std::to_string(c->status()) + " "; });
-        connect(&device, &TComDevice::audioConnectionStateChanged, this,
-                [&](TComAudioConnection* c) { seen += "S" + std::to_string(c->state()) + " "; });
-        connect(&device, &TComDevice::audioCallStatisticChanged, this, [&] { seen += "q "; });
-        connect(&device, &TComDevice::audioCallRelayChanged, this, [&] { seen += "r "; });
-        connect(&device, &TComDevice::dataConnectionStateChanged, this,
-                [&](TComDataConnection* c) { seen += "d" + std::to_string(c->state()) + " "; });
+        Announcements seen(device);
         const auto event = [](const char* type, const QByteArray& more = {}) {
             return "EVENT;event_type:" + QByteArray(type) + ";id:7;network:eth.0;" + more;
         };
@@ -437,14 +431,14 @@ private slots:
               "EVENT;event_type:1200-call disconnected;id:8;network:eth.0;",
               "EVENT;event_type:1200-call disconnected;id:7;network:eth.1;",
               event("1901-call lost", "cause:016-no signal;")},
-             "s5 s5 s5 s6 S2 s9 s9 q r x x s14 S4 "},
+             "+7 s5 s5 s5 s6 S2 s9 s9 q r x x s14 S4"},
             {2, {event("0100-call proceeding"), event("1000-call active", "codec_tx:OPUS/48000/stereo/128000;")},
-             "s4 s6 S2 s9 "},
+             "+7 s4 s6 S2 s9"},
             {3, {"EVENT;event_type:data connected;id:7;network:wifi.0;", event("data connected"),
-                 event("data disconnected")}, "x d2 d4 "},
+                 event("data disconnected")}, "+7 x d2 d4"},
         };
         for (const auto& row : rows) {
-            seen.clear();
+            seen.seen.clear();
             TComBaseConnection* connection = nullptr;
             if (row.line == 3) {
                 auto* data = new TComDataConnection(nullptr);
@@ -458,9 +452,9 @@ private slots:
             QVERIFY(device.addConnection(connection));
             for (const QByteArray& text : row.events) {
                 if (!connection->handleEvent(command(text)))
-                    seen += "x ";
+                    seen.note("x");
             }
-            QCOMPARE(seen, row.seen);
+            QCOMPARE(seen.seen, row.seen);
             const auto* call = dynamic_cast<TComAudioConnection*>(connection);
             if (call && row.line == 2)
                 QVERIFY(call->txCodec().codec == 17 && call->rxCodec().codec == 17);
@@ -479,10 +473,9 @@ private slots:
         auto* coord = new TComAudioConnection(nullptr, 2);
         coord->start(1, 7, "eth.0");
         QVERIFY(device.addConnection(coord));
-        connect(&device, &TComDevice::audioCallStatusChanged, this, [&] { device.clear(true); });
-        seen.clear();
+        seen.seen.clear(), seen.clearOn = "s";
         QVERIFY(coord->handleEvent(command(event("1000-call active"))));
-        QVERIFY(seen == "s6 " && device.connections().empty());
+        QVERIFY(seen.seen == "s6 -7" && device.connections().empty());
     }
 
     void messages()
