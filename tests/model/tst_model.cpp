@@ -213,12 +213,8 @@ private slots:
         QFETCH(QByteArray, value);
         TComRequestHelper helper(&sim->com);
         TCommand request = paramGet("network", {"mode"});
-        if (set) {
-            request = TCommand(TCommand::Param);
-            request.setParam("target", "network");
-            request.setParam("network", "eth.0");
-            request.setParam("gateway", "10.0.0.1");
-        }
+        if (set)
+            QCOMPARE(TCommand::parse("PARAM;gateway:10.0.0.1;network:eth.0;target:network;", request), 0);
         UnitSimulator::Actions actions;
         for (const QByteArray& reply : replies)
             actions.append(UnitSimulator::reply(reply));
