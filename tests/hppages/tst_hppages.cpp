@@ -96,12 +96,6 @@ class HeadphonePagesTest : public QObject
         return page->findChild<Popup*>();
     }
 
-    void save(QWidget* w, const QString& name)
-    {
-        const QString dir = qEnvironmentVariable("KANDELO_BINARY_DIR", QDir::tempPath());
-        QVERIFY(w->grab().save(dir + "/hppages-" + name + ".png"));
-    }
-
 private slots:
     void initTestCase()
     {
@@ -115,11 +109,6 @@ private slots:
         mirrorPages[0] = new QPravikHeadphone3Page;
         mirrorPages[1] = new QPravikHeadphone4Page;
         for (QPravikHeadphoneWidget* page : pages()) {
-            QPalette p = page->palette();
-            p.setColor(QPalette::Window, Qt::black);
-            p.setColor(QPalette::WindowText, Qt::white);
-            page->setPalette(p);
-            page->setAutoFillBackground(true);
             page->resize(800, 480);
             page->show();
         }
@@ -404,21 +393,6 @@ private slots:
         popup->cancelClicked();
         QVERIFY(popup->chosenInput == -1 && popup->cancelled == 1 && closed.size() == 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-
-    void render()
-    {
-        login("ravenna,hardware_1", 1);
-        for (QPravikHeadphoneWidget* page : pages())
-            save(page, QString("position%1").arg(page->position() + 1));
-        login("hardware_3", 0, "matrix_opt:00000000;matrix_in9:00,Studio;");
-        save(mirrorPages[1], "position4-standard");
-        slotPages[1]->slotAt(1)->buttonClicked();
-        save(openPopup<QPravikHeadphoneSelect>(slotPages[1]), "select");
-        openPopup<QPravikHeadphoneSelect>(slotPages[1])->cancelClicked();
-        slotPages[1]->slotAt(1)->rightButtonClicked();
-        save(openPopup<QPravikHeadphoneAudio>(slotPages[1]), "audio");
-        openPopup<QPravikHeadphoneAudio>(slotPages[1])->cancelClicked();
     }
 };
 
