@@ -34,8 +34,7 @@ void fillDeviceInfo(const QString& name, const QString& serial, const QString& p
 {
     whenModal<DeviceInfoDialog>([=](DeviceInfoDialog* dialog) {
         if (seen)
-            *seen = {dialog->nameEdit->text(), dialog->serialEdit->text(),
-                     dialog->passwordEdit->text()};
+            *seen = {dialog->nameEdit->text(), dialog->serialEdit->text(), dialog->passwordEdit->text()};
         dialog->nameEdit->setText(name);
         dialog->serialEdit->setText(serial);
         dialog->passwordEdit->setText(password);
@@ -72,7 +71,6 @@ void TestDeviceDialogs::init()
 void TestDeviceDialogs::cleanup()
 {
     delete dialog;
-    dialog = nullptr;
 }
 
 void TestDeviceDialogs::addAndEdit()
@@ -124,7 +122,6 @@ void TestDeviceDialogs::addAndEdit()
 void TestDeviceDialogs::rowButtonsDeleteAndConnect()
 {
     // A current row reached by keyboard is no choice: the row buttons need a click.
-    QVERIFY(dialog->addButton->isEnabled());
     dialog->view->setFocus();
     QTest::keyClick(dialog->view, Qt::Key_Down);
     QVERIFY(dialog->view->currentIndex().isValid());
