@@ -26,17 +26,13 @@ void whenModal(const std::function<void(T*)>& handler, int attempts = 500)
     auto left = std::make_shared<int>(attempts);
     QObject::connect(timer, &QTimer::timeout, [timer, handler, before, left]() {
         QWidget* top = QApplication::activeModalWidget();
-        T* window = qobject_cast<T*>(top);
-        if (window && top != before.data()) {
+        T* window = top != before.data() ? qobject_cast<T*>(top) : nullptr;
+        if (window || --*left <= 0) {
             timer->stop();
             timer->deleteLater();
+        }
+        if (window)
             handler(window);
-            return;
-        }
-        if (--*left <= 0) {
-            timer->stop();
-            timer->deleteLater();
-        }
     });
     timer->start();
 }

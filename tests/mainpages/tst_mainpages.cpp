@@ -107,7 +107,6 @@ private slots:
     void mainPageKeys()
     {
         QPravikMainPage page(window);
-        QVERIFY(page.statusPanel->geometry() == QRect(132, 7, 534, 80) && page.statusPanel->modeFlags == 1);
 
         // The Mixing key by level, decided when the page shows.
         page.show();
