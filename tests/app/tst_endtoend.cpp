@@ -194,6 +194,14 @@ private slots:
         };
         logIn();
         QCOMPARE(w.tabLabel->text(), QString("Studio 7"));
+        // The login's own requests, then the session's first pass, which loads the device first.
+        const QByteArray passwords = "PARAM;cat:ui;controller_id:pv_frontpanel;target:db;type:pv_frontpanel;"
+                                     "GET:password_al;GET:password_el;GET:password_ol;";
+        QTRY_VERIFY(unit.requests().size() >= 5);
+        QCOMPARE(unit.requests().mid(0, 5),
+                 (QByteArrayList{"PARAM;target:general;GET:device;GET:version;GET:builddate;", passwords,
+                                 "PARAM;cat:ui;controller_id:web;target:db;type:pv_frontpanel;GET:tabname;", passwords,
+                                 "PARAM;target:general;LIST:device_opts;"}));
 
         // Every page; redrawing one sends nothing (but the keep-alive's read).
         const auto sentSince = [&unit](qsizetype from) {
