@@ -1,6 +1,5 @@
 #include "model/qpraviksoftkeys.h"
 
-#include "audio/taudiosettings.h"
 #include "link/frontpanelcom.h"
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
@@ -32,15 +31,10 @@ constexpr std::uint32_t kOptionTalkLine2 = 0x80;
 constexpr std::uint32_t kOptionDante = 0x400;
 constexpr std::uint32_t kOptionReduced = 0x800;
 
-// The unit's device option word and whether it has its auxiliary audio board.
+// The unit's device option word.
 std::uint32_t deviceOptionWord()
 {
     return frontPanelDevice()->deviceOptions();
-}
-
-bool hasAuxiliaryBoard()
-{
-    return frontPanelAudioSettings()->auxiliaryBoard();
 }
 
 struct CategoryRow
@@ -261,7 +255,7 @@ QMap<int, QString> QPravikSoftkey::functions(int category, bool codes)
         return list;
     }
     const std::uint32_t mask =
-        availableFunctions(category, m_index, unitFirmwareVersion, deviceOptionWord(), hasAuxiliaryBoard());
+        availableFunctions(category, m_index, unitFirmwareVersion, deviceOptionWord(), m_owner->auxiliaryBoard());
     m_functionMask = static_cast<int>(mask);
     for (int n = 1; n <= categoryRow(category).functions; ++n) {
         if (mask & (1u << (n - 1)))

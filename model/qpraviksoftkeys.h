@@ -116,6 +116,11 @@ public:
     // True only while a value from the unit is being applied.
     bool isApplying() const { return m_applying; }
 
+    // Whether the unit has its auxiliary audio board: some functions need it.
+    // Handed in by whoever reads the audio settings.
+    void setAuxiliaryBoard(bool present) { m_auxiliaryBoard = present; }
+    bool auxiliaryBoard() const { return m_auxiliaryBoard; }
+
     // Subscribes to "config_changeset" and reads every key and label;
     // applies the answer only when each of them came back.
     bool load();
@@ -150,6 +155,7 @@ private:
     void applyValues(const TComRequestHelper::ValueMap& values);
 
     bool m_applying = false;
+    bool m_auxiliaryBoard = false;
     TComRequestHelper m_requests;
     QString m_infoLabels[2];
     QString m_contactLabels[2];

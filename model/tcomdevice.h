@@ -1,6 +1,6 @@
 #pragma once
 
-#include "audio/tcomaoipcontroller.h"
+#include "model/tcomaoipcontroller.h"
 #include "link/valuetext.h"
 #include "model/tcomaudioconnection.h"
 #include "model/tcombaseconnection.h"

@@ -685,8 +685,10 @@ void QPravikWindow::setupControllers()
         mainPage()->refreshAudioConfig();
 
     TAudioSettings* audio = frontPanelAudioSettings();
-    if (audio->state() == TComController::Unloaded && audio->load(true))
+    if (audio->state() == TComController::Unloaded && audio->load(true)) {
+        frontPanelSoftkeys()->setAuxiliaryBoard(audio->auxiliaryBoard());
         frontPanelSoftkeys()->load();
+    }
 
     TComRavennaController* ravenna = frontPanelRavenna();
     if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & 0x4)

@@ -1,4 +1,4 @@
-#include "audio/tcomaoipcontroller.h"
+#include "model/tcomaoipcontroller.h"
 #include "link/ccom.h"
 #include "model/secretvalue.h"
 #include "model/tcomdevice.h"

@@ -4,7 +4,7 @@
 
 #include "fuzzcheck.h"
 
-#include "audio/tcomaoipcontroller.h"
+#include "model/tcomaoipcontroller.h"
 #include "link/tcommand.h"
 #include "model/tcomdevice.h"
 

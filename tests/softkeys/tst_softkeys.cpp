@@ -1,5 +1,4 @@
 // The softkey model against the simulated unit, through the process-wide session.
-#include "audio/taudiosettings.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "link/tcommand.h"
@@ -25,12 +24,9 @@ struct Rig
     Rig(std::uint32_t firmware, bool aux = false) : savedFirmware(unitFirmwareVersion)
     {
         unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
-        unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
-                               {UnitSimulator::reply(QByteArray("PARAM;auxiliary_board:") + (aux ? "yes" : "no")
-                                                     + ";return:OK;")});
+        model.setAuxiliaryBoard(aux);
         ok = unit.listen() && frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
-             && unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; })
-             && frontPanelAudioSettings()->readParams({"auxiliary_board"});
+             && unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; });
         unitFirmwareVersion = firmware;
         auto on = [this](const char* what) { return [this, what](QPravikSoftkey*) { log << what; }; };
         auto label = [this](const char* what) {

@@ -1,4 +1,4 @@
-#include "audio/tcomaoipcontroller.h"
+#include "model/tcomaoipcontroller.h"
 
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
