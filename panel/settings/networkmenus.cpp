@@ -113,6 +113,18 @@ void editQuality(ControllerEdit& edit, C& controller, int qualityId, int ajbId)
     edit.choice(ajbId, controller, &C::ajbProfile, &C::setAjbProfile, "ajb_profile");
 }
 
+// A text item of an interface menu with its unit key and the controller's
+// members that hold it.
+template <class C>
+struct TextItem
+{
+    int id;
+    const char* label;
+    const char* key;
+    const std::string& (C::*get)() const;
+    bool (C::*set)(const std::string&, bool);
+};
+
 // Texts of the interface menus travel as the unit's 8-bit strings.
 std::string latin1(const QString& text)
 {
@@ -324,15 +336,7 @@ const Choice kLinkModeChoices[] = {
     {8, QT_TRANSLATE_NOOP("QPravikSettingsPage", "10BaseT-HD")},
 };
 
-// The address items with their unit keys and the controller's members.
-const struct
-{
-    int id;
-    const char* label;
-    const char* key;
-    const std::string& (TComEthernetController::*get)() const;
-    bool (TComEthernetController::*set)(const std::string&, bool);
-} kAddressItems[] = {
+const TextItem<TComEthernetController> kAddressItems[] = {
     {IpAddressItem, QT_TRANSLATE_NOOP("QPravikSettingsPage", "IP Address"), "local_addr",
      &TComEthernetController::localAddr, &TComEthernetController::setLocalAddr},
     {SubnetMaskItem, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Subnet Mask"), "subnet",
@@ -468,14 +472,7 @@ const Choice kProtocolChoices[] = {
     {2, QT_TRANSLATE_NOOP("QPravikSettingsPage", "NTT")},
 };
 
-const struct
-{
-    int id;
-    const char* label;
-    const char* key;
-    const std::string& (TComIsdnController::*get)() const;
-    bool (TComIsdnController::*set)(const std::string&, bool);
-} kIsdnTextItems[] = {
+const TextItem<TComIsdnController> kIsdnTextItems[] = {
     {LocalNumber1Item, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Local Number 1"), "addr_sb0_ch0",
      &TComIsdnController::addrSb0Ch0, &TComIsdnController::setAddrSb0Ch0},
     {LocalNumber2Item, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Local Number 2"), "addr_sb0_ch1",
