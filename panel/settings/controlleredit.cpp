@@ -13,6 +13,25 @@ ControllerEdit::ControllerEdit(QPravikMenuItems* page, Mode mode)
 {
 }
 
+bool ControllerEdit::modified(QPravikMenuItems* page, const Walk& walk)
+{
+    if (!page)
+        return false;
+    ControllerEdit edit(page, Compare);
+    walk(edit);
+    return edit.changed();
+}
+
+bool ControllerEdit::apply(QPravikMenuWidget* menu, QPravikMenuItems* page, TComController& controller,
+                           const Walk& walk)
+{
+    if (!page)
+        return false;
+    ControllerEdit edit(page, Store);
+    walk(edit);
+    return edit.commit(menu, controller);
+}
+
 QPravikMenuItem* ControllerEdit::editable(int id) const
 {
     QPravikMenuItem* item = m_page ? m_page->findItem(id) : nullptr;

@@ -25,7 +25,16 @@ public:
     // How a text item's value becomes the controller's bytes.
     using TextForm = std::string (*)(const QString&);
 
+    using Walk = std::function<void(ControllerEdit&)>;
+
     ControllerEdit(QPravikMenuItems* page, Mode mode);
+
+    // A menu's modified test: whether an unlocked item differs. A null page
+    // does not.
+    static bool modified(QPravikMenuItems* page, const Walk& walk);
+    // A menu's applier: the walk stores, then one commit (see commit()). A
+    // null page gives false.
+    static bool apply(QPravikMenuWidget* menu, QPravikMenuItems* page, TComController& controller, const Walk& walk);
 
     // The item when it is on the page and not locked.
     QPravikMenuItem* editable(int id) const;

@@ -446,20 +446,12 @@ void QPravikSettingsPage::refreshEthernetItems(QPravikMenuItems* page)
 
 bool QPravikSettingsPage::ethernetMenuModified(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    ControllerEdit edit(page, ControllerEdit::Compare);
-    editEthernet(edit, ethernetController);
-    return edit.changed();
+    return ControllerEdit::modified(page, [this](ControllerEdit& edit) { editEthernet(edit, ethernetController); });
 }
 
 bool QPravikSettingsPage::applyEthernetMenu(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    ControllerEdit edit(page, ControllerEdit::Store);
-    editEthernet(edit, ethernetController);
-    return edit.commit(this, ethernetController);
+    return ControllerEdit::apply(this, page, ethernetController, [this](ControllerEdit& edit) { editEthernet(edit, ethernetController); });
 }
 
 // --- ISDN menu -----------------------------------------------------------------
@@ -524,20 +516,12 @@ void QPravikSettingsPage::createIsdnMenu()
 
 bool QPravikSettingsPage::isdnMenuModified(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    ControllerEdit edit(page, ControllerEdit::Compare);
-    editIsdn(edit, isdnController);
-    return edit.changed();
+    return ControllerEdit::modified(page, [this](ControllerEdit& edit) { editIsdn(edit, isdnController); });
 }
 
 bool QPravikSettingsPage::applyIsdnMenu(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    ControllerEdit edit(page, ControllerEdit::Store);
-    editIsdn(edit, isdnController);
-    return edit.commit(this, isdnController);
+    return ControllerEdit::apply(this, page, isdnController, [this](ControllerEdit& edit) { editIsdn(edit, isdnController); });
 }
 
 // --- Mobile menus ---------------------------------------------------------------
@@ -640,20 +624,14 @@ void QPravikSettingsPage::createWifiMenu(int menuId)
 
 bool QPravikSettingsPage::wifiMenuModified(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    ControllerEdit edit(page, ControllerEdit::Compare);
-    editWifi(edit, wifiController);
-    return edit.changed();
+    return ControllerEdit::modified(page, [this](ControllerEdit& edit) { editWifi(edit, wifiController); });
 }
 
 bool QPravikSettingsPage::applyWifiMenu(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    ControllerEdit edit(page, ControllerEdit::Store);
-    const bool activeChanged = editWifi(edit, wifiController);
-    if (!edit.commit(this, wifiController))
+    bool activeChanged = false;
+    if (!ControllerEdit::apply(this, page, wifiController,
+                               [&](ControllerEdit& edit) { activeChanged = editWifi(edit, wifiController); }))
         return false;
     if (activeChanged)
         lockWifiNetworkItems(page, wifiController.dataConnection());
