@@ -18,6 +18,12 @@ using Edits = QList<QPair<int, QVariant>>;
 void edit(QPravikMenuItems* page, int id, const QVariant& value)
 {
     QPravikMenuItem* item = page->findItem(id);
+    if (id == NetworkListItem) {
+        QPravikMenuSelect* select = page->menuWidget->openSelection(QString(), item, true);
+        select->setCurrent(select->findSelectable(value.toInt()));
+        select->okClicked();
+        return;
+    }
     if (value.typeId() == QMetaType::Bool) {
         if (item->switchButton->isChecked() != value.toBool())
             item->switchButton->click();
@@ -37,6 +43,15 @@ const QByteArray kIsdn = "protocol:isdn_udss1;spid:;addr_sb0_ch0:301;addr_sb0_ch
                          "subaddr_sb0_ch1:;return:OK;";
 const QByteArray kWifi = "ssid:Home;ssid_custom:;authentication:WPA-PSK;authentication_custom:WPA-PSK;"
                          "passphrase:secret;data_connection_state:;network_quality:low;ajb_profile:safe;return:OK;";
+
+// The device's values with some of them replaced.
+QByteArray deviceValues(const QList<QPair<QByteArray, QByteArray>>& changes)
+{
+    QByteArray values = SettingsFixture::kDeviceValues;
+    for (const auto& change : changes)
+        values.replace(change.first, change.second);
+    return values;
+}
 
 } // namespace
 
@@ -58,6 +73,7 @@ private slots:
             QByteArrayList sent;
             const char* refused = nullptr; // the unit refuses the first commit's request
             std::function<bool(QPravikMenuItems*)> after = nullptr;
+            QByteArray scanned = "";
         } rows[] = {
             {"DHCP to manual", 12, "mode:dhcp;" + kEthernet, {{DhcpItem, false}, {EthernetQualityItem, 4}},
              {"PARAM;dns1:10.0.0.3;dns2:;gateway:10.0.0.1;local_addr:10.0.0.2;mode:manual;"
@@ -82,6 +98,9 @@ private slots:
             {"off, no network in reach", 20, "data_connection:on;" + kWifi, {{WifiActiveItem, false}},
              {"PARAM;data_connection:off;network:wifi.0;target:network;"}, nullptr,
              [](QPravikMenuItems* p) { return p->findItem(NetworkListItem)->locked && !p->findItem(SsidItem)->locked; }},
+            {"a listed name", 20, "data_connection:off;" + kWifi, {{NetworkListItem, 0}},
+             {"PARAM;authentication:auto;network:wifi.0;passphrase:;ssid:Caf\xC3\xA9;target:network;"}, nullptr,
+             nullptr, "Caf\xC3\xA9,Home"},
         };
         SettingsFixture f;
         QVERIFY(f.start() && f.loadDevice("aoip,eth.0,eth.1,isdn.0,wifi.0"));
@@ -90,6 +109,8 @@ private slots:
         for (const auto& row : rows) {
             f.unit.onRequestMatching(QRegularExpression("GET:(mode|protocol|ssid);"),
                                      {UnitSimulator::reply("PARAM;" + row.values)});
+            f.unit.onRequestMatching(QRegularExpression("LIST:ssid;"),
+                                     {UnitSimulator::reply("PARAM;ssid:" + row.scanned + ";return:OK;")});
             if (row.menu == IsdnMenu)
                 f.page->createIsdnMenu();
             else if (row.menu >= WifiMenuFirst)
@@ -118,6 +139,142 @@ private slots:
             QVERIFY2(!row.after || row.after(page), row.what);
             f.page->goBack();
         }
+    }
+
+    // Menu 1 by the unit's interfaces and options and the access level.
+    void networkMenu()
+    {
+        const QList<QPair<QByteArray, QByteArray>> streaming = {
+            {"dstream_mode:disabled", "dstream_mode:enabled"}, {"coord_mode:disabled", "coord_mode:enabled"}};
+        const struct
+        {
+            const char* what;
+            int level;
+            QByteArray networks;
+            QByteArray options;
+            QByteArray values;
+            QList<int> rows;
+            QList<int> locked;
+            QStringList labels; // of the mobile and Wi-Fi links shown
+            QString secondary;  // item 8's text, red
+            QString codecMode;
+        } rows[] = {
+            {"operator", OperatorLevel, "aoip,eth.0,eth.1,isdn.0,wifi.0,wifi.1", "", SettingsFixture::kDeviceValues,
+             {7, 9, -1, 10, 12, 13, 11, 20, 21}, {10, 12, 13, 11, 20, 21},
+             {"Wi-Fi settings (External 1)", "Wi-Fi settings (External 2)"}, "", "Single Codec"},
+            {"internal modems, extended", ExpertLevel, "aoip,eth.0,mobile.0,mobile.1,mobile.2,mobile.3",
+             "ip_dstream_2,hardware_3",
+             deviceValues(streaming + QList<QPair<QByteArray, QByteArray>>{
+                                          {"secondary_network:eth.0", "secondary_network:"},
+                                          {"operation_mode:standard", "operation_mode:extended"}}),
+             {7, 8, 9, -1, 10, 12, 16, 17, 18, 19}, {},
+             {"Mobile settings (Internal 1)", "Mobile settings (Internal 2)", "Mobile settings (External 1)",
+              "Mobile settings (External 2)"},
+             "Invalid", "Single Codec and Mobile Voice Coordination"},
+            {"one internal modem, standard", ExpertLevel, "aoip,eth.0,mobile.0,mobile.1", "ip_dstream_2",
+             deviceValues(streaming + QList<QPair<QByteArray, QByteArray>>{
+                                          {"secondary_network:eth.0", "secondary_network:isdn.0"}}),
+             {7, 8, 9, -1, 10, 12, 16, 17}, {}, {"Mobile settings (Internal)", "Mobile settings (External 1)"}, "ISDN",
+             "Single Codec"},
+        };
+        for (const auto& row : rows) {
+            SettingsFixture f(row.level);
+            QVERIFY(f.start() && f.loadDevice(row.networks, row.options, row.values) && f.openEntry(1));
+            QList<int> ids;
+            QList<int> locked;
+            QStringList labels;
+            for (QPravikMenuItem* item : f.page->currentItems()->allItems()) {
+                ids.append(item->id);
+                if (item->locked && item->type == QPravikMenuItem::SubMenu)
+                    locked.append(item->id);
+                if (item->id >= MobileMenuFirst && item->id <= WifiMenuLast && item->isVisibleTo(f.page))
+                    labels.append(item->titleText());
+            }
+            QCOMPARE(ids, row.rows);
+            QCOMPARE(locked, row.locked);
+            QCOMPARE(labels, row.labels);
+            QPravikMenuItems* page = f.page->currentItems();
+            QCOMPARE(page->findItem(DefaultNetworkItem)->choiceCount(), row.networks.count(',') + 1 - row.networks.count("aoip"));
+            if (QPravikMenuItem* secondary = page->findItem(SecondaryNetworkItem)) {
+                QCOMPARE(secondary->valueText(), row.secondary);
+                QCOMPARE(secondary->valueLabel->palette().color(QPalette::WindowText), QColor(Qt::red));
+            }
+            QCOMPARE(page->findItem(CodecModeItem)->valueText(), row.codecMode);
+        }
+    }
+
+    // The coordination choice follows the modem of the unit connected now.
+    void coordinationAfterReinit()
+    {
+        SettingsFixture f;
+        QVERIFY(f.start() && f.loadDevice("aoip,eth.0,mobile.0") && f.openEntry(1));
+        QCOMPARE(f.page->currentItems()->findItem(CodecModeItem)->choiceCount(), 3);
+        f.unit.onRequestMatching(QRegularExpression("LIST:mode;"), {UnitSimulator::reply("PARAM;mode:data;return:OK;")});
+        QVERIFY(f.push("EVENT;event_type:reinit;", [&] { return f.page->firstMobileCapabilities == -1; }));
+        QVERIFY(f.loadDevice("aoip,eth.0,mobile.0") && f.openEntry(1));
+        QCOMPARE(f.page->currentItems()->findItem(CodecModeItem)->choiceCount(), 2);
+    }
+
+    // Items 7-9 go to the unit at once; a call or a refusal puts them back.
+    void immediateItems()
+    {
+        const struct
+        {
+            const char* what;
+            QByteArray rates; // the unit's bit rates for codec 1 in mono
+            QByteArray codec; // codec 1 as sent
+            bool refused;
+        } rows[] = {
+            {"its rate", "64000,128000", "codec:OPUS/48000/mono/128000", false},
+            {"the first rate", "32000,64000", "codec:OPUS/48000/mono/32000", false},
+            {"no rate", "", "codec:OPUS/48000/mono/64000", false},
+            {"refused", "", "codec:OPUS/48000/mono/64000", true},
+        };
+        for (const auto& row : rows) {
+            SettingsFixture f;
+            QVERIFY(f.start() && f.loadDevice("aoip,eth.0,mobile.0") && f.openEntry(1));
+            f.unit.onRequestMatching(QRegularExpression("^PARAM;(?!.*(GET|LIST):)"),
+                                     {UnitSimulator::reply("PARAM;return:OK;")});
+            f.unit.onRequestMatching(QRegularExpression("LIST:bitrate;"),
+                                     {UnitSimulator::reply("PARAM;bitrate:" + row.rates + ";return:OK;")});
+            const QByteArray sent = "PARAM;" + row.codec + ";target:audio;";
+            if (row.refused)
+                f.unit.onRequest(sent, {UnitSimulator::errorReply(117)});
+            f.unit.clearReceived();
+            edit(f.page->currentItems(), CodecModeItem, 2);
+            const QByteArrayList bodies = f.unit.requestBodies();
+            QVERIFY2(bodies.contains(sent), row.what);
+            QVERIFY2((bodies.last() == sent) == row.refused, row.what); // nothing after a refusal
+            QCOMPARE(f.shownMessage(), row.refused ? QStringLiteral("Failed to apply changes!") : QString());
+        }
+        SettingsFixture f;
+        QVERIFY(f.start() && f.loadDevice("aoip,eth.0,eth.1") && f.openEntry(1) && f.startCall(5, "audio", "eth.0"));
+        f.unit.clearReceived();
+        edit(f.page->currentItems(), DefaultNetworkItem, 0x101);
+        QCOMPARE(f.page->currentItems()->findItem(DefaultNetworkItem)->currentValue(), 0x100);
+        QCOMPARE(f.shownMessage(), QStringLiteral("Cannot apply changes\n(a connection is established)"));
+        QVERIFY(f.unit.requestBodies().isEmpty());
+    }
+
+    // Each operator scan fills the list anew; a failed one keeps it.
+    void operatorScan()
+    {
+        SettingsFixture f;
+        QVERIFY(f.start() && f.loadDevice("aoip,eth.0,mobile.1"));
+        auto* page = new QPravikMenuItems(MobileMenuFirst + 1, f.page);
+        auto* item = new QPravikMenuItem(PreferredOperatorItem, QPravikMenuItem::Action, page);
+        page->addItem(item);
+        f.page->pushPage(page);
+        const QByteArray scan = "PARAM;network:mobile.1;target:network;LIST:plmn;";
+        for (const QByteArray& reply : {"PARAM;plmn:Orange,SFR,Free;return:OK;", "PARAM;plmn:Orange,SFR,Free;return:OK;", ""}) {
+            f.unit.onRequest(scan, {reply.isEmpty() ? UnitSimulator::errorReply(117) : UnitSimulator::reply(reply)}, 1);
+            f.page->itemChanged(item);
+            if (auto* select = f.page->findChild<QPravikMenuSelect*>())
+                delete select;
+            QCOMPARE(item->choiceCount(), 4);
+            QCOMPARE(item->choices.last().text, QStringLiteral("Free"));
+        }
+        QCOMPARE(f.shownMessage(), QStringLiteral("Failed to scan networks!"));
     }
 };
 
