@@ -1,7 +1,5 @@
 #include <QtTest>
 
-#include <functional>
-
 #include "panel/kit/controls.h"
 #include "panel/kit/menuselect.h"
 #include "panel/settings/settingsids.h"
@@ -11,10 +9,9 @@ using namespace SettingsId;
 
 namespace {
 
-using Edits = QList<QPair<int, QVariant>>;
-
 // What an operator does to an item: a switch is clicked when it must turn,
-// a list takes a value, any other item a text.
+// a list takes a value (the network list through its popup), any other item
+// a text.
 void edit(QPravikMenuItems* page, int id, const QVariant& value)
 {
     QPravikMenuItem* item = page->findItem(id);
@@ -22,18 +19,16 @@ void edit(QPravikMenuItems* page, int id, const QVariant& value)
         QPravikMenuSelect* select = page->menuWidget->openSelection(QString(), item, true);
         select->setCurrent(select->findSelectable(value.toInt()));
         select->okClicked();
-        return;
-    }
-    if (value.typeId() == QMetaType::Bool) {
+    } else if (value.typeId() == QMetaType::Bool) {
         if (item->switchButton->isChecked() != value.toBool())
             item->switchButton->click();
-        return;
+    } else {
+        if (value.typeId() == QMetaType::Int)
+            item->setCurrentValue(value.toInt(), true, true);
+        else
+            item->setValueText(value.toString(), false);
+        page->notifyItemChanged(item);
     }
-    if (value.typeId() == QMetaType::Int)
-        item->setCurrentValue(value.toInt(), true, true);
-    else
-        item->setValueText(value.toString(), false);
-    page->notifyItemChanged(item);
 }
 
 const QByteArray kEthernet = "cable:plugged;local_addr:10.0.0.2;subnet:255.0.0.0;gateway:10.0.0.1;dns1:10.0.0.3;"
@@ -43,15 +38,7 @@ const QByteArray kIsdn = "protocol:isdn_udss1;spid:;addr_sb0_ch0:301;addr_sb0_ch
                          "subaddr_sb0_ch1:;return:OK;";
 const QByteArray kWifi = "ssid:Home;ssid_custom:;authentication:WPA-PSK;authentication_custom:WPA-PSK;"
                          "passphrase:secret;data_connection_state:;network_quality:low;ajb_profile:safe;return:OK;";
-
-// The device's values with some of them replaced.
-QByteArray deviceValues(const QList<QPair<QByteArray, QByteArray>>& changes)
-{
-    QByteArray values = SettingsFixture::kDeviceValues;
-    for (const auto& change : changes)
-        values.replace(change.first, change.second);
-    return values;
-}
+const QByteArray kWrites = "^PARAM;(?!.*(GET|LIST):)";
 
 } // namespace
 
@@ -64,16 +51,10 @@ private slots:
     // them in one commit; a refused commit is sent again whole.
     void interfaceMenus()
     {
-        const struct
-        {
-            const char* what;
-            int menu;
-            QByteArray values;
-            Edits edits;
-            QByteArrayList sent;
-            const char* refused = nullptr; // the unit refuses the first commit's request
-            std::function<bool(QPravikMenuItems*)> after = nullptr;
-            QByteArray scanned = "";
+        // The unit may refuse the first commit's request; locks are checked afterwards.
+        const struct {
+            const char* what; int menu; QByteArray values; QList<QPair<int, QVariant>> edits; QByteArrayList sent;
+            const char* refused = nullptr; QList<QPair<int, bool>> locks = {}; QByteArray scanned = "";
         } rows[] = {
             {"DHCP to manual", 12, "mode:dhcp;" + kEthernet, {{DhcpItem, false}, {EthernetQualityItem, 4}},
              {"PARAM;dns1:10.0.0.3;dns2:;gateway:10.0.0.1;local_addr:10.0.0.2;mode:manual;"
@@ -87,24 +68,21 @@ private slots:
             {"5as alone", 11, "5as:off;" + kIsdn, {{FiveAsItem, true}}, {"PARAM;5as:on;target:audio;"}},
             {"5as refused, both again", 11, "5as:off;" + kIsdn, {{FiveAsItem, true}, {IsdnProtocolItem, 1}},
              {"PARAM;network:isdn.0;protocol:isdn_ni2;target:network;", "PARAM;5as:on;target:audio;"}, "5as",
-             [](QPravikMenuItems* p) {
-                 return p->findItem(SpidItem)->locked == false && p->findItem(LocalNumber1Item)->locked
-                     && p->findItem(SubAddress2Item)->locked;
-             }},
+             {{SpidItem, false}, {LocalNumber1Item, true}, {SubAddress2Item, true}}},
             {"WPA2-PSK", 20, "data_connection:off;" + kWifi, {{SecurityItem, 4}},
              {"PARAM;authentication:WPA2-PSK;authentication_custom:WPA2-PSK;network:wifi.0;target:network;"}},
             {"Auto", 20, "data_connection:off;" + kWifi, {{SecurityItem, 1}},
              {"PARAM;authentication:auto;network:wifi.0;target:network;"}},
             {"off, no network in reach", 20, "data_connection:on;" + kWifi, {{WifiActiveItem, false}},
              {"PARAM;data_connection:off;network:wifi.0;target:network;"}, nullptr,
-             [](QPravikMenuItems* p) { return p->findItem(NetworkListItem)->locked && !p->findItem(SsidItem)->locked; }},
+             {{NetworkListItem, true}, {SsidItem, false}}},
             {"a listed name", 20, "data_connection:off;" + kWifi, {{NetworkListItem, 0}},
-             {"PARAM;authentication:auto;network:wifi.0;passphrase:;ssid:Caf\xC3\xA9;target:network;"}, nullptr,
-             nullptr, "Caf\xC3\xA9,Home"},
+             {"PARAM;authentication:auto;network:wifi.0;passphrase:;ssid:Caf\xC3\xA9;target:network;"}, nullptr, {},
+             "Caf\xC3\xA9,Home"},
         };
         SettingsFixture f;
         QVERIFY(f.start() && f.loadDevice("aoip,eth.0,eth.1,isdn.0,wifi.0"));
-        f.unit.onRequestMatching(QRegularExpression("^PARAM;(?!.*GET:)"), {UnitSimulator::reply("PARAM;return:OK;")});
+        f.unit.onRequestMatching(QRegularExpression(kWrites), {UnitSimulator::reply("PARAM;return:OK;")});
         f.unit.onRequestMatching(QRegularExpression("GET:5as"), {UnitSimulator::reply("PARAM;5as:off;return:OK;")});
         for (const auto& row : rows) {
             f.unit.onRequestMatching(QRegularExpression("GET:(mode|protocol|ssid);"),
@@ -118,25 +96,24 @@ private slots:
             else
                 f.page->buildEthernetMenu(row.menu);
             QPravikMenuItems* page = f.page->currentItems();
-            QVERIFY2(page && page->menuId == row.menu, row.what);
             for (const auto& change : row.edits)
                 edit(page, change.first, change.second);
             QVERIFY2(f.page->header->modified, row.what);
             const auto apply = [&] {
                 f.unit.clearReceived();
-                return row.menu == IsdnMenu ? f.page->applyIsdnMenu(page)
-                    : row.menu >= WifiMenuFirst ? f.page->applyWifiMenu(page)
-                                                : f.page->applyEthernetMenu(page);
+                return row.menu == IsdnMenu         ? f.page->applyIsdnMenu(page)
+                       : row.menu >= WifiMenuFirst ? f.page->applyWifiMenu(page)
+                                                   : f.page->applyEthernetMenu(page);
             };
             if (row.refused) {
                 f.unit.onRequestMatching(QRegularExpression(row.refused), {UnitSimulator::errorReply(117)}, 1);
                 QVERIFY2(!apply(), row.what);
                 QCOMPARE(f.shownMessage(), QStringLiteral("Failed to apply changes!"));
-                QCOMPARE(f.unit.requestBodies(), row.sent);
             }
             QVERIFY2(apply(), row.what);
             QCOMPARE(f.unit.requestBodies(), row.sent);
-            QVERIFY2(!row.after || row.after(page), row.what);
+            for (const auto& lock : row.locks)
+                QVERIFY2(page->findItem(lock.first)->locked == lock.second, row.what);
             f.page->goBack();
         }
     }
@@ -144,68 +121,46 @@ private slots:
     // Menu 1 by the unit's interfaces and options and the access level.
     void networkMenu()
     {
-        const QList<QPair<QByteArray, QByteArray>> streaming = {
-            {"dstream_mode:disabled", "dstream_mode:enabled"}, {"coord_mode:disabled", "coord_mode:enabled"}};
-        const struct
-        {
-            const char* what;
-            int level;
-            QByteArray networks;
-            QByteArray options;
-            QByteArray values;
-            QList<int> rows;
-            QList<int> locked;
-            QStringList labels; // of the mobile and Wi-Fi links shown
-            QString secondary;  // item 8's text, red
-            QString codecMode;
+        using Changes = QList<QPair<QByteArray, QByteArray>>;
+        // The rows ("*": locked), labels of the mobile and Wi-Fi links shown, item 8's text (red) and item 9's.
+        const struct {
+            int level; QByteArray networks; QByteArray options; Changes values; QString rows;
+            QStringList labels; QString secondary, codecMode;
         } rows[] = {
-            {"operator", OperatorLevel, "aoip,eth.0,eth.1,isdn.0,wifi.0,wifi.1", "", SettingsFixture::kDeviceValues,
-             {7, 9, -1, 10, 12, 13, 11, 20, 21}, {10, 12, 13, 11, 20, 21},
-             {"Wi-Fi settings (External 1)", "Wi-Fi settings (External 2)"}, "", "Single Codec"},
-            {"internal modems, extended", ExpertLevel, "aoip,eth.0,mobile.0,mobile.1,mobile.2,mobile.3",
-             "ip_dstream_2,hardware_3",
-             deviceValues(streaming + QList<QPair<QByteArray, QByteArray>>{
-                                          {"secondary_network:eth.0", "secondary_network:"},
-                                          {"operation_mode:standard", "operation_mode:extended"}}),
-             {7, 8, 9, -1, 10, 12, 16, 17, 18, 19}, {},
+            {OperatorLevel, "aoip,eth.0,eth.1,isdn.0,mobile.0,mobile.1,wifi.0,wifi.1", "", {},
+             "7 9 -1 10* 12* 13* 11* 16 17 20* 21*",
+             {"Mobile settings (Internal)", "Mobile settings (External 1)", "Wi-Fi settings (External 1)",
+              "Wi-Fi settings (External 2)"}, "", "Single Codec"},
+            {ExpertLevel, "aoip,eth.0,mobile.0,mobile.1,mobile.2,mobile.3", "ip_dstream_2,hardware_3",
+             {{"dstream_mode:disabled", "dstream_mode:enabled"}, {"coord_mode:disabled", "coord_mode:enabled"},
+              {"secondary_network:eth.0", "secondary_network:"}, {"standard", "extended"}},
+             "7 8 9 -1 10 12 16 17 18 19",
              {"Mobile settings (Internal 1)", "Mobile settings (Internal 2)", "Mobile settings (External 1)",
-              "Mobile settings (External 2)"},
-             "Invalid", "Single Codec and Mobile Voice Coordination"},
-            {"one internal modem, standard", ExpertLevel, "aoip,eth.0,mobile.0,mobile.1", "ip_dstream_2",
-             deviceValues(streaming + QList<QPair<QByteArray, QByteArray>>{
-                                          {"secondary_network:eth.0", "secondary_network:isdn.0"}}),
-             {7, 8, 9, -1, 10, 12, 16, 17}, {}, {"Mobile settings (Internal)", "Mobile settings (External 1)"}, "ISDN",
-             "Single Codec"},
+              "Mobile settings (External 2)"}, "Invalid", "Single Codec and Mobile Voice Coordination"},
         };
         for (const auto& row : rows) {
+            QByteArray values = SettingsFixture::kDeviceValues;
+            for (const auto& change : row.values)
+                values.replace(change.first, change.second);
             SettingsFixture f(row.level);
-            QVERIFY(f.start() && f.loadDevice(row.networks, row.options, row.values) && f.openEntry(1));
-            QList<int> ids;
-            QList<int> locked;
-            QStringList labels;
-            for (QPravikMenuItem* item : f.page->currentItems()->allItems()) {
-                ids.append(item->id);
-                if (item->locked && item->type == QPravikMenuItem::SubMenu)
-                    locked.append(item->id);
+            QVERIFY(f.start() && f.loadDevice(row.networks, row.options, values) && f.openEntry(1));
+            QPravikMenuItems* page = f.page->currentItems();
+            QStringList ids, labels;
+            for (QPravikMenuItem* item : page->allItems()) {
+                ids.append(QString::number(item->id) + (item->locked ? "*" : ""));
                 if (item->id >= MobileMenuFirst && item->id <= WifiMenuLast && item->isVisibleTo(f.page))
                     labels.append(item->titleText());
             }
-            QCOMPARE(ids, row.rows);
-            QCOMPARE(locked, row.locked);
+            QCOMPARE(ids.join(' '), row.rows);
             QCOMPARE(labels, row.labels);
-            QPravikMenuItems* page = f.page->currentItems();
-            QCOMPARE(page->findItem(DefaultNetworkItem)->choiceCount(), row.networks.count(',') + 1 - row.networks.count("aoip"));
+            QCOMPARE(page->findItem(DefaultNetworkItem)->choiceCount(), row.networks.count(','));
             if (QPravikMenuItem* secondary = page->findItem(SecondaryNetworkItem)) {
                 QCOMPARE(secondary->valueText(), row.secondary);
                 QCOMPARE(secondary->valueLabel->palette().color(QPalette::WindowText), QColor(Qt::red));
             }
             QCOMPARE(page->findItem(CodecModeItem)->valueText(), row.codecMode);
         }
-    }
-
-    // The coordination choice follows the modem of the unit connected now.
-    void coordinationAfterReinit()
-    {
+        // The coordination choice follows the modem of the unit connected now.
         SettingsFixture f;
         QVERIFY(f.start() && f.loadDevice("aoip,eth.0,mobile.0") && f.openEntry(1));
         QCOMPARE(f.page->currentItems()->findItem(CodecModeItem)->choiceCount(), 3);
@@ -218,23 +173,17 @@ private slots:
     // Items 7-9 go to the unit at once; a call or a refusal puts them back.
     void immediateItems()
     {
-        const struct
-        {
-            const char* what;
-            QByteArray rates; // the unit's bit rates for codec 1 in mono
-            QByteArray codec; // codec 1 as sent
-            bool refused;
-        } rows[] = {
-            {"its rate", "64000,128000", "codec:OPUS/48000/mono/128000", false},
-            {"the first rate", "32000,64000", "codec:OPUS/48000/mono/32000", false},
-            {"no rate", "", "codec:OPUS/48000/mono/64000", false},
-            {"refused", "", "codec:OPUS/48000/mono/64000", true},
+        // The unit's bit rates for codec 1 in mono, codec 1 as sent, and whether the unit refuses it.
+        const struct { QByteArray rates; QByteArray codec; bool refused; } rows[] = {
+            {"64000,128000", "codec:OPUS/48000/mono/128000", false},
+            {"32000,64000", "codec:OPUS/48000/mono/32000", false},
+            {"", "codec:OPUS/48000/mono/64000", false},
+            {"", "codec:OPUS/48000/mono/64000", true},
         };
         for (const auto& row : rows) {
             SettingsFixture f;
             QVERIFY(f.start() && f.loadDevice("aoip,eth.0,mobile.0") && f.openEntry(1));
-            f.unit.onRequestMatching(QRegularExpression("^PARAM;(?!.*(GET|LIST):)"),
-                                     {UnitSimulator::reply("PARAM;return:OK;")});
+            f.unit.onRequestMatching(QRegularExpression(kWrites), {UnitSimulator::reply("PARAM;return:OK;")});
             f.unit.onRequestMatching(QRegularExpression("LIST:bitrate;"),
                                      {UnitSimulator::reply("PARAM;bitrate:" + row.rates + ";return:OK;")});
             const QByteArray sent = "PARAM;" + row.codec + ";target:audio;";
@@ -243,8 +192,8 @@ private slots:
             f.unit.clearReceived();
             edit(f.page->currentItems(), CodecModeItem, 2);
             const QByteArrayList bodies = f.unit.requestBodies();
-            QVERIFY2(bodies.contains(sent), row.what);
-            QVERIFY2((bodies.last() == sent) == row.refused, row.what); // nothing after a refusal
+            QVERIFY2(bodies.contains(sent), row.codec);
+            QVERIFY2((bodies.last() == sent) == row.refused, row.codec); // nothing after a refusal
             QCOMPARE(f.shownMessage(), row.refused ? QStringLiteral("Failed to apply changes!") : QString());
         }
         SettingsFixture f;
@@ -265,12 +214,11 @@ private slots:
         auto* item = new QPravikMenuItem(PreferredOperatorItem, QPravikMenuItem::Action, page);
         page->addItem(item);
         f.page->pushPage(page);
-        const QByteArray scan = "PARAM;network:mobile.1;target:network;LIST:plmn;";
-        for (const QByteArray& reply : {"PARAM;plmn:Orange,SFR,Free;return:OK;", "PARAM;plmn:Orange,SFR,Free;return:OK;", ""}) {
-            f.unit.onRequest(scan, {reply.isEmpty() ? UnitSimulator::errorReply(117) : UnitSimulator::reply(reply)}, 1);
+        for (const QByteArray reply : {"PARAM;plmn:Orange,SFR,Free;return:OK;", "PARAM;plmn:Orange,SFR,Free;return:OK;", ""}) {
+            f.unit.onRequest("PARAM;network:mobile.1;target:network;LIST:plmn;",
+                             {reply.isEmpty() ? UnitSimulator::errorReply(117) : UnitSimulator::reply(reply)}, 1);
             f.page->itemChanged(item);
-            if (auto* select = f.page->findChild<QPravikMenuSelect*>())
-                delete select;
+            delete f.page->findChild<QPravikMenuSelect*>();
             QCOMPARE(item->choiceCount(), 4);
             QCOMPARE(item->choices.last().text, QStringLiteral("Free"));
         }
