@@ -159,7 +159,7 @@ private slots:
                       {"SIP_KA_INTERVAL", "20"}}));
         QVERIFY(aoip->rtpTos() == 0 && aoip->sipKeepAliveTarget() == 0 && aoip->streamPattern() == 0
                 && aoip->ecmBfShift() == 0 && aoip->stunNatType() == A::NatFullCone);
-        QVERIFY(aoip->account2().user == "J\xFCrg" && aoip->account1().password == "p\xE4ss");
+        QVERIFY(aoip->account2().user == "J\xC3\xBCrg" && aoip->account1().password == "p\xC3\xA4ss");
         QVERIFY(!aoip->account1().registered && aoip->account1().stateCause == "403-forbidden");
         // Numbers below the least value are not taken; an empty one is the start value.
         QVERIFY(read({{"SIP_UDP_PORT", "0"}, {"SIP_KA_INTERVAL", ""}, {"sip_password", "no token"},
@@ -200,8 +200,8 @@ private slots:
 
     void aoipWriteParams()
     {
-        aoip->account1().setPassword("s\xE9same", false);
-        aoip->setSipProxy("pr\xF6xy", false);
+        aoip->account1().setPassword("s\xC3\xA9same", false);
+        aoip->setSipProxy("pr\xC3\xB6xy", false);
         QVERIFY(!aoip->writeParams({}));
         QVERIFY(!aoip->writeParams({"public_addr", "sip_state", "aoip_version"}));
         // A password that cannot be made a token never goes out in clear.
