@@ -131,16 +131,6 @@ std::string latin1(const QString& text)
     return toStdString(text);
 }
 
-// Network names and passphrases go back to the unit exactly as it gave them.
-QString unitText(const std::string& bytes)
-{
-    return fromUtf8StdString(bytes);
-}
-std::string unitBytes(const QString& text)
-{
-    return toStdString(text);
-}
-
 } // namespace
 
 // --- Network menu -------------------------------------------------------------
@@ -573,7 +563,7 @@ bool editWifi(ControllerEdit& edit, TComWifiController& wifi)
     const bool activeChanged = edit.switchValue(WifiActiveItem, active) && active != wifi.dataConnection();
     edit.toggle(WifiActiveItem, wifi, &TComWifiController::dataConnection, &TComWifiController::setDataConnection,
                 "data_connection");
-    edit.text(SsidItem, wifi, &TComWifiController::ssid, &TComWifiController::setSsid, "ssid", unitBytes);
+    edit.text(SsidItem, wifi, &TComWifiController::ssid, &TComWifiController::setSsid, "ssid", toUnitUtf8);
     int security = 0;
     if (edit.choiceValue(SecurityItem, security) && security != wifi.authentication()) {
         edit.update(wifi, wifi.authentication(), security, &TComWifiController::setAuthentication, "authentication");
@@ -582,7 +572,7 @@ bool editWifi(ControllerEdit& edit, TComWifiController& wifi)
                         "authentication_custom", true);
     }
     edit.text(PassphraseItem, wifi, &TComWifiController::passphrase, &TComWifiController::setPassphrase,
-              "passphrase", unitBytes);
+              "passphrase", toUnitUtf8);
     editQuality(edit, wifi, WifiQualityItem, WifiAjbItem);
     return activeChanged;
 }
@@ -605,17 +595,17 @@ void QPravikSettingsPage::createWifiMenu(int menuId)
     item = addRow(page, NetworkListItem, QPravikMenuItem::Action, tr("Network List"));
     const std::vector<std::string>& networks = wifi.networkList();
     for (std::size_t i = 0; i < networks.size(); ++i)
-        item->addChoice(int(i), unitText(networks[i]));
+        item->addChoice(int(i), fromUnitUtf8(networks[i]));
     item->setValueText(networks.empty() ? tr("No Wi-Fi network Found") : tr("Select a Wi-Fi network from list"),
                        false);
 
-    addRow(page, SsidItem, QPravikMenuItem::Text, tr("Name (SSID)"))->setValueText(unitText(wifi.ssid()), false);
+    addRow(page, SsidItem, QPravikMenuItem::Text, tr("Name (SSID)"))->setValueText(fromUnitUtf8(wifi.ssid()), false);
     item = addChoices(page, SecurityItem, tr("Security"), kSecurityChoices, wifi.authentication());
     for (const Choice& choice : kKeySecurityChoices)
         item->addChoice(choice.value, QString::fromLatin1(choice.text));
     item->setCurrentValue(wifi.authentication(), true, true);
     addRow(page, PassphraseItem, QPravikMenuItem::Password, tr("Passphrase"))
-        ->setValueText(unitText(wifi.passphrase()), false);
+        ->setValueText(fromUnitUtf8(wifi.passphrase()), false);
     addQualityItem(page, WifiQualityItem, WifiAjbItem, wifi.networkQuality(), wifi.ajbProfile(), unloaded);
 
     lockWifiNetworkItems(page, activeLock);

@@ -180,7 +180,7 @@ void QPravikSettingsPage::scanOperators(QPravikMenuItem* item)
     item->clearChoices();
     item->addChoice(0, tr("Auto"));
     for (std::size_t i = 0; i < names.size(); ++i)
-        item->addChoice(int(i) + 1, fromUtf8StdString(names[i]));
+        item->addChoice(int(i) + 1, fromUnitUtf8(names[i]));
     openSelection(tr("Select Network"), item, true);
 }
 
@@ -188,7 +188,7 @@ void QPravikSettingsPage::scanOperators(QPravikMenuItem* item)
 // its security; picking the network already set changes nothing.
 void QPravikSettingsPage::chooseWifiNetwork(QPravikMenuItems* page, const QString& name)
 {
-    if (name == toQString(wifiController.ssid()))
+    if (toUnitUtf8(name) == wifiController.ssid())
         return;
     if (QPravikMenuItem* ssid = page->findItem(SsidItem))
         ssid->setValueText(name, false);
