@@ -1,0 +1,269 @@
+// The Tools menus of the settings page against the simulated unit. Each table
+// row runs on a fresh page; its outcome reads "row|what was seen".
+#include "model/qpraviksoftkeys.h"
+#include "model/secretvalue.h"
+#include "panel/kit/controls.h"
+#include "panel/kit/menuselect.h"
+#include "panel/kit/virtualkeyboard.h"
+#include "panel/settings/settingsids.h"
+#include "tests/support/settingsfixture.h"
+
+using namespace SettingsId;
+using Sim = UnitSimulator;
+
+namespace {
+
+const QByteArray kOk = "PARAM;return:OK;";
+const QString kFailed = "Failed to apply changes!";
+
+QPravikMenuItem* itemOf(SettingsFixture& f, int id)
+{
+    return f.page->currentItems()->findItem(id);
+}
+
+// The open page's rows as "id" or "id*" (locked), in order.
+QString rowsOf(SettingsFixture& f)
+{
+    QStringList out;
+    for (QPravikMenuItem* item : f.page->currentItems()->allItems())
+        out << QString::number(item->id) + (item->locked ? "*" : "");
+    return out.join(' ');
+}
+
+QByteArray sent(SettingsFixture& f)
+{
+    return f.unit.takeRequestBodies().join('\n');
+}
+
+QString seen(const char* row, const QStringList& parts)
+{
+    return QString(row) + '|' + parts.join('|');
+}
+
+void choose(SettingsFixture& f, QPravikMenuItem* item, int value)
+{
+    item->setCurrentValue(value, true, false);
+    f.page->itemChanged(item);
+}
+
+void chooseReset(SettingsFixture& f, QPravikMenuItem* item, int value)
+{
+    QPravikMenuSelect* select = f.page->openSelection(QString(), item, true);
+    select->setCurrent(select->findSelectable(value));
+    select->okClicked();
+}
+
+int failingEncoder(const char*, int, char**)
+{
+    return -1;
+}
+
+} // namespace
+
+class TestSettingsTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A level password goes out as a token or as the empty value; one the
+    // unit did not take is nobody's and is not kept.
+    void passwords()
+    {
+        const struct
+        {
+            const char* row;
+            QString typed;
+            QByteArray reply; // "7": the unit's own error code
+            QString written;  // the decoded value sent, "-" for no request
+            QString shown;
+        } table[] = {
+            {"change", "s3cret", kOk, "s3cret", "s3cret"},
+            {"clear", "", kOk, "", ""},
+            {"unchanged", "old", {}, "-", "old"},
+            {"ERROR", "new", "PARAM;return:ERROR;", "new", "old"},
+            {"unit's code", "new", "7", "new", "old"},
+            {"no token", "new", {}, "-", "old"},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f;
+            QVERIFY(f.start());
+            frontPanelCom()->setIdentity("panel", "kandelo");
+            f.unit.onRequestMatching(QRegularExpression("password_al:"),
+                                     {r.reply == "7" ? Sim::errorReply(7) : Sim::reply(r.reply)});
+            f.page->adminPassword = "old";
+            f.page->createPasswordsMenu();
+            f.unit.clearReceived();
+            const bool noToken = r.reply.isEmpty() && r.typed != "old";
+            const SecretTokenEncoder saved = noToken ? setSecretTokenEncoder(failingEncoder) : nullptr;
+            QPravikMenuItem* item = itemOf(f, AdminPasswordItem);
+            item->setValueText(r.typed, false);
+            f.page->itemChanged(item);
+            if (noToken)
+                setSecretTokenEncoder(saved);
+            const auto m = QRegularExpression("password_al:([^;]*);").match(sent(f));
+            const std::string token = m.captured(1).toStdString();
+            QVERIFY(token.empty() || token != r.typed.toStdString());
+            QCOMPARE(seen(r.row, {m.hasMatch() ? QString::fromStdString(token.empty() ? token : decryptSecretValue(token))
+                                               : "-",
+                                  item->valueText(), f.page->adminPassword, f.shownMessage()}),
+                     seen(r.row, {r.written, r.shown, r.shown, r.shown == r.typed ? QString() : kFailed}));
+        }
+    }
+
+    // A level without a password is taken at once and opens the locks (the
+    // Audio entry too); one with a password only through the keyboard.
+    void accessLevel()
+    {
+        const struct
+        {
+            const char* row;
+            QString admin;
+            QString typed; // "-": no keyboard may open
+            int level;
+            QString rows;
+        } table[] = {
+            {"no password", "", "-", 2, "191 194 198 209 229 241 252"},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(OperatorLevel);
+            QVERIFY(f.start() && f.loadDevice() && f.openEntry(ToolsEntry));
+            f.unit.onRequestMatching(QRegularExpression("GET:password_al;"), {Sim::errorReply(204)});
+            f.page->adminPassword = r.admin;
+            f.page->expertPassword = "exp";
+            QPravikMenuItem* item = itemOf(f, AccessLevelItem);
+            choose(f, item, AdministratorLevel);
+            QPravikVirtual* keyboard = f.page->findChild<QPravikVirtual*>();
+            const QString before = item->valueText();
+            if (keyboard) {
+                keyboard->lineEdit.setText(r.typed);
+                f.page->keyboardAccepted(item, keyboard);
+            }
+            const bool open = f.page->entries->findEntry(AudioEntry)->state == QPravikMenuEntry::Normal;
+            QCOMPARE(seen(r.row, {keyboard ? before : "-", QString::number(currentAccessLevel), rowsOf(f),
+                                  open ? "Audio" : "no Audio", f.shownMessage()}),
+                     seen(r.row, {r.typed == "-" ? "-" : "Operator", QString::number(r.level), r.rows,
+                                  r.level ? "Audio" : "no Audio", r.level ? "" : "Wrong password!"}));
+        }
+    }
+
+    // What the Tools menu offers by recording option, firmware and level.
+    void toolsMenu()
+    {
+        const struct
+        {
+            const char* row;
+            QByteArray options;
+            std::uint32_t firmware;
+            int level;
+            QByteArray probe;
+            QString rows;
+            QString soundId;
+        } table[] = {
+            {"no recording, Operator", "", 0x10A00, 0, {}, "191 194 198* 209* 229* 241* 252*", ""},
+            {"1.9, Expert", "record_1", 0x109FF, 1, "DO;return:OK;", "191 194 196 198 209 229 241 252*", "Disabled"},
+            {"1.10, Administrator", "record_1", 0x10A00, 2, {}, "191 194 195 198 209 229 241 252", ""},
+            {"1.9, no file", "record_1", 0x109FF, 2, "DO;return:ERROR;", "191 194 196* 198 209 229 241 252",
+             "Audio file is missing"},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(r.level, r.firmware);
+            f.unit.onRequest("DO;action:open;name:/mnt/datax/sound_ID.wav;target:general;type:record;",
+                             {Sim::reply(r.probe)});
+            QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options) && f.openEntry(ToolsEntry));
+            QPravikMenuItem* play = itemOf(f, SoundIdItem);
+            QCOMPARE(seen(r.row, {rowsOf(f), play ? play->valueText() : ""}), seen(r.row, {r.rows, r.soundId}));
+        }
+    }
+
+    // Immediate items: what a change sends and what a refusal shows.
+    void immediate()
+    {
+        const auto misc = [](QPravikSettingsPage* p) { p->createMiscellaneousMenu(); };
+        const auto trouble = [](QPravikSettingsPage* p) { p->createTroubleshootingMenu(); };
+        const auto click = [](SettingsFixture&, QPravikMenuItem* i) { i->switchButton->click(); };
+        const QString resetText = "Select the category of settings to reset";
+        const struct
+        {
+            const char* row;
+            std::function<void(QPravikSettingsPage*)> open;
+            int item;
+            std::function<void(SettingsFixture&, QPravikMenuItem*)> change;
+            const char* request; // pattern of the change's request
+            QByteArray reply;
+            int delayMs;
+            QString message, shown; // the item's value text afterwards
+        } table[] = {
+            {"sound ID refused", [](QPravikSettingsPage* p) { p->createSoundIdMenu(); }, SoundIdItem, click,
+             "wave_file:/mnt/datax/sound_ID.wav;", "PARAM;return:ERROR;", 0, kFailed, "Disabled"},
+            {"softkey category None", [](QPravikSettingsPage* p) { p->createSoftkeyMenu(SoftkeyMenuFirst); },
+             SoftkeyCategoryItem, [](SettingsFixture& f, QPravikMenuItem* i) { choose(f, i, -1); },
+             "^PARAM;softkey1:;target:general;$", kOk, 0, "", "None"},
+            {"custom server while Custom", misc, CustomNtpServerItem,
+             [](SettingsFixture& f, QPravikMenuItem* i) {
+                 i->page->findItem(NtpServerItem)->setCurrentValue(0, true, false);
+                 i->setValueText("ntp.example.org", false);
+                 f.page->itemChanged(i);
+             },
+             "^PARAM;ntp_addr:ntp.example.org;ntp_addr_custom:ntp.example.org;target:general;$", kOk, 0, "",
+             "ntp.example.org"},
+            {"relay 9", misc, Relay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(f, i, 9); },
+             "^PARAM;ext_relay1:relay_state_none;target:general;$", kOk, 0, "", "9"},
+            {"auto redial refused", misc, AutoRedial1Item, click, "^PARAM;auto_redial_link1:on;target:network;$",
+             "PARAM;auto_redial_link1:001-x;return:ERROR;", 0, kFailed, "Disabled"},
+            {"full reset", trouble, ResetItem, [](SettingsFixture& f, QPravikMenuItem* i) { chooseReset(f, i, 6); },
+             "^DO;action:reset;level:full;$", "DO;return:OK;", 6000, "", resetText},
+            {"SIP accounts", trouble, ResetItem, [](SettingsFixture& f, QPravikMenuItem* i) { chooseReset(f, i, 7); },
+             "^DO;action:reset;level:sipaccount;$", "DO;return:ERROR;", 0, "Failed to reload the SIP Accounts!",
+             resetText},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(AdministratorLevel, 0x10F00);
+            f.unit.onRequestMatching(QRegularExpression("action:open;"), {Sim::reply("DO;return:OK;")});
+            QVERIFY(f.start() && f.loadDevice());
+            f.unit.onRequestMatching(QRegularExpression("GET:auto_redial_link1;"),
+                                     {Sim::reply("PARAM;auto_redial_link1:off;return:OK;")});
+            frontPanelSoftkeys()->parseSoftkey("softkey1", "C00F01");
+            r.open(f.page);
+            const QRegularExpression pattern(r.request, QRegularExpression::MultilineOption);
+            f.unit.onRequestMatching(pattern, {Sim::delay(r.delayMs), Sim::reply(r.reply)});
+            f.unit.clearReceived();
+            QPravikMenuItem* item = itemOf(f, r.item);
+            r.change(f, item);
+            QCOMPARE(seen(r.row, {pattern.match(sent(f)).hasMatch() ? "sent" : "not sent", f.shownMessage(),
+                                  item->valueText()}),
+                     seen(r.row, {"sent", r.message, r.shown}));
+        }
+    }
+
+    // Reading the Miscellaneous menu: GPIO lists only on full hardware; a key
+    // the unit holds without a value stays open to editing.
+    void miscellaneous()
+    {
+        const QByteArray gets = "PARAM;target:network;GET:auto_redial_link1;GET:auto_redial_link2;"
+                                "GET:auto_redial_attempts;GET:auto_redial_time;\nPARAM;target:general;GET:ext_input1;"
+                                "GET:ext_input2;GET:ext_relay1;GET:ext_relay2;GET:ntp_addr;GET:ntp_addr_custom;";
+        const QByteArray lists = "\nPARAM;target:general;LIST:ext_input1;\nPARAM;target:general;LIST:ext_input2;"
+                                 "\nPARAM;target:general;LIST:ext_relay1;\nPARAM;target:general;LIST:ext_relay2;";
+        const struct
+        {
+            const char* row;
+            QByteArray options, requests;
+            QString rows;
+        } table[] = {
+            {"GPIO", "", gets + lists, "-1 231* 232* 233* 234* -1 235* 236* 237* 238* -1 239* 240"},
+            {"no GPIO", "hardware_2", gets, "-1 235* 236* 237* 238* -1 239* 240"},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f;
+            QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
+            f.unit.onRequestMatching(QRegularExpression("GET:ntp_addr_custom;"),
+                                     {Sim::reply("PARAM;ntp_addr_custom:101-parameter not set;ext_input1:100-x;"
+                                                 "return:ERROR;")});
+            f.page->createMiscellaneousMenu();
+            QCOMPARE(seen(r.row, {sent(f), rowsOf(f)}), seen(r.row, {r.requests, r.rows}));
+        }
+    }
+};
+
+QTEST_MAIN(TestSettingsTools)
+#include "tst_settings_tools.moc"
