@@ -702,7 +702,7 @@ void QPravikSettingsPage::createRemoteAccessMenu()
 
     if (remoteAccess) {
         QPravikMenuItem* server = addRow(page, RemoteServerItem, QPravikMenuItem::Text, tr("Remote Access Server"));
-        server->setValueText(fromUtf8StdString(valueOf(values, "remote_access_server")), false);
+        server->setValueText(fromUnitUtf8(valueOf(values, "remote_access_server")), false);
         server->setLocked(!(administrator && (options & kRemoteAccessLevel3)));
     }
     addRow(page, SerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
@@ -713,7 +713,7 @@ void QPravikSettingsPage::createRemoteAccessMenu()
     page->findItem(CodecIdItem)->setLocked(true);
     if (remoteAccess) {
         QPravikMenuItem* password = addRow(page, CodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
-        password->setValueText(fromUtf8StdString(valueOf(values, "remote_access_pwd")), false);
+        password->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
         password->setLocked(!administrator);
     }
     pushPage(page);
@@ -740,7 +740,7 @@ bool QPravikSettingsPage::isRemoteAccessMenuModified(QPravikMenuItems* page)
     }
     for (const auto& text : kRemoteTexts) {
         if (QPravikMenuItem* item = editable(text.id, text.key)) {
-            if (item->valueText() != fromUtf8StdString(valueOf(values, text.key)))
+            if (item->valueText() != fromUnitUtf8(valueOf(values, text.key)))
                 return true;
         }
     }
@@ -763,7 +763,7 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
     bool passwordSent = false;
     for (const auto& text : kRemoteTexts) {
         if (QPravikMenuItem* item = editable(text.id)) {
-            set.setParam(text.key, toUtf8StdString(item->valueText()));
+            set.setParam(text.key, toUnitUtf8(item->valueText()));
             passwordSent = passwordSent || text.id == CodecPasswordItem;
         }
     }
@@ -777,7 +777,7 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
     if (passwordSent) {
         const TComRequestHelper::ValueMap values = readRemoteAccess(requestHelper, {"remote_access_pwd"});
         if (QPravikMenuItem* item = editable(CodecPasswordItem))
-            item->setValueText(fromUtf8StdString(valueOf(values, "remote_access_pwd")), false);
+            item->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
     }
     return true;
 }

@@ -263,6 +263,44 @@ private slots:
             QCOMPARE(seen(r.row, {sent(f), rowsOf(f)}), seen(r.row, {r.requests, r.rows}));
         }
     }
+
+    // The remote-access settings by direct call: texts go back byte for byte,
+    // locked texts are never written, and one refused key fails the apply.
+    void remoteAccess()
+    {
+        const QByteArray all = "PARAM;remote_access:on;remote_access_network:auto;remote_access_pwd:p\xE2\x82\xAC;"
+                               "remote_access_server:s\xE2\x82\xAC.example;target:general;";
+        const struct
+        {
+            const char* row;
+            int level;
+            QByteArray options, reply, written;
+        } table[] = {
+            {"option level 3", 2, "remote_access_3", kOk, all},
+            {"option level 1", 2, "remote_access_1", kOk,
+             "PARAM;remote_access:on;remote_access_network:auto;remote_access_pwd:p\xE2\x82\xAC;target:general;"},
+            {"Expert", 1, "remote_access_3", kOk, "PARAM;remote_access:on;remote_access_network:auto;target:general;"},
+            {"one key refused", 2, "remote_access_3", "PARAM;remote_access:001-x;return:ERROR;", all},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(r.level);
+            QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
+            f.unit.onRequestMatching(QRegularExpression("GET:remote_access"),
+                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:auto;serialno:1;"
+                                                 "remote_access_server:s\xE2\x82\xAC.example;codec_id:c;"
+                                                 "remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
+            f.unit.onRequestMatching(QRegularExpression("^PARAM;remote_access:"), {Sim::reply(r.reply)});
+            f.page->createRemoteAccessMenu();
+            const QString network = itemOf(f, ControlInterfaceItem)->valueText();
+            itemOf(f, RemoteAccessItem)->switchButton->click();
+            const bool modified = f.page->header->modified;
+            f.unit.clearReceived();
+            const bool applied = f.page->applyRemoteAccessMenu(f.page->currentItems());
+            QCOMPARE(seen(r.row, {network, modified ? "modified" : "", QString::fromUtf8(f.unit.requestBodies().value(0)),
+                                  applied ? "applied" : f.shownMessage()}),
+                     seen(r.row, {"Auto", "modified", QString::fromUtf8(r.written), r.reply == kOk ? "applied" : kFailed}));
+        }
+    }
 };
 
 QTEST_MAIN(TestSettingsTools)
