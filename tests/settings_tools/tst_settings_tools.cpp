@@ -1,5 +1,4 @@
-// The Tools menus of the settings page against the simulated unit. Each table
-// row runs on a fresh page; its outcome reads "row|what was seen".
+// The Tools menus against the simulated unit; each table row runs on a fresh page.
 #include "model/qpraviksoftkeys.h"
 #include "model/secretvalue.h"
 #include "panel/kit/controls.h"
@@ -10,16 +9,17 @@
 
 using namespace SettingsId;
 using Sim = UnitSimulator;
+using Change = std::function<void(SettingsFixture&, QPravikMenuItem*)>;
 
 namespace {
 
 const QByteArray kOk = "PARAM;return:OK;";
 const QString kFailed = "Failed to apply changes!";
 
-QPravikMenuItem* itemOf(SettingsFixture& f, int id)
-{
-    return f.page->currentItems()->findItem(id);
-}
+QPravikMenuItem* itemOf(SettingsFixture& f, int id) { return f.page->currentItems()->findItem(id); }
+QByteArray sent(SettingsFixture& f) { return f.unit.takeRequestBodies().join('\n'); }
+QString seen(const char* row, const QStringList& parts) { return QString(row) + '|' + parts.join('|'); }
+int failingEncoder(const char*, int, char**) { return -1; }
 
 // The open page's rows as "id" or "id*" (locked), in order.
 QString rowsOf(SettingsFixture& f)
@@ -30,32 +30,21 @@ QString rowsOf(SettingsFixture& f)
     return out.join(' ');
 }
 
-QByteArray sent(SettingsFixture& f)
+Change choose(int value)
 {
-    return f.unit.takeRequestBodies().join('\n');
+    return [value](SettingsFixture& f, QPravikMenuItem* item) {
+        item->setCurrentValue(value, true, false);
+        f.page->itemChanged(item);
+    };
 }
 
-QString seen(const char* row, const QStringList& parts)
+Change chooseReset(int value)
 {
-    return QString(row) + '|' + parts.join('|');
-}
-
-void choose(SettingsFixture& f, QPravikMenuItem* item, int value)
-{
-    item->setCurrentValue(value, true, false);
-    f.page->itemChanged(item);
-}
-
-void chooseReset(SettingsFixture& f, QPravikMenuItem* item, int value)
-{
-    QPravikMenuSelect* select = f.page->openSelection(QString(), item, true);
-    select->setCurrent(select->findSelectable(value));
-    select->okClicked();
-}
-
-int failingEncoder(const char*, int, char**)
-{
-    return -1;
+    return [value](SettingsFixture& f, QPravikMenuItem* item) {
+        QPravikMenuSelect* select = f.page->openSelection(QString(), item, true);
+        select->setCurrent(select->findSelectable(value));
+        select->okClicked();
+    };
 }
 
 } // namespace
@@ -65,18 +54,11 @@ class TestSettingsTools : public QObject
     Q_OBJECT
 
 private slots:
-    // A level password goes out as a token or as the empty value; one the
-    // unit did not take is nobody's and is not kept.
+    // A password goes out as a token ("written" decoded, "-" for none), empty when
+    // cleared; one the unit refused (reply "7": its own error code) is not kept.
     void passwords()
     {
-        const struct
-        {
-            const char* row;
-            QString typed;
-            QByteArray reply; // "7": the unit's own error code
-            QString written;  // the decoded value sent, "-" for no request
-            QString shown;
-        } table[] = {
+        const struct { const char* row; QString typed; QByteArray reply; QString written, shown; } table[] = {
             {"change", "s3cret", kOk, "s3cret", "s3cret"},
             {"clear", "", kOk, "", ""},
             {"unchanged", "old", {}, "-", "old"},
@@ -103,25 +85,17 @@ private slots:
             const auto m = QRegularExpression("password_al:([^;]*);").match(sent(f));
             const std::string token = m.captured(1).toStdString();
             QVERIFY(token.empty() || token != r.typed.toStdString());
-            QCOMPARE(seen(r.row, {m.hasMatch() ? QString::fromStdString(token.empty() ? token : decryptSecretValue(token))
-                                               : "-",
-                                  item->valueText(), f.page->adminPassword, f.shownMessage()}),
+            const QString written = m.hasMatch() ? QString::fromStdString(token.empty() ? token : decryptSecretValue(token)) : "-";
+            QCOMPARE(seen(r.row, {written, item->valueText(), f.page->adminPassword, f.shownMessage()}),
                      seen(r.row, {r.written, r.shown, r.shown, r.shown == r.typed ? QString() : kFailed}));
         }
     }
 
-    // A level without a password is taken at once and opens the locks (the
-    // Audio entry too); one with a password only through the keyboard.
+    // A level without a password is taken at once and opens the locks, the Audio
+    // entry too; one with a password only through the keyboard ("-": none).
     void accessLevel()
     {
-        const struct
-        {
-            const char* row;
-            QString admin;
-            QString typed; // "-": no keyboard may open
-            int level;
-            QString rows;
-        } table[] = {
+        const struct { const char* row; QString admin, typed; int level; QString rows; } table[] = {
             {"no password", "", "-", 2, "191 194 198 209 229 241 252"},
         };
         for (const auto& r : table) {
@@ -131,39 +105,41 @@ private slots:
             f.page->adminPassword = r.admin;
             f.page->expertPassword = "exp";
             QPravikMenuItem* item = itemOf(f, AccessLevelItem);
-            choose(f, item, AdministratorLevel);
+            choose(AdministratorLevel)(f, item);
             QPravikVirtual* keyboard = f.page->findChild<QPravikVirtual*>();
-            const QString before = item->valueText();
+            const QString before = keyboard ? item->valueText() : "-";
             if (keyboard) {
                 keyboard->lineEdit.setText(r.typed);
                 f.page->keyboardAccepted(item, keyboard);
             }
-            const bool open = f.page->entries->findEntry(AudioEntry)->state == QPravikMenuEntry::Normal;
-            QCOMPARE(seen(r.row, {keyboard ? before : "-", QString::number(currentAccessLevel), rowsOf(f),
-                                  open ? "Audio" : "no Audio", f.shownMessage()}),
+            const int audio = f.page->entries->findEntry(AudioEntry)->state;
+            QCOMPARE(seen(r.row, {before, QString::number(currentAccessLevel), rowsOf(f), audio ? "" : "Audio",
+                                  f.shownMessage()}),
                      seen(r.row, {r.typed == "-" ? "-" : "Operator", QString::number(r.level), r.rows,
-                                  r.level ? "Audio" : "no Audio", r.level ? "" : "Wrong password!"}));
+                                  r.level ? "Audio" : "", r.level ? "" : "Wrong password!"}));
         }
     }
 
-    // What the Tools menu offers by recording option, firmware and level.
-    void toolsMenu()
+    // What the Tools menu offers by recording option, firmware and level, and
+    // what the Miscellaneous menu reads: GPIO lists only on full hardware; a
+    // key held without a value (240) stays open to editing.
+    void offered()
     {
-        const struct
-        {
-            const char* row;
-            QByteArray options;
-            std::uint32_t firmware;
-            int level;
-            QByteArray probe;
-            QString rows;
-            QString soundId;
-        } table[] = {
-            {"no recording, Operator", "", 0x10A00, 0, {}, "191 194 198* 209* 229* 241* 252*", ""},
-            {"1.9, Expert", "record_1", 0x109FF, 1, "DO;return:OK;", "191 194 196 198 209 229 241 252*", "Disabled"},
-            {"1.10, Administrator", "record_1", 0x10A00, 2, {}, "191 194 195 198 209 229 241 252", ""},
+        const QByteArray gets = "PARAM;target:network;GET:auto_redial_link1;GET:auto_redial_link2;"
+                                "GET:auto_redial_attempts;GET:auto_redial_time;\nPARAM;target:general;GET:ext_input1;"
+                                "GET:ext_input2;GET:ext_relay1;GET:ext_relay2;GET:ntp_addr;GET:ntp_addr_custom;";
+        const QByteArray lists = gets + "\nPARAM;target:general;LIST:ext_input1;\nPARAM;target:general;LIST:ext_input2;"
+                                        "\nPARAM;target:general;LIST:ext_relay1;\nPARAM;target:general;LIST:ext_relay2;";
+        const QString gpio = "-1 231* 232* 233* 234* -1 235* 236* 237* 238* -1 239* 240";
+        const struct { const char* row; QByteArray options; uint firmware; int level; QByteArray probe;
+                       QString rows, soundId; QByteArray reads; QString misc; } table[] = {
+            {"no recording, Operator", "", 0x10A00, 0, {}, "191 194 198* 209* 229* 241* 252*", "", lists, gpio},
+            {"1.9, Expert", "record_1", 0x109FF, 1, "DO;return:OK;", "191 194 196 198 209 229 241 252*", "Disabled",
+             lists, gpio},
+            {"1.10, Administrator", "record_1,hardware_2", 0x10A00, 2, {}, "191 194 195 198 209 229 241 252", "", gets,
+             "-1 235* 236* 237* 238* -1 239* 240"},
             {"1.9, no file", "record_1", 0x109FF, 2, "DO;return:ERROR;", "191 194 196* 198 209 229 241 252",
-             "Audio file is missing"},
+             "Audio file is missing", lists, gpio},
         };
         for (const auto& r : table) {
             SettingsFixture f(r.level, r.firmware);
@@ -171,50 +147,45 @@ private slots:
                              {Sim::reply(r.probe)});
             QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options) && f.openEntry(ToolsEntry));
             QPravikMenuItem* play = itemOf(f, SoundIdItem);
-            QCOMPARE(seen(r.row, {rowsOf(f), play ? play->valueText() : ""}), seen(r.row, {r.rows, r.soundId}));
+            const QStringList tools{rowsOf(f), play ? play->valueText() : ""};
+            f.unit.onRequestMatching(QRegularExpression("GET:ntp_addr_custom;"),
+                                     {Sim::reply("PARAM;ntp_addr_custom:101-parameter not set;ext_input1:100-x;return:ERROR;")});
+            f.unit.clearReceived();
+            f.page->createMiscellaneousMenu();
+            QCOMPARE(seen(r.row, tools + QStringList{sent(f), rowsOf(f)}),
+                     seen(r.row, {r.rows, r.soundId, r.reads, r.misc}));
         }
     }
 
-    // Immediate items: what a change sends and what a refusal shows.
+    // Immediate items: a change's request (pattern), the reply, then message and value text.
     void immediate()
     {
         const auto misc = [](QPravikSettingsPage* p) { p->createMiscellaneousMenu(); };
         const auto trouble = [](QPravikSettingsPage* p) { p->createTroubleshootingMenu(); };
-        const auto click = [](SettingsFixture&, QPravikMenuItem* i) { i->switchButton->click(); };
+        const Change click = [](SettingsFixture&, QPravikMenuItem* i) { i->switchButton->click(); };
+        const Change custom = [](SettingsFixture& f, QPravikMenuItem* i) {
+            i->page->findItem(NtpServerItem)->setCurrentValue(0, true, false);
+            i->setValueText("ntp.example.org", false);
+            f.page->itemChanged(i);
+        };
         const QString resetText = "Select the category of settings to reset";
-        const struct
-        {
-            const char* row;
-            std::function<void(QPravikSettingsPage*)> open;
-            int item;
-            std::function<void(SettingsFixture&, QPravikMenuItem*)> change;
-            const char* request; // pattern of the change's request
-            QByteArray reply;
-            int delayMs;
-            QString message, shown; // the item's value text afterwards
-        } table[] = {
+        const struct { const char* row; std::function<void(QPravikSettingsPage*)> open; int item; Change change;
+                       const char* request; QByteArray reply; int delayMs; QString message, shown; } table[] = {
             {"sound ID refused", [](QPravikSettingsPage* p) { p->createSoundIdMenu(); }, SoundIdItem, click,
              "wave_file:/mnt/datax/sound_ID.wav;", "PARAM;return:ERROR;", 0, kFailed, "Disabled"},
             {"softkey category None", [](QPravikSettingsPage* p) { p->createSoftkeyMenu(SoftkeyMenuFirst); },
-             SoftkeyCategoryItem, [](SettingsFixture& f, QPravikMenuItem* i) { choose(f, i, -1); },
-             "^PARAM;softkey1:;target:general;$", kOk, 0, "", "None"},
-            {"custom server while Custom", misc, CustomNtpServerItem,
-             [](SettingsFixture& f, QPravikMenuItem* i) {
-                 i->page->findItem(NtpServerItem)->setCurrentValue(0, true, false);
-                 i->setValueText("ntp.example.org", false);
-                 f.page->itemChanged(i);
-             },
+             SoftkeyCategoryItem, choose(-1), "^PARAM;softkey1:;target:general;$", kOk, 0, "", "None"},
+            {"custom server while Custom", misc, CustomNtpServerItem, custom,
              "^PARAM;ntp_addr:ntp.example.org;ntp_addr_custom:ntp.example.org;target:general;$", kOk, 0, "",
              "ntp.example.org"},
-            {"relay 9", misc, Relay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(f, i, 9); },
+            {"relay 9", misc, Relay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(9)(f, i); },
              "^PARAM;ext_relay1:relay_state_none;target:general;$", kOk, 0, "", "9"},
             {"auto redial refused", misc, AutoRedial1Item, click, "^PARAM;auto_redial_link1:on;target:network;$",
              "PARAM;auto_redial_link1:001-x;return:ERROR;", 0, kFailed, "Disabled"},
-            {"full reset", trouble, ResetItem, [](SettingsFixture& f, QPravikMenuItem* i) { chooseReset(f, i, 6); },
-             "^DO;action:reset;level:full;$", "DO;return:OK;", 6000, "", resetText},
-            {"SIP accounts", trouble, ResetItem, [](SettingsFixture& f, QPravikMenuItem* i) { chooseReset(f, i, 7); },
-             "^DO;action:reset;level:sipaccount;$", "DO;return:ERROR;", 0, "Failed to reload the SIP Accounts!",
-             resetText},
+            {"full reset", trouble, ResetItem, chooseReset(6), "^DO;action:reset;level:full;$", "DO;return:OK;", 6000,
+             "", resetText},
+            {"SIP accounts", trouble, ResetItem, chooseReset(7), "^DO;action:reset;level:sipaccount;$",
+             "DO;return:ERROR;", 0, "Failed to reload the SIP Accounts!", resetText},
         };
         for (const auto& r : table) {
             SettingsFixture f(AdministratorLevel, 0x10F00);
@@ -229,38 +200,8 @@ private slots:
             f.unit.clearReceived();
             QPravikMenuItem* item = itemOf(f, r.item);
             r.change(f, item);
-            QCOMPARE(seen(r.row, {pattern.match(sent(f)).hasMatch() ? "sent" : "not sent", f.shownMessage(),
-                                  item->valueText()}),
+            QCOMPARE(seen(r.row, {pattern.match(sent(f)).hasMatch() ? "sent" : "", f.shownMessage(), item->valueText()}),
                      seen(r.row, {"sent", r.message, r.shown}));
-        }
-    }
-
-    // Reading the Miscellaneous menu: GPIO lists only on full hardware; a key
-    // the unit holds without a value stays open to editing.
-    void miscellaneous()
-    {
-        const QByteArray gets = "PARAM;target:network;GET:auto_redial_link1;GET:auto_redial_link2;"
-                                "GET:auto_redial_attempts;GET:auto_redial_time;\nPARAM;target:general;GET:ext_input1;"
-                                "GET:ext_input2;GET:ext_relay1;GET:ext_relay2;GET:ntp_addr;GET:ntp_addr_custom;";
-        const QByteArray lists = "\nPARAM;target:general;LIST:ext_input1;\nPARAM;target:general;LIST:ext_input2;"
-                                 "\nPARAM;target:general;LIST:ext_relay1;\nPARAM;target:general;LIST:ext_relay2;";
-        const struct
-        {
-            const char* row;
-            QByteArray options, requests;
-            QString rows;
-        } table[] = {
-            {"GPIO", "", gets + lists, "-1 231* 232* 233* 234* -1 235* 236* 237* 238* -1 239* 240"},
-            {"no GPIO", "hardware_2", gets, "-1 235* 236* 237* 238* -1 239* 240"},
-        };
-        for (const auto& r : table) {
-            SettingsFixture f;
-            QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
-            f.unit.onRequestMatching(QRegularExpression("GET:ntp_addr_custom;"),
-                                     {Sim::reply("PARAM;ntp_addr_custom:101-parameter not set;ext_input1:100-x;"
-                                                 "return:ERROR;")});
-            f.page->createMiscellaneousMenu();
-            QCOMPARE(seen(r.row, {sent(f), rowsOf(f)}), seen(r.row, {r.requests, r.rows}));
         }
     }
 
@@ -268,27 +209,20 @@ private slots:
     // locked texts are never written, and one refused key fails the apply.
     void remoteAccess()
     {
-        const QByteArray all = "PARAM;remote_access:on;remote_access_network:auto;remote_access_pwd:p\xE2\x82\xAC;"
-                               "remote_access_server:s\xE2\x82\xAC.example;target:general;";
-        const struct
-        {
-            const char* row;
-            int level;
-            QByteArray options, reply, written;
-        } table[] = {
+        const QByteArray head = "PARAM;remote_access:on;remote_access_network:auto;";
+        const QByteArray all = head + "remote_access_pwd:p\xE2\x82\xAC;remote_access_server:s\xE2\x82\xAC.example;";
+        const struct { const char* row; int level; QByteArray options, reply, written; } table[] = {
             {"option level 3", 2, "remote_access_3", kOk, all},
-            {"option level 1", 2, "remote_access_1", kOk,
-             "PARAM;remote_access:on;remote_access_network:auto;remote_access_pwd:p\xE2\x82\xAC;target:general;"},
-            {"Expert", 1, "remote_access_3", kOk, "PARAM;remote_access:on;remote_access_network:auto;target:general;"},
-            {"one key refused", 2, "remote_access_3", "PARAM;remote_access:001-x;return:ERROR;", all},
+            {"option level 1", 2, "remote_access_1", kOk, head + "remote_access_pwd:p\xE2\x82\xAC;"},
+            {"Expert", 1, "remote_access_3", kOk, head},
+            {"one key refused", 2, "remote_access_3", "PARAM;remote_access:1-x;return:ERROR;", all},
         };
         for (const auto& r : table) {
             SettingsFixture f(r.level);
             QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
             f.unit.onRequestMatching(QRegularExpression("GET:remote_access"),
-                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:auto;serialno:1;"
-                                                 "remote_access_server:s\xE2\x82\xAC.example;codec_id:c;"
-                                                 "remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
+                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:auto;serialno:1;codec_id:c;"
+                                                 "remote_access_server:s\xE2\x82\xAC.example;remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
             f.unit.onRequestMatching(QRegularExpression("^PARAM;remote_access:"), {Sim::reply(r.reply)});
             f.page->createRemoteAccessMenu();
             const QString network = itemOf(f, ControlInterfaceItem)->valueText();
@@ -296,9 +230,10 @@ private slots:
             const bool modified = f.page->header->modified;
             f.unit.clearReceived();
             const bool applied = f.page->applyRemoteAccessMenu(f.page->currentItems());
-            QCOMPARE(seen(r.row, {network, modified ? "modified" : "", QString::fromUtf8(f.unit.requestBodies().value(0)),
+            QCOMPARE(seen(r.row, {network, modified ? "modified" : "", f.unit.requestBodies().value(0).toPercentEncoding(),
                                   applied ? "applied" : f.shownMessage()}),
-                     seen(r.row, {"Auto", "modified", QString::fromUtf8(r.written), r.reply == kOk ? "applied" : kFailed}));
+                     seen(r.row, {"Auto", "modified", (r.written + "target:general;").toPercentEncoding(),
+                                  r.reply == kOk ? "applied" : kFailed}));
         }
     }
 };
