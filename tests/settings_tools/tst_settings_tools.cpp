@@ -1,4 +1,6 @@
 // The Tools menus against the simulated unit; each table row runs on a fresh page.
+#include <QtTest>
+
 #include "model/qpraviksoftkeys.h"
 #include "model/secretvalue.h"
 #include "panel/kit/controls.h"
