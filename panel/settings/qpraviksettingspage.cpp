@@ -10,6 +10,7 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/secretvalue.h"
+#include "model/tcomdevice.h"
 #include "model/textconv.h"
 
 namespace {
@@ -22,6 +23,7 @@ enum RootEntry { ExitEntry = 0, NetworkEntry, CodingEntry, AudioEntry, BookEntry
 
 QPravikSettingsPage::QPravikSettingsPage(QWidget* parent)
     : QPravikMenuWidget(parent)
+    , requestHelper(frontPanelCom())
 {
     buildRootEntries();
 }
@@ -76,7 +78,56 @@ bool QPravikSettingsPage::entryActivated(QPravikMenuEntry* entry)
         return false;
     if (entry->id == ExitEntry)
         emit pageActivated(returnPage);
+    if (entry->id == CodingEntry)
+        createCodingMenu();
+    if (entry->id == AudioEntry)
+        createAudioMenu();
+    if (pendingTarget == 14 || pendingTarget == 15) {
+        QPravikMenuItems* cur = currentItems();
+        if (QPravikMenuItem* item = cur && cur->menuId == 2 ? cur->findItem(pendingTarget + 84) : nullptr)
+            itemActivated(item);
+    }
     return true;
+}
+
+void QPravikSettingsPage::itemActivated(QPravikMenuItem* item)
+{
+    QPravikMenuWidget::itemActivated(item);
+    if (item->id == 98 || item->id == 99)
+        createCodecCodingMenu(item->id);
+    else if (item->id == 100)
+        createAutoBitRateMenu();
+    else if (item->id == 114)
+        createMonitoringMenu();
+}
+
+void QPravikSettingsPage::itemChanged(QPravikMenuItem* item)
+{
+    QPravikMenuWidget::itemChanged(item);
+    if (item->page)
+        codingAndAudioItemChanged(item);
+}
+
+void QPravikSettingsPage::applyChanges()
+{
+    QPravikMenuItems* cur = currentItems();
+    if (!cur) {
+        QPravikMenuWidget::applyChanges();
+        return;
+    }
+    TComDevice* device = frontPanelDevice();
+    bool ok = true;
+    if (cur->menuId == 98 || cur->menuId == 99) {
+        if (device->findAudioConnection(cur->menuId == 98 ? 1 : 2)) {
+            showMessage(tr("Cannot apply changes\n(a connection is established)"), 0);
+            return;
+        }
+        ok = applyCodecCodingMenu(cur);
+    } else if (cur->menuId == 114) {
+        ok = applyMonitoringMenu(cur);
+    }
+    if (ok)
+        QPravikMenuWidget::applyChanges();
 }
 
 bool QPravikSettingsPage::readPasswords()

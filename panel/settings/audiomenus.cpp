@@ -1,0 +1,229 @@
+// Audio menu and Monitoring menu.
+
+#include "panel/settings/qpraviksettingspage.h"
+
+#include <cmath>
+
+#include "audio/taudiosettings.h"
+#include "audio/tcomravennacontroller.h"
+#include "audio/tmatrixsettings.h"
+#include "model/tcomdevice.h"
+#include "model/unitfirmware.h"
+#include "panel/settings/settingsids.h"
+
+namespace {
+
+constexpr std::uint32_t kKnobFunctionFirmware = 0x10800;
+constexpr std::uint32_t kOperationModeFirmware = 0x1FFFF;
+constexpr std::uint32_t kAes67Firmware = 0x10CFF;
+constexpr std::uint32_t kIntercomFirmware = 0x10600;
+
+constexpr unsigned kRavennaOption = 0x4;
+constexpr unsigned kAes2InputOption = 0x80;
+constexpr unsigned kDanteOption = 0x400;
+
+constexpr int kIndent = 60;
+constexpr int kSectionTop = 20;
+
+bool inputFormatShown()
+{
+    return frontPanelAudioSettings()->auxiliaryBoard() && (frontPanelDevice()->deviceOptions() & kAes2InputOption);
+}
+
+bool aes67Shown()
+{
+    TComDevice* device = frontPanelDevice();
+    return frontPanelAudioSettings()->auxiliaryBoard() && (device->deviceOptions() & kRavennaOption)
+        && (device->hardwareType() & 0xF) != 0 && unitFirmwareVersion > kAes67Firmware;
+}
+
+QString dbfs(int value)
+{
+    return QPravikSettingsPage::tr("%1 dBFS").arg(value);
+}
+
+} // namespace
+
+// --- Audio menu -------------------------------------------------------------
+
+void QPravikSettingsPage::createAudioMenu()
+{
+    auto* page = new QPravikMenuItems(settings::AudioMenu, this);
+    editedMatrixOptions = frontPanelMatrixSettings()->options();
+    const bool dante = frontPanelDevice()->deviceOptions() & kDanteOption;
+
+    QPravikMenuItem* item = addMenuRow(page, settings::InputLimiterItem, QPravikMenuItem::ChoiceList,
+                                       tr("Input Limiters Threshold"));
+    item->addChoice(0, tr("Off"));
+    for (int threshold : {-3, -6, -9, -12, -16})
+        item->addChoice(threshold, dbfs(threshold));
+    if (inputFormatShown()) {
+        item = addMenuRow(page, settings::InputFormatItem, QPravikMenuItem::Switch, tr("AES / AUX2 Input Format"));
+        item->addChoice(0, tr("Digital (AES 1/2)"));
+        item->addChoice(1, tr("Analog (AUX2)"));
+    }
+    item = addMenuRow(page, settings::KnobFunctionItem, QPravikMenuItem::Switch, tr("Channel Knob Function"));
+    item->addChoice(0, tr("Side Tone"));
+    item->addChoice(1, tr("Mic Fader"));
+    item->setLocked(unitFirmwareVersion < kKnobFunctionFirmware);
+    if (inputFormatShown() && unitFirmwareVersion > kOperationModeFirmware) {
+        item = addMenuRow(page, settings::OperationModeItem, QPravikMenuItem::Switch, tr("Operation Mode"));
+        item->addChoice(0, tr("Standard"));
+        item->addChoice(1, tr("Extended"));
+    }
+    item = addMenuRow(page, settings::MonitoringItem, QPravikMenuItem::SubMenu, tr("Monitoring Options"));
+    item->setValueText(tr("Configure the monitoring options"), false);
+
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Program Limiter / Compressor"), 10, kSectionTop);
+    addMenuRow(page, settings::DynamicProcessingItem, QPravikMenuItem::Switch, tr("Dynamic Processing"), kIndent);
+    item = addMenuRow(page, settings::LimiterThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Limiter Threshold"),
+                      kIndent);
+    for (int threshold = -20; threshold <= -2; ++threshold)
+        item->addChoice(threshold, dbfs(threshold));
+    addMenuRow(page, settings::CompressorThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Compressor Threshold"),
+               kIndent);
+    item = addMenuRow(page, settings::CompressorRatioItem, QPravikMenuItem::ChoiceList, tr("Compressor Ratio"), kIndent);
+    const std::pair<int, const char*> ratios[] = {{10, "1:1 (Off)"}, {15, "1.5:1"}, {20, "2:1"}, {30, "3:1"}, {60, "6:1"}};
+    for (const auto& [value, text] : ratios)
+        item->addChoice(value, QString::fromLatin1(text));
+    item = addMenuRow(page, settings::AttackTimeItem, QPravikMenuItem::ChoiceList, tr("Attack Time"), kIndent);
+    item->addChoice(0, tr("Fast"));
+    item->addChoice(1, tr("Medium"));
+    item->addChoice(2, tr("Slow"));
+
+    const bool aes67 = aes67Shown();
+    if (aes67) {
+        addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("AES67"), 10, kSectionTop);
+        item = addMenuRow(page, settings::Aes67StateItem, QPravikMenuItem::ChoiceList, tr("State"), kIndent);
+        item->addChoice(0, tr("Disabled"));
+        item->addChoice(1, tr("Active"));
+    } else {
+        // The module link always follows a header.
+        addMenuRow(page, -1, QPravikMenuItem::SectionHeader, QString(), 10, kSectionTop);
+    }
+    item = addMenuRow(page, settings::RavennaItem, QPravikMenuItem::SubMenu, dante ? tr("DANTE") : tr("RAVENNA"),
+                      aes67 ? kIndent : 10);
+    item->setValueText(dante ? tr("Configure the DANTE interface") : tr("Configure the RAVENNA interface"), false);
+
+    updateAudioMenu(page);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::updateAudioMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    for (int id : {settings::InputLimiterItem, settings::InputFormatItem, settings::KnobFunctionItem,
+                   settings::OperationModeItem, settings::DynamicProcessingItem, settings::LimiterThresholdItem,
+                   settings::CompressorThresholdItem, settings::CompressorRatioItem, settings::AttackTimeItem,
+                   settings::Aes67StateItem, settings::RavennaItem})
+        if (QPravikMenuItem* item = page->findItem(id))
+            showAudioItem(item);
+}
+
+int QPravikSettingsPage::compressorRatioChoice(float ratio)
+{
+    const float tenfold = ratio * 10.0f;
+    return std::isfinite(tenfold) && std::fabs(tenfold) < 1e6f ? int(std::lround(tenfold)) : -1;
+}
+
+// The models' value of one Audio item; also what a refused change goes back to.
+void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
+{
+    TAudioSettings* audio = frontPanelAudioSettings();
+    TComDevice* device = frontPanelDevice();
+    switch (item->id) {
+    case settings::InputLimiterItem:
+        selectOrShow(item, audio->limiterThreshold(),
+                     audio->limiterThreshold() == 0 ? tr("Off") : dbfs(audio->limiterThreshold()));
+        break;
+    case settings::InputFormatItem:
+        item->setChecked(audio->inputSource() == TAudioSettings::Analog);
+        break;
+    case settings::KnobFunctionItem:
+        item->setChecked(editedMatrixOptions & kKnobFunctionBit);
+        break;
+    case settings::OperationModeItem:
+        item->setChecked(device->operationMode() == 1);
+        break;
+    case settings::DynamicProcessingItem:
+        item->setChecked(audio->drcState());
+        break;
+    case settings::LimiterThresholdItem:
+        selectOrShow(item, audio->drcLimThreshold(), dbfs(audio->drcLimThreshold()));
+        break;
+    case settings::CompressorThresholdItem:
+        // Always strictly below the limiter.
+        item->clearChoices();
+        for (int threshold = -40; threshold < audio->drcLimThreshold(); ++threshold)
+            item->addChoice(threshold, dbfs(threshold));
+        selectOrShow(item, audio->drcThresholdCmp(), dbfs(audio->drcThresholdCmp()));
+        item->refreshControl();
+        break;
+    case settings::CompressorRatioItem:
+        item->setCurrentValue(compressorRatioChoice(audio->drcRatio()), true, true);
+        break;
+    case settings::AttackTimeItem:
+        item->setCurrentValue(audio->drcAttack(), true, true);
+        break;
+    case settings::Aes67StateItem:
+        item->setCurrentValue(device->aes67Reset() ? 0 : 1, true, true);
+        break;
+    case settings::RavennaItem:
+        item->setLocked(!(audio->auxiliaryBoard() && (device->deviceOptions() & kRavennaOption)
+                          && !device->aes67Reset() && frontPanelRavenna()->state() != TComController::Unloaded));
+        break;
+    default:
+        break;
+    }
+}
+
+// --- Monitoring menu --------------------------------------------------------
+
+void QPravikSettingsPage::createMonitoringMenu()
+{
+    auto* page = new QPravikMenuItems(settings::MonitoringItem, this);
+    editedMatrixOptions = frontPanelMatrixSettings()->options();
+    QPravikMenuItem* item = addMenuRow(page, settings::SideToneItem, QPravikMenuItem::Switch, tr("Side Tone"));
+    item->addChoice(0, tr("Permanently available"));
+    item->addChoice(1, tr("Only when routed to Program or Coord."));
+    item = addMenuRow(page, settings::IntercomItem, QPravikMenuItem::Switch, tr("Intercom Functions"));
+    item->addChoice(0, tr("Fade non-relevant signals"));
+    item->addChoice(1, tr("Mute non-relevant signals"));
+    item->setLocked(unitFirmwareVersion < kIntercomFirmware);
+    updateMonitoringMenu(page);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    if (QPravikMenuItem* item = page->findItem(settings::SideToneItem))
+        item->setChecked(editedMatrixOptions & kSideToneBit);
+    if (QPravikMenuItem* item = page->findItem(settings::IntercomItem))
+        item->setChecked(editedMatrixOptions & kIntercomBit);
+}
+
+bool QPravikSettingsPage::isMonitoringMenuModified(QPravikMenuItems* page)
+{
+    return page && page->menuId == settings::MonitoringItem
+        && frontPanelMatrixSettings()->options() != editedMatrixOptions;
+}
+
+bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return false;
+    TMatrixSettings* matrix = frontPanelMatrixSettings();
+    if (page->menuId != settings::MonitoringItem || matrix->options() == editedMatrixOptions)
+        return true;
+    showMessage(tr("Applying changes..."), 1000);
+    if (!matrix->setOptions(editedMatrixOptions, true)) {
+        editedMatrixOptions = matrix->options();
+        updateMonitoringMenu(page);
+        showMessage(tr("Failed to apply changes!"), 0);
+        return false;
+    }
+    return true;
+}
