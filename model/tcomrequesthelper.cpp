@@ -22,26 +22,6 @@ void insertAll(const TCommand& reply, TComRequestHelper::ValueMap& into)
 // well-behaved session hands out that follow-up once, marked "ERROR".
 constexpr int kMaxFollowUps = 4;
 
-// Follows "PROGRESS" replies up to the final one, handing each partial reply
-// to collect first. False when the session has no follow-up or sends too many.
-template <class Collect>
-bool followUntilFinal(zel::CCom* session, TCommand& reply, Collect collect)
-{
-    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
-        if (i == kMaxFollowUps)
-            return false;
-        collect(reply);
-        if (session->lastErrors(reply) < 0)
-            return false;
-    }
-    return true;
-}
-
-bool followUntilFinal(zel::CCom* session, TCommand& reply)
-{
-    return followUntilFinal(session, reply, [](const TCommand&) {});
-}
-
 TCommand subscriptionRequest(const std::string& action, const std::string& info)
 {
     TCommand request(TCommand::Do);
@@ -57,9 +37,15 @@ TComRequestHelper::TComRequestHelper(zel::CCom* session)
 {
 }
 
+TComRequestHelper::TComRequestHelper(TComReplySource* source)
+    : m_source(source)
+{
+}
+
 bool TComRequestHelper::exchange(const TCommand& request, TCommand& reply, int timeoutMs)
 {
-    const int result = m_session->sendSyncMsg(request, reply, 0, timeoutMs);
+    const int result = m_source ? m_source->exchange(request, reply, timeoutMs)
+                                : m_session->sendSyncMsg(request, reply, 0, timeoutMs);
     if (result != 0) {
         qDebug().noquote().nospace() << "TComRequestHelper::exchange(result=" << result << ")";
         return false;
@@ -67,27 +53,50 @@ bool TComRequestHelper::exchange(const TCommand& request, TCommand& reply, int t
     return true;
 }
 
-void TComRequestHelper::appendItems(const TCommand& reply, const std::string& key,
-                                    std::vector<std::string>& items) const
+// Follows "PROGRESS" replies up to the final one, handing each partial reply
+// to collect first. False when there is no follow-up or too many.
+bool TComRequestHelper::followUntilFinal(TCommand& reply, const std::function<void(const TCommand&)>& collect)
+{
+    for (int i = 0; returnOf(reply) == wire::reply::progress(); ++i) {
+        if (i == kMaxFollowUps)
+            return false;
+        if (collect)
+            collect(reply);
+        const int result = m_source ? m_source->followUp(reply) : m_session->lastErrors(reply);
+        if (result < 0)
+            return false;
+    }
+    return true;
+}
+
+// Split in place and counted as they come, so an endless list costs no more
+// than the bound before it is refused.
+bool TComRequestHelper::appendItems(const TCommand& reply, const std::string& key,
+                                    std::vector<std::string>& items, std::size_t first)
 {
     const std::string& value = *reply.param(key, true);
     if (value.empty())
-        return;
-    std::vector<std::string> found;
-    if (*reply.param(wire::link::returnFmt(), true) == wire::link::ext()) {
-        // Gathered with the group separator: items are raw, not escaped.
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t end = value.find('\x1D', start);
-            found.push_back(value.substr(start, end == std::string::npos ? std::string::npos : end - start));
-            if (end == std::string::npos)
-                break;
-            start = end + 1;
+        return true;
+    // Gathered with the group separator ("EXT"), items are raw, not escaped.
+    const bool raw = *reply.param(wire::link::returnFmt(), true) == wire::link::ext();
+    static const std::string comma(1, ',');
+    std::size_t pos = 0;
+    do {
+        if (items.size() - first >= kMaxListItems) {
+            qWarning().noquote() << "TComRequestHelper: list" << QString::fromStdString(key)
+                                 << "holds more than" << kMaxListItems << "items, refused";
+            return false;
         }
-    } else {
-        splitEscaped(value, found);
-    }
-    items.insert(items.end(), found.begin(), found.end());
+        items.emplace_back();
+        if (raw) {
+            const std::size_t end = value.find('\x1D', pos);
+            items.back().assign(value, pos, end == std::string::npos ? std::string::npos : end - pos);
+            pos = end == std::string::npos ? end : end + 1;
+        } else {
+            pos = unescapeToken(value, items.back(), pos, comma);
+        }
+    } while (pos != std::string::npos);
+    return true;
 }
 
 bool TComRequestHelper::send(const TCommand& request, int timeoutMs)
@@ -100,10 +109,10 @@ bool TComRequestHelper::getValue(const TCommand& request, std::string& value, in
 {
     m_lastError.clear();
     value.clear();
-    if (!m_session || request.getKeys.size() != 1)
+    if (!canRequest() || request.getKeys.size() != 1)
         return false;
     TCommand reply;
-    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply))
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(reply))
         return false;
     const std::string& key = request.getKeys.front();
     const std::string& result = returnOf(reply);
@@ -124,10 +133,10 @@ bool TComRequestHelper::getValue(const TCommand& request, std::string& value, in
 int TComRequestHelper::setParams(const TCommand& request, int timeoutMs)
 {
     m_lastError.clear();
-    if (!m_session || request.params.empty())
+    if (!canRequest() || request.params.empty())
         return -1;
     TCommand reply;
-    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply))
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(reply))
         return -1;
     const int count = static_cast<int>(request.params.size());
     const std::string& result = returnOf(reply);
@@ -147,23 +156,29 @@ int TComRequestHelper::setParams(const TCommand& request, int timeoutMs)
 bool TComRequestHelper::getList(const TCommand& request, std::vector<std::string>& items, int timeoutMs)
 {
     m_lastError.clear();
-    if (!m_session || request.params.empty() || request.listKeys.size() != 1)
+    if (!canRequest() || request.params.empty() || request.listKeys.size() != 1)
         return false;
     TCommand reply;
     const std::string& key = request.listKeys.front();
-    const auto append = [&](const TCommand& partial) { appendItems(partial, key, items); };
-    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply, append))
-        return false;
-    if (returnOf(reply) != wire::reply::ok())
-        return false;
-    appendItems(reply, key, items);
-    return true;
+    const std::size_t first = items.size();
+    bool bounded = true;
+    const auto append = [&](const TCommand& partial) {
+        bounded = bounded && appendItems(partial, key, items, first);
+    };
+    if (exchange(request, reply, timeoutMs) && followUntilFinal(reply, append)
+        && returnOf(reply) == wire::reply::ok()) {
+        append(reply);
+        if (bounded)
+            return true;
+    }
+    items.resize(first);
+    return false;
 }
 
 bool TComRequestHelper::call(const TCommand& request, ValueMap& reply, int timeoutMs)
 {
     m_lastError.clear();
-    if (!m_session || request.params.empty())
+    if (!canRequest() || request.params.empty())
         return false;
     TCommand answer;
     if (!exchange(request, answer, timeoutMs))
@@ -180,11 +195,11 @@ bool TComRequestHelper::call(const TCommand& request, ValueMap& reply, int timeo
 int TComRequestHelper::getParams(const TCommand& request, ValueMap& values, ValueMap& errors, int timeoutMs)
 {
     m_lastError.clear();
-    if (!m_session || request.getKeys.empty())
+    if (!canRequest() || request.getKeys.empty())
         return -1;
     TCommand reply;
     const auto collect = [&](const TCommand& partial) { insertAll(partial, values); };
-    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(m_session, reply, collect))
+    if (!exchange(request, reply, timeoutMs) || !followUntilFinal(reply, collect))
         return -1;
     const std::string& result = returnOf(reply);
     if (result == wire::reply::ok()) {

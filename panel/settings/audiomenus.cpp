@@ -11,6 +11,8 @@
 #include "model/unitfirmware.h"
 #include "panel/settings/settingsids.h"
 
+using namespace SettingsId;
+
 namespace {
 
 constexpr std::uint32_t kKnobFunctionFirmware = 0x10800;
@@ -48,45 +50,45 @@ QString dbfs(int value)
 
 void QPravikSettingsPage::createAudioMenu()
 {
-    auto* page = new QPravikMenuItems(settings::AudioMenu, this);
-    editedMatrixOptions = frontPanelMatrixSettings()->options();
+    auto* page = new QPravikMenuItems(AudioMenu, this);
+    editedMatrixOptions = static_cast<int>(frontPanelMatrixSettings()->options());
     const bool dante = frontPanelDevice()->deviceOptions() & kDanteOption;
 
-    QPravikMenuItem* item = addMenuRow(page, settings::InputLimiterItem, QPravikMenuItem::ChoiceList,
+    QPravikMenuItem* item = addMenuRow(page, InputLimiterItem, QPravikMenuItem::ChoiceList,
                                        tr("Input Limiters Threshold"));
     item->addChoice(0, tr("Off"));
     for (int threshold : {-3, -6, -9, -12, -16})
         item->addChoice(threshold, dbfs(threshold));
     if (inputFormatShown()) {
-        item = addMenuRow(page, settings::InputFormatItem, QPravikMenuItem::Switch, tr("AES / AUX2 Input Format"));
+        item = addMenuRow(page, InputFormatItem, QPravikMenuItem::Switch, tr("AES / AUX2 Input Format"));
         item->addChoice(0, tr("Digital (AES 1/2)"));
         item->addChoice(1, tr("Analog (AUX2)"));
     }
-    item = addMenuRow(page, settings::KnobFunctionItem, QPravikMenuItem::Switch, tr("Channel Knob Function"));
+    item = addMenuRow(page, KnobFunctionItem, QPravikMenuItem::Switch, tr("Channel Knob Function"));
     item->addChoice(0, tr("Side Tone"));
     item->addChoice(1, tr("Mic Fader"));
     item->setLocked(unitFirmwareVersion < kKnobFunctionFirmware);
     if (inputFormatShown() && unitFirmwareVersion > kOperationModeFirmware) {
-        item = addMenuRow(page, settings::OperationModeItem, QPravikMenuItem::Switch, tr("Operation Mode"));
+        item = addMenuRow(page, OperationModeItem, QPravikMenuItem::Switch, tr("Operation Mode"));
         item->addChoice(0, tr("Standard"));
         item->addChoice(1, tr("Extended"));
     }
-    item = addMenuRow(page, settings::MonitoringItem, QPravikMenuItem::SubMenu, tr("Monitoring Options"));
+    item = addMenuRow(page, MonitoringMenu, QPravikMenuItem::SubMenu, tr("Monitoring Options"));
     item->setValueText(tr("Configure the monitoring options"), false);
 
     addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Program Limiter / Compressor"), 10, kSectionTop);
-    addMenuRow(page, settings::DynamicProcessingItem, QPravikMenuItem::Switch, tr("Dynamic Processing"), kIndent);
-    item = addMenuRow(page, settings::LimiterThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Limiter Threshold"),
+    addMenuRow(page, DynamicProcessingItem, QPravikMenuItem::Switch, tr("Dynamic Processing"), kIndent);
+    item = addMenuRow(page, LimiterThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Limiter Threshold"),
                       kIndent);
     for (int threshold = -20; threshold <= -2; ++threshold)
         item->addChoice(threshold, dbfs(threshold));
-    addMenuRow(page, settings::CompressorThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Compressor Threshold"),
+    addMenuRow(page, CompressorThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Compressor Threshold"),
                kIndent);
-    item = addMenuRow(page, settings::CompressorRatioItem, QPravikMenuItem::ChoiceList, tr("Compressor Ratio"), kIndent);
+    item = addMenuRow(page, CompressorRatioItem, QPravikMenuItem::ChoiceList, tr("Compressor Ratio"), kIndent);
     const std::pair<int, const char*> ratios[] = {{10, "1:1 (Off)"}, {15, "1.5:1"}, {20, "2:1"}, {30, "3:1"}, {60, "6:1"}};
     for (const auto& [value, text] : ratios)
         item->addChoice(value, QString::fromLatin1(text));
-    item = addMenuRow(page, settings::AttackTimeItem, QPravikMenuItem::ChoiceList, tr("Attack Time"), kIndent);
+    item = addMenuRow(page, AttackTimeItem, QPravikMenuItem::ChoiceList, tr("Attack Time"), kIndent);
     item->addChoice(0, tr("Fast"));
     item->addChoice(1, tr("Medium"));
     item->addChoice(2, tr("Slow"));
@@ -94,14 +96,14 @@ void QPravikSettingsPage::createAudioMenu()
     const bool aes67 = aes67Shown();
     if (aes67) {
         addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("AES67"), 10, kSectionTop);
-        item = addMenuRow(page, settings::Aes67StateItem, QPravikMenuItem::ChoiceList, tr("State"), kIndent);
+        item = addMenuRow(page, Aes67StateItem, QPravikMenuItem::ChoiceList, tr("State"), kIndent);
         item->addChoice(0, tr("Disabled"));
         item->addChoice(1, tr("Active"));
     } else {
         // The module link always follows a header.
         addMenuRow(page, -1, QPravikMenuItem::SectionHeader, QString(), 10, kSectionTop);
     }
-    item = addMenuRow(page, settings::RavennaItem, QPravikMenuItem::SubMenu, dante ? tr("DANTE") : tr("RAVENNA"),
+    item = addMenuRow(page, RavennaMenu, QPravikMenuItem::SubMenu, dante ? tr("DANTE") : tr("RAVENNA"),
                       aes67 ? kIndent : 10);
     item->setValueText(dante ? tr("Configure the DANTE interface") : tr("Configure the RAVENNA interface"), false);
 
@@ -113,10 +115,10 @@ void QPravikSettingsPage::updateAudioMenu(QPravikMenuItems* page)
 {
     if (!page)
         return;
-    for (int id : {settings::InputLimiterItem, settings::InputFormatItem, settings::KnobFunctionItem,
-                   settings::OperationModeItem, settings::DynamicProcessingItem, settings::LimiterThresholdItem,
-                   settings::CompressorThresholdItem, settings::CompressorRatioItem, settings::AttackTimeItem,
-                   settings::Aes67StateItem, settings::RavennaItem})
+    for (int id : {InputLimiterItem, InputFormatItem, KnobFunctionItem,
+                   OperationModeItem, DynamicProcessingItem, LimiterThresholdItem,
+                   CompressorThresholdItem, CompressorRatioItem, AttackTimeItem,
+                   Aes67StateItem, RavennaMenu})
         if (QPravikMenuItem* item = page->findItem(id))
             showAudioItem(item);
 }
@@ -133,26 +135,26 @@ void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
     TAudioSettings* audio = frontPanelAudioSettings();
     TComDevice* device = frontPanelDevice();
     switch (item->id) {
-    case settings::InputLimiterItem:
+    case InputLimiterItem:
         selectOrShow(item, audio->limiterThreshold(),
                      audio->limiterThreshold() == 0 ? tr("Off") : dbfs(audio->limiterThreshold()));
         break;
-    case settings::InputFormatItem:
+    case InputFormatItem:
         item->setChecked(audio->inputSource() == TAudioSettings::Analog);
         break;
-    case settings::KnobFunctionItem:
-        item->setChecked(editedMatrixOptions & kKnobFunctionBit);
+    case KnobFunctionItem:
+        item->setChecked(matrixOptions() & kKnobFunctionBit);
         break;
-    case settings::OperationModeItem:
+    case OperationModeItem:
         item->setChecked(device->operationMode() == 1);
         break;
-    case settings::DynamicProcessingItem:
+    case DynamicProcessingItem:
         item->setChecked(audio->drcState());
         break;
-    case settings::LimiterThresholdItem:
+    case LimiterThresholdItem:
         selectOrShow(item, audio->drcLimThreshold(), dbfs(audio->drcLimThreshold()));
         break;
-    case settings::CompressorThresholdItem:
+    case CompressorThresholdItem:
         // Always strictly below the limiter.
         item->clearChoices();
         for (int threshold = -40; threshold < audio->drcLimThreshold(); ++threshold)
@@ -160,16 +162,16 @@ void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
         selectOrShow(item, audio->drcThresholdCmp(), dbfs(audio->drcThresholdCmp()));
         item->refreshControl();
         break;
-    case settings::CompressorRatioItem:
+    case CompressorRatioItem:
         item->setCurrentValue(compressorRatioChoice(audio->drcRatio()), true, true);
         break;
-    case settings::AttackTimeItem:
+    case AttackTimeItem:
         item->setCurrentValue(audio->drcAttack(), true, true);
         break;
-    case settings::Aes67StateItem:
+    case Aes67StateItem:
         item->setCurrentValue(device->aes67Reset() ? 0 : 1, true, true);
         break;
-    case settings::RavennaItem:
+    case RavennaMenu:
         item->setLocked(!(audio->auxiliaryBoard() && (device->deviceOptions() & kRavennaOption)
                           && !device->aes67Reset() && frontPanelRavenna()->state() != TComController::Unloaded));
         break;
@@ -182,12 +184,12 @@ void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
 
 void QPravikSettingsPage::createMonitoringMenu()
 {
-    auto* page = new QPravikMenuItems(settings::MonitoringItem, this);
-    editedMatrixOptions = frontPanelMatrixSettings()->options();
-    QPravikMenuItem* item = addMenuRow(page, settings::SideToneItem, QPravikMenuItem::Switch, tr("Side Tone"));
+    auto* page = new QPravikMenuItems(MonitoringMenu, this);
+    editedMatrixOptions = static_cast<int>(frontPanelMatrixSettings()->options());
+    QPravikMenuItem* item = addMenuRow(page, SideToneItem, QPravikMenuItem::Switch, tr("Side Tone"));
     item->addChoice(0, tr("Permanently available"));
     item->addChoice(1, tr("Only when routed to Program or Coord."));
-    item = addMenuRow(page, settings::IntercomItem, QPravikMenuItem::Switch, tr("Intercom Functions"));
+    item = addMenuRow(page, IntercomItem, QPravikMenuItem::Switch, tr("Intercom Functions"));
     item->addChoice(0, tr("Fade non-relevant signals"));
     item->addChoice(1, tr("Mute non-relevant signals"));
     item->setLocked(unitFirmwareVersion < kIntercomFirmware);
@@ -199,16 +201,16 @@ void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
 {
     if (!page)
         return;
-    if (QPravikMenuItem* item = page->findItem(settings::SideToneItem))
-        item->setChecked(editedMatrixOptions & kSideToneBit);
-    if (QPravikMenuItem* item = page->findItem(settings::IntercomItem))
-        item->setChecked(editedMatrixOptions & kIntercomBit);
+    if (QPravikMenuItem* item = page->findItem(SideToneItem))
+        item->setChecked(matrixOptions() & kSideToneBit);
+    if (QPravikMenuItem* item = page->findItem(IntercomItem))
+        item->setChecked(matrixOptions() & kIntercomBit);
 }
 
 bool QPravikSettingsPage::isMonitoringMenuModified(QPravikMenuItems* page)
 {
-    return page && page->menuId == settings::MonitoringItem
-        && frontPanelMatrixSettings()->options() != editedMatrixOptions;
+    return page && page->menuId == MonitoringMenu
+        && frontPanelMatrixSettings()->options() != matrixOptions();
 }
 
 bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
@@ -216,11 +218,11 @@ bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
     if (!page)
         return false;
     TMatrixSettings* matrix = frontPanelMatrixSettings();
-    if (page->menuId != settings::MonitoringItem || matrix->options() == editedMatrixOptions)
+    if (page->menuId != MonitoringMenu || matrix->options() == matrixOptions())
         return true;
     showMessage(tr("Applying changes..."), 1000);
-    if (!matrix->setOptions(editedMatrixOptions, true)) {
-        editedMatrixOptions = matrix->options();
+    if (!matrix->setOptions(matrixOptions(), true)) {
+        editedMatrixOptions = static_cast<int>(matrix->options());
         updateMonitoringMenu(page);
         showMessage(tr("Failed to apply changes!"), 0);
         return false;

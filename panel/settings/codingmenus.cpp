@@ -19,6 +19,8 @@
 #include "panel/kit/controls.h"
 #include "panel/settings/settingsids.h"
 
+using namespace SettingsId;
+
 namespace {
 
 constexpr int kTimeoutMs = 5000;
@@ -75,12 +77,12 @@ void QPravikSettingsPage::selectOrShow(QPravikMenuItem* item, int value, const Q
 
 void QPravikSettingsPage::createCodingMenu()
 {
-    auto* page = new QPravikMenuItems(settings::CodingMenu, this);
-    addMenuRow(page, settings::Codec1Item, QPravikMenuItem::SubMenu, QString());
-    addMenuRow(page, settings::Codec2Item, QPravikMenuItem::SubMenu, QString());
+    auto* page = new QPravikMenuItems(CodingMenu, this);
+    addMenuRow(page, Codec1Menu, QPravikMenuItem::SubMenu, QString());
+    addMenuRow(page, Codec2Menu, QPravikMenuItem::SubMenu, QString());
     TComDevice* device = frontPanelDevice();
     if (unitFirmwareVersion > kAutoBitRateFirmware && transportFromName(device->defaultNetwork()) == IpTransport) {
-        QPravikMenuItem* item = addMenuRow(page, settings::AutoBitRateItem, QPravikMenuItem::SubMenu,
+        QPravikMenuItem* item = addMenuRow(page, AutoBitRateMenu, QPravikMenuItem::SubMenu,
                                            tr("Auto Bit Rate (Opus)"), 10, 20);
         item->setValueText(tr("Configure the auto bitrate for Opus algorithm"), false);
         item->setLocked(currentAccessLevel == OperatorLevel);
@@ -96,12 +98,12 @@ void QPravikSettingsPage::updateCodingMenu(QPravikMenuItems* page)
     TComDevice* device = frontPanelDevice();
     const unsigned options = device->deviceOptions();
     const QString network = QPravikLocalize::interfaceName(interfaceCodeFromName(device->defaultNetwork()), options);
-    if (QPravikMenuItem* item = page->findItem(settings::Codec1Item)) {
+    if (QPravikMenuItem* item = page->findItem(Codec1Menu)) {
         item->titleLabel->setText(tr("Codec 1 [ %1 ]").arg(network));
         item->setValueText(QPravikLocalize::codecDescription(device->codec1()), false);
         item->setLocked(currentAccessLevel == OperatorLevel);
     }
-    if (QPravikMenuItem* item = page->findItem(settings::Codec2Item)) {
+    if (QPravikMenuItem* item = page->findItem(Codec2Menu)) {
         if (device->codecMode() == 1) {
             item->titleLabel->setText(tr("Codec 2 [ %1 ]").arg(network));
             item->setValueText(QPravikLocalize::codecDescription(device->codec2()), false);
@@ -124,13 +126,13 @@ void QPravikSettingsPage::createCodecCodingMenu(int menuId)
 {
     auto* page = new QPravikMenuItems(menuId, this);
     TComDevice* device = frontPanelDevice();
-    editedCoding = menuId == settings::Codec2Item ? device->codec2() : device->codec1();
-    addMenuRow(page, settings::AlgorithmItem, QPravikMenuItem::ChoiceList, tr("Algorithm"));
-    addMenuRow(page, settings::ChannelModeItem, QPravikMenuItem::ChoiceList, tr("Channel Mode"));
-    addMenuRow(page, settings::SamplingRateItem, QPravikMenuItem::ChoiceList, tr("Sampling Rate"));
-    addMenuRow(page, settings::BitRateItem, QPravikMenuItem::ChoiceList, tr("Bit Rate"));
-    if (menuId == settings::Codec1Item)
-        addMenuRow(page, settings::RelayItem, QPravikMenuItem::Switch, tr("Relay transmission"));
+    editedCoding = menuId == Codec2Menu ? device->codec2() : device->codec1();
+    addMenuRow(page, AlgorithmItem, QPravikMenuItem::ChoiceList, tr("Algorithm"));
+    addMenuRow(page, ChannelModeItem, QPravikMenuItem::ChoiceList, tr("Channel Mode"));
+    addMenuRow(page, SamplingRateItem, QPravikMenuItem::ChoiceList, tr("Sampling Rate"));
+    addMenuRow(page, BitRateItem, QPravikMenuItem::ChoiceList, tr("Bit Rate"));
+    if (menuId == Codec1Menu)
+        addMenuRow(page, RelayItem, QPravikMenuItem::Switch, tr("Relay transmission"));
     updateCodecCodingMenu(page);
     // What the refill corrected is not the operator's change.
     readCoding = editedCoding;
@@ -143,7 +145,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         return;
     TComDevice* device = frontPanelDevice();
     const int codecMode = device->codecMode();
-    const int codecNumber = page->menuId == settings::Codec1Item ? 1 : 2;
+    const int codecNumber = page->menuId == Codec1Menu ? 1 : 2;
     std::vector<int> list;
     // A working rate the unit does not list becomes the first listed one.
     const auto fillRates = [&list](QPravikMenuItem* item, std::int32_t& current, const QString& format) {
@@ -156,7 +158,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         item->setLocked(item->choiceCount() < 2);
     };
 
-    if (QPravikMenuItem* item = page->findItem(settings::AlgorithmItem)) {
+    if (QPravikMenuItem* item = page->findItem(AlgorithmItem)) {
         item->clearChoices();
         device->listCodecAlgorithms(codecMode, list, kInvalidInterface);
         dropUnusable(list, 0, "algorithm");
@@ -166,7 +168,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         item->setLocked(item->choiceCount() < 2);
     }
 
-    if (QPravikMenuItem* item = page->findItem(settings::ChannelModeItem)) {
+    if (QPravikMenuItem* item = page->findItem(ChannelModeItem)) {
         item->clearChoices();
         device->listCodecModes(codecMode, editedCoding.codec, codecNumber, list, kInvalidInterface);
         dropUnusable(list, 0, "channel mode");
@@ -181,7 +183,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         item->setLocked(item->choiceCount() < 2);
     }
 
-    if (QPravikMenuItem* item = page->findItem(settings::SamplingRateItem)) {
+    if (QPravikMenuItem* item = page->findItem(SamplingRateItem)) {
         item->clearChoices();
         const int codec = editedCoding.codec;
         if (codec >= 0 && codec <= 6) {
@@ -197,14 +199,14 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         }
     }
 
-    if (QPravikMenuItem* item = page->findItem(settings::BitRateItem)) {
+    if (QPravikMenuItem* item = page->findItem(BitRateItem)) {
         item->clearChoices();
         device->listBitrates(codecMode, editedCoding.codec, int(editedCoding.channelMode), editedCoding.sampleRate,
                              list, kInvalidInterface);
         fillRates(item, editedCoding.bitRate, tr("%1 kbit/s"));
     }
 
-    if (QPravikMenuItem* item = page->findItem(settings::RelayItem)) {
+    if (QPravikMenuItem* item = page->findItem(RelayItem)) {
         TCommand request = audioRequest();
         request.addGet(kRelayKey);
         TComRequestHelper::ValueMap values, errors;
@@ -225,17 +227,17 @@ bool QPravikSettingsPage::isCodecCodingMenuModified(QPravikMenuItems* page)
     if (!page)
         return false;
     const std::pair<int, int> fields[] = {
-        {settings::AlgorithmItem, readCoding.codec},
-        {settings::ChannelModeItem, int(readCoding.channelMode)},
-        {settings::SamplingRateItem, readCoding.sampleRate},
-        {settings::BitRateItem, readCoding.bitRate},
+        {AlgorithmItem, readCoding.codec},
+        {ChannelModeItem, int(readCoding.channelMode)},
+        {SamplingRateItem, readCoding.sampleRate},
+        {BitRateItem, readCoding.bitRate},
     };
     for (const auto& [id, read] : fields) {
         const QPravikMenuItem* item = page->findItem(id);
         if (item && item->currentIndex >= 0 && item->currentValue() != read)
             return true;
     }
-    const QPravikMenuItem* relay = page->findItem(settings::RelayItem);
+    const QPravikMenuItem* relay = page->findItem(RelayItem);
     return relay && !relay->locked && switchOn(relay) != readRelay;
 }
 
@@ -244,24 +246,24 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
     if (!page)
         return false;
     const std::pair<int, std::int32_t*> fields[] = {
-        {settings::AlgorithmItem, &editedCoding.codec},
-        {settings::SamplingRateItem, &editedCoding.sampleRate},
-        {settings::BitRateItem, &editedCoding.bitRate},
+        {AlgorithmItem, &editedCoding.codec},
+        {SamplingRateItem, &editedCoding.sampleRate},
+        {BitRateItem, &editedCoding.bitRate},
     };
     for (const auto& [id, field] : fields) {
         const QPravikMenuItem* item = page->findItem(id);
         if (item && item->currentIndex >= 0)
             *field = item->currentValue();
     }
-    if (const QPravikMenuItem* item = page->findItem(settings::ChannelModeItem); item && item->currentIndex >= 0)
+    if (const QPravikMenuItem* item = page->findItem(ChannelModeItem); item && item->currentIndex >= 0)
         editedCoding.channelMode = std::uint32_t(item->currentValue());
 
-    const int codecNumber = page->menuId == settings::Codec2Item ? 2 : 1;
+    const int codecNumber = page->menuId == Codec2Menu ? 2 : 1;
     if (!frontPanelDevice()->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }
-    const QPravikMenuItem* relay = page->findItem(settings::RelayItem);
+    const QPravikMenuItem* relay = page->findItem(RelayItem);
     if (relay && !relay->locked && switchOn(relay) != readRelay) {
         TCommand request = audioRequest();
         request.setParam(kRelayKey, switchOn(relay) ? "on" : "off");
@@ -303,7 +305,7 @@ std::vector<int> listNumbers(TComRequestHelper& helper, const char* key)
 
 void QPravikSettingsPage::createAutoBitRateMenu()
 {
-    auto* page = new QPravikMenuItems(settings::AutoBitRateItem, this);
+    auto* page = new QPravikMenuItems(AutoBitRateMenu, this);
     TCommand request = audioRequest();
     for (const char* key : {kAbrCalls, kAbrProfile, kAbrMinimum, kAbrMaximum})
         request.addGet(key);
@@ -332,21 +334,21 @@ void QPravikSettingsPage::createAutoBitRateMenu()
     keptAutoBitRate.minimum = fromString<int>(value(kAbrMinimum));
     keptAutoBitRate.maximum = fromString<int>(value(kAbrMaximum));
 
-    addMenuRow(page, settings::AutoAdaptItem, QPravikMenuItem::Switch, tr("Auto Adapt"));
-    QPravikMenuItem* policy = addMenuRow(page, settings::AdaptPolicyItem, QPravikMenuItem::ChoiceList, tr("Adapt Policy"));
+    addMenuRow(page, AutoAdaptItem, QPravikMenuItem::Switch, tr("Auto Adapt"));
+    QPravikMenuItem* policy = addMenuRow(page, AdaptPolicyItem, QPravikMenuItem::ChoiceList, tr("Adapt Policy"));
     policy->addChoice(0, tr("Safe"));
     policy->addChoice(1, tr("Standard"));
     policy->addChoice(2, tr("Punchy"));
-    QPravikMenuItem* low = addMenuRow(page, settings::MinimumBitRateItem, QPravikMenuItem::ChoiceList,
+    QPravikMenuItem* low = addMenuRow(page, MinimumBitRateItem, QPravikMenuItem::ChoiceList,
                                       tr("Minimum Bit Rate"));
-    QPravikMenuItem* high = addMenuRow(page, settings::MaximumBitRateItem, QPravikMenuItem::ChoiceList,
+    QPravikMenuItem* high = addMenuRow(page, MaximumBitRateItem, QPravikMenuItem::ChoiceList,
                                        tr("Maximum Bit Rate"));
     for (int rate : minimum)
         low->addChoice(rate, tr("%1 kbit/s").arg(rate / 1000));
     for (int rate : maximum)
         high->addChoice(rate, tr("%1 kbit/s").arg(rate / 1000));
-    for (int id : {settings::AutoAdaptItem, settings::AdaptPolicyItem, settings::MinimumBitRateItem,
-                   settings::MaximumBitRateItem}) {
+    for (int id : {AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem,
+                   MaximumBitRateItem}) {
         QPravikMenuItem* item = page->findItem(id);
         showKeptAutoBitRate(item);
         item->setLocked(locked);
@@ -358,16 +360,16 @@ void QPravikSettingsPage::showKeptAutoBitRate(QPravikMenuItem* item)
 {
     const auto rate = [](int bitRate) { return bitRate > 0 ? tr("%1 kbit/s").arg(bitRate / 1000) : QString(); };
     switch (item->id) {
-    case settings::AutoAdaptItem:
+    case AutoAdaptItem:
         item->setChecked(keptAutoBitRate.calls);
         break;
-    case settings::AdaptPolicyItem:
+    case AdaptPolicyItem:
         item->setCurrentValue(keptAutoBitRate.profile, true, true);
         break;
-    case settings::MinimumBitRateItem:
+    case MinimumBitRateItem:
         selectOrShow(item, keptAutoBitRate.minimum, rate(keptAutoBitRate.minimum));
         break;
-    case settings::MaximumBitRateItem:
+    case MaximumBitRateItem:
         selectOrShow(item, keptAutoBitRate.maximum, rate(keptAutoBitRate.maximum));
         break;
     default:
@@ -382,21 +384,21 @@ void QPravikSettingsPage::writeAutoBitRateItem(QPravikMenuItem* item)
     TCommand request = audioRequest();
     const int value = item->currentValue();
     switch (item->id) {
-    case settings::AutoAdaptItem:
+    case AutoAdaptItem:
         wanted.calls = switchOn(item);
         request.setParam(kAbrCalls, wanted.calls ? "on" : "off");
         break;
-    case settings::AdaptPolicyItem:
+    case AdaptPolicyItem:
         if (item->currentIndex < 0)
             return;
         wanted.profile = value == 0 || value == 2 ? value : 1;
         request.setParam(kAbrProfile, kAbrProfiles[wanted.profile]);
         break;
-    case settings::MinimumBitRateItem:
-    case settings::MaximumBitRateItem: {
+    case MinimumBitRateItem:
+    case MaximumBitRateItem: {
         if (item->currentIndex < 0)
             return;
-        const bool low = item->id == settings::MinimumBitRateItem;
+        const bool low = item->id == MinimumBitRateItem;
         (low ? wanted.minimum : wanted.maximum) = value;
         request.setParam(low ? kAbrMinimum : kAbrMaximum, toString(value));
         break;

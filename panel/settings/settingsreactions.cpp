@@ -1,14 +1,50 @@
 #include "panel/settings/qpraviksettingspage.h"
 
-#include "audio/taudiosettings.h"
-#include "audio/tcomravennacontroller.h"
-#include "audio/tmatrixsettings.h"
-#include "link/protocolkeys.h"
-#include "link/valuetext.h"
-#include "model/tcomdevice.h"
 #include "panel/settings/settingsids.h"
 
-// --- Coding and audio -------------------------------------------------------
+#include <algorithm>
+#include <vector>
+
+#include "audio/tmatrixsettings.h"
+#include "link/protocolkeys.h"
+#include "model/tcomdevice.h"
+#include "panel/kit/controls.h"
+
+using namespace SettingsId;
+
+// The page's menu id decides which area reacts; a menu of no area gets none.
+void QPravikSettingsPage::routeReaction(const ItemReaction& reaction)
+{
+    const int menu = reaction.item->page->menuId;
+    const auto within = [menu](int first, int last) { return menu >= first && menu <= last; };
+    if (menu == NetworkMenu || menu == AoipMenu || menu == IsdnMenu || within(EthernetMenuFirst, WifiMenuLast)
+        || within(SipAccountMenuFirst, SipAccountMenuLast))
+        networkReaction(reaction);
+    else if (menu == AudioMenu || menu == Codec1Menu || menu == Codec2Menu || menu == AutoBitRateMenu
+             || menu == MonitoringMenu)
+        codingAudioReaction(reaction);
+    else if (menu == RavennaMenu || within(IpAddressingMenuFirst, IpAddressingMenuLast) || menu == InputStreamsMenu
+             || within(InputStreamMenuFirst, InputStreamMenuLast) || menu == OutputStreamMenu)
+        moduleReaction(reaction);
+    else if (within(CallProfilesMenu, SnapshotsMenu) || menu == RecordMenu)
+        bookReaction(reaction);
+    else if (menu == ToolsMenu || menu == SoundIdMenu || within(SoftkeyMenuFirst, SoftkeyMenuLast)
+             || menu == LabelsMenu || menu == MiscellaneousMenu || menu == TroubleshootingMenu
+             || menu == RemoteAccessMenu || menu == PasswordsMenu)
+        toolsReaction(reaction);
+}
+
+// ===========================================================================
+// Network: Network menu, AoIP and SIP accounts, ISDN, Ethernet, Mobile, Wi-Fi
+// ===========================================================================
+
+void QPravikSettingsPage::networkReaction(const ItemReaction& /*reaction*/)
+{
+}
+
+// ===========================================================================
+// Coding and audio: Audio, codec coding, auto bit rate, Monitoring
+// ===========================================================================
 
 namespace {
 
@@ -33,30 +69,37 @@ CodecConfig QPravikSettingsPage::monoCoding(CodecConfig coding, int codecMode)
     return coding;
 }
 
-void QPravikSettingsPage::codingAndAudioItemChanged(QPravikMenuItem* item)
+void QPravikSettingsPage::codingAudioReaction(const ItemReaction& reaction)
 {
-    QPravikMenuItems* page = item->page;
-    switch (page->menuId) {
-    case settings::Codec1Item:
-    case settings::Codec2Item:
+    if (reaction.hook != ItemReaction::Changed)
+        return;
+    QPravikMenuItem* item = reaction.item;
+    switch (item->page->menuId) {
+    case Codec1Menu:
+    case Codec2Menu:
         codecCodingItemChanged(item);
         break;
-    case settings::AutoBitRateItem:
+    case AutoBitRateMenu:
         writeAutoBitRateItem(item);
         break;
-    case settings::AudioMenu:
+    case AudioMenu:
         audioItemChanged(item);
         break;
-    case settings::MonitoringItem:
-        if (item->id == settings::SideToneItem || item->id == settings::IntercomItem) {
-            const std::uint32_t bit = item->id == settings::SideToneItem ? kSideToneBit : kIntercomBit;
-            editedMatrixOptions = switchOn(item) ? editedMatrixOptions | bit : editedMatrixOptions & ~bit;
-        }
-        header->setModified(isMonitoringMenuModified(page));
+    case MonitoringMenu:
+        monitoringItemChanged(item);
         break;
     default:
         break;
     }
+}
+
+void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
+{
+    if (item->id == SideToneItem || item->id == IntercomItem) {
+        const std::uint32_t bit = item->id == SideToneItem ? kSideToneBit : kIntercomBit;
+        editedMatrixOptions = static_cast<int>(switchOn(item) ? matrixOptions() | bit : matrixOptions() & ~bit);
+    }
+    header->setModified(isMonitoringMenuModified(item->page));
 }
 
 void QPravikSettingsPage::codecCodingItemChanged(QPravikMenuItem* item)
@@ -65,16 +108,16 @@ void QPravikSettingsPage::codecCodingItemChanged(QPravikMenuItem* item)
     if (item->currentIndex >= 0) {
         bool refill = true;
         switch (item->id) {
-        case settings::AlgorithmItem:
+        case AlgorithmItem:
             editedCoding.codec = value;
             break;
-        case settings::ChannelModeItem:
+        case ChannelModeItem:
             editedCoding.channelMode = std::uint32_t(value);
             break;
-        case settings::SamplingRateItem:
+        case SamplingRateItem:
             editedCoding.sampleRate = value;
             break;
-        case settings::BitRateItem:
+        case BitRateItem:
             editedCoding.bitRate = value;
             break;
         default:
@@ -95,22 +138,22 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
     const int value = item->currentValue();
     bool ok = true;
     switch (item->id) {
-    case settings::InputLimiterItem:
+    case InputLimiterItem:
         ok = !hasValue || audio->setLimiterThreshold(value, true);
         break;
-    case settings::InputFormatItem:
+    case InputFormatItem:
         ok = audio->setInputSource(switchOn(item) ? TAudioSettings::Analog : TAudioSettings::Digital, true);
         break;
-    case settings::KnobFunctionItem: {
+    case KnobFunctionItem: {
         // Only this bit travels: Monitoring edits not applied stay behind.
         TMatrixSettings* matrix = frontPanelMatrixSettings();
         const std::uint32_t word = switchOn(item) ? matrix->options() | kKnobFunctionBit
                                                   : matrix->options() & ~kKnobFunctionBit;
         ok = matrix->setOptions(word, true);
-        editedMatrixOptions = matrix->options();
+        editedMatrixOptions = static_cast<int>(matrix->options());
         break;
     }
-    case settings::OperationModeItem:
+    case OperationModeItem:
         if (!hasValue)
             return;
         if (device->hasAudioConnection()) {
@@ -120,10 +163,10 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
         }
         ok = changeOperationMode(switchOn(item) ? 1 : 0);
         break;
-    case settings::DynamicProcessingItem:
+    case DynamicProcessingItem:
         ok = audio->setDrcState(switchOn(item), true);
         break;
-    case settings::LimiterThresholdItem:
+    case LimiterThresholdItem:
         if (!hasValue)
             return;
         // The compressor must stay below the limiter.
@@ -132,16 +175,16 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
         if (ok)
             updateAudioMenu(item->page);
         break;
-    case settings::CompressorThresholdItem:
+    case CompressorThresholdItem:
         ok = !hasValue || audio->setDrcThresholdCmp(value, true);
         break;
-    case settings::CompressorRatioItem:
+    case CompressorRatioItem:
         ok = !hasValue || audio->setDrcRatio(float(value) / 10.0f, true);
         break;
-    case settings::AttackTimeItem:
+    case AttackTimeItem:
         ok = !hasValue || audio->setDrcAttack(value, true);
         break;
-    case settings::Aes67StateItem:
+    case Aes67StateItem:
         if (!hasValue)
             return;
         if ((device->hardwareType() & 0xF) == 4 && device->hasAudioConnection()) {
@@ -185,4 +228,28 @@ bool QPravikSettingsPage::changeOperationMode(int mode)
             return false;
     }
     return device->setOperationMode(mode, true);
+}
+
+// ===========================================================================
+// AoIP module (RAVENNA/DANTE)
+// ===========================================================================
+
+void QPravikSettingsPage::moduleReaction(const ItemReaction& /*reaction*/)
+{
+}
+
+// ===========================================================================
+// Book: stored lists and record pages
+// ===========================================================================
+
+void QPravikSettingsPage::bookReaction(const ItemReaction& /*reaction*/)
+{
+}
+
+// ===========================================================================
+// Tools
+// ===========================================================================
+
+void QPravikSettingsPage::toolsReaction(const ItemReaction& /*reaction*/)
+{
 }

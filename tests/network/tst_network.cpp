@@ -320,6 +320,12 @@ private slots:
         QCOMPARE(w.state(), 0);
         w.reset();
         QCOMPARE(w.networkList(), found);
+        // A list longer than any unit holds is refused and the last scan stays.
+        for (const int commas : {99999, 999}) {
+            rig->expect(scan, "PARAM;return:OK;ssid:" + QByteArray(commas, ',') + ';');
+            QCOMPARE(w.scanNetworks(), commas < 1000);
+            QCOMPARE(w.networkList().size(), commas < 1000 ? std::size_t(commas) + 1 : found.size());
+        }
 
         TCommand info;
         TCommand::parse("INFO;info_source:wifi.0;info_type:network_info;signal_quality_dbm:-71;", info);

@@ -1,298 +1,204 @@
-#include "audio/taudiosettings.h"
-#include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
-#include "link/ccom.h"
-#include "link/frontpanelcom.h"
-#include "model/tcomdevice.h"
 #include "panel/kit/controls.h"
-#include "panel/settings/qpraviksettingspage.h"
-#include "tests/support/firmwareword.h"
-#include "tests/support/unitsimulator.h"
+#include "panel/settings/settingsids.h"
+#include "tests/support/settingsfixture.h"
 
 #include <QGridLayout>
-#include <QTest>
 
-#include <functional>
-
-namespace {
-
-using Sim = UnitSimulator;
+using namespace SettingsId;
 using Replies = QList<QPair<const char*, QByteArray>>;
 
-struct Call : TComBaseConnection
-{
-    explicit Call(int kind) : TComBaseConnection(nullptr, kind) { m_id = 40 + kind, m_network = "eth.0"; }
-    bool handleEvent(const TCommand&) override { return false; }
-};
-
-} // namespace
+// The unit's options and state, its replies, the operator; then the items' texts and the unit's writes.
+struct Row { const char* name; QByteArray options; std::function<void()> setup; Replies replies;
+             std::function<void()> act; QList<int> ids; const char* shown; QByteArrayList writes; };
 
 class SettingsCodingTest : public QObject
 {
     Q_OBJECT
-    UnitSimulator unit;
+    SettingsFixture f;
     TComDevice* device = frontPanelDevice();
     TAudioSettings* audio = frontPanelAudioSettings();
     TMatrixSettings* matrix = frontPanelMatrixSettings();
-    QPravikSettingsPage page;
 
-    // Later rules win; a reply "" refuses once; requests no rule takes are accepted.
+    // Later rules win; a reply "" refuses once.
     void answer(const Replies& replies)
     {
         for (const auto& [pattern, body] : replies)
-            unit.onRequestMatching(QRegularExpression(pattern),
-                                   {body.isEmpty() ? Sim::errorReply(117) : Sim::reply("PARAM;" + body + "return:OK;")},
-                                   body.isEmpty() ? 1 : -1);
+            f.unit.onRequestMatching(QRegularExpression(pattern), {body.isEmpty() ? UnitSimulator::errorReply(117)
+                                     : UnitSimulator::reply("PARAM;" + body + "return:OK;")}, body.isEmpty() ? 1 : -1);
     }
-    void setUnit(const QByteArray& options, int codecMode, const char* codec1, int coord = 0)
-    {
-        unit.clearRules();
-        answer({{"LIST:device_opts", "device_opts:" + options + ";"}});
-        device->loadDeviceOptions();
-        device->removeAllConnections();
-        device->setCodecMode(codecMode, false) && device->setCoordMode(coord, false);
-        device->setOperationMode(0, false) && device->setDualCodec(1, codec1, false);
-        device->setDualCodec(2, "OPUS/48000/stereo/128000", false);
-        unit.clearRules();
-        unit.clearReceived();
-    }
-    QPravikMenuItem* item(int id) { return page.currentItems() ? page.currentItems()->findItem(id) : nullptr; }
-    void choose(int id, int value)
-    {
-        item(id)->setCurrentValue(value, true, true);
-        page.itemChanged(item(id));
-    }
+    QPravikMenuItems* menu() { return f.page->currentItems(); }
+    QPravikMenuItem* item(int id) { return menu() ? menu()->findItem(id) : nullptr; }
+    void choose(int id, int value) { item(id)->setCurrentValue(value, true, true), f.page->itemChanged(item(id)); }
     void flip(int id) { item(id)->switchButton->click(); }
-    // Value texts, '#' after a locked item, '-' for a missing one.
-    QString shown(std::initializer_list<int> ids)
+    void codec(int menuId) { f.openEntry(2), f.page->createCodecCodingMenu(menuId); }
+    bool apply() { return menu()->menuId == MonitoringMenu ? f.page->applyMonitoringMenu(menu()) : f.page->applyCodecCodingMenu(menu()); }
+    // Value texts (a link's title); '#' after a locked item, '>' after an indented one, '-' for a missing one.
+    QString shown(const QList<int>& ids)
     {
         QStringList out;
         for (int id : ids)
-            out << (item(id) ? item(id)->valueText() + (item(id)->locked ? "#" : "") : "-");
+            out << (!item(id) ? QStringLiteral("-")
+                              : (item(id)->type == QPravikMenuItem::SubMenu ? item(id)->titleText() : item(id)->valueText())
+                                    + (item(id)->locked ? "#" : "")
+                                    + (item(id)->gridLayout->contentsMargins().left() == 60 ? ">" : ""));
         return out.join('|');
     }
+    // What the unit was asked to write, without verb and target.
     QByteArrayList writes()
     {
         QByteArrayList out;
-        for (const QByteArray& body : unit.takeRequestBodies())
+        for (const QByteArray& body : f.unit.takeRequestBodies())
             if (!body.contains("GET:") && !body.contains("LIST:"))
                 out << body.left(body.indexOf(";target")).mid(body.indexOf(';') + 1);
         return out;
+    }
+    // Every row starts from single codec Opus mono, standard operation, no
+    // call, and the audio values below.
+    void run(std::initializer_list<Row> rows)
+    {
+        for (const Row& row : rows) {
+            unitFirmwareVersion = 0xFFFFFF;
+            QVERIFY(f.loadDevice("aoip,eth.0", row.options));
+            device->removeAllConnections();
+            device->setDualCodec(1, "OPUS/48000/mono/64000", false) && device->setOperationMode(0, false) && device->setAes67Reset(false, false);
+            device->setDualCodec(2, "OPUS/48000/stereo/128000", false) && matrix->setOptions(0x40000000, false);
+            audio->applyReply({{"auxiliary_board", "yes"}, {"limiter_threshold", "-6"}, {"input_source", "digital"}, {"drc_state", "off"},
+                               {"drc_lim_threshold", "-6"}, {"drc_threshold_cmp", "-9"}, {"drc_ratio_cmp", "2"}, {"drc_attack", "0"}});
+            row.setup();
+            answer(row.replies);
+            f.unit.clearReceived();
+            row.act();
+            const QString seen = shown(row.ids);
+            const QByteArrayList sent = writes();
+            QVERIFY2(seen == row.shown && sent == row.writes, qPrintable(row.name + (": " + seen) + ' ' + sent.join(' ')));
+            f.page->closePopup();
+        }
     }
 
 private slots:
     void initTestCase()
     {
-        currentAccessLevel = AdministratorLevel;
-        unit.setDefaultActions({Sim::reply("PARAM;return:OK;")});
-        answer({{"GET:", "default_network:eth.0;secondary_network:;aoip_version:2.1;sip_state:;sip_state2:;jitterab:on;mode:dhcp;"
-                         "cable:yes;codec_mode:cmode_normal;coord_mode:disabled;codec:;dcodec_1:;dcodec_2:;"
-                         "operation_mode:standard;aes67_reset:off;"},
-                {"LIST:network;", "network:aoip,eth.0;"}});
-        QVERIFY(unit.listen() && frontPanelCom()->connectToUnit("127.0.0.1", unit.port(), 0));
-        QVERIFY(unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }));
-        QVERIFY(device->refresh() && matrix->load(false) && audio->load(false));
+        QVERIFY(f.start());
+        f.unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
+        QVERIFY(matrix->load(false) && audio->load(false));
     }
 
     // The unit's lists drive the choices; what goes out on apply.
     void codecMenus()
     {
-        const Replies lists = {{"LIST:alg", "alg:OPUS,G711,bogus;"},
-                               {"LIST:mode", "mode:mono,stereo;"},
-                               {"LIST:samplerate", "samplerate:48000,44100;"},
-                               {"LIST:bitrate", "bitrate:64000,96000;"},
+        const Replies lists = {{"LIST:alg", "alg:OPUS,G711,bogus;"},          {"LIST:mode", "mode:mono,stereo;"},
+                               {"LIST:samplerate", "samplerate:48000,44100;"}, {"LIST:bitrate", "bitrate:64000,96000;"},
                                {"GET:relay", "relay:off;"}};
-        const auto apply = [this] { page.applyChanges(); };
-        const auto changeAndApply = [&] { choose(104, 96000), apply(); };
-        const struct
-        {
-            const char* name;
-            int codecMode, coord, target;
-            const char* codec1;
-            Replies replies;
-            std::function<void()> act;
-            const char* shown;
-            QByteArrayList writes;
-            bool modified;
-        } rows[] = {
-            {"G.711 asks bit rates at 48000", 0, 0, 14, "G711", {{"alg:G711.*samplerate:48000.*LIST:bitrate", "bitrate:48000,56000;"}},
-             [] {}, "G.711|Mono|8 kHz#|48 kbit/s|Disabled", {}, false},
-            {"32000 becomes the first listed, relay unusable", 0, 0, 14, "OPUS/32000/mono/64000", {{"GET:relay", "relay:auto;"}},
-             changeAndApply, "Opus|Mono|48 kHz|96 kbit/s|Not available#", {"codec:OPUS/48000/mono/96000"}, false},
-            {"mono only offered, stereo kept", 0, 1, 15, "OPUS/48000/mono/64000", {}, changeAndApply,
-             "Opus|Stereo#|48 kHz|96 kbit/s|-", {"dcodec_2:OPUS/48000/stereo/96000"}, false},
-            {"double codec", 1, 0, 14, "OPUS/48000/mono/64000", {}, [&] { choose(102, 2), apply(); },
-             "Opus|Stereo|48 kHz|64 kbit/s|Disabled", {"dcodec_1:OPUS/48000/stereo/64000"}, false},
-            {"refused coding sends no relay", 0, 0, 14, "OPUS/48000/mono/64000", {{"codec:", ""}},
-             [&] { choose(104, 96000), flip(105), apply(); }, "Opus|Mono|48 kHz|96 kbit/s|Active",
-             {"codec:OPUS/48000/mono/96000"}, true},
-            {"refused relay, the retry sends it alone", 0, 0, 14, "OPUS/48000/mono/64000", {{"relay:on", ""}},
-             [&] {
-                 choose(104, 96000), flip(105), apply();
-                 QVERIFY(page.header->modified);
-                 apply();
-             },
-             "Opus|Mono|48 kHz|96 kbit/s|Disabled", {"codec:OPUS/48000/mono/96000", "relay:on", "relay:on"}, false},
+        const QList<int> ids = {AlgorithmItem, ChannelModeItem, SamplingRateItem, BitRateItem, RelayItem};
+        const auto coding = [this](int mode, int coord, const char* codec1) {
+            return [=] { device->setCodecMode(mode, false), device->setCoordMode(coord, false), device->setDualCodec(1, codec1, false); };
         };
-        for (const auto& row : rows) {
-            setUnit("ip_dcodec", row.codecMode, row.codec1, row.coord);
-            answer(lists + row.replies);
-            QVERIFY(page.openEntry(2, row.target));
-            row.act();
-            QCOMPARE(shown({101, 102, 103, 104, 105}), QString::fromLatin1(row.shown));
-            QVERIFY2(writes() == row.writes && page.header->modified == row.modified, row.name);
-            page.closePopup();
-        }
+        const auto changeAndApply = [this](int menuId) { return [=] { codec(menuId), choose(BitRateItem, 96000), apply(); }; };
+        run({
+            {"G.711 asks bit rates at 48000", "", coding(0, 0, "G711"),
+             lists + Replies{{"alg:G711.*samplerate:48000.*LIST:bitrate", "bitrate:48000,56000;"}}, [=] { codec(98); }, ids,
+             "G.711|Mono|8 kHz#|48 kbit/s|Disabled", {}},
+            {"a rate not listed becomes the first, relay unusable", "", coding(0, 0, "OPUS/32000/mono/64000"),
+             lists + Replies{{"GET:relay", "relay:auto;"}}, changeAndApply(98), ids,
+             "Opus|Mono|48 kHz|96 kbit/s|Not available#", {"codec:OPUS/48000/mono/96000"}},
+            {"mono only offered, stereo kept", "", coding(0, 1, "OPUS/48000/mono/64000"), lists, changeAndApply(99), ids,
+             "Opus|Stereo#|48 kHz|96 kbit/s|-", {"dcodec_2:OPUS/48000/stereo/96000"}},
+            {"double codec", "ip_dcodec", coding(1, 0, "OPUS/48000/mono/64000"), lists,
+             [=] { codec(98), choose(ChannelModeItem, 2), apply(); }, ids, "Opus|Stereo|48 kHz|64 kbit/s|Disabled",
+             {"dcodec_1:OPUS/48000/stereo/64000"}},
+            {"refused coding sends no relay", "", coding(0, 0, "OPUS/48000/mono/64000"), lists + Replies{{"codec:", ""}},
+             [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem); QVERIFY(!apply()); }, ids,
+             "Opus|Mono|48 kHz|96 kbit/s|Active", {"codec:OPUS/48000/mono/96000"}},
+            {"refused relay, the retry sends it alone", "", coding(0, 0, "OPUS/48000/mono/64000"), lists + Replies{{"relay:on", ""}},
+             [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem); QVERIFY(!apply() && f.page->isCodecCodingMenuModified(menu()) && apply()); },
+             ids, "Opus|Mono|48 kHz|96 kbit/s|Disabled", {"codec:OPUS/48000/mono/96000", "relay:on", "relay:on"}},
+        });
     }
 
     void autoBitRate()
     {
-        for (bool call : {false, true}) {
-            setUnit("ip_dcodec", 0, "OPUS/48000/mono/64000");
-            if (call)
-                device->addConnection(new Call(0));
-            answer({{"GET:abr", "abr_calls:on;abr_profile:Safe;abr_minbr:24000;abr_maxbr:64000;"},
-                    {"LIST:abr_minbr", "abr_minbr:16000,24000,32000;"},
-                    {"LIST:abr_maxbr", "abr_maxbr:64000,128000;"}});
-            QVERIFY(page.openEntry(2, -1));
-            page.itemActivated(item(100));
-            QCOMPARE(unit.takeRequestBodies(),
-                     QByteArrayList({"PARAM;target:audio;GET:abr_calls;GET:abr_profile;GET:abr_minbr;GET:abr_maxbr;",
-                                     "PARAM;target:audio;LIST:abr_profile;", "PARAM;target:audio;LIST:abr_minbr;",
-                                     "PARAM;target:audio;LIST:abr_maxbr;"}));
-            QCOMPARE(shown({106, 107, 108, 109}), QString(call ? "Active#|Standard#|24 kbit/s#|64 kbit/s#"
-                                                       : "Active|Standard|24 kbit/s|64 kbit/s"));
-        }
-        answer({{"abr_minbr:16000", ""}});
-        choose(108, 16000);
-        choose(107, 2);
-        QCOMPARE(shown({107, 108}), QString("Punchy#|24 kbit/s#"));
-        QCOMPARE(writes(), QByteArrayList({"abr_minbr:16000", "abr_profile:punchy"}));
-    }
-
-    // Which rows the Audio menu has and which are locked.
-    void audioRows()
-    {
-        const struct
-        {
-            const char* options;
-            bool board, reset;
-            std::uint32_t firmware;
-            const char* shown;
-            const char* module;
-        } rows[] = {
-            {"ravenna,hardware_1", false, false, 0x20000, "-|Side Tone|-|-|Configure the RAVENNA interface#", "RAVENNA 10"},
-            {"ravenna,hardware_1", true, false, 0x20000, "Digital (AES 1/2)|Side Tone|Standard|Active|Configure the RAVENNA interface", "RAVENNA 60"},
-            {"ravenna,hardware_1", true, true, 0x20000, "Digital (AES 1/2)|Side Tone|Standard|Disabled|Configure the RAVENNA interface#", "RAVENNA 60"},
-            {"ravenna,ravenna_2,hardware_4", true, false, 0x10C05, "Digital (AES 1/2)|Side Tone|-|-|Configure the DANTE interface", "DANTE 10"},
-            {"ravenna,hardware_1", true, false, 0x10705, "Digital (AES 1/2)|Side Tone#|-|-|Configure the RAVENNA interface", "RAVENNA 10"},
-            {"ravenna,hardware_0", true, false, 0x20000, "-|Side Tone|-|-|Configure the RAVENNA interface", "RAVENNA 10"},
+        const Replies replies = {{"GET:abr", "abr_calls:on;abr_profile:Safe;abr_minbr:24000;abr_maxbr:64000;"}, {"abr_minbr:16000", ""},
+                                 {"LIST:abr_minbr", "abr_minbr:16000,24000,32000;"}, {"LIST:abr_maxbr", "abr_maxbr:64000,128000;"}};
+        const QList<int> ids = {AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem, MaximumBitRateItem};
+        const auto open = [this] {
+            f.openEntry(2), f.page->createAutoBitRateMenu();
+            QCOMPARE(f.unit.takeRequestBodies(), QByteArrayList({"PARAM;target:audio;GET:abr_calls;GET:abr_profile;GET:abr_minbr;"
+                     "GET:abr_maxbr;", "PARAM;target:audio;LIST:abr_profile;", "PARAM;target:audio;LIST:abr_minbr;",
+                     "PARAM;target:audio;LIST:abr_maxbr;"}));
         };
-        frontPanelRavenna()->setState(0);
-        for (const auto& row : rows) {
-            setUnit(row.options, 0, "OPUS/48000/mono/64000");
-            FirmwareWord firmware(row.firmware);
-            audio->applyReply({{"auxiliary_board", row.board ? "yes" : "no"}, {"input_source", "digital"}});
-            device->setAes67Reset(row.reset, false);
-            QVERIFY(page.openEntry(3, -1));
-            QCOMPARE(shown({111, 112, 113, 122, 123}), QString::fromLatin1(row.shown));
-            QCOMPARE(item(123)->titleText() + ' ' + QString::number(item(123)->gridLayout->contentsMargins().left()),
-                     QString::fromLatin1(row.module));
-        }
+        run({
+            {"refused write shows the kept value", "", [] {}, replies,
+             [=] { open(); QCOMPARE(item(AdaptPolicyItem)->valueText(), QString("Standard")); choose(108, 16000), choose(107, 2); },
+             ids, "Active|Punchy|24 kbit/s|64 kbit/s", {"abr_minbr:16000", "abr_profile:punchy"}},
+            {"a call locks", "", [this] { QVERIFY(f.startCall(5, "audio", "eth.0")); }, replies, open, ids,
+             "Active#|Standard#|24 kbit/s#|64 kbit/s#", {}},
+        });
     }
 
-    // Immediate Audio items: what goes out, and what the item shows before and after.
-    void audioWrites()
+    // Which Audio rows there are, which are locked, and what their writes do.
+    void audioMenu()
     {
+        const auto unit = [this](bool board, bool reset, std::uint32_t firmware) {
+            return [=] { audio->applyReply({{"auxiliary_board", board ? "yes" : "no"}}), device->setAes67Reset(reset, false),
+                         frontPanelRavenna()->setState(0), unitFirmwareVersion = firmware; };
+        };
+        const QList<int> rows = {InputFormatItem, KnobFunctionItem, OperationModeItem, Aes67StateItem, RavennaMenu};
+        const auto open = [this] { f.openEntry(3); };
         const auto doubleStereo = [this] {
-            device->setCodecMode(1, false), device->setOperationMode(1, false);
-            device->setDualCodec(1, "OPUS/48000/stereo/256000", false);
+            device->setCodecMode(1, false), device->setOperationMode(1, false), device->setDualCodec(1, "OPUS/48000/stereo/256000", false);
         };
-        const auto call = [this] { device->addConnection(new Call(0)); };
-        const struct
-        {
-            const char* name;
-            std::function<void()> setup;
-            Replies replies;
-            std::function<void()> act;
-            int id;
-            const char *before, *after;
-            QByteArrayList writes;
-        } rows[] = {
-            {"limiter at the compressor lowers it first", [] {}, {}, [&] { choose(118, -9); }, 119, "-9 dBFS", "-10 dBFS",
-             {"drc_threshold_cmp:-10", "drc_lim_threshold:-9"}},
-            {"compressor below a limiter of -30", [&] { audio->setDrcLimThreshold(-30, false); }, {},
-             [&] { QVERIFY(item(119)->choiceCount() == 10 && item(119)->choices.last().value == -31); }, 118,
-             "-30 dBFS", "-30 dBFS", {}},
-            {"ratios", [&] { audio->setDrcRatio(2.9999f, false); }, {}, [&] { choose(120, 15); }, 120, "3:1", "1.5:1",
-             {"drc_ratio_cmp:1.5"}},
-            {"refused 110", [] {}, {{"limiter_thr", ""}}, [&] { choose(110, -9); }, 110, "-6 dBFS", "-6 dBFS", {"limiter_threshold:-9"}},
-            {"refused 111", [] {}, {{"input_source", ""}}, [&] { flip(111); }, 111, "Digital (AES 1/2)", "Digital (AES 1/2)", {"input_source:analog"}},
-            {"refused 112", [] {}, {{"matrix_opt", ""}}, [&] { flip(112); }, 112, "Side Tone", "Side Tone", {"matrix_opt:20000000"}},
-            {"refused 113", [] {}, {{"operation_mode", ""}}, [&] { flip(113); }, 113, "Standard", "Standard", {"audio:dsp;operation_mode:extended"}},
-            {"refused 117", [] {}, {{"drc_state", ""}}, [&] { flip(117); }, 117, "Disabled", "Disabled", {"drc_state:on"}},
-            {"refused 118", [] {}, {{"drc_lim", ""}}, [&] { choose(118, -4); }, 118, "-6 dBFS", "-6 dBFS", {"drc_lim_threshold:-4"}},
-            {"refused 119", [] {}, {{"drc_thr", ""}}, [&] { choose(119, -12); }, 119, "-9 dBFS", "-9 dBFS", {"drc_threshold_cmp:-12"}},
-            {"refused 120", [] {}, {{"drc_ratio", ""}}, [&] { choose(120, 30); }, 120, "2:1", "2:1", {"drc_ratio_cmp:3"}},
-            {"refused 121", [] {}, {{"drc_attack", ""}}, [&] { choose(121, 2); }, 121, "Fast", "Fast", {"drc_attack:2"}},
-            {"refused 122", [] {}, {{"aes67", ""}}, [&] { choose(122, 0); }, 122, "Active", "Active", {"aes67_reset:on"}},
-            {"AES67 on kind 4 during a call", call, {}, [&] { choose(122, 0); }, 122, "Active", "Active", {}},
-            {"Standard makes codec 1 mono first", doubleStereo, {{"mode:mono.*LIST:bitrate", "bitrate:64000,128000;"}},
-             [&] { flip(113); }, 113, "Extended", "Standard",
-             {"dcodec_1:OPUS/48000/mono/64000", "audio:dsp;operation_mode:standard", "audio:aic;operation_mode:standard",
-              "network:aoip;operation_mode:standard", "action:reinit;network:aoip"}},
-            {"refused conversion", doubleStereo, {{"dcodec_1", ""}}, [&] { flip(113); }, 113, "Extended", "Extended",
+        const auto call = [this] { QVERIFY(f.startCall(5, "audio", "eth.0")); };
+        const QByteArrayList toStandard = {"audio:dsp;operation_mode:standard", "audio:aic;operation_mode:standard",
+                                           "network:aoip;operation_mode:standard", "action:reinit;network:aoip"};
+        const QByteArray kind1 = "ravenna,hardware_1", kind4 = "ravenna,hardware_4";
+        run({
+            {"no auxiliary board", kind1, unit(false, false, 0x20000), {}, open, rows, "-|Side Tone|-|-|RAVENNA#", {}},
+            {"AES67 section", kind1, unit(true, false, 0x20000), {}, open, rows, "Digital (AES 1/2)|Side Tone|Standard|Active>|RAVENNA>", {}},
+            {"AES67 reset", kind1, unit(true, true, 0x20000), {}, open, rows, "Digital (AES 1/2)|Side Tone|Standard|Disabled>|RAVENNA#>", {}},
+            {"1.12, DANTE", "ravenna,ravenna_2,hardware_4", unit(true, false, 0x10C05), {}, open, rows, "Digital (AES 1/2)|Side Tone|-|-|DANTE", {}},
+            {"1.7", kind1, unit(true, false, 0x10705), {}, open, rows, "Digital (AES 1/2)|Side Tone#|-|-|RAVENNA", {}},
+            {"hardware kind 0", "ravenna,hardware_0", unit(true, false, 0x20000), {}, open, rows, "-|Side Tone|-|-|RAVENNA", {}},
+            {"limiter at the compressor lowers it first", kind4, [] {}, {}, [=] { open(), choose(118, -9); }, {119},
+             "-10 dBFS>", {"drc_threshold_cmp:-10", "drc_lim_threshold:-9"}},
+            {"compressor below a limiter of -30", kind4, [this] { audio->setDrcLimThreshold(-30, false); }, {},
+             [=] { open(); QVERIFY(item(119)->choiceCount() == 10 && item(119)->choices.last().value == -31); }, {118},
+             "-30 dBFS>", {}},
+            {"ratios", kind4, [this] { audio->setDrcRatio(2.9999f, false); }, {},
+             [=] { open(); QCOMPARE(item(120)->valueText(), QString("3:1")); choose(120, 15); }, {120}, "1.5:1>", {"drc_ratio_cmp:1.5"}},
+            {"refused 110", kind4, [] {}, {{"limiter_thr", ""}}, [=] { open(), choose(110, -9); }, {110}, "-6 dBFS", {"limiter_threshold:-9"}},
+            {"refused 111", kind4, [] {}, {{"input_source", ""}}, [=] { open(), flip(111); }, {111}, "Digital (AES 1/2)", {"input_source:analog"}},
+            {"refused 112", kind4, [] {}, {{"matrix_opt", ""}}, [=] { open(), flip(112); }, {112}, "Side Tone", {"matrix_opt:60000000"}},
+            {"refused 113", kind4, [] {}, {{"operation_mode", ""}}, [=] { open(), flip(113); }, {113}, "Standard", {"audio:dsp;operation_mode:extended"}},
+            {"refused 117", kind4, [] {}, {{"drc_state", ""}}, [=] { open(), flip(117); }, {117}, "Disabled>", {"drc_state:on"}},
+            {"refused 118", kind4, [] {}, {{"drc_lim", ""}}, [=] { open(), choose(118, -4); }, {118}, "-6 dBFS>", {"drc_lim_threshold:-4"}},
+            {"refused 119", kind4, [] {}, {{"drc_thr", ""}}, [=] { open(), choose(119, -12); }, {119}, "-9 dBFS>", {"drc_threshold_cmp:-12"}},
+            {"refused 120", kind4, [] {}, {{"drc_ratio", ""}}, [=] { open(), choose(120, 30); }, {120}, "2:1>", {"drc_ratio_cmp:3"}},
+            {"refused 121", kind4, [] {}, {{"drc_attack", ""}}, [=] { open(), choose(121, 2); }, {121}, "Fast>", {"drc_attack:2"}},
+            {"refused 122", kind4, [] {}, {{"aes67", ""}}, [=] { open(), choose(122, 0); }, {122}, "Active>", {"aes67_reset:on"}},
+            {"AES67 on kind 4 during a call", kind4, call, {}, [=] { open(), choose(122, 0); }, {122}, "Active>", {}},
+            {"Standard makes codec 1 mono first", kind4, doubleStereo, {{"mode:mono.*LIST:bitrate", "bitrate:64000,128000;"}},
+             [=] { open(), flip(113); }, {113}, "Standard", QByteArrayList{"dcodec_1:OPUS/48000/mono/64000"} + toStandard},
+            {"refused conversion", kind4, doubleStereo, {{"dcodec_1", ""}}, [=] { open(), flip(113); }, {113}, "Extended",
              {"dcodec_1:OPUS/48000/mono/64000"}},
-            {"Standard during a call", [&] { doubleStereo(), call(); }, {}, [&] { flip(113); }, 113, "Extended", "Extended", {}},
-        };
-        for (const auto& row : rows) {
-            setUnit("ravenna,hardware_4", 0, "OPUS/48000/mono/64000");
-            audio->applyReply({{"auxiliary_board", "yes"}, {"limiter_threshold", "-6"}, {"input_source", "digital"},
-                               {"drc_state", "off"}, {"drc_lim_threshold", "-6"}, {"drc_threshold_cmp", "-9"},
-                               {"drc_ratio_cmp", "2.0"}, {"drc_attack", "0"}});
-            matrix->setOptions(0, false) && device->setAes67Reset(false, false);
-            row.setup();
-            answer(row.replies);
-            QVERIFY(page.openEntry(3, -1));
-            QCOMPARE(item(row.id)->valueText(), QString::fromLatin1(row.before));
-            row.act();
-            QVERIFY2(item(row.id)->valueText() == QLatin1String(row.after), row.name);
-            { auto w = writes(); QVERIFY2(w == row.writes, qPrintable(row.name + QString(": ") + QString(w.join(' ')))); }
-            page.closePopup();
-        }
+            {"Standard during a call", kind4, [=] { doubleStereo(), call(); }, {}, [=] { open(), flip(113); }, {113}, "Extended", {}},
+        });
     }
 
+    // The options word holds the intercom bit (30) at the start of every row.
     void monitoring()
     {
-        const auto apply = [this] { page.applyChanges(); };
-        const struct
-        {
-            const char* name;
-            std::uint32_t firmware;
-            Replies replies;
-            std::function<void()> act;
-            const char* shown;
-            QByteArrayList writes;
-        } rows[] = {
-            {"switched back", 0x20000, {}, [&] { flip(115), flip(115), apply(); }, "Permanently available|Mute non-relevant signals", {}},
-            {"a locked bit travels", 0x10505, {}, [&] { flip(115), apply(); },
+        const auto open = [this] { f.openEntry(3), f.page->createMonitoringMenu(); };
+        const QList<int> ids = {SideToneItem, IntercomItem};
+        run({
+            {"switched back", "", [] {}, {}, [=] { open(), flip(115), flip(115), apply(); }, ids, "Permanently available|Mute non-relevant signals", {}},
+            {"a locked bit travels", "", [] { unitFirmwareVersion = 0x10505; }, {}, [=] { open(), flip(115), apply(); }, ids,
              "Only when routed to Program or Coord.|Mute non-relevant signals#", {"matrix_opt:C0000000"}},
-            {"refused", 0x20000, {{"matrix_opt", ""}}, [&] { flip(115), flip(116), apply(); },
+            {"refused", "", [] {}, {{"matrix_opt", ""}}, [=] { open(), flip(115), flip(116); QVERIFY(!apply()); }, ids,
              "Permanently available|Mute non-relevant signals", {"matrix_opt:80000000"}},
-            {"not applied, left behind", 0x20000, {}, [&] { flip(115), page.goBack(), flip(112); }, "-|-", {"matrix_opt:60000000"}},
-        };
-        for (const auto& row : rows) {
-            setUnit("ravenna,hardware_1", 0, "OPUS/48000/mono/64000");
-            FirmwareWord firmware(row.firmware);
-            matrix->setOptions(0x40000000, false);
-            answer(row.replies);
-            QVERIFY(page.openEntry(3, -1));
-            page.itemActivated(item(114));
-            row.act();
-            QCOMPARE(shown({115, 116}), QString::fromLatin1(row.shown));
-            QVERIFY2(writes() == row.writes, row.name);
-            page.closePopup();
-        }
+            {"not applied, left behind", "", [] {}, {}, [=] { open(), flip(115), f.page->goBack(), flip(112); }, {112},
+             "Mic Fader", {"matrix_opt:60000000"}},
+        });
     }
 };
 

@@ -87,7 +87,6 @@ public:
     void onRequest(const QByteArray& exactBody, const Actions& actions, int times = -1);
     void onRequestMatching(const QRegularExpression& pattern, const Actions& actions, int times = -1);
     void setDefaultActions(const Actions& actions);
-    void clearRules() { m_rules.clear(); }
 
     // Live control of the current (most recent) client.
     void run(const Actions& actions);
