@@ -4,6 +4,7 @@
 #include "tests/support/settingsfixture.h"
 
 #include <QGridLayout>
+#include <QTest>
 
 using namespace SettingsId;
 using Replies = QList<QPair<const char*, QByteArray>>;
@@ -18,7 +19,6 @@ class SettingsCodingTest : public QObject
     SettingsFixture f;
     TComDevice* device = frontPanelDevice();
     TAudioSettings* audio = frontPanelAudioSettings();
-    TMatrixSettings* matrix = frontPanelMatrixSettings();
 
     // Later rules win; a reply "" refuses once.
     void answer(const Replies& replies)
@@ -27,12 +27,12 @@ class SettingsCodingTest : public QObject
             f.unit.onRequestMatching(QRegularExpression(pattern), {body.isEmpty() ? UnitSimulator::errorReply(117)
                                      : UnitSimulator::reply("PARAM;" + body + "return:OK;")}, body.isEmpty() ? 1 : -1);
     }
-    QPravikMenuItems* menu() { return f.page->currentItems(); }
-    QPravikMenuItem* item(int id) { return menu() ? menu()->findItem(id) : nullptr; }
+    QPravikMenuItem* item(int id) { return f.page->currentItems() ? f.page->currentItems()->findItem(id) : nullptr; }
     void choose(int id, int value) { item(id)->setCurrentValue(value, true, true), f.page->itemChanged(item(id)); }
     void flip(int id) { item(id)->switchButton->click(); }
-    void codec(int menuId) { f.openEntry(2), f.page->createCodecCodingMenu(menuId); }
-    bool apply() { return menu()->menuId == MonitoringMenu ? f.page->applyMonitoringMenu(menu()) : f.page->applyCodecCodingMenu(menu()); }
+    // The line panels' coding keys open the codec menus through the window.
+    void codec(int menuId) { f.window->pageActivated(menuId == Codec1Menu ? QPravik::PageCodec1Menu : QPravik::PageCodec2Menu); }
+    void apply() { f.page->applyChanges(); }
     // Value texts (a link's title); '#' after a locked item, '>' after an indented one, '-' for a missing one.
     QString shown(const QList<int>& ids)
     {
@@ -62,7 +62,7 @@ class SettingsCodingTest : public QObject
             QVERIFY(f.loadDevice("aoip,eth.0", row.options));
             device->removeAllConnections();
             device->setDualCodec(1, "OPUS/48000/mono/64000", false) && device->setOperationMode(0, false) && device->setAes67Reset(false, false);
-            device->setDualCodec(2, "OPUS/48000/stereo/128000", false) && matrix->setOptions(0x40000000, false);
+            device->setDualCodec(2, "OPUS/48000/stereo/128000", false) && frontPanelMatrixSettings()->setOptions(0x40000000, false);
             audio->applyReply({{"auxiliary_board", "yes"}, {"limiter_threshold", "-6"}, {"input_source", "digital"}, {"drc_state", "off"},
                                {"drc_lim_threshold", "-6"}, {"drc_threshold_cmp", "-9"}, {"drc_ratio_cmp", "2"}, {"drc_attack", "0"}});
             row.setup();
@@ -81,7 +81,7 @@ private slots:
     {
         QVERIFY(f.start());
         f.unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
-        QVERIFY(matrix->load(false) && audio->load(false));
+        QVERIFY(frontPanelMatrixSettings()->load(false) && audio->load(false));
     }
 
     // The unit's lists drive the choices; what goes out on apply.
@@ -108,10 +108,10 @@ private slots:
              [=] { codec(98), choose(ChannelModeItem, 2), apply(); }, ids, "Opus|Stereo|48 kHz|64 kbit/s|Disabled",
              {"dcodec_1:OPUS/48000/stereo/64000"}},
             {"refused coding sends no relay", "", coding(0, 0, "OPUS/48000/mono/64000"), lists + Replies{{"codec:", ""}},
-             [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem); QVERIFY(!apply()); }, ids,
+             [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem), apply(); QVERIFY(f.page->header->modified); }, ids,
              "Opus|Mono|48 kHz|96 kbit/s|Active", {"codec:OPUS/48000/mono/96000"}},
             {"refused relay, the retry sends it alone", "", coding(0, 0, "OPUS/48000/mono/64000"), lists + Replies{{"relay:on", ""}},
-             [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem); QVERIFY(!apply() && f.page->isCodecCodingMenuModified(menu()) && apply()); },
+             [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem); apply(); QVERIFY(f.page->header->modified); apply(); QVERIFY(!f.page->header->modified); },
              ids, "Opus|Mono|48 kHz|96 kbit/s|Disabled", {"codec:OPUS/48000/mono/96000", "relay:on", "relay:on"}},
         });
     }
@@ -122,7 +122,7 @@ private slots:
                                  {"LIST:abr_minbr", "abr_minbr:16000,24000,32000;"}, {"LIST:abr_maxbr", "abr_maxbr:64000,128000;"}};
         const QList<int> ids = {AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem, MaximumBitRateItem};
         const auto open = [this] {
-            f.openEntry(2), f.page->createAutoBitRateMenu();
+            f.openEntry(2), f.page->itemActivated(item(AutoBitRateMenu));
             QCOMPARE(f.unit.takeRequestBodies(), QByteArrayList({"PARAM;target:audio;GET:abr_calls;GET:abr_profile;GET:abr_minbr;"
                      "GET:abr_maxbr;", "PARAM;target:audio;LIST:abr_profile;", "PARAM;target:audio;LIST:abr_minbr;",
                      "PARAM;target:audio;LIST:abr_maxbr;"}));
@@ -188,13 +188,13 @@ private slots:
     // The options word holds the intercom bit (30) at the start of every row.
     void monitoring()
     {
-        const auto open = [this] { f.openEntry(3), f.page->createMonitoringMenu(); };
+        const auto open = [this] { f.openEntry(3), f.page->itemActivated(item(MonitoringMenu)); };
         const QList<int> ids = {SideToneItem, IntercomItem};
         run({
             {"switched back", "", [] {}, {}, [=] { open(), flip(115), flip(115), apply(); }, ids, "Permanently available|Mute non-relevant signals", {}},
             {"a locked bit travels", "", [] { unitFirmwareVersion = 0x10505; }, {}, [=] { open(), flip(115), apply(); }, ids,
              "Only when routed to Program or Coord.|Mute non-relevant signals#", {"matrix_opt:C0000000"}},
-            {"refused", "", [] {}, {{"matrix_opt", ""}}, [=] { open(), flip(115), flip(116); QVERIFY(!apply()); }, ids,
+            {"refused", "", [] {}, {{"matrix_opt", ""}}, [=] { open(), flip(115), flip(116), apply(); QVERIFY(f.page->header->modified); }, ids,
              "Permanently available|Mute non-relevant signals", {"matrix_opt:80000000"}},
             {"not applied, left behind", "", [] {}, {}, [=] { open(), flip(115), f.page->goBack(), flip(112); }, {112},
              "Mic Fader", {"matrix_opt:60000000"}},
