@@ -223,6 +223,21 @@ public:
     void createSipProfileMenu(int rowId, const QString& name);
     void createSnapshotsMenu();
     void createSnapshotMenu(int rowId, const QString& name);
+    // Refill the editor's coding items and the Load / Delete locks from
+    // editedProfile; a null page does nothing.
+    void updateCallProfileEditor(QPravikMenuItems* page);
+    void updateCallProfileActions(QPravikMenuItems* page);
+    // A record name as the unit lists it, and back. An unchanged name goes back
+    // as the bytes its name item holds from the list, so no conversion can
+    // alter it.
+    static QString recordName(const std::string& bytes);
+    static std::string recordNameBytes(const QPravikMenuItem* nameItem, const QString& name);
+
+private:
+    void createRecordList(int menuId);
+    void createRecordMenu(int listMenuId, int rowId, const QString& name);
+
+public:
 
     // ======================================================================
     // Tools (toolsmenus.cpp)
