@@ -29,7 +29,6 @@ constexpr std::uint32_t kVoiceAbove = 0x0110FF;
 constexpr std::uint32_t kIpDoubleStreamingOption = 0x20;
 constexpr int kLastFixedRateCodec = 6;  // G.711 and G.722 forms
 constexpr int kLastNarrowBandCodec = 2; // the G.711 forms
-const char* const kListedName = "listedName";
 
 // One stored-record list and the texts of its items and entry menus.
 struct BookList
@@ -92,11 +91,9 @@ void addSpacer(QPravikMenuItems* page)
     addItem(page, -1, -1, QPravikMenuItem::SectionHeader, QString())->gridLayout->setContentsMargins(10, 10, 10, 0);
 }
 
-// A stored record as listed, with the name's bytes as the unit sent them.
 struct StoredRecord
 {
     int id = 0;
-    std::string nameBytes;
     QString name;
 };
 
@@ -116,8 +113,7 @@ bool parseRecord(const std::string& element, StoredRecord& record)
     if (id > INT_MAX - RecordRowBase)
         return false;
     record.id = int(id);
-    record.nameBytes = element.substr(slash + 1);
-    record.name = QPravikSettingsPage::recordName(record.nameBytes);
+    record.name = fromUnitUtf8(element.substr(slash + 1));
     return true;
 }
 
@@ -159,12 +155,9 @@ QPravikMenuItems* createListPage(QPravikSettingsPage* settings, const BookList& 
 
 QPravikMenuItem* addRecordRow(QPravikMenuItems* page, const StoredRecord& record, const QString& value)
 {
-    QPravikMenuItem* row =
-        addItem(page, RecordRowBase + record.id, page->menuId,
-                currentAccessLevel == OperatorLevel ? QPravikMenuItem::Action : QPravikMenuItem::SubMenu,
-                record.name, value);
-    row->setProperty(kListedName, QByteArray::fromStdString(record.nameBytes));
-    return row;
+    return addItem(page, RecordRowBase + record.id, page->menuId,
+                   currentAccessLevel == OperatorLevel ? QPravikMenuItem::Action : QPravikMenuItem::SubMenu,
+                   record.name, value);
 }
 
 bool isLineTarget(int target)
@@ -273,22 +266,6 @@ bool evaluateProfile(const ProfileContext& c, const TComRequestHelper::ValueMap&
 
 } // namespace
 
-QString QPravikSettingsPage::recordName(const std::string& bytes)
-{
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-}
-
-std::string QPravikSettingsPage::recordNameBytes(const QPravikMenuItem* nameItem, const QString& name)
-{
-    const QVariant listed = nameItem ? nameItem->property(kListedName) : QVariant();
-    if (listed.isValid()) {
-        const std::string bytes = listed.toByteArray().toStdString();
-        if (recordName(bytes) == name)
-            return bytes;
-    }
-    return name.toUtf8().toStdString();
-}
-
 // ------------------------------------------------------------------ lists ---
 
 void QPravikSettingsPage::createBookMenu()
@@ -370,17 +347,6 @@ void QPravikSettingsPage::createSnapshotsMenu()
 
 namespace {
 
-// The name item of a record page, holding the bytes of the listed name.
-QPravikMenuItem* addNameItem(QPravikSettingsPage* settings, QPravikMenuItems* page, int type, const char* title,
-                             int entryId, const QString& name)
-{
-    QPravikMenuItem* item = addItem(page, RecordNameItem, -1, type, tr(title), name);
-    QPravikMenuItems* list = settings->itemsPage(page->parentId);
-    if (QPravikMenuItem* row = list ? list->findItemOfParent(entryId, page->parentId) : nullptr)
-        item->setProperty(kListedName, row->property(kListedName));
-    return item;
-}
-
 // The unit's choices into a coding item: the record's value when offered,
 // else the first offered one; locked below two choices.
 void fillCodingChoices(QPravikMenuItem* item, const std::vector<int>& values, int& current,
@@ -439,7 +405,7 @@ void QPravikSettingsPage::createCallProfileMenu(int rowId, const QString& name)
     TComDevice* device = frontPanelDevice();
     const BookList& list = bookList(CallProfilesMenu);
 
-    addNameItem(this, page, QPravikMenuItem::Text, list.nameTitle, rowId, name);
+    addItem(page, RecordNameItem, -1, QPravikMenuItem::Text, tr(list.nameTitle), name);
     addSpacer(page);
     QPravikMenuItem* network = addItem(page, ProfileNetworkItem, -1, QPravikMenuItem::ChoiceList, tr("Network"));
     for (const auto& interface : device->interfaces()) {
@@ -611,7 +577,7 @@ bool QPravikSettingsPage::applyCallProfile(QPravikMenuItems* page)
     request.setParam(wire::key::type(), "remote_profile");
     if (update)
         request.setParam(wire::key::id(), toString(p.entryId - RecordRowBase));
-    request.setParam(wire::key::name(), recordNameBytes(page->findItem(RecordNameItem), p.name));
+    request.setParam(wire::key::name(), toUnitUtf8(p.name));
     request.setParam(wire::key::network(), interfaceName(p.network));
     if (p.coding.codec == kGsmCodec) {
         request.setParam(wire::key::codecMode(), "cmode_normal");
@@ -637,7 +603,7 @@ void QPravikSettingsPage::createRecordMenu(int listMenuId, int rowId, const QStr
 {
     const BookList& list = bookList(listMenuId);
     auto* page = new QPravikMenuItems(RecordMenu, listMenuId, this);
-    addNameItem(this, page, QPravikMenuItem::ReadOnly, list.nameTitle, rowId, name)->setLocked(true);
+    addItem(page, RecordNameItem, -1, QPravikMenuItem::ReadOnly, tr(list.nameTitle), name)->setLocked(true);
     addSpacer(page);
     addItem(page, LoadRecordItem, rowId, QPravikMenuItem::Action, tr("Load"), tr(list.loadValue));
     if (list.updateValue)

@@ -227,11 +227,6 @@ public:
     // editedProfile; a null page does nothing.
     void updateCallProfileEditor(QPravikMenuItems* page);
     void updateCallProfileActions(QPravikMenuItems* page);
-    // A record name as the unit lists it, and back. An unchanged name goes back
-    // as the bytes its name item holds from the list, so no conversion can
-    // alter it.
-    static QString recordName(const std::string& bytes);
-    static std::string recordNameBytes(const QPravikMenuItem* nameItem, const QString& name);
 
 private:
     void createRecordList(int menuId);

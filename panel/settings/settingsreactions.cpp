@@ -10,6 +10,7 @@
 #include "link/protocolkeys.h"
 #include "model/locale.h"
 #include "model/tcomdevice.h"
+#include "model/textconv.h"
 #include "panel/kit/menuselect.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
@@ -147,7 +148,7 @@ QString causeSuffix(const QPravikSettingsPage& page)
 void create(QPravikSettingsPage& page, int menuId, TCommand command, const QString& name)
 {
     const RecordTexts& t = recordTexts(menuId);
-    command.setParam(wire::key::name(), QPravikSettingsPage::recordNameBytes(nullptr, name));
+    command.setParam(wire::key::name(), toUnitUtf8(name));
     page.showMessage(tr(t.creating), 0);
     if (!page.requestHelper.send(command, kTimeoutMs)) {
         page.showMessage(tr(t.createFailed) + (menuId == SipProfilesMenu ? causeSuffix(page) : QString()), 0);
@@ -205,7 +206,7 @@ void update(QPravikSettingsPage& page, QPravikMenuItems* entry, int rowId)
     const RecordTexts& t = recordTexts(entry->parentId);
     TCommand command = request(wire::action::update(), t.kind, rowId);
     if (QPravikMenuItem* name = entry->findItem(RecordNameItem))
-        command.setParam(wire::key::name(), QPravikSettingsPage::recordNameBytes(name, name->valueText()));
+        command.setParam(wire::key::name(), toUnitUtf8(name->valueText()));
     if (!page.requestHelper.send(command, kTimeoutMs)) {
         page.showMessage(tr(t.updateFailed), 0);
         return;
