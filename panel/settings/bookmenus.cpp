@@ -15,6 +15,7 @@
 #include "model/tcomdevice.h"
 #include "model/textconv.h"
 #include "panel/pages/panelshared.h"
+#include "panel/settings/booklist.h"
 #include "panel/settings/settingsids.h"
 
 // Book menu, stored lists, call-profile editor and entry menus.
@@ -30,45 +31,45 @@ constexpr std::uint32_t kIpDoubleStreamingOption = 0x20;
 constexpr int kLastFixedRateCodec = 6;  // G.711 and G.722 forms
 constexpr int kLastNarrowBandCodec = 2; // the G.711 forms
 
-// One stored-record list and the texts of its items and entry menus.
-struct BookList
-{
-    int menuId;
-    const char* kind;
-    const char* newTitle;
-    const char* newValue;
-    const char* rowValueOperator;
-    const char* rowValueOther;
-    const char* nameTitle;
-    const char* loadValue;
-    const char* updateValue; // none: no Update item
-    const char* deleteValue;
-};
+} // namespace
 
 const BookList& bookList(int menuId)
 {
+#define BOOK_TR(text) QT_TRANSLATE_NOOP("QPravikSettingsPage", text)
     static const BookList lists[] = {
-        {CallProfilesMenu, "remote_profile", QT_TR_NOOP("New Call Profile"), QT_TR_NOOP("Create a new call profile"),
-         nullptr, nullptr, QT_TR_NOOP("Call Profile Name"), QT_TR_NOOP("Load the call profile"), nullptr,
-         QT_TR_NOOP("Delete the call profile")},
-        {PresetsMenu, "local_profile", QT_TR_NOOP("New Preset"), QT_TR_NOOP("Create a new preset"),
-         QT_TR_NOOP("Load the preset"), QT_TR_NOOP("Load, update or delete the preset"), QT_TR_NOOP("Preset Name"),
-         QT_TR_NOOP("Load the preset"), QT_TR_NOOP("Update the preset"), QT_TR_NOOP("Delete the preset")},
-        {SipProfilesMenu, "sip_profile", QT_TR_NOOP("New SIP Profile"), QT_TR_NOOP("Create a new SIP profile"),
-         QT_TR_NOOP("Load the SIP profile"), QT_TR_NOOP("Load or delete the SIP profile"),
-         QT_TR_NOOP("SIP Profile Name"), QT_TR_NOOP("Load the SIP profile"), nullptr,
-         QT_TR_NOOP("Delete the SIP profile")},
-        {SnapshotsMenu, "snapshot", QT_TR_NOOP("New Snapshot"), QT_TR_NOOP("Create a new snapshot"),
-         QT_TR_NOOP("Load the snapshot"), QT_TR_NOOP("Load, update or delete the snapshot"),
-         QT_TR_NOOP("Snapshot Name"), QT_TR_NOOP("Load the snapshot"), QT_TR_NOOP("Update the snapshot"),
-         QT_TR_NOOP("Delete the snapshot")},
+        {CallProfilesMenu, "remote_profile", BOOK_TR("New Call Profile"), BOOK_TR("Create a new call profile"), nullptr,
+         nullptr, BOOK_TR("Call Profile Name"), BOOK_TR("Load the call profile"), nullptr,
+         BOOK_TR("Delete the call profile"), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+         BOOK_TR("Failed to delete the call profile!")},
+        {PresetsMenu, "local_profile", BOOK_TR("New Preset"), BOOK_TR("Create a new preset"), BOOK_TR("Load the preset"),
+         BOOK_TR("Load, update or delete the preset"), BOOK_TR("Preset Name"), BOOK_TR("Load the preset"),
+         BOOK_TR("Update the preset"), BOOK_TR("Delete the preset"), BOOK_TR("Creating the preset..."),
+         BOOK_TR("Failed to create the preset!"), BOOK_TR("Cannot load the preset\n(a connection is established)"),
+         BOOK_TR("Loading the preset..."), BOOK_TR("Failed to load the preset!"), BOOK_TR("Failed to update the preset!"),
+         BOOK_TR("Failed to delete the preset!")},
+        {SipProfilesMenu, "sip_profile", BOOK_TR("New SIP Profile"), BOOK_TR("Create a new SIP profile"),
+         BOOK_TR("Load the SIP profile"), BOOK_TR("Load or delete the SIP profile"), BOOK_TR("SIP Profile Name"),
+         BOOK_TR("Load the SIP profile"), nullptr, BOOK_TR("Delete the SIP profile"),
+         BOOK_TR("Creating the SIP profile..."), BOOK_TR("Failed to create the SIP profile!"),
+         BOOK_TR("Cannot load the SIP profile\n(a connection is established)"), BOOK_TR("Loading the SIP profile..."),
+         BOOK_TR("Failed to load the SIP profile!"), nullptr, BOOK_TR("Failed to delete the SIP profile!")},
+        {SnapshotsMenu, "snapshot", BOOK_TR("New Snapshot"), BOOK_TR("Create a new snapshot"),
+         BOOK_TR("Load the snapshot"), BOOK_TR("Load, update or delete the snapshot"), BOOK_TR("Snapshot Name"),
+         BOOK_TR("Load the snapshot"), BOOK_TR("Update the snapshot"), BOOK_TR("Delete the snapshot"),
+         BOOK_TR("Creating the snapshot..."), BOOK_TR("Failed to create the snapshot!"),
+         BOOK_TR("Cannot load the snapshot\n(a connection is established)"), nullptr,
+         BOOK_TR("Failed to load the snapshot!"), BOOK_TR("Failed to update the snapshot!"),
+         BOOK_TR("Failed to delete the snapshot!")},
     };
+#undef BOOK_TR
     for (const BookList& list : lists) {
         if (list.menuId == menuId)
             return list;
     }
     return lists[0];
 }
+
+namespace {
 
 QString tr(const char* text)
 {
@@ -176,7 +177,7 @@ TCommand openProfileRequest(int id)
     TCommand request(TCommand::Do);
     request.setParam(wire::key::action(), wire::action::open());
     request.setParam(wire::key::target(), wire::target::general());
-    request.setParam(wire::key::type(), "remote_profile");
+    request.setParam(wire::key::type(), bookList(CallProfilesMenu).kind);
     request.setParam(wire::key::id(), toString(id));
     return request;
 }
@@ -302,7 +303,7 @@ void QPravikSettingsPage::createCallProfilesMenu()
                                  device->findAudioConnection(2) != nullptr,
                                  flags == 8 || flags == 64};
     QPravikMenuItems* page = createListPage(this, bookList(CallProfilesMenu));
-    const std::vector<StoredRecord> records = readRecords(requestHelper, "remote_profile");
+    const std::vector<StoredRecord> records = readRecords(requestHelper, bookList(CallProfilesMenu).kind);
     device->loadNetworks();
     for (const StoredRecord& record : records) {
         TComRequestHelper::ValueMap reply;
@@ -574,7 +575,7 @@ bool QPravikSettingsPage::applyCallProfile(QPravikMenuItems* page)
     TCommand request(TCommand::Do);
     request.setParam(wire::key::target(), wire::target::general());
     request.setParam(wire::key::action(), update ? wire::action::update() : wire::action::create());
-    request.setParam(wire::key::type(), "remote_profile");
+    request.setParam(wire::key::type(), bookList(CallProfilesMenu).kind);
     if (update)
         request.setParam(wire::key::id(), toString(p.entryId - RecordRowBase));
     request.setParam(wire::key::name(), toUnitUtf8(p.name));

@@ -14,6 +14,7 @@
 #include "panel/kit/menuselect.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
+#include "panel/settings/booklist.h"
 
 using namespace SettingsId;
 
@@ -71,47 +72,6 @@ namespace bookreaction {
 
 constexpr int kTimeoutMs = 5000;
 
-// The messages of one stored-record list.
-struct RecordTexts
-{
-    int menuId;
-    const char* kind;
-    const char* creating;
-    const char* createFailed;
-    const char* loadBusy;
-    const char* loading; // none: no progress message, no popup to close
-    const char* loadFailed;
-    const char* updateFailed;
-    const char* deleteFailed;
-};
-
-const RecordTexts& recordTexts(int menuId)
-{
-#define BOOK_TR(text) QT_TRANSLATE_NOOP("QPravikSettingsPage", text)
-    static const RecordTexts texts[] = {
-        {CallProfilesMenu, "remote_profile", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-         BOOK_TR("Failed to delete the call profile!")},
-        {PresetsMenu, "local_profile", BOOK_TR("Creating the preset..."), BOOK_TR("Failed to create the preset!"),
-         BOOK_TR("Cannot load the preset\n(a connection is established)"), BOOK_TR("Loading the preset..."),
-         BOOK_TR("Failed to load the preset!"), BOOK_TR("Failed to update the preset!"),
-         BOOK_TR("Failed to delete the preset!")},
-        {SipProfilesMenu, "sip_profile", BOOK_TR("Creating the SIP profile..."),
-         BOOK_TR("Failed to create the SIP profile!"),
-         BOOK_TR("Cannot load the SIP profile\n(a connection is established)"), BOOK_TR("Loading the SIP profile..."),
-         BOOK_TR("Failed to load the SIP profile!"), nullptr, BOOK_TR("Failed to delete the SIP profile!")},
-        {SnapshotsMenu, "snapshot", BOOK_TR("Creating the snapshot..."), BOOK_TR("Failed to create the snapshot!"),
-         BOOK_TR("Cannot load the snapshot\n(a connection is established)"), nullptr,
-         BOOK_TR("Failed to load the snapshot!"), BOOK_TR("Failed to update the snapshot!"),
-         BOOK_TR("Failed to delete the snapshot!")},
-    };
-#undef BOOK_TR
-    for (const RecordTexts& t : texts) {
-        if (t.menuId == menuId)
-            return t;
-    }
-    return texts[0];
-}
-
 QString tr(const char* text)
 {
     return QPravikSettingsPage::tr(text);
@@ -147,7 +107,7 @@ QString causeSuffix(const QPravikSettingsPage& page)
 // On success the list is built anew in place of the current one.
 void create(QPravikSettingsPage& page, int menuId, TCommand command, const QString& name)
 {
-    const RecordTexts& t = recordTexts(menuId);
+    const BookList& t = bookList(menuId);
     command.setParam(wire::key::name(), toUnitUtf8(name));
     page.showMessage(tr(t.creating), 0);
     if (!page.requestHelper.send(command, kTimeoutMs)) {
@@ -172,7 +132,7 @@ void load(QPravikSettingsPage& page, int menuId, int rowId, int account = 0)
 {
     if (rowId < RecordRowBase)
         return;
-    const RecordTexts& t = recordTexts(menuId);
+    const BookList& t = bookList(menuId);
     if (frontPanelDevice()->hasAudioConnection()) {
         page.showMessage(tr(t.loadBusy), 0);
         return;
@@ -203,7 +163,7 @@ void update(QPravikSettingsPage& page, QPravikMenuItems* entry, int rowId)
 {
     if (rowId < RecordRowBase)
         return;
-    const RecordTexts& t = recordTexts(entry->parentId);
+    const BookList& t = bookList(entry->parentId);
     TCommand command = request(wire::action::update(), t.kind, rowId);
     if (QPravikMenuItem* name = entry->findItem(RecordNameItem))
         command.setParam(wire::key::name(), toUnitUtf8(name->valueText()));
@@ -218,7 +178,7 @@ void remove(QPravikSettingsPage& page, int listMenuId, int rowId)
 {
     if (rowId < RecordRowBase)
         return;
-    const RecordTexts& t = recordTexts(listMenuId);
+    const BookList& t = bookList(listMenuId);
     if (!page.requestHelper.send(request(wire::action::delete_(), t.kind, rowId), kTimeoutMs)) {
         page.showMessage(tr(t.deleteFailed), 0);
         return;
@@ -379,7 +339,7 @@ void keyboardAccepted(QPravikSettingsPage& page, QPravikMenuItem* item, QPravikV
         return;
     keyboard->hide();
     if (menu != SipProfilesMenu) {
-        create(page, menu, request(wire::action::create(), recordTexts(menu).kind), name);
+        create(page, menu, request(wire::action::create(), bookList(menu).kind), name);
         return;
     }
     // Kept until the account is chosen.
@@ -395,7 +355,7 @@ void selectionAccepted(QPravikSettingsPage& page, QPravikMenuItem* item, QPravik
     if (menu == SipProfilesMenu && item->id == NewRecordItem) {
         if (!account || page.editedProfile.name.isEmpty())
             return;
-        TCommand command = request(wire::action::create(), "sip_profile");
+        TCommand command = request(wire::action::create(), bookList(SipProfilesMenu).kind);
         command.setParam("account", toString(account));
         create(page, menu, command, page.editedProfile.name);
     } else if ((menu == CallProfilesMenu && item->id >= RecordRowBase && item->parentId == menu)
