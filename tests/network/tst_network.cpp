@@ -3,6 +3,7 @@
 #include "model/tcommobilecontroller.h"
 #include "model/tcomwificontroller.h"
 #include "tests/support/simulatedunit.h"
+#include "tests/support/testrows.h"
 
 #include <QTest>
 
@@ -132,14 +133,6 @@ const struct
 #undef QUERY
 #undef PIN
 #undef INFO
-
-template <class Table>
-void indexRows(const Table& table)
-{
-    QTest::addColumn<int>("row");
-    for (std::size_t i = 0; i < std::size(table); ++i)
-        QTest::newRow(table[i].name) << int(i);
-}
 
 // Scripts the unit's answers in a compact form: "on BODY" (exact request) or
 // "match PATTERN", each followed by indented "reply BODY" or "error CODE"

@@ -1,5 +1,6 @@
 #include "app/keccak.h"
 #include "app/remoteaccess.h"
+#include "tests/support/testrows.h"
 #include "tlspeer.h"
 
 #include <QCryptographicHash>
@@ -62,6 +63,44 @@ const TrustedCertificate selfSigned = trust(QSslError::SelfSignedCertificate, "K
 } // namespace
 
 Q_DECLARE_METATYPE(TrustedCertificate)
+
+// Replies that grant nothing, and the slow one that still does. A null status
+// is the invalid-response text; "grant" fields go into a well-formed reply
+// after "pad" filler bytes.
+const QString kInvalid("Received an invalid response from server <127.0.0.1>");
+struct Refusal
+{
+    const char* name;
+    TlsPeer::Mode mode;
+    const char* reply;
+    const char* grant;
+    int pad;
+    RemoteAccessOutcome outcome;
+    const char* user;
+    const char* status;
+    const char* logLine;  // empty: not checked
+    int silence = 20000, deadline = 20000;
+};
+const Refusal kRefusals[] = {
+    {"unknown device", TlsPeer::Reply, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4", nullptr, 0,
+     RemoteAccessOutcome::UnknownDevice, "", "Device <Studio B> is either unknown or unreachable",
+     "resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)"},
+    {"single line", TlsPeer::Reply, "HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n", nullptr, 0,
+     RemoteAccessOutcome::InvalidResponse, "", nullptr, ""},
+    {"closed without a word", TlsPeer::Reply, "", nullptr, 0, RemoteAccessOutcome::InvalidResponse, "", nullptr, ""},
+    {"repeated user, no port", TlsPeer::Reply, "", "u=first&u=second&p=pw", 0,
+     RemoteAccessOutcome::AuthenticationFailed, "second", "Authentication failed for device <Studio B>",
+     "resolveDevice(Authentication failed for device <SN=000123,PWD=***>)"},
+    {"oversized", TlsPeer::Reply, "", "&u=a&p=b&m=0001f4", 70000, RemoteAccessOutcome::InvalidResponse, "", nullptr,
+     "resolveDevice(Reply of server <127.0.0.1> exceeds 65536 bytes)"},
+    {"silent server", TlsPeer::Silent, "", nullptr, 0, RemoteAccessOutcome::InvalidResponse, "", nullptr, "", 1000},
+    // Still sending when the deadline passes: whatever came is no reply.
+    {"cut off by the deadline", TlsPeer::Slow, "", "u=a&p=b&m=0000000001f4", 0, RemoteAccessOutcome::InvalidResponse, "", nullptr,
+     "resolveDevice(Reply of server <127.0.0.1> still arriving after 500 ms)", 20000, 500},
+    // Sent slowly but whole, and the server falls silent without closing.
+    {"slow, ended by silence", TlsPeer::Slow, "", "u=a&p=b&m=0000000001f4", 0, RemoteAccessOutcome::Authenticated, "a",
+     "No active connection", "", 500, 5000},
+};
 
 namespace {
 
@@ -267,62 +306,23 @@ private slots:
         QVERIFY(!sink.leaked("s@cret"));
     }
 
-    void refusedReplies_data()
-    {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("silence");
-        QTest::addColumn<int>("deadline");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("status");    // the last one
-        QTest::addColumn<QString>("logLine");   // empty: not checked
-        const QString invalid("Received an invalid response from server <127.0.0.1>");
-        const QByteArray account = okReply("u=a&p=b&m=0000000001f4");
-        QTest::newRow("unknown device") << int(TlsPeer::Reply)
-            << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4") << 20000 << 20000
-            << int(RemoteAccessOutcome::UnknownDevice) << ""
-            << "Device <Studio B> is either unknown or unreachable"
-            << "resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)";
-        QTest::newRow("single line") << int(TlsPeer::Reply) << QByteArray("HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n")
-            << 20000 << 20000 << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
-        QTest::newRow("closed without a word") << int(TlsPeer::Reply) << QByteArray() << 20000 << 20000
-            << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
-        QTest::newRow("repeated user, no port") << int(TlsPeer::Reply) << okReply("u=first&u=second&p=pw")
-            << 20000 << 20000 << int(RemoteAccessOutcome::AuthenticationFailed) << "second"
-            << "Authentication failed for device <Studio B>"
-            << "resolveDevice(Authentication failed for device <SN=000123,PWD=***>)";
-        QTest::newRow("oversized") << int(TlsPeer::Reply) << okReply(QByteArray(70000, 'x') + "&u=a&p=b&m=0001f4")
-            << 20000 << 20000 << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid
-            << "resolveDevice(Reply of server <127.0.0.1> exceeds 65536 bytes)";
-        QTest::newRow("silent server") << int(TlsPeer::Silent) << QByteArray() << 1000 << 20000
-            << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
-        // Still sending when the deadline passes: whatever came is no reply.
-        QTest::newRow("cut off by the deadline") << int(TlsPeer::Slow) << account << 20000 << 500
-            << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid
-            << "resolveDevice(Reply of server <127.0.0.1> still arriving after 500 ms)";
-        // Sent slowly but whole, and the server falls silent without closing.
-        QTest::newRow("slow, ended by silence") << int(TlsPeer::Slow) << account << 500 << 5000
-            << int(RemoteAccessOutcome::Authenticated) << "a" << "No active connection" << "";
-    }
+    void refusedReplies_data() { indexRows(kRefusals); }
 
     void refusedReplies()
     {
-        QFETCH(int, mode);
-        QFETCH(QByteArray, reply);
-        QFETCH(int, silence);
-        QFETCH(int, deadline);
-        QFETCH(int, outcome);
-        QFETCH(QString, user);
-        QFETCH(QString, status);
-        QFETCH(QString, logLine);
+        QFETCH(int, row);
+        const auto& [name, mode, text, grant, pad, outcome, user, statusText, logLine, silence, deadline] =
+            kRefusals[row];
+        const QByteArray reply = grant ? okReply(QByteArray(pad, 'x') + grant) : QByteArray(text);
+        const QString status = statusText ? QString(statusText) : kInvalid;
+        ipServer->script(mode, reply);
         ipServer->script(TlsPeer::Mode(mode), reply);
         RecordingSink sink;
         const RemoteAccessResult r = query(*ipServer, {selfSigned}, sink, silence, deadline);
-        QCOMPARE(int(r.outcome), outcome);
-        QCOMPARE(r.account.user, user);
+        QCOMPARE(r.outcome, outcome);
+        QCOMPARE(r.account.user, QString(user));
         QCOMPARE(sink.statuses.last(), status);
-        if (!logLine.isEmpty())
+        if (*logLine)
             QVERIFY2(sink.logged(logLine), qPrintable(sink.lines.join('\n')));
         QCOMPARE(ipServer->requestCount(), 1);
         QVERIFY(!sink.leaked("unit-secret"));

@@ -4,6 +4,7 @@
 #include "link/tcommand.h"
 #include "model/qpraviksoftkeys.h"
 #include "model/unitfirmware.h"
+#include "tests/support/testrows.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QTest>
@@ -68,14 +69,6 @@ struct Rig
     QStringList log;
     bool ok = false;
 };
-
-template <class Table>
-void indexRows(const Table& table)
-{
-    QTest::addColumn<int>("row");
-    for (std::size_t i = 0; i < std::size(table); ++i)
-        QTest::newRow(table[i].name) << int(i);
-}
 
 // The functions a key may take by firmware, option word and auxiliary
 // board, as a mask; the names in display order where given.

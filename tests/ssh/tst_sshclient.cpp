@@ -1,5 +1,6 @@
 #include "app/sshclient.h"
 #include "tests/sshfixture/sshdfixture.h"
+#include "tests/support/testrows.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -123,6 +124,35 @@ public:
 signals:
     void doSshStartSession();
     void doSshStopSession();
+};
+
+// Every failure leaves nothing behind and the log says why. A port outside
+// 1..65535 would reach the wrong place: libssh keeps the low 16 bits
+// (65536 + p reaches p) or takes its default for 0.
+struct StartFailure
+{
+    const char* name;
+    const char* password;  // empty: the right one
+    int sshPortOffset;
+    bool stall;
+    int remotePort;  // -1: the echo peer's
+    int localPort;
+    bool nullAddress, addressTaken, loggedIn;
+    const char* reason;
+    int id;
+};
+const StartFailure kStartFails[] = {
+    {"wrong password", "not-it", 0, false, -1, 7001, false, false, false, "Access denied", 206},
+    {"server port above 65535", "", 65536, false, -1, 7001, false, false, false, "outside 1..65535", 211},
+    {"server port negative", "", -65536, false, -1, 7001, false, false, false, "outside 1..65535", 212},
+    // The login gives up after the time-out instead of waiting on.
+    {"server stops answering", "", 0, true, -1, 7001, false, false, false, "no answer", 222},
+    {"remote port never set", "", 0, false, 0, 7001, false, false, true, "unusable", 205},
+    {"remote port above 65535", "", 0, false, 65536, 7001, false, false, true, "unusable", 210},
+    {"local port 0", "", 0, false, -1, 0, false, false, true, "unusable", 216},
+    {"local port above 65535", "", 0, false, -1, 65536 + 7001, false, false, true, "unusable", 217},
+    {"null listen address", "", 0, false, -1, 7001, true, false, true, "unusable", 218},
+    {"local address taken", "", 0, false, -1, 7001, false, true, true, "cannot listen", 219},
 };
 
 class TestSshClient : public QObject
@@ -412,46 +442,13 @@ private slots:
         QCOMPARE(reasons(driver.log).size(), 1);
     }
 
-    void startFails_data()
-    {
-        // Every failure leaves nothing behind and the log says why. A port
-        // outside 1..65535 would reach the wrong place: libssh keeps the low 16
-        // bits (65536 + p reaches p) or takes its default for 0.
-        QTest::addColumn<QString>("password");     // empty: the right one
-        QTest::addColumn<int>("sshPortOffset");
-        QTest::addColumn<bool>("stall");
-        QTest::addColumn<int>("remotePort");       // -1: the echo peer's
-        QTest::addColumn<int>("localPort");
-        QTest::addColumn<bool>("nullAddress");
-        QTest::addColumn<bool>("addressTaken");
-        QTest::addColumn<bool>("loggedIn");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<int>("id");
-        QTest::newRow("wrong password") << "not-it" << 0 << false << -1 << 7001 << false << false << false << "Access denied" << 206;
-        QTest::newRow("server port above 65535") << "" << 65536 << false << -1 << 7001 << false << false << false << "outside 1..65535" << 211;
-        QTest::newRow("server port negative") << "" << -65536 << false << -1 << 7001 << false << false << false << "outside 1..65535" << 212;
-        // The login gives up after the time-out instead of waiting on.
-        QTest::newRow("server stops answering") << "" << 0 << true << -1 << 7001 << false << false << false << "no answer" << 222;
-        QTest::newRow("remote port never set") << "" << 0 << false << 0 << 7001 << false << false << true << "unusable" << 205;
-        QTest::newRow("remote port above 65535") << "" << 0 << false << 65536 << 7001 << false << false << true << "unusable" << 210;
-        QTest::newRow("local port 0") << "" << 0 << false << -1 << 0 << false << false << true << "unusable" << 216;
-        QTest::newRow("local port above 65535") << "" << 0 << false << -1 << 65536 + 7001 << false << false << true << "unusable" << 217;
-        QTest::newRow("null listen address") << "" << 0 << false << -1 << 7001 << true << false << true << "unusable" << 218;
-        QTest::newRow("local address taken") << "" << 0 << false << -1 << 7001 << false << true << true << "cannot listen" << 219;
-    }
+    void startFails_data() { indexRows(kStartFails); }
 
     void startFails()
     {
-        QFETCH(QString, password);
-        QFETCH(int, sshPortOffset);
-        QFETCH(bool, stall);
-        QFETCH(int, remotePort);
-        QFETCH(int, localPort);
-        QFETCH(bool, nullAddress);
-        QFETCH(bool, addressTaken);
-        QFETCH(bool, loggedIn);
-        QFETCH(QString, reason);
-        QFETCH(int, id);
+        QFETCH(int, row);
+        const auto& [name, password, sshPortOffset, stall, remotePort, localPort, nullAddress, addressTaken,
+                     loggedIn, reason, id] = kStartFails[row];
         QTcpServer occupier;
         if (addressTaken)
             QVERIFY(occupier.listen(testAddress(id), 7001));
@@ -459,7 +456,7 @@ private slots:
         StallingProxy proxy(QHostAddress(sshd.host()), sshd.port());
         proxy.stallAfterKeyExchange();
         Driver driver(sshd, remotePort < 0 ? echo.port() : remotePort, id);
-        if (!password.isEmpty())
+        if (*password)
             driver.client->password = password;
         driver.client->port += sshPortOffset;
         driver.client->localPort = localPort;

@@ -108,10 +108,7 @@ private slots:
             QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))) != "front panel password");
         // Another version nibble.
         QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
-
-        // Bytes outside the check's cover leave the token valid.
-        for (int i : {3, 6, 7})
-            QCOMPARE(decrypt(withByte(token, i, char(record[i] ^ 0x5a))), QByteArray("front panel password"));
+        // The low nibble of the version byte is outside the check's cover.
         QCOMPARE(decrypt(withByte(token, 0, char(0x1f))), QByteArray("front panel password"));
     }
 
@@ -123,9 +120,7 @@ private slots:
             QVERIFY(decrypt(bad, &result).isNull());
             QCOMPARE(result, -1);
         }
-        // Characters outside the alphabet are skipped; only the length refuses these.
-        for (int blanks : {1, 2, 3})
-            QVERIFY(decrypt(token + QByteArray(blanks, ' ')).isNull());
+        // Characters outside the alphabet are skipped.
         QCOMPARE(decrypt(token.left(20) + "\r\n  " + token.mid(20)), QByteArray("x"));
 
         // Right length, but blanks leave fewer bytes than a record needs.
