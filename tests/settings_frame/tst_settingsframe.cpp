@@ -177,6 +177,7 @@ private slots:
         QPravikMenuItems* list = pushPage(f.page, CallProfilesMenu);
         pushPage(f.page, RecordMenu, CallProfilesMenu);
         f.page->editedProfile.name = QStringLiteral("Studio B");
+        f.unit.onRequestMatching(QRegularExpression("^DO;action:create;"), {UnitSimulator::reply("DO;return:OK;")});
         f.page->header->setModified(true);
         f.page->applyChanges();
         QCOMPARE(f.page->currentItems(), list);
