@@ -10,8 +10,7 @@ using namespace SettingsId;
 
 namespace {
 
-// A unit whose lists all hold `stored` and whose record 1 opens to `profile`;
-// the script's steps (split at "|") act as the operator, some report the page.
+// Lists all holding `stored`, record 1 opening to `profile`; steps act or report.
 struct Case
 {
     const char* what;
