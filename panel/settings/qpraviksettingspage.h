@@ -274,7 +274,9 @@ public:
     void createAoipStatusMenu();
     void updateAoipStatusMenu(QPravikMenuItems* page);
     void createMobileStatusMenu(int menuId);
-    void updateMobileStatusMenu(QPravikMenuItems* page, int menuId);
+    // On the Status root page id is a mobile line item, on a mobile status menu its menu id.
+    void updateMobileStatusMenu(QPravikMenuItems* page, int id);
+    void updateWifiStatusText(QPravikMenuItems* page, int itemId);
 
     // ======================================================================
     // Reactions to item changes, accepted keyboards and selections
