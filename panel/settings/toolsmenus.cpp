@@ -705,11 +705,11 @@ void QPravikSettingsPage::createRemoteAccessMenu()
         server->setValueText(fromUnitUtf8(valueOf(values, "remote_access_server")), false);
         server->setLocked(!(administrator && (options & kRemoteAccessLevel3)));
     }
-    addRow(page, SerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
+    addRow(page, RemoteSerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
         ->setValueText(toQString(valueOf(values, "serialno")), false);
     addRow(page, CodecIdItem, QPravikMenuItem::Text, tr("Codec Identifier"))
         ->setValueText(toQString(valueOf(values, "codec_id")), false);
-    page->findItem(SerialNumberItem)->setLocked(true);
+    page->findItem(RemoteSerialNumberItem)->setLocked(true);
     page->findItem(CodecIdItem)->setLocked(true);
     if (remoteAccess) {
         QPravikMenuItem* password = addRow(page, CodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
