@@ -47,12 +47,39 @@ char lower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-// A quick look before the item walk, which most bodies never need. An
-// escape could split a key's letters, so a body with one always gets it.
+// Whether one of the secret parts starts at position at, in any case. The
+// escapes a key may hold are passed over: seeing a part where there is none
+// only costs the item walk.
+bool partStartsAt(const std::string& body, std::size_t at)
+{
+    const char first = lower(body[at]);
+    for (const char* part : kSecretParts) {
+        if (part[0] != first)
+            continue;
+        std::size_t i = at + 1;
+        std::size_t n = 1;
+        while (part[n] && i < body.size()) {
+            if (body[i] == '\\') {
+                ++i;
+            } else if (lower(body[i]) == part[n]) {
+                ++i;
+                ++n;
+            } else {
+                break;
+            }
+        }
+        if (!part[n])
+            return true;
+    }
+    return false;
+}
+
+// A quick look at the keys alone, in one pass, before the item walk that
+// most bodies never need. Items are cut as the command parser cuts them and
+// keys end as maskSecretValues ends them; values are skipped whatever they
+// say.
 bool mayNameSecret(const std::string& body)
 {
-    if (body.find('\\') != std::string::npos)
-        return true;
     static const std::array<bool, 256> starts = [] {
         std::array<bool, 256> table{};
         for (const char* part : kSecretParts) {
@@ -61,19 +88,40 @@ bool mayNameSecret(const std::string& body)
         }
         return table;
     }();
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        if (!starts[static_cast<unsigned char>(body[i])])
-            continue;
-        const char first = lower(body[i]);
-        for (const char* part : kSecretParts) {
-            if (part[0] != first)
+    const std::size_t size = body.size();
+    std::size_t i = 0;
+    bool itemStarted = false; // separators and "\" before an item are dropped
+    bool keyStarted = false;  // colons before the key are not its end
+    while (i < size) {
+        char c = body[i];
+        if (!itemStarted) {
+            itemStarted = c != ';' && c != '\\';
+            if (!itemStarted) {
+                ++i;
                 continue;
-            std::size_t n = 1;
-            while (part[n] && i + n < body.size() && lower(body[i + n]) == part[n])
-                ++n;
-            if (!part[n])
-                return true;
+            }
+        } else if (c == ';') {
+            itemStarted = keyStarted = false;
+            ++i;
+            continue;
         }
+        std::size_t at = i;
+        if (c == '\\') {
+            if (++at >= size)
+                return false;
+            c = body[at];
+        }
+        if (c == ':' && keyStarted) {
+            // The value, to the item's end.
+            i = at + 1;
+            while (i < size && body[i] != ';')
+                i += body[i] == '\\' ? 2 : 1;
+            continue;
+        }
+        keyStarted = keyStarted || c != ':';
+        if (starts[static_cast<unsigned char>(c)] && partStartsAt(body, at))
+            return true;
+        i = at + 1;
     }
     return false;
 }
@@ -121,4 +169,12 @@ std::string maskSecretValues(const std::string& body)
     });
     out.append(body, copied, std::string::npos);
     return out;
+}
+
+const std::string& loggableBody(const std::string& body, std::string& scratch)
+{
+    if (!mayNameSecret(body))
+        return body;
+    scratch = maskSecretValues(body);
+    return scratch;
 }
