@@ -6,6 +6,7 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/tcomdevice.h"
+#include "model/unitfirmware.h"
 #include "panel/kit/popup.h"
 #include "panel/pages/qpravikheadphonemirrorpage.h"
 #include "panel/pages/qpravikheadphonepopups.h"
@@ -393,6 +394,42 @@ private slots:
         popup->cancelClicked();
         QVERIFY(popup->chosenInput == -1 && popup->cancelled == 1 && closed.size() == 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // The unit's gains travel raw through swaps, popups and copies: the strips'
+    // -31..16 range is only drawn, so nothing goes back that the operator did not move.
+    void unitGainsTravelRaw()
+    {
+        login("ravenna,hardware_1", 1);
+        QPravikHeadphoneSlotPage* page = slotPages[0];
+        const int own = page->slotAt(0)->input();
+        Bytes cells{};
+        cells[std::size_t(own)] = 0xC0 | 52; // +20 dB
+        cells[9] = 0xC0 | 1;                 // -31 dB
+        matrixwire::Word4 po{};
+        for (int row = 0; row < 4; ++row)
+            po[std::size_t(row)] = std::uint8_t(row ? page->slotAt(row)->input() + 1 : 10);
+        const struct {
+            const char* name;
+            std::function<void()> act;
+            int input, output, gain;
+        } rows[] = {
+            {"a matrix load swaps slot and strip",
+             [&] { matrix->applyReply({{"matrix_hp1", matrixwire::encodeHeadphone(0, cells, unitFirmwareVersion)},
+                                       {"matrix_po1", matrixwire::encodeWord4(po)}}); },
+             own, 2, 20},
+            {"the gain popup closed with OK untouched",
+             [&] { page->slotAt(0)->rightButtonClicked(), openPopup<QPravikHeadphoneAudio>(page)->okClicked(); }, 9, 2,
+             -31},
+            {"a copy to position 3", [&] { mirrorPages[0]->copySettingsTo(page); }, own, 6, 20},
+        };
+        for (const auto& row : rows) {
+            unit.clearReceived();
+            row.act();
+            QVERIFY2(headphoneFrames(0).isEmpty(), row.name);
+            QVERIFY2(matrix->nodeGain(row.input, row.output) == row.gain, row.name);
+        }
+        QVERIFY(page->slotAt(0)->input() == 9 && matrix->nodeGain(9, 2) == -31);
     }
 };
 
