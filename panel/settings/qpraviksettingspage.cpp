@@ -259,6 +259,9 @@ void QPravikSettingsPage::refreshMenu()
     if (!cur)
         return;
     showMessage(tr("Refreshing..."), 1000);
+    // The message lets pending events run, and one may have closed the page.
+    if (!cur)
+        return;
     const int menu = cur->menuId;
     if (menu == RavennaMenu) {
         updateRavennaMenu(cur);
