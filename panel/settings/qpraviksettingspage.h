@@ -249,6 +249,34 @@ public:
     void createPasswordsMenu();
     void createRemoteAccessMenu();
     bool applyRemoteAccessMenu(QPravikMenuItems* page);
+    void updateToolsMenuAccess(QPravikMenuItems* page);
+    void updateSoundIdMenu(QPravikMenuItems* page);
+    // DO "open" of the sound-ID file: true when the unit has it.
+    bool probeSoundIdFile();
+    void updateSoftkeyMenu(QPravikMenuItems* page);
+    void updateLabelsMenu(QPravikMenuItems* page);
+    void updateTroubleshootingMenu(QPravikMenuItems* page);
+    bool isRemoteAccessMenuModified(QPravikMenuItems* page);
+    // With send the unit's store is written first; false when it refused.
+    bool setAdminPassword(const QString& password, bool send);
+    bool setExpertPassword(const QString& password, bool send);
+    bool setOperatorPassword(const QString& password, bool send);
+    bool setAutologin(bool on, bool send);
+
+private:
+    void switchSoundId(QPravikMenuItem* item);
+    // Writes an item of the Miscellaneous or Troubleshooting menu at once.
+    void sendUnitValue(QPravikMenuItem* item);
+    void changeAccessLevel(QPravikMenuItem* item, int level);
+    void checkAccessPassword(QPravikMenuItem* item, QPravikVirtual* keyboard);
+    void changeLabel(QPravikMenuItem* item);
+    void changeLevelPassword(QPravikMenuItem* item);
+    void resetUnitSettings(QPravikMenuItem* item, QPravikMenuSelect* selection);
+    // The page never reads "autologin": until a write went through in this
+    // run, the flag it holds says nothing about the unit.
+    bool autologinWritten = false;
+
+public:
 
     // ======================================================================
     // Status (statusmenus.cpp)
@@ -264,7 +292,9 @@ public:
     void createAoipStatusMenu();
     void updateAoipStatusMenu(QPravikMenuItems* page);
     void createMobileStatusMenu(int menuId);
-    void updateMobileStatusMenu(QPravikMenuItems* page, int menuId);
+    // On the Status root page id is a mobile line item, on a mobile status menu its menu id.
+    void updateMobileStatusMenu(QPravikMenuItems* page, int id);
+    void updateWifiStatusText(QPravikMenuItems* page, int itemId);
 
     // ======================================================================
     // Reactions to item changes, accepted keyboards and selections

@@ -1,5 +1,13 @@
 #include "panel/settings/qpraviksettingspage.h"
 
+#include <iterator>
+
+#include "audio/tmatrixsettings.h"
+#include "link/protocolkeys.h"
+#include "model/qpraviksoftkeys.h"
+#include "model/tcomdevice.h"
+#include "panel/kit/menuselect.h"
+#include "panel/kit/virtualkeyboard.h"
 #include "panel/settings/settingsids.h"
 
 using namespace SettingsId;
@@ -62,6 +70,159 @@ void QPravikSettingsPage::bookReaction(const ItemReaction& /*reaction*/)
 // Tools
 // ===========================================================================
 
-void QPravikSettingsPage::toolsReaction(const ItemReaction& /*reaction*/)
+namespace {
+
+const char* const kResetFailed = QT_TRANSLATE_NOOP("QPravikSettingsPage", "Failed to perform reset action!");
+const char* const kResettingSettings = QT_TRANSLATE_NOOP("QPravikSettingsPage", "Reset settings...");
+
+// The reset categories of item 244 by value; the unit takes them without a target.
+const struct ResetCategory
 {
+    const char* level;
+    int timeoutMs;
+    const char* progress;
+    const char* failure;
+} kResetCategories[] = {
+    {"addrhistory", 5000, nullptr, kResetFailed},
+    {"remote_profile", 5000, nullptr, kResetFailed},
+    {"local_profile", 5000, nullptr, kResetFailed},
+    {"sip_profile", 5000, nullptr, kResetFailed},
+    {"snapshot", 5000, nullptr, kResetFailed},
+    {"settings", 20000, kResettingSettings, kResetFailed},
+    {"full", 20000, kResettingSettings, kResetFailed},
+    {"sipaccount", 5000, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Reloading SIP Accounts..."),
+     QT_TRANSLATE_NOOP("QPravikSettingsPage", "Failed to reload the SIP Accounts!")},
+};
+
+} // namespace
+
+void QPravikSettingsPage::toolsReaction(const ItemReaction& reaction)
+{
+    QPravikMenuItem* item = reaction.item;
+    const int menu = item->page->menuId;
+    if (reaction.hook == ItemReaction::KeyboardAccepted) {
+        if (item->id == AccessLevelItem)
+            checkAccessPassword(item, reaction.keyboard);
+        return;
+    }
+    if (reaction.hook == ItemReaction::SelectionAccepted) {
+        if (menu == TroubleshootingMenu && item->id == ResetItem)
+            resetUnitSettings(item, reaction.selection);
+        return;
+    }
+    const std::optional<int> value = itemValue(item);
+    if (menu == ToolsMenu && (item->id == ShutdownItem || item->id == RebootItem)) {
+        TComDevice* device = frontPanelDevice();
+        if (!(item->id == ShutdownItem ? device->shutdown() : device->reboot()))
+            showMessage(tr("Failed to proceed!"), 0);
+    } else if (menu == ToolsMenu && item->id == AccessLevelItem) {
+        if (value)
+            changeAccessLevel(item, *value);
+    } else if ((menu == ToolsMenu || menu == SoundIdMenu)
+               && (item->id == SoundIdItem || item->id == SoundIdShortcutItem)) {
+        switchSoundId(item);
+    } else if (menu >= SoftkeyMenuFirst && menu <= SoftkeyMenuLast && value) {
+        QPravikSoftkey* key = frontPanelSoftkey(menu - SoftkeyMenuFirst);
+        if (item->id == SoftkeyCategoryItem)
+            key->setCategory(*value);
+        else if (item->id == SoftkeyFunctionItem)
+            key->setFunctionByte(static_cast<unsigned char>(*value));
+        else if (item->id == SoftkeyModeItem)
+            key->setBehavior(*value);
+        updateSoftkeyMenu(item->page);
+    } else if (menu == LabelsMenu) {
+        changeLabel(item);
+    } else if (menu == MiscellaneousMenu && item->id == AutologinItem) {
+        if (value && !setAutologin(*value != 0, true))
+            showMessage(tr("Failed to apply changes!"), 0);
+    } else if (menu == MiscellaneousMenu || menu == TroubleshootingMenu) {
+        sendUnitValue(item);
+    } else if (menu == RemoteAccessMenu) {
+        // Puts back the normal colour of an interface shown in red.
+        if (item->id == ControlInterfaceItem)
+            item->setLocked(item->locked);
+        header->setModified(isRemoteAccessMenuModified(item->page));
+    } else if (menu == PasswordsMenu && item->id >= AdminPasswordItem && item->id <= OperatorPasswordItem) {
+        changeLevelPassword(item);
+    }
+}
+
+void QPravikSettingsPage::changeAccessLevel(QPravikMenuItem* item, int level)
+{
+    // A failed read leaves the passwords of the login to check against.
+    readPasswords();
+    if (!passwordForLevel(level).isEmpty()) {
+        openKeyboard(1, item, true);
+        return;
+    }
+    currentAccessLevel = level;
+    updateToolsMenuAccess(item->page);
+}
+
+void QPravikSettingsPage::checkAccessPassword(QPravikMenuItem* item, QPravikVirtual* keyboard)
+{
+    keyboard->hide();
+    if (!itemValue(item))
+        return;
+    const int level = keyboard->property("vkb_accessLevel").toInt();
+    if (keyboard->lineEdit.text() != passwordForLevel(level)) {
+        showMessage(tr("Wrong password!"), 0);
+        return;
+    }
+    currentAccessLevel = level;
+    item->setCurrentValue(level, true, false);
+    updateToolsMenuAccess(item->page);
+}
+
+void QPravikSettingsPage::changeLabel(QPravikMenuItem* item)
+{
+    const QString text = item->valueText();
+    const int info = item->id - InfoLabelItemFirst;
+    const int contact = item->id - ContactLabelItemFirst;
+    if (info == 0 || info == 1) {
+        frontPanelSoftkeys()->setInfoLabel(info, text);
+    } else if (contact == 0 || contact == 1) {
+        frontPanelSoftkeys()->setContactLabel(contact, text);
+    } else {
+        const auto input = inputLabelItems.find(item->id);
+        if (input != inputLabelItems.end())
+            frontPanelMatrixSettings()->setInputName(input->second, text);
+    }
+}
+
+void QPravikSettingsPage::changeLevelPassword(QPravikMenuItem* item)
+{
+    const int level = AdministratorLevel - (item->id - AdminPasswordItem);
+    const QString text = item->valueText();
+    const bool stored = level == AdministratorLevel ? setAdminPassword(text, true)
+                        : level == ExpertLevel      ? setExpertPassword(text, true)
+                                                    : setOperatorPassword(text, true);
+    if (stored)
+        return;
+    // A password the unit did not take is nobody's password.
+    item->setValueText(passwordForLevel(level), false);
+    showMessage(tr("Failed to apply changes!"), 0);
+}
+
+void QPravikSettingsPage::resetUnitSettings(QPravikMenuItem* item, QPravikMenuSelect* selection)
+{
+    if (!selection->currentRow)
+        return;
+    const int category = selection->currentRow->value;
+    if (category < 0 || category >= static_cast<int>(std::size(kResetCategories)))
+        return;
+    const ResetCategory& reset = kResetCategories[category];
+    TCommand command(TCommand::Do);
+    command.setParam(wire::key::action(), wire::action::reset());
+    command.setParam("level", reset.level);
+    if (reset.progress)
+        showMessage(tr(reset.progress), 0);
+    if (!requestHelper.send(command, reset.timeoutMs)) {
+        showMessage(tr(reset.failure), 0);
+        return;
+    }
+    if (category == 5 || category == 6)
+        updateTroubleshootingMenu(item->page);
+    if (category >= 5)
+        closePopup();
 }
