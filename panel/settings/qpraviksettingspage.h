@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -193,8 +194,34 @@ public:
     void createCodingMenu();
     void updateCodingMenu(QPravikMenuItems* page);
     void createCodecCodingMenu(int menuId);
+    void updateCodecCodingMenu(QPravikMenuItems* page);
+    bool isCodecCodingMenuModified(QPravikMenuItems* page);
     bool applyCodecCodingMenu(QPravikMenuItems* page);
     void createAutoBitRateMenu();
+
+private:
+    // The auto bit rate values as the unit last accepted them.
+    struct AutoBitRate
+    {
+        bool calls = false;
+        int profile = 1; // 0 safe, 1 standard, 2 punchy
+        int minimum = 0;
+        int maximum = 0;
+    };
+    AutoBitRate keptAutoBitRate;
+
+    static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
+                                       int top = 0);
+    static bool switchOn(const QPravikMenuItem* item);
+    // Selects value; a value with no choice keeps no selection and shows text.
+    static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
+    void showKeptAutoBitRate(QPravikMenuItem* item);
+    void writeAutoBitRateItem(QPravikMenuItem* item);
+    void codecCodingItemChanged(QPravikMenuItem* item);
+    // The coding made mono at a bit rate the unit lists for mono.
+    static CodecConfig monoCoding(CodecConfig coding, int codecMode);
+
+public:
 
     // ======================================================================
     // Audio and monitoring (audiomenus.cpp)
@@ -202,7 +229,26 @@ public:
     void createAudioMenu();
     void updateAudioMenu(QPravikMenuItems* page);
     void createMonitoringMenu();
+    void updateMonitoringMenu(QPravikMenuItems* page);
+    bool isMonitoringMenuModified(QPravikMenuItems* page);
     bool applyMonitoringMenu(QPravikMenuItems* page);
+
+private:
+    // Bits of the routing matrix's options word.
+    static constexpr std::uint32_t kKnobFunctionBit = 1u << 29;
+    static constexpr std::uint32_t kIntercomBit = 1u << 30;
+    static constexpr std::uint32_t kSideToneBit = 1u << 31;
+
+    std::uint32_t matrixOptions() const { return static_cast<std::uint32_t>(editedMatrixOptions); }
+    // The ratio choice: the ratio times ten, rounded.
+    static int compressorRatioChoice(float ratio);
+    // The models' value of one Audio item.
+    void showAudioItem(QPravikMenuItem* item);
+    void audioItemChanged(QPravikMenuItem* item);
+    void monitoringItemChanged(QPravikMenuItem* item);
+    bool changeOperationMode(int mode);
+
+public:
 
     // ======================================================================
     // AoIP module, RAVENNA/DANTE (modulemenus.cpp)

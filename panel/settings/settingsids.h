@@ -69,6 +69,27 @@ constexpr int Codec1Menu = 98;
 constexpr int Codec2Menu = 99;
 constexpr int AutoBitRateMenu = 100;
 constexpr int MonitoringMenu = 114;
+constexpr int AlgorithmItem = 101;
+constexpr int ChannelModeItem = 102;
+constexpr int SamplingRateItem = 103;
+constexpr int BitRateItem = 104;
+constexpr int RelayItem = 105;
+constexpr int AutoAdaptItem = 106;
+constexpr int AdaptPolicyItem = 107;
+constexpr int MinimumBitRateItem = 108;
+constexpr int MaximumBitRateItem = 109;
+constexpr int InputLimiterItem = 110;
+constexpr int InputFormatItem = 111;
+constexpr int KnobFunctionItem = 112;
+constexpr int OperationModeItem = 113;
+constexpr int SideToneItem = 115;
+constexpr int IntercomItem = 116;
+constexpr int DynamicProcessingItem = 117;
+constexpr int LimiterThresholdItem = 118;
+constexpr int CompressorThresholdItem = 119;
+constexpr int CompressorRatioItem = 120;
+constexpr int AttackTimeItem = 121;
+constexpr int Aes67StateItem = 122;
 
 // --- book ------------------------------------------------------------------
 constexpr int BookMenu = 4;
