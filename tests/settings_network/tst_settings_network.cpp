@@ -123,8 +123,8 @@ private slots:
             int level; QByteArray networks; QByteArray options; QList<QPair<QByteArray, QByteArray>> values; QString rows;
             QStringList labels; QString secondary, codecMode;
         } rows[] = {
-            {OperatorLevel, "aoip,eth.0,eth.1,isdn.0,mobile.0,mobile.1,wifi.0,wifi.1", "", {},
-             "7 9 -1 10* 12* 13* 11* 16 17 20* 21*",
+            {OperatorLevel, "aoip,eth.0,eth.1,isdn.0,mobile.0,mobile.1,wifi.0,wifi.1", "",
+             {{"coord_mode:disabled", "coord_mode:enabled"}, {"stereo", "dmono"}}, "7 9 -1 10* 12* 13* 11* 16 17 20* 21*",
              {"Mobile settings (Internal)", "Mobile settings (External 1)", "Wi-Fi settings (External 1)",
               "Wi-Fi settings (External 2)"}, "", "Single Codec"},
             {ExpertLevel, "aoip,eth.0,mobile.0,mobile.1,mobile.2,mobile.3", "ip_dstream_2,hardware_3",
