@@ -280,6 +280,16 @@ public:
     void createSipProfileMenu(int rowId, const QString& name);
     void createSnapshotsMenu();
     void createSnapshotMenu(int rowId, const QString& name);
+    // Refill the editor's coding items and the Load / Delete locks from
+    // editedProfile; a null page does nothing.
+    void updateCallProfileEditor(QPravikMenuItems* page);
+    void updateCallProfileActions(QPravikMenuItems* page);
+
+private:
+    void createRecordList(int menuId);
+    void createRecordMenu(int listMenuId, int rowId, const QString& name);
+
+public:
 
     // ======================================================================
     // Tools (toolsmenus.cpp)

@@ -1,22 +1,25 @@
 #include "panel/settings/qpraviksettingspage.h"
 
-#include <iterator>
-
-#include "audio/tmatrixsettings.h"
-#include "link/protocolkeys.h"
-#include "model/qpraviksoftkeys.h"
-#include "model/tcomdevice.h"
-#include "panel/kit/menuselect.h"
-#include "panel/kit/virtualkeyboard.h"
-#include "panel/settings/settingsids.h"
+#include <QStackedLayout>
 
 #include <algorithm>
+#include <functional>
+#include <iterator>
+#include <optional>
 #include <vector>
 
 #include "audio/tmatrixsettings.h"
 #include "link/protocolkeys.h"
+#include "model/locale.h"
+#include "model/qpraviksoftkeys.h"
 #include "model/tcomdevice.h"
+#include "model/textconv.h"
 #include "panel/kit/controls.h"
+#include "panel/kit/menuselect.h"
+#include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/panelshared.h"
+#include "panel/settings/booklist.h"
+#include "panel/settings/settingsids.h"
 
 using namespace SettingsId;
 
@@ -251,8 +254,321 @@ void QPravikSettingsPage::moduleReaction(const ItemReaction& /*reaction*/)
 // Book: stored lists and record pages
 // ===========================================================================
 
-void QPravikSettingsPage::bookReaction(const ItemReaction& /*reaction*/)
+namespace bookreaction {
+
+constexpr int kTimeoutMs = 5000;
+
+QString tr(const char* text)
 {
+    return QPravikSettingsPage::tr(text);
+}
+
+TCommand request(const std::string& action, const char* kind, int rowId = -1)
+{
+    TCommand command(TCommand::Do);
+    command.setParam(wire::key::action(), action);
+    command.setParam(wire::key::target(), wire::target::general());
+    command.setParam(wire::key::type(), kind);
+    if (rowId >= RecordRowBase)
+        command.setParam(wire::key::id(), toString(rowId - RecordRowBase));
+    return command;
+}
+
+void askSipAccount(QPravikSettingsPage& page, QPravikMenuItem* item, const char* title)
+{
+    item->clearChoices();
+    item->addChoice(1, tr("Primary SIP Account"));
+    item->addChoice(2, tr("Secondary SIP Account"));
+    item->setCurrentValue(1, false, false);
+    page.openSelection(tr(title), item, true);
+}
+
+// The unit's cause of the last refusal in brackets on a line of its own.
+QString causeSuffix(const QPravikSettingsPage& page)
+{
+    const std::string& cause = page.requestHelper.lastError();
+    return cause.empty() ? QString() : QStringLiteral("\n(") + frontPanelLocale()->text(cause) + QLatin1Char(')');
+}
+
+// On success the list is built anew in place of the current one.
+void create(QPravikSettingsPage& page, int menuId, TCommand command, const QString& name)
+{
+    const BookList& t = bookList(menuId);
+    command.setParam(wire::key::name(), toUnitUtf8(name));
+    page.showMessage(tr(t.creating), 0);
+    if (!page.requestHelper.send(command, kTimeoutMs)) {
+        page.showMessage(tr(t.createFailed) + (menuId == SipProfilesMenu ? causeSuffix(page) : QString()), 0);
+        return;
+    }
+    QPravikMenuItems* old = page.currentItems();
+    if (menuId == PresetsMenu)
+        page.createPresetsMenu();
+    else if (menuId == SipProfilesMenu)
+        page.createSipProfilesMenu();
+    else
+        page.createSnapshotsMenu();
+    if (old && old != page.currentItems()) {
+        page.stack->removeWidget(old);
+        old->deleteLater();
+    }
+    page.closePopup();
+}
+
+void load(QPravikSettingsPage& page, int menuId, int rowId, int account = 0)
+{
+    if (rowId < RecordRowBase)
+        return;
+    const BookList& t = bookList(menuId);
+    if (frontPanelDevice()->hasAudioConnection()) {
+        page.showMessage(tr(t.loadBusy), 0);
+        return;
+    }
+    TCommand command = request(wire::action::load(), t.kind, rowId);
+    if (account)
+        command.setParam("account", toString(account));
+    if (t.loading)
+        page.showMessage(tr(t.loading), 0);
+    if (page.requestHelper.send(command, kTimeoutMs)) {
+        if (t.loading)
+            page.closePopup();
+        page.goBack();
+        return;
+    }
+    QString failure = tr(t.loadFailed);
+    if (menuId == SipProfilesMenu) {
+        const int cause = errorCodeFromText(page.requestHelper.lastError());
+        // The unit took the profile but found it at odds with the accounts.
+        if (cause >= 139 && cause <= 141)
+            failure = tr("SIP profile loaded with a warning!");
+        failure += causeSuffix(page);
+    }
+    page.showMessage(failure, 0);
+}
+
+void update(QPravikSettingsPage& page, QPravikMenuItems* entry, int rowId)
+{
+    if (rowId < RecordRowBase)
+        return;
+    const BookList& t = bookList(entry->parentId);
+    TCommand command = request(wire::action::update(), t.kind, rowId);
+    if (QPravikMenuItem* name = entry->findItem(RecordNameItem))
+        command.setParam(wire::key::name(), toUnitUtf8(name->valueText()));
+    if (!page.requestHelper.send(command, kTimeoutMs)) {
+        page.showMessage(tr(t.updateFailed), 0);
+        return;
+    }
+    page.goBack();
+}
+
+void remove(QPravikSettingsPage& page, int listMenuId, int rowId)
+{
+    if (rowId < RecordRowBase)
+        return;
+    const BookList& t = bookList(listMenuId);
+    if (!page.requestHelper.send(request(wire::action::delete_(), t.kind, rowId), kTimeoutMs)) {
+        page.showMessage(tr(t.deleteFailed), 0);
+        return;
+    }
+    QPravikMenuItems* list = page.itemsPage(listMenuId);
+    if (QPravikMenuItem* row = list ? list->findItemOfParent(rowId, listMenuId) : nullptr) {
+        list->removeItem(row);
+        row->deleteLater();
+    }
+    page.goBack();
+}
+
+bool refuseBusyLine(QPravikSettingsPage& page, int line)
+{
+    if (!frontPanelDevice()->findAudioConnection(line))
+        return false;
+    page.showMessage(tr("Cannot load the profile\n(a connection is established)"), 0);
+    return true;
+}
+
+void profileLoaded(QPravikSettingsPage& page, QPravikMenuItem* item, int line)
+{
+    emit page.menuItemChanges(item, line == 2 ? QPravik::PageCallProfiles2 : QPravik::PageCallProfiles1);
+    page.goBack();
+}
+
+// From line 2's book button only codec 2 takes the coding; otherwise the
+// whole set-up goes to line 1. The first refusal stops; what the unit took
+// before it stays.
+void loadProfile(QPravikSettingsPage& page, QPravikMenuItem* item, int rowId)
+{
+    if (rowId < RecordRowBase)
+        return;
+    TComDevice* device = frontPanelDevice();
+    const CallProfileRecord& p = page.editedProfile;
+    const std::string coding = codecConfigToString(p.coding);
+    const int line = page.pendingTarget == QPravik::PageCallProfiles2 ? 2 : 1;
+    if (refuseBusyLine(page, line))
+        return;
+    const bool loaded = line == 2
+        ? p.coding.codec == kGsmCodec || device->setDualCodec(2, coding, true)
+        : device->setCoordMode(p.coordMode, true) && device->setCodecMode(p.codecMode, true)
+            && device->setDefaultNetwork(interfaceName(p.network), true) && device->setDualCodec(1, coding, true);
+    if (!loaded) {
+        page.showMessage(tr("Failed to load the call profile!"), 0);
+        return;
+    }
+    profileLoaded(page, item, line);
+}
+
+void loadProfileInto(QPravikSettingsPage& page, QPravikMenuItem* item, QPravikMenuSelect* selection)
+{
+    const int line = selection->currentRow ? selection->currentRow->value : 0;
+    if (line != 1 && line != 2) {
+        page.showMessage(tr("Failed to load the call profile!"), 0);
+        return;
+    }
+    if (refuseBusyLine(page, line))
+        return;
+    if (!frontPanelDevice()->setDualCodec(line, codecConfigToString(page.editedProfile.coding), true)) {
+        page.showMessage(tr("Failed to load the call profile!"), 0);
+        return;
+    }
+    profileLoaded(page, item, line);
+}
+
+void editorFieldChanged(QPravikSettingsPage& page, QPravikMenuItem* item)
+{
+    CallProfileRecord& p = page.editedProfile;
+    const std::optional<int> value = QPravikSettingsPage::itemValue(item);
+    const auto setCoding = [&](const std::function<void(CodecConfig&)>& change) {
+        if (!value)
+            return;
+        page.editedCoding = p.coding;
+        change(page.editedCoding);
+        p.coding = page.editedCoding;
+    };
+    switch (item->id) {
+    case RecordNameItem:
+        p.name = item->valueText();
+        break;
+    case ProfileNetworkItem:
+        item->setLocked(item->locked); // back from red to the normal colour
+        if (value)
+            p.network = *value;
+        break;
+    case ProfileAlgorithmItem:
+        setCoding([&](CodecConfig& c) { c.codec = *value; });
+        if (value && *value == -1)
+            p.coding = CodecConfig();
+        break;
+    case ProfileChannelModeItem:
+        setCoding([&](CodecConfig& c) { c.channelMode = std::uint32_t(*value); });
+        break;
+    case ProfileSampleRateItem:
+        setCoding([&](CodecConfig& c) { c.sampleRate = *value; });
+        break;
+    case ProfileBitRateItem:
+        setCoding([&](CodecConfig& c) { c.bitRate = *value; });
+        break;
+    case ProfileRemoteItem:
+        p.remoteAddress = item->valueText();
+        break;
+    case ProfileSecondRemoteItem:
+        p.secondRemoteAddress = item->valueText();
+        break;
+    default:
+        break;
+    }
+    page.updateCallProfileEditor(item->page);
+    page.header->setModified(p.isValid() && p != page.referenceProfile);
+    page.updateCallProfileActions(item->page);
+}
+
+void itemChanged(QPravikSettingsPage& page, QPravikMenuItem* item)
+{
+    QPravikMenuItems* at = item->page;
+    const int menu = at->menuId;
+    if (menu != RecordMenu) {
+        if (item->id < RecordRowBase || item->parentId != menu)
+            return;
+        if (menu == CallProfilesMenu)
+            loadProfile(page, item, item->id);
+        else if (menu == SipProfilesMenu)
+            askSipAccount(page, item, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Load into which account?"));
+        else
+            load(page, menu, item->id);
+        return;
+    }
+    const int list = at->parentId;
+    const int rowId = item->parentId;
+    if (list == CallProfilesMenu) {
+        if (item->id == LoadRecordItem)
+            loadProfile(page, item, rowId);
+        else if (item->id == DeleteRecordItem)
+            remove(page, list, rowId);
+        else
+            editorFieldChanged(page, item);
+    } else if (item->id == LoadRecordItem) {
+        if (list == SipProfilesMenu)
+            askSipAccount(page, item, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Load into which account?"));
+        else
+            load(page, list, rowId);
+    } else if (item->id == UpdateRecordItem && list != SipProfilesMenu) {
+        update(page, at, rowId);
+    } else if (item->id == DeleteRecordItem) {
+        remove(page, list, rowId);
+    }
+}
+
+void keyboardAccepted(QPravikSettingsPage& page, QPravikMenuItem* item, QPravikVirtual* keyboard)
+{
+    const int menu = item->page->menuId;
+    if (item->id != NewRecordItem || (menu != PresetsMenu && menu != SipProfilesMenu && menu != SnapshotsMenu))
+        return;
+    const QString name = keyboard->lineEdit.text();
+    if (name.isEmpty())
+        return;
+    keyboard->hide();
+    if (menu != SipProfilesMenu) {
+        create(page, menu, request(wire::action::create(), bookList(menu).kind), name);
+        return;
+    }
+    // Kept until the account is chosen.
+    page.editedProfile.name = name;
+    askSipAccount(page, item, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Create from which account?"));
+}
+
+void selectionAccepted(QPravikSettingsPage& page, QPravikMenuItem* item, QPravikMenuSelect* selection)
+{
+    const int menu = item->page->menuId;
+    const int list = item->page->parentId;
+    const int account = selection->currentRow ? selection->currentRow->value : 0;
+    if (menu == SipProfilesMenu && item->id == NewRecordItem) {
+        if (!account || page.editedProfile.name.isEmpty())
+            return;
+        TCommand command = request(wire::action::create(), bookList(SipProfilesMenu).kind);
+        command.setParam("account", toString(account));
+        create(page, menu, command, page.editedProfile.name);
+    } else if ((menu == CallProfilesMenu && item->id >= RecordRowBase && item->parentId == menu)
+               || (menu == RecordMenu && list == CallProfilesMenu && item->id == LoadRecordItem)) {
+        loadProfileInto(page, item, selection);
+    } else if (account && menu == SipProfilesMenu && item->id >= RecordRowBase && item->parentId == menu) {
+        load(page, menu, item->id, account);
+    } else if (account && menu == RecordMenu && list == SipProfilesMenu && item->id == LoadRecordItem) {
+        load(page, list, item->parentId, account);
+    }
+}
+
+} // namespace bookreaction
+
+void QPravikSettingsPage::bookReaction(const ItemReaction& reaction)
+{
+    switch (reaction.hook) {
+    case ItemReaction::Changed:
+        bookreaction::itemChanged(*this, reaction.item);
+        break;
+    case ItemReaction::KeyboardAccepted:
+        bookreaction::keyboardAccepted(*this, reaction.item, reaction.keyboard);
+        break;
+    case ItemReaction::SelectionAccepted:
+        bookreaction::selectionAccepted(*this, reaction.item, reaction.selection);
+        break;
+    }
 }
 
 // ===========================================================================
