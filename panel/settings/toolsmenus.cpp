@@ -51,24 +51,9 @@ constexpr int kAutoInterface = 0xFFFF;
 // The unit value an immediate item last held, as the unit wrote it.
 const char* const kUnitValue = "unitValue";
 
-QPravikMenuItem* addRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
-                        int top = 0)
-{
-    auto* item = new QPravikMenuItem(id, type, page);
-    item->gridLayout->setContentsMargins(left, top, 10, 0);
-    item->titleLabel->setText(title);
-    page->addItem(item);
-    return item;
-}
-
 std::uint32_t deviceOptions()
 {
     return frontPanelDevice()->deviceOptions();
-}
-
-bool switchOn(const QPravikMenuItem* item)
-{
-    return item->switchButton && item->switchButton->isChecked();
 }
 
 TCommand request(std::uint32_t verb, const std::string& target)
@@ -145,11 +130,11 @@ bool storeLevelPassword(QString& stored, const char* key, const QString& passwor
 void QPravikSettingsPage::createToolsMenu()
 {
     auto* page = new QPravikMenuItems(ToolsMenu, this);
-    QPravikMenuItem* reboot = addRow(page, RebootItem, QPravikMenuItem::Action, tr("Reboot"));
+    QPravikMenuItem* reboot = addMenuRow(page, RebootItem, QPravikMenuItem::Action, tr("Reboot"));
     reboot->setValueText(tr("Restart the system"), false);
     reboot->iconLabel->setPixmap(QPixmap(QStringLiteral(":/images/shutdown.png")));
 
-    QPravikMenuItem* level = addRow(page, AccessLevelItem, QPravikMenuItem::ChoiceList, tr("Access Level"));
+    QPravikMenuItem* level = addMenuRow(page, AccessLevelItem, QPravikMenuItem::ChoiceList, tr("Access Level"));
     level->addChoice(OperatorLevel, tr("Operator"));
     level->addChoice(ExpertLevel, tr("Expert"));
     level->addChoice(AdministratorLevel, tr("Administrator"));
@@ -158,10 +143,10 @@ void QPravikSettingsPage::createToolsMenu()
     const std::uint32_t options = deviceOptions();
     if (options & kRecordingOption) {
         if (unitFirmwareVersion < kSoundIdMenuFirmware) {
-            addRow(page, SoundIdItem, QPravikMenuItem::Switch, tr("Play Sound ID"));
+            addMenuRow(page, SoundIdItem, QPravikMenuItem::Switch, tr("Play Sound ID"));
             updateSoundIdMenu(page);
         } else {
-            addRow(page, SoundIdMenu, QPravikMenuItem::SubMenu, tr("Sound ID"))
+            addMenuRow(page, SoundIdMenu, QPravikMenuItem::SubMenu, tr("Sound ID"))
                 ->setValueText(tr("Play sound ID, activate sound ID shortcut"), false);
         }
     }
@@ -178,7 +163,7 @@ void QPravikSettingsPage::createToolsMenu()
         {PasswordsMenu, tr("Passwords"), tr("Configure the passwords")},
     };
     for (const auto& link : links)
-        addRow(page, link.id, QPravikMenuItem::SubMenu, link.title)->setValueText(link.value, false);
+        addMenuRow(page, link.id, QPravikMenuItem::SubMenu, link.title)->setValueText(link.value, false);
     updateToolsMenuAccess(page);
     pushPage(page);
 }
@@ -201,8 +186,8 @@ void QPravikSettingsPage::updateToolsMenuAccess(QPravikMenuItems* page)
 void QPravikSettingsPage::createSoundIdMenu()
 {
     auto* page = new QPravikMenuItems(SoundIdMenu, this);
-    addRow(page, SoundIdItem, QPravikMenuItem::Switch, tr("Play Sound ID"));
-    addRow(page, SoundIdShortcutItem, QPravikMenuItem::Switch, tr("Sound ID Shortcut"));
+    addMenuRow(page, SoundIdItem, QPravikMenuItem::Switch, tr("Play Sound ID"));
+    addMenuRow(page, SoundIdShortcutItem, QPravikMenuItem::Switch, tr("Sound ID Shortcut"));
     updateSoundIdMenu(page);
     pushPage(page);
 }
@@ -294,7 +279,7 @@ void QPravikSettingsPage::createPasswordsMenu()
         {OperatorPasswordItem, tr("Operator Password"), operatorPassword},
     };
     for (const auto& row : rows)
-        addRow(page, row.id, QPravikMenuItem::Password, row.title)->setValueText(row.password, false);
+        addMenuRow(page, row.id, QPravikMenuItem::Password, row.title)->setValueText(row.password, false);
     pushPage(page);
 }
 
@@ -304,7 +289,7 @@ void QPravikSettingsPage::createSoftkeysMenu()
 {
     auto* page = new QPravikMenuItems(SoftkeysMenu, this);
     for (int key = 0; key < QPravikSoftkeys::kKeyCount; ++key)
-        addRow(page, SoftkeyMenuFirst + key, QPravikMenuItem::SubMenu, tr("Programmable Key %1").arg(key + 1));
+        addMenuRow(page, SoftkeyMenuFirst + key, QPravikMenuItem::SubMenu, tr("Programmable Key %1").arg(key + 1));
     updateSoftkeysMenu(page);
     pushPage(page);
 }
@@ -330,9 +315,9 @@ void QPravikSettingsPage::updateSoftkeysMenu(QPravikMenuItems* page)
 void QPravikSettingsPage::createSoftkeyMenu(int id)
 {
     auto* page = new QPravikMenuItems(id, this);
-    addRow(page, SoftkeyCategoryItem, QPravikMenuItem::ChoiceList, tr("Category"));
-    addRow(page, SoftkeyFunctionItem, QPravikMenuItem::ChoiceList, tr("Function"));
-    addRow(page, SoftkeyModeItem, QPravikMenuItem::ChoiceList, tr("Mode"));
+    addMenuRow(page, SoftkeyCategoryItem, QPravikMenuItem::ChoiceList, tr("Category"));
+    addMenuRow(page, SoftkeyFunctionItem, QPravikMenuItem::ChoiceList, tr("Function"));
+    addMenuRow(page, SoftkeyModeItem, QPravikMenuItem::ChoiceList, tr("Mode"));
     updateSoftkeyMenu(page);
     pushPage(page);
 }
@@ -354,7 +339,8 @@ void QPravikSettingsPage::updateSoftkeyMenu(QPravikMenuItems* page)
         item->setLocked(locked || choices.size() < 2);
     };
     refill(SoftkeyCategoryItem, key->categories(), category, false);
-    refill(SoftkeyFunctionItem, key->functions(category, true), QPravikSoftkey::functionCode(category, key->function()), false);
+    refill(SoftkeyFunctionItem, key->functions(category, true),
+           QPravikSoftkey::functionCode(category, key->function()), false);
     refill(SoftkeyModeItem, key->behaviors(category), key->behavior(), unitFirmwareVersion <= kSoftkeyModeFirmware);
 }
 
@@ -385,17 +371,17 @@ bool hasLabelledInput(int input, std::uint32_t options, bool auxiliaryBoard)
 void QPravikSettingsPage::createLabelsMenu()
 {
     auto* page = new QPravikMenuItems(LabelsMenu, this);
-    addRow(page, -1, QPravikMenuItem::SectionHeader, tr("Info and Contact Labels"));
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Info and Contact Labels"));
     for (int i = 0; i < 2; ++i)
-        addRow(page, InfoLabelItemFirst + i, QPravikMenuItem::Text, tr("Info %1 Label").arg(i + 1), 60);
+        addMenuRow(page, InfoLabelItemFirst + i, QPravikMenuItem::Text, tr("Info %1 Label").arg(i + 1), 60);
     for (int i = 0; i < 2; ++i)
-        addRow(page, ContactLabelItemFirst + i, QPravikMenuItem::Text, tr("Contact %1 Label").arg(i + 1), 60);
-    addRow(page, -1, QPravikMenuItem::SectionHeader, tr("Audio Input Labels"), 10, 20);
+        addMenuRow(page, ContactLabelItemFirst + i, QPravikMenuItem::Text, tr("Contact %1 Label").arg(i + 1), 60);
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Audio Input Labels"), 10, 20);
     const std::uint32_t options = deviceOptions();
     const bool auxiliaryBoard = frontPanelAudioSettings()->auxiliaryBoard();
     for (auto it = inputLabelItems.begin(); it != inputLabelItems.end(); ++it) {
         if (hasLabelledInput(it->second, options, auxiliaryBoard))
-            addRow(page, it->first, QPravikMenuItem::Text, QPravikLocalize::audioPortName(it->second, options), 60);
+            addMenuRow(page, it->first, QPravikMenuItem::Text, QPravikLocalize::audioPortName(it->second, options), 60);
     }
     updateLabelsMenu(page);
     pushPage(page);
@@ -545,15 +531,15 @@ void QPravikSettingsPage::createMiscellaneousMenu()
         requestHelper.getParams(get, values, refused, kRequestTimeoutMs);
     };
     TComRequestHelper::ValueMap values;
-    read(wire::target::network(), {"auto_redial_link1", "auto_redial_link2", "auto_redial_attempts", "auto_redial_time"},
-         values);
+    read(wire::target::network(),
+         {"auto_redial_link1", "auto_redial_link2", "auto_redial_attempts", "auto_redial_time"}, values);
     read(wire::target::general(),
          {"ext_input1", "ext_input2", "ext_relay1", "ext_relay2", "ntp_addr", "ntp_addr_custom"}, values);
 
     auto* page = new QPravikMenuItems(MiscellaneousMenu, this);
     const bool gpio = !(deviceOptions() & kReducedHardware);
     if (gpio) {
-        addRow(page, -1, QPravikMenuItem::SectionHeader, tr("GPIO"));
+        addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("GPIO"));
         const struct
         {
             int id;
@@ -562,7 +548,7 @@ void QPravikSettingsPage::createMiscellaneousMenu()
         } ports[] = {{Input1Item, tr("Input 1"), false}, {Input2Item, tr("Input 2"), false},
                      {Relay1Item, tr("Relay 1"), true},  {Relay2Item, tr("Relay 2"), true}};
         for (const auto& port : ports) {
-            QPravikMenuItem* item = addRow(page, port.id, QPravikMenuItem::ChoiceList, port.title, 60);
+            QPravikMenuItem* item = addMenuRow(page, port.id, QPravikMenuItem::ChoiceList, port.title, 60);
             TCommand list = request(TCommand::Param, wire::target::general());
             list.addList(unitRow(port.id)->key);
             std::vector<std::string> allowed;
@@ -575,23 +561,25 @@ void QPravikSettingsPage::createMiscellaneousMenu()
             }
         }
     }
-    addRow(page, -1, QPravikMenuItem::SectionHeader, tr("Auto Redialing"), 10, gpio ? 20 : 0);
-    addRow(page, AutoRedial1Item, QPravikMenuItem::Switch, tr("Auto Redial Codec 1"), 60);
-    addRow(page, AutoRedial2Item, QPravikMenuItem::Switch, tr("Auto Redial Codec 2"), 60);
-    QPravikMenuItem* attempts = addRow(page, RedialAttemptsItem, QPravikMenuItem::WheelOnRelease, tr("Number of Attempts"), 60);
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Auto Redialing"), 10, gpio ? 20 : 0);
+    addMenuRow(page, AutoRedial1Item, QPravikMenuItem::Switch, tr("Auto Redial Codec 1"), 60);
+    addMenuRow(page, AutoRedial2Item, QPravikMenuItem::Switch, tr("Auto Redial Codec 2"), 60);
+    QPravikMenuItem* attempts =
+        addMenuRow(page, RedialAttemptsItem, QPravikMenuItem::WheelOnRelease, tr("Number of Attempts"), 60);
     for (int n = 1; n <= 20; ++n)
         attempts->addChoice(n, QString::number(n));
     attempts->addChoice(0, tr("Infinite"));
-    QPravikMenuItem* delay = addRow(page, RedialTimeItem, QPravikMenuItem::WheelOnRelease, tr("Time Before Redialing"), 60);
+    QPravikMenuItem* delay =
+        addMenuRow(page, RedialTimeItem, QPravikMenuItem::WheelOnRelease, tr("Time Before Redialing"), 60);
     delay->addChoice(1, tr("1 second"));
     for (int n = 2; n <= 30; ++n)
         delay->addChoice(n, tr("%1 seconds").arg(n));
-    addRow(page, -1, QPravikMenuItem::SectionHeader, tr("NTP"), 10, 20);
-    QPravikMenuItem* server = addRow(page, NtpServerItem, QPravikMenuItem::ChoiceList, tr("NTP Server"), 60);
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("NTP"), 10, 20);
+    QPravikMenuItem* server = addMenuRow(page, NtpServerItem, QPravikMenuItem::ChoiceList, tr("NTP Server"), 60);
     server->addChoice(0, tr("Custom"));
     for (int i = 0; i < int(std::size(kNtpServers)); ++i)
         server->addChoice(i + 1, QString::fromLatin1(kNtpServers[i]));
-    addRow(page, CustomNtpServerItem, QPravikMenuItem::Text, tr("Custom Server"), 60);
+    addMenuRow(page, CustomNtpServerItem, QPravikMenuItem::Text, tr("Custom Server"), 60);
     fillUnitValues(page, values);
     pushPage(page);
 }
@@ -599,12 +587,12 @@ void QPravikSettingsPage::createMiscellaneousMenu()
 void QPravikSettingsPage::createTroubleshootingMenu()
 {
     auto* page = new QPravikMenuItems(TroubleshootingMenu, this);
-    QPravikMenuItem* level = addRow(page, LogLevelItem, QPravikMenuItem::ChoiceList, tr("Log Level"));
+    QPravikMenuItem* level = addMenuRow(page, LogLevelItem, QPravikMenuItem::ChoiceList, tr("Log Level"));
     level->addChoice(5, tr("Coarse"));
     level->addChoice(6, tr("Normal"));
     level->addChoice(8, tr("Debug"));
-    addRow(page, SyslogServerItem, QPravikMenuItem::Text, tr("Syslog Server"));
-    QPravikMenuItem* reset = addRow(page, ResetItem, QPravikMenuItem::Action, tr("Reset"));
+    addMenuRow(page, SyslogServerItem, QPravikMenuItem::Text, tr("Syslog Server"));
+    QPravikMenuItem* reset = addMenuRow(page, ResetItem, QPravikMenuItem::Action, tr("Reset"));
     reset->setValueText(tr("Select the category of settings to reset"), false);
     const QString categories[] = {tr("Call History"),  tr("Call Profiles"),
                                   tr("Presets"),       tr("SIP Profiles"),
@@ -684,10 +672,12 @@ void QPravikSettingsPage::createRemoteAccessMenu()
     const bool administrator = currentAccessLevel == AdministratorLevel;
     auto* page = new QPravikMenuItems(RemoteAccessMenu, this);
 
-    addRow(page, RemoteAccessItem, QPravikMenuItem::Switch, remoteAccess ? tr("Remote Access") : tr("Remote Assistance"))
+    const QString remoteTitle = remoteAccess ? tr("Remote Access") : tr("Remote Assistance");
+    addMenuRow(page, RemoteAccessItem, QPravikMenuItem::Switch, remoteTitle)
         ->setChecked(valueOf(values, "remote_access") == "on");
 
-    QPravikMenuItem* network = addRow(page, ControlInterfaceItem, QPravikMenuItem::ChoiceList, tr("Interface for Control"));
+    QPravikMenuItem* network =
+        addMenuRow(page, ControlInterfaceItem, QPravikMenuItem::ChoiceList, tr("Interface for Control"));
     network->addChoice(kAutoInterface, tr("Auto"));
     TComDevice* device = frontPanelDevice();
     device->loadNetworks();
@@ -701,18 +691,18 @@ void QPravikSettingsPage::createRemoteAccessMenu()
         network->setValueTextGlobalColor(QPravikLocalize::interfaceName(code, options), Qt::red, true);
 
     if (remoteAccess) {
-        QPravikMenuItem* server = addRow(page, RemoteServerItem, QPravikMenuItem::Text, tr("Remote Access Server"));
+        QPravikMenuItem* server = addMenuRow(page, RemoteServerItem, QPravikMenuItem::Text, tr("Remote Access Server"));
         server->setValueText(fromUnitUtf8(valueOf(values, "remote_access_server")), false);
         server->setLocked(!(administrator && (options & kRemoteAccessLevel3)));
     }
-    addRow(page, SerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
+    addMenuRow(page, RemoteSerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
         ->setValueText(toQString(valueOf(values, "serialno")), false);
-    addRow(page, CodecIdItem, QPravikMenuItem::Text, tr("Codec Identifier"))
+    addMenuRow(page, CodecIdItem, QPravikMenuItem::Text, tr("Codec Identifier"))
         ->setValueText(toQString(valueOf(values, "codec_id")), false);
-    page->findItem(SerialNumberItem)->setLocked(true);
+    page->findItem(RemoteSerialNumberItem)->setLocked(true);
     page->findItem(CodecIdItem)->setLocked(true);
     if (remoteAccess) {
-        QPravikMenuItem* password = addRow(page, CodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
+        QPravikMenuItem* password = addMenuRow(page, CodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
         password->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
         password->setLocked(!administrator);
     }

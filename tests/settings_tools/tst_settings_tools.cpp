@@ -65,7 +65,6 @@ private slots:
         for (const auto& r : table) {
             SettingsFixture f;
             QVERIFY(f.start());
-            frontPanelCom()->setIdentity("panel", "kandelo");
             f.unit.onRequestMatching(QRegularExpression("password_al:"), {r.reply == "7" ? Sim::errorReply(7) : Sim::reply(r.reply)});
             f.page->adminPassword = "old";
             f.page->createPasswordsMenu();
@@ -215,13 +214,11 @@ private slots:
                                                  "remote_access_server:s\xE2\x82\xAC.example;remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
             f.unit.onRequestMatching(QRegularExpression("^PARAM;remote_access:"), {Sim::reply(r.reply)});
             f.page->createRemoteAccessMenu();
-            const QString network = itemOf(f, ControlInterfaceItem)->valueText();
             itemOf(f, RemoteAccessItem)->switchButton->click();
-            const bool modified = f.page->header->modified;
             f.unit.clearReceived();
             const bool applied = f.page->applyRemoteAccessMenu(f.page->currentItems());
-            QCOMPARE(seen(r.row, {network, modified ? "modified" : "", f.unit.requestBodies().value(0).toPercentEncoding(),
-                                  applied ? "applied" : f.shownMessage()}),
+            QCOMPARE(seen(r.row, {itemOf(f, ControlInterfaceItem)->valueText(), f.page->header->modified ? "modified" : "",
+                                  f.unit.requestBodies().value(0).toPercentEncoding(), applied ? "applied" : f.shownMessage()}),
                      seen(r.row, {"Auto", "modified", (r.written + "target:general;").toPercentEncoding(),
                                   r.reply == kOk ? "applied" : kFailed}));
         }
