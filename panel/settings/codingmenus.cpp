@@ -62,7 +62,7 @@ QPravikMenuItem* QPravikSettingsPage::addMenuRow(QPravikMenuItems* page, int id,
     return item;
 }
 
-bool QPravikSettingsPage::isSwitchOn(const QPravikMenuItem* item)
+bool QPravikSettingsPage::switchOn(const QPravikMenuItem* item)
 {
     return item->switchButton && item->switchButton->isChecked();
 }
@@ -238,7 +238,7 @@ bool QPravikSettingsPage::isCodecCodingMenuModified(QPravikMenuItems* page)
             return true;
     }
     const QPravikMenuItem* relay = page->findItem(RelayItem);
-    return relay && !relay->locked && isSwitchOn(relay) != readRelay;
+    return relay && !relay->locked && switchOn(relay) != readRelay;
 }
 
 bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
@@ -263,9 +263,9 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
         return false;
     }
     const QPravikMenuItem* relay = page->findItem(RelayItem);
-    if (relay && !relay->locked && isSwitchOn(relay) != readRelay) {
+    if (relay && !relay->locked && switchOn(relay) != readRelay) {
         TCommand request = audioRequest();
-        request.setParam(kRelayKey, isSwitchOn(relay) ? "on" : "off");
+        request.setParam(kRelayKey, switchOn(relay) ? "on" : "off");
         if (requestHelper.setParams(request, kTimeoutMs) != int(request.params.size())) {
             // The coding is the unit's now; only the relay is still to go.
             readCoding = editedCoding;
@@ -385,7 +385,7 @@ void QPravikSettingsPage::writeAutoBitRateItem(QPravikMenuItem* item)
     const int value = chosen.value_or(-1);
     switch (item->id) {
     case AutoAdaptItem:
-        wanted.calls = isSwitchOn(item);
+        wanted.calls = switchOn(item);
         request.setParam(kAbrCalls, wanted.calls ? "on" : "off");
         break;
     case AdaptPolicyItem:

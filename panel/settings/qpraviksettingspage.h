@@ -229,7 +229,7 @@ private:
 
     static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
                                        int top = 0);
-    static bool isSwitchOn(const QPravikMenuItem* item);
+    static bool switchOn(const QPravikMenuItem* item);
     // Selects value; a value with no choice keeps no selection and shows text.
     static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
     void showKeptAutoBitRate(QPravikMenuItem* item);

@@ -266,7 +266,7 @@ void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
 {
     if (item->id == SideToneItem || item->id == IntercomItem) {
         const std::uint32_t bit = item->id == SideToneItem ? kSideToneBit : kIntercomBit;
-        editedMatrixOptions = static_cast<int>(isSwitchOn(item) ? matrixOptions() | bit : matrixOptions() & ~bit);
+        editedMatrixOptions = static_cast<int>(switchOn(item) ? matrixOptions() | bit : matrixOptions() & ~bit);
     }
     header->setModified(isMonitoringMenuModified(item->page));
 }
@@ -312,12 +312,12 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
         ok = !hasValue || audio->setLimiterThreshold(value, true);
         break;
     case InputFormatItem:
-        ok = audio->setInputSource(isSwitchOn(item) ? TAudioSettings::Analog : TAudioSettings::Digital, true);
+        ok = audio->setInputSource(switchOn(item) ? TAudioSettings::Analog : TAudioSettings::Digital, true);
         break;
     case KnobFunctionItem: {
         // Only this bit travels: Monitoring edits not applied stay behind.
         TMatrixSettings* matrix = frontPanelMatrixSettings();
-        const std::uint32_t word = isSwitchOn(item) ? matrix->options() | kKnobFunctionBit
+        const std::uint32_t word = switchOn(item) ? matrix->options() | kKnobFunctionBit
                                                   : matrix->options() & ~kKnobFunctionBit;
         ok = matrix->setOptions(word, true);
         editedMatrixOptions = static_cast<int>(matrix->options());
@@ -331,10 +331,10 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
             showMessage(tr("Cannot apply changes\n(a connection is established)"), 0);
             return;
         }
-        ok = changeOperationMode(isSwitchOn(item) ? 1 : 0);
+        ok = changeOperationMode(switchOn(item) ? 1 : 0);
         break;
     case DynamicProcessingItem:
-        ok = audio->setDrcState(isSwitchOn(item), true);
+        ok = audio->setDrcState(switchOn(item), true);
         break;
     case LimiterThresholdItem:
         if (!hasValue)
