@@ -149,7 +149,6 @@ std::string QPravikSettingsPage::interfaceOfMenu(int menuId)
     return {};
 }
 
-
 void QPravikSettingsPage::buildNetworkMenu()
 {
     TComDevice* device = frontPanelDevice();
