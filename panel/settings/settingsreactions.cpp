@@ -126,7 +126,8 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
     if (reaction.hook != ItemReaction::Changed)
         return;
     if (menu == NetworkMenu) {
-        if (const std::optional<int> value = itemValue(item))
+        const std::optional<int> value = itemValue(item);
+        if (value && item->id >= DefaultNetworkItem && item->id <= CodecModeItem)
             changeNetworkItem(item, *value);
         return;
     }
