@@ -262,8 +262,8 @@ void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
 
 void QPravikSettingsPage::codecCodingItemChanged(QPravikMenuItem* item)
 {
-    const int value = item->currentValue();
-    if (item->currentIndex >= 0) {
+    if (const std::optional<int> chosen = itemValue(item)) {
+        const int value = *chosen;
         bool refill = true;
         switch (item->id) {
         case AlgorithmItem:
@@ -292,8 +292,9 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
 {
     TAudioSettings* audio = frontPanelAudioSettings();
     TComDevice* device = frontPanelDevice();
-    const bool hasValue = item->currentIndex >= 0;
-    const int value = item->currentValue();
+    const std::optional<int> chosen = itemValue(item);
+    const bool hasValue = chosen.has_value();
+    const int value = chosen.value_or(-1);
     bool ok = true;
     switch (item->id) {
     case InputLimiterItem:
