@@ -47,28 +47,26 @@ char lower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-// Whether one of the secret parts starts at position at, in any case. The
-// escapes a key may hold are passed over: seeing a part where there is none
-// only costs the item walk.
-bool partStartsAt(const std::string& body, std::size_t at)
+// Whether one of the secret parts starts at at, in any case. The escapes a
+// key may hold are passed over: seeing a part where there is none only costs
+// the item walk.
+bool partStartsAt(const char* at, const char* end)
 {
-    const char first = lower(body[at]);
+    const char first = lower(*at);
     for (const char* part : kSecretParts) {
         if (part[0] != first)
             continue;
-        std::size_t i = at + 1;
-        std::size_t n = 1;
-        while (part[n] && i < body.size()) {
-            if (body[i] == '\\') {
-                ++i;
-            } else if (lower(body[i]) == part[n]) {
-                ++i;
-                ++n;
-            } else {
+        const char* p = at + 1;
+        const char* n = part + 1;
+        while (*n && p < end) {
+            if (*p == '\\')
+                ++p;
+            else if (lower(*p) == *n)
+                ++p, ++n;
+            else
                 break;
-            }
         }
-        if (!part[n])
+        if (!*n)
             return true;
     }
     return false;
@@ -80,48 +78,64 @@ bool partStartsAt(const std::string& body, std::size_t at)
 // say.
 bool mayNameSecret(const std::string& body)
 {
-    static const std::array<bool, 256> starts = [] {
-        std::array<bool, 256> table{};
+    // Bytes a key's scan stops at: the first letters of the parts, and the
+    // separators and escapes that change what follows.
+    enum : unsigned char { Plain, Letter, Separator };
+    static const std::array<unsigned char, 256> kinds = [] {
+        std::array<unsigned char, 256> table{};
         for (const char* part : kSecretParts) {
-            table[static_cast<unsigned char>(part[0])] = true;
-            table[static_cast<unsigned char>(part[0] - 'a' + 'A')] = true;
+            table[static_cast<unsigned char>(part[0])] = Letter;
+            table[static_cast<unsigned char>(part[0] - 'a' + 'A')] = Letter;
         }
+        for (const char c : {';', '\\', ':'})
+            table[static_cast<unsigned char>(c)] = Separator;
         return table;
     }();
-    const std::size_t size = body.size();
-    std::size_t i = 0;
+    const char* p = body.data();
+    const char* const end = p + body.size();
     bool itemStarted = false; // separators and "\" before an item are dropped
     bool keyStarted = false;  // colons before the key are not its end
-    while (i < size) {
-        char c = body[i];
+    while (p < end) {
+        if (keyStarted) {
+            while (p < end && kinds[static_cast<unsigned char>(*p)] == Plain)
+                ++p;
+            if (p == end)
+                break;
+        }
+        char c = *p;
         if (!itemStarted) {
             itemStarted = c != ';' && c != '\\';
             if (!itemStarted) {
-                ++i;
+                ++p;
                 continue;
             }
         } else if (c == ';') {
             itemStarted = keyStarted = false;
-            ++i;
+            ++p;
             continue;
         }
-        std::size_t at = i;
+        const char* at = p;
         if (c == '\\') {
-            if (++at >= size)
+            if (++at == end)
                 return false;
-            c = body[at];
+            c = *at;
         }
         if (c == ':' && keyStarted) {
             // The value, to the item's end.
-            i = at + 1;
-            while (i < size && body[i] != ';')
-                i += body[i] == '\\' ? 2 : 1;
+            p = at + 1;
+            for (;;) {
+                while (p < end && *p != ';' && *p != '\\')
+                    ++p;
+                if (p >= end || *p == ';')
+                    break;
+                p += 2;
+            }
             continue;
         }
         keyStarted = keyStarted || c != ':';
-        if (starts[static_cast<unsigned char>(c)] && partStartsAt(body, at))
+        if (kinds[static_cast<unsigned char>(c)] == Letter && partStartsAt(at, end))
             return true;
-        i = at + 1;
+        p = at + 1;
     }
     return false;
 }

@@ -179,18 +179,18 @@ int main(int argc, char** argv)
     for (const char* size : {"256", "16384"}) {
         const std::string copy = std::string("BM_Memcpy/") + size;
         const std::string label = std::string(" (") + size + " byte body)";
-        reporter.ratio(("frame encode" + label).c_str(), std::string("BM_FrameEncode/") + size, copy);
-        reporter.ratio(("frame decode" + label).c_str(), std::string("BM_FrameDecode/") + size, copy);
-        reporter.ratio(("frame reader" + label).c_str(), std::string("BM_FrameReader/") + size, copy);
+        reporter.ratio(("frame encode" + label).c_str(), std::string("BM_FrameEncode/") + size, copy, true);
+        reporter.ratio(("frame decode" + label).c_str(), std::string("BM_FrameDecode/") + size, copy, true);
+        reporter.ratio(("frame reader" + label).c_str(), std::string("BM_FrameReader/") + size, copy, true);
     }
-    reporter.ratio("command write, 20-parameter reply", "BM_CommandWrite", "BM_CommandTextMemcpy");
-    reporter.ratio("command parse, 20-parameter reply", "BM_CommandParse", "BM_CommandTextMemcpy");
+    reporter.ratio("command write, 20-parameter reply", "BM_CommandWrite", "BM_CommandTextMemcpy", true);
+    reporter.ratio("command parse, 20-parameter reply", "BM_CommandParse", "BM_CommandTextMemcpy", true);
     reporter.printHeading("Masking a logged body, against a copy of it:");
     const char* bodies[] = {"request naming no secret", "20-parameter reply naming none",
                             "request with a password"};
     for (int i = 0; i < 3; ++i) {
         const std::string arg = "/body:" + std::to_string(i);
-        reporter.ratio(bodies[i], "BM_MaskBody" + arg, "BM_CopyBody" + arg);
+        reporter.ratio(bodies[i], "BM_MaskBody" + arg, "BM_CopyBody" + arg, true);
     }
     benchmark::Shutdown();
     return 0;

@@ -32,11 +32,8 @@ inline char** initializeInterleaved(int* argc, char** argv)
     }
     static char repeat[] = "--benchmark_repetitions=5";
     static char interleave[] = "--benchmark_enable_random_interleaving=true";
-    static char aggregates[] = "--benchmark_display_aggregates_only=true";
-    if (!repetitions) {
+    if (!repetitions)
         args.push_back(repeat);
-        args.push_back(aggregates);
-    }
     if (!interleaving)
         args.push_back(interleave);
     args.push_back(nullptr);
@@ -79,7 +76,8 @@ public:
         return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     }
 
-    // "label: 12.3 us against 4.5 us (medians), ratio 2.73 (minima 2.61)"
+    // "label: 12.3 us against 4.5 us (medians), ratio 2.73 (minima 2.61)";
+    // in CPU time for work that never waits, as the machine may be shared.
     void ratio(const char* label, const std::string& measured, const std::string& baseline,
                bool cpu = false) const
     {

@@ -151,12 +151,12 @@ int main(int argc, char** argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printHeading("Against QWidget::update of the same areas (12 values, 8 widgets):");
-    reporter.ratio("meters, changing values", "BM_MetersChanging", "BM_PlainUpdate");
-    reporter.ratio("meters, unchanged values", "BM_MetersUnchanged", "BM_PlainUpdate");
+    reporter.ratio("meters, changing values", "BM_MetersChanging", "BM_PlainUpdate", true);
+    reporter.ratio("meters, unchanged values", "BM_MetersUnchanged", "BM_PlainUpdate", true);
     // No baseline fits a table built once at start: held against a budget.
     reporter.printHeading("Against a budget of 10 ms at start and 1 us per lookup:");
-    const double load = reporter.seconds("BM_LocaleLoad");
-    const double lookup = reporter.seconds("BM_LocaleLookup");
+    const double load = reporter.seconds("BM_LocaleLoad", true);
+    const double lookup = reporter.seconds("BM_LocaleLookup", true);
     if (load > 0)
         std::printf("%-56s %10.3f us, ratio to budget %6.3f\n", "locale table load", load * 1e6, load / 10e-3);
     if (lookup > 0)
