@@ -357,7 +357,7 @@ void Velto::keyboardClosed()
 
     TCommand command(TCommand::Do);
     command.setParam("action", "display");
-    command.setParam("message", toUtf8StdString(text));
+    command.setParam("message", toUnitUtf8(text));
     TComRequestHelper helper(frontPanelCom());
     if (!helper.send(command, 5000)) {
         QMessageBox::critical(this, tr("Send message"), tr("Failed to send message!"),

@@ -41,8 +41,7 @@ std::uint8_t masterGainByte(float gainDb)
 
 std::string encodeInput(const InputRecord& record, std::uint32_t firmware)
 {
-    return toHexString(static_cast<unsigned>(record.word), firmware < kWideInputWord ? 2 : 4) + ','
-        + latin1ToUtf8(record.name);
+    return toHexString(static_cast<unsigned>(record.word), firmware < kWideInputWord ? 2 : 4) + ',' + record.name;
 }
 
 bool decodeInput(const std::string& text, InputRecord& record)
@@ -51,7 +50,7 @@ bool decodeInput(const std::string& text, InputRecord& record)
     if (text.size() < 3 || comma == std::string::npos || comma < 2)
         return false;
     record.word = static_cast<std::uint16_t>(fromHexString<unsigned long>(text.substr(0, comma)));
-    record.name = utf8ToLatin1(text.substr(comma + 1));
+    record.name = text.substr(comma + 1);
     return true;
 }
 

@@ -30,7 +30,7 @@ float gainFromCode(int code);
 std::uint8_t masterGainByte(float gainDb);
 
 // "matrix_in": node word in hex (2 digits before firmware 2.0.0, 4 from it),
-// a comma and the name (held in Latin-1, sent in UTF-8).
+// a comma and the name (the unit's UTF-8 bytes, kept as they came).
 struct InputRecord
 {
     std::uint16_t word = 0x0020;

@@ -37,7 +37,7 @@ const char* const kStreamKey = "rav_stream_in";
 
 std::string ravennaStreamText(const TComRavennaStream& stream)
 {
-    return latin1ToUtf8(toString(stream.streamId) + '/' + toString(stream.streamSubId) + '/' + stream.name);
+    return toString(stream.streamId) + '/' + toString(stream.streamSubId) + '/' + stream.name;
 }
 
 TComRavennaController* frontPanelRavenna()

@@ -35,7 +35,7 @@ struct TComRavennaStream
     int streamSubId = 0;
     int state1 = -1;        // TComRavennaController::StreamState of each path
     int state2 = -1;
-    std::string name = "None";  // Latin-1
+    std::string name = "None";  // the unit's UTF-8 bytes
 };
 
 // "<streamId>/<streamSubId>/<name>", the name in UTF-8.

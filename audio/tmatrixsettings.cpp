@@ -212,7 +212,7 @@ InputRecord TMatrixSettings::inputRecord(int input) const
     // The microphone inputs' gains live with the audio settings: fixed 0 dB here.
     int word = input > 3 ? gainCode(m_inputGains[i]) : 32;
     word |= cell(input, 1).on << 6 | cell(input, 0).on << 7 | cell(input, 18).on << 8;
-    return InputRecord{static_cast<std::uint16_t>(word), toStdString(m_inputNames[i])};
+    return InputRecord{static_cast<std::uint16_t>(word), toUnitUtf8(m_inputNames[i])};
 }
 
 std::uint8_t TMatrixSettings::outputByte(int output) const
@@ -503,7 +503,7 @@ bool TMatrixSettings::parseInput(int input, const std::string& text)
     setNode(input, 0, record.word & 0x80);
     setNode(input, 18, record.word & 0x100);
     setNode(input, 1, record.word & 0x40);
-    setInputName(input, toQString(record.name));
+    setInputName(input, fromUnitUtf8(record.name));
     if (input > 3)
         setInputGain(input, gainFromCode(record.word));
     return true;

@@ -33,9 +33,9 @@ constexpr KeyWords keyWords(const char* const (&words)[N], int writeFallback, in
 // How a value travels. Numbers and reals in decimal (an empty text reads as
 // the key's start value unless the row says otherwise), codes through a word
 // table, switches as two words (true only for exactly the "on" word), texts
-// as they are or, for texts held in Latin-1 that the unit keeps in UTF-8,
-// converted both ways. A secret is such a text that travels as the token of
-// its UTF-8 form.
+// as they are. A UTF-8 text is held as the unit's bytes too, so it goes back
+// unchanged: show it with fromUnitUtf8, send typed text with toUnitUtf8. A
+// secret is such a text that travels as the token of its bytes.
 struct KeyWire
 {
     enum Kind { Number, Real, Words, Switch, Text, Utf8Text, Secret };

@@ -461,7 +461,7 @@ bool QPravikSoftkeys::storeLabel(QString* labels, const char* key, int index, co
 {
     if ((index != 0 && index != 1) || labels[index] == text)
         return false;
-    sendValue(key, index + 1, toUtf8StdString(text));
+    sendValue(key, index + 1, toUnitUtf8(text));
     labels[index] = text;
     return true;
 }
@@ -494,7 +494,7 @@ void QPravikSoftkeys::applyInfoLabel(const std::string& key, const std::string& 
 {
     if (const int n = keyNumber(key, kInfoLabels)) {
         QScopedValueRollback<bool> applying(m_applying, true);
-        setInfoLabel(n - 1, fromUtf8StdString(value));
+        setInfoLabel(n - 1, fromUnitUtf8(value));
     }
 }
 
@@ -502,7 +502,7 @@ void QPravikSoftkeys::applyContactLabel(const std::string& key, const std::strin
 {
     if (const int n = keyNumber(key, kContactLabels)) {
         QScopedValueRollback<bool> applying(m_applying, true);
-        setContactLabel(n - 1, fromUtf8StdString(value));
+        setContactLabel(n - 1, fromUnitUtf8(value));
     }
 }
 

@@ -7,8 +7,7 @@
 
 class TComAoIPController;
 
-// One SIP account of the AoIP board. Texts are held in Latin-1 as the panel
-// shows them. An account never sends by itself: its values reach the unit
+// One SIP account of the AoIP board. Texts are held as the unit's UTF-8 bytes. An account never sends by itself: its values reach the unit
 // through the controller's writeParams.
 struct TComSipAccount
 {

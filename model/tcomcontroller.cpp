@@ -31,13 +31,14 @@ std::string encode(const KeyWire& wire, bool value)
     return value ? wire.on : wire.off;
 }
 // A secret that cannot be made a token comes out empty, which no token is.
+// Texts are held as the bytes the unit sent, so they go back unchanged.
 std::string encode(const KeyWire& wire, const std::string& value)
 {
     if (wire.kind == KeyWire::Secret) {
         std::string token;
-        return makeSecretToken(latin1ToUtf8(value), token) ? token : std::string();
+        return makeSecretToken(value, token) ? token : std::string();
     }
-    return wire.kind == KeyWire::Utf8Text ? latin1ToUtf8(value) : value;
+    return value;
 }
 std::string encode(const KeyWire&, float value)
 {
@@ -308,13 +309,11 @@ bool TComController::parseKey(const std::string& key, const std::string& text)
         assign(*row, text == wire.on, false);
         break;
     case KeyWire::Text:
+    case KeyWire::Utf8Text:
         assign(*row, text, false);
         break;
-    case KeyWire::Utf8Text:
-        assign(*row, utf8ToLatin1(text), false);
-        break;
     case KeyWire::Secret:
-        assign(*row, utf8ToLatin1(decryptSecretValue(text)), false);
+        assign(*row, decryptSecretValue(text), false);
         break;
     }
     return true;

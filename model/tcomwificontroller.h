@@ -16,8 +16,7 @@ int wifiSignalFromText(const std::string& text);
 // Mirrors one Wi-Fi client interface of the unit: the network to join and a
 // hand-typed one with their security, the passphrase, the address, the data
 // connection, the signal, the network profiles and the networks in range.
-// The network names and the passphrase are held in Latin-1 and travel in
-// UTF-8. Ready once attached; it never emits controllerParamChanged.
+// The network names and the passphrase are held as the unit's UTF-8 bytes. Ready once attached; it never emits controllerParamChanged.
 class TComWifiController : public TComNetworkController
 {
     Q_OBJECT
@@ -38,11 +37,11 @@ public:
     // The networks of the last successful scan, as the unit named them.
     const std::vector<std::string>& networkList() const { return m_networkList; }
 
-    bool setSsid(const std::string& latin1, bool send) { return setKey("ssid", latin1, send); }
-    bool setSsidCustom(const std::string& latin1, bool send) { return setKey("ssid_custom", latin1, send); }
+    bool setSsid(const std::string& utf8, bool send) { return setKey("ssid", utf8, send); }
+    bool setSsidCustom(const std::string& utf8, bool send) { return setKey("ssid_custom", utf8, send); }
     bool setAuthentication(int code, bool send) { return setKey("authentication", code, send); }
     bool setAuthenticationCustom(int code, bool send) { return setKey("authentication_custom", code, send); }
-    bool setPassphrase(const std::string& latin1, bool send) { return setKey("passphrase", latin1, send); }
+    bool setPassphrase(const std::string& utf8, bool send) { return setKey("passphrase", utf8, send); }
     bool setDataConnection(bool on, bool send) { return setKey("data_connection", on, send); }
     bool setNetworkQuality(int quality, bool send) { return setKey("network_quality", quality, send); }
     bool setAjbProfile(int profile, bool send) { return setKey("ajb_profile", profile, send); }

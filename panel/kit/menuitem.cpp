@@ -80,6 +80,7 @@ QPravikMenuEntry::QPravikMenuEntry(int id, QWidget* parent)
     gridLayout->addWidget(iconLabel, 0, 0);
 
     titleLabel = new QLabel(this);
+    titleLabel->setTextFormat(Qt::PlainText);
     titleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     titleLabel->setFont(pixelFont(this, 22));
     setTextColour(titleLabel, Qt::white);
@@ -120,7 +121,9 @@ QPravikMenuItem::QPravikMenuItem(int id, int parentId, int type, QPravikMenuItem
     gridLayout->setColumnStretch(0, 1);
     gridLayout->setColumnStretch(1, 0);
 
+    // Titles and values may come from the unit (names, SSIDs): never markup.
     titleLabel = new QLabel(this);
+    titleLabel->setTextFormat(Qt::PlainText);
     titleLabel->setFixedHeight(32);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     titleLabel->setFont(pixelFont(this, 22));
@@ -129,6 +132,7 @@ QPravikMenuItem::QPravikMenuItem(int id, int parentId, int type, QPravikMenuItem
 
     if (type != SectionHeader) {
         valueLabel = (type == Password || type == Pin) ? new QPwdLabel(this) : new QLabel(this);
+        valueLabel->setTextFormat(Qt::PlainText);
         valueLabel->setMinimumHeight(26);
         valueLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         valueLabel->setWordWrap(true);

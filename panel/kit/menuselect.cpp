@@ -28,6 +28,7 @@ QPravikMenuSelectable::QPravikMenuSelectable(int value, QWidget* parent)
     layout->addWidget(switchButton, 0, 0);
 
     label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
     label->setMinimumHeight(44);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setWordWrap(true);
@@ -65,6 +66,7 @@ QPravikMenuSelect::QPravikMenuSelect(QWidget* parent)
     column->setSpacing(0);
 
     messageLabel = new QLabel(this);
+    messageLabel->setTextFormat(Qt::PlainText);
     messageLabel->hide();
     messageLabel->setWordWrap(true);
     messageLabel->setMargin(5);

@@ -166,6 +166,7 @@ QPravikMenuHeader::QPravikMenuHeader(QPravikMenuWidget* menuWidget)
     layout->addWidget(backLabel);
 
     titleLabel = new QLabel(this);
+    titleLabel->setTextFormat(Qt::PlainText);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     titleLabel->setWordWrap(true);
     QFont titleFont = font();

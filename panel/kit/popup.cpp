@@ -69,7 +69,9 @@ QPravikMessage::QPravikMessage(const QString& text, int buttons, QWidget* parent
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(0);
 
-    label = new QLabel(message, this);
+    label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(message);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     QFont labelFont = font();

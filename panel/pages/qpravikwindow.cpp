@@ -1096,7 +1096,7 @@ void QPravikWindow::menuItemChanges(QPravikMenuItem*, int menuId)
 {
     if (menuId != QPravik::PageCallProfiles1 && menuId != QPravik::PageCallProfiles2)
         return;
-    const QPravikSettingsPage::CallProfile& profile = settingsPage()->editedProfile;
+    const CallProfileRecord& profile = settingsPage()->editedProfile;
     if (profile.remoteAddress.isEmpty())
         return;
     QString address = profile.remoteAddress;

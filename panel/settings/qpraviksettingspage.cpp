@@ -3,28 +3,43 @@
 #include <QGridLayout>
 #include <QPixmap>
 
-#include <map>
-#include <string>
 #include <vector>
 
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/secretvalue.h"
 #include "model/textconv.h"
+#include "panel/settings/settingsids.h"
+
+using namespace SettingsId;
 
 namespace {
 
 constexpr int kPasswordTimeoutMs = 10000;
 
-enum RootEntry { ExitEntry = 0, NetworkEntry, CodingEntry, AudioEntry, BookEntry, ToolsEntry, StatusEntry };
-
 } // namespace
 
 QPravikSettingsPage::QPravikSettingsPage(QWidget* parent)
-    : QPravikMenuWidget(parent)
+    : QPravikMenuWidget(parent),
+      requestHelper(frontPanelCom()),
+      ethernetController(frontPanelCom()),
+      mobileController(frontPanelCom()),
+      wifiController(frontPanelCom()),
+      isdnController(frontPanelCom())
 {
     buildRootEntries();
+    // Labels menu item -> routing-matrix input.
+    static const int inputs[] = {0, 1, 2, 3, 8, 4, 5, 6, 7, 9, 10, 14, 15, 16, 18};
+    int item = InputLabelItemFirst;
+    for (int input : inputs)
+        inputLabelItems.emplace(item++, input);
+    connect(frontPanelAudioSettings(), &TAudioSettings::controllerParamChanged, this,
+            &QPravikSettingsPage::audioControllerParamChanged);
+    connect(&ethernetController, &TComNetworkController::controllerParamChanged, this,
+            &QPravikSettingsPage::ethernetParamChanged);
 }
+
+QPravikSettingsPage::~QPravikSettingsPage() = default;
 
 void QPravikSettingsPage::buildRootEntries()
 {
@@ -41,7 +56,7 @@ void QPravikSettingsPage::buildRootEntries()
         {QT_TR_NOOP("Tools"), ":/images/tools.png"},
         {QT_TR_NOOP("Status"), ":/images/status.png"},
     };
-    int id = 0;
+    int id = ExitEntry;
     for (const auto& root : roots) {
         auto* entry = new QPravikMenuEntry(id++, entries);
         entry->gridLayout->setContentsMargins(10, 0, 10, 0);
@@ -64,20 +79,95 @@ void QPravikSettingsPage::showEvent(QShowEvent* event)
     QPravikMenuWidget::showEvent(event);
 }
 
-bool QPravikSettingsPage::openEntry(int entryId, int target)
+// --- hooks -------------------------------------------------------------------
+
+void QPravikSettingsPage::goBack()
 {
-    updateAudioEntryState();
-    return QPravikMenuWidget::openEntry(entryId, target);
+    QPravikMenuWidget::goBack();
+}
+
+void QPravikSettingsPage::applyChanges()
+{
+    QPravikMenuWidget::applyChanges();
+}
+
+void QPravikSettingsPage::refreshMenu()
+{
+    QPravikMenuWidget::refreshMenu();
+}
+
+void QPravikSettingsPage::openTarget(QPravikMenuEntry* entry)
+{
+    QPravikMenuWidget::openTarget(entry);
 }
 
 bool QPravikSettingsPage::entryActivated(QPravikMenuEntry* entry)
 {
     if (!QPravikMenuWidget::entryActivated(entry))
         return false;
-    if (entry->id == ExitEntry)
-        emit pageActivated(returnPage);
+    switch (entry->id) {
+    case ExitEntry: emit pageActivated(returnPage); break;
+    case NetworkEntry: buildNetworkMenu(); break;
+    case CodingEntry: createCodingMenu(); break;
+    case AudioEntry: createAudioMenu(); break;
+    case BookEntry: createBookMenu(); break;
+    case ToolsEntry: createToolsMenu(); break;
+    case StatusEntry: createStatusMenu(); break;
+    default: break;
+    }
     return true;
 }
+
+void QPravikSettingsPage::itemActivated(QPravikMenuItem* item)
+{
+    QPravikMenuWidget::itemActivated(item);
+}
+
+void QPravikSettingsPage::prepareKeyboard(QPravikMenuItem* item, QPravikVirtual* keyboard)
+{
+    QPravikMenuWidget::prepareKeyboard(item, keyboard);
+}
+
+void QPravikSettingsPage::prepareSelection(QPravikMenuItem* item, QPravikMenuSelect* select)
+{
+    QPravikMenuWidget::prepareSelection(item, select);
+}
+
+void QPravikSettingsPage::itemChanged(QPravikMenuItem* item)
+{
+    QPravikMenuWidget::itemChanged(item);
+    if (item && item->page)
+        routeReaction({ItemReaction::Changed, item});
+}
+
+void QPravikSettingsPage::keyboardAccepted(QPravikMenuItem* item, QPravikVirtual* keyboard)
+{
+    QPravikMenuWidget::keyboardAccepted(item, keyboard);
+    if (item && item->page)
+        routeReaction({ItemReaction::KeyboardAccepted, item, keyboard});
+}
+
+void QPravikSettingsPage::selectionAccepted(QPravikMenuItem* item, QPravikMenuSelect* select)
+{
+    QPravikMenuWidget::selectionAccepted(item, select);
+    if (item && item->page)
+        routeReaction({ItemReaction::SelectionAccepted, item, nullptr, select});
+}
+
+bool QPravikSettingsPage::openEntry(int entryId, int target)
+{
+    updateAudioEntryState();
+    return QPravikMenuWidget::openEntry(entryId, target);
+}
+
+std::optional<int> QPravikSettingsPage::itemValue(const QPravikMenuItem* item)
+{
+    if (!item || item->currentIndex < 0 || item->currentIndex >= item->choices.size())
+        return std::nullopt;
+    return item->choices.at(item->currentIndex).value;
+}
+
+// --- window calls ------------------------------------------------------------
 
 bool QPravikSettingsPage::readPasswords()
 {
@@ -105,7 +195,6 @@ const QString& QPravikSettingsPage::passwordForLevel(int level) const
     return operatorPassword;
 }
 
-// No menu is built yet, so there is no open page for a unit message to refresh.
 void QPravikSettingsPage::handleCoreEvent(const TCommand&)
 {
 }
@@ -119,5 +208,26 @@ void QPravikSettingsPage::handleCallState(TComAudioConnection*)
 }
 
 void QPravikSettingsPage::handleStatistics(TComAudioConnection*)
+{
+}
+
+// The window calls these at call and connection changes; nothing follows them.
+void QPravikSettingsPage::stateHook(bool)
+{
+}
+
+void QPravikSettingsPage::stateHook2(bool)
+{
+}
+
+void QPravikSettingsPage::callReleasedHook(TComAudioConnection*)
+{
+}
+
+void QPravikSettingsPage::audioControllerParamChanged(TComController*, TAudioSettings::CtlrParam)
+{
+}
+
+void QPravikSettingsPage::ethernetParamChanged(TComController*, int)
 {
 }

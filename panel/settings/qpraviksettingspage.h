@@ -2,47 +2,137 @@
 
 #include <QString>
 
+#include <map>
+#include <optional>
+#include <string>
+
+#include "audio/taudiosettings.h"
+#include "audio/tcomravennacontroller.h"
+#include "link/valuetext.h"
+#include "model/tcomaudioconnection.h"
+#include "model/tcomethernetcontroller.h"
+#include "model/tcomisdncontroller.h"
+#include "model/tcommobilecontroller.h"
+#include "model/tcomrequesthelper.h"
+#include "model/tcomwificontroller.h"
 #include "panel/kit/menuwidget.h"
+#include "panel/settings/callprofilerecord.h"
 
 class TCommand;
-class TComAudioConnection;
+class TComController;
+class QPravikMenuSelect;
+class QPravikVirtual;
 
-// The settings menu (page 11). Until its menus are built it offers the root
-// entries and what the panel window and the login page call on it: opening a
-// root entry, leaving by "Exit", the level passwords and the unit message
-// hooks, which have no open menu to refresh yet.
+// The settings menu (page 11). Every menu page is built by code when it is
+// opened; the hooks of the menu kit dispatch on the item's id and the menu id
+// of its page (see settingsids.h). The members of each area's menus live in
+// that area's unit (networkmenus.cpp, aoipmenus.cpp, ...).
 class QPravikSettingsPage : public QPravikMenuWidget
 {
     Q_OBJECT
 public:
-    // What the window joins into a remote number when a call profile is
-    // loaded into a line.
-    struct CallProfile
+    // The statistics blocks of one codec line, in the connection's order.
+    struct LineStatistics
     {
-        QString remoteAddress;
-        QString secondRemoteAddress;
+        TComAudioConnection::RxStatistics rx[2];
+        TComAudioConnection::TxStatistics tx[2];
+    };
+
+    // What one of the three reaction hooks hands to the area owning the menu.
+    struct ItemReaction
+    {
+        enum Hook { Changed, KeyboardAccepted, SelectionAccepted };
+        Hook hook;
+        QPravikMenuItem* item;
+        QPravikVirtual* keyboard = nullptr;    // KeyboardAccepted only
+        QPravikMenuSelect* selection = nullptr; // SelectionAccepted only
     };
 
     explicit QPravikSettingsPage(QWidget* parent = nullptr);
+    ~QPravikSettingsPage() override;
 
+    // --- hooks of the menu kit, in the base's order ---------------------------
+    void goBack() override;
+    void applyChanges() override;
+    void refreshMenu() override;
+    void openTarget(QPravikMenuEntry* entry) override;
     bool entryActivated(QPravikMenuEntry* entry) override;
+    void itemActivated(QPravikMenuItem* item) override;
+    void prepareKeyboard(QPravikMenuItem* item, QPravikVirtual* keyboard) override;
+    void prepareSelection(QPravikMenuItem* item, QPravikMenuSelect* select) override;
+    void itemChanged(QPravikMenuItem* item) override;
+    void keyboardAccepted(QPravikMenuItem* item, QPravikVirtual* keyboard) override;
+    void selectionAccepted(QPravikMenuItem* item, QPravikMenuSelect* select) override;
     bool openEntry(int entryId, int target) override;
 
+    // --- called by the panel window and the login page ------------------------
     // Reads the three level passwords from the unit's store. On failure the
     // passwords held before stay and false is returned.
     bool readPasswords();
     // Administrator for 2, Expert for 1, Operator for anything else.
     const QString& passwordForLevel(int level) const;
-
-    void handleCoreEvent(const TCommand& info);
-    void handleParamEvent(const TCommand& event);
+    void handleCoreEvent(const TCommand& msg);
+    void handleParamEvent(const TCommand& msg);
     void handleCallState(TComAudioConnection* connection);
     void handleStatistics(TComAudioConnection* connection);
+    void stateHook(bool on);
+    void stateHook2(bool on);
+    void callReleasedHook(TComAudioConnection* connection);
 
-    CallProfile editedProfile;
+    // --- helpers shared by the menus ------------------------------------------
+    // The value of the item's current choice; none when no choice is current.
+    // A choice's value may itself be -1 ("None"), so currentValue() cannot
+    // tell the two apart.
+    static std::optional<int> itemValue(const QPravikMenuItem* item);
+
+    // --- value labels and unit-key converters ---------------------------------
+    // Strict weak order: names differing only in case are equivalent.
+    static bool qstringLessCaseInsensitive(const QString& a, const QString& b);
+    static QString interfaceTypeLabel(int type);
+    static QString ipModeLabel(int mode);
+    static QString linkModeLabel(int mode);
+    static QString callProtocolLabel(int protocol);
+    static QString natTypeLabel(int type);
+    static QString radioTechLabel(int tech);
+    static QString connectionStateLabel(int state);
+    static QString accessStateLabel(int state);
+    static QString aoipStreamStatusLabel(int status);
+    static QString ptpStateLabel(int state);
+    static QString lockStateLabel(int state);
+    // GPIO input events and relay output states: keys compare exactly; an
+    // unknown key is 0, a code outside the table gives the "none" key.
+    static int inputEventFromKey(const std::string& key);
+    static std::string inputEventKey(int code);
+    static QString inputEventLabel(int code);
+    static int relayStateFromKey(const std::string& key);
+    static std::string relayStateKey(int code);
+    static QString relayStateLabel(int code);
+
+    // --- members shared by the menus, in this order ---------------------------
+    int firstMobileCapabilities = -1;
+    CodecConfig editedCoding;
+    CodecConfig readCoding;
+    bool autologin = false;
+    bool readRelay = false;
+    bool profileListStale = false;
     QString adminPassword;
     QString expertPassword;
     QString operatorPassword;
+    std::map<int, int> inputLabelItems; // Labels menu item -> matrix input
+    CallProfileRecord editedProfile;
+    CallProfileRecord referenceProfile;
+    TComRequestHelper requestHelper;
+    TComEthernetController ethernetController;
+    TComMobileController mobileController;
+    TComWifiController wifiController;
+    TComIsdnController isdnController;
+    int editedMatrixOptions = 0;
+    TComRavennaController::StreamIn editedStreamIn;
+    LineStatistics lineStatistics[2]; // line 1, line 2
+
+public slots:
+    void audioControllerParamChanged(TComController* controller, TAudioSettings::CtlrParam param);
+    void ethernetParamChanged(TComController* controller, int param);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -51,4 +141,132 @@ private:
     void buildRootEntries();
     // The Audio menu is closed to the Operator level.
     void updateAudioEntryState();
+    // Hands a reaction to the area owning the item's menu (settingsreactions.cpp).
+    void routeReaction(const ItemReaction& reaction);
+
+public:
+    // ======================================================================
+    // Network and interfaces (networkmenus.cpp)
+    // ======================================================================
+    void buildNetworkMenu();
+    void refreshNetworkItem(QPravikMenuItem* item);
+    void createIsdnMenu();
+    bool isdnMenuModified(QPravikMenuItems* page);
+    bool applyIsdnMenu(QPravikMenuItems* page);
+    void buildEthernetMenu(int menuId);
+    void refreshEthernetItems(QPravikMenuItems* page);
+    bool ethernetMenuModified(QPravikMenuItems* page);
+    bool applyEthernetMenu(QPravikMenuItems* page);
+    void buildMobileMenu(int menuId);
+    bool mobileMenuModified(QPravikMenuItems* page);
+    bool applyMobileMenu(QPravikMenuItems* page);
+    void createWifiMenu(int menuId);
+    bool wifiMenuModified(QPravikMenuItems* page);
+    bool applyWifiMenu(QPravikMenuItems* page);
+
+    // ======================================================================
+    // AoIP (SIP) controller and SIP accounts (aoipmenus.cpp)
+    // ======================================================================
+    void buildAoipControllerMenu();
+    void refreshDefaultAccountItem(QPravikMenuItems* page);
+    void updateDoubleStreamingItems(QPravikMenuItem* item);
+    bool aoipControllerMenuModified(QPravikMenuItems* page);
+    bool applyAoipControllerMenu(QPravikMenuItems* page);
+    void buildSipAccountMenu(int menuId);
+    bool sipAccountMenuModified(QPravikMenuItems* page);
+    bool applySipAccountMenu(QPravikMenuItems* page);
+
+    // ======================================================================
+    // Coding (codingmenus.cpp)
+    // ======================================================================
+    void createCodingMenu();
+    void updateCodingMenu(QPravikMenuItems* page);
+    void createCodecCodingMenu(int menuId);
+    bool applyCodecCodingMenu(QPravikMenuItems* page);
+    void createAutoBitRateMenu();
+
+    // ======================================================================
+    // Audio and monitoring (audiomenus.cpp)
+    // ======================================================================
+    void createAudioMenu();
+    void updateAudioMenu(QPravikMenuItems* page);
+    void createMonitoringMenu();
+    bool applyMonitoringMenu(QPravikMenuItems* page);
+
+    // ======================================================================
+    // AoIP module, RAVENNA/DANTE (modulemenus.cpp)
+    // ======================================================================
+    void createRavennaMenu();
+    void updateRavennaMenu(QPravikMenuItems* page);
+    void createIpAddressingMenu(int menuId);
+    bool applyIpAddressingMenu(QPravikMenuItems* page);
+    void createInputStreamsMenu();
+    void updateInputStreamsMenu(QPravikMenuItems* page);
+    void createInputStreamMenu(int menuId);
+    void updateInputStreamMenu(QPravikMenuItems* page);
+    bool applyInputStreamMenu(QPravikMenuItems* page);
+    void createOutputStreamMenu();
+    void updateOutputStreamMenu(QPravikMenuItems* page);
+    bool applyOutputStreamMenu(QPravikMenuItems* page);
+
+    // ======================================================================
+    // Book (bookmenus.cpp)
+    // ======================================================================
+    void createBookMenu();
+    void createCallProfilesMenu();
+    void createCallProfileMenu(int rowId, const QString& name);
+    bool readCallProfile(int rowId, const QString& name);
+    bool applyCallProfile(QPravikMenuItems* page);
+    void createPresetsMenu();
+    void createPresetMenu(int rowId, const QString& name);
+    void createSipProfilesMenu();
+    void createSipProfileMenu(int rowId, const QString& name);
+    void createSnapshotsMenu();
+    void createSnapshotMenu(int rowId, const QString& name);
+
+    // ======================================================================
+    // Tools (toolsmenus.cpp)
+    // ======================================================================
+    void createToolsMenu();
+    void createSoundIdMenu();
+    void createSoftkeysMenu();
+    void updateSoftkeysMenu(QPravikMenuItems* page);
+    void createSoftkeyMenu(int menuId);
+    void createLabelsMenu();
+    void createMiscellaneousMenu();
+    void createTroubleshootingMenu();
+    void createPasswordsMenu();
+    void createRemoteAccessMenu();
+    bool applyRemoteAccessMenu(QPravikMenuItems* page);
+
+    // ======================================================================
+    // Status (statusmenus.cpp)
+    // ======================================================================
+    void createStatusMenu();
+    void updateStatusMenu(QPravikMenuItems* page);
+    void updateEthernetStatusText(QPravikMenuItems* page, int itemId);
+    void createConnectionsMenu();
+    void updateConnectionsMenu(QPravikMenuItems* page, int line);
+    void updateConnectionMenu(QPravikMenuItems* page, TComAudioConnection* connection);
+    void createStatisticsMenu(int menuId);
+    void updateStatisticsMenu(QPravikMenuItems* page);
+    void createAoipStatusMenu();
+    void updateAoipStatusMenu(QPravikMenuItems* page);
+    void createMobileStatusMenu(int menuId);
+    void updateMobileStatusMenu(QPravikMenuItems* page, int menuId);
+
+    // ======================================================================
+    // Reactions to item changes, accepted keyboards and selections
+    // (settingsreactions.cpp), one function per area
+    // ======================================================================
+    // Menus 1, 10, 11, 12-23, 76, 77.
+    void networkReaction(const ItemReaction& reaction);
+    // Menus 3, 98, 99, 100, 114.
+    void codingAudioReaction(const ItemReaction& reaction);
+    // Menus 123, 129, 130, 137, 138-143, 148.
+    void moduleReaction(const ItemReaction& reaction);
+    // Menus 173-176 and the record pages 178.
+    void bookReaction(const ItemReaction& reaction);
+    // Menus 5, 195, 199-205, 209, 229, 241, 245, 252.
+    void toolsReaction(const ItemReaction& reaction);
 };

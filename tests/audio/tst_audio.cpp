@@ -1,11 +1,14 @@
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
+#include "audio/tmatrixsettings.h"
 #include "link/tcommand.h"
+#include "model/tcomwificontroller.h"
 #include "tests/support/simulatedunit.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -226,6 +229,46 @@ private slots:
         QVERIFY(ravenna.parseStreamIn(streams));
         QVERIFY(streams.size() == 2 && streams[1].streamSubId == 8);
         QVERIFY(!ravenna.refreshResolution(rates) && rates.empty()); // refused
+    }
+
+    // A text read from the unit and written back, untouched by the
+    // operator, goes as the bytes it came in.
+    void unitTextsGoBackUnchanged()
+    {
+        FirmwareWord fw(0x10D00);
+        sim->unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
+        TMatrixSettings matrix(&sim->com);
+        matrix.setState(TComController::Ready);
+        TComRavennaController ravenna(&sim->com);
+        TComWifiController wifi(&sim->com);
+        QVERIFY(wifi.attach("wifi.0", 0, false));
+        std::vector<TComRavennaStream> streams;
+        const struct {
+            const char* name;
+            QByteArray reply;
+            std::function<bool()> writeBack;
+            QByteArray sent;
+        } rows[] = {
+            {"matrix name after a route change", "PARAM;matrix_in5:C3,\xC5\x81ukasz;return:OK;",
+             [&] { return matrix.readParams({"matrix_in5"}) && (matrix.setNode(4, 18, true), true); },
+             ",\xC5\x81ukasz;"},
+            {"invalid UTF-8 name", "PARAM;matrix_in6:C3,\xFF\xC3(\xED\xA0\x80;return:OK;",
+             [&] { return matrix.readParams({"matrix_in6"}) && (matrix.setNode(5, 18, true), true); },
+             ",\xFF\xC3(\xED\xA0\x80;"},
+            {"stream chosen from the list", "PARAM;rav_stream_in:3/1/Studio \xE2\x80\x93 A;return:OK;",
+             [&] { return ravenna.parseStreamIn(streams) && ravenna.setStreamIn(1, streams.at(0), true); },
+             "rav_stream_in1:3/1/Studio \xE2\x80\x93 A;"},
+            {"network chosen from the scan", "PARAM;ssid:Caf\xC3\xA9;return:OK;",
+             [&] { return wifi.scanNetworks() && wifi.setSsid(wifi.networkList().at(0), true); },
+             "ssid:Caf\xC3\xA9;"},
+        };
+        for (const auto& row : rows) {
+            sim->unit.onRequestMatching(QRegularExpression("GET:|LIST:"), {UnitSimulator::reply(row.reply)}, 1);
+            sim->unit.clearReceived();
+            QVERIFY2(row.writeBack(), row.name);
+            const QByteArrayList bodies = sim->bodies();
+            QVERIFY2(bodies.size() == 2 && bodies[1].contains(row.sent), row.name);
+        }
     }
 };
 

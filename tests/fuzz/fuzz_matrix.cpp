@@ -1,12 +1,14 @@
 // The routing matrix's packed keys. Input: a firmware choice, a key choice,
 // then the value text, or with the choice's top bit a whole changeset. Any
 // text decodes without harm for every key; what is written reads back as
-// itself at that firmware; applied to the model as "audio_changeset" it
-// leaves gains the wire can carry, and applying it again changes nothing.
+// itself at that firmware, a name's bytes included; applied to the model as
+// "audio_changeset" it leaves gains the wire can carry, and applying it
+// again changes nothing.
 
 #include "fuzzcheck.h"
 
 #include "audio/tmatrixsettings.h"
+#include "model/textconv.h"
 #include "model/unitfirmware.h"
 
 #include <cmath>
@@ -48,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string key = kKeys[(choice & 0x7F) % std::size(kKeys)];
     const std::string text = in.rest();
 
+    // A unit text goes back as the bytes it came in, whatever they are.
+    FUZZ_CHECK(toUnitUtf8(fromUnitUtf8(text)) == text);
     roundTrip<InputRecord>(text, decodeInput, [&](const InputRecord& r) { return encodeInput(r, firmware); });
     roundTrip<std::uint8_t>(text, decodeByte, encodeByte);
     roundTrip<std::uint32_t>(text, decodeWord, encodeWord);

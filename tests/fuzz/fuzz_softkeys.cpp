@@ -34,7 +34,7 @@ void checkKeys(QPravikSoftkeys& model)
     }
     // Labels read from UTF-8 go back as they came.
     for (const QString& label : {model.infoLabel(0), model.infoLabel(1), model.contactLabel(0), model.contactLabel(1)})
-        FUZZ_CHECK(fromUtf8StdString(toUtf8StdString(label)) == label);
+        FUZZ_CHECK(fromUnitUtf8(toUnitUtf8(label)) == label);
 }
 
 } // namespace

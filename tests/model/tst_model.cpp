@@ -110,7 +110,7 @@ private slots:
             int first, second;
             const char* name;
         } rows[] = {
-            {"1/2/Caf\xC3\xA9", true, 1, 2, "Caf\xE9"}, {"1/2/a/b", true, 1, 2, "a/b"},
+            {"1/2/Caf\xC3\xA9", true, 1, 2, "Caf\xC3\xA9"}, {"1/2/a/b", true, 1, 2, "a/b"},
             {"4/5/", true, 4, 5, ""},                    {"", false, 0xFFFF, 0, "None"},
             {"4/5", false, 0xFFFF, 0, "None"},
             {"/1/n", false, 0xFFFF, 0, "None"},          {"1/", false, 0xFFFF, 0, "None"},
@@ -512,7 +512,7 @@ private slots:
         QCOMPARE(sample.ratio, 2.5f);
         QVERIFY(sample.power);
         QCOMPARE(sample.gain[1], -3);
-        QCOMPARE(sample.name, std::string("Caf\xE9"));
+        QCOMPARE(sample.name, std::string("Caf\xC3\xA9"));
         QVERIFY(sample.board);
         QVERIFY(sample.applyValues({{"level", ""}})); // an empty number reads as the start value
         QCOMPARE(sample.level, 16);

@@ -3,6 +3,7 @@
 #include "model/tcommobilecontroller.h"
 #include "model/tcomwificontroller.h"
 #include "tests/support/simulatedunit.h"
+#include "tests/support/testrows.h"
 
 #include <QTest>
 
@@ -84,15 +85,15 @@ const Step kRequests[] = {
      "message=PARAM;passphrase:***;return:OK;)"},
     {"wifi refresh 1.12", [](Rig& r) { FirmwareWord fw(0x10C00); return r.wifi.refresh(); },
      QByteArray(kWifiRefresh) + "GET:ajb_profile;", nullptr},
-    {"ssid", [](Rig& r) { return r.wifi.setSsid("Caf\xE9", true) && r.wifi.ssid() == "Caf\xE9"; },
+    {"ssid", [](Rig& r) { return r.wifi.setSsid("Caf\xC3\xA9", true) && r.wifi.ssid() == "Caf\xC3\xA9"; },
      "PARAM;network:wifi.0;ssid:Caf\xC3\xA9;target:network;", nullptr},
-    {"passphrase", [](Rig& r) { return r.wifi.setPassphrase("\xFC" "4711", true); },
+    {"passphrase", [](Rig& r) { return r.wifi.setPassphrase("\xC3\xBC" "4711", true); },
      "PARAM;network:wifi.0;passphrase:\xC3\xBC" "4711;target:network;", "passphrase:***;target"},
     {"unknown security", [](Rig& r) { return r.wifi.setAuthentication(7, true) && r.wifi.authentication() == 7; },
      "PARAM;authentication:none;network:wifi.0;target:network;", nullptr},
     {"wifi write",
      [](Rig& r) {
-         return r.wifi.setSsidCustom("\xE9", false)
+         return r.wifi.setSsidCustom("\xC3\xA9", false)
                 && r.wifi.writeParams({"ssid_custom", "authentication_custom", "network_quality"});
      },
      "PARAM;authentication_custom:none;network:wifi.0;network_quality:low;ssid_custom:\xC3\xA9;target:network;",
@@ -132,14 +133,6 @@ const struct
 #undef QUERY
 #undef PIN
 #undef INFO
-
-template <class Table>
-void indexRows(const Table& table)
-{
-    QTest::addColumn<int>("row");
-    for (std::size_t i = 0; i < std::size(table); ++i)
-        QTest::newRow(table[i].name) << int(i);
-}
 
 // Scripts the unit's answers in a compact form: "on BODY" (exact request) or
 // "match PATTERN", each followed by indented "reply BODY" or "error CODE"
@@ -304,9 +297,9 @@ private slots:
         const QByteArray get = "PARAM;network:wifi.0;target:network;GET:ssid;";
         rig->expect(get, "PARAM;return:OK;ssid:Caf\xC3\xA9;");
         QVERIFY(w.refreshSsid());
-        QCOMPARE(w.ssid(), std::string("Caf\xE9"));
-        QVERIFY(w.setSsid("Caf\xE9", true)); // the same text: nothing sent
-        // Bytes that are no Latin-1 character in UTF-8 are kept as they came.
+        QCOMPARE(w.ssid(), std::string("Caf\xC3\xA9"));
+        QVERIFY(w.setSsid("Caf\xC3\xA9", true)); // the same text: nothing sent
+        // Any bytes are kept as they came.
         rig->expect(get, "PARAM;return:OK;ssid:\xE2\x82\xAC\xC3;");
         QVERIFY(w.refreshSsid());
         QCOMPARE(w.ssid(), std::string("\xE2\x82\xAC\xC3"));

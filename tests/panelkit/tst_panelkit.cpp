@@ -647,14 +647,8 @@ private slots:
         flushPosted();
         QCOMPARE(window->events.size(), 2);
 
-        // Both boxes: a white frame four pixels wide around dark grey.
-        for (QPravikPopup* popup : {static_cast<QPravikPopup*>(box.data()), static_cast<QPravikPopup*>(keyboard.data())}) {
-            const QImage image = popup->grab().toImage();
-            QVERIFY(near(image.pixelColor(3, 100), Qt::white, 0));
-            QVERIFY(near(image.pixelColor(4, 100), QColor(50, 50, 50), 0));
-            QCOMPARE(popup->palette().color(QPalette::WindowText), QColor(Qt::white));
-            popup->close();
-        }
+        box->close();
+        keyboard->close();
         runDeferredDeletes();
         QVERIFY(box.isNull() && keyboard.isNull());
     }

@@ -1,5 +1,6 @@
 #include "app/keccak.h"
 #include "app/remoteaccess.h"
+#include "tests/support/testrows.h"
 #include "tlspeer.h"
 
 #include <QCryptographicHash>
@@ -63,28 +64,335 @@ const TrustedCertificate selfSigned = trust(QSslError::SelfSignedCertificate, "K
 
 Q_DECLARE_METATYPE(TrustedCertificate)
 
+// Replies that grant nothing, and the slow one that still does. A null status
+// is the invalid-response text; "grant" fields go into a well-formed reply
+// after "pad" filler bytes.
+const QString kInvalid("Received an invalid response from server <127.0.0.1>");
+struct Refusal
+{
+    const char* name;
+    TlsPeer::Mode mode;
+    const char* reply;
+    const char* grant;
+    int pad;
+    RemoteAccessOutcome outcome;
+    const char* user;
+    const char* status;
+    const char* logLine;  // empty: not checked
+    int silence = 20000, deadline = 20000;
+};
+const Refusal kRefusals[] = {
+    {"unknown device", TlsPeer::Reply, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4", nullptr, 0,
+     RemoteAccessOutcome::UnknownDevice, "", "Device <Studio B> is either unknown or unreachable",
+     "resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)"},
+    {"single line", TlsPeer::Reply, "HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n", nullptr, 0,
+     RemoteAccessOutcome::InvalidResponse, "", nullptr, ""},
+    {"closed without a word", TlsPeer::Reply, "", nullptr, 0, RemoteAccessOutcome::InvalidResponse, "", nullptr, ""},
+    {"repeated user, no port", TlsPeer::Reply, "", "u=first&u=second&p=pw", 0,
+     RemoteAccessOutcome::AuthenticationFailed, "second", "Authentication failed for device <Studio B>",
+     "resolveDevice(Authentication failed for device <SN=000123,PWD=***>)"},
+    {"oversized", TlsPeer::Reply, "", "&u=a&p=b&m=0001f4", 70000, RemoteAccessOutcome::InvalidResponse, "", nullptr,
+     "resolveDevice(Reply of server <127.0.0.1> exceeds 65536 bytes)"},
+    {"silent server", TlsPeer::Silent, "", nullptr, 0, RemoteAccessOutcome::InvalidResponse, "", nullptr, "", 1000},
+    // Still sending when the deadline passes: whatever came is no reply.
+    {"cut off by the deadline", TlsPeer::Slow, "", "u=a&p=b&m=0000000001f4", 0, RemoteAccessOutcome::InvalidResponse, "", nullptr,
+     "resolveDevice(Reply of server <127.0.0.1> still arriving after 500 ms)", 20000, 500},
+    // Sent slowly but whole, and the server falls silent without closing.
+    {"slow, ended by silence", TlsPeer::Slow, "", "u=a&p=b&m=0000000001f4", 0, RemoteAccessOutcome::Authenticated, "a",
+     "No active connection", "", 500, 5000},
+};
+
+namespace {
+
+RemoteAccessResult query(TlsPeer &server, const QList<TrustedCertificate> &trusted, RecordingSink &sink,
+                         int silence = 20000, int deadline = 20000)
+{
+    RemoteAccessQuery q(trusted, sink);
+    q.setServerPortForTest(server.port);
+    q.setTimeoutsForTest(20000, silence, deadline);
+    return q.resolve(QStringLiteral("127.0.0.1"), unit());
+}
+
+} // namespace
+
 class RemoteAccessTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase()
+    {
+        QVERIFY2(!QStandardPaths::findExecutable("openssl").isEmpty(), "openssl is not installed");
+        QVERIFY2(QSslSocket::supportsSsl(), "TLS support missing");
+        QVERIFY(dir.isValid());
+        QVERIFY(makeCertificate("ip", "IP:127.0.0.1"));
+        QVERIFY(makeCertificate("other", "DNS:remote.invalid"));
+        ipServer = startTlsServer("ip");
+        otherServer = startTlsServer("other");
+        QVERIFY(ipServer && otherServer);
+    }
 
-    void keccak();
-    void requestBody();
-    void requestHead_data();
-    void requestHead();
-    void forwardPort_data();
-    void forwardPort();
-    void replyParsing_data();
-    void replyParsing();
-    void certificateDumpOnOneLine();
+    void keccak()
+    {
+        QCOMPARE(keccak512("abc").toHex(),
+                 QByteArray("18587dc2ea106b9a1563e32b3312421ca164c7f1f07bc922a9c83d77cea3a1e5"
+                            "d0c69910739025372dc14ac9642629379540c17e2a65b19d77aa511a9d00bb96"));
+        // Not SHA3-512: the padding byte differs.
+        QVERIFY(keccak512("abc") != QCryptographicHash::hash("abc", QCryptographicHash::Sha3_512));
 
-    void authenticated();
-    void refusedReplies_data();
-    void refusedReplies();
-    void certificateDecision_data();
-    void certificateDecision();
-    void handshakeDeadline();
+        // Around the 72-byte block, whole and absorbed in uneven pieces.
+        for (int n : {0, 1, 71, 72, 73, 143, 144, 145, 1000}) {
+            QByteArray data(n, Qt::Uninitialized);
+            for (char &c : data)
+                c = char(QRandomGenerator::global()->bounded(256));
+            QVERIFY2(keccak512(data) == keccakReference(data), qPrintable(QString::number(n)));
+            KeccakState s;
+            keccakInit(s);
+            for (int at = 0, step = 1; at < n; at += step, step = step * 2 + 1)
+                keccakAbsorb(s, reinterpret_cast<const std::uint8_t *>(data.constData()) + at,
+                             std::size_t(qMin(step, n - at)));
+            if (n % 72 == 0)
+                QCOMPARE(s.position, 0u);
+            QByteArray out(64, '\0');
+            keccakFinal(s, reinterpret_cast<std::uint8_t *>(out.data()));
+            QCOMPARE(out, keccakReference(data));
+        }
+    }
+
+    void requestBody()
+    {
+        const QByteArray body = remoteAccessBody(unit(QStringLiteral("000123")));
+        QCOMPARE(body, remoteAccessBody(unit(QStringLiteral("123"))));
+        QCOMPARE(body, "uid=" + keccakReference(salted("VELTO_123")).toHex()
+                     + "&upw=" + keccakReference(salted("unit-secret")).toHex());
+        // An all-zero serial loses every digit; inner zeros stay.
+        QCOMPARE(remoteAccessBody(unit(QStringLiteral("0000"))).left(132),
+                 "uid=" + keccakReference(salted("VELTO_")).toHex());
+        QVERIFY(remoteAccessBody(unit(QStringLiteral("1023"))) != body);
+
+        KnownDevice latin = unit();
+        latin.password = QStringLiteral("m\u00fcde");
+        QCOMPARE(remoteAccessBody(latin).mid(137), keccakReference(salted("m\xfc" "de")).toHex());
+        QCOMPARE(remoteAccessBody(latin).size(), 265);
+    }
+
+    void requestHead_data()
+    {
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<QByteArray>("host");
+        QTest::newRow("IPv4") << "127.0.0.1" << QByteArray("127.0.0.1");
+        QTest::newRow("IPv6") << "::1" << QByteArray("[::1]");
+        QTest::newRow("IPv6 with zone") << "fe80::1%lo" << QByteArray("[fe80::1%25lo]");
+    }
+
+    void requestHead()
+    {
+        QFETCH(QString, peer);
+        QFETCH(QByteArray, host);
+        const QByteArray head = remoteAccessHead(QHostAddress(peer), 265);
+        QVERIFY(head.startsWith("POST "));
+        QVERIFY2(head.contains("\r\nHost: " + host + "\r\n"), head.constData());
+        QVERIFY(head.contains("\r\nContent-Length: 265\r\n"));
+        QVERIFY(head.endsWith("\r\n\r\n"));
+        // A head token that does not decode gives no head at all.
+        QVERIFY(remoteAccessHead(QByteArray(56, 'A'), QHostAddress(peer), 265).isEmpty());
+    }
+
+    void forwardPort_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("port");
+        QTest::newRow("colons") << "00:00:00:00:01:f4" << 500 + 31488;
+        QTest::newRow("plain") << "0000000001f4" << 500 + 31488;
+        QTest::newRow("no leading digit") << "zz01f4" << 31488;
+        QTest::newRow("too short") << "01F4" << 0;
+        QTest::newRow("short after removal") << "01:F4:::" << 0;
+        QTest::newRow("hex prefix") << "0000000x01f4" << 500 + 31488;
+        QTest::newRow("stops at non-hex") << "0001g4" << 1 + 31488;
+        QTest::newRow("highest usable") << "0084ff" << 65535;
+        QTest::newRow("past the port range") << "008500" << 0;
+        QTest::newRow("non-ascii") << QString::fromUtf8("00\u00e9:01:f4") << 500 + 31488;
+    }
+
+    void forwardPort()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, port);
+        QCOMPARE(parseForwardPort(text), port);
+    }
+
+    void replyParsing_data()
+    {
+        // The window takes from a refused reply exactly the fields it sent: an
+        // empty one counts, a missing one (null here) must stay null.
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("port");
+        const int ok = int(RemoteAccessOutcome::Authenticated);
+        const int failed = int(RemoteAccessOutcome::AuthenticationFailed);
+        QTest::newRow("all three") << okReply("u=alice&p=pa%26ss&m=0000000001f4") << ok << "alice" << "pa&ss" << 31988;
+        QTest::newRow("any order, extras ignored")
+            << okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob") << ok << "bob" << "s" << 31988;
+        QTest::newRow("repeated user stands for no port") << okReply("u=a&u=b&p=c") << failed << "b" << "c" << 0;
+        QTest::newRow("repeated port is still one port") << okReply("u=a&p=b&m=0001f4&m=0001f5") << ok << "a" << "b" << 31989;
+        QTest::newRow("unusable port") << okReply("u=a&p=b&m=01F4") << failed << "a" << "b" << 0;
+        QTest::newRow("empty user, no password") << QByteArray("HTTP/1.1 200 OK\n\nu=&m=01F4") << failed << "" << QString() << 0;
+        QTest::newRow("prefixes are case-sensitive") << okReply("U=a&p=b&m=0001f4") << failed << QString() << "b" << 31988;
+        QTest::newRow("nothing") << QByteArray("  \r\n ") << int(RemoteAccessOutcome::InvalidResponse)
+                                 << QString() << QString() << 0;
+    }
+
+    void replyParsing()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, outcome);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(int, port);
+        RemoteAccount account;
+        QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
+        QCOMPARE(account.user, user);
+        QCOMPARE(account.user.isNull(), user.isNull());
+        QCOMPARE(account.password, password);
+        QCOMPARE(account.password.isNull(), password.isNull());
+        QCOMPARE(account.tunnelPort, port);
+    }
+
+    void certificateDumpOnOneLine()
+    {
+        // Line breaks of every kind in an issuer field stay out of the log.
+        const QString subject = QStringLiteral("/O=Line\nBreak") + QChar(0x85) + QStringLiteral("End")
+                              + QChar(0x2028) + QStringLiteral("X/CN=Odd");
+        QVERIFY(makeCertificate("odd", "DNS:odd.invalid", subject));
+        const QList<QSslCertificate> certificates = QSslCertificate::fromPath(dir.filePath("odd.crt"));
+        QCOMPARE(certificates.size(), 1);
+        RecordingSink sink;
+        RemoteAccessQuery q({}, sink);
+        q.sslDumpCertificate(certificates.first());
+        q.sslDumpCertificate(QSslCertificate());
+        QCOMPARE(sink.lines, QStringList({"sslDumpCertificate(O=<Line?Break?End?X>,CN=<Odd>,L=<>,OU=<>,C=<>,ST=<>)",
+                                          "sslDumpCertificate(certificate is either null or not valid)"}));
+    }
+
+    void authenticated()
+    {
+        ipServer->script(TlsPeer::Reply, okReply("u=tunnel&p=s%40cret%20x&m=0000000001f4"));
+        RecordingSink sink;
+        const RemoteAccessResult r = query(*ipServer, {selfSigned}, sink);
+        QVERIFY(r.authenticated());
+        QCOMPARE(r.account.user, QStringLiteral("tunnel"));
+        QCOMPARE(r.account.password, QStringLiteral("s@cret x"));
+        QCOMPARE(r.account.tunnelPort, 500 + 31488);
+        QCOMPARE(r.account.tunnelText, QStringLiteral("0000000001f4"));
+
+        // What reached the server: our head for the peer address, then the body.
+        const QByteArray body = remoteAccessBody(unit());
+        QCOMPARE(ipServer->request(), remoteAccessHead(QHostAddress::LocalHost, 265) + body);
+
+        QCOMPARE(sink.statuses, QStringList({"Connecting to server <127.0.0.1>...",
+                                             "Requesting authentication for device <Studio B>...",
+                                             "No active connection"}));
+        for (const QString &line : {QStringLiteral("resolveDevice(Connecting to server <127.0.0.1>...)"),
+                                    QStringLiteral("resolveDevice(connected to <127.0.0.1>)"),
+                                    QStringLiteral("resolveDevice(Requesting authentication for device <SN=000123,PWD=***>...)"),
+                                    QStringLiteral("resolveDevice(Device <SN=000123,PWD=***> successfully authenticated)"),
+                                    QStringLiteral("sslErrors(ignore ssl errors)"),
+                                    QStringLiteral("sslEncrypted(encrypted connection established)"),
+                                    QStringLiteral("sslStateChanged(state=%1)").arg(int(QAbstractSocket::ConnectedState)),
+                                    QStringLiteral("sslDumpCertificate(O=<Kandelo Test>,CN=<Kandelo ip>,L=<Bern>,OU=<Lab>,C=<CH>,ST=<Bern>)")})
+            QVERIFY2(sink.logged(line), qPrintable(line));
+        QVERIFY(!sink.leaked("unit-secret"));
+        QVERIFY(!sink.leaked("s@cret"));
+    }
+
+    void refusedReplies_data() { indexRows(kRefusals); }
+
+    void refusedReplies()
+    {
+        QFETCH(int, row);
+        const auto& [name, mode, text, grant, pad, outcome, user, statusText, logLine, silence, deadline] =
+            kRefusals[row];
+        const QByteArray reply = grant ? okReply(QByteArray(pad, 'x') + grant) : QByteArray(text);
+        const QString status = statusText ? QString(statusText) : kInvalid;
+        ipServer->script(mode, reply);
+        ipServer->script(TlsPeer::Mode(mode), reply);
+        RecordingSink sink;
+        const RemoteAccessResult r = query(*ipServer, {selfSigned}, sink, silence, deadline);
+        QCOMPARE(r.outcome, outcome);
+        QCOMPARE(r.account.user, QString(user));
+        QCOMPARE(sink.statuses.last(), status);
+        if (*logLine)
+            QVERIFY2(sink.logged(logLine), qPrintable(sink.lines.join('\n')));
+        QCOMPARE(ipServer->requestCount(), 1);
+        QVERIFY(!sink.leaked("unit-secret"));
+        // Waiting in slices is no socket fault.
+        QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
+    }
+
+    void certificateDecision_data()
+    {
+        QTest::addColumn<bool>("ipCertificate");   // else it names another host only
+        QTest::addColumn<QList<TrustedCertificate>>("entries");
+        QTest::addColumn<bool>("authenticated");
+        QTest::addColumn<QStringList>("waivers");  // the lines naming the exceptions, in order
+        const QSslError::SslError self = QSslError::SelfSignedCertificate;
+        const QString line("sslErrors(will ignore this ssl error for certificate %1)");
+        const QStringList named{line.arg("O=<Kandelo Test>,CN=<Kandelo ip>")};
+        const QStringList commonNameOnly{line.arg("CN=<Kandelo ip>")};
+        const TrustedCertificate other = trust(self, "Kandelo Test", "Kandelo other");
+        using Entries = QList<TrustedCertificate>;
+        QTest::newRow("no entries") << true << Entries() << false << QStringList();
+        QTest::newRow("issuer and organisation") << true << Entries{selfSigned} << true << named;
+        QTest::newRow("other organisation") << true << Entries{trust(self, "Elsewhere", "Kandelo ip")} << true << commonNameOnly;
+        QTest::newRow("other error") << true << Entries{trust(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")}
+                                     << false << QStringList();
+        QTest::newRow("other issuer") << true << Entries{other} << false << QStringList();
+        QTest::newRow("organisation alone") << true << Entries{trust(self, "Kandelo Test", "")} << false << QStringList();
+        QTest::newRow("first match names it") << true << Entries{trust(self, "Elsewhere", "Kandelo ip"), selfSigned}
+                                              << true << commonNameOnly;
+        // Each error needs its own exception: one waived error does not carry another.
+        const QString otherNamed = line.arg("O=<Kandelo Test>,CN=<Kandelo other>");
+        QTest::newRow("host-name mismatch not waived") << false << Entries{other} << false << QStringList{otherNamed};
+        QTest::newRow("each error waived") << false << Entries{other, trust(QSslError::HostNameMismatch, "", "Kandelo other")}
+                                           << true << QStringList{line.arg("CN=<Kandelo other>"), otherNamed};
+    }
+
+    void certificateDecision()
+    {
+        QFETCH(bool, ipCertificate);
+        QFETCH(QList<TrustedCertificate>, entries);
+        QFETCH(bool, authenticated);
+        QFETCH(QStringList, waivers);
+        TlsPeer &server = ipCertificate ? *ipServer : *otherServer;
+        server.script(TlsPeer::Reply, okReply("u=a&p=b&m=0001f4"));
+        RecordingSink sink;
+        const RemoteAccessResult r = query(server, entries, sink);
+        QCOMPARE(r.authenticated(), authenticated);
+        QCOMPARE(server.requestCount(), authenticated ? 1 : 0);
+        QVERIFY(sink.logged(QStringLiteral("sslErrors(sslerror=%1,%2)")
+                                .arg(int(QSslError::SelfSignedCertificate))
+                                .arg(QSslError(QSslError::SelfSignedCertificate).errorString())));
+        QCOMPARE(sink.lines.filter("will ignore"), waivers);
+        QCOMPARE(sink.logged("sslErrors(ignore ssl errors)"), !waivers.isEmpty());
+        if (!authenticated) {
+            QCOMPARE(r.outcome, RemoteAccessOutcome::ConnectFailed);
+            QCOMPARE(sink.statuses.last(), QStringLiteral("Failure to connect to server <127.0.0.1>"));
+        }
+    }
+
+    void handshakeDeadline()
+    {
+        // Listening without ever accepting: the connection opens, TLS never starts.
+        QTcpServer mute;
+        QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
+        RecordingSink sink;
+        RemoteAccessQuery q({}, sink);
+        q.setServerPortForTest(mute.serverPort());
+        q.setTimeoutsForTest(1000, 1000, 1000);
+        QCOMPARE(q.resolve(QStringLiteral("127.0.0.1"), unit()).outcome, RemoteAccessOutcome::ConnectFailed);
+        QVERIFY(sink.logged("resolveDevice(Failure to connect to server <127.0.0.1>)"));
+    }
 
 private:
     bool makeCertificate(const QString &name, const QString &altName, const QString &subject = QString());
@@ -124,333 +432,6 @@ std::unique_ptr<TlsPeer> RemoteAccessTest::startTlsServer(const QString &name)
         return nullptr;
     }
     return server;
-}
-
-void RemoteAccessTest::initTestCase()
-{
-    QVERIFY2(!QStandardPaths::findExecutable("openssl").isEmpty(), "openssl is not installed");
-    QVERIFY2(QSslSocket::supportsSsl(), "TLS support missing");
-    QVERIFY(dir.isValid());
-    QVERIFY(makeCertificate("ip", "IP:127.0.0.1"));
-    QVERIFY(makeCertificate("other", "DNS:remote.invalid"));
-    ipServer = startTlsServer("ip");
-    otherServer = startTlsServer("other");
-    QVERIFY(ipServer && otherServer);
-}
-
-void RemoteAccessTest::keccak()
-{
-    QCOMPARE(keccak512("abc").toHex(),
-             QByteArray("18587dc2ea106b9a1563e32b3312421ca164c7f1f07bc922a9c83d77cea3a1e5"
-                        "d0c69910739025372dc14ac9642629379540c17e2a65b19d77aa511a9d00bb96"));
-    // Not SHA3-512: the padding byte differs.
-    QVERIFY(keccak512("abc") != QCryptographicHash::hash("abc", QCryptographicHash::Sha3_512));
-
-    // Around the 72-byte block, whole and absorbed in uneven pieces.
-    for (int n : {0, 1, 71, 72, 73, 143, 144, 145, 1000}) {
-        QByteArray data(n, Qt::Uninitialized);
-        for (char &c : data)
-            c = char(QRandomGenerator::global()->bounded(256));
-        QVERIFY2(keccak512(data) == keccakReference(data), qPrintable(QString::number(n)));
-        KeccakState s;
-        keccakInit(s);
-        for (int at = 0, step = 1; at < n; at += step, step = step * 2 + 1)
-            keccakAbsorb(s, reinterpret_cast<const std::uint8_t *>(data.constData()) + at,
-                         std::size_t(qMin(step, n - at)));
-        if (n % 72 == 0)
-            QCOMPARE(s.position, 0u);
-        QByteArray out(64, '\0');
-        keccakFinal(s, reinterpret_cast<std::uint8_t *>(out.data()));
-        QCOMPARE(out, keccakReference(data));
-    }
-}
-
-void RemoteAccessTest::requestBody()
-{
-    const QByteArray body = remoteAccessBody(unit(QStringLiteral("000123")));
-    QCOMPARE(body, remoteAccessBody(unit(QStringLiteral("123"))));
-    QCOMPARE(body, "uid=" + keccakReference(salted("VELTO_123")).toHex()
-                 + "&upw=" + keccakReference(salted("unit-secret")).toHex());
-    // An all-zero serial loses every digit; inner zeros stay.
-    QCOMPARE(remoteAccessBody(unit(QStringLiteral("0000"))).left(132),
-             "uid=" + keccakReference(salted("VELTO_")).toHex());
-    QVERIFY(remoteAccessBody(unit(QStringLiteral("1023"))) != body);
-
-    KnownDevice latin = unit();
-    latin.password = QStringLiteral("m\u00fcde");
-    QCOMPARE(remoteAccessBody(latin).mid(137), keccakReference(salted("m\xfc" "de")).toHex());
-    QCOMPARE(remoteAccessBody(latin).size(), 265);
-}
-
-void RemoteAccessTest::requestHead_data()
-{
-    QTest::addColumn<QString>("peer");
-    QTest::addColumn<QByteArray>("host");
-    QTest::newRow("IPv4") << "127.0.0.1" << QByteArray("127.0.0.1");
-    QTest::newRow("IPv6") << "::1" << QByteArray("[::1]");
-    QTest::newRow("IPv6 with zone") << "fe80::1%lo" << QByteArray("[fe80::1%25lo]");
-}
-
-void RemoteAccessTest::requestHead()
-{
-    QFETCH(QString, peer);
-    QFETCH(QByteArray, host);
-    const QByteArray head = remoteAccessHead(QHostAddress(peer), 265);
-    QVERIFY(head.startsWith("POST "));
-    QVERIFY2(head.contains("\r\nHost: " + host + "\r\n"), head.constData());
-    QVERIFY(head.contains("\r\nContent-Length: 265\r\n"));
-    QVERIFY(head.endsWith("\r\n\r\n"));
-    // A head token that does not decode gives no head at all.
-    QVERIFY(remoteAccessHead(QByteArray(56, 'A'), QHostAddress(peer), 265).isEmpty());
-}
-
-void RemoteAccessTest::forwardPort_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("port");
-    QTest::newRow("colons") << "00:00:00:00:01:f4" << 500 + 31488;
-    QTest::newRow("plain") << "0000000001f4" << 500 + 31488;
-    QTest::newRow("no leading digit") << "zz01f4" << 31488;
-    QTest::newRow("too short") << "01F4" << 0;
-    QTest::newRow("short after removal") << "01:F4:::" << 0;
-    QTest::newRow("hex prefix") << "0000000x01f4" << 500 + 31488;
-    QTest::newRow("stops at non-hex") << "0001g4" << 1 + 31488;
-    QTest::newRow("highest usable") << "0084ff" << 65535;
-    QTest::newRow("past the port range") << "008500" << 0;
-    QTest::newRow("non-ascii") << QString::fromUtf8("00\u00e9:01:f4") << 500 + 31488;
-}
-
-void RemoteAccessTest::forwardPort()
-{
-    QFETCH(QString, text);
-    QFETCH(int, port);
-    QCOMPARE(parseForwardPort(text), port);
-}
-
-void RemoteAccessTest::replyParsing_data()
-{
-    // The window takes from a refused reply exactly the fields it sent: an
-    // empty one counts, a missing one (null here) must stay null.
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<int>("port");
-    const int ok = int(RemoteAccessOutcome::Authenticated);
-    const int failed = int(RemoteAccessOutcome::AuthenticationFailed);
-    QTest::newRow("all three") << okReply("u=alice&p=pa%26ss&m=0000000001f4") << ok << "alice" << "pa&ss" << 31988;
-    QTest::newRow("any order, extras ignored")
-        << okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob") << ok << "bob" << "s" << 31988;
-    QTest::newRow("repeated user stands for no port") << okReply("u=a&u=b&p=c") << failed << "b" << "c" << 0;
-    QTest::newRow("repeated port is still one port") << okReply("u=a&p=b&m=0001f4&m=0001f5") << ok << "a" << "b" << 31989;
-    QTest::newRow("unusable port") << okReply("u=a&p=b&m=01F4") << failed << "a" << "b" << 0;
-    QTest::newRow("empty user, no password") << QByteArray("HTTP/1.1 200 OK\n\nu=&m=01F4") << failed << "" << QString() << 0;
-    QTest::newRow("prefixes are case-sensitive") << okReply("U=a&p=b&m=0001f4") << failed << QString() << "b" << 31988;
-    QTest::newRow("nothing") << QByteArray("  \r\n ") << int(RemoteAccessOutcome::InvalidResponse)
-                             << QString() << QString() << 0;
-}
-
-void RemoteAccessTest::replyParsing()
-{
-    QFETCH(QByteArray, reply);
-    QFETCH(int, outcome);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(int, port);
-    RemoteAccount account;
-    QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
-    QCOMPARE(account.user, user);
-    QCOMPARE(account.user.isNull(), user.isNull());
-    QCOMPARE(account.password, password);
-    QCOMPARE(account.password.isNull(), password.isNull());
-    QCOMPARE(account.tunnelPort, port);
-}
-
-void RemoteAccessTest::certificateDumpOnOneLine()
-{
-    // Line breaks of every kind in an issuer field stay out of the log.
-    const QString subject = QStringLiteral("/O=Line\nBreak") + QChar(0x85) + QStringLiteral("End")
-                          + QChar(0x2028) + QStringLiteral("X/CN=Odd");
-    QVERIFY(makeCertificate("odd", "DNS:odd.invalid", subject));
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(dir.filePath("odd.crt"));
-    QCOMPARE(certificates.size(), 1);
-    RecordingSink sink;
-    RemoteAccessQuery q({}, sink);
-    q.sslDumpCertificate(certificates.first());
-    q.sslDumpCertificate(QSslCertificate());
-    QCOMPARE(sink.lines, QStringList({"sslDumpCertificate(O=<Line?Break?End?X>,CN=<Odd>,L=<>,OU=<>,C=<>,ST=<>)",
-                                      "sslDumpCertificate(certificate is either null or not valid)"}));
-}
-
-namespace {
-
-RemoteAccessResult query(TlsPeer &server, const QList<TrustedCertificate> &trusted, RecordingSink &sink,
-                         int silence = 20000, int deadline = 20000)
-{
-    RemoteAccessQuery q(trusted, sink);
-    q.setServerPortForTest(server.port);
-    q.setTimeoutsForTest(20000, silence, deadline);
-    return q.resolve(QStringLiteral("127.0.0.1"), unit());
-}
-
-} // namespace
-
-void RemoteAccessTest::authenticated()
-{
-    ipServer->script(TlsPeer::Reply, okReply("u=tunnel&p=s%40cret%20x&m=0000000001f4"));
-    RecordingSink sink;
-    const RemoteAccessResult r = query(*ipServer, {selfSigned}, sink);
-    QVERIFY(r.authenticated());
-    QCOMPARE(r.account.user, QStringLiteral("tunnel"));
-    QCOMPARE(r.account.password, QStringLiteral("s@cret x"));
-    QCOMPARE(r.account.tunnelPort, 500 + 31488);
-    QCOMPARE(r.account.tunnelText, QStringLiteral("0000000001f4"));
-
-    // What reached the server: our head for the peer address, then the body.
-    const QByteArray body = remoteAccessBody(unit());
-    QCOMPARE(ipServer->request(), remoteAccessHead(QHostAddress::LocalHost, 265) + body);
-
-    QCOMPARE(sink.statuses, QStringList({"Connecting to server <127.0.0.1>...",
-                                         "Requesting authentication for device <Studio B>...",
-                                         "No active connection"}));
-    for (const QString &line : {QStringLiteral("resolveDevice(Connecting to server <127.0.0.1>...)"),
-                                QStringLiteral("resolveDevice(connected to <127.0.0.1>)"),
-                                QStringLiteral("resolveDevice(Requesting authentication for device <SN=000123,PWD=***>...)"),
-                                QStringLiteral("resolveDevice(Device <SN=000123,PWD=***> successfully authenticated)"),
-                                QStringLiteral("sslErrors(ignore ssl errors)"),
-                                QStringLiteral("sslEncrypted(encrypted connection established)"),
-                                QStringLiteral("sslStateChanged(state=%1)").arg(int(QAbstractSocket::ConnectedState)),
-                                QStringLiteral("sslDumpCertificate(O=<Kandelo Test>,CN=<Kandelo ip>,L=<Bern>,OU=<Lab>,C=<CH>,ST=<Bern>)")})
-        QVERIFY2(sink.logged(line), qPrintable(line));
-    QVERIFY(!sink.leaked("unit-secret"));
-    QVERIFY(!sink.leaked("s@cret"));
-}
-
-void RemoteAccessTest::refusedReplies_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<int>("silence");
-    QTest::addColumn<int>("deadline");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("status");    // the last one
-    QTest::addColumn<QString>("logLine");   // empty: not checked
-    const QString invalid("Received an invalid response from server <127.0.0.1>");
-    const QByteArray account = okReply("u=a&p=b&m=0000000001f4");
-    QTest::newRow("unknown device") << int(TlsPeer::Reply)
-        << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\nu=a&p=b&m=0001f4") << 20000 << 20000
-        << int(RemoteAccessOutcome::UnknownDevice) << ""
-        << "Device <Studio B> is either unknown or unreachable"
-        << "resolveDevice(Device <SN=000123,PWD=***> is either unknown or unreachable)";
-    QTest::newRow("single line") << int(TlsPeer::Reply) << QByteArray("HTTP/1.1 200 OK u=a&p=b&m=0001f4\r\n")
-        << 20000 << 20000 << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
-    QTest::newRow("closed without a word") << int(TlsPeer::Reply) << QByteArray() << 20000 << 20000
-        << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
-    QTest::newRow("repeated user, no port") << int(TlsPeer::Reply) << okReply("u=first&u=second&p=pw")
-        << 20000 << 20000 << int(RemoteAccessOutcome::AuthenticationFailed) << "second"
-        << "Authentication failed for device <Studio B>"
-        << "resolveDevice(Authentication failed for device <SN=000123,PWD=***>)";
-    QTest::newRow("oversized") << int(TlsPeer::Reply) << okReply(QByteArray(70000, 'x') + "&u=a&p=b&m=0001f4")
-        << 20000 << 20000 << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid
-        << "resolveDevice(Reply of server <127.0.0.1> exceeds 65536 bytes)";
-    QTest::newRow("silent server") << int(TlsPeer::Silent) << QByteArray() << 1000 << 20000
-        << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid << "";
-    // Still sending when the deadline passes: whatever came is no reply.
-    QTest::newRow("cut off by the deadline") << int(TlsPeer::Slow) << account << 20000 << 500
-        << int(RemoteAccessOutcome::InvalidResponse) << "" << invalid
-        << "resolveDevice(Reply of server <127.0.0.1> still arriving after 500 ms)";
-    // Sent slowly but whole, and the server falls silent without closing.
-    QTest::newRow("slow, ended by silence") << int(TlsPeer::Slow) << account << 500 << 5000
-        << int(RemoteAccessOutcome::Authenticated) << "a" << "No active connection" << "";
-}
-
-void RemoteAccessTest::refusedReplies()
-{
-    QFETCH(int, mode);
-    QFETCH(QByteArray, reply);
-    QFETCH(int, silence);
-    QFETCH(int, deadline);
-    QFETCH(int, outcome);
-    QFETCH(QString, user);
-    QFETCH(QString, status);
-    QFETCH(QString, logLine);
-    ipServer->script(TlsPeer::Mode(mode), reply);
-    RecordingSink sink;
-    const RemoteAccessResult r = query(*ipServer, {selfSigned}, sink, silence, deadline);
-    QCOMPARE(int(r.outcome), outcome);
-    QCOMPARE(r.account.user, user);
-    QCOMPARE(sink.statuses.last(), status);
-    if (!logLine.isEmpty())
-        QVERIFY2(sink.logged(logLine), qPrintable(sink.lines.join('\n')));
-    QCOMPARE(ipServer->requestCount(), 1);
-    QVERIFY(!sink.leaked("unit-secret"));
-    // Waiting in slices is no socket fault.
-    QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
-}
-
-void RemoteAccessTest::certificateDecision_data()
-{
-    QTest::addColumn<bool>("ipCertificate");   // else it names another host only
-    QTest::addColumn<QList<TrustedCertificate>>("entries");
-    QTest::addColumn<bool>("authenticated");
-    QTest::addColumn<QStringList>("waivers");  // the lines naming the exceptions, in order
-    const QSslError::SslError self = QSslError::SelfSignedCertificate;
-    const QString line("sslErrors(will ignore this ssl error for certificate %1)");
-    const QStringList named{line.arg("O=<Kandelo Test>,CN=<Kandelo ip>")};
-    const QStringList commonNameOnly{line.arg("CN=<Kandelo ip>")};
-    const TrustedCertificate other = trust(self, "Kandelo Test", "Kandelo other");
-    using Entries = QList<TrustedCertificate>;
-    QTest::newRow("no entries") << true << Entries() << false << QStringList();
-    QTest::newRow("issuer and organisation") << true << Entries{selfSigned} << true << named;
-    QTest::newRow("other organisation") << true << Entries{trust(self, "Elsewhere", "Kandelo ip")} << true << commonNameOnly;
-    QTest::newRow("other error") << true << Entries{trust(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")}
-                                 << false << QStringList();
-    QTest::newRow("other issuer") << true << Entries{other} << false << QStringList();
-    QTest::newRow("organisation alone") << true << Entries{trust(self, "Kandelo Test", "")} << false << QStringList();
-    QTest::newRow("first match names it") << true << Entries{trust(self, "Elsewhere", "Kandelo ip"), selfSigned}
-                                          << true << commonNameOnly;
-    // Each error needs its own exception: one waived error does not carry another.
-    const QString otherNamed = line.arg("O=<Kandelo Test>,CN=<Kandelo other>");
-    QTest::newRow("host-name mismatch not waived") << false << Entries{other} << false << QStringList{otherNamed};
-    QTest::newRow("each error waived") << false << Entries{other, trust(QSslError::HostNameMismatch, "", "Kandelo other")}
-                                       << true << QStringList{line.arg("CN=<Kandelo other>"), otherNamed};
-}
-
-void RemoteAccessTest::certificateDecision()
-{
-    QFETCH(bool, ipCertificate);
-    QFETCH(QList<TrustedCertificate>, entries);
-    QFETCH(bool, authenticated);
-    QFETCH(QStringList, waivers);
-    TlsPeer &server = ipCertificate ? *ipServer : *otherServer;
-    server.script(TlsPeer::Reply, okReply("u=a&p=b&m=0001f4"));
-    RecordingSink sink;
-    const RemoteAccessResult r = query(server, entries, sink);
-    QCOMPARE(r.authenticated(), authenticated);
-    QCOMPARE(server.requestCount(), authenticated ? 1 : 0);
-    QVERIFY(sink.logged(QStringLiteral("sslErrors(sslerror=%1,%2)")
-                            .arg(int(QSslError::SelfSignedCertificate))
-                            .arg(QSslError(QSslError::SelfSignedCertificate).errorString())));
-    QCOMPARE(sink.lines.filter("will ignore"), waivers);
-    QCOMPARE(sink.logged("sslErrors(ignore ssl errors)"), !waivers.isEmpty());
-    if (!authenticated) {
-        QCOMPARE(r.outcome, RemoteAccessOutcome::ConnectFailed);
-        QCOMPARE(sink.statuses.last(), QStringLiteral("Failure to connect to server <127.0.0.1>"));
-    }
-}
-
-void RemoteAccessTest::handshakeDeadline()
-{
-    // Listening without ever accepting: the connection opens, TLS never starts.
-    QTcpServer mute;
-    QVERIFY(mute.listen(QHostAddress::LocalHost, 0));
-    RecordingSink sink;
-    RemoteAccessQuery q({}, sink);
-    q.setServerPortForTest(mute.serverPort());
-    q.setTimeoutsForTest(1000, 1000, 1000);
-    QCOMPARE(q.resolve(QStringLiteral("127.0.0.1"), unit()).outcome, RemoteAccessOutcome::ConnectFailed);
-    QVERIFY(sink.logged("resolveDevice(Failure to connect to server <127.0.0.1>)"));
 }
 
 QTEST_GUILESS_MAIN(RemoteAccessTest)

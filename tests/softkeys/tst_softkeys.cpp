@@ -4,6 +4,7 @@
 #include "link/tcommand.h"
 #include "model/qpraviksoftkeys.h"
 #include "model/unitfirmware.h"
+#include "tests/support/testrows.h"
 #include "tests/support/unitsimulator.h"
 
 #include <QTest>
@@ -69,14 +70,6 @@ struct Rig
     bool ok = false;
 };
 
-template <class Table>
-void indexRows(const Table& table)
-{
-    QTest::addColumn<int>("row");
-    for (std::size_t i = 0; i < std::size(table); ++i)
-        QTest::newRow(table[i].name) << int(i);
-}
-
 // The functions a key may take by firmware, option word and auxiliary
 // board, as a mask; the names in display order where given.
 const struct
@@ -134,7 +127,7 @@ const struct
     {"labels", 0xFFFFFF,
      ON_KEY0(m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(2, "x");
              m.setContactLabel(1, "5 \u20AC"); m.setContactLabel(1, "5 \u20AC")),
-     SENT("info_label1:Caf\xC3\xA9") SENT("contact_label2:5 ?"), "i0:Caf\u00E9 c1:5 \u20AC", "-1 0 0 -1 -1"},
+     SENT("info_label1:Caf\xC3\xA9") SENT("contact_label2:5 \xE2\x82\xAC"), "i0:Caf\u00E9 c1:5 \u20AC", "-1 0 0 -1 -1"},
     {"keys too short", 0xFFFFFF, ON_KEY0(m.parseSoftkey("soft", "C00F01"); m.parseSoftkey("", "")), "", "",
      "-1 0 0 -1 -1"},
 };
@@ -156,7 +149,7 @@ const struct
     {"empty is none", "softkey4:C05F02;", "softkey4:;", "C-1 f", "-1 0 0 -1 -1"},
     {"numbers outside", "", "contact_label0:x;info_label3:x;softkey0:C00F01;softkey8:C00F01;softkey:C00F01;", "",
      "-1 0 0 -1 -1"},
-    {"labels", "", "contact_label2:\xE2\x82\xAC;info_label1:Caf\xC3\xA9;", "c1:\u00E2\u0082\u00AC i0:Caf\u00E9",
+    {"labels", "", "contact_label2:\xE2\x82\xAC;info_label1:Caf\xC3\xA9;", "c1:\u20AC i0:Caf\u00E9",
      "-1 0 0 -1 -1"},
     {"other information", "", "info_type:audio_changeset;softkey4:C00F01;", "", "-1 0 0 -1 -1"},
 };

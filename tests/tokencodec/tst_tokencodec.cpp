@@ -56,104 +56,96 @@ QByteArray withByte(const QByteArray& token, int index, char value)
 
 } // namespace
 
-class TokenCodecTest : public QObject {
+class TokenCodecTest : public QObject
+{
     Q_OBJECT
 private slots:
+    void keyedDigest()
+    {
+        const QByteArray key = randomBytes(16);
+        const QByteArray data = randomBytes(100);
+        const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
+        unsigned char out[16];
+        QCOMPARE(keyedMd5(k, reinterpret_cast<const unsigned char*>(data.constData()), int(data.size()), out), 16);
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16),
+                 QCryptographicHash::hash(key + data, QCryptographicHash::Md5));
+        QCOMPARE(keyedMd5(k, nullptr, 0, out), 16);
+        QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16), QCryptographicHash::hash(key, QCryptographicHash::Md5));
+        QCOMPARE(keyedMd5(k, nullptr, -1, out), -1);
+    }
+
+    void roundTripsAndShape()
+    {
+        int result = -2;
+        QCOMPARE(encrypt(QByteArray()).size(), 56);
+        QCOMPARE(decrypt(encrypt(QByteArray()), &result), QByteArray(""));
+        QCOMPARE(result, 0);
+
+        for (const QByteArray& value : {randomBytes(15), randomBytes(16), QByteArray("a\0b", 3), randomBytes(4000)}) {
+            const QByteArray token = encrypt(value);
+            const QByteArray record = QByteArray::fromBase64(token);
+            QCOMPARE(record.size(), 24 + (value.size() / 16 + 1) * 16);
+            QCOMPARE(token, record.toBase64());
+            QCOMPARE(quint8(record[0]) & 0xf0, 0x10);
+            QCOMPARE(decrypt(token), value);
+        }
+
+        // The random head makes every token of the same value different.
+        QVERIFY(encrypt("secret") != encrypt("secret"));
+    }
+
+    void headBytes()
+    {
+        // Changes to the check and the ciphertext are the fuzz harness's; these
+        // are the head bytes.
+        const QByteArray token = encrypt("front panel password");
+        const QByteArray record = QByteArray::fromBase64(token);
+        // The check selectors choose its key pieces: changing one breaks the check.
+        for (int i : {4, 5})
+            QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))).isNull());
+        // Key and IV selectors are not covered by the check; the value never survives.
+        for (int i : {1, 2})
+            QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))) != "front panel password");
+        // Another version nibble.
+        QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
+        // The low nibble of the version byte is outside the check's cover.
+        QCOMPARE(decrypt(withByte(token, 0, char(0x1f))), QByteArray("front panel password"));
+    }
+
+    void wrongLengthsRefused()
+    {
+        const QByteArray token = encrypt("x");
+        for (const QByteArray& bad : {token.left(52), token + "A", QByteArray()}) {
+            int result = 0;
+            QVERIFY(decrypt(bad, &result).isNull());
+            QCOMPARE(result, -1);
+        }
+        // Characters outside the alphabet are skipped.
+        QCOMPARE(decrypt(token.left(20) + "\r\n  " + token.mid(20)), QByteArray("x"));
+
+        // Right length, but blanks leave fewer bytes than a record needs.
+        QVERIFY(decrypt(token.left(20) + QByteArray(36, ' ')).isNull());
+        QVERIFY(decrypt(QByteArray(56, '=')).isNull());
+        // A record whose ciphertext is not whole blocks.
+        QVERIFY(decrypt(token.left(52) + "    ").isNull());
+    }
+
+    void badArguments()
+    {
+        char* out = nullptr;
+        QCOMPARE(encryptToken(nullptr, 3, &out), -1);
+        QCOMPARE(encryptToken("abc", -1, &out), -1);
+        QCOMPARE(encryptToken("abc", 3, nullptr), -1);
+        QCOMPARE(encryptToken(nullptr, 0, &out), 56);
+        std::free(out);
+        out = nullptr;
+        QCOMPARE(decryptToken(nullptr, 56, &out), -1);
+        QVERIFY(out == nullptr);
+    }
+
     void init() { QTest::failOnWarning(QRegularExpression(".")); }
-    void keyedDigest();
-    void roundTripsAndShape();
-    void headBytes();
-    void wrongLengthsRefused();
-    void badArguments();
 };
 
-void TokenCodecTest::keyedDigest()
-{
-    const QByteArray key = randomBytes(16);
-    const QByteArray data = randomBytes(100);
-    const auto* k = reinterpret_cast<const unsigned char*>(key.constData());
-    unsigned char out[16];
-    QCOMPARE(keyedMd5(k, reinterpret_cast<const unsigned char*>(data.constData()), int(data.size()), out), 16);
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16),
-             QCryptographicHash::hash(key + data, QCryptographicHash::Md5));
-    QCOMPARE(keyedMd5(k, nullptr, 0, out), 16);
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(out), 16), QCryptographicHash::hash(key, QCryptographicHash::Md5));
-    QCOMPARE(keyedMd5(k, nullptr, -1, out), -1);
-}
-
-void TokenCodecTest::roundTripsAndShape()
-{
-    int result = -2;
-    QCOMPARE(encrypt(QByteArray()).size(), 56);
-    QCOMPARE(decrypt(encrypt(QByteArray()), &result), QByteArray(""));
-    QCOMPARE(result, 0);
-
-    for (const QByteArray& value : {randomBytes(15), randomBytes(16), QByteArray("a\0b", 3), randomBytes(4000)}) {
-        const QByteArray token = encrypt(value);
-        const QByteArray record = QByteArray::fromBase64(token);
-        QCOMPARE(record.size(), 24 + (value.size() / 16 + 1) * 16);
-        QCOMPARE(token, record.toBase64());
-        QCOMPARE(quint8(record[0]) & 0xf0, 0x10);
-        QCOMPARE(decrypt(token), value);
-    }
-
-    // The random head makes every token of the same value different.
-    QVERIFY(encrypt("secret") != encrypt("secret"));
-}
-
-void TokenCodecTest::headBytes()
-{
-    // Changes to the check and the ciphertext are the fuzz harness's; these
-    // are the head bytes.
-    const QByteArray token = encrypt("front panel password");
-    const QByteArray record = QByteArray::fromBase64(token);
-    // The check selectors choose its key pieces: changing one breaks the check.
-    for (int i : {4, 5})
-        QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))).isNull());
-    // Key and IV selectors are not covered by the check; the value never survives.
-    for (int i : {1, 2})
-        QVERIFY(decrypt(withByte(token, i, char(record[i] + 1))) != "front panel password");
-    // Another version nibble.
-    QVERIFY(decrypt(withByte(token, 0, char(0x20 | (record[0] & 0x0f)))).isNull());
-
-    // Bytes outside the check's cover leave the token valid.
-    for (int i : {3, 6, 7})
-        QCOMPARE(decrypt(withByte(token, i, char(record[i] ^ 0x5a))), QByteArray("front panel password"));
-    QCOMPARE(decrypt(withByte(token, 0, char(0x1f))), QByteArray("front panel password"));
-}
-
-void TokenCodecTest::wrongLengthsRefused()
-{
-    const QByteArray token = encrypt("x");
-    for (const QByteArray& bad : {token.left(52), token + "A", QByteArray()}) {
-        int result = 0;
-        QVERIFY(decrypt(bad, &result).isNull());
-        QCOMPARE(result, -1);
-    }
-    // Characters outside the alphabet are skipped; only the length refuses these.
-    for (int blanks : {1, 2, 3})
-        QVERIFY(decrypt(token + QByteArray(blanks, ' ')).isNull());
-    QCOMPARE(decrypt(token.left(20) + "\r\n  " + token.mid(20)), QByteArray("x"));
-
-    // Right length, but blanks leave fewer bytes than a record needs.
-    QVERIFY(decrypt(token.left(20) + QByteArray(36, ' ')).isNull());
-    QVERIFY(decrypt(QByteArray(56, '=')).isNull());
-    // A record whose ciphertext is not whole blocks.
-    QVERIFY(decrypt(token.left(52) + "    ").isNull());
-}
-
-void TokenCodecTest::badArguments()
-{
-    char* out = nullptr;
-    QCOMPARE(encryptToken(nullptr, 3, &out), -1);
-    QCOMPARE(encryptToken("abc", -1, &out), -1);
-    QCOMPARE(encryptToken("abc", 3, nullptr), -1);
-    QCOMPARE(encryptToken(nullptr, 0, &out), 56);
-    std::free(out);
-    out = nullptr;
-    QCOMPARE(decryptToken(nullptr, 56, &out), -1);
-    QVERIFY(out == nullptr);
-}
 
 QTEST_GUILESS_MAIN(TokenCodecTest)
 #include "tst_tokencodec.moc"

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cstdint>
+
+#include "link/ccom.h"
+#include "link/frontpanelcom.h"
+#include "model/tcomdevice.h"
+#include "panel/kit/popup.h"
+#include "panel/pages/panelshared.h"
+#include "panel/pages/qpravikwindow.h"
+#include "panel/settings/qpraviksettingspage.h"
+#include "tests/support/firmwareword.h"
+#include "tests/support/unitsimulator.h"
+
+// The panel window on the front-panel session, linked to the simulated unit,
+// with its settings page, at an access level and a firmware word. Unit
+// messages reach the page the way the window hands them on. Requests no rule
+// takes are refused at once, so a missing rule fails quickly.
+//
+//   SettingsFixture f(ExpertLevel);
+//   QVERIFY(f.start());
+//   QVERIFY(f.loadDevice("aoip,eth.0,eth.1"));
+//   QVERIFY(f.startCall(5, "audio", "eth.1"));
+//   QVERIFY(f.openEntry(1));
+struct SettingsFixture
+{
+    // The unit's answer to every GET of the device's load.
+    static constexpr const char* kDeviceValues =
+        "PARAM;aoip_version:2.1;sip_state:registered;sip_state2:unregistered;default_network:eth.0;"
+        "secondary_network:eth.0;cable:yes;codec_mode:cmode_normal;coord_mode:disabled;"
+        "codec:OPUS/48000/stereo/128000;dcodec_1:;dcodec_2:;operation_mode:standard;dstream_mode:disabled;"
+        "aes67_reset:off;return:OK;";
+
+    explicit SettingsFixture(int level = AdministratorLevel, std::uint32_t firmware = 0xFFFFFF)
+        : firmwareWord(firmware), savedLevel(currentAccessLevel)
+    {
+        currentAccessLevel = level;
+        unit.setDefaultActions({UnitSimulator::errorReply(204)});
+    }
+    ~SettingsFixture()
+    {
+        delete window;
+        frontPanelCom()->disconnectFromUnit();
+        currentAccessLevel = savedLevel;
+    }
+    SettingsFixture(const SettingsFixture&) = delete;
+    SettingsFixture& operator=(const SettingsFixture&) = delete;
+
+    bool start()
+    {
+        if (!unit.listen() || !frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
+            || !unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }))
+            return false;
+        window = new QPravikWindow;
+        page = window->settingsPage();
+        window->show();
+        window->pageActivated(QPravik::PageMain);
+        return window->page() == QPravik::PageMain;
+    }
+
+    // Opens the settings page on a root entry (1-6) from the main page's side,
+    // as the window's menu shortcuts do.
+    bool openEntry(int entry)
+    {
+        static const QPravik::Page pages[] = {QPravik::PageMain,        QPravik::PageNetworkMenu,
+                                              QPravik::PageCodingMenu,  QPravik::PageAudioMenu,
+                                              QPravik::PageBookMenu,    QPravik::PageToolsMenu,
+                                              QPravik::PageStatusMenu};
+        if (entry < 1 || entry > 6)
+            return false;
+        window->pageActivated(pages[entry]);
+        return window->page() == QPravik::PageSettings && page->currentEntryId == entry;
+    }
+
+    // Loads the device model: the unit's interfaces ("aoip,eth.0" ...), its
+    // "device_opts" and the values of every GET.
+    bool loadDevice(const QByteArray& networks = "aoip,eth.0", const QByteArray& options = "",
+                    const QByteArray& values = kDeviceValues)
+    {
+        unit.onRequest("PARAM;target:general;LIST:device_opts;",
+                       {UnitSimulator::reply("PARAM;device_opts:" + options + ";return:OK;")}, 1);
+        unit.onRequest("PARAM;target:network;LIST:network;",
+                       {UnitSimulator::reply("PARAM;network:" + networks + ";return:OK;")}, 1);
+        // Stays for later reads; a test's own later rules take precedence.
+        unit.onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply(values)});
+        const bool loaded = frontPanelDevice()->refresh();
+        unit.clearReceived();
+        return loaded;
+    }
+
+    // A message of the unit, handled once the condition holds.
+    bool push(const QByteArray& body, const std::function<bool()>& handled)
+    {
+        unit.pushSignal(body);
+        return unit.waitUntil(handled);
+    }
+    // A call the unit reports as running: comm link "audio", "audio2" or "coord_line".
+    bool startCall(int id, const QByteArray& link, const QByteArray& network)
+    {
+        return push("EVENT;event_type:1000-call active;id:" + QByteArray::number(id) + ";comm_link:" + link
+                        + ";network:" + network + ";",
+                    [id] { return frontPanelDevice()->connection(id) != nullptr; });
+    }
+
+    // The text of the settings page's open message popup, empty when none.
+    QString shownMessage() const { return page && page->messagePopup ? page->messagePopup->message : QString(); }
+
+    UnitSimulator unit;
+    FirmwareWord firmwareWord;
+    int savedLevel;
+    QPravikWindow* window = nullptr;
+    QPravikSettingsPage* page = nullptr;
+};
