@@ -5,6 +5,7 @@
 // input and the corpus replay fails under CTest.
 
 #include "link/tcommand.h"
+#include "model/secretvalue.h"
 #include "model/tcomcontroller.h"
 #include "model/tcomrequesthelper.h"
 
@@ -132,6 +133,14 @@ inline TCommand written(TComController& controller, Replies& unit, const std::ve
     return reply;
 }
 
+// A secret's token is new each time it is made: what it stands for counts.
+inline TCommand::ParamMap plain(TCommand::ParamMap values)
+{
+    for (auto& value : values)
+        value.second = decryptSecretValue(value.second);
+    return values;
+}
+
 // A key table fed a GET reply: the same reply again changes nothing, and the
 // texts the controller then writes read back as themselves.
 inline void checkKeyTable(TComController& controller, Replies& unit, const TCommand& reply)
@@ -147,7 +156,7 @@ inline void checkKeyTable(TComController& controller, Replies& unit, const TComm
     for (const TCommand& again : {reply, sent}) {
         unit.replies = {again};
         controller.refresh();
-        FUZZ_CHECK(written(controller, unit, keys).params == sent.params);
+        FUZZ_CHECK(plain(written(controller, unit, keys).params) == plain(sent.params));
     }
 }
 
