@@ -8,9 +8,7 @@
 namespace {
 
 const char* const kSourceWords[] = {"analog", "digital"};
-const char* const kAttackWords[] = {"0", "1", "2"};
 constexpr KeyWords kSources = keyWords(kSourceWords, 0, 0);
-constexpr KeyWords kAttacks = keyWords(kAttackWords, 0, 0);
 
 // Firmware that first has the second line output, the input source and the
 // sound identification; then its shortcut; then the port pairings.
@@ -63,7 +61,7 @@ const ParamKeys& TAudioSettings::keyTable() const
         key<&A::m_drcLimThreshold>("drc_lim_threshold", DrcLimThreshold).startsAt(-2),
         key<&A::m_drcThresholdCmp>("drc_threshold_cmp", DrcThresholdCmp).startsAt(-3),
         key<&A::m_drcRatio>("drc_ratio_cmp", DrcRatio).startsAt(2.0),
-        key<&A::m_drcAttack>("drc_attack", kAttacks, DrcAttack),
+        key<&A::m_drcAttack>("drc_attack", DrcAttack).parsedBy(&A::parseDrcAttack),
         key<&A::m_lineOutput2Level>("line_output2_level", LineOutput2Level)
             .startsAt(16)
             .readAboveFirmware(kSoundIdFirmware)
@@ -140,4 +138,10 @@ int TAudioSettings::fetchValues(int, const std::vector<std::string>& keys, Value
 void TAudioSettings::paramChanged(int index)
 {
     emit controllerParamChanged(this, static_cast<CtlrParam>(index));
+}
+
+bool TAudioSettings::parseDrcAttack(const std::string& text)
+{
+    setDrcAttack(text == "1" ? 1 : text == "2" ? 2 : 0, false);
+    return true;
 }

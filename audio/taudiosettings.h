@@ -163,6 +163,9 @@ protected:
     void paramChanged(int index) override;
 
 private:
+    // "1" and "2" are themselves; any other text is 0.
+    bool parseDrcAttack(const std::string& text);
+
     // Start values are the key table's.
     bool m_auxiliaryBoard = false;
     std::string m_audioProfile;

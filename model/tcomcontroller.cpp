@@ -251,6 +251,12 @@ bool TComController::assign(const std::string& key, const T& value, bool send)
 
 bool TComController::setKey(const std::string& key, int value, bool send)
 {
+    // A code outside its word table goes out as the fallback word: hold what
+    // that word stands for, as the unit will. An unset -1 is never sent.
+    const ParamKey* row = findKey(key);
+    const bool unset = value == -1 && row && (row->flags & ParamKey::SkipUnset);
+    if (row && !unset && row->wire.kind == KeyWire::Words && (value < 0 || value >= row->wire.words->count))
+        value = row->wire.words->writeFallback;
     return assign(key, value, send);
 }
 

@@ -363,7 +363,10 @@ void TComDevice::removeConnection(int id)
     TComBaseConnection* connection = it->second;
     connection->detach(this);
     m_connections.erase(it);
+    // Heard even while a refresh keeps the device quiet: receivers hold the pointer.
+    const bool wasBlocked = blockSignals(false);
     emit connectionRemoved(connection);
+    blockSignals(wasBlocked);
     delete connection;
 }
 

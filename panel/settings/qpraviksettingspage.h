@@ -143,6 +143,17 @@ private:
     void updateAudioEntryState();
     // Hands a reaction to the area owning the item's menu (settingsreactions.cpp).
     void routeReaction(const ItemReaction& reaction);
+    // Apply: a guard finding a connection on the menu's interface or line,
+    // and the menu's applier (true for a menu without one).
+    bool isApplyBusy(int menuId) const;
+    bool runApplier(QPravikMenuItems* page);
+    // Item activation: links to sub-menus, then the rows acting in their page.
+    bool openSubMenu(QPravikMenuItem* item);
+    void activateInPage(QPravikMenuItem* item);
+    void activateRecordAction(QPravikMenuItem* item);
+    void loadCallProfile(QPravikMenuItem* item);
+    void confirmOperatorScan(QPravikMenuItem* item, const std::string& network);
+    void feedEthernetConfig(const TCommand& msg, int menuId);
 
 public:
     // ======================================================================
@@ -253,7 +264,9 @@ public:
     void createAoipStatusMenu();
     void updateAoipStatusMenu(QPravikMenuItems* page);
     void createMobileStatusMenu(int menuId);
-    void updateMobileStatusMenu(QPravikMenuItems* page, int menuId);
+    // On the Status root page id is a mobile line item, on a mobile status menu its menu id.
+    void updateMobileStatusMenu(QPravikMenuItems* page, int id);
+    void updateWifiStatusText(QPravikMenuItems* page, int itemId);
 
     // ======================================================================
     // Reactions to item changes, accepted keyboards and selections

@@ -86,6 +86,12 @@ private slots:
         QVERIFY(audio.setDrcRatio(2.5f, true));  // equal: nothing sent or announced
         QVERIFY(!audio.setInput1Gain(7, true));  // refused: kept, nothing announced
         QCOMPARE(audio.input1Gain(), 0);
+        // The attack goes as its number; a source outside the table goes as
+        // "analog" and is held as analog.
+        sim->expect("PARAM;drc_attack:3;target:audio;");
+        sim->expect("PARAM;input_source:analog;target:audio;");
+        QVERIFY(audio.setDrcAttack(3, true) && audio.setInputSource(2, true));
+        QVERIFY(audio.drcAttack() == 3 && audio.inputSource() == 0);
         QVERIFY(audio.setAudioProfile("talk", false)); // never announced
         {
             // Closed gates store and announce without a send; pairings go on any firmware.
@@ -93,8 +99,8 @@ private slots:
             QVERIFY(audio.setLineOutput2Level(5, true) && audio.setWaveFile("/mnt/datax/sound_ID.wav", true));
             QVERIFY(audio.setAuxPair(true, true));
         }
-        QCOMPARE(params(spy), (QList<int>{1, 22, 28, 20, 23, 30}));
-        QCOMPARE(sim->bodies().size(), 5);
+        QCOMPARE(params(spy), (QList<int>{1, 22, 28, 29, 22, 20, 23, 30}));
+        QCOMPARE(sim->bodies().size(), 7);
     }
 
     void audioRepliesAndInfo()

@@ -589,6 +589,20 @@ private slots:
         }
     }
 
+    void linkDropsInsideRefresh()
+    {
+        scriptUnit(sim->unit);
+        sim->unit.onRequest("PARAM;target:network;LIST:network;", {UnitSimulator::drop()}, 1);
+        TComDevice device(&sim->com);
+        auto* call = new TComAudioConnection(nullptr, 1);
+        call->start(1, 7, "eth.0");
+        QVERIFY(device.addConnection(call));
+        connect(&sim->com, &zel::CCom::stateChanged, &device, [&] { device.clear(true); });
+        QSignalSpy removed(&device, &TComDevice::connectionRemoved);
+        QVERIFY(!device.refresh());
+        QCOMPARE(removed.count(), 1);
+    }
+
     void codecModeChain()
     {
         const QByteArrayList chain{"PARAM;audio_mode:SIP;double_codec:on;network:aoip;target:network;",

@@ -406,10 +406,10 @@ private slots:
              "PARAM;5as:on;target:audio;", kOk, true, {I::FiveAsParam}, nullptr},
             {"5as refused", [](E&, I& i) { i.set5as(true, false); }, [](E&, I& i) { return i.set5as(false, true); },
              "PARAM;5as:off;target:audio;", refused, false, {}, [](E&, I& i) { return i.fiveAs(); }},
-            {"code outside the words is sent as the default word, stored as given", nullptr,
-             [](E&, I& i) { return i.setProtocol(9, true); },
+            {"code outside the words is sent and held as the default word",
+             [](E&, I& i) { i.setProtocol(1, false); }, [](E&, I& i) { return i.setProtocol(9, true); },
              "PARAM;network:isdn.0;protocol:isdn_udss1;target:network;", kOk, true, {I::ProtocolParam},
-             [](E&, I& i) { return i.protocol() == 9; }},
+             [](E&, I& i) { return i.protocol() == 0; }},
         };
         for (const Case& c : cases) {
             E eth(&sim->com);

@@ -89,7 +89,8 @@ const Step kRequests[] = {
      "PARAM;network:wifi.0;ssid:Caf\xC3\xA9;target:network;", nullptr},
     {"passphrase", [](Rig& r) { return r.wifi.setPassphrase("\xC3\xBC" "4711", true); },
      "PARAM;network:wifi.0;passphrase:\xC3\xBC" "4711;target:network;", "passphrase:***;target"},
-    {"unknown security", [](Rig& r) { return r.wifi.setAuthentication(7, true) && r.wifi.authentication() == 7; },
+    {"unknown security", [](Rig& r) { return r.wifi.setAuthentication(1, false) && r.wifi.setAuthentication(7, true)
+                                                  && r.wifi.authentication() == 0; },
      "PARAM;authentication:none;network:wifi.0;target:network;", nullptr},
     {"wifi write",
      [](Rig& r) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QRegularExpression>
-#include <QTest>
 
 #include <cstdint>
 
@@ -18,13 +17,8 @@
 // The panel window on the front-panel session, linked to the simulated unit,
 // with its settings page, at an access level and a firmware word. Unit
 // messages reach the page the way the window hands them on. Requests no rule
-// takes are refused at once, so a missing rule fails quickly.
-//
-//   SettingsFixture f(ExpertLevel);
-//   QVERIFY(f.start());
-//   QVERIFY(f.loadDevice("aoip,eth.0,eth.1"));
-//   QVERIFY(f.startCall(5, "audio", "eth.1"));
-//   QVERIFY(f.openEntry(1));
+// takes are refused at once, so a missing rule fails quickly. Use: start(),
+// loadDevice("aoip,eth.0,eth.1"), startCall(5, "audio", "eth.1"), openEntry(1).
 struct SettingsFixture
 {
     // The unit's answer to every GET of the device's load.
@@ -44,10 +38,10 @@ struct SettingsFixture
     {
         delete window;
         frontPanelCom()->disconnectFromUnit();
+        // The device model outlives the test: no call or interface carries over.
+        frontPanelDevice()->clear(true);
         currentAccessLevel = savedLevel;
     }
-    SettingsFixture(const SettingsFixture&) = delete;
-    SettingsFixture& operator=(const SettingsFixture&) = delete;
 
     bool start()
     {
