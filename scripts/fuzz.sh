@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the fuzz harnesses of tests/fuzz with libFuzzer for a chosen time and
-# reports, per harness, the executions and any findings.
+# reports, per harness, the executions, the coverage reached (libFuzzer's
+# "cov", points of the instrumented code) and any findings.
 #
 #   scripts/fuzz.sh [-t seconds] [-n runs] [-j parallel] [-b build-dir] [-r] [harness ...]
 #
@@ -82,17 +83,18 @@ done
 wait || true
 
 status=0
-printf '%-16s %14s %10s %8s  %s\n' harness executions exec/s corpus findings
+printf '%-16s %14s %10s %8s %8s  %s\n' harness executions exec/s coverage corpus findings
 for h in "${harnesses[@]}"; do
   log="$build/fuzz-$h.log"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)"
+  cov="$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)"
   size="$(find "$build/fuzz-corpus/$h" -type f | wc -l)"
   found="$(find "$build/fuzz-findings/$h" -type f | wc -l)"
   if ((found > 0)) || grep -q "ERROR: libFuzzer\|SUMMARY: .*Sanitizer" "$log"; then
     status=1
     found="$found (see $log)"
   fi
-  printf '%-16s %14s %10s %8s  %s\n' "$h" "${runs:-?}" "${rate:-?}" "$size" "$found"
+  printf '%-16s %14s %10s %8s %8s  %s\n' "$h" "${runs:-?}" "${rate:-?}" "${cov:-?}" "$size" "$found"
 done
 exit "$status"
