@@ -56,23 +56,6 @@ namespace {
 constexpr int kOperatorScanMs = 180000;
 constexpr int kAutoSecurity = 1;
 
-// Codec 1 as mono for the mobile voice coordination, at its bit rate when
-// the unit offers that for mono, else at the first one it offers.
-bool codec1AsMono(TComDevice* device)
-{
-    CodecConfig coding = device->codec1();
-    if (coding.channelMode != 1 && coding.channelMode != 2)
-        return true;
-    coding.channelMode = 0;
-    std::vector<int> rates;
-    device->listBitrates(0, coding.codec, 0, coding.sampleRate, rates, int(kInvalidInterface));
-    if (rates.empty())
-        coding.bitRate = 64000;
-    else if (std::find(rates.begin(), rates.end(), coding.bitRate) == rates.end())
-        coding.bitRate = rates.front();
-    return device->setDualCodec(1, codecConfigToString(coding), true);
-}
-
 } // namespace
 
 void QPravikSettingsPage::changeNetworkItem(QPravikMenuItem* item, int value)
@@ -107,8 +90,13 @@ void QPravikSettingsPage::changeCodecMode(QPravikMenuItems* page, int mode)
     bool done = true;
     if (mode == 0 || mode == 1)
         done = device->setCoordMode(0, true) && device->setCodecMode(mode, true);
-    else if (mode == 2)
-        done = codec1AsMono(device) && device->setCoordMode(1, true) && device->setCodecMode(0, true);
+    else if (mode == 2) {
+        // The coordination runs codec 1 in mono.
+        const CodecConfig& coding = device->codec1();
+        done = ((coding.channelMode != 1 && coding.channelMode != 2)
+                || device->setDualCodec(1, codecConfigToString(monoCoding(coding, 0)), true))
+            && device->setCoordMode(1, true) && device->setCodecMode(0, true);
+    }
     for (int id : {DefaultNetworkItem, SecondaryNetworkItem, CodecModeItem})
         refreshNetworkItem(page->findItem(id));
     if (done)
@@ -138,7 +126,8 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
     if (reaction.hook != ItemReaction::Changed)
         return;
     if (menu == NetworkMenu) {
-        if (const std::optional<int> value = itemValue(item))
+        const std::optional<int> value = itemValue(item);
+        if (value && item->id >= DefaultNetworkItem && item->id <= CodecModeItem)
             changeNetworkItem(item, *value);
         return;
     }
@@ -273,8 +262,8 @@ void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
 
 void QPravikSettingsPage::codecCodingItemChanged(QPravikMenuItem* item)
 {
-    const int value = item->currentValue();
-    if (item->currentIndex >= 0) {
+    if (const std::optional<int> chosen = itemValue(item)) {
+        const int value = *chosen;
         bool refill = true;
         switch (item->id) {
         case AlgorithmItem:
@@ -303,8 +292,9 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
 {
     TAudioSettings* audio = frontPanelAudioSettings();
     TComDevice* device = frontPanelDevice();
-    const bool hasValue = item->currentIndex >= 0;
-    const int value = item->currentValue();
+    const std::optional<int> chosen = itemValue(item);
+    const bool hasValue = chosen.has_value();
+    const int value = chosen.value_or(-1);
     bool ok = true;
     switch (item->id) {
     case InputLimiterItem:

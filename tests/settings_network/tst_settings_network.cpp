@@ -30,12 +30,9 @@ void edit(QPravikMenuItems* page, int id, const QVariant& value)
     }
 }
 
-const QByteArray kEthernet = "local_addr:10.0.0.2;subnet:255.0.0.0;gateway:10.0.0.1;dns1:10.0.0.3;dns2:;"
-                             "link_mode:autonegotiation;hw_addr:00:50:c2;network_quality:low;return:OK;";
-const QByteArray kIsdn = "protocol:isdn_udss1;spid:;addr_sb0_ch0:301;addr_sb0_ch1:302;subaddr_sb0_ch0:;"
-                         "subaddr_sb0_ch1:;return:OK;";
-const QByteArray kWifi = "ssid:Home;ssid_custom:;authentication:WPA-PSK;authentication_custom:WPA-PSK;"
-                         "passphrase:secret;data_connection_state:;network_quality:low;ajb_profile:safe;return:OK;";
+const QByteArray kEthernet = "local_addr:10.0.0.2;subnet:255.0.0.0;dns1:10.0.0.3;network_quality:low;return:OK;";
+const QByteArray kIsdn = "protocol:isdn_udss1;addr_sb0_ch0:301;return:OK;";
+const QByteArray kWifi = "ssid:Home;authentication:WPA-PSK;passphrase:secret;network_quality:low;return:OK;";
 const QByteArray kWrites = "^PARAM;(?!.*(GET|LIST):)";
 
 } // namespace
@@ -45,17 +42,16 @@ class TestSettingsNetwork : public QObject
     Q_OBJECT
 
 private slots:
-    // The interface menus read the unit, take the operator's edits and send
-    // them in one commit; a refused commit is sent again whole.
+    // The interface menus read the unit, take the operator's edits and send them in one commit; a refused
+    // commit keeps the mark and is sent again whole. Locks are checked afterwards.
     void interfaceMenus()
     {
-        // The unit may refuse the first commit's request; locks are checked afterwards.
         const struct {
             const char* what; int menu; QByteArray values; QList<QPair<int, QVariant>> edits; QByteArrayList sent;
             const char* refused = nullptr; QList<QPair<int, bool>> locks = {}; QByteArray scanned = "";
         } rows[] = {
             {"DHCP to manual", 12, "mode:dhcp;" + kEthernet, {{DhcpItem, false}, {EthernetQualityItem, 4}},
-             {"PARAM;dns1:10.0.0.3;dns2:;gateway:10.0.0.1;local_addr:10.0.0.2;mode:manual;"
+             {"PARAM;dns1:10.0.0.3;dns2:;gateway:;local_addr:10.0.0.2;mode:manual;"
               "network:eth.0;network_quality:high;subnet:255.0.0.0;target:network;"}},
             {"manual to DHCP", 12, "mode:manual;" + kEthernet, {{IpAddressItem, "10.0.0.9"}, {DhcpItem, true}},
              {"PARAM;mode:dhcp;network:eth.0;target:network;"}},
@@ -86,22 +82,13 @@ private slots:
                                      {UnitSimulator::reply("PARAM;" + row.values)});
             f.unit.onRequestMatching(QRegularExpression("LIST:ssid;"),
                                      {UnitSimulator::reply("PARAM;ssid:" + row.scanned + ";return:OK;")});
-            if (row.menu == IsdnMenu)
-                f.page->createIsdnMenu();
-            else if (row.menu >= WifiMenuFirst)
-                f.page->createWifiMenu(row.menu);
-            else
-                f.page->buildEthernetMenu(row.menu);
+            row.menu == IsdnMenu ? f.page->createIsdnMenu()
+                : row.menu >= WifiMenuFirst ? f.page->createWifiMenu(row.menu) : f.page->buildEthernetMenu(row.menu);
             QPravikMenuItems* page = f.page->currentItems();
             for (const auto& change : row.edits)
                 edit(page, change.first, change.second);
             QVERIFY2(f.page->header->modified, row.what);
-            const auto apply = [&] {
-                f.unit.clearReceived();
-                return row.menu == IsdnMenu         ? f.page->applyIsdnMenu(page)
-                       : row.menu >= WifiMenuFirst ? f.page->applyWifiMenu(page)
-                                                   : f.page->applyEthernetMenu(page);
-            };
+            const auto apply = [&] { f.unit.clearReceived(); f.page->applyChanges(); return !f.page->header->modified; };
             if (row.refused) {
                 f.unit.onRequestMatching(QRegularExpression(row.refused), {UnitSimulator::errorReply(117)}, 1);
                 QVERIFY2(!apply(), row.what);
@@ -123,8 +110,8 @@ private slots:
             int level; QByteArray networks; QByteArray options; QList<QPair<QByteArray, QByteArray>> values; QString rows;
             QStringList labels; QString secondary, codecMode;
         } rows[] = {
-            {OperatorLevel, "aoip,eth.0,eth.1,isdn.0,mobile.0,mobile.1,wifi.0,wifi.1", "", {},
-             "7 9 -1 10* 12* 13* 11* 16 17 20* 21*",
+            {OperatorLevel, "aoip,eth.0,eth.1,isdn.0,mobile.0,mobile.1,wifi.0,wifi.1", "",
+             {{"coord_mode:disabled", "coord_mode:enabled"}, {"stereo", "dmono"}}, "7 9 -1 10* 12* 13* 11* 16 17 20* 21*",
              {"Mobile settings (Internal)", "Mobile settings (External 1)", "Wi-Fi settings (External 1)",
               "Wi-Fi settings (External 2)"}, "", "Single Codec"},
             {ExpertLevel, "aoip,eth.0,mobile.0,mobile.1,mobile.2,mobile.3", "ip_dstream_2,hardware_3",
@@ -187,8 +174,7 @@ private slots:
             f.unit.clearReceived();
             edit(f.page->currentItems(), CodecModeItem, 2);
             const QByteArrayList bodies = f.unit.requestBodies();
-            QVERIFY2(bodies.contains(sent), row.codec);
-            QVERIFY2((bodies.last() == sent) == row.refused, row.codec); // nothing after a refusal
+            QVERIFY2(bodies.contains(sent) && (bodies.last() == sent) == row.refused, row.codec); // none after a refusal
             QCOMPARE(f.shownMessage(), row.refused ? QStringLiteral("Failed to apply changes!") : QString());
         }
         SettingsFixture f;
