@@ -529,34 +529,25 @@ void MenuKitTest::iconsDecodedWhenFirstDrawn()
 {
     // A page built and never shown, as most are at start.
     QPravikMenuWidget menu;
-    menu.setGeometry(0, 0, 800, 480);
     auto* page = new QPravikMenuItems(1, &menu);
     menu.pushPage(page);
     auto* subMenu = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, page);
-    auto* action = new QPravikMenuItem(2, QPravikMenuItem::Action, page);
-    auto* replaced = new QPravikMenuItem(3, QPravikMenuItem::Action, page);
-    for (QPravikMenuItem* item : {subMenu, action, replaced})
-        page->addItem(item);
+    auto* replaced = new QPravikMenuItem(2, QPravikMenuItem::Action, page);
+    page->addItem(subMenu);
+    page->addItem(replaced);
     setPixmapWhenDrawn(replaced->iconLabel, QStringLiteral(":/images/shutdown.png"));
-    const QList<std::pair<QLabel*, const char*>> icons = {{subMenu->iconLabel, ":/images/navright.png"},
-                                                          {action->iconLabel, ":/images/action.png"},
-                                                          {replaced->iconLabel, ":/images/shutdown.png"}};
-    for (const auto& [label, resource] : icons)
-        QVERIFY2(label->pixmap().isNull(), resource);
+    QVERIFY(subMenu->iconLabel->pixmap().isNull() && replaced->iconLabel->pixmap().isNull());
     // The first frame already holds the images, as set at once they would be.
     const QImage first = menu.grab().toImage();
-    for (const auto& [label, resource] : icons)
-        QVERIFY2(label->pixmap().toImage() == QPixmap(QString::fromLatin1(resource)).toImage(), resource);
+    QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QImage(":/images/navright.png"));
+    QCOMPARE(replaced->iconLabel->pixmap().toImage(), QImage(":/images/shutdown.png"));
     QCOMPARE(menu.grab().toImage(), first);
-
     // A button's icon as the pages make it, against the image's own icon.
     QPravikButton late, early;
     late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
     early.setIcon(QIcon(QStringLiteral(":/images/home.png")));
-    for (QPravikButton* button : {&late, &early}) {
-        button->setGeometry(0, 0, 98, 66);
-        button->borderWidth = 4;
-    }
+    late.resize(98, 66);
+    early.resize(98, 66);
     QCOMPARE(late.grab().toImage(), early.grab().toImage());
 }
 
