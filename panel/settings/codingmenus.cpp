@@ -1,26 +1,415 @@
+// Coding root menu, the codec coding menus and the auto bit rate menu.
+
 #include "panel/settings/qpraviksettingspage.h"
 
+#include <QDebug>
+#include <QGridLayout>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "link/protocolkeys.h"
+#include "link/tcommand.h"
+#include "link/valuetext.h"
+#include "model/locale.h"
+#include "model/tcomdevice.h"
+#include "model/unitfirmware.h"
+#include "panel/kit/controls.h"
 #include "panel/settings/settingsids.h"
 
-// Coding menu, codec coding menus and auto bit rate.
+using namespace SettingsId;
+
+namespace {
+
+constexpr int kTimeoutMs = 5000;
+constexpr std::uint32_t kAutoBitRateFirmware = 0x10BFF;
+
+bool listed(const std::vector<int>& list, int value)
+{
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// A choice the program cannot name (an unknown algorithm or mode, a rate
+// that is no number) would go back to the unit as something else.
+void dropUnusable(std::vector<int>& list, int lowest, const char* what)
+{
+    const auto bad = std::remove_if(list.begin(), list.end(), [lowest](int v) { return v < lowest; });
+    if (bad != list.end())
+        qWarning().noquote() << "Settings: ignoring" << (list.end() - bad) << "unusable" << what << "choices";
+    list.erase(bad, list.end());
+}
+
+TCommand audioRequest()
+{
+    TCommand request(TCommand::Param);
+    request.setParam(wire::key::target(), wire::target::audio());
+    return request;
+}
+
+const char* const kRelayKey = "relay";
+
+} // namespace
+
+QPravikMenuItem* QPravikSettingsPage::addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title,
+                                                 int left, int top)
+{
+    auto* item = new QPravikMenuItem(id, type, page);
+    item->gridLayout->setContentsMargins(left, top, 10, 0);
+    item->titleLabel->setText(title);
+    page->addItem(item);
+    return item;
+}
+
+bool QPravikSettingsPage::switchOn(const QPravikMenuItem* item)
+{
+    return item->switchButton && item->switchButton->isChecked();
+}
+
+void QPravikSettingsPage::selectOrShow(QPravikMenuItem* item, int value, const QString& text)
+{
+    if (item->setCurrentValue(value, true, true) < 0 && !text.isEmpty())
+        item->setValueText(text, true);
+}
+
+// --- Coding root menu -------------------------------------------------------
 
 void QPravikSettingsPage::createCodingMenu()
 {
+    auto* page = new QPravikMenuItems(CodingMenu, this);
+    addMenuRow(page, Codec1Menu, QPravikMenuItem::SubMenu, QString());
+    addMenuRow(page, Codec2Menu, QPravikMenuItem::SubMenu, QString());
+    TComDevice* device = frontPanelDevice();
+    if (unitFirmwareVersion > kAutoBitRateFirmware && transportFromName(device->defaultNetwork()) == IpTransport) {
+        QPravikMenuItem* item = addMenuRow(page, AutoBitRateMenu, QPravikMenuItem::SubMenu,
+                                           tr("Auto Bit Rate (Opus)"), 10, 20);
+        item->setValueText(tr("Configure the auto bitrate for Opus algorithm"), false);
+        item->setLocked(currentAccessLevel == OperatorLevel);
+    }
+    updateCodingMenu(page);
+    pushPage(page);
 }
 
-void QPravikSettingsPage::updateCodingMenu(QPravikMenuItems* /*page*/)
+void QPravikSettingsPage::updateCodingMenu(QPravikMenuItems* page)
 {
+    if (!page)
+        return;
+    TComDevice* device = frontPanelDevice();
+    const unsigned options = device->deviceOptions();
+    const QString network = QPravikLocalize::interfaceName(interfaceCodeFromName(device->defaultNetwork()), options);
+    if (QPravikMenuItem* item = page->findItem(Codec1Menu)) {
+        item->titleLabel->setText(tr("Codec 1 [ %1 ]").arg(network));
+        item->setValueText(QPravikLocalize::codecDescription(device->codec1()), false);
+        item->setLocked(currentAccessLevel == OperatorLevel);
+    }
+    if (QPravikMenuItem* item = page->findItem(Codec2Menu)) {
+        if (device->codecMode() == 1) {
+            item->titleLabel->setText(tr("Codec 2 [ %1 ]").arg(network));
+            item->setValueText(QPravikLocalize::codecDescription(device->codec2()), false);
+            item->setLocked(currentAccessLevel == OperatorLevel);
+        } else if (device->isDoubleStreamMode()) {
+            item->titleLabel->setText(tr("Codec 2 [ %1 ]").arg(QPravikLocalize::interfaceName(kMobileClass, options)));
+            item->setValueText(QPravikLocalize::codecName(17), false);
+            item->setLocked(true);
+        } else {
+            item->titleLabel->setText(tr("Codec 2"));
+            item->setValueText(tr("Not applicable in single codec mode"), false);
+            item->setLocked(true);
+        }
+    }
 }
 
-void QPravikSettingsPage::createCodecCodingMenu(int /*menuId*/)
+// --- Codec coding menus -----------------------------------------------------
+
+void QPravikSettingsPage::createCodecCodingMenu(int menuId)
 {
+    auto* page = new QPravikMenuItems(menuId, this);
+    TComDevice* device = frontPanelDevice();
+    editedCoding = menuId == Codec2Menu ? device->codec2() : device->codec1();
+    addMenuRow(page, AlgorithmItem, QPravikMenuItem::ChoiceList, tr("Algorithm"));
+    addMenuRow(page, ChannelModeItem, QPravikMenuItem::ChoiceList, tr("Channel Mode"));
+    addMenuRow(page, SamplingRateItem, QPravikMenuItem::ChoiceList, tr("Sampling Rate"));
+    addMenuRow(page, BitRateItem, QPravikMenuItem::ChoiceList, tr("Bit Rate"));
+    if (menuId == Codec1Menu)
+        addMenuRow(page, RelayItem, QPravikMenuItem::Switch, tr("Relay transmission"));
+    updateCodecCodingMenu(page);
+    // What the refill corrected is not the operator's change.
+    readCoding = editedCoding;
+    pushPage(page);
 }
 
-bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* /*page*/)
+void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
 {
+    if (!page)
+        return;
+    TComDevice* device = frontPanelDevice();
+    const int codecMode = device->codecMode();
+    const int codecNumber = page->menuId == Codec1Menu ? 1 : 2;
+    std::vector<int> list;
+    // A working rate the unit does not list becomes the first listed one.
+    const auto fillRates = [&list](QPravikMenuItem* item, std::int32_t& current, const QString& format) {
+        dropUnusable(list, 1, "rate");
+        for (int rate : list)
+            item->addChoice(rate, format.arg(rate / 1000));
+        if (!list.empty() && !listed(list, current))
+            current = list.front();
+        selectOrShow(item, current, current > 0 ? format.arg(current / 1000) : QString());
+        item->setLocked(item->choiceCount() < 2);
+    };
+
+    if (QPravikMenuItem* item = page->findItem(AlgorithmItem)) {
+        item->clearChoices();
+        device->listCodecAlgorithms(codecMode, list, kInvalidInterface);
+        dropUnusable(list, 0, "algorithm");
+        for (int code : list)
+            item->addChoice(code, QPravikLocalize::codecName(code));
+        selectOrShow(item, editedCoding.codec, QPravikLocalize::codecName(editedCoding.codec));
+        item->setLocked(item->choiceCount() < 2);
+    }
+
+    if (QPravikMenuItem* item = page->findItem(ChannelModeItem)) {
+        item->clearChoices();
+        device->listCodecModes(codecMode, editedCoding.codec, codecNumber, list, kInvalidInterface);
+        dropUnusable(list, 0, "channel mode");
+        // Standard operation with one mono codec line offers mono only.
+        const bool monoOnly = device->operationMode() == 0 && device->audioModeFlags() == 8;
+        for (int mode : list)
+            if (!monoOnly || mode == 0)
+                item->addChoice(mode, QPravikLocalize::channelModeName(mode));
+        if (!list.empty() && !listed(list, int(editedCoding.channelMode)))
+            editedCoding.channelMode = std::uint32_t(list.front());
+        selectOrShow(item, int(editedCoding.channelMode), QPravikLocalize::channelModeName(int(editedCoding.channelMode)));
+        item->setLocked(item->choiceCount() < 2);
+    }
+
+    if (QPravikMenuItem* item = page->findItem(SamplingRateItem)) {
+        item->clearChoices();
+        const int codec = editedCoding.codec;
+        if (codec >= 0 && codec <= 6) {
+            // The G.711 and G.722 families run at one fixed coding.
+            editedCoding.sampleRate = 48000;
+            editedCoding.bitRate = 64000;
+            item->addChoice(48000, tr("%1 kHz").arg(codec <= 2 ? 8 : 16));
+            item->setCurrentValue(48000, true, true);
+            item->setLocked(true);
+        } else {
+            device->listSampleRates(codecMode, codec, int(editedCoding.channelMode), list, kInvalidInterface);
+            fillRates(item, editedCoding.sampleRate, tr("%1 kHz"));
+        }
+    }
+
+    if (QPravikMenuItem* item = page->findItem(BitRateItem)) {
+        item->clearChoices();
+        device->listBitrates(codecMode, editedCoding.codec, int(editedCoding.channelMode), editedCoding.sampleRate,
+                             list, kInvalidInterface);
+        fillRates(item, editedCoding.bitRate, tr("%1 kbit/s"));
+    }
+
+    if (QPravikMenuItem* item = page->findItem(RelayItem)) {
+        TCommand request = audioRequest();
+        request.addGet(kRelayKey);
+        TComRequestHelper::ValueMap values, errors;
+        requestHelper.getParams(request, values, errors, kTimeoutMs);
+        const auto found = values.find(kRelayKey);
+        const bool known = found != values.end() && (found->second == "on" || found->second == "off");
+        readRelay = known && found->second == "on";
+        item->clearChoices();
+        item->addChoice(0, known ? tr("Disabled") : tr("Not available"));
+        item->addChoice(1, tr("Active"));
+        item->setChecked(readRelay);
+        item->setLocked(!known);
+    }
+}
+
+bool QPravikSettingsPage::isCodecCodingMenuModified(QPravikMenuItems* page)
+{
+    if (!page)
+        return false;
+    const std::pair<int, int> fields[] = {
+        {AlgorithmItem, readCoding.codec},
+        {ChannelModeItem, int(readCoding.channelMode)},
+        {SamplingRateItem, readCoding.sampleRate},
+        {BitRateItem, readCoding.bitRate},
+    };
+    for (const auto& [id, read] : fields) {
+        const QPravikMenuItem* item = page->findItem(id);
+        if (item && item->currentIndex >= 0 && item->currentValue() != read)
+            return true;
+    }
+    const QPravikMenuItem* relay = page->findItem(RelayItem);
+    return relay && !relay->locked && switchOn(relay) != readRelay;
+}
+
+bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return false;
+    const std::pair<int, std::int32_t*> fields[] = {
+        {AlgorithmItem, &editedCoding.codec},
+        {SamplingRateItem, &editedCoding.sampleRate},
+        {BitRateItem, &editedCoding.bitRate},
+    };
+    for (const auto& [id, field] : fields) {
+        const QPravikMenuItem* item = page->findItem(id);
+        if (item && item->currentIndex >= 0)
+            *field = item->currentValue();
+    }
+    if (const QPravikMenuItem* item = page->findItem(ChannelModeItem); item && item->currentIndex >= 0)
+        editedCoding.channelMode = std::uint32_t(item->currentValue());
+
+    const int codecNumber = page->menuId == Codec2Menu ? 2 : 1;
+    if (!frontPanelDevice()->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
+        showMessage(tr("Failed to apply changes!"), 0);
+        return false;
+    }
+    const QPravikMenuItem* relay = page->findItem(RelayItem);
+    if (relay && !relay->locked && switchOn(relay) != readRelay) {
+        TCommand request = audioRequest();
+        request.setParam(kRelayKey, switchOn(relay) ? "on" : "off");
+        if (requestHelper.setParams(request, kTimeoutMs) != int(request.params.size())) {
+            // The coding is the unit's now; only the relay is still to go.
+            readCoding = editedCoding;
+            showMessage(tr("Failed to apply changes!"), 0);
+            return false;
+        }
+    }
+    updateCodecCodingMenu(page);
+    readCoding = editedCoding;
     return true;
 }
 
+// --- Auto bit rate menu -----------------------------------------------------
+
+namespace {
+
+const char* const kAbrCalls = "abr_calls";
+const char* const kAbrProfile = "abr_profile";
+const char* const kAbrMinimum = "abr_minbr";
+const char* const kAbrMaximum = "abr_maxbr";
+const char* const kAbrProfiles[] = {"safe", "standard", "punchy"};
+
+std::vector<int> listNumbers(TComRequestHelper& helper, const char* key)
+{
+    TCommand request = audioRequest();
+    request.addList(key);
+    std::vector<std::string> items;
+    helper.getList(request, items, kTimeoutMs);
+    std::vector<int> numbers;
+    for (const std::string& item : items)
+        numbers.push_back(fromString<int>(item));
+    return numbers;
+}
+
+} // namespace
+
 void QPravikSettingsPage::createAutoBitRateMenu()
 {
+    auto* page = new QPravikMenuItems(AutoBitRateMenu, this);
+    TCommand request = audioRequest();
+    for (const char* key : {kAbrCalls, kAbrProfile, kAbrMinimum, kAbrMaximum})
+        request.addGet(key);
+    TComRequestHelper::ValueMap values, errors;
+    requestHelper.getParams(request, values, errors, kTimeoutMs);
+    // The unit is asked for its policies too, though the three are fixed here.
+    request = audioRequest();
+    request.addList(kAbrProfile);
+    std::vector<std::string> unusedProfiles;
+    requestHelper.getList(request, unusedProfiles, kTimeoutMs);
+    const std::vector<int> minimum = listNumbers(requestHelper, kAbrMinimum);
+    const std::vector<int> maximum = listNumbers(requestHelper, kAbrMaximum);
+
+    TComDevice* device = frontPanelDevice();
+    const bool locked = device->findAudioConnection(1) || device->findAudioConnection(2)
+        || device->doubleStreamMode() == 1;
+    const auto value = [&values](const char* key) {
+        const auto found = values.find(key);
+        return found == values.end() ? std::string() : found->second;
+    };
+    keptAutoBitRate.calls = value(kAbrCalls) == "on";
+    keptAutoBitRate.profile = 1;
+    for (int i = 0; i < 3; ++i)
+        if (value(kAbrProfile) == kAbrProfiles[i])
+            keptAutoBitRate.profile = i;
+    keptAutoBitRate.minimum = fromString<int>(value(kAbrMinimum));
+    keptAutoBitRate.maximum = fromString<int>(value(kAbrMaximum));
+
+    addMenuRow(page, AutoAdaptItem, QPravikMenuItem::Switch, tr("Auto Adapt"));
+    QPravikMenuItem* policy = addMenuRow(page, AdaptPolicyItem, QPravikMenuItem::ChoiceList, tr("Adapt Policy"));
+    policy->addChoice(0, tr("Safe"));
+    policy->addChoice(1, tr("Standard"));
+    policy->addChoice(2, tr("Punchy"));
+    QPravikMenuItem* low = addMenuRow(page, MinimumBitRateItem, QPravikMenuItem::ChoiceList,
+                                      tr("Minimum Bit Rate"));
+    QPravikMenuItem* high = addMenuRow(page, MaximumBitRateItem, QPravikMenuItem::ChoiceList,
+                                       tr("Maximum Bit Rate"));
+    for (int rate : minimum)
+        low->addChoice(rate, tr("%1 kbit/s").arg(rate / 1000));
+    for (int rate : maximum)
+        high->addChoice(rate, tr("%1 kbit/s").arg(rate / 1000));
+    for (int id : {AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem,
+                   MaximumBitRateItem}) {
+        QPravikMenuItem* item = page->findItem(id);
+        showKeptAutoBitRate(item);
+        item->setLocked(locked);
+    }
+    pushPage(page);
+}
+
+void QPravikSettingsPage::showKeptAutoBitRate(QPravikMenuItem* item)
+{
+    const auto rate = [](int bitRate) { return bitRate > 0 ? tr("%1 kbit/s").arg(bitRate / 1000) : QString(); };
+    switch (item->id) {
+    case AutoAdaptItem:
+        item->setChecked(keptAutoBitRate.calls);
+        break;
+    case AdaptPolicyItem:
+        item->setCurrentValue(keptAutoBitRate.profile, true, true);
+        break;
+    case MinimumBitRateItem:
+        selectOrShow(item, keptAutoBitRate.minimum, rate(keptAutoBitRate.minimum));
+        break;
+    case MaximumBitRateItem:
+        selectOrShow(item, keptAutoBitRate.maximum, rate(keptAutoBitRate.maximum));
+        break;
+    default:
+        break;
+    }
+}
+
+// Written at once; a refusal shows the value kept from the unit again.
+void QPravikSettingsPage::writeAutoBitRateItem(QPravikMenuItem* item)
+{
+    AutoBitRate wanted = keptAutoBitRate;
+    TCommand request = audioRequest();
+    const int value = item->currentValue();
+    switch (item->id) {
+    case AutoAdaptItem:
+        wanted.calls = switchOn(item);
+        request.setParam(kAbrCalls, wanted.calls ? "on" : "off");
+        break;
+    case AdaptPolicyItem:
+        if (item->currentIndex < 0)
+            return;
+        wanted.profile = value == 0 || value == 2 ? value : 1;
+        request.setParam(kAbrProfile, kAbrProfiles[wanted.profile]);
+        break;
+    case MinimumBitRateItem:
+    case MaximumBitRateItem: {
+        if (item->currentIndex < 0)
+            return;
+        const bool low = item->id == MinimumBitRateItem;
+        (low ? wanted.minimum : wanted.maximum) = value;
+        request.setParam(low ? kAbrMinimum : kAbrMaximum, toString(value));
+        break;
+    }
+    default:
+        return;
+    }
+    if (requestHelper.setParams(request, kTimeoutMs) != int(request.params.size())) {
+        showKeptAutoBitRate(item);
+        showMessage(tr("Failed to apply changes!"), 0);
+        return;
+    }
+    keptAutoBitRate = wanted;
 }

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -200,8 +201,34 @@ public:
     void createCodingMenu();
     void updateCodingMenu(QPravikMenuItems* page);
     void createCodecCodingMenu(int menuId);
+    void updateCodecCodingMenu(QPravikMenuItems* page);
+    bool isCodecCodingMenuModified(QPravikMenuItems* page);
     bool applyCodecCodingMenu(QPravikMenuItems* page);
     void createAutoBitRateMenu();
+
+private:
+    // The auto bit rate values as the unit last accepted them.
+    struct AutoBitRate
+    {
+        bool calls = false;
+        int profile = 1; // 0 safe, 1 standard, 2 punchy
+        int minimum = 0;
+        int maximum = 0;
+    };
+    AutoBitRate keptAutoBitRate;
+
+    static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
+                                       int top = 0);
+    static bool switchOn(const QPravikMenuItem* item);
+    // Selects value; a value with no choice keeps no selection and shows text.
+    static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
+    void showKeptAutoBitRate(QPravikMenuItem* item);
+    void writeAutoBitRateItem(QPravikMenuItem* item);
+    void codecCodingItemChanged(QPravikMenuItem* item);
+    // The coding made mono at a bit rate the unit lists for mono.
+    static CodecConfig monoCoding(CodecConfig coding, int codecMode);
+
+public:
 
     // ======================================================================
     // Audio and monitoring (audiomenus.cpp)
@@ -209,7 +236,26 @@ public:
     void createAudioMenu();
     void updateAudioMenu(QPravikMenuItems* page);
     void createMonitoringMenu();
+    void updateMonitoringMenu(QPravikMenuItems* page);
+    bool isMonitoringMenuModified(QPravikMenuItems* page);
     bool applyMonitoringMenu(QPravikMenuItems* page);
+
+private:
+    // Bits of the routing matrix's options word.
+    static constexpr std::uint32_t kKnobFunctionBit = 1u << 29;
+    static constexpr std::uint32_t kIntercomBit = 1u << 30;
+    static constexpr std::uint32_t kSideToneBit = 1u << 31;
+
+    std::uint32_t matrixOptions() const { return static_cast<std::uint32_t>(editedMatrixOptions); }
+    // The ratio choice: the ratio times ten, rounded.
+    static int compressorRatioChoice(float ratio);
+    // The models' value of one Audio item.
+    void showAudioItem(QPravikMenuItem* item);
+    void audioItemChanged(QPravikMenuItem* item);
+    void monitoringItemChanged(QPravikMenuItem* item);
+    bool changeOperationMode(int mode);
+
+public:
 
     // ======================================================================
     // AoIP module, RAVENNA/DANTE (modulemenus.cpp)
@@ -241,6 +287,16 @@ public:
     void createSipProfileMenu(int rowId, const QString& name);
     void createSnapshotsMenu();
     void createSnapshotMenu(int rowId, const QString& name);
+    // Refill the editor's coding items and the Load / Delete locks from
+    // editedProfile; a null page does nothing.
+    void updateCallProfileEditor(QPravikMenuItems* page);
+    void updateCallProfileActions(QPravikMenuItems* page);
+
+private:
+    void createRecordList(int menuId);
+    void createRecordMenu(int listMenuId, int rowId, const QString& name);
+
+public:
 
     // ======================================================================
     // Tools (toolsmenus.cpp)
@@ -256,6 +312,34 @@ public:
     void createPasswordsMenu();
     void createRemoteAccessMenu();
     bool applyRemoteAccessMenu(QPravikMenuItems* page);
+    void updateToolsMenuAccess(QPravikMenuItems* page);
+    void updateSoundIdMenu(QPravikMenuItems* page);
+    // DO "open" of the sound-ID file: true when the unit has it.
+    bool probeSoundIdFile();
+    void updateSoftkeyMenu(QPravikMenuItems* page);
+    void updateLabelsMenu(QPravikMenuItems* page);
+    void updateTroubleshootingMenu(QPravikMenuItems* page);
+    bool isRemoteAccessMenuModified(QPravikMenuItems* page);
+    // With send the unit's store is written first; false when it refused.
+    bool setAdminPassword(const QString& password, bool send);
+    bool setExpertPassword(const QString& password, bool send);
+    bool setOperatorPassword(const QString& password, bool send);
+    bool setAutologin(bool on, bool send);
+
+private:
+    void switchSoundId(QPravikMenuItem* item);
+    // Writes an item of the Miscellaneous or Troubleshooting menu at once.
+    void sendUnitValue(QPravikMenuItem* item);
+    void changeAccessLevel(QPravikMenuItem* item, int level);
+    void checkAccessPassword(QPravikMenuItem* item, QPravikVirtual* keyboard);
+    void changeLabel(QPravikMenuItem* item);
+    void changeLevelPassword(QPravikMenuItem* item);
+    void resetUnitSettings(QPravikMenuItem* item, QPravikMenuSelect* selection);
+    // The page never reads "autologin": until a write went through in this
+    // run, the flag it holds says nothing about the unit.
+    bool autologinWritten = false;
+
+public:
 
     // ======================================================================
     // Status (statusmenus.cpp)

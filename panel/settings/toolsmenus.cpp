@@ -1,50 +1,773 @@
+// The Tools entry: reboot, access level, sound ID, programmable keys,
+// labels, miscellaneous unit settings, troubleshooting, level passwords and
+// the remote-access settings.
 #include "panel/settings/qpraviksettingspage.h"
 
+#include <QGridLayout>
+#include <QPixmap>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "audio/taudiosettings.h"
+#include "audio/tmatrixsettings.h"
+#include "link/ccom.h"
+#include "link/frontpanelcom.h"
+#include "link/protocolkeys.h"
+#include "link/valuetext.h"
+#include "model/locale.h"
+#include "model/qpraviksoftkeys.h"
+#include "model/secretvalue.h"
+#include "model/tcomdevice.h"
+#include "model/textconv.h"
+#include "panel/kit/controls.h"
 #include "panel/settings/settingsids.h"
 
-// Tools menus.
+using namespace SettingsId;
+
+namespace {
+
+constexpr int kRequestTimeoutMs = 5000;
+constexpr int kDatabaseTimeoutMs = 10000;
+const char* const kSoundIdFile = "/mnt/datax/sound_ID.wav";
+
+// Device option bits.
+constexpr std::uint32_t kRemoteAccessOption = 0x8;
+constexpr std::uint32_t kRemoteAccessLevel3 = 0x10;
+constexpr std::uint32_t kRavennaOption = 0x4;
+constexpr std::uint32_t kRavennaExtraStreams = 0x200;
+constexpr std::uint32_t kRecordingOption = 0x100;
+constexpr std::uint32_t kReducedHardware = 0x800;
+
+// Firmware words.
+constexpr std::uint32_t kSoundIdMenuFirmware = 0x10A00;
+constexpr std::uint32_t kSoftkeyModeFirmware = 0x10703;  // the mode is fixed up to this one
+constexpr std::uint32_t kSipProfileResetFirmware = 0x10701;
+constexpr std::uint32_t kSixthStreamFirmware = 0x10D00;
+
+constexpr int kAutoInterface = 0xFFFF;
+
+// The unit value an immediate item last held, as the unit wrote it.
+const char* const kUnitValue = "unitValue";
+
+std::uint32_t deviceOptions()
+{
+    return frontPanelDevice()->deviceOptions();
+}
+
+TCommand request(std::uint32_t verb, const std::string& target)
+{
+    TCommand command(verb);
+    if (!target.empty())
+        command.setParam(wire::key::target(), target);
+    return command;
+}
+
+// How an immediate item of the unit-read menus shows the unit's value.
+enum class Shown { InputEvent, RelayState, OnOff, Number, NtpServer, Text };
+
+struct UnitRow
+{
+    int id;
+    const char* key;
+    const char* target;
+    Shown shown;
+    const char* missing; // what a key the unit does not answer shows
+};
+
+const UnitRow kUnitRows[] = {
+    {Input1Item, "ext_input1", "general", Shown::InputEvent, ""},
+    {Input2Item, "ext_input2", "general", Shown::InputEvent, ""},
+    {Relay1Item, "ext_relay1", "general", Shown::RelayState, ""},
+    {Relay2Item, "ext_relay2", "general", Shown::RelayState, ""},
+    {AutoRedial1Item, "auto_redial_link1", "network", Shown::OnOff, ""},
+    {AutoRedial2Item, "auto_redial_link2", "network", Shown::OnOff, ""},
+    {RedialAttemptsItem, "auto_redial_attempts", "network", Shown::Number, "1"},
+    {RedialTimeItem, "auto_redial_time", "network", Shown::Number, "1"},
+    {NtpServerItem, "ntp_addr", "general", Shown::NtpServer, ""},
+    {CustomNtpServerItem, "ntp_addr_custom", "general", Shown::Text, ""},
+    {LogLevelItem, "log_level", "general", Shown::Number, "5"},
+    {SyslogServerItem, "log_addr", "general", Shown::Text, ""},
+};
+
+const UnitRow* unitRow(int id)
+{
+    for (const UnitRow& row : kUnitRows) {
+        if (row.id == id)
+            return &row;
+    }
+    return nullptr;
+}
+
+// Public pool names only: they belong to no vendor and rotate by themselves.
+const char* const kNtpServers[] = {
+    "pool.ntp.org",        "0.pool.ntp.org",         "1.pool.ntp.org",    "2.pool.ntp.org",
+    "3.pool.ntp.org",      "europe.pool.ntp.org",    "north-america.pool.ntp.org",
+};
+
+// Stores a level password; with send it goes to the unit's store first, as
+// a token, never in clear.
+bool storeLevelPassword(QString& stored, const char* key, const QString& password, bool send)
+{
+    if (password == stored)
+        return true;
+    if (send) {
+        std::string value;
+        if (!password.isEmpty() && !makeSecretToken(toStdString(password), value))
+            return false;
+        if (frontPanelCom()->dbWrite({{key, value}}, kDatabaseTimeoutMs) != 0)
+            return false;
+    }
+    stored = password;
+    return true;
+}
+
+} // namespace
+
+// --- Tools menu ------------------------------------------------------------------
 
 void QPravikSettingsPage::createToolsMenu()
 {
+    auto* page = new QPravikMenuItems(ToolsMenu, this);
+    QPravikMenuItem* reboot = addMenuRow(page, RebootItem, QPravikMenuItem::Action, tr("Reboot"));
+    reboot->setValueText(tr("Restart the system"), false);
+    reboot->iconLabel->setPixmap(QPixmap(QStringLiteral(":/images/shutdown.png")));
+
+    QPravikMenuItem* level = addMenuRow(page, AccessLevelItem, QPravikMenuItem::ChoiceList, tr("Access Level"));
+    level->addChoice(OperatorLevel, tr("Operator"));
+    level->addChoice(ExpertLevel, tr("Expert"));
+    level->addChoice(AdministratorLevel, tr("Administrator"));
+    level->setCurrentValue(currentAccessLevel, true, false);
+
+    const std::uint32_t options = deviceOptions();
+    if (options & kRecordingOption) {
+        if (unitFirmwareVersion < kSoundIdMenuFirmware) {
+            addMenuRow(page, SoundIdItem, QPravikMenuItem::Switch, tr("Play Sound ID"));
+            updateSoundIdMenu(page);
+        } else {
+            addMenuRow(page, SoundIdMenu, QPravikMenuItem::SubMenu, tr("Sound ID"))
+                ->setValueText(tr("Play sound ID, activate sound ID shortcut"), false);
+        }
+    }
+    const struct
+    {
+        int id;
+        QString title, value;
+    } links[] = {
+        {SoftkeysMenu, tr("Softkeys"), tr("Configure the programmable keys")},
+        {LabelsMenu, tr("Labels"), tr("Configure the info, contact and input labels")},
+        {MiscellaneousMenu, tr("Miscellaneous"),
+         options & kReducedHardware ? tr("Auto redialing and NTP server") : tr("GPIO, Auto redialing and NTP server")},
+        {TroubleshootingMenu, tr("Troubleshooting"), tr("Reset settings, configure event log")},
+        {PasswordsMenu, tr("Passwords"), tr("Configure the passwords")},
+    };
+    for (const auto& link : links)
+        addMenuRow(page, link.id, QPravikMenuItem::SubMenu, link.title)->setValueText(link.value, false);
+    updateToolsMenuAccess(page);
+    pushPage(page);
 }
+
+void QPravikSettingsPage::updateToolsMenuAccess(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    for (int id : {SoftkeysMenu, LabelsMenu, MiscellaneousMenu, TroubleshootingMenu}) {
+        if (QPravikMenuItem* item = page->findItem(id))
+            item->setLocked(currentAccessLevel == OperatorLevel);
+    }
+    if (QPravikMenuItem* item = page->findItem(PasswordsMenu))
+        item->setLocked(currentAccessLevel != AdministratorLevel);
+    updateAudioEntryState();
+}
+
+// --- Sound ID menu ---------------------------------------------------------------
 
 void QPravikSettingsPage::createSoundIdMenu()
 {
+    auto* page = new QPravikMenuItems(SoundIdMenu, this);
+    addMenuRow(page, SoundIdItem, QPravikMenuItem::Switch, tr("Play Sound ID"));
+    addMenuRow(page, SoundIdShortcutItem, QPravikMenuItem::Switch, tr("Sound ID Shortcut"));
+    updateSoundIdMenu(page);
+    pushPage(page);
 }
 
-void QPravikSettingsPage::createSoftkeysMenu()
+void QPravikSettingsPage::updateSoundIdMenu(QPravikMenuItems* page)
 {
+    if (!page)
+        return;
+    const bool present = probeSoundIdFile();
+    const TAudioSettings* audio = frontPanelAudioSettings();
+    if (QPravikMenuItem* play = page->findItem(SoundIdItem)) {
+        play->clearChoices();
+        play->addChoice(0, present ? tr("Disabled") : tr("Audio file is missing"));
+        play->addChoice(1, tr("Active"));
+        play->setChecked(present && !audio->waveFile().empty());
+        play->setLocked(!present);
+    }
+    if (QPravikMenuItem* shortcut = page->findItem(SoundIdShortcutItem)) {
+        shortcut->setChecked(audio->waveShortcut());
+        shortcut->setLocked(!present);
+    }
 }
 
-void QPravikSettingsPage::updateSoftkeysMenu(QPravikMenuItems* /*page*/)
+bool QPravikSettingsPage::probeSoundIdFile()
 {
+    TCommand probe = request(TCommand::Do, wire::target::general());
+    probe.setParam(wire::key::action(), wire::action::open());
+    probe.setParam(wire::key::type(), "record");
+    probe.setParam(wire::key::name(), kSoundIdFile);
+    return requestHelper.send(probe, kRequestTimeoutMs);
 }
 
-void QPravikSettingsPage::createSoftkeyMenu(int /*menuId*/)
+// A refused switch goes back to what the audio model holds.
+void QPravikSettingsPage::switchSoundId(QPravikMenuItem* item)
 {
+    TAudioSettings* audio = frontPanelAudioSettings();
+    const bool on = switchOn(item);
+    const bool play = item->id == SoundIdItem;
+    if (play ? audio->setWaveFile(on ? kSoundIdFile : "", true) : audio->setWaveShortcut(on, true))
+        return;
+    item->setChecked(play ? !audio->waveFile().empty() : audio->waveShortcut());
+    showMessage(tr("Failed to apply changes!"), 0);
 }
 
-void QPravikSettingsPage::createLabelsMenu()
+// --- Passwords menu --------------------------------------------------------------
+
+bool QPravikSettingsPage::setAdminPassword(const QString& password, bool send)
 {
+    return storeLevelPassword(adminPassword, "password_al", password, send);
 }
 
-void QPravikSettingsPage::createMiscellaneousMenu()
+bool QPravikSettingsPage::setExpertPassword(const QString& password, bool send)
 {
+    return storeLevelPassword(expertPassword, "password_el", password, send);
 }
 
-void QPravikSettingsPage::createTroubleshootingMenu()
+bool QPravikSettingsPage::setOperatorPassword(const QString& password, bool send)
 {
+    return storeLevelPassword(operatorPassword, "password_ol", password, send);
+}
+
+// The page never reads the flag: until a write went through, the unit may
+// hold either value, so an equal value is sent all the same.
+bool QPravikSettingsPage::setAutologin(bool on, bool send)
+{
+    if (on == autologin && (autologinWritten || !send))
+        return true;
+    if (send) {
+        if (frontPanelCom()->dbWrite({{"autologin", on ? "on" : "off"}}, kDatabaseTimeoutMs) != 0)
+            return false;
+        autologinWritten = true;
+    }
+    autologin = on;
+    return true;
 }
 
 void QPravikSettingsPage::createPasswordsMenu()
 {
+    auto* page = new QPravikMenuItems(PasswordsMenu, this);
+    readPasswords();
+    const struct
+    {
+        int id;
+        QString title;
+        const QString& password;
+    } rows[] = {
+        {AdminPasswordItem, tr("Administrator Password"), adminPassword},
+        {ExpertPasswordItem, tr("Expert Password"), expertPassword},
+        {OperatorPasswordItem, tr("Operator Password"), operatorPassword},
+    };
+    for (const auto& row : rows)
+        addMenuRow(page, row.id, QPravikMenuItem::Password, row.title)->setValueText(row.password, false);
+    pushPage(page);
 }
+
+// --- Softkeys menus --------------------------------------------------------------
+
+void QPravikSettingsPage::createSoftkeysMenu()
+{
+    auto* page = new QPravikMenuItems(SoftkeysMenu, this);
+    for (int key = 0; key < QPravikSoftkeys::kKeyCount; ++key)
+        addMenuRow(page, SoftkeyMenuFirst + key, QPravikMenuItem::SubMenu, tr("Programmable Key %1").arg(key + 1));
+    updateSoftkeysMenu(page);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::updateSoftkeysMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    for (int key = 0; key < QPravikSoftkeys::kKeyCount; ++key) {
+        QPravikMenuItem* item = page->findItem(SoftkeyMenuFirst + key);
+        if (!item)
+            continue;
+        const QPravikSoftkey* softkey = frontPanelSoftkey(key);
+        const int category = softkey->category();
+        item->setValueText(category == QPravikSoftkey::None
+                               ? QPravikSoftkey::categoryName(category)
+                               : tr("%1 [ %2 ]").arg(QPravikSoftkey::categoryName(category),
+                                                     QPravikSoftkey::functionName(category, softkey->function())),
+                           false);
+    }
+}
+
+void QPravikSettingsPage::createSoftkeyMenu(int id)
+{
+    auto* page = new QPravikMenuItems(id, this);
+    addMenuRow(page, SoftkeyCategoryItem, QPravikMenuItem::ChoiceList, tr("Category"));
+    addMenuRow(page, SoftkeyFunctionItem, QPravikMenuItem::ChoiceList, tr("Function"));
+    addMenuRow(page, SoftkeyModeItem, QPravikMenuItem::ChoiceList, tr("Mode"));
+    updateSoftkeyMenu(page);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::updateSoftkeyMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    QPravikSoftkey* key = frontPanelSoftkey(page->menuId - SoftkeyMenuFirst);
+    const int category = key->category();
+    const auto refill = [page](int id, const QMap<int, QString>& choices, int current, bool locked) {
+        QPravikMenuItem* item = page->findItem(id);
+        if (!item)
+            return;
+        item->clearChoices();
+        for (auto it = choices.begin(); it != choices.end(); ++it)
+            item->addChoice(it.key(), it.value());
+        item->setCurrentValue(current, true, false);
+        item->setLocked(locked || choices.size() < 2);
+    };
+    refill(SoftkeyCategoryItem, key->categories(), category, false);
+    refill(SoftkeyFunctionItem, key->functions(category, true),
+           QPravikSoftkey::functionCode(category, key->function()), false);
+    refill(SoftkeyModeItem, key->behaviors(category), key->behavior(), unitFirmwareVersion <= kSoftkeyModeFirmware);
+}
+
+// --- Labels menu -----------------------------------------------------------------
+
+namespace {
+
+// Whether the unit has the matrix input an input label names.
+bool hasLabelledInput(int input, std::uint32_t options, bool auxiliaryBoard)
+{
+    const bool full = !(options & kReducedHardware);
+    const bool streams = auxiliaryBoard && (options & kRavennaOption);
+    const bool moreStreams = streams && (options & kRavennaExtraStreams);
+    switch (input) {
+    case 0: case 1: case 2: return true;
+    case 3: case 8: return full;
+    case 4: return auxiliaryBoard;
+    case 5: case 6: case 7: return auxiliaryBoard && full;
+    case 9: case 10: return streams;
+    case 14: case 15: case 16: return moreStreams;
+    case 18: return moreStreams && unitFirmwareVersion >= kSixthStreamFirmware;
+    default: return false;
+    }
+}
+
+} // namespace
+
+void QPravikSettingsPage::createLabelsMenu()
+{
+    auto* page = new QPravikMenuItems(LabelsMenu, this);
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Info and Contact Labels"));
+    for (int i = 0; i < 2; ++i)
+        addMenuRow(page, InfoLabelItemFirst + i, QPravikMenuItem::Text, tr("Info %1 Label").arg(i + 1), 60);
+    for (int i = 0; i < 2; ++i)
+        addMenuRow(page, ContactLabelItemFirst + i, QPravikMenuItem::Text, tr("Contact %1 Label").arg(i + 1), 60);
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Audio Input Labels"), 10, 20);
+    const std::uint32_t options = deviceOptions();
+    const bool auxiliaryBoard = frontPanelAudioSettings()->auxiliaryBoard();
+    for (auto it = inputLabelItems.begin(); it != inputLabelItems.end(); ++it) {
+        if (hasLabelledInput(it->second, options, auxiliaryBoard))
+            addMenuRow(page, it->first, QPravikMenuItem::Text, QPravikLocalize::audioPortName(it->second, options), 60);
+    }
+    updateLabelsMenu(page);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::updateLabelsMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    const QPravikSoftkeys* softkeys = frontPanelSoftkeys();
+    for (int i = 0; i < 2; ++i) {
+        if (QPravikMenuItem* item = page->findItem(InfoLabelItemFirst + i))
+            item->setValueText(softkeys->infoLabel(i), false);
+        if (QPravikMenuItem* item = page->findItem(ContactLabelItemFirst + i))
+            item->setValueText(softkeys->contactLabel(i), false);
+    }
+    const TMatrixSettings* matrix = frontPanelMatrixSettings();
+    for (auto it = inputLabelItems.begin(); it != inputLabelItems.end(); ++it) {
+        if (QPravikMenuItem* item = page->findItem(it->first))
+            item->setValueText(matrix->inputName(it->second), false);
+    }
+}
+
+// --- Miscellaneous and Troubleshooting menus -------------------------------------
+
+namespace {
+
+// Shows what the unit holds (its wire text) and remembers it, so that a
+// refused change can go back to it.
+void showUnitValue(QPravikMenuItem* item, const std::string& value)
+{
+    const UnitRow* row = unitRow(item->id);
+    if (!row)
+        return;
+    item->setProperty(kUnitValue, QByteArray::fromStdString(value));
+    switch (row->shown) {
+    case Shown::InputEvent:
+        item->setCurrentValue(QPravikSettingsPage::inputEventFromKey(value), true, false);
+        break;
+    case Shown::RelayState:
+        item->setCurrentValue(QPravikSettingsPage::relayStateFromKey(value), true, false);
+        break;
+    case Shown::OnOff:
+        item->setChecked(value == "on");
+        break;
+    case Shown::Number:
+        item->setCurrentValue(fromString<int>(value), true, false);
+        break;
+    case Shown::NtpServer: {
+        // A server that is not offered shows nothing rather than "Custom".
+        const QString text = toQString(value);
+        item->setValueText(item->indexOfText(text, true) >= 0 ? text : QString(), true);
+        break;
+    }
+    case Shown::Text:
+        item->setValueText(toQString(value), false);
+        break;
+    }
+}
+
+// Fills the items of the page that the map's keys feed; an item whose key
+// the unit did not answer is locked.
+void fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values)
+{
+    for (const UnitRow& row : kUnitRows) {
+        QPravikMenuItem* item = page->findItem(row.id);
+        if (!item)
+            continue;
+        const auto found = values.find(row.key);
+        showUnitValue(item, found == values.end() ? row.missing : found->second);
+        item->setLocked(found == values.end());
+    }
+}
+
+} // namespace
+
+// Writes one immediate item of these menus at once. A refusal (any key not
+// accepted) puts the items back to what the unit holds.
+void QPravikSettingsPage::sendUnitValue(QPravikMenuItem* item)
+{
+    const UnitRow* row = unitRow(item->id);
+    if (!row)
+        return;
+    const std::optional<int> value = itemValue(item);
+    std::string text;
+    switch (row->shown) {
+    case Shown::InputEvent:
+    case Shown::RelayState:
+    case Shown::Number:
+        if (!value)
+            return;
+        text = row->shown == Shown::InputEvent   ? inputEventKey(*value)
+               : row->shown == Shown::RelayState ? relayStateKey(*value)
+                                                 : std::to_string(*value);
+        break;
+    case Shown::OnOff:
+        text = switchOn(item) ? "on" : "off";
+        break;
+    case Shown::NtpServer: {
+        const QPravikMenuItem* custom = item->page->findItem(CustomNtpServerItem);
+        if (!custom || !value)
+            return;
+        text = toStdString(*value == 0 ? custom->valueText() : item->choices.at(item->currentIndex).text);
+        break;
+    }
+    case Shown::Text:
+        text = toStdString(item->valueText());
+        break;
+    }
+    const bool syslog = item->id == LogLevelItem || item->id == SyslogServerItem;
+    TCommand command = request(syslog ? TCommand::Do : TCommand::Param, row->target);
+    if (syslog)
+        command.setParam(wire::key::action(), "change_syslog");
+    command.setParam(row->key, text);
+    std::vector<QPravikMenuItem*> written{item};
+    if (item->id == CustomNtpServerItem) {
+        // The custom server is also the server in use while "Custom" is chosen.
+        QPravikMenuItem* server = item->page->findItem(NtpServerItem);
+        const std::optional<int> chosen = server ? itemValue(server) : std::nullopt;
+        if (!chosen)
+            return;
+        if (*chosen == 0) {
+            command.setParam(unitRow(NtpServerItem)->key, text);
+            written.push_back(server);
+        }
+    }
+    const bool accepted =
+        requestHelper.setParams(command, kRequestTimeoutMs) == static_cast<int>(command.params.size());
+    for (QPravikMenuItem* changed : written) {
+        if (accepted)
+            changed->setProperty(kUnitValue, QByteArray::fromStdString(text));
+        else
+            showUnitValue(changed, changed->property(kUnitValue).toByteArray().toStdString());
+    }
+    if (!accepted)
+        showMessage(tr("Failed to apply changes!"), 0);
+}
+
+void QPravikSettingsPage::createMiscellaneousMenu()
+{
+    const auto read = [this](const std::string& target, std::initializer_list<const char*> keys,
+                             TComRequestHelper::ValueMap& values) {
+        TCommand get = request(TCommand::Param, target);
+        for (const char* key : keys)
+            get.addGet(key);
+        TComRequestHelper::ValueMap refused;
+        requestHelper.getParams(get, values, refused, kRequestTimeoutMs);
+    };
+    TComRequestHelper::ValueMap values;
+    read(wire::target::network(),
+         {"auto_redial_link1", "auto_redial_link2", "auto_redial_attempts", "auto_redial_time"}, values);
+    read(wire::target::general(),
+         {"ext_input1", "ext_input2", "ext_relay1", "ext_relay2", "ntp_addr", "ntp_addr_custom"}, values);
+
+    auto* page = new QPravikMenuItems(MiscellaneousMenu, this);
+    const bool gpio = !(deviceOptions() & kReducedHardware);
+    if (gpio) {
+        addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("GPIO"));
+        const struct
+        {
+            int id;
+            QString title;
+            bool relay;
+        } ports[] = {{Input1Item, tr("Input 1"), false}, {Input2Item, tr("Input 2"), false},
+                     {Relay1Item, tr("Relay 1"), true},  {Relay2Item, tr("Relay 2"), true}};
+        for (const auto& port : ports) {
+            QPravikMenuItem* item = addMenuRow(page, port.id, QPravikMenuItem::ChoiceList, port.title, 60);
+            TCommand list = request(TCommand::Param, wire::target::general());
+            list.addList(unitRow(port.id)->key);
+            std::vector<std::string> allowed;
+            requestHelper.getList(list, allowed, kRequestTimeoutMs);
+            for (const std::string& entry : allowed) {
+                if (port.relay)
+                    item->addChoice(relayStateFromKey(entry), relayStateLabel(relayStateFromKey(entry)));
+                else
+                    item->addChoice(inputEventFromKey(entry), inputEventLabel(inputEventFromKey(entry)));
+            }
+        }
+    }
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Auto Redialing"), 10, gpio ? 20 : 0);
+    addMenuRow(page, AutoRedial1Item, QPravikMenuItem::Switch, tr("Auto Redial Codec 1"), 60);
+    addMenuRow(page, AutoRedial2Item, QPravikMenuItem::Switch, tr("Auto Redial Codec 2"), 60);
+    QPravikMenuItem* attempts =
+        addMenuRow(page, RedialAttemptsItem, QPravikMenuItem::WheelOnRelease, tr("Number of Attempts"), 60);
+    for (int n = 1; n <= 20; ++n)
+        attempts->addChoice(n, QString::number(n));
+    attempts->addChoice(0, tr("Infinite"));
+    QPravikMenuItem* delay =
+        addMenuRow(page, RedialTimeItem, QPravikMenuItem::WheelOnRelease, tr("Time Before Redialing"), 60);
+    delay->addChoice(1, tr("1 second"));
+    for (int n = 2; n <= 30; ++n)
+        delay->addChoice(n, tr("%1 seconds").arg(n));
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("NTP"), 10, 20);
+    QPravikMenuItem* server = addMenuRow(page, NtpServerItem, QPravikMenuItem::ChoiceList, tr("NTP Server"), 60);
+    server->addChoice(0, tr("Custom"));
+    for (int i = 0; i < int(std::size(kNtpServers)); ++i)
+        server->addChoice(i + 1, QString::fromLatin1(kNtpServers[i]));
+    addMenuRow(page, CustomNtpServerItem, QPravikMenuItem::Text, tr("Custom Server"), 60);
+    fillUnitValues(page, values);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::createTroubleshootingMenu()
+{
+    auto* page = new QPravikMenuItems(TroubleshootingMenu, this);
+    QPravikMenuItem* level = addMenuRow(page, LogLevelItem, QPravikMenuItem::ChoiceList, tr("Log Level"));
+    level->addChoice(5, tr("Coarse"));
+    level->addChoice(6, tr("Normal"));
+    level->addChoice(8, tr("Debug"));
+    addMenuRow(page, SyslogServerItem, QPravikMenuItem::Text, tr("Syslog Server"));
+    QPravikMenuItem* reset = addMenuRow(page, ResetItem, QPravikMenuItem::Action, tr("Reset"));
+    reset->setValueText(tr("Select the category of settings to reset"), false);
+    const QString categories[] = {tr("Call History"),  tr("Call Profiles"),
+                                  tr("Presets"),       tr("SIP Profiles"),
+                                  tr("Snapshots"),     tr("Restore Default Settings"),
+                                  tr("Full Factory Reset"), tr("Reload the Factory SIP Accounts")};
+    for (int value = 0; value < int(std::size(categories)); ++value) {
+        if (value != 3 || unitFirmwareVersion > kSipProfileResetFirmware)
+            reset->addChoice(value, categories[value]);
+    }
+    reset->setCurrentValue(0, false, false);
+    updateTroubleshootingMenu(page);
+    pushPage(page);
+}
+
+void QPravikSettingsPage::updateTroubleshootingMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return;
+    TCommand get = request(TCommand::Param, wire::target::general());
+    get.addGet("log_level");
+    get.addGet("log_addr");
+    TComRequestHelper::ValueMap values, refused;
+    requestHelper.getParams(get, values, refused, kRequestTimeoutMs);
+    fillUnitValues(page, values);
+}
+
+// --- Remote access menu ----------------------------------------------------------
+
+namespace {
+
+int remoteInterfaceCode(const TComRequestHelper::ValueMap& values)
+{
+    const auto found = values.find("remote_access_network");
+    if (found == values.end() || found->second == "auto")
+        return kAutoInterface;
+    return static_cast<int>(interfaceCodeFromName(found->second));
+}
+
+std::string remoteInterfaceName(int code)
+{
+    return code == kAutoInterface ? std::string("auto") : interfaceName(code);
+}
+
+TComRequestHelper::ValueMap readRemoteAccess(TComRequestHelper& helper, std::initializer_list<const char*> keys)
+{
+    TCommand get = request(TCommand::Param, wire::target::general());
+    for (const char* key : keys)
+        get.addGet(key);
+    TComRequestHelper::ValueMap values, refused;
+    helper.getParams(get, values, refused, kRequestTimeoutMs);
+    return values;
+}
+
+const std::string& valueOf(const TComRequestHelper::ValueMap& values, const char* key)
+{
+    static const std::string none;
+    const auto found = values.find(key);
+    return found == values.end() ? none : found->second;
+}
+
+// The texts of the remote-access items, by item.
+const struct
+{
+    int id;
+    const char* key;
+} kRemoteTexts[] = {{RemoteServerItem, "remote_access_server"}, {CodecPasswordItem, "remote_access_pwd"}};
+
+} // namespace
 
 void QPravikSettingsPage::createRemoteAccessMenu()
 {
+    const TComRequestHelper::ValueMap values =
+        readRemoteAccess(requestHelper, {"serialno", "codec_id", "remote_access", "remote_access_network",
+                                         "remote_access_server", "remote_access_pwd"});
+    const std::uint32_t options = deviceOptions();
+    const bool remoteAccess = options & kRemoteAccessOption;
+    const bool administrator = currentAccessLevel == AdministratorLevel;
+    auto* page = new QPravikMenuItems(RemoteAccessMenu, this);
+
+    const QString remoteTitle = remoteAccess ? tr("Remote Access") : tr("Remote Assistance");
+    addMenuRow(page, RemoteAccessItem, QPravikMenuItem::Switch, remoteTitle)
+        ->setChecked(valueOf(values, "remote_access") == "on");
+
+    QPravikMenuItem* network =
+        addMenuRow(page, ControlInterfaceItem, QPravikMenuItem::ChoiceList, tr("Interface for Control"));
+    network->addChoice(kAutoInterface, tr("Auto"));
+    TComDevice* device = frontPanelDevice();
+    device->loadNetworks();
+    for (const auto& entry : device->interfaces()) {
+        const int code = static_cast<int>(entry.first);
+        if (transportOf(code) == IpTransport)
+            network->addChoice(code, QPravikLocalize::interfaceName(code, options));
+    }
+    const int code = remoteInterfaceCode(values);
+    if (network->setCurrentValue(code, true, true) < 0)
+        network->setValueTextGlobalColor(QPravikLocalize::interfaceName(code, options), Qt::red, true);
+
+    if (remoteAccess) {
+        QPravikMenuItem* server = addMenuRow(page, RemoteServerItem, QPravikMenuItem::Text, tr("Remote Access Server"));
+        server->setValueText(fromUnitUtf8(valueOf(values, "remote_access_server")), false);
+        server->setLocked(!(administrator && (options & kRemoteAccessLevel3)));
+    }
+    addMenuRow(page, RemoteSerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
+        ->setValueText(toQString(valueOf(values, "serialno")), false);
+    addMenuRow(page, CodecIdItem, QPravikMenuItem::Text, tr("Codec Identifier"))
+        ->setValueText(toQString(valueOf(values, "codec_id")), false);
+    page->findItem(RemoteSerialNumberItem)->setLocked(true);
+    page->findItem(CodecIdItem)->setLocked(true);
+    if (remoteAccess) {
+        QPravikMenuItem* password = addMenuRow(page, CodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
+        password->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
+        password->setLocked(!administrator);
+    }
+    pushPage(page);
 }
 
-bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* /*page*/)
+bool QPravikSettingsPage::isRemoteAccessMenuModified(QPravikMenuItems* page)
 {
+    if (!page)
+        return false;
+    const TComRequestHelper::ValueMap values = readRemoteAccess(
+        requestHelper, {"remote_access", "remote_access_network", "remote_access_server", "remote_access_pwd"});
+    const auto editable = [&](int id, const char* key) -> QPravikMenuItem* {
+        QPravikMenuItem* item = page->findItem(id);
+        return item && !item->locked && values.count(key) ? item : nullptr;
+    };
+    if (QPravikMenuItem* item = editable(RemoteAccessItem, "remote_access")) {
+        if (switchOn(item) != (valueOf(values, "remote_access") == "on"))
+            return true;
+    }
+    if (QPravikMenuItem* item = editable(ControlInterfaceItem, "remote_access_network")) {
+        const std::optional<int> code = itemValue(item);
+        if (code && *code != remoteInterfaceCode(values))
+            return true;
+    }
+    for (const auto& text : kRemoteTexts) {
+        if (QPravikMenuItem* item = editable(text.id, text.key)) {
+            if (item->valueText() != fromUnitUtf8(valueOf(values, text.key)))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
+{
+    if (!page)
+        return false;
+    const auto editable = [page](int id) {
+        QPravikMenuItem* item = page->findItem(id);
+        return item && !item->locked ? item : nullptr;
+    };
+    TCommand set(TCommand::Param);
+    if (QPravikMenuItem* item = editable(RemoteAccessItem))
+        set.setParam("remote_access", switchOn(item) ? "on" : "off");
+    if (QPravikMenuItem* item = editable(ControlInterfaceItem); item && itemValue(item))
+        set.setParam("remote_access_network", remoteInterfaceName(*itemValue(item)));
+    bool passwordSent = false;
+    for (const auto& text : kRemoteTexts) {
+        if (QPravikMenuItem* item = editable(text.id)) {
+            set.setParam(text.key, toUnitUtf8(item->valueText()));
+            passwordSent = passwordSent || text.id == CodecPasswordItem;
+        }
+    }
+    if (set.params.empty())
+        return true;
+    set.setParam(wire::key::target(), wire::target::general());
+    if (requestHelper.setParams(set, kRequestTimeoutMs) != static_cast<int>(set.params.size())) {
+        showMessage(tr("Failed to apply changes!"), 0);
+        return false;
+    }
+    if (passwordSent) {
+        const TComRequestHelper::ValueMap values = readRemoteAccess(requestHelper, {"remote_access_pwd"});
+        if (QPravikMenuItem* item = editable(CodecPasswordItem))
+            item->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
+    }
     return true;
 }

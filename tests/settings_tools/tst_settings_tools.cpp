@@ -1,0 +1,230 @@
+// The Tools menus against the simulated unit; each table row runs on a fresh page.
+#include <QtTest>
+
+#include "model/qpraviksoftkeys.h"
+#include "model/secretvalue.h"
+#include "panel/kit/controls.h"
+#include "panel/kit/menuselect.h"
+#include "panel/kit/virtualkeyboard.h"
+#include "panel/settings/settingsids.h"
+#include "tests/support/settingsfixture.h"
+
+using namespace SettingsId;
+using Sim = UnitSimulator;
+using Change = std::function<void(SettingsFixture&, QPravikMenuItem*)>;
+
+namespace {
+
+const QByteArray kOk = "PARAM;return:OK;";
+const QString kFailed = "Failed to apply changes!";
+
+QPravikMenuItem* itemOf(SettingsFixture& f, int id) { return f.page->currentItems()->findItem(id); }
+QByteArray sent(SettingsFixture& f) { return f.unit.takeRequestBodies().join('\n'); }
+QString seen(const char* row, const QStringList& parts) { return QString(row) + '|' + parts.join('|'); }
+int failingEncoder(const char*, int, char**) { return -1; }
+
+// The open page's rows as "id" or "id*" (locked), in order.
+QString rowsOf(SettingsFixture& f)
+{
+    QStringList out;
+    for (QPravikMenuItem* item : f.page->currentItems()->allItems())
+        out << QString::number(item->id) + (item->locked ? "*" : "");
+    return out.join(' ');
+}
+
+// Chooses a value on the item, or in the selection popup it opens.
+Change choose(int value, bool popup = false)
+{
+    return [value, popup](SettingsFixture& f, QPravikMenuItem* item) {
+        if (!popup)
+            return item->setCurrentValue(value, true, false), f.page->itemChanged(item);
+        QPravikMenuSelect* select = f.page->openSelection(QString(), item, true);
+        select->setCurrent(select->findSelectable(value)), select->okClicked();
+    };
+}
+
+} // namespace
+
+class TestSettingsTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // A password goes out as a token ("written" decoded, "-" for none), empty when
+    // cleared; one the unit refused (reply "7": its own error code) is not kept.
+    void passwords()
+    {
+        const struct { const char* row; QString typed; QByteArray reply; QString written, shown; } table[] = {
+            {"change", "s3cret", kOk, "s3cret", "s3cret"},
+            {"clear", "", kOk, "", ""},
+            {"unchanged", "old", {}, "-", "old"},
+            {"ERROR", "new", "PARAM;return:ERROR;", "new", "old"},
+            {"unit's code", "new", "7", "new", "old"},
+            {"no token", "new", {}, "-", "old"},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f;
+            QVERIFY(f.start());
+            frontPanelCom()->setIdentity("panel", "kandelo");
+            f.unit.onRequestMatching(QRegularExpression("password_al:"), {r.reply == "7" ? Sim::errorReply(7) : Sim::reply(r.reply)});
+            f.page->adminPassword = "old";
+            f.page->createPasswordsMenu();
+            f.unit.clearReceived();
+            const bool noToken = r.reply.isEmpty() && r.typed != "old";
+            const SecretTokenEncoder saved = noToken ? setSecretTokenEncoder(failingEncoder) : nullptr;
+            QPravikMenuItem* item = itemOf(f, AdminPasswordItem);
+            item->setValueText(r.typed, false);
+            f.page->itemChanged(item);
+            if (noToken)
+                setSecretTokenEncoder(saved);
+            const auto m = QRegularExpression("password_al:([^;]*);").match(sent(f));
+            const std::string token = m.captured(1).toStdString();
+            const QString written = !m.hasMatch() ? "-" : token.empty() ? "" : token == r.typed.toStdString() ? "in clear"
+                                                                        : QString::fromStdString(decryptSecretValue(token));
+            QCOMPARE(seen(r.row, {written, item->valueText(), f.page->adminPassword, f.shownMessage()}),
+                     seen(r.row, {r.written, r.shown, r.shown, r.shown == r.typed ? QString() : kFailed}));
+        }
+    }
+
+    // A level without a password is taken at once and opens the locks, the Audio
+    // entry too; one with a password only through the keyboard ("-": none).
+    void accessLevel()
+    {
+        const struct { const char* row; QString admin, typed; int level; QString rows; } table[] = {
+            {"no password", "", "-", 2, "191 194 198 209 229 241 252"},
+            {"Expert's password for 2", "adm", "exp", 0, "191 194 198* 209* 229* 241* 252*"},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(OperatorLevel);
+            QVERIFY(f.start() && f.loadDevice() && f.openEntry(ToolsEntry));
+            f.unit.onRequestMatching(QRegularExpression("GET:password_al;"), {Sim::errorReply(204)});
+            f.page->adminPassword = r.admin;
+            f.page->expertPassword = "exp";
+            QPravikMenuItem* item = itemOf(f, AccessLevelItem);
+            choose(AdministratorLevel)(f, item);
+            QPravikVirtual* keyboard = f.page->findChild<QPravikVirtual*>();
+            const QString before = keyboard ? item->valueText() : "-";
+            if (keyboard) {
+                keyboard->lineEdit.setText(r.typed);
+                f.page->keyboardAccepted(item, keyboard);
+            }
+            const int audio = f.page->entries->findEntry(AudioEntry)->state;
+            QCOMPARE(seen(r.row, {before, QString::number(currentAccessLevel), rowsOf(f), audio ? "" : "Audio",
+                                  f.shownMessage()}),
+                     seen(r.row, {r.typed == "-" ? "-" : "Operator", QString::number(r.level), r.rows,
+                                  r.level ? "Audio" : "", r.level ? "" : "Wrong password!"}));
+        }
+    }
+
+    // The Tools menu by recording option, firmware and level; the Miscellaneous reads: GPIO
+    // lists only on full hardware, and a key held without a value (240) stays editable.
+    void offered()
+    {
+        const QByteArray gets = "PARAM;target:network;GET:auto_redial_link1;GET:auto_redial_link2;"
+                                "GET:auto_redial_attempts;GET:auto_redial_time;\nPARAM;target:general;GET:ext_input1;"
+                                "GET:ext_input2;GET:ext_relay1;GET:ext_relay2;GET:ntp_addr;GET:ntp_addr_custom;";
+        const QByteArray lists = gets + "\nPARAM;target:general;LIST:ext_input1;\nPARAM;target:general;LIST:ext_input2;"
+                                        "\nPARAM;target:general;LIST:ext_relay1;\nPARAM;target:general;LIST:ext_relay2;";
+        const QString gpio = "-1 231* 232* 233* 234* -1 235* 236* 237* 238* -1 239* 240";
+        const struct { const char* row; QByteArray options; uint firmware; int level; QByteArray probe;
+                       QString rows, soundId; QByteArray reads; QString misc; } table[] = {
+            {"no recording, Operator", "", 0x10A00, 0, {}, "191 194 198* 209* 229* 241* 252*", "", lists, gpio},
+            {"1.9, Expert", "record_1", 0x109FF, 1, "DO;return:OK;", "191 194 196 198 209 229 241 252*", "Disabled",
+             lists, gpio},
+            {"1.10, Administrator", "record_1,hardware_2", 0x10A00, 2, {}, "191 194 195 198 209 229 241 252", "", gets,
+             "-1 235* 236* 237* 238* -1 239* 240"},
+            {"1.9, no file", "record_1", 0x109FF, 2, "DO;return:ERROR;", "191 194 196* 198 209 229 241 252",
+             "Audio file is missing", lists, gpio},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(r.level, r.firmware);
+            f.unit.onRequest("DO;action:open;name:/mnt/datax/sound_ID.wav;target:general;type:record;",
+                             {Sim::reply(r.probe)});
+            QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options) && f.openEntry(ToolsEntry));
+            QPravikMenuItem* play = itemOf(f, SoundIdItem);
+            const QStringList tools{rowsOf(f), play ? play->valueText() : ""};
+            f.unit.onRequestMatching(QRegularExpression("GET:ntp_addr_custom;"),
+                                     {Sim::reply("PARAM;ntp_addr_custom:101-parameter not set;ext_input1:100-x;return:ERROR;")});
+            f.unit.clearReceived();
+            f.page->createMiscellaneousMenu();
+            QCOMPARE(seen(r.row, tools + QStringList{sent(f), rowsOf(f)}),
+                     seen(r.row, {r.rows, r.soundId, r.reads, r.misc}));
+        }
+    }
+
+    // Immediate items: a change's request (pattern), the reply, then message and value text.
+    void immediate()
+    {
+        const auto misc = [](QPravikSettingsPage* p) { p->createMiscellaneousMenu(); };
+        const auto trouble = [](QPravikSettingsPage* p) { p->createTroubleshootingMenu(); };
+        const Change click = [](SettingsFixture&, QPravikMenuItem* i) { i->switchButton->click(); };
+        const Change custom = [](SettingsFixture& f, QPravikMenuItem* i) {
+            i->page->findItem(NtpServerItem)->setCurrentValue(0, true, false), i->setValueText("ntp.example.org", false);
+            f.page->itemChanged(i);
+        };
+        const QString resetText = "Select the category of settings to reset";
+        const struct { const char* row; std::function<void(QPravikSettingsPage*)> open; int item; Change change;
+                       const char* request; QByteArray reply; int delayMs; QString message, shown; } table[] = {
+            {"sound ID refused", [](QPravikSettingsPage* p) { p->createSoundIdMenu(); }, SoundIdItem, click,
+             "wave_file:/mnt/datax/sound_ID.wav;", "PARAM;return:ERROR;", 0, kFailed, "Disabled"},
+            {"softkey category None",
+             [](QPravikSettingsPage* p) { frontPanelSoftkeys()->parseSoftkey("softkey1", "C00F01"), p->createSoftkeyMenu(SoftkeyMenuFirst); },
+             SoftkeyCategoryItem, choose(-1), "^PARAM;softkey1:;target:general;$", kOk, 0, "", "None"},
+            {"custom server while Custom", misc, CustomNtpServerItem, custom,
+             "^PARAM;ntp_addr:ntp.example.org;ntp_addr_custom:ntp.example.org;target:general;$", kOk, 0, "",
+             "ntp.example.org"},
+            {"relay 9", misc, Relay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(9)(f, i); },
+             "^PARAM;ext_relay1:relay_state_none;target:general;$", kOk, 0, "", "9"},
+            {"full reset", trouble, ResetItem, choose(6, true), "^DO;action:reset;level:full;$", "DO;return:OK;", 6000,
+             "", resetText},
+            {"SIP accounts", trouble, ResetItem, choose(7, true), "^DO;action:reset;level:sipaccount;$",
+             "DO;return:ERROR;", 0, "Failed to reload the SIP Accounts!", resetText},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(AdministratorLevel, 0x10F00);
+            f.unit.onRequestMatching(QRegularExpression("action:open;"), {Sim::reply("DO;return:OK;")});
+            QVERIFY(f.start() && f.loadDevice());
+            r.open(f.page);
+            const QRegularExpression pattern(r.request, QRegularExpression::MultilineOption);
+            f.unit.onRequestMatching(pattern, {Sim::delay(r.delayMs), Sim::reply(r.reply)});
+            f.unit.clearReceived();
+            QPravikMenuItem* item = itemOf(f, r.item);
+            r.change(f, item);
+            QCOMPARE(seen(r.row, {pattern.match(sent(f)).hasMatch() ? "sent" : "", f.shownMessage(), item->valueText()}),
+                     seen(r.row, {"sent", r.message, r.shown}));
+        }
+    }
+
+    // The remote-access settings by direct call: texts go back byte for byte,
+    // locked texts are never written, and one refused key fails the apply.
+    void remoteAccess()
+    {
+        const QByteArray head = "PARAM;remote_access:on;remote_access_network:auto;";
+        const QByteArray all = head + "remote_access_pwd:p\xE2\x82\xAC;remote_access_server:s\xE2\x82\xAC.example;";
+        const struct { const char* row; int level; QByteArray options, reply, written; } table[] = {
+            {"option level 3", 2, "remote_access_3", kOk, all},
+            {"option level 1", 2, "remote_access_1", kOk, head + "remote_access_pwd:p\xE2\x82\xAC;"},
+            {"Expert", 1, "remote_access_3", kOk, head},
+            {"one key refused", 2, "remote_access_3", "PARAM;remote_access:1-x;return:ERROR;", all},
+        };
+        for (const auto& r : table) {
+            SettingsFixture f(r.level);
+            QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
+            f.unit.onRequestMatching(QRegularExpression("GET:remote_access"),
+                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:auto;serialno:1;codec_id:c;"
+                                                 "remote_access_server:s\xE2\x82\xAC.example;remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
+            f.unit.onRequestMatching(QRegularExpression("^PARAM;remote_access:"), {Sim::reply(r.reply)});
+            f.page->createRemoteAccessMenu();
+            itemOf(f, RemoteAccessItem)->switchButton->click();
+            f.unit.clearReceived();
+            const bool applied = f.page->applyRemoteAccessMenu(f.page->currentItems());
+            QCOMPARE(seen(r.row, {itemOf(f, ControlInterfaceItem)->valueText(), f.page->header->modified ? "modified" : "",
+                                  f.unit.requestBodies().value(0).toPercentEncoding(), applied ? "applied" : f.shownMessage()}),
+                     seen(r.row, {"Auto", "modified", (r.written + "target:general;").toPercentEncoding(),
+                                  r.reply == kOk ? "applied" : kFailed}));
+        }
+    }
+};
+
+QTEST_MAIN(TestSettingsTools)
+#include "tst_settings_tools.moc"
