@@ -188,16 +188,11 @@ std::optional<int> decimalIn(const QString& text, int low, int high)
     return n;
 }
 
-bool switchOn(const Item* item)
-{
-    return item && item->switchButton && item->switchButton->isChecked();
-}
-
 // The item's value for a numeric field; none counts as unchanged.
 std::optional<int> editedNumber(const Item* item, const Field& f)
 {
     switch (item->type) {
-    case Item::Switch: return switchOn(item) ? f.high : f.low;
+    case Item::Switch: return item->switchButton && item->switchButton->isChecked() ? f.high : f.low;
     case Item::ChoiceList: return QPravikSettingsPage::itemValue(item);
     case Item::Number: return decimalIn(item->valueText(), f.low, f.high);
     default: return std::nullopt;
@@ -251,22 +246,10 @@ struct Staged
     }
 };
 
-Item* addRow(QPravikMenuItems* page, int id, int type, const QString& label, bool locked, int left = 60)
+Item* lockedIf(Item* item, bool locked)
 {
-    auto* item = new Item(id, type, page);
-    item->gridLayout->setContentsMargins(left, 0, 10, 0);
-    item->titleLabel->setText(label);
     item->setLocked(locked);
-    page->addItem(item);
     return item;
-}
-
-void addHeader(QPravikMenuItems* page, const QString& label)
-{
-    auto* item = new Item(-1, Item::SectionHeader, page);
-    item->gridLayout->setContentsMargins(10, 20, 10, 0);
-    item->titleLabel->setText(label);
-    page->addItem(item);
 }
 
 void addChoices(Item* item, std::initializer_list<std::pair<int, const char*>> choices)
@@ -279,16 +262,6 @@ void addSeconds(Item* item, std::initializer_list<int> values)
 {
     for (int n : values)
         item->addChoice(n, seconds(n));
-}
-
-// A value without a choice selects none and shows the unit's value as
-// text, so it is never taken for an edit.
-void choose(Item* item, int value, const QString& unitText)
-{
-    if (item->setCurrentValue(value, true, true) < 0) {
-        item->valueLabel->setText(unitText);
-        item->currentIndex = -1;
-    }
 }
 
 void setSwitch(Item* item, bool on)
@@ -342,94 +315,94 @@ void QPravikSettingsPage::buildAoipControllerMenu()
     const bool doubleStreaming = device->deviceOptions() & kDoubleStreamOption;
     const bool patterns = doubleStreaming && accounts && firmwareAbove(kStreamPatternFirmware);
     const bool dstreamLocked = unloaded || c.doubleCodec() || c.audioMode() != Aoip::Sip;
+    const auto section = [page](const QString& label) { addMenuRow(page, -1, Item::SectionHeader, label, 10, 20); };
 
-    Item* item = addRow(page, DefaultProtocolItem, Item::ChoiceList, tr("Default Protocol for Outgoing Calls"),
-                        unloaded, 10);
+    Item* item = lockedIf(addMenuRow(page, DefaultProtocolItem, Item::ChoiceList, tr("Default Protocol for Outgoing Calls"), 10), unloaded);
     addChoices(item, {{Aoip::Sip, QT_TR_NOOP("SIP")}});
     if (!c.doubleCodec() || c.audioMode() == Aoip::Rtp)
         addChoices(item, {{Aoip::Rtp, QT_TR_NOOP("Direct RTP")}});
-    choose(item, c.audioMode(), callProtocolLabel(c.audioMode()));
+    selectOrShow(item, c.audioMode(), callProtocolLabel(c.audioMode()));
     if (doubleStreaming) {
-        setSwitch(addRow(page, 67, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked, 10),
+        setSwitch(lockedIf(addMenuRow(page, 67, Item::Switch, tr("Double Streaming for SIP Calls"), 10), dstreamLocked),
                   c.doubleStream());
     }
     if (patterns) {
-        item = addRow(page, 68, Item::ChoiceList, tr("Double Streaming Pattern"), dstreamLocked, 10);
+        item = lockedIf(addMenuRow(page, 68, Item::ChoiceList, tr("Double Streaming Pattern"), 10), dstreamLocked);
         addChoices(item, {{0, QT_TR_NOOP("True Diversity")},
                           {1, QT_TR_NOOP("Bonding 50/50")},
                           {2, QT_TR_NOOP("Bonding 66/33")},
                           {3, QT_TR_NOOP("Bonding 33/66")}});
-        choose(item, c.streamPattern(), QString::number(c.streamPattern()));
+        selectOrShow(item, c.streamPattern(), QString::number(c.streamPattern()));
     }
     if (patterns && firmwareAbove(kJitterBufferFirmware)) {
-        item = addRow(page, 69, Item::Switch, tr("Jitter Buffer Mode"), unloaded, 10);
+        item = lockedIf(addMenuRow(page, 69, Item::Switch, tr("Jitter Buffer Mode"), 10), unloaded);
         item->addChoice(0, QStringLiteral("Fixed latency"));
         item->addChoice(1, QStringLiteral("Adaptive"));
         setSwitch(item, c.jitterab());
     }
 
-    addHeader(page, tr("STUN"));
-    setSwitch(addRow(page, 70, Item::Switch, tr("State"), unloaded), c.stunMode());
-    setText(addRow(page, 71, Item::Text, tr("Server"), unloaded), c.stunServer());
+    section(tr("STUN"));
+    setSwitch(lockedIf(addMenuRow(page, 70, Item::Switch, tr("State"), 60), unloaded), c.stunMode());
+    setText(lockedIf(addMenuRow(page, 71, Item::Text, tr("Server"), 60), unloaded), c.stunServer());
 
-    addHeader(page, tr("SIP"));
-    setSwitch(addRow(page, 72, Item::Switch, tr("Registration"), unloaded), c.sipMode());
-    item = addRow(page, 73, Item::Switch, tr("Incoming Calls"), unloaded);
+    section(tr("SIP"));
+    setSwitch(lockedIf(addMenuRow(page, 72, Item::Switch, tr("Registration"), 60), unloaded), c.sipMode());
+    item = lockedIf(addMenuRow(page, 73, Item::Switch, tr("Incoming Calls"), 60), unloaded);
     addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Accept")}});
     setSwitch(item, c.sipAcceptCalls());
     if (accounts) {
-        item = addRow(page, 74, Item::Switch, tr("Incoming Calls Origin"), unloaded);
+        item = lockedIf(addMenuRow(page, 74, Item::Switch, tr("Incoming Calls Origin"), 60), unloaded);
         addChoices(item, {{0, QT_TR_NOOP("Any")}, {1, QT_TR_NOOP("Only from SIP Server")}});
         setSwitch(item, c.sipCheckCalls());
-        item = addRow(page, 75, Item::Switch, tr("Default SIP Account"), unloaded);
+        item = lockedIf(addMenuRow(page, 75, Item::Switch, tr("Default SIP Account"), 60), unloaded);
         addChoices(item, {{0, QT_TR_NOOP("Account 1")}, {1, QT_TR_NOOP("Account 2")}});
     } else {
-        setText(addRow(page, 78, Item::Text, tr("Registrar"), unloaded), c.account1().registrar);
+        setText(lockedIf(addMenuRow(page, 78, Item::Text, tr("Registrar"), 60), unloaded), c.account1().registrar);
     }
-    addRow(page, SipAccountMenuFirst, Item::SubMenu, tr("Account 1"), unloaded)
+    lockedIf(addMenuRow(page, SipAccountMenuFirst, Item::SubMenu, tr("Account 1"), 60), unloaded)
         ->setValueText(tr("Configure the primary SIP Account"), false);
-    addRow(page, SipAccountMenuLast, Item::SubMenu, tr("Account 2"), unloaded)
+    lockedIf(addMenuRow(page, SipAccountMenuLast, Item::SubMenu, tr("Account 2"), 60), unloaded)
         ->setValueText(tr("Configure the secondary SIP Account"), false);
-    setText(addRow(page, 79, Item::Text, tr("Outbound Proxy"), unloaded), c.sipProxy());
-    item = addRow(page, 80, Item::ChoiceList, tr("Keepalive Interval"), unloaded);
+    setText(lockedIf(addMenuRow(page, 79, Item::Text, tr("Outbound Proxy"), 60), unloaded), c.sipProxy());
+    item = lockedIf(addMenuRow(page, 80, Item::ChoiceList, tr("Keepalive Interval"), 60), unloaded);
     addSeconds(item, {5, 10, 15, 20, 25, 30, 45, 60, 90, 120, 180});
-    choose(item, c.sipKeepAliveInterval(), seconds(c.sipKeepAliveInterval()));
+    selectOrShow(item, c.sipKeepAliveInterval(), seconds(c.sipKeepAliveInterval()));
     if (accounts && firmwareAbove(kKeepAliveTargetFirmware)) {
-        item = addRow(page, 81, Item::ChoiceList, tr("Keepalive Target"), unloaded);
+        item = lockedIf(addMenuRow(page, 81, Item::ChoiceList, tr("Keepalive Target"), 60), unloaded);
         addChoices(item, {{0, QT_TR_NOOP("User Agent")}, {1, QT_TR_NOOP("SIP Server")}});
-        choose(item, c.sipKeepAliveTarget(), QString::number(c.sipKeepAliveTarget()));
+        selectOrShow(item, c.sipKeepAliveTarget(), QString::number(c.sipKeepAliveTarget()));
     }
-    item = addRow(page, 82, Item::ChoiceList, tr("Minimum Registration Period"), unloaded);
+    item = lockedIf(addMenuRow(page, 82, Item::ChoiceList, tr("Minimum Registration Period"), 60), unloaded);
     addSeconds(item, {30, 60, 90});
     for (int minutes : {2, 3, 5, 10, 15, 30, 60})
         item->addChoice(minutes * 60, tr("%1 minutes").arg(minutes));
-    choose(item, c.sipReRegisterTimeout(), seconds(c.sipReRegisterTimeout()));
+    selectOrShow(item, c.sipReRegisterTimeout(), seconds(c.sipReRegisterTimeout()));
     if (portsHere) {
-        setNumber(addRow(page, SipPortItem, Item::Number, tr("SIP Port"), unloaded), c.sipUdpPort());
-        setNumber(addRow(page, 85, Item::Number, tr("RTP Port"), unloaded), c.rtpStartPort());
+        setNumber(lockedIf(addMenuRow(page, SipPortItem, Item::Number, tr("SIP Port"), 60), unloaded), c.sipUdpPort());
+        setNumber(lockedIf(addMenuRow(page, 85, Item::Number, tr("RTP Port"), 60), unloaded), c.rtpStartPort());
     }
     if (accounts && firmwareAbove(kSessionTimersFirmware)) {
-        item = addRow(page, 86, Item::Switch, tr("Periodically Refresh Sessions"), unloaded);
+        item = lockedIf(addMenuRow(page, 86, Item::Switch, tr("Periodically Refresh Sessions"), 60), unloaded);
         addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Use Session Timers")}});
         setSwitch(item, c.sipSessionTimers());
     }
 
-    addHeader(page, tr("Direct RTP"));
-    item = addRow(page, 87, Item::Switch, tr("Incoming Calls"), unloaded);
+    section(tr("Direct RTP"));
+    item = lockedIf(addMenuRow(page, 87, Item::Switch, tr("Incoming Calls"), 60), unloaded);
     addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Accept")}});
     setSwitch(item, c.drtpAcceptCalls());
-    setSwitch(addRow(page, 88, Item::Switch, tr("Send Only"), unloaded), c.drtpSendOnly());
-    setNumber(addRow(page, 89, Item::Number, tr("RTP Port"), unloaded), c.drtpRtpPort());
-    item = addRow(page, 90, Item::ChoiceList, tr("Release Timeout"), unloaded);
+    setSwitch(lockedIf(addMenuRow(page, 88, Item::Switch, tr("Send Only"), 60), unloaded), c.drtpSendOnly());
+    setNumber(lockedIf(addMenuRow(page, 89, Item::Number, tr("RTP Port"), 60), unloaded), c.drtpRtpPort());
+    item = lockedIf(addMenuRow(page, 90, Item::ChoiceList, tr("Release Timeout"), 60), unloaded);
     item->addChoice(1, tr("%1 second").arg(1));
     addSeconds(item, {2, 5, 10, 20, 30});
-    choose(item, c.drtpReleaseTimeout(), seconds(c.drtpReleaseTimeout()));
+    selectOrShow(item, c.drtpReleaseTimeout(), seconds(c.drtpReleaseTimeout()));
 
-    addHeader(page, tr("Quality of Service"));
-    setNumber(addRow(page, 91, Item::Number, tr("RTP DSCP"), unloaded), c.rtpTos());
-    item = addRow(page, 92, Item::ChoiceList, tr("Packet Replication"), unloaded);
+    section(tr("Quality of Service"));
+    setNumber(lockedIf(addMenuRow(page, 91, Item::Number, tr("RTP DSCP"), 60), unloaded), c.rtpTos());
+    item = lockedIf(addMenuRow(page, 92, Item::ChoiceList, tr("Packet Replication"), 60), unloaded);
     addChoices(item, {{0, QT_TR_NOOP("None")}, {1, QT_TR_NOOP("Short Delay")}, {2, QT_TR_NOOP("Interleaved (recommended)")}});
-    choose(item, c.ecmBfShift(), QString::number(c.ecmBfShift()));
+    selectOrShow(item, c.ecmBfShift(), QString::number(c.ecmBfShift()));
 
     refreshDefaultAccountItem(page);
     pushPage(page);
@@ -531,21 +504,21 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
 
     auto* page = new QPravikMenuItems(menuId, this);
     const bool unloaded = c.state() == TComController::Unloaded;
-    setText(addRow(page, 94, Item::Text, tr("User Name"), unloaded, 10), a.user);
-    setText(addRow(page, 95, Item::Text, tr("Display Name"), unloaded, 10), a.displayName);
-    setText(addRow(page, 96, Item::Text, tr("User Authentication"), unloaded, 10), a.authUser);
-    setText(addRow(page, 97, Item::Password, tr("Authentication Password"), unloaded, 10), a.password);
+    setText(lockedIf(addMenuRow(page, 94, Item::Text, tr("User Name"), 10), unloaded), a.user);
+    setText(lockedIf(addMenuRow(page, 95, Item::Text, tr("Display Name"), 10), unloaded), a.displayName);
+    setText(lockedIf(addMenuRow(page, 96, Item::Text, tr("User Authentication"), 10), unloaded), a.authUser);
+    setText(lockedIf(addMenuRow(page, 97, Item::Password, tr("Authentication Password"), 10), unloaded), a.password);
     if (registrar)
-        setText(addRow(page, 93, Item::Text, tr("Registrar"), unloaded, 10), a.registrar);
+        setText(lockedIf(addMenuRow(page, 93, Item::Text, tr("Registrar"), 10), unloaded), a.registrar);
     if (ports) {
         if (second) {
-            setSwitch(addRow(page, AlternateSipPortItem, Item::Switch, tr("Use Alternate SIP Port"), unloaded, 10),
+            setSwitch(lockedIf(addMenuRow(page, AlternateSipPortItem, Item::Switch, tr("Use Alternate SIP Port"), 10), unloaded),
                       c.sipUseUport2());
         }
         const int offset = second ? kAlternatePortOffset : 0;
-        setNumber(addRow(page, SipPortItem, Item::Number, tr("SIP Port"), second || unloaded, 10),
+        setNumber(lockedIf(addMenuRow(page, SipPortItem, Item::Number, tr("SIP Port"), 10), second || unloaded),
                   c.sipUdpPort() + (c.sipUseUport2() ? offset : 0));
-        setNumber(addRow(page, 85, Item::Number, tr("RTP Port"), second || unloaded, 10), c.rtpStartPort() + offset);
+        setNumber(lockedIf(addMenuRow(page, 85, Item::Number, tr("RTP Port"), 10), second || unloaded), c.rtpStartPort() + offset);
     }
     pushPage(page);
 }
