@@ -65,7 +65,6 @@ private slots:
         for (const auto& r : table) {
             SettingsFixture f;
             QVERIFY(f.start());
-            frontPanelCom()->setIdentity("panel", "kandelo");
             f.unit.onRequestMatching(QRegularExpression("password_al:"), {r.reply == "7" ? Sim::errorReply(7) : Sim::reply(r.reply)});
             f.page->adminPassword = "old";
             f.page->createPasswordsMenu();
