@@ -40,8 +40,15 @@ kRows[] = {
 };
 
 // refused: W the unit refuses writes, R the first re-initialisation.
-const struct { const char* name; int menu; const char* values; Edit edit; int applies; const char* refused;
-               QByteArrayList sent; const char* message; } kApplies[] = {
+// pinState answers a mobile menu's state read, pinReply its PIN.
+struct ApplyRow { const char* name; int menu; const char* values; Edit edit; int applies; const char* refused;
+                  QByteArrayList sent; const char* message; const char* pinState = ""; const char* pinReply = ""; };
+const QByteArray kPin = "PARAM;network:mobile.0;pin:1234;target:network;";
+const QByteArray kPinSave = "PARAM;network:mobile.0;pin_persistent:on;target:network;";
+const char* const kPinRequired = "PARAM;pin:122-pin required;return:ERROR;";
+const char* const kRegistered = "PARAM;pin:ready;registration_state:registered;return:OK;";
+
+const ApplyRow kApplies[] = {
     {"multicast stays unwritten", 10, "audio_mode:MC;stun_mode:off;", toggle(70), 1, "", {kStunOn, kReinit}, ""},
     {"stun and keep-alive", 10, "stun_mode:off;SIP_KA_INTERVAL:15;",
      [](QPravikMenuItems* p) { toggle(70)(p), p->findItem(80)->setCurrentValue(30, true, true); }, 1, "",
@@ -60,6 +67,26 @@ const struct { const char* name; int menu; const char* values; Edit edit; int ap
     {"name beyond Latin-1", 76, "", type(95, QString::fromUtf8("Zo\xc3\xab \xe6\x97\xa5")), 1, "",
      {"PARAM;network:aoip;sip_display_name:Zo\xc3\xab \xe6\x97\xa5;target:network;", kReinit}, ""},
     {"unit bytes unchanged", 76, "sip_user:a\xff\xc3;", {}, 1, "", {}, ""},
+    {"wrong PIN", 16, "mode:data;", type(41, "1234"), 1, "", {kPin}, "Wrong PIN code!", kPinRequired,
+     "PARAM;pin:100-wrong password;return:ERROR;"},
+    {"PUK required", 16, "mode:data;", type(41, "1234"), 1, "", {kPin}, "Failed to apply PIN code!", kPinRequired,
+     "PARAM;pin:124-puk required;return:ERROR;"},
+    {"accepted PIN never again", 16, "pin_persistent:off;", [](QPravikMenuItems* p) { type(41, "1234")(p), toggle(42)(p); },
+     2, "W", {kPin, kPinSave, kPinSave}, kFailed, kPinRequired, "PARAM;return:OK;"},
+    {"operator waits a minute", 16, "plmn:auto;", type(44, "Op"), 1, "",
+     {"PARAM;network:mobile.0;plmn:Op;target:network;"}, "Applying changes...", kRegistered},
+};
+
+// Shown ids ("*" locked) and RAT choices by SIM state, access level and the unit's RAT list.
+const struct { const char* name; const char* pin; int level; const char* rats; const char* rows; const char* choices; }
+kMobileRows[] = {
+    {"SIM missing", "PARAM;pin:010-sim missing;return:ERROR;", 2, "", "53* 54* 55* 56* ", ""},
+    {"SIM locked", "PARAM;pin:011-sim locked;return:ERROR;", 2, "", "53* 54* 55* 56* ", ""},
+    {"PIN required", kPinRequired, 2, "", "41 42 53* 54* 55* 56* ", ""},
+    {"operator level", kRegistered, 0, "PARAM;rat:auto,only GSM,only LTE 5G;return:OK;",
+     "42 43 44* 45 46 51* 47 48* 49* 50* 53* 54* 55* 56* 57* 58* ", "Auto 2G 4G/LTE and 5G "},
+    {"RAT list refused", kRegistered, 2, "",
+     "42 43 44 45 46 51 47 48 49 50 53* 54* 55* 56* 57* 58* ", "Auto 2G 3G 4G/LTE "},
 };
 
 } // namespace
@@ -108,7 +135,12 @@ private slots:
         reply("^PARAM;(?!.*GET:)", QByteArray(strchr(r.refused, 'W') ? "PARAM;return:ERROR;" : "PARAM;return:OK;"));
         reply("^DO;", "DO;return:OK;");
         reply("^DO;", QByteArray(strchr(r.refused, 'R') ? "DO;return:ERROR;" : "DO;return:OK;"), 1);
-        r.menu == AoipMenu ? f->page->buildAoipControllerMenu() : f->page->buildSipAccountMenu(r.menu);
+        if (r.menu <= MobileMenuLast)
+            reply("GET:pin;", r.pinState), reply(";pin:", r.pinReply);
+        if (r.menu == AoipMenu)
+            f->page->buildAoipControllerMenu();
+        else
+            r.menu <= MobileMenuLast ? f->page->buildMobileMenu(r.menu) : f->page->buildSipAccountMenu(r.menu);
         f->unit.clearReceived();
         if (r.edit)
             r.edit(page());
@@ -131,7 +163,34 @@ private slots:
         }
         QCOMPARE(sent, r.sent);
         QCOMPARE(f->shownMessage(), r.message);
-        QCOMPARE(logLines.join('\n').contains("sip_password2:***"), sent.join().contains("sip_password2"));
+        const QString log = logLines.join('\n');
+        QVERIFY(!log.contains("1234") && !log.contains("s3cret"));
+        QCOMPARE(log.contains("sip_password2:***"), sent.join().contains("sip_password2"));
+        QCOMPARE(log.contains(";pin:***"), sent.join().contains(";pin:"));
+        QCOMPARE(log.contains("timeout=60"), sent.join().contains("plmn:"));
+    }
+
+    void mobileMenus_data() { indexRows(kMobileRows); }
+    void mobileMenus()
+    {
+        QFETCH(int, row);
+        const auto& r = kMobileRows[row];
+        currentAccessLevel = r.level;
+        QVERIFY(f->loadDevice("aoip,eth.0,mobile.0"));
+        reply("GET:", "PARAM;mode:gsm_voice;rat:auto;authentication:PAP;network_quality:low;return:OK;");
+        reply("GET:pin;", r.pin);
+        if (*r.rats)
+            reply("LIST:rat", r.rats);
+        f->page->buildMobileMenu(MobileMenuFirst);
+        QString shown;
+        QString choices;
+        for (QPravikMenuItem* item : page()->allItems())
+            shown += item->id < 0 ? QString() : QString("%1%2 ").arg(item->id).arg(item->locked ? "*" : "");
+        if (QPravikMenuItem* rat = page()->findItem(43))
+            for (const QPravikMenuItem::Choice& choice : rat->choices)
+                choices += choice.text + ' ';
+        QCOMPARE(shown, r.rows);
+        QCOMPARE(choices, r.choices);
     }
 };
 
