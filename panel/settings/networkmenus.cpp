@@ -612,7 +612,8 @@ void QPravikSettingsPage::buildMobileMenu(int menuId)
     if (!noSim)
         addRow(page, PinSaveItem, QPravikMenuItem::Switch, tr("PIN Save"))->setChecked(mobile.pinPersistent());
     if (full) {
-        QPravikMenuItem* item = addRow(page, RatItem, QPravikMenuItem::ChoiceList, tr("Preferred Radio Access Technology"));
+        QPravikMenuItem* item =
+            addRow(page, RatItem, QPravikMenuItem::ChoiceList, tr("Preferred Radio Access Technology"));
         for (const Choice& choice : kRatChoices) {
             if (mobile.optionMask() & (Mobile::FirstRatOption << choice.value))
                 item->addChoice(choice.value, tr(choice.text));
