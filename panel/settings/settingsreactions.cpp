@@ -126,7 +126,8 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
     if (reaction.hook != ItemReaction::Changed)
         return;
     if (menu == NetworkMenu) {
-        if (const std::optional<int> value = itemValue(item))
+        const std::optional<int> value = itemValue(item);
+        if (value && item->id >= DefaultNetworkItem && item->id <= CodecModeItem)
             changeNetworkItem(item, *value);
         return;
     }
@@ -261,8 +262,8 @@ void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
 
 void QPravikSettingsPage::codecCodingItemChanged(QPravikMenuItem* item)
 {
-    const int value = item->currentValue();
-    if (item->currentIndex >= 0) {
+    if (const std::optional<int> chosen = itemValue(item)) {
+        const int value = *chosen;
         bool refill = true;
         switch (item->id) {
         case AlgorithmItem:
@@ -291,8 +292,9 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
 {
     TAudioSettings* audio = frontPanelAudioSettings();
     TComDevice* device = frontPanelDevice();
-    const bool hasValue = item->currentIndex >= 0;
-    const int value = item->currentValue();
+    const std::optional<int> chosen = itemValue(item);
+    const bool hasValue = chosen.has_value();
+    const int value = chosen.value_or(-1);
     bool ok = true;
     switch (item->id) {
     case InputLimiterItem:

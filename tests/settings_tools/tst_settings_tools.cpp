@@ -172,7 +172,7 @@ private slots:
             {"custom server while Custom", misc, CustomNtpServerItem, custom,
              "^PARAM;ntp_addr:ntp.example.org;ntp_addr_custom:ntp.example.org;target:general;$", kOk, 0, "",
              "ntp.example.org"},
-            {"relay 9", misc, Relay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(9)(f, i); },
+            {"relay 9", misc, GpioRelay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(9)(f, i); },
              "^PARAM;ext_relay1:relay_state_none;target:general;$", kOk, 0, "", "9"},
             {"full reset", trouble, ResetItem, choose(6, true), "^DO;action:reset;level:full;$", "DO;return:OK;", 6000,
              "", resetText},
