@@ -565,10 +565,10 @@ void editMobile(ControllerEdit& edit, Mobile& mobile)
     edit.choice(MobileModeItem, mobile, &Mobile::mode, &Mobile::setMode, "mode");
     edit.toggle(DataServiceItem, mobile, &Mobile::dataConnection, &Mobile::setDataConnection, "data_connection");
     editQuality(edit, mobile, MobileQualityItem, MobileAjbItem);
-    edit.text(ApnItem, mobile, &Mobile::apn, &Mobile::setApn, "apn", latin1);
+    edit.text(ApnItem, mobile, &Mobile::apn, &Mobile::setApn, "apn", toStdString);
     edit.choice(AuthenticationItem, mobile, &Mobile::authentication, &Mobile::setAuthentication, "authentication");
-    edit.text(AuthUserItem, mobile, &Mobile::username, &Mobile::setUsername, "username", latin1);
-    edit.text(AuthPasswordItem, mobile, &Mobile::password, &Mobile::setPassword, "password", latin1);
+    edit.text(AuthUserItem, mobile, &Mobile::username, &Mobile::setUsername, "username", toStdString);
+    edit.text(AuthPasswordItem, mobile, &Mobile::password, &Mobile::setPassword, "password", toStdString);
 }
 
 // A typed PIN waits in item 41 until the apply enters it.
@@ -679,7 +679,7 @@ bool QPravikSettingsPage::applyMobileMenu(QPravikMenuItems* page)
     QPointer<QPravikMenuItems> guard = page;
     if (QPravikMenuItem* pin = enteredPin(page)) {
         showMessage(tr("Applying PIN code..."), 0);
-        const int result = mobileController.enterPin(latin1(pin->valueText()), kPinTimeoutMs);
+        const int result = mobileController.enterPin(toStdString(pin->valueText()), kPinTimeoutMs);
         // The reply waits in a nested loop: the page may have gone meanwhile.
         if (result == Mobile::PinAccepted && guard)
             pin->setValueText(QString(), false);
