@@ -25,12 +25,7 @@ QByteArray salted(const QByteArray &data)
 
 KnownDevice unit(const QString &serial = QStringLiteral("000123"))
 {
-    KnownDevice device;
-    device.id = 7;
-    device.name = QStringLiteral("Studio B");
-    device.serialno = serial;
-    device.password = QStringLiteral("unit-secret");
-    return device;
+    return KnownDevice{7, 0, QStringLiteral("Studio B"), QString(), serial, QStringLiteral("unit-secret")};
 }
 
 struct RecordingSink : RemoteAccessSink
@@ -67,6 +62,28 @@ Q_DECLARE_METATYPE(TrustedCertificate)
 // Replies that grant nothing, and the slow one that still does. A null status
 // is the invalid-response text; "grant" fields go into a well-formed reply
 // after "pad" filler bytes.
+// The window takes from a refused reply exactly the fields it sent: an empty
+// one counts, a missing one (null here) must stay null.
+struct ReplyRow
+{
+    const char *name;
+    QByteArray reply;
+    RemoteAccessOutcome outcome;
+    QString user, password;
+    int port;
+};
+const RemoteAccessOutcome kOk = RemoteAccessOutcome::Authenticated, kFailed = RemoteAccessOutcome::AuthenticationFailed;
+const ReplyRow kReplies[] = {
+    {"all three", okReply("u=alice&p=pa%26ss&m=0000000001f4"), kOk, "alice", "pa&ss", 31988},
+    {"any order, extras ignored", okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob"), kOk, "bob", "s", 31988},
+    {"repeated user stands for no port", okReply("u=a&u=b&p=c"), kFailed, "b", "c", 0},
+    {"repeated port is still one port", okReply("u=a&p=b&m=0001f4&m=0001f5"), kOk, "a", "b", 31989},
+    {"unusable port", okReply("u=a&p=b&m=01F4"), kFailed, "a", "b", 0},
+    {"empty user, no password", "HTTP/1.1 200 OK\n\nu=&m=01F4", kFailed, "", QString(), 0},
+    {"prefixes are case-sensitive", okReply("U=a&p=b&m=0001f4"), kFailed, QString(), "b", 31988},
+    {"nothing", "  \r\n ", RemoteAccessOutcome::InvalidResponse, QString(), QString(), 0},
+};
+
 const QString kInvalid("Received an invalid response from server <127.0.0.1>");
 struct Refusal
 {
@@ -220,43 +237,19 @@ private slots:
         QCOMPARE(parseForwardPort(text), port);
     }
 
-    void replyParsing_data()
-    {
-        // The window takes from a refused reply exactly the fields it sent: an
-        // empty one counts, a missing one (null here) must stay null.
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<int>("port");
-        const int ok = int(RemoteAccessOutcome::Authenticated);
-        const int failed = int(RemoteAccessOutcome::AuthenticationFailed);
-        QTest::newRow("all three") << okReply("u=alice&p=pa%26ss&m=0000000001f4") << ok << "alice" << "pa&ss" << 31988;
-        QTest::newRow("any order, extras ignored")
-            << okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob") << ok << "bob" << "s" << 31988;
-        QTest::newRow("repeated user stands for no port") << okReply("u=a&u=b&p=c") << failed << "b" << "c" << 0;
-        QTest::newRow("repeated port is still one port") << okReply("u=a&p=b&m=0001f4&m=0001f5") << ok << "a" << "b" << 31989;
-        QTest::newRow("unusable port") << okReply("u=a&p=b&m=01F4") << failed << "a" << "b" << 0;
-        QTest::newRow("empty user, no password") << QByteArray("HTTP/1.1 200 OK\n\nu=&m=01F4") << failed << "" << QString() << 0;
-        QTest::newRow("prefixes are case-sensitive") << okReply("U=a&p=b&m=0001f4") << failed << QString() << "b" << 31988;
-        QTest::newRow("nothing") << QByteArray("  \r\n ") << int(RemoteAccessOutcome::InvalidResponse)
-                                 << QString() << QString() << 0;
-    }
+    void replyParsing_data() { indexRows(kReplies); }
 
     void replyParsing()
     {
-        QFETCH(QByteArray, reply);
-        QFETCH(int, outcome);
-        QFETCH(QString, user);
-        QFETCH(QString, password);
-        QFETCH(int, port);
+        QFETCH(int, row);
+        const ReplyRow &r = kReplies[row];
         RemoteAccount account;
-        QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
-        QCOMPARE(account.user, user);
-        QCOMPARE(account.user.isNull(), user.isNull());
-        QCOMPARE(account.password, password);
-        QCOMPARE(account.password.isNull(), password.isNull());
-        QCOMPARE(account.tunnelPort, port);
+        QCOMPARE(parseRemoteAccessReply(r.reply, account), r.outcome);
+        QCOMPARE(account.user, r.user);
+        QCOMPARE(account.user.isNull(), r.user.isNull());
+        QCOMPARE(account.password, r.password);
+        QCOMPARE(account.password.isNull(), r.password.isNull());
+        QCOMPARE(account.tunnelPort, r.port);
     }
 
     void certificateDumpOnOneLine()
