@@ -57,11 +57,35 @@ const TrustedCertificate selfSigned = trust(QSslError::SelfSignedCertificate, "K
 
 } // namespace
 
-Q_DECLARE_METATYPE(TrustedCertificate)
+// The trusted entries against a certificate for the server's address (else one
+// naming another host only), and the lines naming the exceptions, in order.
+struct Decision
+{
+    const char *name;
+    bool ipCertificate;
+    QList<TrustedCertificate> entries;
+    bool authenticated;
+    QStringList waivers;
+};
+const QSslError::SslError kSelf = QSslError::SelfSignedCertificate;
+const QString kWaiver("sslErrors(will ignore this ssl error for certificate %1)");
+const TrustedCertificate kOther = trust(kSelf, "Kandelo Test", "Kandelo other");
+const QString kOtherNamed = kWaiver.arg("O=<Kandelo Test>,CN=<Kandelo other>");
+const Decision kDecisions[] = {
+    {"no entries", true, {}, false, {}},
+    {"issuer and organisation", true, {selfSigned}, true, {kWaiver.arg("O=<Kandelo Test>,CN=<Kandelo ip>")}},
+    {"other organisation", true, {trust(kSelf, "Elsewhere", "Kandelo ip")}, true, {kWaiver.arg("CN=<Kandelo ip>")}},
+    {"other error", true, {trust(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")}, false, {}},
+    {"other issuer", true, {kOther}, false, {}},
+    {"organisation alone", true, {trust(kSelf, "Kandelo Test", "")}, false, {}},
+    {"first match names it", true, {trust(kSelf, "Elsewhere", "Kandelo ip"), selfSigned}, true,
+     {kWaiver.arg("CN=<Kandelo ip>")}},
+    // Each error needs its own exception: one waived error does not carry another.
+    {"host-name mismatch not waived", false, {kOther}, false, {kOtherNamed}},
+    {"each error waived", false, {kOther, trust(QSslError::HostNameMismatch, "", "Kandelo other")}, true,
+     {kWaiver.arg("CN=<Kandelo other>"), kOtherNamed}},
+};
 
-// Replies that grant nothing, and the slow one that still does. A null status
-// is the invalid-response text; "grant" fields go into a well-formed reply
-// after "pad" filler bytes.
 // The window takes from a refused reply exactly the fields it sent: an empty
 // one counts, a missing one (null here) must stay null.
 struct ReplyRow
@@ -84,6 +108,9 @@ const ReplyRow kReplies[] = {
     {"nothing", "  \r\n ", RemoteAccessOutcome::InvalidResponse, QString(), QString(), 0},
 };
 
+// Replies that grant nothing, and the slow one that still does. A null status
+// is the invalid-response text; "grant" fields go into a well-formed reply
+// after "pad" filler bytes.
 const QString kInvalid("Received an invalid response from server <127.0.0.1>");
 struct Refusal
 {
@@ -323,40 +350,12 @@ private slots:
         QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
     }
 
-    void certificateDecision_data()
-    {
-        QTest::addColumn<bool>("ipCertificate");   // else it names another host only
-        QTest::addColumn<QList<TrustedCertificate>>("entries");
-        QTest::addColumn<bool>("authenticated");
-        QTest::addColumn<QStringList>("waivers");  // the lines naming the exceptions, in order
-        const QSslError::SslError self = QSslError::SelfSignedCertificate;
-        const QString line("sslErrors(will ignore this ssl error for certificate %1)");
-        const QStringList named{line.arg("O=<Kandelo Test>,CN=<Kandelo ip>")};
-        const QStringList commonNameOnly{line.arg("CN=<Kandelo ip>")};
-        const TrustedCertificate other = trust(self, "Kandelo Test", "Kandelo other");
-        using Entries = QList<TrustedCertificate>;
-        QTest::newRow("no entries") << true << Entries() << false << QStringList();
-        QTest::newRow("issuer and organisation") << true << Entries{selfSigned} << true << named;
-        QTest::newRow("other organisation") << true << Entries{trust(self, "Elsewhere", "Kandelo ip")} << true << commonNameOnly;
-        QTest::newRow("other error") << true << Entries{trust(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")}
-                                     << false << QStringList();
-        QTest::newRow("other issuer") << true << Entries{other} << false << QStringList();
-        QTest::newRow("organisation alone") << true << Entries{trust(self, "Kandelo Test", "")} << false << QStringList();
-        QTest::newRow("first match names it") << true << Entries{trust(self, "Elsewhere", "Kandelo ip"), selfSigned}
-                                              << true << commonNameOnly;
-        // Each error needs its own exception: one waived error does not carry another.
-        const QString otherNamed = line.arg("O=<Kandelo Test>,CN=<Kandelo other>");
-        QTest::newRow("host-name mismatch not waived") << false << Entries{other} << false << QStringList{otherNamed};
-        QTest::newRow("each error waived") << false << Entries{other, trust(QSslError::HostNameMismatch, "", "Kandelo other")}
-                                           << true << QStringList{line.arg("CN=<Kandelo other>"), otherNamed};
-    }
+    void certificateDecision_data() { indexRows(kDecisions); }
 
     void certificateDecision()
     {
-        QFETCH(bool, ipCertificate);
-        QFETCH(QList<TrustedCertificate>, entries);
-        QFETCH(bool, authenticated);
-        QFETCH(QStringList, waivers);
+        QFETCH(int, row);
+        const auto &[name, ipCertificate, entries, authenticated, waivers] = kDecisions[row];
         TlsPeer &server = ipCertificate ? *ipServer : *otherServer;
         server.script(TlsPeer::Reply, okReply("u=a&p=b&m=0001f4"));
         RecordingSink sink;
