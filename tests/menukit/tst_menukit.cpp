@@ -539,8 +539,8 @@ void MenuKitTest::iconsDecodedWhenFirstDrawn()
     QVERIFY(subMenu->iconLabel->pixmap().isNull() && replaced->iconLabel->pixmap().isNull());
     // The first frame already holds the images, as set at once they would be.
     const QImage first = menu.grab().toImage();
-    QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QImage(":/images/navright.png"));
-    QCOMPARE(replaced->iconLabel->pixmap().toImage(), QImage(":/images/shutdown.png"));
+    QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
+    QCOMPARE(replaced->iconLabel->pixmap().toImage(), QPixmap(":/images/shutdown.png").toImage());
     QCOMPARE(menu.grab().toImage(), first);
     // A button's icon as the pages make it, against the image's own icon.
     QPravikButton late, early;
