@@ -411,7 +411,7 @@ private slots:
             po[std::size_t(row)] = std::uint8_t(page->slotAt(row)->input() + 1);
         matrix->applyReply({{"matrix_hp1", matrixwire::encodeHeadphone(0, cells, unitFirmwareVersion)},
                             {"matrix_po1", matrixwire::encodeWord4(po)}});
-        QVERIFY(page->slotAt(0)->input() == 9 && page->stripFor(own)->gain() == 20 && headphoneFrames(0).isEmpty());
+        QVERIFY(page->stripFor(own)->gain() == 20 && headphoneFrames(0).isEmpty());
     }
 };
 
