@@ -1,8 +1,7 @@
 // The routing matrix's packed keys. Input: a firmware choice, a key choice,
 // then the value text. Any text decodes without harm for every key; what is
-// written reads back as itself at that firmware, a name's bytes included;
-// applied to the model it leaves gains the wire can carry, and applying it
-// again changes nothing.
+// written, names' bytes included, reads back as itself at that firmware; the
+// model keeps gains the wire can carry, and applying twice changes nothing.
 
 #include "fuzzcheck.h"
 
@@ -48,7 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string key = kKeys[in.byte() % std::size(kKeys)];
     const std::string text = in.rest();
 
-    // A unit text goes back as the bytes it came in, whatever they are.
     FUZZ_CHECK(toUnitUtf8(fromUnitUtf8(text)) == text);
     roundTrip<InputRecord>(text, decodeInput, [&](const InputRecord& r) { return encodeInput(r, firmware); });
     roundTrip<std::uint8_t>(text, decodeByte, encodeByte);
