@@ -712,6 +712,7 @@ void QPravikWindow::resetModels()
     frontPanelAudioSettings()->reset();
     frontPanelMatrixSettings()->reset();
     frontPanelRavenna()->reset();
+    settingsPage()->forgetUnitCapabilities();
 }
 
 void QPravikWindow::stateChanged(RpcConnection::ConnectionState state)

@@ -357,7 +357,9 @@ void fillCodingChoices(QPravikMenuItem* item, const std::vector<int>& values, in
         item->addChoice(value, text(value));
     if (!values.empty() && std::find(values.begin(), values.end(), current) == values.end())
         current = values.front();
-    item->setCurrentValue(current, true, true);
+    // Without the unit's list the record's own value still shows.
+    if (item->setCurrentValue(current, true, true) < 0 && current != -1)
+        item->setValueText(text(current), true);
     item->setLocked(values.size() < 2);
     item->setVisible(true);
 }

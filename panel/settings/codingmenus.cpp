@@ -233,8 +233,8 @@ bool QPravikSettingsPage::isCodecCodingMenuModified(QPravikMenuItems* page)
         {BitRateItem, readCoding.bitRate},
     };
     for (const auto& [id, read] : fields) {
-        const QPravikMenuItem* item = page->findItem(id);
-        if (item && item->currentIndex >= 0 && item->currentValue() != read)
+        const std::optional<int> value = itemValue(page->findItem(id));
+        if (value && *value != read)
             return true;
     }
     const QPravikMenuItem* relay = page->findItem(RelayItem);
@@ -251,12 +251,11 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
         {BitRateItem, &editedCoding.bitRate},
     };
     for (const auto& [id, field] : fields) {
-        const QPravikMenuItem* item = page->findItem(id);
-        if (item && item->currentIndex >= 0)
-            *field = item->currentValue();
+        if (const std::optional<int> value = itemValue(page->findItem(id)))
+            *field = *value;
     }
-    if (const QPravikMenuItem* item = page->findItem(ChannelModeItem); item && item->currentIndex >= 0)
-        editedCoding.channelMode = std::uint32_t(item->currentValue());
+    if (const std::optional<int> value = itemValue(page->findItem(ChannelModeItem)))
+        editedCoding.channelMode = std::uint32_t(*value);
 
     const int codecNumber = page->menuId == Codec2Menu ? 2 : 1;
     if (!frontPanelDevice()->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
@@ -382,21 +381,22 @@ void QPravikSettingsPage::writeAutoBitRateItem(QPravikMenuItem* item)
 {
     AutoBitRate wanted = keptAutoBitRate;
     TCommand request = audioRequest();
-    const int value = item->currentValue();
+    const std::optional<int> chosen = itemValue(item);
+    const int value = chosen.value_or(-1);
     switch (item->id) {
     case AutoAdaptItem:
         wanted.calls = switchOn(item);
         request.setParam(kAbrCalls, wanted.calls ? "on" : "off");
         break;
     case AdaptPolicyItem:
-        if (item->currentIndex < 0)
+        if (!chosen)
             return;
         wanted.profile = value == 0 || value == 2 ? value : 1;
         request.setParam(kAbrProfile, kAbrProfiles[wanted.profile]);
         break;
     case MinimumBitRateItem:
     case MaximumBitRateItem: {
-        if (item->currentIndex < 0)
+        if (!chosen)
             return;
         const bool low = item->id == MinimumBitRateItem;
         (low ? wanted.minimum : wanted.maximum) = value;

@@ -162,7 +162,13 @@ public:
     // Network and interfaces (networkmenus.cpp)
     // ======================================================================
     void buildNetworkMenu();
+    void updateMobileLinks(QPravikMenuItems* page);
     void refreshNetworkItem(QPravikMenuItem* item);
+    // A new connection to a unit: what was read of the last unit's modems goes.
+    void forgetUnitCapabilities();
+    // "isdn.0", "eth.N", "mobile.N" or "wifi.N" of an interface menu; empty
+    // for any other menu.
+    static std::string interfaceOfMenu(int menuId);
     void createIsdnMenu();
     bool isdnMenuModified(QPravikMenuItems* page);
     bool applyIsdnMenu(QPravikMenuItems* page);
@@ -176,6 +182,17 @@ public:
     void createWifiMenu(int menuId);
     bool wifiMenuModified(QPravikMenuItems* page);
     bool applyWifiMenu(QPravikMenuItems* page);
+
+private:
+    // The network area's reactions (settingsreactions.cpp).
+    void changeNetworkItem(QPravikMenuItem* item, int value);
+    void changeCodecMode(QPravikMenuItems* page, int mode);
+    void scanOperators(QPravikMenuItem* item);
+    void chooseWifiNetwork(QPravikMenuItems* page, const QString& name);
+    // NI-1 / NI-2 lines are known by their SPID, the others by their numbers.
+    static void lockIsdnNumbers(QPravikMenuItems* page, int protocol, bool unloaded);
+
+public:
 
     // ======================================================================
     // AoIP (SIP) controller and SIP accounts (aoipmenus.cpp)

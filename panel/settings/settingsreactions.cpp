@@ -11,6 +11,7 @@
 #include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
 #include "link/protocolkeys.h"
+#include "link/tcommand.h"
 #include "model/locale.h"
 #include "model/qpraviksoftkeys.h"
 #include "model/tcomdevice.h"
@@ -50,8 +51,154 @@ void QPravikSettingsPage::routeReaction(const ItemReaction& reaction)
 // Network: Network menu, AoIP and SIP accounts, ISDN, Ethernet, Mobile, Wi-Fi
 // ===========================================================================
 
-void QPravikSettingsPage::networkReaction(const ItemReaction& /*reaction*/)
+namespace {
+
+// The unit may search for operators for three minutes.
+constexpr int kOperatorScanMs = 180000;
+constexpr int kAutoSecurity = 1;
+
+} // namespace
+
+void QPravikSettingsPage::changeNetworkItem(QPravikMenuItem* item, int value)
 {
+    TComDevice* device = frontPanelDevice();
+    // A red "not offered" network goes back to the normal colour.
+    if (item->id == SecondaryNetworkItem)
+        item->setLocked(item->locked);
+    if (device->hasAudioConnection()) {
+        refreshNetworkItem(item);
+        showMessage(tr("Cannot apply changes\n(a connection is established)"), 0);
+        return;
+    }
+    if (item->id == CodecModeItem) {
+        changeCodecMode(item->page, value);
+        return;
+    }
+    showMessage(tr("Applying changes..."), 1000);
+    const std::string name = interfaceName(value);
+    const bool done = item->id == DefaultNetworkItem ? device->setDefaultNetwork(name, true)
+                                                     : device->setSecondaryNetwork(name, true);
+    if (!done) {
+        refreshNetworkItem(item);
+        showMessage(tr("Failed to apply changes!"), 0);
+    }
+}
+
+void QPravikSettingsPage::changeCodecMode(QPravikMenuItems* page, int mode)
+{
+    TComDevice* device = frontPanelDevice();
+    showMessage(tr("Applying changes..."), 0);
+    bool done = true;
+    if (mode == 0 || mode == 1)
+        done = device->setCoordMode(0, true) && device->setCodecMode(mode, true);
+    else if (mode == 2) {
+        // The coordination runs codec 1 in mono.
+        const CodecConfig& coding = device->codec1();
+        done = ((coding.channelMode != 1 && coding.channelMode != 2)
+                || device->setDualCodec(1, codecConfigToString(monoCoding(coding, 0)), true))
+            && device->setCoordMode(1, true) && device->setCodecMode(0, true);
+    }
+    for (int id : {DefaultNetworkItem, SecondaryNetworkItem, CodecModeItem})
+        refreshNetworkItem(page->findItem(id));
+    if (done)
+        closePopup();
+    else
+        showMessage(tr("Failed to apply changes!"), 0);
+}
+
+void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
+{
+    QPravikMenuItem* item = reaction.item;
+    QPravikMenuItems* page = item->page;
+    const int menu = page->menuId;
+    const auto within = [menu](int first, int last) { return menu >= first && menu <= last; };
+    if (reaction.hook == ItemReaction::SelectionAccepted) {
+        if (!reaction.selection || !reaction.selection->currentRow)
+            return;
+        const QString chosen = reaction.selection->currentRow->label->text();
+        if (within(MobileMenuFirst, MobileMenuLast) && item->id == PreferredOperatorItem) {
+            item->setValueText(chosen, false);
+            header->setModified(mobileMenuModified(page));
+        } else if (within(WifiMenuFirst, WifiMenuLast) && item->id == NetworkListItem) {
+            chooseWifiNetwork(page, chosen);
+        }
+        return;
+    }
+    if (reaction.hook != ItemReaction::Changed)
+        return;
+    if (menu == NetworkMenu) {
+        const std::optional<int> value = itemValue(item);
+        if (value && item->id >= DefaultNetworkItem && item->id <= CodecModeItem)
+            changeNetworkItem(item, *value);
+        return;
+    }
+    if (menu == AoipMenu) {
+        if (item->id == DefaultProtocolItem)
+            updateDoubleStreamingItems(item);
+        header->setModified(aoipControllerMenuModified(page));
+    } else if (within(SipAccountMenuFirst, SipAccountMenuLast)) {
+        QPravikMenuItem* port = page->findItem(SipPortItem);
+        if (item->id == AlternateSipPortItem && port && item->switchButton) {
+            const int alternate = item->switchButton->isChecked() ? 2 : 0;
+            port->setValueText(QString::number(frontPanelDevice()->aoip().sipUdpPort() + alternate), false);
+        }
+        header->setModified(sipAccountMenuModified(page));
+    } else if (menu == IsdnMenu) {
+        const std::optional<int> protocol = itemValue(item);
+        if (item->id == IsdnProtocolItem && protocol)
+            lockIsdnNumbers(page, *protocol, false);
+        header->setModified(isdnMenuModified(page));
+    } else if (within(EthernetMenuFirst, EthernetMenuLast)) {
+        if (item->id == DhcpItem && item->switchButton) {
+            for (int id = IpAddressItem; id <= AuxiliaryDnsItem; ++id) {
+                if (QPravikMenuItem* address = page->findItem(id))
+                    address->setLocked(item->switchButton->isChecked());
+            }
+        }
+        header->setModified(ethernetMenuModified(page));
+    } else if (within(MobileMenuFirst, MobileMenuLast)) {
+        if (item->id == PreferredOperatorItem)
+            scanOperators(item);
+        header->setModified(mobileMenuModified(page));
+    } else if (within(WifiMenuFirst, WifiMenuLast)) {
+        header->setModified(wifiMenuModified(page));
+    }
+}
+
+void QPravikSettingsPage::scanOperators(QPravikMenuItem* item)
+{
+    showMessage(tr("Scanning available networks..."), 0);
+    TCommand request(TCommand::Param);
+    request.setParam("target", "network");
+    request.setParam("network", interfaceOfMenu(item->page->menuId));
+    request.addList("plmn");
+    // A fresh list: the helper appends to what it is given.
+    std::vector<std::string> names;
+    if (!requestHelper.getList(request, names, kOperatorScanMs)) {
+        showMessage(tr("Failed to scan networks!"), 0);
+        return;
+    }
+    closePopup();
+    item->clearChoices();
+    item->addChoice(0, tr("Auto"));
+    for (std::size_t i = 0; i < names.size(); ++i)
+        item->addChoice(int(i) + 1, fromUnitUtf8(names[i]));
+    openSelection(tr("Select Network"), item, true);
+}
+
+// A network picked from the scan replaces the name and asks the unit to find
+// its security; picking the network already set changes nothing.
+void QPravikSettingsPage::chooseWifiNetwork(QPravikMenuItems* page, const QString& name)
+{
+    if (toUnitUtf8(name) == wifiController.ssid())
+        return;
+    if (QPravikMenuItem* ssid = page->findItem(SsidItem))
+        ssid->setValueText(name, false);
+    if (QPravikMenuItem* security = page->findItem(SecurityItem))
+        security->setCurrentValue(kAutoSecurity, true, true);
+    if (QPravikMenuItem* passphrase = page->findItem(PassphraseItem))
+        passphrase->setValueText(QString(), false);
+    header->setModified(wifiMenuModified(page));
 }
 
 // ===========================================================================
@@ -116,8 +263,8 @@ void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
 
 void QPravikSettingsPage::codecCodingItemChanged(QPravikMenuItem* item)
 {
-    const int value = item->currentValue();
-    if (item->currentIndex >= 0) {
+    if (const std::optional<int> chosen = itemValue(item)) {
+        const int value = *chosen;
         bool refill = true;
         switch (item->id) {
         case AlgorithmItem:
@@ -146,8 +293,9 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
 {
     TAudioSettings* audio = frontPanelAudioSettings();
     TComDevice* device = frontPanelDevice();
-    const bool hasValue = item->currentIndex >= 0;
-    const int value = item->currentValue();
+    const std::optional<int> chosen = itemValue(item);
+    const bool hasValue = chosen.has_value();
+    const int value = chosen.value_or(-1);
     bool ok = true;
     switch (item->id) {
     case InputLimiterItem:
