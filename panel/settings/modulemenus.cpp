@@ -191,16 +191,16 @@ void QPravikSettingsPage::createRavennaMenu()
     const ModuleKind kind = moduleKind();
 
     addMenuRow(page, ModuleDeviceNameItem, QPravikMenuItem::Text, tr("Device Name"))->setLocked(true);
-    QPravikMenuItem* item = addMenuRow(page, SampleRateItem, QPravikMenuItem::ChoiceList, tr("Sampling Frequency"));
+    QPravikMenuItem* item = addMenuRow(page, ModuleSampleRateItem, QPravikMenuItem::ChoiceList, tr("Sampling Frequency"));
     for (int rate : rates)
         item->addChoice(rate, rateText(rate));
-    item = addMenuRow(page, ResolutionItem, QPravikMenuItem::ChoiceList, tr("Sample Resolution"));
+    item = addMenuRow(page, ModuleResolutionItem, QPravikMenuItem::ChoiceList, tr("Sample Resolution"));
     for (int bits : resolutions)
         item->addChoice(bits, QStringLiteral("%1 bits").arg(bits));
     if (kind != ModuleKind::Streamless)
-        addMenuRow(page, PtpDomainItem, QPravikMenuItem::Number, tr("PTP Domain Number"));
+        addMenuRow(page, ModulePtpDomainItem, QPravikMenuItem::Number, tr("PTP Domain Number"));
     if (kind == ModuleKind::Networked && unitFirmwareVersion > kNetModeFirmware) {
-        item = addMenuRow(page, NetModeItem, QPravikMenuItem::ChoiceList, tr("Networking Mode"));
+        item = addMenuRow(page, ModuleNetModeItem, QPravikMenuItem::ChoiceList, tr("Networking Mode"));
         item->addChoice(TComRavennaController::Switch, tr("Switch (same network)"));
         item->addChoice(TComRavennaController::Redundant, tr("Redundancy (separate networks)"));
     }
@@ -218,20 +218,20 @@ void QPravikSettingsPage::createRavennaMenu()
         addMenuRow(page, id, QPravikMenuItem::Text, title, kIndent)->setLocked(true);
     };
     addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Status"), 10, kSectionTop);
-    show(unitFirmwareVersion > kLockStateFirmware ? LockStateItem : SyncStateItem, tr("Sync State"));
-    show(LinkStateItem, tr("Link State"));
-    show(PtpStateItem, tr("PTP State"));
+    show(unitFirmwareVersion > kLockStateFirmware ? ModuleLockStateItem : ModuleSyncStateItem, tr("Sync State"));
+    show(ModuleLinkStateItem, tr("Link State"));
+    show(ModulePtpStateItem, tr("PTP State"));
     addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Information"), 10, kSectionTop);
     if (unitFirmwareVersion > kIdentityFirmware) {
-        show(ManufacturerItem, tr("Manufacturer"));
-        show(ModelItem, tr("Model"));
+        show(ModuleManufacturerItem, tr("Manufacturer"));
+        show(ModuleModelItem, tr("Model"));
     }
     if (kind == ModuleKind::Streamless && unitFirmwareVersion > kFirmwareVerFirmware)
         show(ModuleFirmwareItem, tr("Firmware Version"));
-    show(SoftwareRevisionItem, tr("Software Revision"));
+    show(ModuleSoftwareRevisionItem, tr("Software Revision"));
     if (kind == ModuleKind::Networked && unitFirmwareVersion > kLockStateFirmware)
-        show(RescueRevisionItem, tr("Maintenance Mode Revision"));
-    show(HardwareRevisionItem, tr("Hardware Revision"));
+        show(ModuleRescueRevisionItem, tr("Maintenance Mode Revision"));
+    show(ModuleHardwareRevisionItem, tr("Hardware Revision"));
 
     updateRavennaMenu(page);
     pushPage(page);
@@ -256,16 +256,16 @@ void QPravikSettingsPage::showModuleItem(QPravikMenuItem* item)
         item->setValueText(fromUnitUtf8(rav->deviceName()), false);
         item->setLocked(unloaded || currentAccessLevel != AdministratorLevel);
         return;
-    case SampleRateItem:
+    case ModuleSampleRateItem:
         selectOrShow(item, rav->sampleRate(), rateText(rav->sampleRate()));
         break;
-    case ResolutionItem:
+    case ModuleResolutionItem:
         selectOrShow(item, rav->resolution(), QStringLiteral("%1 bits").arg(rav->resolution()));
         break;
-    case PtpDomainItem:
+    case ModulePtpDomainItem:
         item->setValueText(QString::number(rav->ptpDomain()), false);
         break;
-    case NetModeItem:
+    case ModuleNetModeItem:
         item->setCurrentValue(rav->netMode(), true, true);
         break;
     case IpAddressingMenuFirst:
@@ -284,35 +284,35 @@ void QPravikSettingsPage::showModuleItem(QPravikMenuItem* item)
                                                rav->modeOut() ? tr("Transmitting") : tr("Disabled")),
                            false);
         break;
-    case SyncStateItem:
+    case ModuleSyncStateItem:
         item->setValueText(rav->syncState() != 0 ? tr("OK") : tr("Error"), false);
         return;
-    case LockStateItem:
+    case ModuleLockStateItem:
         item->setValueText(lockStateLabel(rav->lockState()), false);
         return;
-    case LinkStateItem:
+    case ModuleLinkStateItem:
         item->setValueText(perInterface([rav](int i) { return rav->iface(i).linkUp ? tr("Active") : tr("Disconnected"); }),
                            false);
         return;
-    case PtpStateItem:
+    case ModulePtpStateItem:
         item->setValueText(perInterface([rav](int i) { return ptpStateLabel(rav->iface(i).ptpState); }), false);
         return;
-    case ManufacturerItem:
+    case ModuleManufacturerItem:
         item->setValueText(fromUnitUtf8(rav->manufacturer()), false);
         return;
-    case ModelItem:
+    case ModuleModelItem:
         item->setValueText(fromUnitUtf8(rav->hardwareName()), false);
         return;
     case ModuleFirmwareItem:
         item->setValueText(fromUnitUtf8(rav->firmwareVer()), false);
         return;
-    case HardwareRevisionItem:
+    case ModuleHardwareRevisionItem:
         item->setValueText(fromUnitUtf8(rav->hardwareRev()), false);
         return;
-    case SoftwareRevisionItem:
+    case ModuleSoftwareRevisionItem:
         item->setValueText(fromUnitUtf8(rav->firmwareRev()), false);
         return;
-    case RescueRevisionItem:
+    case ModuleRescueRevisionItem:
         item->setValueText(fromUnitUtf8(rav->rescueosRev()), false);
         return;
     default:

@@ -445,18 +445,18 @@ void QPravikSettingsPage::moduleItemChanged(QPravikMenuItem* item)
         ok = !name.isEmpty() && ravenna->setDeviceName(toUnitUtf8(name), true);
         break;
     }
-    case SampleRateItem:
+    case ModuleSampleRateItem:
         ok = !value || ravenna->setSampleRate(*value, true);
         break;
-    case ResolutionItem:
+    case ModuleResolutionItem:
         ok = !value || ravenna->setResolution(*value, true);
         break;
-    case PtpDomainItem: {
+    case ModulePtpDomainItem: {
         const std::optional<int> domain = strictNumber(item->valueText());
         ok = domain && ravenna->setPtpDomain(*domain, true);
         break;
     }
-    case NetModeItem:
+    case ModuleNetModeItem:
         if (!value)
             return;
         ok = ravenna->setNetMode(*value, true);

@@ -90,7 +90,7 @@ private slots:
     void moduleMenu()
     {
         const auto at = [this](int level) { return [=] { currentAccessLevel = level; open({RavennaMenu}); }; };
-        look = [this] { return rows() + '|' + item(SampleRateItem)->valueText() + '|' + reads(); };
+        look = [this] { return rows() + '|' + item(ModuleSampleRateItem)->valueText() + '|' + reads(); };
         run({
             {"1.6.9", "", 0x10609, {{"rav_manufacturer", "Acme"}}, at(2), "124,125,126,127,129,137,148,164,163,166,171,170|44.1 kHz|"
              "device_name,sample_rate,resolution,ptp_domain,dhcp,ip_addr,status_in0,status_in1,name_ou,mode_ou,sync_state,link_state,ptp_state", {}},
@@ -114,15 +114,15 @@ private slots:
     // Items written at once: a refusal or a text that is no number puts back the model's value.
     void immediateItems()
     {
-        look = [this] { return item(PtpDomainItem) ? item(PtpDomainItem)->valueText() + '|' + item(SampleRateItem)->valueText() + '|' + state()
+        look = [this] { return item(ModulePtpDomainItem) ? item(ModulePtpDomainItem)->valueText() + '|' + item(ModuleSampleRateItem)->valueText() + '|' + state()
                                                    : item(ReceiverDelayItem)->valueText() + '|' + state(); };
         const Values module = {{"rav_ptp_domain", "7"}};
         const auto at123 = [this](std::function<void()> act) { return [=] { open({RavennaMenu}), act(); }; };
         const auto delay = [this](const char* text) { return [=] { open({RavennaMenu, InputStreamsMenu}), type(ReceiverDelayItem, text); }; };
         run({
-            {"domain abc", "", 0x10F00, module, at123([=] { type(PtpDomainItem, "abc"); }), "7|44.1 kHz|0|Failed to apply changes!", {}},
-            {"domain 12x", "", 0x10F00, module, at123([=] { type(PtpDomainItem, "12x"); }), "7|44.1 kHz|0|Failed to apply changes!", {}},
-            {"domain too big", "", 0x10F00, module, at123([=] { type(PtpDomainItem, "99999999999"); }), "7|44.1 kHz|0|Failed to apply changes!", {}},
+            {"domain abc", "", 0x10F00, module, at123([=] { type(ModulePtpDomainItem, "abc"); }), "7|44.1 kHz|0|Failed to apply changes!", {}},
+            {"domain 12x", "", 0x10F00, module, at123([=] { type(ModulePtpDomainItem, "12x"); }), "7|44.1 kHz|0|Failed to apply changes!", {}},
+            {"domain too big", "", 0x10F00, module, at123([=] { type(ModulePtpDomainItem, "99999999999"); }), "7|44.1 kHz|0|Failed to apply changes!", {}},
             {"delay at the maximum", "", 0x10F00, module, delay("24000"), "24000|0|", {"rav_delay_in:24000"}},
             {"delay above it", "", 0x10F00, module, delay("24001"), "Automatic|0|Failed to apply changes!", {}},
         });
