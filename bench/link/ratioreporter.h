@@ -76,7 +76,7 @@ public:
         return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     }
 
-    // "label: 12.3 us against 4.5 us (medians), ratio 2.73 (minima 2.61)";
+    // "label: 1234.5 ns against 456.7 ns (medians), ratio 2.70 (minima 2.61)";
     // in CPU time for work that never waits, as the machine may be shared.
     void ratio(const char* label, const std::string& measured, const std::string& baseline,
                bool cpu = false) const
@@ -86,11 +86,11 @@ public:
         const double aMin = seconds(measured, cpu, true);
         const double bMin = seconds(baseline, cpu, true);
         if (a < 0 || b <= 0 || bMin <= 0) {
-            std::printf("%-56s (not run)\n", label);
+            std::printf("%-52s (not run)\n", label);
             return;
         }
-        std::printf("%-56s %10.3f us against %10.3f us, ratio %6.2f (minima %6.2f)\n", label, a * 1e6,
-                    b * 1e6, a / b, aMin / bMin);
+        std::printf("%-52s %12.1f ns against %12.1f ns, ratio %7.2f (minima %7.2f)\n", label, a * 1e9,
+                    b * 1e9, a / b, aMin / bMin);
     }
 
     void printHeading(const char* heading) const { std::printf("\n%s\n", heading); }

@@ -16,16 +16,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/samples.h"
 #include "panel/kit/menuselect.h"
 #include "panel/kit/menuwidget.h"
 
 namespace {
-
-double median(std::vector<double> samples)
-{
-    std::sort(samples.begin(), samples.end());
-    return samples[samples.size() / 2];
-}
 
 QPravikMenuItem* addItem(QPravikMenuItems* page, int id, int type)
 {

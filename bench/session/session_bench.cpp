@@ -41,6 +41,7 @@
 #include "app/logfile.h"
 #include "app/sshclient.h"
 #include "app/velto.h"
+#include "bench/samples.h"
 #include "audio/taudiosettings.h"
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
@@ -94,18 +95,6 @@ double threadCpu()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double minimum(const std::vector<double>& values)
-{
-    return *std::min_element(values.begin(), values.end());
 }
 
 // The same requests, one after the other, each waiting for its final answer

@@ -6,6 +6,7 @@
 // first paint; CPU time is the child's own, user and system.
 #include "app/logfile.h"
 #include "app/velto.h"
+#include "bench/samples.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -105,18 +106,6 @@ Sample runOnce(const QString& self, const char* mode, const QProcessEnvironment&
     const QList<QByteArray> lines = child.readAllStandardOutput().trimmed().split('\n');
     sample.cpu = lines.last().toDouble(&ok);
     return ok ? sample : Sample{};
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-double minimum(const std::vector<double>& values)
-{
-    return *std::min_element(values.begin(), values.end());
 }
 
 void report(const char* what, const std::vector<double>& program, const std::vector<double>& bare)
