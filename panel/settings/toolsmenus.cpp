@@ -623,12 +623,14 @@ void QPravikSettingsPage::updateTroubleshootingMenu(QPravikMenuItems* page)
 
 namespace {
 
+// "auto" and a missing value are Auto; a name of no interface is -1.
 int remoteInterfaceCode(const TComRequestHelper::ValueMap& values)
 {
     const auto found = values.find("remote_access_network");
     if (found == values.end() || found->second == "auto")
         return kAutoInterface;
-    return static_cast<int>(interfaceCodeFromName(found->second));
+    const std::uint32_t code = interfaceCodeFromName(found->second);
+    return code == kInvalidInterface ? -1 : static_cast<int>(code);
 }
 
 std::string remoteInterfaceName(int code)
@@ -686,9 +688,12 @@ void QPravikSettingsPage::createRemoteAccessMenu()
         if (transportOf(code) == IpTransport)
             network->addChoice(code, QPravikLocalize::interfaceName(code, options));
     }
+    // An interface the device does not list is shown, in red, and never written.
     const int code = remoteInterfaceCode(values);
     if (network->setCurrentValue(code, true, true) < 0)
-        network->setValueTextGlobalColor(QPravikLocalize::interfaceName(code, options), Qt::red, true);
+        network->setValueTextGlobalColor(code < 0 ? toQString(valueOf(values, "remote_access_network"))
+                                                  : QPravikLocalize::interfaceName(code, options),
+                                         Qt::red, true);
 
     if (remoteAccess) {
         QPravikMenuItem* server = addMenuRow(page, RemoteServerItem, QPravikMenuItem::Text, tr("Remote Access Server"));

@@ -98,6 +98,7 @@ private slots:
         recordSignals(m, log);
         for (const auto& [key, value] : Map{{"matrix_in1", "A3"}, {"matrix_in2", "A,x"}, {"matrix_in12", "80,x"},
                                              {"matrix_in", "80,x"}, {"matrix_in-2147483648", "80,x"},
+                                             {"matrix_in05", "80,x"}, {"matrix_in5x", "80,x"},
                                              {"matrix_hp2", std::string(23, '0')}, {"matrix_ou11", "8"},
                                              {"matrix_po1", "0203040"}, {"matrix_bal1", "06060606060"},
                                              {"matrix_opt", "0000001"}, {"matrix_hp5", std::string(42, '0')}})
@@ -152,7 +153,7 @@ private slots:
     {
         FirmwareWord fw(0x20000);
         unit.onRequestMatching(QRegularExpression("GET:matrix_in1;.*GET:matrix_bal4;$"),
-                               {UnitSimulator::reply("PARAM;matrix_in5:C3,Mic;return:OK;")}, 1);
+                               {UnitSimulator::reply("PARAM;matrix_in5:C3,\xC5\x81ukasz\xFF;return:OK;")}, 1);
         TMatrixSettings m(&com);
         QStringList log;
         recordSignals(m, log);
@@ -162,6 +163,8 @@ private slots:
         QCOMPARE(bodies.size(), 2);
         QCOMPARE(bodies[0].count("GET:"), 36);
         QCOMPARE(bodies[1], QByteArray("DO;action:subscribe;info:audio_changeset;"));
+        m.setNode(4, 18, true); // the name goes back as it came, invalid byte included
+        QCOMPARE(sent(), QByteArrayList{"PARAM;matrix_in5:01C3,\xC5\x81ukasz\xFF;target:audio;"});
         TCommand info(TCommand::Info);
         info.setParam("info_type", "config_changeset");
         QVERIFY(!m.handleInfo(info));

@@ -273,6 +273,10 @@ private slots:
         QCOMPARE(m.operatorLong(), std::string()); // a cause is no operator's name
         QCOMPARE(m.operatorShort(), std::string("T"));
         QCOMPARE(m.plmn(), std::string("auto"));
+        // A choice never read goes out as the automatic one it reads as.
+        m.reset();
+        rig->expect("PARAM;network:mobile.0;plmn:auto;target:network;");
+        QVERIFY(m.writeParams({"plmn"}));
         // A refused option key is not offered; what came back is still read.
         QVERIFY(m.readParams({"noise_gate", "mode"}));
         QCOMPARE(m.optionMask(), 0x1u);
@@ -302,15 +306,17 @@ private slots:
         QCOMPARE(w.ssid(), std::string("\xE2\x82\xAC\xC3"));
 
         const QByteArray scan = "PARAM;network:wifi.0;target:network;LIST:ssid;";
-        rig->expect(scan, "PARAM;return:OK;ssid:Home,Caf\xC3\xA9\\\\,Bar,Guest;");
-        const std::vector<std::string> found{"Home", "Caf\xC3\xA9,Bar", "Guest"};
+        rig->expect(scan, "PARAM;return:OK;ssid:Home,Caf\xC3\xA9,Bar\\\\,Guest;");
+        const std::vector<std::string> found{"Home", "Caf\xC3\xA9", "Bar,Guest"};
         QVERIFY(w.scanNetworks());
         QCOMPARE(w.networkList(), found);
+        rig->expect("PARAM;network:wifi.0;ssid:Caf\xC3\xA9;target:network;"); // chosen: written as scanned
+        QVERIFY(w.setSsid(w.networkList()[1], true));
         rig->unit.onRequest(scan, {UnitSimulator::reply("PARAM;return:PROGRESS;ssid:Other;"),
                                    UnitSimulator::errorReply(117)}, 1);
         QVERIFY(!w.scanNetworks());
         QCOMPARE(w.networkList(), found);
-        QCOMPARE(rig->unit.requests().size(), 4);
+        QCOMPARE(rig->unit.requests().size(), 5);
         QCOMPARE(w.state(), 0);
         w.reset();
         QCOMPARE(w.networkList(), found);
