@@ -7,7 +7,6 @@
 #include <QGridLayout>
 
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -19,6 +18,7 @@
 #include "model/textconv.h"
 #include "model/unitfirmware.h"
 #include "panel/kit/controls.h"
+#include "panel/settings/controlleredit.h"
 #include "panel/settings/settingsids.h"
 
 using namespace SettingsId;
@@ -38,6 +38,8 @@ constexpr std::uint32_t kJitterBufferFirmware = 0x10BFF;    // 1.12.0
 constexpr std::uint32_t kSessionTimersFirmware = 0x10EFF;   // 1.15.0
 constexpr std::uint32_t kKeepAliveTargetFirmware = 0x110FF; // 1.17.0
 constexpr int kAlternatePortOffset = 2;
+constexpr int kMaxPort = 65535;
+constexpr int kMaxTos = 255;
 
 bool firmwareAbove(std::uint32_t word)
 {
@@ -54,127 +56,8 @@ QString seconds(int n)
     return tr("%1 seconds").arg(n);
 }
 
-// One edited value of the AoIP controller or of a SIP account. Switches,
-// choice lists and numbers hold an int, texts the unit's bytes.
-struct Field
-{
-    int id;
-    const char* key;
-    bool accountKey; // the second account's key ends in "2"
-    int low;         // numbers: the accepted range; switches: the off and on values
-    int high;
-    int (*number)(const Aoip&, const Account&);
-    bool (*setNumber)(Aoip&, Account&, int);
-    const std::string& (*text)(const Aoip&, const Account&);
-    bool (*setText)(Aoip&, Account&, const std::string&);
-};
-
-template <auto Get>
-int ctl(const Aoip& c, const Account&)
-{
-    return int((c.*Get)());
-}
-template <auto Set>
-bool setCtl(Aoip& c, Account&, int value)
-{
-    return (c.*Set)(value, false);
-}
-template <auto Get>
-const std::string& ctlText(const Aoip& c, const Account&)
-{
-    return (c.*Get)();
-}
-template <auto Set>
-bool setCtlText(Aoip& c, Account&, const std::string& text)
-{
-    return (c.*Set)(text, false);
-}
-template <auto Member>
-const std::string& acctText(const Aoip&, const Account& a)
-{
-    return a.*Member;
-}
-template <auto Set>
-bool setAcctText(Aoip&, Account& a, const std::string& text)
-{
-    return (a.*Set)(text, false);
-}
-
-constexpr int kMaxPort = 65535;
-constexpr int kMaxTos = 255;
-
-#define AOIP_SWITCH(id, key, get, set) {id, key, false, 0, 1, &ctl<get>, &setCtl<set>, nullptr, nullptr}
-#define AOIP_NUMBER(id, key, low, high, get, set) {id, key, false, low, high, &ctl<get>, &setCtl<set>, nullptr, nullptr}
-#define AOIP_TEXT(id, key, get, set) {id, key, false, 0, 0, nullptr, nullptr, &ctlText<get>, &setCtlText<set>}
-#define ACCOUNT_TEXT(id, key, member, set) {id, key, true, 0, 0, nullptr, nullptr, &acctText<member>, &setAcctText<set>}
-
-// In the order the apply writes them.
-const Field kAoipFields[] = {
-    AOIP_NUMBER(66, "audio_mode", 0, 0, &Aoip::audioMode, &Aoip::setAudioMode),
-    AOIP_SWITCH(67, "double_stream", &Aoip::doubleStream, &Aoip::setDoubleStream),
-    AOIP_NUMBER(68, "stream_pattern", 0, 0, &Aoip::streamPattern, &Aoip::setStreamPattern),
-    AOIP_SWITCH(69, "jitterab", &Aoip::jitterab, &Aoip::setJitterab),
-    AOIP_SWITCH(70, "stun_mode", &Aoip::stunMode, &Aoip::setStunMode),
-    AOIP_TEXT(71, "stun_server", &Aoip::stunServer, &Aoip::setStunServer),
-    AOIP_SWITCH(72, "sip_mode", &Aoip::sipMode, &Aoip::setSipMode),
-    AOIP_SWITCH(73, "sip_acc_calls", &Aoip::sipAcceptCalls, &Aoip::setSipAcceptCalls),
-    AOIP_SWITCH(74, "sip_chk_calls", &Aoip::sipCheckCalls, &Aoip::setSipCheckCalls),
-    // Switch on is account 2.
-    AOIP_NUMBER(75, "sip_def_account", 1, 2, &Aoip::sipDefAccount, &Aoip::setSipDefAccount),
-    ACCOUNT_TEXT(78, "sip_registrar", &Account::registrar, &Account::setRegistrar),
-    AOIP_TEXT(79, "sip_proxy", &Aoip::sipProxy, &Aoip::setSipProxy),
-    AOIP_NUMBER(80, "SIP_KA_INTERVAL", 0, 0, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval),
-    AOIP_NUMBER(81, "SIP_KA_TARGET", 0, 0, &Aoip::sipKeepAliveTarget, &Aoip::setSipKeepAliveTarget),
-    AOIP_NUMBER(82, "SIP_RE_REG_TO", 0, 0, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout),
-    AOIP_NUMBER(84, "SIP_UDP_PORT", 1, kMaxPort, &Aoip::sipUdpPort, &Aoip::setSipUdpPort),
-    AOIP_NUMBER(85, "RTP_START_PORT", 1, kMaxPort, &Aoip::rtpStartPort, &Aoip::setRtpStartPort),
-    AOIP_SWITCH(86, "sip_sess_timers", &Aoip::sipSessionTimers, &Aoip::setSipSessionTimers),
-    AOIP_SWITCH(87, "drtp_acc_calls", &Aoip::drtpAcceptCalls, &Aoip::setDrtpAcceptCalls),
-    AOIP_SWITCH(88, "drtp_send_only", &Aoip::drtpSendOnly, &Aoip::setDrtpSendOnly),
-    AOIP_NUMBER(89, "drtp_rtp_port", 1, kMaxPort, &Aoip::drtpRtpPort, &Aoip::setDrtpRtpPort),
-    AOIP_NUMBER(90, "drtp_rel_timeout", 0, 0, &Aoip::drtpReleaseTimeout, &Aoip::setDrtpReleaseTimeout),
-    AOIP_NUMBER(91, "rtp_tos", 0, kMaxTos, &Aoip::rtpTos, &Aoip::setRtpTos),
-    AOIP_NUMBER(92, "MP_ECM_BF_SHIFT", 0, 0, &Aoip::ecmBfShift, &Aoip::setEcmBfShift),
-};
-
-const Field kAccountFields[] = {
-    ACCOUNT_TEXT(94, "sip_user", &Account::user, &Account::setUser),
-    ACCOUNT_TEXT(95, "sip_display_name", &Account::displayName, &Account::setDisplayName),
-    ACCOUNT_TEXT(96, "sip_auth_user", &Account::authUser, &Account::setAuthUser),
-    ACCOUNT_TEXT(97, "sip_password", &Account::password, &Account::setPassword),
-    ACCOUNT_TEXT(93, "sip_registrar", &Account::registrar, &Account::setRegistrar),
-    AOIP_SWITCH(83, "sip_use_uport2", &Aoip::sipUseUport2, &Aoip::setSipUseUport2),
-    AOIP_NUMBER(84, "SIP_UDP_PORT", 1, kMaxPort, &Aoip::sipUdpPort, &Aoip::setSipUdpPort),
-    AOIP_NUMBER(85, "RTP_START_PORT", 1, kMaxPort, &Aoip::rtpStartPort, &Aoip::setRtpStartPort),
-};
-
-#undef AOIP_SWITCH
-#undef AOIP_NUMBER
-#undef AOIP_TEXT
-#undef ACCOUNT_TEXT
-
-struct PageFields
-{
-    const Field* begin() const { return first; }
-    const Field* end() const { return last; }
-    const Field* first;
-    const Field* last;
-};
-
-PageFields fieldsOf(int menuId)
-{
-    if (menuId == AoipMenu)
-        return {std::begin(kAoipFields), std::end(kAoipFields)};
-    return {std::begin(kAccountFields), std::end(kAccountFields)};
-}
-
-Account& accountOf(Aoip& c, int menuId)
-{
-    return menuId == AoipMenu || menuId == SipAccountMenuFirst ? c.account1() : c.account2();
-}
-
 // The whole text as a decimal number within the range; anything else,
-// "5060x", "+5" or " 5" included, is no number.
+// "5060x", "+5" or " 5" included, is no number and so no edit.
 std::optional<int> decimalIn(const QString& text, int low, int high)
 {
     if (text.isEmpty() || text.size() > 9)
@@ -188,63 +71,78 @@ std::optional<int> decimalIn(const QString& text, int low, int high)
     return n;
 }
 
-// The item's value for a numeric field; none counts as unchanged.
-std::optional<int> editedNumber(const Item* item, const Field& f)
+// A number item; the setters would keep the old value of a number below
+// the key's least one, so such a text counts as unchanged.
+void editNumber(ControllerEdit& edit, int id, Aoip& c, int (Aoip::*get)() const, bool (Aoip::*set)(int, bool),
+                const char* key, int low, int high)
 {
-    switch (item->type) {
-    case Item::Switch: return item->switchButton && item->switchButton->isChecked() ? f.high : f.low;
-    case Item::ChoiceList: return QPravikSettingsPage::itemValue(item);
-    case Item::Number: return decimalIn(item->valueText(), f.low, f.high);
-    default: return std::nullopt;
-    }
+    const Item* item = edit.editable(id);
+    if (const std::optional<int> n = item ? decimalIn(item->valueText(), low, high) : std::nullopt)
+        edit.update(c, (c.*get)(), *n, set, key);
 }
 
-bool differs(const Item* item, const Field& f, const Aoip& c, const Account& a)
+void editAccountText(ControllerEdit& edit, int id, Account& a, std::string Account::*field,
+                     bool (Account::*set)(const std::string&, bool), const std::string& key)
 {
-    if (!item || item->locked)
-        return false;
-    if (f.text)
-        return toUnitUtf8(item->valueText()) != f.text(c, a);
-    const std::optional<int> value = editedNumber(item, f);
-    return value && *value != f.number(c, a);
+    std::string text;
+    if (edit.textValue(id, text, toUnitUtf8))
+        edit.update(a, a.*field, text, set, key.c_str());
 }
 
-bool pageDiffers(QPravikMenuItems* page)
+// Menu 10, in the order the apply writes it.
+void editAoip(ControllerEdit& edit, Aoip& c)
+{
+    edit.choice(DefaultProtocolItem, c, &Aoip::audioMode, &Aoip::setAudioMode, "audio_mode");
+    edit.toggle(67, c, &Aoip::doubleStream, &Aoip::setDoubleStream, "double_stream");
+    edit.choice(68, c, &Aoip::streamPattern, &Aoip::setStreamPattern, "stream_pattern");
+    edit.toggle(69, c, &Aoip::jitterab, &Aoip::setJitterab, "jitterab");
+    edit.toggle(70, c, &Aoip::stunMode, &Aoip::setStunMode, "stun_mode");
+    edit.text(71, c, &Aoip::stunServer, &Aoip::setStunServer, "stun_server", toUnitUtf8);
+    edit.toggle(72, c, &Aoip::sipMode, &Aoip::setSipMode, "sip_mode");
+    edit.toggle(73, c, &Aoip::sipAcceptCalls, &Aoip::setSipAcceptCalls, "sip_acc_calls");
+    edit.toggle(74, c, &Aoip::sipCheckCalls, &Aoip::setSipCheckCalls, "sip_chk_calls");
+    bool second = false;
+    if (edit.switchValue(75, second))
+        edit.update(c, c.sipDefAccount(), second ? 2 : 1, &Aoip::setSipDefAccount, "sip_def_account");
+    editAccountText(edit, 78, c.account1(), &Account::registrar, &Account::setRegistrar, "sip_registrar");
+    edit.text(79, c, &Aoip::sipProxy, &Aoip::setSipProxy, "sip_proxy", toUnitUtf8);
+    edit.choice(80, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval, "SIP_KA_INTERVAL");
+    edit.choice(81, c, &Aoip::sipKeepAliveTarget, &Aoip::setSipKeepAliveTarget, "SIP_KA_TARGET");
+    edit.choice(82, c, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout, "SIP_RE_REG_TO");
+    editNumber(edit, SipPortItem, c, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort);
+    editNumber(edit, 85, c, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort);
+    edit.toggle(86, c, &Aoip::sipSessionTimers, &Aoip::setSipSessionTimers, "sip_sess_timers");
+    edit.toggle(87, c, &Aoip::drtpAcceptCalls, &Aoip::setDrtpAcceptCalls, "drtp_acc_calls");
+    edit.toggle(88, c, &Aoip::drtpSendOnly, &Aoip::setDrtpSendOnly, "drtp_send_only");
+    editNumber(edit, 89, c, &Aoip::drtpRtpPort, &Aoip::setDrtpRtpPort, "drtp_rtp_port", 1, kMaxPort);
+    edit.choice(90, c, &Aoip::drtpReleaseTimeout, &Aoip::setDrtpReleaseTimeout, "drtp_rel_timeout");
+    editNumber(edit, 91, c, &Aoip::rtpTos, &Aoip::setRtpTos, "rtp_tos", 0, kMaxTos);
+    edit.choice(92, c, &Aoip::ecmBfShift, &Aoip::setEcmBfShift, "MP_ECM_BF_SHIFT");
+}
+
+// Menu 76 or 77: the account's keys end in "2" for the second one; the
+// ports are shared.
+void editAccount(ControllerEdit& edit, Aoip& c, Account& a)
+{
+    const std::string suffix = a.number == 2 ? "2" : "";
+    editAccountText(edit, 94, a, &Account::user, &Account::setUser, "sip_user" + suffix);
+    editAccountText(edit, 95, a, &Account::displayName, &Account::setDisplayName, "sip_display_name" + suffix);
+    editAccountText(edit, 96, a, &Account::authUser, &Account::setAuthUser, "sip_auth_user" + suffix);
+    editAccountText(edit, 97, a, &Account::password, &Account::setPassword, "sip_password" + suffix);
+    editAccountText(edit, 93, a, &Account::registrar, &Account::setRegistrar, "sip_registrar" + suffix);
+    edit.toggle(AlternateSipPortItem, c, &Aoip::sipUseUport2, &Aoip::setSipUseUport2, "sip_use_uport2");
+    editNumber(edit, SipPortItem, c, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort);
+    editNumber(edit, 85, c, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort);
+}
+
+void editPage(ControllerEdit& edit, int menuId)
 {
     Aoip& c = frontPanelDevice()->aoip();
-    const Account& a = accountOf(c, page->menuId);
-    for (const Field& f : fieldsOf(page->menuId))
-        if (differs(page->findItem(f.id), f, c, a))
-            return true;
-    return false;
+    if (menuId == AoipMenu)
+        editAoip(edit, c);
+    else
+        editAccount(edit, c, menuId == SipAccountMenuFirst ? c.account1() : c.account2());
 }
-
-// What the apply stored, to be put back when the unit refuses it.
-struct Staged
-{
-    std::vector<std::string> keys;
-    std::vector<std::function<void()>> undo;
-
-    void stage(const Item* item, const Field& f, Aoip& c, Account& a)
-    {
-        if (f.text) {
-            std::string old = f.text(c, a);
-            f.setText(c, a, toUnitUtf8(item->valueText()));
-            undo.push_back([&c, &a, set = f.setText, old] { set(c, a, old); });
-        } else {
-            const int old = f.number(c, a);
-            f.setNumber(c, a, *editedNumber(item, f));
-            undo.push_back([&c, &a, set = f.setNumber, old] { set(c, a, old); });
-        }
-        keys.push_back(f.accountKey && a.number == 2 ? f.key + std::string("2") : f.key);
-    }
-    void rollback()
-    {
-        for (auto it = undo.rbegin(); it != undo.rend(); ++it)
-            (*it)();
-        undo.clear();
-    }
-};
 
 void addChoices(Item* item, std::initializer_list<std::pair<int, const char*>> choices)
 {
@@ -442,7 +340,9 @@ void QPravikSettingsPage::updateDoubleStreamingItems(QPravikMenuItem* item)
 
 bool QPravikSettingsPage::aoipControllerMenuModified(QPravikMenuItems* page)
 {
-    return page && (aoipReinitPending || pageDiffers(page));
+    return page && (aoipReinitPending || ControllerEdit::modified(page, [page](ControllerEdit& edit) {
+                        editPage(edit, page->menuId);
+                    }));
 }
 
 bool QPravikSettingsPage::applyAoipControllerMenu(QPravikMenuItems* page)
@@ -457,19 +357,14 @@ bool QPravikSettingsPage::applyAoipControllerMenu(QPravikMenuItems* page)
 bool QPravikSettingsPage::commitAoipPage(QPravikMenuItems* page)
 {
     Aoip& c = frontPanelDevice()->aoip();
-    Account& a = accountOf(c, page->menuId);
-    Staged staged;
-    for (const Field& f : fieldsOf(page->menuId)) {
-        const Item* item = page->findItem(f.id);
-        if (differs(item, f, c, a))
-            staged.stage(item, f, c, a);
-    }
-    if (staged.keys.empty() && !aoipReinitPending)
+    ControllerEdit edit(page, ControllerEdit::Store);
+    editPage(edit, page->menuId);
+    if (edit.keys().empty() && !aoipReinitPending)
         return true;
     showMessage(tr("Applying changes..."), 0);
     // A secret the codec cannot encode makes writeParams send nothing.
-    if (!staged.keys.empty() && !c.writeParams(staged.keys)) {
-        staged.rollback();
+    if (!edit.keys().empty() && !c.writeParams(edit.keys())) {
+        edit.rollback();
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }
@@ -530,7 +425,7 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
 
 bool QPravikSettingsPage::sipAccountMenuModified(QPravikMenuItems* page)
 {
-    return page && (aoipReinitPending || pageDiffers(page));
+    return aoipControllerMenuModified(page);
 }
 
 bool QPravikSettingsPage::applySipAccountMenu(QPravikMenuItems* page)
