@@ -86,6 +86,18 @@ public:
     // A choice's value may itself be -1 ("None"), so currentValue() cannot
     // tell the two apart.
     static std::optional<int> itemValue(const QPravikMenuItem* item);
+    // A row added at the end of the page, with its left and top margins.
+    static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
+                                       int top = 0, int parentId = -1);
+    static bool switchOn(const QPravikMenuItem* item);
+    // Selects value; a value with no choice keeps no selection and shows text.
+    static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
+    // "isdn.0", "eth.N", "mobile.N" or "wifi.N" of an interface menu; empty
+    // for any other menu.
+    static std::string interfaceOfMenu(int menuId);
+    // A number only when the whole text (spaces around it aside) is an
+    // optional sign and decimal digits that fit an int.
+    static std::optional<int> strictNumber(const QString& text);
 
     // --- value labels and unit-key converters ---------------------------------
     // Strict weak order: names differing only in case are equivalent.
@@ -166,9 +178,6 @@ public:
     void refreshNetworkItem(QPravikMenuItem* item);
     // A new connection to a unit: what was read of the last unit's modems goes.
     void forgetUnitCapabilities();
-    // "isdn.0", "eth.N", "mobile.N" or "wifi.N" of an interface menu; empty
-    // for any other menu.
-    static std::string interfaceOfMenu(int menuId);
     void createIsdnMenu();
     bool isdnMenuModified(QPravikMenuItems* page);
     bool applyIsdnMenu(QPravikMenuItems* page);
@@ -235,11 +244,6 @@ private:
     };
     AutoBitRate keptAutoBitRate;
 
-    static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
-                                       int top = 0);
-    static bool switchOn(const QPravikMenuItem* item);
-    // Selects value; a value with no choice keeps no selection and shows text.
-    static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
     void showKeptAutoBitRate(QPravikMenuItem* item);
     void writeAutoBitRateItem(QPravikMenuItem* item);
     void codecCodingItemChanged(QPravikMenuItem* item);
@@ -296,18 +300,11 @@ public:
     bool applyOutputStreamMenu(QPravikMenuItems* page);
 
 private:
-    // A number only when the whole text (spaces around it aside) is an
-    // optional sign and decimal digits that fit an int.
-    static std::optional<int> strictNumber(const QString& text);
     // The controller's value of one row of menu 123; also what a refused
     // change goes back to.
     void showModuleItem(QPravikMenuItem* item);
     void moduleItemChanged(QPravikMenuItem* item);
     void receiverDelayChanged(QPravikMenuItem* item);
-    // The keys whose rows differ from the controller; with store the rows'
-    // values go to the controller (send = false) on the way.
-    std::vector<std::string> ipAddressingChanges(QPravikMenuItems* page, bool store);
-    std::vector<std::string> outputStreamChanges(QPravikMenuItems* page, bool store);
 
 public:
 
