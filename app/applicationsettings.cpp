@@ -367,8 +367,13 @@ bool writeBytes(const QString &path, const QByteArray &bytes, bool ownerOnly)
         logWriteError(path, file.errorString());
         return false;
     }
-    if ((ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        || file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
+    // Written in place over another's file, the mode cannot change: say so, but save.
+    if (ownerOnly && !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        qWarning().noquote().nospace()
+            << '"' << QStringLiteral("%1(filename=%2) could not make the file its owner's only")
+                          .arg(QLatin1String("writeConfiguration"), path)
+            << "\" ";
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         const QString error = file.errorString();
         file.cancelWriting();
         logWriteError(path, error);
@@ -387,9 +392,19 @@ bool readConfiguration(ApplicationSettings &settings, bool *complete)
 
 bool writeConfiguration(const ApplicationSettings &settings)
 {
-    // A file that exists keeps the permissions its owner gave it.
-    return writeBytes(settings.configPath, configurationDocument(settings),
-                      !QFileInfo::exists(settings.configPath));
+    // The file holds the units' passwords: every save leaves it its owner's alone.
+    const QFileInfo old(settings.configPath);
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    const bool loose = old.exists() && (old.permissions() & others);
+    if (!writeBytes(settings.configPath, configurationDocument(settings), true))
+        return false;
+    if (loose && !(QFile::permissions(settings.configPath) & others))
+        qInfo().noquote().nospace()
+            << '"' << QStringLiteral("%1(filename=%2) made the file readable by its owner only")
+                          .arg(QLatin1String("writeConfiguration"), settings.configPath)
+            << "\" ";
+    return true;
 }
 
 QString unreadableCopyPath(const QString &configPath)

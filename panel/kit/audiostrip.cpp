@@ -203,16 +203,16 @@ int QPravikAudioInput::gainOf(int knobValue) const
 void QPravikAudioInput::setGain(int gain)
 {
     // The knob follows silently: a programmatic change reports once, from here.
-    const int shown = std::clamp(gain, knob.minimum(), knob.maximum());
+    // It draws what its range can show; the strip keeps the gain it was given,
+    // so a unit's gain travels on unchanged and only a turn of the knob is clamped.
     {
         const QSignalBlocker quiet(&knob);
-        knob.setValue(shown);
+        knob.setValue(std::clamp(gain, knob.minimum(), knob.maximum()));
     }
-    const int stored = gainOf(shown);
-    if (stored == currentGain)
+    if (gain == currentGain)
         return;
-    currentGain = stored;
-    emit gainChanged(stored);
+    currentGain = gain;
+    emit gainChanged(gain);
 }
 
 void QPravikAudioInput::setName(const QString& name, bool relabel)

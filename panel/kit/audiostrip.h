@@ -73,6 +73,7 @@ protected:
 
 // Full strip: port name and name, a gain knob that is also the panning
 // control (-31..16 dB, its minimum "Off"), and optionally a balance slider.
+// A gain set from outside is kept as given and only drawn within that range.
 class QPravikAudioInput : public QPravikAudioBase
 {
     Q_OBJECT

@@ -99,10 +99,16 @@ void QPravikMenuEntry::setState(int newState)
 
 // --- QPwdLabel ---------------------------------------------------------------
 
-void QPwdLabel::paintEvent(QPaintEvent*)
+QPwdLabel::QPwdLabel(QWidget* parent)
+    : QLabel(parent)
 {
-    QPainter p(this);
-    p.drawText(QRect(0, 0, width(), height()), int(alignment()), QString(text().size(), QLatin1Char('*')));
+    setAccessibleName(tr("Hidden value"));
+}
+
+void QPwdLabel::setSecret(const QString& secret)
+{
+    hidden = secret;
+    setText(QString(secret.size(), QLatin1Char('*')));
 }
 
 // --- QPravikMenuItem ---------------------------------------------------------
@@ -232,6 +238,8 @@ int QPravikMenuItem::currentValue() const
 
 QString QPravikMenuItem::valueText() const
 {
+    if (const auto* secret = qobject_cast<const QPwdLabel*>(valueLabel))
+        return secret->secret();
     return valueLabel ? valueLabel->text() : QString();
 }
 
@@ -244,7 +252,10 @@ void QPravikMenuItem::setValueTextColor(const QString& text, const QColor& colou
 {
     if (!valueLabel)
         return;
-    valueLabel->setText(text);
+    if (auto* secret = qobject_cast<QPwdLabel*>(valueLabel))
+        secret->setSecret(text);
+    else
+        valueLabel->setText(text);
     if (colour.isValid() && valueLabel->palette().color(QPalette::WindowText) != colour)
         setTextColour(valueLabel, colour);
     if (type == ChoiceList)

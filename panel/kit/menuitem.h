@@ -59,14 +59,20 @@ public:
     QLabel* iconLabel = nullptr;
 };
 
-// Shows one asterisk per character of its text; text() stays readable.
+// Shows one asterisk per character of a secret. The secret is kept apart:
+// the label's text and accessible name never hold it, so neither other
+// programs (screen readers, UI automation) nor a grab can read it.
 class QPwdLabel : public QLabel
 {
+    Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit QPwdLabel(QWidget* parent = nullptr);
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
+    void setSecret(const QString& secret);
+    const QString& secret() const { return hidden; }
+
+private:
+    QString hidden;
 };
 
 // A line of a menu page: a title, a value below it and, by type, a control

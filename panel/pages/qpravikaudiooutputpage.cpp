@@ -205,15 +205,15 @@ void QPravikAudioOutputPage::showPairs()
     const bool ext = extendedMode();
     const bool lineLinked = ext && a->linePair();
     linePair->setChecked(a->linePair());
-    // Without LINE 2 there is nothing to pair LINE 1 with.
-    linePair->setVisible(ext && line2Shown);
+    linePair->setVisible(ext);
+    // The markers sit in the rows: a hidden LINE 2 row shows none.
     rows[Line1].marker->setVisible(line2Shown && lineLinked);
     rows[Line2].marker->setVisible(line2Shown && lineLinked);
     rows[Line2].level->setEnabled(!lineLinked);
     for (QPravikSwitch* button : rows[Line2].switches)
         button->setEnabled(!lineLinked);
 
-    const bool network = ravennaUsable && (deviceOptions() & RavennaModule);
+    const bool network = deviceOptions() & RavennaModule;
     const bool networkLinked = ext && a->ravOutPair();
     networkPair->setChecked(a->ravOutPair());
     networkPair->setVisible(network && ext);
@@ -238,7 +238,6 @@ void QPravikAudioOutputPage::showLevel(Row row)
 
 void QPravikAudioOutputPage::setRavennaUsable(bool usable)
 {
-    ravennaUsable = usable;
     for (Row r : {Ravenna1, Ravenna2}) {
         setGrey(rows[r].label, !usable);
         for (QPravikSwitch* button : rows[r].switches)

@@ -62,5 +62,4 @@ private:
     void setRavennaUsable(bool usable);
 
     bool line2Shown = false;
-    bool ravennaUsable = true; // the unit has the module and the board
 };

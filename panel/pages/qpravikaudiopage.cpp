@@ -194,9 +194,11 @@ bool QPravikAudioPage::aesInUse() const
     return a->auxiliaryBoard() && (!(deviceOptions() & AuxOrAes) || a->inputSource() != TAudioSettings::Analog);
 }
 
+// The Ravenna module is an option of its own: its pair and second knob follow
+// the option bit, whatever the auxiliary board.
 bool QPravikAudioPage::ravennaInUse() const
 {
-    return audio()->auxiliaryBoard() && (deviceOptions() & RavennaModule);
+    return deviceOptions() & RavennaModule;
 }
 
 // The second knob of a stereo pair follows the first while the pair is

@@ -183,7 +183,14 @@ void QPravikLoginPage::keyboardClosed()
 
 void QPravikLoginPage::logIn(int level)
 {
+    const int before = currentAccessLevel;
     currentAccessLevel = level;
     window->pageActivated(QPravik::PageMain);
+    // The link may have dropped while the password keyboard was open: no main
+    // page then, and nobody logged in.
+    if (window->page() != QPravik::PageMain) {
+        currentAccessLevel = before;
+        return;
+    }
     window->sendLoginInfo();
 }

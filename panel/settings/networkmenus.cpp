@@ -125,12 +125,6 @@ struct TextItem
     bool (C::*set)(const std::string&, bool);
 };
 
-// Texts of the interface menus travel as the unit's 8-bit strings.
-std::string latin1(const QString& text)
-{
-    return toStdString(text);
-}
-
 } // namespace
 
 // --- Network menu -------------------------------------------------------------
@@ -154,7 +148,6 @@ std::string QPravikSettingsPage::interfaceOfMenu(int menuId)
     }
     return {};
 }
-
 
 void QPravikSettingsPage::buildNetworkMenu()
 {
@@ -363,7 +356,7 @@ void editEthernet(ControllerEdit& edit, TComEthernetController& ethernet)
     // Switching to manual addressing sends every address, changed or not.
     if (manual) {
         for (const auto& address : kAddressItems)
-            edit.text(address.id, ethernet, address.get, address.set, address.key, latin1, modeChanged);
+            edit.text(address.id, ethernet, address.get, address.set, address.key, toStdString, modeChanged);
     }
     edit.choice(LinkModeItem, ethernet, &TComEthernetController::linkMode, &TComEthernetController::setLinkMode,
                 "link_mode");
@@ -472,7 +465,7 @@ void editIsdn(ControllerEdit& edit, TComIsdnController& isdn)
     edit.toggle(FiveAsItem, isdn, &TComIsdnController::fiveAs, &TComIsdnController::set5as, "5as");
     edit.choice(IsdnProtocolItem, isdn, &TComIsdnController::protocol, &TComIsdnController::setProtocol, "protocol");
     for (const auto& text : kIsdnTextItems)
-        edit.text(text.id, isdn, text.get, text.set, text.key, latin1);
+        edit.text(text.id, isdn, text.get, text.set, text.key, toStdString);
 }
 
 } // namespace

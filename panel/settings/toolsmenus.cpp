@@ -77,10 +77,10 @@ struct UnitRow
 };
 
 const UnitRow kUnitRows[] = {
-    {Input1Item, "ext_input1", "general", Shown::InputEvent, ""},
-    {Input2Item, "ext_input2", "general", Shown::InputEvent, ""},
-    {Relay1Item, "ext_relay1", "general", Shown::RelayState, ""},
-    {Relay2Item, "ext_relay2", "general", Shown::RelayState, ""},
+    {GpioInput1Item, "ext_input1", "general", Shown::InputEvent, ""},
+    {GpioInput2Item, "ext_input2", "general", Shown::InputEvent, ""},
+    {GpioRelay1Item, "ext_relay1", "general", Shown::RelayState, ""},
+    {GpioRelay2Item, "ext_relay2", "general", Shown::RelayState, ""},
     {AutoRedial1Item, "auto_redial_link1", "network", Shown::OnOff, ""},
     {AutoRedial2Item, "auto_redial_link2", "network", Shown::OnOff, ""},
     {RedialAttemptsItem, "auto_redial_attempts", "network", Shown::Number, "1"},
@@ -545,8 +545,8 @@ void QPravikSettingsPage::createMiscellaneousMenu()
             int id;
             QString title;
             bool relay;
-        } ports[] = {{Input1Item, tr("Input 1"), false}, {Input2Item, tr("Input 2"), false},
-                     {Relay1Item, tr("Relay 1"), true},  {Relay2Item, tr("Relay 2"), true}};
+        } ports[] = {{GpioInput1Item, tr("Input 1"), false}, {GpioInput2Item, tr("Input 2"), false},
+                     {GpioRelay1Item, tr("Relay 1"), true},  {GpioRelay2Item, tr("Relay 2"), true}};
         for (const auto& port : ports) {
             QPravikMenuItem* item = addMenuRow(page, port.id, QPravikMenuItem::ChoiceList, port.title, 60);
             TCommand list = request(TCommand::Param, wire::target::general());
@@ -623,12 +623,14 @@ void QPravikSettingsPage::updateTroubleshootingMenu(QPravikMenuItems* page)
 
 namespace {
 
+// "auto" and a missing value are Auto; a name of no interface is -1.
 int remoteInterfaceCode(const TComRequestHelper::ValueMap& values)
 {
     const auto found = values.find("remote_access_network");
     if (found == values.end() || found->second == "auto")
         return kAutoInterface;
-    return static_cast<int>(interfaceCodeFromName(found->second));
+    const std::uint32_t code = interfaceCodeFromName(found->second);
+    return code == kInvalidInterface ? -1 : static_cast<int>(code);
 }
 
 std::string remoteInterfaceName(int code)
@@ -658,7 +660,7 @@ const struct
 {
     int id;
     const char* key;
-} kRemoteTexts[] = {{RemoteServerItem, "remote_access_server"}, {CodecPasswordItem, "remote_access_pwd"}};
+} kRemoteTexts[] = {{RemoteServerItem, "remote_access_server"}, {RemoteCodecPasswordItem, "remote_access_pwd"}};
 
 } // namespace
 
@@ -686,9 +688,12 @@ void QPravikSettingsPage::createRemoteAccessMenu()
         if (transportOf(code) == IpTransport)
             network->addChoice(code, QPravikLocalize::interfaceName(code, options));
     }
+    // An interface the device does not list is shown, in red, and never written.
     const int code = remoteInterfaceCode(values);
     if (network->setCurrentValue(code, true, true) < 0)
-        network->setValueTextGlobalColor(QPravikLocalize::interfaceName(code, options), Qt::red, true);
+        network->setValueTextGlobalColor(code < 0 ? toQString(valueOf(values, "remote_access_network"))
+                                                  : QPravikLocalize::interfaceName(code, options),
+                                         Qt::red, true);
 
     if (remoteAccess) {
         QPravikMenuItem* server = addMenuRow(page, RemoteServerItem, QPravikMenuItem::Text, tr("Remote Access Server"));
@@ -697,12 +702,13 @@ void QPravikSettingsPage::createRemoteAccessMenu()
     }
     addMenuRow(page, RemoteSerialNumberItem, QPravikMenuItem::Text, tr("Serial Number"))
         ->setValueText(toQString(valueOf(values, "serialno")), false);
-    addMenuRow(page, CodecIdItem, QPravikMenuItem::Text, tr("Codec Identifier"))
+    addMenuRow(page, RemoteCodecIdItem, QPravikMenuItem::Text, tr("Codec Identifier"))
         ->setValueText(toQString(valueOf(values, "codec_id")), false);
     page->findItem(RemoteSerialNumberItem)->setLocked(true);
-    page->findItem(CodecIdItem)->setLocked(true);
+    page->findItem(RemoteCodecIdItem)->setLocked(true);
     if (remoteAccess) {
-        QPravikMenuItem* password = addMenuRow(page, CodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
+        QPravikMenuItem* password =
+            addMenuRow(page, RemoteCodecPasswordItem, QPravikMenuItem::Text, tr("Codec Password"));
         password->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
         password->setLocked(!administrator);
     }
@@ -754,7 +760,7 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
     for (const auto& text : kRemoteTexts) {
         if (QPravikMenuItem* item = editable(text.id)) {
             set.setParam(text.key, toUnitUtf8(item->valueText()));
-            passwordSent = passwordSent || text.id == CodecPasswordItem;
+            passwordSent = passwordSent || text.id == RemoteCodecPasswordItem;
         }
     }
     if (set.params.empty())
@@ -766,7 +772,7 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
     }
     if (passwordSent) {
         const TComRequestHelper::ValueMap values = readRemoteAccess(requestHelper, {"remote_access_pwd"});
-        if (QPravikMenuItem* item = editable(CodecPasswordItem))
+        if (QPravikMenuItem* item = editable(RemoteCodecPasswordItem))
             item->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
     }
     return true;

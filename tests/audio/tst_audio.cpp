@@ -1,14 +1,11 @@
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
-#include "audio/tmatrixsettings.h"
 #include "link/tcommand.h"
-#include "model/tcomwificontroller.h"
 #include "tests/support/simulatedunit.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 
 namespace {
@@ -86,12 +83,9 @@ private slots:
         QVERIFY(audio.setDrcRatio(2.5f, true));  // equal: nothing sent or announced
         QVERIFY(!audio.setInput1Gain(7, true));  // refused: kept, nothing announced
         QCOMPARE(audio.input1Gain(), 0);
-        // The attack goes as its number; a source outside the table goes as
-        // "analog" and is held as analog.
-        sim->expect("PARAM;drc_attack:3;target:audio;");
-        sim->expect("PARAM;input_source:analog;target:audio;");
-        QVERIFY(audio.setDrcAttack(3, true) && audio.setInputSource(2, true));
-        QVERIFY(audio.drcAttack() == 3 && audio.inputSource() == 0);
+        // The attack goes as its number; a source outside the table as "analog", held as analog.
+        sim->expect("PARAM;drc_attack:3;target:audio;"), sim->expect("PARAM;input_source:analog;target:audio;");
+        QVERIFY(audio.setDrcAttack(3, true) && audio.setInputSource(2, true) && audio.inputSource() == 0);
         QVERIFY(audio.setAudioProfile("talk", false)); // never announced
         {
             // Closed gates store and announce without a send; pairings go on any firmware.
@@ -227,55 +221,19 @@ private slots:
         QCOMPARE(states.count(), 2);
 
         sim->expect("PARAM;target:audio;LIST:rav_sample_rate;", "PARAM;rav_sample_rate:44100,48000;return:OK;");
-        sim->expect("PARAM;target:audio;LIST:rav_stream_in;", "PARAM;rav_stream_in:1/2/A,12/3,,/1/x,7/8/;return:OK;");
+        sim->expect("PARAM;target:audio;LIST:rav_stream_in;",
+                    "PARAM;rav_stream_in:1/2/Studio \xE2\x80\x93 A,12/3,,/1/x,7/8/;return:OK;");
         std::vector<int> rates{1};
         QVERIFY(ravenna.refreshSampleRate(rates));
         QCOMPARE(rates, (std::vector<int>{44100, 48000}));
         std::vector<TComRavennaStream> streams(3);
         QVERIFY(ravenna.parseStreamIn(streams));
         QVERIFY(streams.size() == 2 && streams[1].streamSubId == 8);
+        sim->expect("PARAM;rav_stream_in1:1/2/Studio \xE2\x80\x93 A;target:audio;"); // chosen: its name as it came
+        QVERIFY(ravenna.setStreamIn(1, streams[0], true));
         QVERIFY(!ravenna.refreshResolution(rates) && rates.empty()); // refused
     }
 
-    // A text read from the unit and written back, untouched by the
-    // operator, goes as the bytes it came in.
-    void unitTextsGoBackUnchanged()
-    {
-        FirmwareWord fw(0x10D00);
-        sim->unit.setDefaultActions({UnitSimulator::reply("PARAM;return:OK;")});
-        TMatrixSettings matrix(&sim->com);
-        matrix.setState(TComController::Ready);
-        TComRavennaController ravenna(&sim->com);
-        TComWifiController wifi(&sim->com);
-        QVERIFY(wifi.attach("wifi.0", 0, false));
-        std::vector<TComRavennaStream> streams;
-        const struct {
-            const char* name;
-            QByteArray reply;
-            std::function<bool()> writeBack;
-            QByteArray sent;
-        } rows[] = {
-            {"matrix name after a route change", "PARAM;matrix_in5:C3,\xC5\x81ukasz;return:OK;",
-             [&] { return matrix.readParams({"matrix_in5"}) && (matrix.setNode(4, 18, true), true); },
-             ",\xC5\x81ukasz;"},
-            {"invalid UTF-8 name", "PARAM;matrix_in6:C3,\xFF\xC3(\xED\xA0\x80;return:OK;",
-             [&] { return matrix.readParams({"matrix_in6"}) && (matrix.setNode(5, 18, true), true); },
-             ",\xFF\xC3(\xED\xA0\x80;"},
-            {"stream chosen from the list", "PARAM;rav_stream_in:3/1/Studio \xE2\x80\x93 A;return:OK;",
-             [&] { return ravenna.parseStreamIn(streams) && ravenna.setStreamIn(1, streams.at(0), true); },
-             "rav_stream_in1:3/1/Studio \xE2\x80\x93 A;"},
-            {"network chosen from the scan", "PARAM;ssid:Caf\xC3\xA9;return:OK;",
-             [&] { return wifi.scanNetworks() && wifi.setSsid(wifi.networkList().at(0), true); },
-             "ssid:Caf\xC3\xA9;"},
-        };
-        for (const auto& row : rows) {
-            sim->unit.onRequestMatching(QRegularExpression("GET:|LIST:"), {UnitSimulator::reply(row.reply)}, 1);
-            sim->unit.clearReceived();
-            QVERIFY2(row.writeBack(), row.name);
-            const QByteArrayList bodies = sim->bodies();
-            QVERIFY2(bodies.size() == 2 && bodies[1].contains(row.sent), row.name);
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(AudioTest)

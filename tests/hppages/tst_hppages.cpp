@@ -6,6 +6,7 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/tcomdevice.h"
+#include "model/unitfirmware.h"
 #include "panel/kit/popup.h"
 #include "panel/pages/qpravikheadphonemirrorpage.h"
 #include "panel/pages/qpravikheadphonepopups.h"
@@ -235,18 +236,19 @@ private slots:
         QCOMPARE(frames.size(), 1);
         QVERIFY(panOf(frames[0][20]) == 1 && panOf(frames[0][12]) == 1 && panOf(frames[0][24]) == 2 && panOf(frames[0][19]) == 2);
 
-        // The audio popup of a slot: one frame on OK, none on Cancel.
+        // The audio popup of a slot: one frame on OK after a change, none on Cancel or an untouched OK.
         QPravikAudioButton* slot = slotPages[0]->slotAt(0);
-        for (bool ok : {false, true}) {
+        matrix->setNodeGain(slot->input(), 2, 20), matrix->setNodeGain(slot->input(), 3, 20), headphoneFrames(0);
+        for (const auto& [ok, touched] : {std::pair{false, true}, {true, false}, {true, true}}) {
             slot->rightButtonClicked();
             auto* popup = openPopup<QPravikHeadphoneAudio>(slotPages[0]);
             QVERIFY(popup && slot->isActive());
-            popup->strip->setGain(-9);
-            popup->strip->setPanning(QPravik::PanRight);
+            if (touched)
+                popup->strip->setGain(-9), popup->strip->setPanning(QPravik::PanRight);
             ok ? popup->okClicked() : popup->cancelClicked();
             frames = headphoneFrames(0);
-            QCOMPARE(frames.size(), ok ? 1 : 0);
-            QCOMPARE(slot->gain(), ok ? -9 : -160);
+            QCOMPARE(frames.size(), ok && touched ? 1 : 0);
+            QCOMPARE(slot->gain(), ok && touched ? -9 : 20);
         }
         QVERIFY(!slot->isActive() && gainCode(frames[0][1]) == 23 && panOf(frames[0][1]) == 2);
 
@@ -328,10 +330,10 @@ private slots:
         QCOMPARE(copied[0][0].toInt(), 3);
         // Position 1 has no strip of microphone 1: position 3 takes its side-tone cell.
         matrix->setNodeGain(0, 2, -7);
-        slotPages[0]->stripFor(8)->setGain(-11);
+        slotPages[0]->stripFor(8)->setGain(20); // beyond the knob's range: copied as it is
         mirrorPages[0]->copySettingsTo(slotPages[0]);
-        QVERIFY(mirrorPages[0]->stripFor(0)->gain() == -7 && mirrorPages[0]->stripFor(8)->gain() == -11);
-        QVERIFY(matrix->nodeGain(8, 6) == -11 && matrix->nodeGain(8, 7) == -11);
+        QVERIFY(mirrorPages[0]->stripFor(0)->gain() == -7 && mirrorPages[0]->stripFor(8)->gain() == 20);
+        QVERIFY(matrix->nodeGain(8, 6) == 20 && matrix->nodeGain(8, 7) == 20);
         // A target that already copies another output takes nothing.
         matrix->copyOutput(2, 6);
         QCOMPARE(slotPages[0]->copyButton(1)->palette().color(QPalette::Window), QColor(127, 127, 127));
@@ -393,6 +395,23 @@ private slots:
         popup->cancelClicked();
         QVERIFY(popup->chosenInput == -1 && popup->cancelled == 1 && closed.size() == 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // A matrix load that moves a slot's input writes nothing back: strip and
+    // slot swap the unit's gains, beyond the strips' -31..16 range included.
+    void loadKeepsUnitGains()
+    {
+        login("ravenna,hardware_1", 1);
+        QPravikHeadphoneSlotPage* page = slotPages[0];
+        const int own = page->slotAt(0)->input();
+        Bytes cells{};
+        cells[std::size_t(own)] = 0xC0 | 52, cells[9] = 0xC0 | 1; // +20 and -31 dB
+        matrixwire::Word4 po{10};
+        for (int row = 1; row < 4; ++row)
+            po[std::size_t(row)] = std::uint8_t(page->slotAt(row)->input() + 1);
+        matrix->applyReply({{"matrix_hp1", matrixwire::encodeHeadphone(0, cells, unitFirmwareVersion)},
+                            {"matrix_po1", matrixwire::encodeWord4(po)}});
+        QVERIFY(page->slotAt(0)->input() == 9 && page->stripFor(own)->gain() == 20 && headphoneFrames(0).isEmpty());
     }
 };
 

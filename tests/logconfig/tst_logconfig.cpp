@@ -249,6 +249,10 @@ private slots:
         QVERIFY(writeConfiguration(s));
         QCOMPARE(readAll(s.configPath), document);
         QCOMPARE(QFile::permissions(s.configPath) & 0x00ff, QFileDevice::Permissions());
+        // So is one that was readable by all, and the log says so.
+        QVERIFY(QFile::setPermissions(s.configPath, QFileDevice::Permissions(0x6644)));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression("made the file readable by its owner only"));
+        QVERIFY(writeConfiguration(s) && !(QFile::permissions(s.configPath) & 0x00ff));
         s.trustedCertificates = {{18, "", ""}};
         QVERIFY(configurationDocument(s).contains("    <trustedCertificates/>\n"));
     }

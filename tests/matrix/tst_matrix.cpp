@@ -152,7 +152,7 @@ private slots:
     {
         FirmwareWord fw(0x20000);
         unit.onRequestMatching(QRegularExpression("GET:matrix_in1;.*GET:matrix_bal4;$"),
-                               {UnitSimulator::reply("PARAM;matrix_in5:C3,Mic;return:OK;")}, 1);
+                               {UnitSimulator::reply("PARAM;matrix_in5:C3,\xC5\x81ukasz\xFF;return:OK;")}, 1);
         TMatrixSettings m(&com);
         QStringList log;
         recordSignals(m, log);
@@ -162,6 +162,8 @@ private slots:
         QCOMPARE(bodies.size(), 2);
         QCOMPARE(bodies[0].count("GET:"), 36);
         QCOMPARE(bodies[1], QByteArray("DO;action:subscribe;info:audio_changeset;"));
+        m.setNode(4, 18, true); // the name goes back as it came, invalid byte included
+        QCOMPARE(sent(), QByteArrayList{"PARAM;matrix_in5:01C3,\xC5\x81ukasz\xFF;target:audio;"});
         TCommand info(TCommand::Info);
         info.setParam("info_type", "config_changeset");
         QVERIFY(!m.handleInfo(info));

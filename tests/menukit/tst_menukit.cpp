@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QPointer>
 #include <QStackedLayout>
@@ -259,9 +260,10 @@ void MenuKitTest::choicesAndLooks()
     choice.setValueText(QStringLiteral("five"), true);
     QCOMPARE(choice.currentIndex, -1);
 
-    QPwdLabel secret(QStringLiteral("abcd"));
+    QPwdLabel secret;
+    secret.setSecret(QStringLiteral("abcd"));
     const QImage masked = secret.grab().toImage();
-    secret.setText(QStringLiteral("dcba"));
+    secret.setSecret(QStringLiteral("dcba"));
     QCOMPARE(secret.grab().toImage(), masked); // only the length shows
 }
 
@@ -434,6 +436,9 @@ void MenuKitTest::itemPopupOutcomes()
         expected.append(QStringLiteral("itemChanged %1").arg(item));
     QCOMPARE(menu->hooks, expected);
     QCOMPARE(row->valueText(), value);
+    // Neither the label's text nor what it tells other programs holds a PIN.
+    const QString told = QAccessible::queryAccessibleInterface(row->valueLabel)->text(QAccessible::Name);
+    QVERIFY(item != 14 || !(row->valueLabel->text() + told).contains(value));
 }
 
 // Popups the concrete menu opens report acceptance through their own hooks,

@@ -302,15 +302,17 @@ private slots:
         QCOMPARE(w.ssid(), std::string("\xE2\x82\xAC\xC3"));
 
         const QByteArray scan = "PARAM;network:wifi.0;target:network;LIST:ssid;";
-        rig->expect(scan, "PARAM;return:OK;ssid:Home,Caf\xC3\xA9\\\\,Bar,Guest;");
-        const std::vector<std::string> found{"Home", "Caf\xC3\xA9,Bar", "Guest"};
+        rig->expect(scan, "PARAM;return:OK;ssid:Home,Caf\xC3\xA9,Bar\\\\,Guest;");
+        const std::vector<std::string> found{"Home", "Caf\xC3\xA9", "Bar,Guest"};
         QVERIFY(w.scanNetworks());
         QCOMPARE(w.networkList(), found);
+        rig->expect("PARAM;network:wifi.0;ssid:Caf\xC3\xA9;target:network;"); // chosen: written as scanned
+        QVERIFY(w.setSsid(w.networkList()[1], true));
         rig->unit.onRequest(scan, {UnitSimulator::reply("PARAM;return:PROGRESS;ssid:Other;"),
                                    UnitSimulator::errorReply(117)}, 1);
         QVERIFY(!w.scanNetworks());
         QCOMPARE(w.networkList(), found);
-        QCOMPARE(rig->unit.requests().size(), 4);
+        QCOMPARE(rig->unit.requests().size(), 5);
         QCOMPARE(w.state(), 0);
         w.reset();
         QCOMPARE(w.networkList(), found);

@@ -140,8 +140,7 @@ private slots:
             f.unit.onRequest("DO;action:open;name:/mnt/datax/sound_ID.wav;target:general;type:record;",
                              {Sim::reply(r.probe)});
             QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options) && f.openEntry(ToolsEntry));
-            QPravikMenuItem* play = itemOf(f, SoundIdItem);
-            const QStringList tools{rowsOf(f), play ? play->valueText() : ""};
+            const QStringList tools{rowsOf(f), itemOf(f, SoundIdItem) ? itemOf(f, SoundIdItem)->valueText() : ""};
             f.unit.onRequestMatching(QRegularExpression("GET:ntp_addr_custom;"),
                                      {Sim::reply("PARAM;ntp_addr_custom:101-parameter not set;ext_input1:100-x;return:ERROR;")});
             f.unit.clearReceived();
@@ -172,7 +171,7 @@ private slots:
             {"custom server while Custom", misc, CustomNtpServerItem, custom,
              "^PARAM;ntp_addr:ntp.example.org;ntp_addr_custom:ntp.example.org;target:general;$", kOk, 0, "",
              "ntp.example.org"},
-            {"relay 9", misc, Relay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(9)(f, i); },
+            {"relay 9", misc, GpioRelay1Item, [](SettingsFixture& f, QPravikMenuItem* i) { i->addChoice(9, "9"), choose(9)(f, i); },
              "^PARAM;ext_relay1:relay_state_none;target:general;$", kOk, 0, "", "9"},
             {"full reset", trouble, ResetItem, choose(6, true), "^DO;action:reset;level:full;$", "DO;return:OK;", 6000,
              "", resetText},
@@ -198,19 +197,20 @@ private slots:
     // locked texts are never written, and one refused key fails the apply.
     void remoteAccess()
     {
-        const QByteArray head = "PARAM;remote_access:on;remote_access_network:auto;";
-        const QByteArray all = head + "remote_access_pwd:p\xE2\x82\xAC;remote_access_server:s\xE2\x82\xAC.example;";
-        const struct { const char* row; int level; QByteArray options, reply, written; } table[] = {
+        const QByteArray texts = "remote_access_pwd:p\xE2\x82\xAC;remote_access_server:s\xE2\x82\xAC.example;";
+        const QByteArray head = "PARAM;remote_access:on;remote_access_network:auto;", all = head + texts;
+        const struct { const char* row; int level; QByteArray options, reply, written, network = "auto"; } table[] = {
             {"option level 3", 2, "remote_access_3", kOk, all},
             {"option level 1", 2, "remote_access_1", kOk, head + "remote_access_pwd:p\xE2\x82\xAC;"},
             {"Expert", 1, "remote_access_3", kOk, head},
             {"one key refused", 2, "remote_access_3", "PARAM;remote_access:1-x;return:ERROR;", all},
+            {"unknown network", 2, "remote_access_3", kOk, "PARAM;remote_access:on;" + texts, "lte.0"},
         };
         for (const auto& r : table) {
             SettingsFixture f(r.level);
             QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
             f.unit.onRequestMatching(QRegularExpression("GET:remote_access"),
-                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:auto;serialno:1;codec_id:c;"
+                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:" + r.network + ";serialno:1;codec_id:c;"
                                                  "remote_access_server:s\xE2\x82\xAC.example;remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
             f.unit.onRequestMatching(QRegularExpression("^PARAM;remote_access:"), {Sim::reply(r.reply)});
             f.page->createRemoteAccessMenu();
@@ -219,7 +219,7 @@ private slots:
             const bool applied = f.page->applyRemoteAccessMenu(f.page->currentItems());
             QCOMPARE(seen(r.row, {itemOf(f, ControlInterfaceItem)->valueText(), f.page->header->modified ? "modified" : "",
                                   f.unit.requestBodies().value(0).toPercentEncoding(), applied ? "applied" : f.shownMessage()}),
-                     seen(r.row, {"Auto", "modified", (r.written + "target:general;").toPercentEncoding(),
+                     seen(r.row, {r.network == "auto" ? "Auto" : r.network, "modified", (r.written + "target:general;").toPercentEncoding(),
                                   r.reply == kOk ? "applied" : kFailed}));
         }
     }

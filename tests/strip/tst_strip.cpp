@@ -223,14 +223,15 @@ private slots:
         QWidget host;
         QPravikAudioInput panning(0, &host, true), sideTone(1, false, &host);
         host.show();
-        // Rows run in order on one strip: gain set, gain stored, knob value, gainChanged count.
+        // Rows run in order on one strip: gain set, gain kept, knob value, gainChanged count.
+        // The knob draws within its range; the gain is kept as given, so it goes back unchanged.
         struct Row {
             QPravikAudioInput* strip;
             int set, stored, knob, emitted;
         };
-        const Row rows[] = {{&panning, -160, -160, -31, 0}, {&panning, -40, -160, -31, 0}, {&panning, 5, 5, 5, 1},
-                            {&panning, 20, 16, 16, 1},      {&panning, 20, 16, 16, 0},    {&panning, -31, -160, -31, 1},
-                            {&sideTone, -40, -31, -31, 1},  {&sideTone, -31, -31, -31, 0}, {&sideTone, 3, 3, 3, 1}};
+        const Row rows[] = {{&panning, -160, -160, -31, 0}, {&panning, -40, -40, -31, 1}, {&panning, 5, 5, 5, 1},
+                            {&panning, 20, 20, 16, 1},      {&panning, 20, 20, 16, 0},    {&panning, -31, -31, -31, 1},
+                            {&sideTone, -40, -40, -31, 1},  {&sideTone, -31, -31, -31, 1}, {&sideTone, 3, 3, 3, 1}};
         for (const Row& row : rows) {
             QSignalSpy gains(row.strip, &QPravikAudioBase::gainChanged);
             row.strip->setGain(row.set);

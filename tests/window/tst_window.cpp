@@ -133,7 +133,7 @@ private slots:
         QTest::addColumn<QByteArray>("version");
         QTest::addColumn<QByteArray>("passwords"); // null: the read fails
         QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("typed");        // null: no keyboard expected; "-": cancelled
+        QTest::addColumn<QString>("typed");        // null: no keyboard expected; "-": cancelled; "~": link drops first
         QTest::addColumn<QString>("message");
         QTest::addColumn<uint>("firmware");        // logged in unless a message shows
 
@@ -160,6 +160,7 @@ private slots:
         row("wrong password", "pravik", "2.0.9", all, 2, "expert", "Wrong password!", 0x020009);
         row("empty password", "pravik", "2.0.9", all, 0, "", "Wrong password!", 0x020009);
         row("cancelled", "pravik", "2.0.9", all, 1, "-", {}, 0x020009);
+        row("link drops at the keyboard", "pravik", "2.0.9", all, 1, "~expert", {}, 0x020009);
     }
 
     void loginOutcomes()
@@ -185,15 +186,19 @@ private slots:
         QCOMPARE(keyboard != nullptr, !typed.isNull());
         if (keyboard) {
             QCOMPARE(keyboard->lineEdit.echoMode(), QLineEdit::Password);
+            if (typed.startsWith('~')) {
+                unit->close();
+                QTRY_VERIFY(frontPanelCom()->state() != RpcConnection::ConnectedState);
+            }
             if (typed != "-") {
-                keyboard->lineEdit.setText(typed);
+                keyboard->lineEdit.setText(typed.mid(typed.startsWith('~')));
                 keyboard->cancelled = 0;
             }
             keyboard->close();
         }
         const bool in = message.isEmpty() || message.startsWith("Newer");
         QCOMPARE(shownMessage(), message);
-        QCOMPARE(window->page(), in && typed != "-" ? 1 : 0);
+        QCOMPARE(window->page(), in && typed != "-" && !typed.startsWith('~') ? 1 : 0);
         QCOMPARE(currentAccessLevel, window->page() == 1 ? level : 0);
         QCOMPARE(unitFirmwareVersion, firmware);
     }

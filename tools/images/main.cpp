@@ -85,7 +85,12 @@ void handset(QPainter& p, const QColor& c)
     path.lineTo(16, 10);
     path.quadTo(19, 7, 22, 10);
     path.closeSubpath();
-    p.setPen(Qt::NoPen);
+    // A black outline keeps the shape readable on the line boxes' green, yellow
+    // and red alike (at least 5:1), whatever the fill.
+    p.translate(50, 50);
+    p.scale(0.9, 0.9);
+    p.translate(-50, -50);
+    p.setPen(strokePen(Qt::black, 7));
     p.setBrush(c);
     p.drawPath(path);
 }
