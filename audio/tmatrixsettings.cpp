@@ -63,11 +63,14 @@ std::string keyName(Key kind, int index)
     return key->first == 0 ? std::string(key->word) : key->word + toString(index + 1);
 }
 
-// The 0-based index a key's number names; -1 when it names none.
+// The 0-based index a key's number names; -1 when it names none. Only the
+// plain decimal form names one, so "05" or "5x" never stand in for "5".
 int keyIndex(const std::string& number)
 {
-    const int n = fromString<int>(number);
-    return n >= 1 ? n - 1 : -1;
+    if (number.empty() || number.size() > 3 || number[0] == '0'
+        || number.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    return fromString<int>(number) - 1;
 }
 
 bool startsWith(const std::string& text, const char* prefix)

@@ -32,8 +32,13 @@ void TLocale::loadFile(const QString& fileName)
 
 void TLocale::load(QIODevice& device)
 {
-    while (!device.atEnd()) {
-        const QByteArray line = device.readLine().simplified();
+    // Read at once and split: reading line by line costs a large buffer a line.
+    const QByteArray bytes = device.readAll();
+    for (qsizetype start = 0, end = 0; start < bytes.size(); start = end + 1) {
+        end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArray line = bytes.mid(start, end - start).simplified();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         const qsizetype colon = line.indexOf(':');

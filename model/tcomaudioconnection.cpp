@@ -305,7 +305,7 @@ bool TComAudioConnection::handleEvent(const TCommand& event)
 int TComAudioConnection::call(const std::string& network, const std::string& addresses)
 {
     static const char* const kCommLinks[] = {"audio", "audio2", "coord_line"};
-    if (!m_session || m_state != Idle)
+    if (!m_requests.canRequest() || m_state != Idle)
         return 200;
     setRemoteAddresses(addresses);
     TCommand request(TCommand::Do);
@@ -336,7 +336,7 @@ int TComAudioConnection::call(const std::string& network, const std::string& add
 
 bool TComAudioConnection::accept(int id, const std::string& network)
 {
-    if (!m_session || m_state != Idle)
+    if (!m_requests.canRequest() || m_state != Idle)
         return false;
     TCommand request(TCommand::Do);
     request.setParam(wire::key::action(), wire::action::conacc());
@@ -357,7 +357,7 @@ bool TComAudioConnection::accept(int id, const std::string& network)
 
 bool TComAudioConnection::hangUp()
 {
-    if (!m_session || (m_state != SettingUp && m_state != Connected))
+    if (!m_requests.canRequest() || (m_state != SettingUp && m_state != Connected))
         return false;
     if (!requestDisconnect())
         return false;

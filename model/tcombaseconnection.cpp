@@ -6,7 +6,7 @@
 #include "model/tcomrequesthelper.h"
 
 TComBaseConnection::TComBaseConnection(zel::CCom* session, int kind)
-    : m_session(session)
+    : m_requests(session)
     , m_kind(kind)
 {
 }
@@ -31,7 +31,7 @@ void TComBaseConnection::reset()
 
 bool TComBaseConnection::exchange(const TCommand& request, Reply& reply, int* error) const
 {
-    TComRequestHelper helper(m_session);
+    TComRequestHelper helper = m_requests;
     const bool ok = helper.call(request, reply, 5000);
     if (error)
         *error = ok ? 0 : errorCodeFromText(helper.lastError());

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "model/tcomrequesthelper.h"
+
 #include <map>
 #include <memory>
 #include <string>
 
 class TCommand;
 class TComDevice;
-
-namespace zel {
-class CCom;
-}
 
 // A call or data link the unit runs, known by the unit's connection id.
 // Not a QObject: a connection tells its device of changes, and the device
@@ -34,7 +32,8 @@ public:
     // Applies an event carrying this connection's id; true when it was ours.
     virtual bool handleEvent(const TCommand& event) = 0;
 
-    zel::CCom* session() const { return m_session; }
+    zel::CCom* session() const { return m_requests.session(); }
+    TComRequestHelper& requestHelper() { return m_requests; }
     TComDevice* listener() const { return m_listener; }
     int kind() const { return m_kind; }
     int state() const { return m_state; }
@@ -58,7 +57,7 @@ protected:
     // the device destroy it.
     std::weak_ptr<void> lifetime() const { return m_lifetime; }
 
-    zel::CCom* m_session;
+    TComRequestHelper m_requests;
     TComDevice* m_listener = nullptr;
     int m_kind;
     int m_state = 0;

@@ -64,7 +64,7 @@ bool TComDataConnection::handleEvent(const TCommand& event)
 
 bool TComDataConnection::connect(const std::string& network)
 {
-    if (!m_session || m_state != Idle)
+    if (!m_requests.canRequest() || m_state != Idle)
         return false;
     TCommand request(TCommand::Do);
     request.setParam(wire::key::action(), wire::action::con());
@@ -82,7 +82,7 @@ bool TComDataConnection::connect(const std::string& network)
 
 bool TComDataConnection::disconnect()
 {
-    if (!m_session || (m_state != Connecting && m_state != Connected))
+    if (!m_requests.canRequest() || (m_state != Connecting && m_state != Connected))
         return false;
     if (!requestDisconnect())
         return false;
@@ -98,6 +98,6 @@ int TComDataConnection::queryId(const std::string& network)
     request.setParam(wire::key::mode(), linkMode(network));
     request.addGet(wire::key::id());
     std::string id;
-    TComRequestHelper helper(m_session);
+    TComRequestHelper helper = m_requests;
     return helper.getValue(request, id, 5000) ? idFromText(id) : -1;
 }

@@ -83,7 +83,7 @@ const ParamKeys& TComMobileController::keyTable() const
         key<&M::m_noiseGate>("noise_gate").parsedBy(&M::setNoiseGateFromString),
         key<&M::m_diversity>("diversity").parsedBy(&M::setDiversityFromString),
         key<&M::m_rat>("rat", kRats).skipUnset().startsAt(-1),
-        key<&M::m_plmn>("plmn").parsedBy(&M::setPlmnFromString),
+        key<&M::m_plmn>("plmn").parsedBy(&M::setPlmnFromString).writtenBy(&M::plmnText),
         key<&M::m_pinPersistent>("pin_persistent"),
         key<&M::m_apn>("apn"),
         key<&M::m_msisdn>("msisdn").readOnly(),
@@ -147,6 +147,13 @@ bool TComMobileController::setPlmnFromString(const std::string& text)
     return true;
 }
 
+// A choice never read is automatic, as the unit reads an empty one: never
+// written as an empty text that would read back as another value.
+std::string TComMobileController::plmnText() const
+{
+    return m_plmn.empty() ? std::string("auto") : m_plmn;
+}
+
 bool TComMobileController::parseOption(const std::string& key, const std::string& text)
 {
     setKey(key, text == "on", false);
@@ -202,16 +209,11 @@ bool TComMobileController::readParams(const std::vector<std::string>& keys)
 
 int TComMobileController::enterPin(const std::string& pin, int timeoutMs)
 {
-    zel::CCom* session = helper.session();
-    if (!session)
-        return PinFailed;
     TCommand request = networkRequest(true);
     request.setParam("pin", pin);
     TCommand reply;
-    if (session->sendSyncMsg(request, reply, 1000, timeoutMs) != 0)
-        return PinFailed;
     // A refused PIN comes back as the session's follow-up with the unit's text.
-    if (*reply.param(wire::key::return_()) == wire::reply::progress() && session->lastErrors(reply) < 0)
+    if (!helper.finalReply(request, reply, timeoutMs))
         return PinFailed;
     if (*reply.param(wire::key::return_()) == wire::reply::ok())
         return PinAccepted;
@@ -230,7 +232,7 @@ int TComMobileController::enterPin(const std::string& pin, int timeoutMs)
 bool TComMobileController::queryState(int& state)
 {
     state = Attached;
-    if (!helper.session())
+    if (!helper.canRequest())
         return false;
     ValueMap values;
     ValueMap errors;

@@ -146,6 +146,7 @@ private:
     bool refreshOption(const std::string& key);
     bool setOperatorLongFromString(const std::string& text);
     bool setOperatorShortFromString(const std::string& text);
+    std::string plmnText() const;
     void queryOptions();
 
     // Start values are the key table's.

@@ -198,27 +198,34 @@ int TComRequestHelper::getParams(const TCommand& request, ValueMap& values, Valu
     if (!canRequest() || request.getKeys.empty())
         return -1;
     TCommand reply;
-    const auto collect = [&](const TCommand& partial) { insertAll(partial, values); };
+    // Gathered apart: a read that fails half-way leaves values as they were.
+    ValueMap got;
+    const auto collect = [&](const TCommand& partial) { insertAll(partial, got); };
     if (!exchange(request, reply, timeoutMs) || !followUntilFinal(reply, collect))
         return -1;
     const std::string& result = returnOf(reply);
     if (result == wire::reply::ok()) {
-        insertAll(reply, values);
-        values.erase(wire::key::return_());
-        return static_cast<int>(values.size());
-    }
-    if (result == wire::reply::error()) {
+        insertAll(reply, got);
+    } else if (result == wire::reply::error()) {
         reply.params.erase(wire::key::return_());
-        values.erase(wire::key::return_());
         for (const auto& p : reply.params) {
             if (p.second == wire::unitError::parameterNotSet())
-                values.emplace(p.first, std::string());
+                got.emplace(p.first, std::string());
             else
                 errors.insert(p);
         }
-        return static_cast<int>(values.size());
+    } else {
+        return -1;
     }
-    return -1;
+    got.erase(wire::key::return_());
+    values.insert(got.begin(), got.end());
+    return static_cast<int>(values.size());
+}
+
+bool TComRequestHelper::finalReply(const TCommand& request, TCommand& reply, int timeoutMs)
+{
+    m_lastError.clear();
+    return canRequest() && exchange(request, reply, timeoutMs) && followUntilFinal(reply);
 }
 
 bool TComRequestHelper::subscribe(const std::string& info)

@@ -57,6 +57,9 @@ public:
     // The number of entries of values, or -1. Refused keys go to errors with
     // the unit's text; existing entries are never overwritten.
     int getParams(const TCommand& request, ValueMap& values, ValueMap& errors, int timeoutMs = 5000);
+    // The unit's final reply to a request, "PROGRESS" follow-ups followed, for
+    // replies no other operation judges; false when none came.
+    bool finalReply(const TCommand& request, TCommand& reply, int timeoutMs = 5000);
     bool subscribe(const std::string& info);
     bool unsubscribe(const std::string& info);
 

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Runs the fuzz harnesses of tests/fuzz with libFuzzer for a chosen time and
-# reports, per harness, the executions and any findings.
+# reports, per harness, the executions, the coverage reached (libFuzzer's
+# "cov", points of the instrumented code) and any findings.
 #
-#   scripts/fuzz.sh [-t seconds] [-n runs] [-j parallel] [-b build-dir] [harness ...]
+#   scripts/fuzz.sh [-t seconds] [-n runs] [-j parallel] [-b build-dir] [-r] [harness ...]
 #
 # Each harness stops after the time or, with -n, after that many executions,
 # whichever comes first. Defaults: 60 seconds each, 3 at a time, every
-# harness, build dir build-fuzz. Needs clang with libFuzzer (Debian: clang,
-# libclang-rt-<v>-dev).
+# harness, build dir build-fuzz. With -r, only replays each harness's
+# committed corpus under clang's sanitizers (CTest) and fuzzes nothing.
+# Needs clang with libFuzzer (scripts/deps/fuzz.txt, installed when missing).
 # Each harness keeps its growing corpus in <build>/fuzz-corpus/<harness>
 # (started from tests/fuzz/corpus/<harness>); a finding lands in
 # <build>/fuzz-findings/<harness>/ and is replayed with
@@ -19,13 +21,15 @@ seconds=60
 runs=-1
 parallel=3
 build="$root/build-fuzz"
-while getopts "t:n:j:b:h" opt; do
+replay=0
+while getopts "t:n:j:b:rh" opt; do
   case "$opt" in
     t) seconds="$OPTARG" ;;
     n) runs="$OPTARG" ;;
     j) parallel="$OPTARG" ;;
     b) build="$OPTARG" ;;
-    *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    r) replay=1 ;;
+    *) awk 'NR > 1 && !/^#/ {exit} NR > 1' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -38,10 +42,7 @@ if ((${#harnesses[@]} == 0)); then
   done
 fi
 
-if ! command -v clang++ >/dev/null || ! command -v clang >/dev/null; then
-  echo "fuzz.sh: clang is needed (Debian: apt-get install clang libclang-rt-dev)" >&2
-  exit 2
-fi
+"$root/scripts/install-deps.sh" fuzz
 
 flags="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DKANDELO_FUZZ=ON -DKANDELO_TESTS=ON \
@@ -54,6 +55,11 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:allocator_may_return_null=1
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
+
+if ((replay)); then
+  cd "$build"
+  exec ctest -L fuzz -R "^fuzz_($(IFS='|'; echo "${harnesses[*]}"))\$" --output-on-failure -j"$parallel"
+fi
 
 run_one() {
   local h="$1"
@@ -77,17 +83,18 @@ done
 wait || true
 
 status=0
-printf '%-16s %14s %10s %8s  %s\n' harness executions exec/s corpus findings
+printf '%-16s %14s %10s %8s %8s  %s\n' harness executions exec/s coverage corpus findings
 for h in "${harnesses[@]}"; do
   log="$build/fuzz-$h.log"
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)"
+  cov="$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)"
   size="$(find "$build/fuzz-corpus/$h" -type f | wc -l)"
   found="$(find "$build/fuzz-findings/$h" -type f | wc -l)"
   if ((found > 0)) || grep -q "ERROR: libFuzzer\|SUMMARY: .*Sanitizer" "$log"; then
     status=1
     found="$found (see $log)"
   fi
-  printf '%-16s %14s %10s %8s  %s\n' "$h" "${runs:-?}" "${rate:-?}" "$size" "$found"
+  printf '%-16s %14s %10s %8s %8s  %s\n' "$h" "${runs:-?}" "${rate:-?}" "${cov:-?}" "$size" "$found"
 done
 exit "$status"

@@ -2,6 +2,7 @@
 // them over: any key:value set reaches both audio models without harm, what
 // they store stays within the ranges the pages rely on, a repeated message
 // changes nothing, and a stream text reads back as the record it describes.
+// Fed as a GET reply, what their key tables write back reads back as itself.
 
 #include "fuzzcheck.h"
 
@@ -41,6 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(inRange(audio.drcAttack(), 0, 2) && inRange(audio.inputSource(), 0, 1));
     changes = 0;
     FUZZ_CHECK(audio.applyReply(message.params) && changes == 0);
+
+    TCommand reply = message;
+    reply.setParam("return", "OK", TCommand::Replace);
+    fuzz::Replies unit;
+    TAudioSettings audioTable(nullptr);
+    TComRavennaController ravennaTable(nullptr);
+    fuzz::checkKeyTable(audioTable, unit, reply);
+    fuzz::checkKeyTable(ravennaTable, unit, reply);
 
     TComRavennaController ravenna(nullptr), copy(nullptr);
     bool wellFormed = true;

@@ -21,8 +21,9 @@ int stateOfStatus(int status)
 // as one is added.
 void feedDevice(const std::vector<std::string>& lines, bool dropOnAdd)
 {
-    TComDevice device(nullptr);
+    // Declared before the device: its destructor still announces removals.
     int added = 0;
+    TComDevice device(nullptr);
     QObject::connect(&device, &TComDevice::connectionAdded, [&] {
         if (++added && dropOnAdd)
             device.clear(true);
@@ -75,8 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     feedDevice(lines, first & 4);
 
-    TComDevice device(nullptr);
     int told = 0;
+    TComDevice device(nullptr);
     for (auto signal : {&TComDevice::audioCallStatusChanged, &TComDevice::audioConnectionStateChanged,
                         &TComDevice::audioCallStatisticChanged, &TComDevice::audioCallRelayChanged})
         QObject::connect(&device, signal, [&] { ++told; });

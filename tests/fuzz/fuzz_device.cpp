@@ -1,6 +1,7 @@
 // What the device model and the AoIP controller read from the unit: an
 // interface name, the items of the option list, and reply values and
-// registration messages for the AoIP controller.
+// registration messages for the AoIP controller, whose key table, fed them
+// as a GET reply, writes back what reads back as itself.
 
 #include "fuzzcheck.h"
 
@@ -53,6 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(aoip.stunNatType() >= 0 && aoip.stunNatType() <= 8 && aoip.sipKeepAliveTarget() >= 0
                && aoip.sipKeepAliveTarget() <= 1);
     FUZZ_CHECK(aoip.sipUdpPort() >= 1 && aoip.rtpStartPort() >= 1 && aoip.sipDefAccount() >= 1 && aoip.rtpTos() >= 0);
+    TCommand reply = message;
+    reply.setParam("return", "OK", TCommand::Replace);
+    fuzz::Replies unit;
+    Aoip table;
+    fuzz::checkKeyTable(table, unit, reply);
     // Without a session nothing can be written, secrets included.
     FUZZ_CHECK(!aoip.writeParams({"sip_password", "sip_password2", "sip_user", "stun_server"}));
     return 0;

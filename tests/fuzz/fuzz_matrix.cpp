@@ -1,7 +1,8 @@
 // The routing matrix's packed keys. Input: a firmware choice, a key choice,
-// then the value text. Any text decodes without harm for every key; what is
-// written reads back as itself at that firmware, a name's bytes included;
-// applied to the model it leaves gains the wire can carry, and applying it
+// then the value text, or with the choice's top bit a whole changeset. Any
+// text decodes without harm for every key; what is written reads back as
+// itself at that firmware, a name's bytes included; applied to the model as
+// "audio_changeset" it leaves gains the wire can carry, and applying it
 // again changes nothing.
 
 #include "fuzzcheck.h"
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::Input in(data, size);
     const std::uint32_t firmware = kFirmware[in.byte() % std::size(kFirmware)];
-    const std::string key = kKeys[in.byte() % std::size(kKeys)];
+    const std::uint8_t choice = in.byte();
+    const std::string key = kKeys[(choice & 0x7F) % std::size(kKeys)];
     const std::string text = in.rest();
 
     // A unit text goes back as the bytes it came in, whatever they are.
@@ -78,7 +80,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QObject::connect(&matrix, &TMatrixSettings::audioConfigChanged, [&] { ++changes; });
     QObject::connect(&matrix, &TMatrixSettings::matrixOptionsChanged, [&] { ++changes; });
     matrix.setState(TComController::Ready);
-    FUZZ_CHECK(matrix.applyReply({{key, text}}));
+    TCommand info(TCommand::Info);
+    if (choice & 0x80)
+        TCommand::parse(text, info);
+    else
+        info.setParam(key, text);
+    info.setParam("info_type", "audio_changeset", TCommand::Replace);
+    FUZZ_CHECK(matrix.handleInfo(info));
     for (int i = 0; i < kInputs; ++i) {
         FUZZ_CHECK(matrix.inputGain(i) == kOffDb || std::abs(matrix.inputGain(i)) <= 31);
         for (int o = 0; o < kOutputs; ++o)
@@ -87,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int o = 0; o < kOutputs; ++o)
         FUZZ_CHECK(matrix.outputGain(o) >= -160 && matrix.outputGain(o) <= 127);
     changes = 0;
-    matrix.applyReply({{key, text}});
+    matrix.handleInfo(info);
     FUZZ_CHECK(changes == 0);
     unitFirmwareVersion = saved;
     return 0;

@@ -4,6 +4,11 @@
 // Shared by every harness: a failed property aborts, so libFuzzer keeps the
 // input and the corpus replay fails under CTest.
 
+#include "link/tcommand.h"
+#include "model/secretvalue.h"
+#include "model/tcomcontroller.h"
+#include "model/tcomrequesthelper.h"
+
 #include <QCoreApplication>
 #include <QtGlobal>
 
@@ -12,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #define FUZZ_CHECK(condition)                                                               \
     do {                                                                                    \
@@ -80,6 +86,79 @@ private:
     std::size_t m_size;
     std::size_t m_pos = 0;
 };
+
+// The unit as a request helper meets it: each exchange and follow-up takes
+// the next reply (round again with loop), none left fails as a dropped link.
+// The requests are kept for the harness to look at.
+class Replies : public TComReplySource
+{
+public:
+    explicit Replies(const std::vector<std::string>& texts = {}, bool loop = false) : loop(loop)
+    {
+        for (const std::string& text : texts) {
+            replies.emplace_back();
+            TCommand::parse(text, replies.back());
+        }
+    }
+    int exchange(const TCommand& request, TCommand& reply, int) override
+    {
+        requests.push_back(request);
+        return followUp(reply);
+    }
+    int followUp(TCommand& reply) override
+    {
+        if (next >= replies.size() && (!loop || replies.empty()))
+            return -1;
+        reply = replies[next++ % replies.size()];
+        return 0;
+    }
+
+    std::vector<TCommand> replies;
+    std::vector<TCommand> requests;
+    std::size_t next = 0;
+    bool loop;
+};
+
+// What a controller writes of keys, gathered as one reply of the unit.
+inline TCommand written(TComController& controller, Replies& unit, const std::vector<std::string>& keys)
+{
+    unit.replies.assign(1, TCommand(TCommand::Param));
+    unit.replies.front().setParam("return", "OK");
+    unit.requests.clear();
+    controller.writeParams(keys);
+    TCommand reply(TCommand::Param);
+    for (const TCommand& request : unit.requests)
+        reply.params.insert(request.params.begin(), request.params.end());
+    reply.setParam("return", "OK", TCommand::Replace);
+    return reply;
+}
+
+// A secret's token is new each time it is made: what it stands for counts.
+inline TCommand::ParamMap plain(TCommand::ParamMap values)
+{
+    for (auto& value : values)
+        value.second = decryptSecretValue(value.second);
+    return values;
+}
+
+// A key table fed a GET reply: the same reply again changes nothing, and the
+// texts the controller then writes read back as themselves.
+inline void checkKeyTable(TComController& controller, Replies& unit, const TCommand& reply)
+{
+    unit.loop = true;
+    controller.requestHelper() = TComRequestHelper(&unit);
+    unit.replies = {reply};
+    controller.refresh();
+    std::vector<std::string> keys;
+    for (const TCommand& request : unit.requests)
+        keys.insert(keys.end(), request.getKeys.begin(), request.getKeys.end());
+    const TCommand sent = written(controller, unit, keys);
+    for (const TCommand& again : {reply, sent}) {
+        unit.replies = {again};
+        controller.refresh();
+        FUZZ_CHECK(plain(written(controller, unit, keys).params) == plain(sent.params));
+    }
+}
 
 } // namespace fuzz
 

@@ -98,6 +98,7 @@ private slots:
         recordSignals(m, log);
         for (const auto& [key, value] : Map{{"matrix_in1", "A3"}, {"matrix_in2", "A,x"}, {"matrix_in12", "80,x"},
                                              {"matrix_in", "80,x"}, {"matrix_in-2147483648", "80,x"},
+                                             {"matrix_in05", "80,x"}, {"matrix_in5x", "80,x"},
                                              {"matrix_hp2", std::string(23, '0')}, {"matrix_ou11", "8"},
                                              {"matrix_po1", "0203040"}, {"matrix_bal1", "06060606060"},
                                              {"matrix_opt", "0000001"}, {"matrix_hp5", std::string(42, '0')}})

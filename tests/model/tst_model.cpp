@@ -244,6 +244,12 @@ private slots:
         QVERIFY(!TComRequestHelper::allAnswered(get, values));
         values["dns2"] = "";
         QVERIFY(TComRequestHelper::allAnswered(get, values));
+        // A read that fails after a partial reply leaves the caller's values.
+        const auto before = values;
+        sim->unit.onRequest(text, {UnitSimulator::reply("PARAM;gateway:1.2.3.4;return:PROGRESS;"),
+                                   UnitSimulator::errorReply(117)}, 1);
+        QCOMPARE(helper.getParams(get, values, errors), -1);
+        QCOMPARE(values, before);
         QVERIFY(!TComRequestHelper::allAnswered(TCommand(TCommand::Param), values));
 
         TCommand list = paramGet("general", {});

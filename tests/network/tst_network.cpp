@@ -273,6 +273,10 @@ private slots:
         QCOMPARE(m.operatorLong(), std::string()); // a cause is no operator's name
         QCOMPARE(m.operatorShort(), std::string("T"));
         QCOMPARE(m.plmn(), std::string("auto"));
+        // A choice never read goes out as the automatic one it reads as.
+        m.reset();
+        rig->expect("PARAM;network:mobile.0;plmn:auto;target:network;");
+        QVERIFY(m.writeParams({"plmn"}));
         // A refused option key is not offered; what came back is still read.
         QVERIFY(m.readParams({"noise_gate", "mode"}));
         QCOMPARE(m.optionMask(), 0x1u);
