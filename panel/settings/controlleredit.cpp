@@ -71,8 +71,14 @@ bool ControllerEdit::commit(QPravikMenuWidget* menu, TComController& controller)
     menu->showMessage(QCoreApplication::translate("QPravikSettingsPage", "Applying changes..."), 1000);
     if (controller.writeParams(m_keys))
         return true;
-    for (auto undo = m_undo.rbegin(); undo != m_undo.rend(); ++undo)
-        (*undo)();
+    rollback();
     menu->showMessage(QCoreApplication::translate("QPravikSettingsPage", "Failed to apply changes!"), 0);
     return false;
+}
+
+void ControllerEdit::rollback()
+{
+    for (auto undo = m_undo.rbegin(); undo != m_undo.rend(); ++undo)
+        (*undo)();
+    m_undo.clear();
 }

@@ -92,6 +92,10 @@ public:
     // changes..." and one commit of the keys; a refusal puts the controller
     // back, shows "Failed to apply changes!" and gives false.
     bool commit(QPravikMenuWidget* menu, TComController& controller);
+    // For a menu with a commit of its own: the keys stored, and putting
+    // their previous values back.
+    const std::vector<std::string>& keys() const { return m_keys; }
+    void rollback();
 
 private:
     QPravikMenuItems* m_page;

@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QGridLayout>
+#include <QPointer>
 
 #include <string>
 
@@ -509,18 +510,189 @@ bool QPravikSettingsPage::applyIsdnMenu(QPravikMenuItems* page)
 
 // --- Mobile menus ---------------------------------------------------------------
 
-void QPravikSettingsPage::buildMobileMenu(int /*menuId*/)
+namespace {
+
+using Mobile = TComMobileController;
+
+enum MobileItem {
+    PinSaveItem = 42,
+    RatItem = 43,
+    MobileModeItem = 45,
+    DataServiceItem = 46,
+    ApnItem = 47,
+    AuthenticationItem = 48,
+    AuthUserItem = 49,
+    AuthPasswordItem = 50,
+    MobileQualityItem = 51,
+    MobileAjbItem = 52,
+    ManufacturerItem = 53,
+    ImsiItem = 57,
+    SubscriberNumberItem = 58,
+};
+
+constexpr int kPinTimeoutMs = 15000;
+
+// Each offered only when the unit lists its "rat" value; the mixed
+// preferences never are.
+const Choice kRatChoices[] = {
+    {0, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Auto")},
+    {2, QT_TRANSLATE_NOOP("QPravikSettingsPage", "2G")},
+    {1, QT_TRANSLATE_NOOP("QPravikSettingsPage", "3G")},
+    {6, QT_TRANSLATE_NOOP("QPravikSettingsPage", "4G/LTE")},
+    {7, QT_TRANSLATE_NOOP("QPravikSettingsPage", "4G/LTE and 5G")},
+    {8, QT_TRANSLATE_NOOP("QPravikSettingsPage", "5G")},
+};
+const Choice kMobileModeChoices[] = {
+    {Mobile::VoiceMode, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Cellphone")},
+    {Mobile::DataMode, QT_TRANSLATE_NOOP("QPravikSettingsPage", "Audio over IP")},
+};
+const Choice kAuthenticationChoices[] = {
+    {1, "PAP"},
+    {2, "CHAP"},
+};
+
+// The operator as the unit names it: the translated "Auto" is its "auto".
+std::string operatorName(const QString& text)
 {
+    return text == QPravikSettingsPage::tr("Auto") ? std::string("auto") : toUnitUtf8(text);
 }
 
-bool QPravikSettingsPage::mobileMenuModified(QPravikMenuItems* /*page*/)
+void editMobile(ControllerEdit& edit, Mobile& mobile)
 {
-    return false;
+    edit.toggle(PinSaveItem, mobile, &Mobile::pinPersistent, &Mobile::setPinPersistent, "pin_persistent");
+    edit.choice(RatItem, mobile, &Mobile::rat, &Mobile::setRat, "rat");
+    edit.text(PreferredOperatorItem, mobile, &Mobile::plmn, &Mobile::selectOperator, "plmn", operatorName);
+    edit.choice(MobileModeItem, mobile, &Mobile::mode, &Mobile::setMode, "mode");
+    edit.toggle(DataServiceItem, mobile, &Mobile::dataConnection, &Mobile::setDataConnection, "data_connection");
+    editQuality(edit, mobile, MobileQualityItem, MobileAjbItem);
+    edit.text(ApnItem, mobile, &Mobile::apn, &Mobile::setApn, "apn", toStdString);
+    edit.choice(AuthenticationItem, mobile, &Mobile::authentication, &Mobile::setAuthentication, "authentication");
+    edit.text(AuthUserItem, mobile, &Mobile::username, &Mobile::setUsername, "username", toStdString);
+    edit.text(AuthPasswordItem, mobile, &Mobile::password, &Mobile::setPassword, "password", toStdString);
 }
 
-bool QPravikSettingsPage::applyMobileMenu(QPravikMenuItems* /*page*/)
+// A typed PIN waits in item 41 until the apply enters it.
+QPravikMenuItem* enteredPin(QPravikMenuItems* page)
 {
-    return true;
+    QPravikMenuItem* pin = page ? page->findItem(PinCodeItem) : nullptr;
+    return pin && !pin->locked && !pin->valueText().isEmpty() ? pin : nullptr;
+}
+
+} // namespace
+
+// The controller's state shapes the menu: without a usable SIM only the
+// modem's identity, with a PIN to enter the PIN items besides.
+void QPravikSettingsPage::buildMobileMenu(int menuId)
+{
+    auto* page = new QPravikMenuItems(menuId, this);
+    Mobile& mobile = mobileController;
+    const bool unloaded = attachUnloaded(mobile, menuId);
+    const bool operatorLocked = unloaded || currentAccessLevel == OperatorLevel;
+    const int state = mobile.state();
+    const bool noSim = state == TComController::SimMissing || state == TComController::SimLocked;
+    const bool full = !noSim && state != TComController::PinRequired;
+    const auto lockedText = [page](int id, const QString& label, const QString& text, bool locked) {
+        QPravikMenuItem* item = addRow(page, id, QPravikMenuItem::Text, label);
+        item->setValueText(text, false);
+        item->setLocked(locked);
+    };
+    const auto section = [page](const QString& label) {
+        addRow(page, -1, QPravikMenuItem::SectionHeader, label)->gridLayout->setContentsMargins(10, 20, 10, 0);
+    };
+
+    if (state == TComController::PinRequired)
+        addRow(page, PinCodeItem, QPravikMenuItem::Pin, tr("PIN Code"));
+    if (!noSim)
+        addRow(page, PinSaveItem, QPravikMenuItem::Switch, tr("PIN Save"))->setChecked(mobile.pinPersistent());
+    if (full) {
+        QPravikMenuItem* item =
+            addRow(page, RatItem, QPravikMenuItem::ChoiceList, tr("Preferred Radio Access Technology"));
+        for (const Choice& choice : kRatChoices) {
+            if (mobile.optionMask() & (Mobile::FirstRatOption << choice.value))
+                item->addChoice(choice.value, tr(choice.text));
+        }
+        if (mobile.rat() == -1) {
+            showUnknown(item);
+        } else {
+            selectOrShow(item, mobile.rat(), toQString(mobileRatName(mobile.rat())));
+            item->setLocked(unloaded);
+        }
+        item = addRow(page, PreferredOperatorItem, QPravikMenuItem::Action, tr("Preferred Network Operator"));
+        item->setValueText(mobile.plmn() == "auto" ? tr("Auto") : fromUnitUtf8(mobile.plmn()), false);
+        item->setLocked(operatorLocked);
+        item = addChoices(page, MobileModeItem, tr("Mode"), kMobileModeChoices, mobile.mode());
+        if (mobile.mode() == -1)
+            showUnknown(item);
+        else
+            item->setLocked(unloaded || mobile.mode() != Mobile::VoiceMode);
+
+        section(tr("Audio over IP"));
+        item = addRow(page, DataServiceItem, QPravikMenuItem::Switch, tr("Data Service"));
+        item->setChecked(mobile.dataConnection());
+        item->setLocked(unloaded);
+        addQualityItem(page, MobileQualityItem, MobileAjbItem, mobile.networkQuality(), mobile.ajbProfile(),
+                       operatorLocked);
+        lockedText(ApnItem, tr("Access Point Name"), toQString(mobile.apn()), unloaded);
+        item = addRow(page, AuthenticationItem, QPravikMenuItem::ChoiceList, tr("Authentication Mode"));
+        if (mobile.authentication() == 0) {
+            item->addChoice(0, tr("Not Applicable"));
+            item->setCurrentValue(0, true, true);
+            item->setLocked(true);
+        } else {
+            for (const Choice& choice : kAuthenticationChoices)
+                item->addChoice(choice.value, tr(choice.text));
+            item->setCurrentValue(mobile.authentication(), true, true);
+            item->setLocked(operatorLocked);
+        }
+        lockedText(AuthUserItem, tr("Authentication User Name"), toQString(mobile.username()), operatorLocked);
+        lockedText(AuthPasswordItem, tr("Authentication Password"), toQString(mobile.password()), operatorLocked);
+    }
+
+    section(tr("Information"));
+    lockedText(ManufacturerItem, tr("Manufacturer"), toQString(mobile.manufacturer()), true);
+    lockedText(ManufacturerItem + 1, tr("Model"), toQString(mobile.model()), true);
+    lockedText(ManufacturerItem + 2, tr("Revision"), toQString(mobile.revision()), true);
+    lockedText(ManufacturerItem + 3, tr("IMEI"), toQString(mobile.imei()), true);
+    if (full) {
+        lockedText(ImsiItem, tr("IMSI"), toQString(mobile.imsi()), true);
+        lockedText(SubscriberNumberItem, tr("Subscriber Number"),
+                   mobile.msisdn().empty() ? tr("Not Available") : toQString(mobile.msisdn()), true);
+    }
+    // Indented under their section.
+    for (QPravikMenuItem* item : page->allItems()) {
+        if (item->id >= DataServiceItem)
+            item->gridLayout->setContentsMargins(60, 0, 10, 0);
+    }
+    pushPage(page);
+}
+
+bool QPravikSettingsPage::mobileMenuModified(QPravikMenuItems* page)
+{
+    return enteredPin(page)
+        || ControllerEdit::modified(page, [this](ControllerEdit& edit) { editMobile(edit, mobileController); });
+}
+
+// The PIN goes first and alone: a refused PIN stops the apply, an accepted
+// one leaves the item at once so that a retry never enters it again.
+bool QPravikSettingsPage::applyMobileMenu(QPravikMenuItems* page)
+{
+    QPointer<QPravikMenuItems> guard = page;
+    if (QPravikMenuItem* pin = enteredPin(page)) {
+        showMessage(tr("Applying PIN code..."), 0);
+        const int result = mobileController.enterPin(toStdString(pin->valueText()), kPinTimeoutMs);
+        // The reply waits in a nested loop: the page may have gone meanwhile.
+        if (result == Mobile::PinAccepted && guard)
+            pin->setValueText(QString(), false);
+        if (result != Mobile::PinAccepted) {
+            showMessage(result == Mobile::PinWrong ? tr("Wrong PIN code!") : tr("Failed to apply PIN code!"), 0);
+            return false;
+        }
+        closePopup();
+        if (!guard)
+            return false;
+    }
+    return ControllerEdit::apply(this, page, mobileController,
+                                 [this](ControllerEdit& edit) { editMobile(edit, mobileController); });
 }
 
 // --- Wi-Fi menus ---------------------------------------------------------------

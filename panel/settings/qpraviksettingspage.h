@@ -204,6 +204,13 @@ public:
     void buildSipAccountMenu(int menuId);
     bool sipAccountMenuModified(QPravikMenuItems* page);
     bool applySipAccountMenu(QPravikMenuItems* page);
+private:
+    // Writes the changed items of the AoIP menu or an account menu, then
+    // re-initialises the AoIP interface.
+    bool commitAoipPage(QPravikMenuItems* page);
+    // The unit took the values but refused the re-initialisation.
+    bool aoipReinitPending = false;
+public:
 
     // ======================================================================
     // Coding (codingmenus.cpp)

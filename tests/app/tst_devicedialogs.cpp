@@ -12,12 +12,7 @@ namespace {
 
 KnownDevice unit(int id, const QString& name, const QString& serial, const QString& password)
 {
-    KnownDevice d;
-    d.id = id;
-    d.name = name;
-    d.serialno = serial;
-    d.password = password;
-    return d;
+    return KnownDevice{id, 0, name, QString(), serial, password};
 }
 
 KnownDeviceMap threeUnits()

@@ -41,12 +41,7 @@ QColor textColour(QWidget* widget)
 
 KnownDevice unit(int id, const QString& name)
 {
-    KnownDevice d;
-    d.id = id;
-    d.name = name;
-    d.serialno = QString("SN%1").arg(id);
-    d.password = QString("pw%1").arg(id);
-    return d;
+    return KnownDevice{id, 0, name, QString(), QString("SN%1").arg(id), QString("pw%1").arg(id)};
 }
 
 // Writes the configuration file the next window reads.

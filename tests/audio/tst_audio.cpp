@@ -83,7 +83,6 @@ private slots:
         QVERIFY(audio.setDrcRatio(2.5f, true));  // equal: nothing sent or announced
         QVERIFY(!audio.setInput1Gain(7, true));  // refused: kept, nothing announced
         QCOMPARE(audio.input1Gain(), 0);
-        // The attack goes as its number; a source outside the table as "analog", held as analog.
         sim->expect("PARAM;drc_attack:3;target:audio;"), sim->expect("PARAM;input_source:analog;target:audio;");
         QVERIFY(audio.setDrcAttack(3, true) && audio.setInputSource(2, true) && audio.inputSource() == 0);
         QVERIFY(audio.setAudioProfile("talk", false)); // never announced

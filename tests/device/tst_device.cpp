@@ -587,20 +587,12 @@ private slots:
             QCOMPARE(codes.count(), 1);
             codes.clear();
         }
-    }
-
-    void linkDropsInsideRefresh()
-    {
-        scriptUnit(sim->unit);
-        sim->unit.onRequest("PARAM;target:network;LIST:network;", {UnitSimulator::drop()}, 1);
-        TComDevice device(&sim->com);
-        auto* call = new TComAudioConnection(nullptr, 1);
-        call->start(1, 7, "eth.0");
-        QVERIFY(device.addConnection(call));
+        // The link drops inside a refresh and the device is cleared: each removal is still heard.
         connect(&sim->com, &zel::CCom::stateChanged, &device, [&] { device.clear(true); });
+        sim->unit.onRequest("PARAM;target:network;LIST:network;", {UnitSimulator::drop()}, 1);
         QSignalSpy removed(&device, &TComDevice::connectionRemoved);
-        QVERIFY(!device.refresh());
-        QCOMPARE(removed.count(), 1);
+        const int held = int(device.connections().size());
+        QVERIFY(held > 0 && !device.refresh() && removed.count() == held);
     }
 
     void codecModeChain()

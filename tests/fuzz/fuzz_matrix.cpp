@@ -50,7 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string key = kKeys[(choice & 0x7F) % std::size(kKeys)];
     const std::string text = in.rest();
 
-    // A unit text goes back as the bytes it came in, whatever they are.
     FUZZ_CHECK(toUnitUtf8(fromUnitUtf8(text)) == text);
     roundTrip<InputRecord>(text, decodeInput, [&](const InputRecord& r) { return encodeInput(r, firmware); });
     roundTrip<std::uint8_t>(text, decodeByte, encodeByte);

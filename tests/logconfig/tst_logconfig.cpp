@@ -243,13 +243,12 @@ private slots:
         QCOMPARE(summary(s), QString::fromUtf8("log 1024/5/3 server ra.example.com:2222 max 4 known 2:Two:SN2,"
                                                "7:Caf\xc3\xa9 \xe2\x82\xac <1> & \"q\":SN7 recent 7,2 "
                                                "certs 20:Acme:Acme CA,19::Self,18::"));
-        // Characters XML cannot hold become '?'; a new file is its owner's alone.
+        // Characters XML cannot hold become '?'; every save leaves the file its owner's alone.
         s.knownDevices[2].password = QString("p\x01w");
         QVERIFY(QFile::remove(s.configPath));
         QVERIFY(writeConfiguration(s));
         QCOMPARE(readAll(s.configPath), document);
         QCOMPARE(QFile::permissions(s.configPath) & 0x00ff, QFileDevice::Permissions());
-        // So is one that was readable by all, and the log says so.
         QVERIFY(QFile::setPermissions(s.configPath, QFileDevice::Permissions(0x6644)));
         QTest::ignoreMessage(QtInfoMsg, QRegularExpression("made the file readable by its owner only"));
         QVERIFY(writeConfiguration(s) && !(QFile::permissions(s.configPath) & 0x00ff));

@@ -14,6 +14,7 @@
 #include "panel/kit/popup.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
+#include "tests/support/testrows.h"
 
 namespace {
 
@@ -43,6 +44,36 @@ protected:
 const QColor engagedBlue(0, 141, 233);
 constexpr int kIntMin = std::numeric_limits<int>::min();
 constexpr int kIntMax = std::numeric_limits<int>::max();
+
+// Where the pointer crosses the ring (angle) and where the ring is plain (away).
+struct AngleRow {
+    const char* name;
+    bool isWheel;
+    int minimum, maximum, value;
+    double angle, away;
+};
+const AngleRow kAngles[] = {
+    {"knob minimum: lower left", false, 0, 10, 0, 30.0, 330.0},
+    {"knob maximum: lower right", false, 0, 10, 10, 330.0, 30.0},
+    {"knob empty range: start", false, 4, 4, 4, 30.0, 180.0},
+    {"knob full int range, 0", false, kIntMin, kIntMax, 0, 180.0, 30.0},
+    {"knob full int range, max", false, kIntMin, kIntMax, kIntMax, 330.0, 30.0},
+    {"wheel empty range: start", true, 0, 0, 0, 30.0, 180.0},
+};
+
+// The knob sits at 5, on both bounds; its one step is labelled "Low".
+struct CentreTextRow {
+    const char* name;
+    QString minText, maxText;
+    int labelMode, stepValue;
+    QString shown;
+};
+const CentreTextRow kCentreTexts[] = {
+    {"number", "", "", 0, 5, "5"},
+    {"minimum text first", "Off", "Full", 1, 5, "Off"},
+    {"step label", "", "", 1, 5, "Low"},
+    {"no matching step", "", "", 1, 3, "5"},
+};
 
 bool near(QColor a, QColor b, int tolerance = 40)
 {
@@ -306,27 +337,12 @@ private slots:
         QCOMPARE(knob.indexOfText(QStringLiteral("Medium")), 2);
     }
 
-    void knobCentreText_data()
-    {
-        QTest::addColumn<QString>("minText");
-        QTest::addColumn<QString>("maxText");
-        QTest::addColumn<int>("labelMode");
-        QTest::addColumn<int>("stepValue");
-        QTest::addColumn<QString>("shown");
-        // The knob sits at 5, on both bounds; its one step is labelled "Low".
-        QTest::newRow("number") << "" << "" << 0 << 5 << "5";
-        QTest::newRow("minimum text first") << "Off" << "Full" << 1 << 5 << "Off";
-        QTest::newRow("step label") << "" << "" << 1 << 5 << "Low";
-        QTest::newRow("no matching step") << "" << "" << 1 << 3 << "5";
-    }
+    void knobCentreText_data() { indexRows(kCentreTexts); }
 
     void knobCentreText()
     {
-        QFETCH(QString, minText);
-        QFETCH(QString, maxText);
-        QFETCH(int, labelMode);
-        QFETCH(int, stepValue);
-        QFETCH(QString, shown);
+        QFETCH(int, row);
+        const auto& [name, minText, maxText, labelMode, stepValue, shown] = kCentreTexts[row];
 
         // A knob with an empty range draws its pointer alike, so two knobs differ
         // only by their centre text; the reference shows `shown` as its minimum text.
@@ -346,30 +362,12 @@ private slots:
             QVERIFY(image != render(QString(), QString(), 0, -1));
     }
 
-    void pointerAngle_data()
-    {
-        QTest::addColumn<bool>("isWheel");
-        QTest::addColumn<int>("minimum");
-        QTest::addColumn<int>("maximum");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<double>("angle"); // where the pointer crosses the ring
-        QTest::addColumn<double>("away");  // where the ring is plain
-        QTest::newRow("knob minimum: lower left") << false << 0 << 10 << 0 << 30.0 << 330.0;
-        QTest::newRow("knob maximum: lower right") << false << 0 << 10 << 10 << 330.0 << 30.0;
-        QTest::newRow("knob empty range: start") << false << 4 << 4 << 4 << 30.0 << 180.0;
-        QTest::newRow("knob full int range, 0") << false << kIntMin << kIntMax << 0 << 180.0 << 30.0;
-        QTest::newRow("knob full int range, max") << false << kIntMin << kIntMax << kIntMax << 330.0 << 30.0;
-        QTest::newRow("wheel empty range: start") << true << 0 << 0 << 0 << 30.0 << 180.0;
-    }
+    void pointerAngle_data() { indexRows(kAngles); }
 
     void pointerAngle()
     {
-        QFETCH(bool, isWheel);
-        QFETCH(int, minimum);
-        QFETCH(int, maximum);
-        QFETCH(int, value);
-        QFETCH(double, angle);
-        QFETCH(double, away);
+        QFETCH(int, row);
+        const auto& [name, isWheel, minimum, maximum, value, angle, away] = kAngles[row];
         QWidget host;
         darken(&host);
         auto* knob = place(new QPravikKnob(false, &host), 0);

@@ -25,12 +25,7 @@ QByteArray salted(const QByteArray &data)
 
 KnownDevice unit(const QString &serial = QStringLiteral("000123"))
 {
-    KnownDevice device;
-    device.id = 7;
-    device.name = QStringLiteral("Studio B");
-    device.serialno = serial;
-    device.password = QStringLiteral("unit-secret");
-    return device;
+    return KnownDevice{7, 0, QStringLiteral("Studio B"), QString(), serial, QStringLiteral("unit-secret")};
 }
 
 struct RecordingSink : RemoteAccessSink
@@ -62,7 +57,56 @@ const TrustedCertificate selfSigned = trust(QSslError::SelfSignedCertificate, "K
 
 } // namespace
 
-Q_DECLARE_METATYPE(TrustedCertificate)
+// The trusted entries against a certificate for the server's address (else one
+// naming another host only), and the lines naming the exceptions, in order.
+struct Decision
+{
+    const char *name;
+    bool ipCertificate;
+    QList<TrustedCertificate> entries;
+    bool authenticated;
+    QStringList waivers;
+};
+const QSslError::SslError kSelf = QSslError::SelfSignedCertificate;
+const QString kWaiver("sslErrors(will ignore this ssl error for certificate %1)");
+const TrustedCertificate kOther = trust(kSelf, "Kandelo Test", "Kandelo other");
+const QString kOtherNamed = kWaiver.arg("O=<Kandelo Test>,CN=<Kandelo other>");
+const Decision kDecisions[] = {
+    {"no entries", true, {}, false, {}},
+    {"issuer and organisation", true, {selfSigned}, true, {kWaiver.arg("O=<Kandelo Test>,CN=<Kandelo ip>")}},
+    {"other organisation", true, {trust(kSelf, "Elsewhere", "Kandelo ip")}, true, {kWaiver.arg("CN=<Kandelo ip>")}},
+    {"other error", true, {trust(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")}, false, {}},
+    {"other issuer", true, {kOther}, false, {}},
+    {"organisation alone", true, {trust(kSelf, "Kandelo Test", "")}, false, {}},
+    {"first match names it", true, {trust(kSelf, "Elsewhere", "Kandelo ip"), selfSigned}, true,
+     {kWaiver.arg("CN=<Kandelo ip>")}},
+    // Each error needs its own exception: one waived error does not carry another.
+    {"host-name mismatch not waived", false, {kOther}, false, {kOtherNamed}},
+    {"each error waived", false, {kOther, trust(QSslError::HostNameMismatch, "", "Kandelo other")}, true,
+     {kWaiver.arg("CN=<Kandelo other>"), kOtherNamed}},
+};
+
+// The window takes from a refused reply exactly the fields it sent: an empty
+// one counts, a missing one (null here) must stay null.
+struct ReplyRow
+{
+    const char *name;
+    QByteArray reply;
+    RemoteAccessOutcome outcome;
+    QString user, password;
+    int port;
+};
+const RemoteAccessOutcome kOk = RemoteAccessOutcome::Authenticated, kFailed = RemoteAccessOutcome::AuthenticationFailed;
+const ReplyRow kReplies[] = {
+    {"all three", okReply("u=alice&p=pa%26ss&m=0000000001f4"), kOk, "alice", "pa&ss", 31988},
+    {"any order, extras ignored", okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob"), kOk, "bob", "s", 31988},
+    {"repeated user stands for no port", okReply("u=a&u=b&p=c"), kFailed, "b", "c", 0},
+    {"repeated port is still one port", okReply("u=a&p=b&m=0001f4&m=0001f5"), kOk, "a", "b", 31989},
+    {"unusable port", okReply("u=a&p=b&m=01F4"), kFailed, "a", "b", 0},
+    {"empty user, no password", "HTTP/1.1 200 OK\n\nu=&m=01F4", kFailed, "", QString(), 0},
+    {"prefixes are case-sensitive", okReply("U=a&p=b&m=0001f4"), kFailed, QString(), "b", 31988},
+    {"nothing", "  \r\n ", RemoteAccessOutcome::InvalidResponse, QString(), QString(), 0},
+};
 
 // Replies that grant nothing, and the slow one that still does. A null status
 // is the invalid-response text; "grant" fields go into a well-formed reply
@@ -220,43 +264,19 @@ private slots:
         QCOMPARE(parseForwardPort(text), port);
     }
 
-    void replyParsing_data()
-    {
-        // The window takes from a refused reply exactly the fields it sent: an
-        // empty one counts, a missing one (null here) must stay null.
-        QTest::addColumn<QByteArray>("reply");
-        QTest::addColumn<int>("outcome");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<int>("port");
-        const int ok = int(RemoteAccessOutcome::Authenticated);
-        const int failed = int(RemoteAccessOutcome::AuthenticationFailed);
-        QTest::newRow("all three") << okReply("u=alice&p=pa%26ss&m=0000000001f4") << ok << "alice" << "pa&ss" << 31988;
-        QTest::newRow("any order, extras ignored")
-            << okReply("x=1&&m=00:00:00:00:01:f4&p=s&u=bob") << ok << "bob" << "s" << 31988;
-        QTest::newRow("repeated user stands for no port") << okReply("u=a&u=b&p=c") << failed << "b" << "c" << 0;
-        QTest::newRow("repeated port is still one port") << okReply("u=a&p=b&m=0001f4&m=0001f5") << ok << "a" << "b" << 31989;
-        QTest::newRow("unusable port") << okReply("u=a&p=b&m=01F4") << failed << "a" << "b" << 0;
-        QTest::newRow("empty user, no password") << QByteArray("HTTP/1.1 200 OK\n\nu=&m=01F4") << failed << "" << QString() << 0;
-        QTest::newRow("prefixes are case-sensitive") << okReply("U=a&p=b&m=0001f4") << failed << QString() << "b" << 31988;
-        QTest::newRow("nothing") << QByteArray("  \r\n ") << int(RemoteAccessOutcome::InvalidResponse)
-                                 << QString() << QString() << 0;
-    }
+    void replyParsing_data() { indexRows(kReplies); }
 
     void replyParsing()
     {
-        QFETCH(QByteArray, reply);
-        QFETCH(int, outcome);
-        QFETCH(QString, user);
-        QFETCH(QString, password);
-        QFETCH(int, port);
+        QFETCH(int, row);
+        const ReplyRow &r = kReplies[row];
         RemoteAccount account;
-        QCOMPARE(int(parseRemoteAccessReply(reply, account)), outcome);
-        QCOMPARE(account.user, user);
-        QCOMPARE(account.user.isNull(), user.isNull());
-        QCOMPARE(account.password, password);
-        QCOMPARE(account.password.isNull(), password.isNull());
-        QCOMPARE(account.tunnelPort, port);
+        QCOMPARE(parseRemoteAccessReply(r.reply, account), r.outcome);
+        QCOMPARE(account.user, r.user);
+        QCOMPARE(account.user.isNull(), r.user.isNull());
+        QCOMPARE(account.password, r.password);
+        QCOMPARE(account.password.isNull(), r.password.isNull());
+        QCOMPARE(account.tunnelPort, r.port);
     }
 
     void certificateDumpOnOneLine()
@@ -330,40 +350,12 @@ private slots:
         QVERIFY(!sink.logged(QStringLiteral("sslError(error=%1)").arg(int(QAbstractSocket::SocketTimeoutError))));
     }
 
-    void certificateDecision_data()
-    {
-        QTest::addColumn<bool>("ipCertificate");   // else it names another host only
-        QTest::addColumn<QList<TrustedCertificate>>("entries");
-        QTest::addColumn<bool>("authenticated");
-        QTest::addColumn<QStringList>("waivers");  // the lines naming the exceptions, in order
-        const QSslError::SslError self = QSslError::SelfSignedCertificate;
-        const QString line("sslErrors(will ignore this ssl error for certificate %1)");
-        const QStringList named{line.arg("O=<Kandelo Test>,CN=<Kandelo ip>")};
-        const QStringList commonNameOnly{line.arg("CN=<Kandelo ip>")};
-        const TrustedCertificate other = trust(self, "Kandelo Test", "Kandelo other");
-        using Entries = QList<TrustedCertificate>;
-        QTest::newRow("no entries") << true << Entries() << false << QStringList();
-        QTest::newRow("issuer and organisation") << true << Entries{selfSigned} << true << named;
-        QTest::newRow("other organisation") << true << Entries{trust(self, "Elsewhere", "Kandelo ip")} << true << commonNameOnly;
-        QTest::newRow("other error") << true << Entries{trust(QSslError::HostNameMismatch, "Kandelo Test", "Kandelo ip")}
-                                     << false << QStringList();
-        QTest::newRow("other issuer") << true << Entries{other} << false << QStringList();
-        QTest::newRow("organisation alone") << true << Entries{trust(self, "Kandelo Test", "")} << false << QStringList();
-        QTest::newRow("first match names it") << true << Entries{trust(self, "Elsewhere", "Kandelo ip"), selfSigned}
-                                              << true << commonNameOnly;
-        // Each error needs its own exception: one waived error does not carry another.
-        const QString otherNamed = line.arg("O=<Kandelo Test>,CN=<Kandelo other>");
-        QTest::newRow("host-name mismatch not waived") << false << Entries{other} << false << QStringList{otherNamed};
-        QTest::newRow("each error waived") << false << Entries{other, trust(QSslError::HostNameMismatch, "", "Kandelo other")}
-                                           << true << QStringList{line.arg("CN=<Kandelo other>"), otherNamed};
-    }
+    void certificateDecision_data() { indexRows(kDecisions); }
 
     void certificateDecision()
     {
-        QFETCH(bool, ipCertificate);
-        QFETCH(QList<TrustedCertificate>, entries);
-        QFETCH(bool, authenticated);
-        QFETCH(QStringList, waivers);
+        QFETCH(int, row);
+        const auto &[name, ipCertificate, entries, authenticated, waivers] = kDecisions[row];
         TlsPeer &server = ipCertificate ? *ipServer : *otherServer;
         server.script(TlsPeer::Reply, okReply("u=a&p=b&m=0001f4"));
         RecordingSink sink;

@@ -97,11 +97,7 @@ private slots:
     void converters()
     {
         const std::pair<QString, const char*> labels[] = {
-            {Page::callProtocolLabel(0), "SIP"},
             {Page::callProtocolLabel(-1), "SIP"},
-            {Page::natTypeLabel(0), "Unknown"},
-            {Page::accessStateLabel(0), "Not active"},
-            {Page::connectionStateLabel(0), "Disabled"},
             {QString::fromStdString(Page::inputEventKey(14)), "input_event_none"},
             {QString::number(Page::inputEventFromKey("INPUT_EVENT_R1")), "0"},
         };

@@ -20,9 +20,6 @@ namespace {
 
 const char sshdPath[] = "/usr/sbin/sshd";
 const char keygenPath[] = "/usr/bin/ssh-keygen";
-// Made by earlier versions of this fixture with a published password.
-const char legacyAccount[] = "kandelo-test";
-
 // The process's account, shared by its fixtures.
 struct Account
 {
@@ -69,24 +66,7 @@ void removeAccount(const QString &name)
         run("usermod", {"--lock", "--expiredate", "1", name}, {}, &ignored);
 }
 
-// True while another process that may use a test account runs: an older
-// checkout's tests still use the legacy account.
-bool otherTunnelTestsRunning()
-{
-    const QString self = QString::number(QCoreApplication::applicationPid());
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        if (entry.toLongLong() <= 0)   // "self" and the like
-            continue;
-        const QString program = QFileInfo(QStringLiteral("/proc/%1/exe").arg(entry)).symLinkTarget();
-        const QString name = QFileInfo(program).fileName();
-        if (entry != self && QStringList{"tst_sshclient", "tst_endtoend", "bench_tunnel"}.contains(name))
-            return true;
-    }
-    return false;
-}
-
-// Accounts of test processes that are gone, and the legacy account.
+// Accounts of test processes that are gone.
 void removeLeftovers()
 {
     const QRegularExpression ours(QStringLiteral("^kandelo-(\\d+)$"));
@@ -99,8 +79,6 @@ void removeLeftovers()
             doomed << name;
     }
     ::endpwent();
-    if (::getpwnam(legacyAccount) && !otherTunnelTestsRunning())
-        doomed << QString::fromLatin1(legacyAccount);
     for (const QString &name : std::as_const(doomed))
         removeAccount(name);
 }

@@ -223,8 +223,7 @@ private slots:
         QWidget host;
         QPravikAudioInput panning(0, &host, true), sideTone(1, false, &host);
         host.show();
-        // Rows run in order on one strip: gain set, gain kept, knob value, gainChanged count.
-        // The knob draws within its range; the gain is kept as given, so it goes back unchanged.
+        // Rows run in order on one strip: gain set, gain kept as given, knob value, gainChanged count.
         struct Row {
             QPravikAudioInput* strip;
             int set, stored, knob, emitted;
