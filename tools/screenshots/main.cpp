@@ -192,9 +192,14 @@ int main(int argc, char** argv)
     const auto menu = [&](const MenuPicture& picture) {
         window->pageActivated(picture.page);
         if (picture.subMenu) {
-            if (QPravikMenuItem* link = settings->currentItems() ? settings->currentItems()->findItem(picture.subMenu)
-                                                                 : nullptr)
+            QPravikMenuItems* parent = settings->currentItems();
+            if (QPravikMenuItem* link = parent ? parent->findItem(picture.subMenu) : nullptr)
                 settings->itemActivated(link);
+            // A menu this build or unit lacks gets no picture rather than its parent's.
+            if (settings->currentItems() == parent) {
+                QTextStream(stderr) << "screenshots: " << picture.name << ": no such menu here" << Qt::endl;
+                return QString();
+            }
         }
         return save(picture.name, false);
     };
