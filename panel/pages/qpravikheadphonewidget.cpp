@@ -48,8 +48,6 @@ constexpr std::uint32_t kSideToneOption = 0x20000000;
 // Firmware that has the sixth network input and the third stop.
 constexpr std::uint32_t kSixthNetworkFirmware = 0x10CFF;
 
-constexpr int kProgramTies[] = {12, 24, 19};
-
 bool sideToneOn(std::uint32_t options)
 {
     return (options & kSideToneOption) != 0;

@@ -10,7 +10,6 @@
 
 namespace {
 
-QByteArray audioGet(const QByteArrayList& keys) { return "PARAM;target:audio;GET:" + keys.join(";GET:") + ';'; }
 
 QList<int> params(const QSignalSpy& spy)
 {
@@ -34,41 +33,6 @@ private slots:
         QVERIFY(sim->start());
     }
     void cleanup() { sim.reset(); }
-
-    void refreshKeysByFirmware()
-    {
-        const QByteArrayList audioKeys = QByteArray(
-            "auxiliary_board audio_profile input1_gain input1_power input1_limiter input2_gain input2_power "
-            "input2_limiter input3_gain input3_power input3_level input3_limiter input3_filter input3_pad "
-            "input4_gain input4_level input4_limiter input4_filter input4_pad line_output_level limiter_threshold "
-            "drc_state drc_lim_threshold drc_threshold_cmp drc_ratio_cmp drc_attack line_output2_level "
-            "input_source wave_file wave_scut input2_pair input4_pair aux_pair aes_pair rav_in_pair rav_ou_pair "
-            "line_pair").split(' ');
-        const QByteArrayList ravKeys = QByteArray(
-            "rav_manufacturer rav_hardware_name rav_if_count rav_device_name rav_sample_rate rav_resolution "
-            "rav_ptp_domain rav_dhcp rav_ip_addr rav_subnet rav_gateway rav_hw_addr rav_stream_in0 rav_status_in0 "
-            "rav_stream_in1 rav_status_in1 rav_delay_min_in rav_delay_max_in rav_delay_in rav_name_ou rav_mode_ou "
-            "rav_autoconf_ou rav_mc_addr_ou rav_mc_port_ou rav_ch_count_ou rav_ptime_ou rav_sync_state "
-            "rav_link_state rav_ptp_state rav_hardware_rev rav_firmware_rev").split(' ');
-        sim->unit.onRequestMatching(QRegularExpression("GET:auxiliary_board;"),
-                                    {UnitSimulator::reply("PARAM;input1_gain:3;return:OK;")});
-        // Reception states in a reply count as read.
-        sim->unit.onRequestMatching(QRegularExpression("GET:rav_device_name;"),
-                                    {UnitSimulator::reply("PARAM;rav_status_in0:idle;return:OK;")});
-        TAudioSettings audio(&sim->com);
-        TComRavennaController ravenna(&sim->com);
-        const struct { std::uint32_t word; int audioCount, ravGated; } rows[] = {
-            {0x106FF, 26, 0}, {0x10700, 29, 2}, {0x109FF, 29, 2}, {0x10A00, 30, 3},
-            {0x1FFFF, 30, 3}, {0x20000, 37, 3}, {0xFFFFFF, 37, 3},
-        };
-        for (const auto& row : rows) {
-            FirmwareWord fw(row.word);
-            sim->unit.clearReceived();
-            QVERIFY(audio.refresh() && ravenna.refresh());
-            QCOMPARE(sim->bodies(), (QByteArrayList{audioGet(audioKeys.mid(0, row.audioCount)),
-                                                    audioGet(ravKeys.mid(0, row.ravGated) + ravKeys.mid(3))}));
-        }
-    }
 
     void audioSetters()
     {

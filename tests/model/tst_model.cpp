@@ -4,6 +4,7 @@
 #include "model/tcomrequesthelper.h"
 #include "model/textconv.h"
 #include "tests/support/simulatedunit.h"
+#include "tests/support/testrows.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -36,6 +37,29 @@ QList<int> indices(const QSignalSpy& spy)
         out.append(args.at(1).toInt());
     return out;
 }
+
+// getValue (set false) or setParams against the replies (none: an error reply);
+// the result is getValue's 1 or 0, or the count setParams gives.
+struct Judgement
+{
+    const char* name;
+    bool set;
+    QByteArrayList replies;
+    int result;
+    QByteArray value;
+};
+const Judgement kJudgements[] = {
+    // A key held without a value is a success with an empty value.
+    {"get not set", false, {"PARAM;mode:101-parameter not set;return:ERROR;"}, 1, {}},
+    {"get refused key", false, {"PARAM;mode:102-unknown parameter;return:ERROR;"}, 0, "102-unknown parameter"},
+    {"get PROGRESS keeps first", false, {"PARAM;mode:dhcp;return:PROGRESS;", "PARAM;mode:bgan;return:OK;"}, 1, "dhcp"},
+    {"set one refused", true, {"PARAM;gateway:105-invalid value;return:ERROR;"}, 2, {}},
+    // Even a unit that refuses more keys than were sent never gives a negative count.
+    {"set more refused than sent", true, {"PARAM;a:105-x;b:105-x;c:105-x;d:105-x;return:ERROR;"}, 0, {}},
+    // "ERROR" without any error text names no key: still not "all accepted".
+    {"set ERROR naming no key", true, {"PARAM;gateway:busy;return:ERROR;"}, -1, {}},
+    {"set error reply", true, {}, -1, {}},
+};
 
 struct StreamRecord { int streamId = 0xFFFF; int streamSubId = 0; std::string name = "None"; };
 
@@ -180,37 +204,12 @@ private slots:
         QCOMPARE(helper.lastError(), std::string("120-no connection"));
     }
 
-    void helperReplyJudgement_data()
-    {
-        QTest::addColumn<bool>("set");
-        QTest::addColumn<QByteArrayList>("replies"); // empty: an error reply
-        QTest::addColumn<int>("result");             // getValue: 1 or 0; setParams: the count
-        QTest::addColumn<QByteArray>("value");
-        // A key held without a value is a success with an empty value.
-        QTest::newRow("get not set") << false << QByteArrayList{"PARAM;mode:101-parameter not set;return:ERROR;"}
-                                     << 1 << QByteArray();
-        QTest::newRow("get refused key") << false << QByteArrayList{"PARAM;mode:102-unknown parameter;return:ERROR;"}
-                                         << 0 << QByteArray("102-unknown parameter");
-        QTest::newRow("get PROGRESS keeps first")
-            << false << QByteArrayList{"PARAM;mode:dhcp;return:PROGRESS;", "PARAM;mode:bgan;return:OK;"} << 1
-            << QByteArray("dhcp");
-        QTest::newRow("set one refused") << true << QByteArrayList{"PARAM;gateway:105-invalid value;return:ERROR;"} << 2
-                                         << QByteArray();
-        // Even a unit that refuses more keys than were sent never gives a negative count.
-        QTest::newRow("set more refused than sent")
-            << true << QByteArrayList{"PARAM;a:105-x;b:105-x;c:105-x;d:105-x;return:ERROR;"} << 0 << QByteArray();
-        // "ERROR" without any error text names no key: still not "all accepted".
-        QTest::newRow("set ERROR naming no key") << true << QByteArrayList{"PARAM;gateway:busy;return:ERROR;"} << -1
-                                                 << QByteArray();
-        QTest::newRow("set error reply") << true << QByteArrayList{} << -1 << QByteArray();
-    }
+    void helperReplyJudgement_data() { indexRows(kJudgements); }
 
     void helperReplyJudgement()
     {
-        QFETCH(bool, set);
-        QFETCH(QByteArrayList, replies);
-        QFETCH(int, result);
-        QFETCH(QByteArray, value);
+        QFETCH(int, row);
+        const auto& [name, set, replies, result, value] = kJudgements[row];
         TComRequestHelper helper(&sim->com);
         TCommand request = paramGet("network", {"mode"});
         if (set)

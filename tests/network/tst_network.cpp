@@ -38,10 +38,6 @@ struct Rig : SimulatedUnit
     bool ok = false;
 };
 
-const char kMobileRefresh[] =
-    "PARAM;network:mobile.0;target:network;GET:mode;GET:manufacturer;GET:model;GET:revision;GET:imei;GET:imsi;"
-    "GET:echo_cancel;GET:noise_gate;GET:diversity;GET:rat;GET:plmn;GET:pin_persistent;GET:apn;GET:msisdn;"
-    "GET:data_connection;GET:data_connection_state;GET:username;GET:password;GET:authentication;GET:network_quality;";
 const char kWifiRefresh[] = "PARAM;network:wifi.0;target:network;GET:ssid;GET:ssid_custom;GET:authentication;"
                             "GET:authentication_custom;GET:passphrase;GET:data_connection;GET:data_connection_state;"
                             "GET:network_quality;";
@@ -77,14 +73,8 @@ const Step kRequests[] = {
      "PARAM;network:mobile.0;password:4711;target:network;", "password:***;target"},
     {"pin", [](Rig& r) { return r.mobile.enterPin("4711", 15000) == 0; },
      "PARAM;network:mobile.0;pin:4711;target:network;", "pin:***;target:network;, timeout=15)"},
-    {"mobile refresh 1.11", [](Rig& r) { FirmwareWord fw(0x10BFF); return r.mobile.refresh(); }, kMobileRefresh,
-     nullptr},
-    {"mobile refresh, unknown firmware", [](Rig& r) { FirmwareWord fw(0xFFFFFF); return r.mobile.refresh(); },
-     QByteArray(kMobileRefresh) + "GET:ajb_profile;", nullptr},
     {"wifi refresh 1.11", [](Rig& r) { FirmwareWord fw(0x10BFF); return r.wifi.refresh(); }, kWifiRefresh,
      "message=PARAM;passphrase:***;return:OK;)"},
-    {"wifi refresh 1.12", [](Rig& r) { FirmwareWord fw(0x10C00); return r.wifi.refresh(); },
-     QByteArray(kWifiRefresh) + "GET:ajb_profile;", nullptr},
     {"ssid", [](Rig& r) { return r.wifi.setSsid("Caf\xC3\xA9", true) && r.wifi.ssid() == "Caf\xC3\xA9"; },
      "PARAM;network:wifi.0;ssid:Caf\xC3\xA9;target:network;", nullptr},
     {"passphrase", [](Rig& r) { return r.wifi.setPassphrase("\xC3\xBC" "4711", true); },

@@ -21,6 +21,7 @@
 #include "panel/pages/qpravikloginpage.h"
 #include "panel/pages/qpravikwindow.h"
 #include "panel/settings/qpraviksettingspage.h"
+#include "tests/support/testrows.h"
 #include "tests/support/unitsimulator.h"
 
 namespace {
@@ -58,6 +59,44 @@ bool sendSlow()
     request.setParam("target", "slow");
     request.setParam("x", "1");
     return TComRequestHelper(frontPanelCom()).send(request, 5000);
+}
+
+// The unit's name (empty: the link is down), version and passwords (null: the
+// read fails); the level chosen, the text typed (null: no keyboard expected; "-":
+// cancelled; "~": the link drops first), the message and the firmware word
+// (logged in unless a message shows).
+struct LoginRow
+{
+    const char* name;
+    QByteArray device, version, passwords;
+    int level;
+    QString typed, message;
+    uint firmware;
+};
+
+const std::vector<LoginRow>& loginRows()
+{
+    static const QByteArray all = "password_al:" + token("admin") + ";password_el:" + token("expert")
+                                  + ";password_ol:" + token("op") + ";";
+    static const QByteArray none = "password_el:;";
+    static const QString newer = "Newer firmware detected on this\nunit (Version %1)\n\nAn update of the "
+                                 "\"Kandelo\" application is recommended to access all the features of the device";
+    static const std::vector<LoginRow> rows = {
+        {"link down", "", "2.0.9", none, 0, {}, "Not connected!", 0xFFFFFF},
+        {"device in other case", "Pravik", "2.0.9", none, 0, {}, "Remote device is not\na Velto!", 0xFFFFFF},
+        {"2.0.9, no password", "pravik", "2.0.9", none, 2, {}, {}, 0x020009},
+        {"2.1.0 warns", "pravik", "2.1.0", none, 1, {}, newer.arg("2.1.0"), 0x020100},
+        {"no version", "pravik", QByteArray(), none, 0, {}, {}, 0xFFFFFF},
+        {"password read fails", "pravik", "2.0.9", QByteArray(), 2, {}, "Not connected!", 0x020009},
+        {"operator", "pravik", "2.0.9", all, 0, "op", {}, 0x020009},
+        {"expert", "pravik", "2.0.9", all, 1, "expert", {}, 0x020009},
+        {"administrator", "pravik", "2.0.9", all, 2, "admin", {}, 0x020009},
+        {"wrong password", "pravik", "2.0.9", all, 2, "expert", "Wrong password!", 0x020009},
+        {"empty password", "pravik", "2.0.9", all, 0, "", "Wrong password!", 0x020009},
+        {"cancelled", "pravik", "2.0.9", all, 1, "-", {}, 0x020009},
+        {"link drops at the keyboard", "pravik", "2.0.9", all, 1, "~expert", {}, 0x020009},
+    };
+    return rows;
 }
 
 } // namespace
@@ -127,52 +166,11 @@ private slots:
         QCOMPARE(window->page(), 1);
     }
 
-    void loginOutcomes_data()
-    {
-        QTest::addColumn<QByteArray>("device");    // empty: the link is down
-        QTest::addColumn<QByteArray>("version");
-        QTest::addColumn<QByteArray>("passwords"); // null: the read fails
-        QTest::addColumn<int>("level");
-        QTest::addColumn<QString>("typed");        // null: no keyboard expected; "-": cancelled; "~": link drops first
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<uint>("firmware");        // logged in unless a message shows
-
-        const QByteArray all = "password_al:" + token("admin") + ";password_el:" + token("expert")
-                               + ";password_ol:" + token("op") + ";";
-        const QByteArray none = "password_el:;";
-        const QString newer = "Newer firmware detected on this\nunit (Version %1)\n\nAn update of the "
-                              "\"Kandelo\" application is recommended to access all the features of the device";
-        const auto row = [](const char* name, const QByteArray& device, const QByteArray& version,
-                            const QByteArray& passwords, int level, const QString& typed, const QString& message,
-                            uint firmware) {
-            QTest::newRow(name) << device << version << passwords << level << typed << message << firmware;
-        };
-        row("link down", "", "2.0.9", none, 0, {}, "Not connected!", 0xFFFFFF);
-        row("device in other case", "Pravik", "2.0.9", none, 0, {}, "Remote device is not\na Velto!", 0xFFFFFF);
-        row("2.0.9, no password", "pravik", "2.0.9", none, 2, {}, {}, 0x020009);
-        row("2.1.0 warns", "pravik", "2.1.0", none, 1, {}, newer.arg("2.1.0"), 0x020100);
-        row("padded version", "pravik", "2.08.1", none, 0, {}, newer.arg("2.08.1"), 0x020801);
-        row("no version", "pravik", QByteArray(), none, 0, {}, {}, 0xFFFFFF);
-        row("password read fails", "pravik", "2.0.9", QByteArray(), 2, {}, "Not connected!", 0x020009);
-        row("operator", "pravik", "2.0.9", all, 0, "op", {}, 0x020009);
-        row("expert", "pravik", "2.0.9", all, 1, "expert", {}, 0x020009);
-        row("administrator", "pravik", "2.0.9", all, 2, "admin", {}, 0x020009);
-        row("wrong password", "pravik", "2.0.9", all, 2, "expert", "Wrong password!", 0x020009);
-        row("empty password", "pravik", "2.0.9", all, 0, "", "Wrong password!", 0x020009);
-        row("cancelled", "pravik", "2.0.9", all, 1, "-", {}, 0x020009);
-        row("link drops at the keyboard", "pravik", "2.0.9", all, 1, "~expert", {}, 0x020009);
-    }
-
+    void loginOutcomes_data() { indexRows(loginRows()); }
     void loginOutcomes()
     {
-        QFETCH(QByteArray, device);
-        QFETCH(QByteArray, version);
-        QFETCH(QByteArray, passwords);
-        QFETCH(int, level);
-        QFETCH(QString, typed);
-        QFETCH(QString, message);
-        QFETCH(uint, firmware);
-
+        QFETCH(int, row);
+        const auto& [name, device, version, passwords, level, typed, message, firmware] = loginRows()[row];
         scriptUnit(device, version, passwords);
         if (!device.isEmpty())
             connectLink();
