@@ -12,7 +12,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPixmap>
 #include <QSslCertificate>
 #include <QSslSocket>
 #include <QStatusBar>
@@ -29,6 +28,7 @@
 #include "model/textconv.h"
 #include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
+#include "panel/kit/look.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
 #include "panel/pages/qpravikwindow.h"
@@ -234,7 +234,7 @@ void Velto::setupFrontPanel()
         button->setGeometry(spec.x, 10, 98, 66);
         button->borderWidth = 4;
         button->setPalette(buttonPalette);
-        button->setIcon(QIcon(QPixmap(QLatin1String(spec.icon))));
+        button->setIcon(iconWhenDrawn(QString::fromLatin1(spec.icon)));
         connect(button, &QPravikButton::clicked, this, spec.slot);
     }
 

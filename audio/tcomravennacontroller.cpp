@@ -40,6 +40,23 @@ std::string ravennaStreamText(const TComRavennaStream& stream)
     return toString(stream.streamId) + '/' + toString(stream.streamSubId) + '/' + stream.name;
 }
 
+bool parseAnnouncedStream(TComRavennaStream& stream, const std::string& text)
+{
+    const auto digits = [](const std::string& word) {
+        return !word.empty() && word.size() <= 9
+            && std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::size_t p1 = text.find('/');
+    const std::size_t p2 = p1 == std::string::npos ? p1 : text.find('/', p1 + 1);
+    if (p2 == std::string::npos || !digits(text.substr(0, p1)) || !digits(text.substr(p1 + 1, p2 - p1 - 1)))
+        return false;
+    TComRavennaStream parsed;
+    if (!parseSlashTriple(parsed, text) || parsed.streamSubId > kMaxAnnouncedChannels)
+        return false;
+    stream = parsed;
+    return true;
+}
+
 TComRavennaController* frontPanelRavenna()
 {
     static TComRavennaController ravenna(frontPanelCom());
@@ -252,8 +269,10 @@ bool TComRavennaController::parseStreamIn(std::vector<TComRavennaStream>& stream
     const bool ok = listItems(kStreamKey, items);
     for (const std::string& item : items) {
         TComRavennaStream stream;
-        if (parseSlashTriple(stream, item))
+        if (parseAnnouncedStream(stream, item))
             streams.push_back(stream);
+        else
+            qWarning("TComRavennaController: announced stream skipped: %s", item.c_str());
     }
     return ok;
 }

@@ -40,6 +40,12 @@ struct TComRavennaStream
 
 // "<streamId>/<streamSubId>/<name>", the name in UTF-8.
 std::string ravennaStreamText(const TComRavennaStream& stream);
+// An announced stream "<streamId>/<channelCount>/<name>" into its record (the
+// count in streamSubId). False, record untouched, unless both numbers are
+// plain decimal digits and the count is at most kMaxAnnouncedChannels.
+bool parseAnnouncedStream(TComRavennaStream& stream, const std::string& text);
+// No reply may make the channel choice grow without bound.
+constexpr int kMaxAnnouncedChannels = 255;
 
 // Mirror of the unit's AES67/RAVENNA board (target "audio", keys "rav_*"):
 // identity, clocking, the two network interfaces, six receive streams and
@@ -128,6 +134,8 @@ public:
     bool setNetMode(int mode, bool send) { return setKey("rav_net_mode", mode, send); }
     // Sends "on"/"off" and stores 1 or 0; a zeroconf interface counts as on.
     bool setDhcp(int i, bool on, bool send);
+    // Any addressing mode, zeroconf included (sent as setDhcp sends it).
+    bool setDhcpMode(int i, int mode, bool send) { return setKey(ifKey("rav_dhcp", i), mode, send); }
     // Addresses reach the unit only while the interface's DHCP is off.
     bool setIpAddress(int i, const std::string& addr, bool send) { return setKey(ifKey("rav_ip_addr", i), addr, send); }
     bool setSubnet(int i, const std::string& mask, bool send) { return setKey(ifKey("rav_subnet", i), mask, send); }
@@ -155,7 +163,8 @@ public:
     // What the board offers, as the unit lists it.
     bool refreshSampleRate(std::vector<int>& rates);
     bool refreshResolution(std::vector<int>& resolutions);
-    // The streams announced on the network; malformed items are skipped.
+    // The streams announced on the network, each with its channel count in
+    // streamSubId; items parseAnnouncedStream refuses are skipped and logged.
     bool parseStreamIn(std::vector<TComRavennaStream>& streams);
 
     bool sendNumber(const std::string& key, int value);

@@ -153,13 +153,14 @@ void CCom::callCompleted(RpcAsyncCallWatcher* watcher)
     m_syncReply.reset(0);
     m_syncErrors.reset(0);
 
-    const RpcMessage message = watcher->reply();
-    if (message.type() != RpcMessage::Reply) {
+    if (!watcher->isSucceeded()) {
         // A failed call never reads as success, whatever code it carries.
-        m_syncResult = message.errorCode() != 0 ? message.errorCode()
-                                                : int(RpcConnection::BadMessageError);
+        const int code = watcher->reply().errorCode();
+        m_syncResult = code != 0 ? code : int(RpcConnection::BadMessageError);
     } else {
-        const TCommand& answer = message.command();
+        // Read in place: the record holds the gathered reply until the
+        // watcher goes, and a copy of it would cost an allocation per value.
+        const TCommand& answer = watcher->data()->reply;
         const bool isParam = answer.verb == TCommand::Param;
         const std::string& returned = valueOf(answer, wire::key::return_());
         // The unit's own "return" of a PARAM reply does not decide: a value

@@ -47,33 +47,95 @@ char lower(char c)
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
 
-// A quick look before the item walk, which most bodies never need. An
-// escape could split a key's letters, so a body with one always gets it.
+// Whether one of the secret parts starts at at, in any case. The escapes a
+// key may hold are passed over: seeing a part where there is none only costs
+// the item walk.
+bool partStartsAt(const char* at, const char* end)
+{
+    const char first = lower(*at);
+    for (const char* part : kSecretParts) {
+        if (part[0] != first)
+            continue;
+        const char* p = at + 1;
+        const char* n = part + 1;
+        while (*n && p < end) {
+            if (*p == '\\')
+                ++p;
+            else if (lower(*p) == *n)
+                ++p, ++n;
+            else
+                break;
+        }
+        if (!*n)
+            return true;
+    }
+    return false;
+}
+
+// A quick look at the keys alone, in one pass, before the item walk that
+// most bodies never need. Items are cut as the command parser cuts them and
+// keys end as maskSecretValues ends them; values are skipped whatever they
+// say.
 bool mayNameSecret(const std::string& body)
 {
-    if (body.find('\\') != std::string::npos)
-        return true;
-    static const std::array<bool, 256> starts = [] {
-        std::array<bool, 256> table{};
+    // Bytes a key's scan stops at: the first letters of the parts, and the
+    // separators and escapes that change what follows.
+    enum : unsigned char { Plain, Letter, Separator };
+    static const std::array<unsigned char, 256> kinds = [] {
+        std::array<unsigned char, 256> table{};
         for (const char* part : kSecretParts) {
-            table[static_cast<unsigned char>(part[0])] = true;
-            table[static_cast<unsigned char>(part[0] - 'a' + 'A')] = true;
+            table[static_cast<unsigned char>(part[0])] = Letter;
+            table[static_cast<unsigned char>(part[0] - 'a' + 'A')] = Letter;
         }
+        for (const char c : {';', '\\', ':'})
+            table[static_cast<unsigned char>(c)] = Separator;
         return table;
     }();
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        if (!starts[static_cast<unsigned char>(body[i])])
-            continue;
-        const char first = lower(body[i]);
-        for (const char* part : kSecretParts) {
-            if (part[0] != first)
-                continue;
-            std::size_t n = 1;
-            while (part[n] && i + n < body.size() && lower(body[i + n]) == part[n])
-                ++n;
-            if (!part[n])
-                return true;
+    const char* p = body.data();
+    const char* const end = p + body.size();
+    bool itemStarted = false; // separators and "\" before an item are dropped
+    bool keyStarted = false;  // colons before the key are not its end
+    while (p < end) {
+        if (keyStarted) {
+            while (p < end && kinds[static_cast<unsigned char>(*p)] == Plain)
+                ++p;
+            if (p == end)
+                break;
         }
+        char c = *p;
+        if (!itemStarted) {
+            itemStarted = c != ';' && c != '\\';
+            if (!itemStarted) {
+                ++p;
+                continue;
+            }
+        } else if (c == ';') {
+            itemStarted = keyStarted = false;
+            ++p;
+            continue;
+        }
+        const char* at = p;
+        if (c == '\\') {
+            if (++at == end)
+                return false;
+            c = *at;
+        }
+        if (c == ':' && keyStarted) {
+            // The value, to the item's end.
+            p = at + 1;
+            for (;;) {
+                while (p < end && *p != ';' && *p != '\\')
+                    ++p;
+                if (p >= end || *p == ';')
+                    break;
+                p += 2;
+            }
+            continue;
+        }
+        keyStarted = keyStarted || c != ':';
+        if (kinds[static_cast<unsigned char>(c)] == Letter && partStartsAt(at, end))
+            return true;
+        p = at + 1;
     }
     return false;
 }
@@ -121,4 +183,12 @@ std::string maskSecretValues(const std::string& body)
     });
     out.append(body, copied, std::string::npos);
     return out;
+}
+
+const std::string& loggableBody(const std::string& body, std::string& scratch)
+{
+    if (!mayNameSecret(body))
+        return body;
+    scratch = maskSecretValues(body);
+    return scratch;
 }

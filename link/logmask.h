@@ -13,3 +13,7 @@
 bool isSecretKey(const std::string& key);
 
 std::string maskSecretValues(const std::string& body);
+
+// The body as it may be logged: the body itself when none of its keys can
+// name a secret, else its masked copy, kept in scratch.
+const std::string& loggableBody(const std::string& body, std::string& scratch);

@@ -30,7 +30,8 @@ void appendHeader(LogLine& line, qint32 id, quint32 type, qint32 errorCode)
 // ", message=<body with its secrets masked>"
 void appendBody(LogLine& line, const std::string& body)
 {
-    line << ", message=" << maskSecretValues(body);
+    std::string masked;
+    line << ", message=" << loggableBody(body, masked);
 }
 
 } // namespace

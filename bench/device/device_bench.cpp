@@ -77,7 +77,7 @@ void BM_Refresh(benchmark::State& state)
     state.counters["round trips"] = g_roundTrips[index];
     state.counters["delay ms"] = kDelays[index];
 }
-BENCHMARK(BM_Refresh)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Refresh)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 } // namespace
 
@@ -86,14 +86,14 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    benchmark::Initialize(&argc, argv);
+    argv = initializeInterleaved(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const double prompt = reporter.seconds("BM_Refresh/0/min_time:2.000/real_time");
-    const double delayed = reporter.seconds("BM_Refresh/1/min_time:2.000/real_time");
+    const double prompt = reporter.seconds("BM_Refresh/0/min_time:1.000/real_time");
+    const double delayed = reporter.seconds("BM_Refresh/1/min_time:1.000/real_time");
     reporter.printHeading("Refresh with 20 ms per reply against round trips x 20 ms + the prompt refresh:");
     if (prompt < 0 || delayed < 0) {
         std::printf("(not run)\n");

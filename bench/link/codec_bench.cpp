@@ -1,6 +1,7 @@
 // Frame encode/decode and command text write/parse, each beside memcpy of
 // the same bytes (what moving them costs at the least).
 #include "bench/link/ratioreporter.h"
+#include "link/logmask.h"
 #include "link/rpcmessage.h"
 #include "link/tcommand.h"
 
@@ -121,6 +122,39 @@ void BM_CommandTextMemcpy(benchmark::State& state)
     state.SetBytesProcessed(qint64(state.iterations()) * qint64(text.size()));
 }
 
+// Bodies the link logs: a request and a long reply that name no secret, and
+// a request that does.
+std::string loggedBody(int which)
+{
+    if (which == 2)
+        return "PARAM;target:db;cat:ui;sip_password:topsecret;type:sc_frontpanel;";
+    if (which == 1) {
+        std::string text;
+        TCommand::write(twentyParameterReply(), text);
+        return text;
+    }
+    return "PARAM;target:general;GET:device;GET:version;GET:builddate;";
+}
+
+void BM_MaskBody(benchmark::State& state)
+{
+    const std::string body = loggedBody(int(state.range(0)));
+    for (auto _ : state) {
+        std::string masked = maskSecretValues(body);
+        benchmark::DoNotOptimize(masked.data());
+    }
+}
+
+// What logging the body costs at the least: one copy of it.
+void BM_CopyBody(benchmark::State& state)
+{
+    const std::string body = loggedBody(int(state.range(0)));
+    for (auto _ : state) {
+        std::string copy = body;
+        benchmark::DoNotOptimize(copy.data());
+    }
+}
+
 } // namespace
 
 BENCHMARK(BM_FrameEncode)->Arg(256)->Arg(16384);
@@ -130,10 +164,12 @@ BENCHMARK(BM_Memcpy)->Arg(256)->Arg(16384);
 BENCHMARK(BM_CommandWrite);
 BENCHMARK(BM_CommandParse);
 BENCHMARK(BM_CommandTextMemcpy);
+BENCHMARK(BM_MaskBody)->ArgName("body")->DenseRange(0, 2);
+BENCHMARK(BM_CopyBody)->ArgName("body")->DenseRange(0, 2);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
+    argv = initializeInterleaved(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     RatioReporter reporter;
@@ -143,12 +179,19 @@ int main(int argc, char** argv)
     for (const char* size : {"256", "16384"}) {
         const std::string copy = std::string("BM_Memcpy/") + size;
         const std::string label = std::string(" (") + size + " byte body)";
-        reporter.ratio(("frame encode" + label).c_str(), std::string("BM_FrameEncode/") + size, copy);
-        reporter.ratio(("frame decode" + label).c_str(), std::string("BM_FrameDecode/") + size, copy);
-        reporter.ratio(("frame reader" + label).c_str(), std::string("BM_FrameReader/") + size, copy);
+        reporter.ratio(("frame encode" + label).c_str(), std::string("BM_FrameEncode/") + size, copy, true);
+        reporter.ratio(("frame decode" + label).c_str(), std::string("BM_FrameDecode/") + size, copy, true);
+        reporter.ratio(("frame reader" + label).c_str(), std::string("BM_FrameReader/") + size, copy, true);
     }
-    reporter.ratio("command write, 20-parameter reply", "BM_CommandWrite", "BM_CommandTextMemcpy");
-    reporter.ratio("command parse, 20-parameter reply", "BM_CommandParse", "BM_CommandTextMemcpy");
+    reporter.ratio("command write, 20-parameter reply", "BM_CommandWrite", "BM_CommandTextMemcpy", true);
+    reporter.ratio("command parse, 20-parameter reply", "BM_CommandParse", "BM_CommandTextMemcpy", true);
+    reporter.printHeading("Masking a logged body, against a copy of it:");
+    const char* bodies[] = {"request naming no secret", "20-parameter reply naming none",
+                            "request with a password"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string arg = "/body:" + std::to_string(i);
+        reporter.ratio(bodies[i], "BM_MaskBody" + arg, "BM_CopyBody" + arg, true);
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -3,16 +3,17 @@
 // whole "audio_changeset" of every matrix key applied to a loaded model,
 // with the signals it emits and the requests it sends (none).
 #include "audio/tmatrixsettings.h"
+#include "bench/link/ratioreporter.h"
 #include "link/ccom.h"
 #include "link/tcommand.h"
 #include "model/unitfirmware.h"
 #include "tests/support/unitsimulator.h"
 
-#include <benchmark/benchmark.h>
-
 #include <QCoreApplication>
 
+#include <map>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -125,6 +126,46 @@ void BM_ApplyChangeset(benchmark::State& state)
     state.counters["requests"] = requestCount();
 }
 
+// Baselines: the same changes made to plain containers, without signals.
+void BM_PlainNode(benchmark::State& state)
+{
+    std::vector<float> gains(24 * 8, 0.0f);
+    bool flip = true;
+    for (auto _ : state) {
+        gains[5 * 8 + 2] = flip ? -10.0f : -11.0f;
+        benchmark::DoNotOptimize(gains.data());
+        flip = !flip;
+    }
+}
+
+void BM_PlainChangeset(benchmark::State& state)
+{
+    const TCommand sets[2] = {changeset(false), changeset(true)};
+    std::map<std::string, std::string> values;
+    bool flip = false;
+    for (auto _ : state) {
+        for (const auto& [key, value] : sets[flip].params)
+            values[key] = value;
+        benchmark::DoNotOptimize(values.size());
+        flip = !flip;
+    }
+}
+
+// A synchronous round trip of the same request and answer to the same
+// simulated unit, without the model: what a loaded call cannot undercut.
+void BM_PlainRoundTrip(benchmark::State& state)
+{
+    TCommand request;
+    TCommand::parse("PARAM;matrix_hp1:" + std::string(42, 'A') + ";", request);
+    TCommand reply;
+    for (auto _ : state) {
+        if (g_session->com.sendSyncMsg(request, reply, 0, 5000) != 0) {
+            state.SkipWithError("call failed");
+            break;
+        }
+    }
+}
+
 void dropMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
 
 } // namespace
@@ -132,11 +173,14 @@ void dropMessages(QtMsgType, const QMessageLogContext&, const QString&) {}
 BENCHMARK(BM_SetNode)->ArgName("loaded")->Arg(0)->Arg(1)->UseRealTime();
 BENCHMARK(BM_SetNodeGain)->ArgName("loaded")->Arg(0)->Arg(1)->UseRealTime();
 BENCHMARK(BM_ApplyChangeset);
+BENCHMARK(BM_PlainNode);
+BENCHMARK(BM_PlainChangeset);
+BENCHMARK(BM_PlainRoundTrip)->UseRealTime();
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    argv = initializeInterleaved(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
     // The link logs every frame; the figures are the matrix's, not the log's.
@@ -144,7 +188,16 @@ int main(int argc, char** argv)
     unitFirmwareVersion = 0x20000;
     auto session = std::make_unique<Session>();
     g_session = session.get();
-    benchmark::RunSpecifiedBenchmarks();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     g_session = nullptr;
+    reporter.printHeading("Against the same change to a plain container:");
+    reporter.ratio("set node, unloaded", "BM_SetNode/loaded:0/real_time", "BM_PlainNode", true);
+    reporter.ratio("set node gain, unloaded", "BM_SetNodeGain/loaded:0/real_time", "BM_PlainNode", true);
+    reporter.ratio("audio_changeset of every matrix key", "BM_ApplyChangeset", "BM_PlainChangeset", true);
+    reporter.printHeading("Against a synchronous call of the same bytes through the session, no model:");
+    reporter.ratio("set node, loaded", "BM_SetNode/loaded:1/real_time", "BM_PlainRoundTrip/real_time");
+    reporter.ratio("set node gain, loaded", "BM_SetNodeGain/loaded:1/real_time", "BM_PlainRoundTrip/real_time");
+    benchmark::Shutdown();
     return 0;
 }

@@ -1,10 +1,9 @@
 // Meters fed as the panel feeds them (a dozen values twice a second), with
 // changing and with repeated values, counting repaints; and the locale
 // table's load and lookup.
+#include "bench/link/ratioreporter.h"
 #include "model/locale.h"
 #include "panel/kit/indicators.h"
-
-#include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QList>
@@ -93,6 +92,29 @@ void BM_MetersUnchanged(benchmark::State& state)
     state.counters["repaints/update"] = benchmark::Counter(double(strip.paints.count) / double(state.iterations()));
 }
 
+// The floor of a repaint: QWidget::update of the same areas, painted by a
+// widget that draws nothing but its background.
+void BM_PlainUpdate(benchmark::State& state)
+{
+    Strip strip;
+    QList<QWidget*> plain;
+    for (QPravikBars* bars : strip.pairs + strip.inputs) {
+        auto* widget = new QWidget(&strip.window);
+        widget->setAttribute(Qt::WA_OpaquePaintEvent);
+        widget->setAutoFillBackground(true);
+        widget->setGeometry(bars->geometry());
+        bars->hide();
+        widget->show();
+        plain << widget;
+    }
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        for (QWidget* widget : std::as_const(plain))
+            widget->update();
+        QCoreApplication::processEvents();
+    }
+}
+
 void BM_LocaleLoad(benchmark::State& state)
 {
     for (auto _ : state) {
@@ -116,6 +138,7 @@ void BM_LocaleLookup(benchmark::State& state)
 
 BENCHMARK(BM_MetersChanging)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MetersUnchanged)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlainUpdate)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LocaleLoad)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LocaleLookup);
 
@@ -124,8 +147,21 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
+    argv = initializeInterleaved(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printHeading("Against QWidget::update of the same areas (12 values, 8 widgets):");
+    reporter.ratio("meters, changing values", "BM_MetersChanging", "BM_PlainUpdate", true);
+    reporter.ratio("meters, unchanged values", "BM_MetersUnchanged", "BM_PlainUpdate", true);
+    // No baseline fits a table built once at start: held against a budget.
+    reporter.printHeading("Against a budget of 10 ms at start and 1 us per lookup:");
+    const double load = reporter.seconds("BM_LocaleLoad", true);
+    const double lookup = reporter.seconds("BM_LocaleLookup", true);
+    if (load > 0)
+        std::printf("%-56s %10.3f us, ratio to budget %6.3f\n", "locale table load", load * 1e6, load / 10e-3);
+    if (lookup > 0)
+        std::printf("%-56s %10.3f us, ratio to budget %6.3f\n", "locale lookups (6 keys)", lookup * 1e6,
+                    lookup / 6 / 1e-6);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,15 +1,23 @@
-// The panel as a user meets it, against unitsim-server's example unit:
+// The program's main window as a user meets it, logging to its own files,
+// against unitsim-server's example unit:
 //   bench_session [login] [levels] [cpu] [queue] [copy]     (all by default)
-// login   login to the main page with 0 and 20 ms before each answer: wall
-//         time, round trips and bytes, and the bound 1.2 x trips x delay + t0
+// login   login to the main page with 0, 5 and 20 ms before each answer,
+//         against a bare QTcpSocket client making the same requests one
+//         after the other to the same unit at the same delay, interleaved
 // levels  the level stream at 2 and 20 messages a second on pages 1, 3, 7, 11:
 //         CPU time and repaints per message, changing and unchanged values
-// cpu     the connected, idle panel with levels twice a second, beside a bare
-//         Qt window; through SshClient and sshd too when run as root
+// cpu     the connected, idle main page with levels twice a second, against
+//         a bare Qt window in a process of its own over the same 30 s;
+//         through SshClient and sshd too when run as root
 // queue   100 INFO messages a second during a 10 s password read: the
 //         deferred queue's peak length and its drain time
 // copy    the headphone copy from position 1 to 3: round trips and wall time
 #include <QApplication>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QProcess>
+#include <QStatusBar>
+#include <QtEndian>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -27,9 +35,12 @@
 #include <functional>
 #include <memory>
 #include <sys/resource.h>
+#include <vector>
 #include <unistd.h>
 
+#include "app/logfile.h"
 #include "app/sshclient.h"
+#include "app/velto.h"
 #include "audio/taudiosettings.h"
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
@@ -38,6 +49,7 @@
 #include "link/tcommand.h"
 #include "model/tcomdevice.h"
 #include "panel/kit/controls.h"
+#include "panel/kit/frontpanel.h"
 #include "panel/pages/qpravikheadphonewidget.h"
 #include "panel/pages/qpravikloginpage.h"
 #include "panel/pages/qpravikwindow.h"
@@ -63,38 +75,60 @@ double threadCpu()
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-// Forwards one client to the unit and counts the bytes each way.
-class CountingProxy : public QTcpServer
+double median(std::vector<double> values)
 {
-public:
-    explicit CountingProxy(quint16 target) : target(target) { listen(QHostAddress::LocalHost, 0); }
-    qint64 sent = 0;     // panel to unit
-    qint64 received = 0; // unit to panel
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
 
-protected:
-    void incomingConnection(qintptr descriptor) override
-    {
-        auto* in = new QTcpSocket(this);
-        auto* out = new QTcpSocket(this);
-        in->setSocketDescriptor(descriptor);
-        out->connectToHost(QHostAddress::LocalHost, target);
-        connect(in, &QTcpSocket::readyRead, out, [=] {
-            const QByteArray bytes = in->readAll();
-            sent += bytes.size();
-            out->write(bytes);
-        });
-        connect(out, &QTcpSocket::readyRead, in, [=] {
-            const QByteArray bytes = out->readAll();
-            received += bytes.size();
-            in->write(bytes);
-        });
-        connect(in, &QTcpSocket::disconnected, out, &QTcpSocket::disconnectFromHost);
-        connect(out, &QTcpSocket::disconnected, in, &QTcpSocket::disconnectFromHost);
+double minimum(const std::vector<double>& values)
+{
+    return *std::min_element(values.begin(), values.end());
+}
+
+// The same requests, one after the other, each waiting for its final answer
+// in the event loop as a synchronous call waits: the seconds they took, or -1.
+double bareRoundTrips(quint16 port, const QByteArrayList& bodies)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(5000))
+        return -1;
+    QByteArray input;
+    qint32 waitingFor = 0;
+    bool answered = false;
+    QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [&] {
+        input += socket.readAll();
+        while (input.size() >= RpcMessage::HeaderSize) {
+            const quint32 length = qFromLittleEndian<quint32>(input.constData() + 8);
+            if (length < quint32(RpcMessage::HeaderSize) || quint32(input.size()) < length)
+                break;
+            const qint32 id = qFromLittleEndian<qint32>(input.constData() + 12);
+            const quint32 type = qFromLittleEndian<quint32>(input.constData() + 16);
+            const bool progress = input.left(int(length)).contains("return:PROGRESS");
+            if (id == waitingFor && (type == RpcMessage::ErrorReply || (type == RpcMessage::Reply && !progress)))
+                answered = true;
+            input.remove(0, int(length));
+        }
+    });
+    QElapsedTimer clock;
+    clock.start();
+    for (const QByteArray& body : bodies) {
+        answered = false;
+        ++waitingFor;
+        socket.write(RpcMessage::frame(waitingFor, RpcMessage::Request, 0, body.toStdString()));
+        socket.flush();
+        const QDeadlineTimer deadline(10000);
+        while (!answered && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents,
+                                            100);
+        }
+        if (!answered)
+            return -1;
     }
-
-private:
-    quint16 target;
-};
+    return clock.nsecsElapsed() / 1e9;
+}
 
 // Counts the paint events of one widget tree.
 class PaintCounter : public QObject
@@ -141,32 +175,45 @@ double logIn(QPravikWindow& panel, const QString& host, quint16 port)
 
 bool benchLogin(QPravikWindow& panel)
 {
-    std::printf("login to the main page (device, matrix, audio settings, softkeys loaded)\n");
-    double t0 = 0;
-    bool ok = true;
-    for (int delay : {0, 20}) {
+    const int repetitions = 5;
+    std::printf("login to the main page (device, matrix, audio settings, softkeys loaded) against a bare\n"
+                "QTcpSocket client making the same requests in turn, %d interleaved pairs each:\n",
+                repetitions);
+    for (int delay : {0, 5, 20}) {
         UnitSimProcess unit(QStringLiteral(KANDELO_UNITSIM_SERVER), kScript);
         if (!unit.start(0, delay))
             return std::fprintf(stderr, "%s\n", qPrintable(unit.errorString())), false;
-        CountingProxy proxy(unit.port());
-        const double t = logIn(panel, QStringLiteral("127.0.0.1"), proxy.serverPort());
-        if (t < 0)
+        // A first login tells the requests the client is to make.
+        if (logIn(panel, QStringLiteral("127.0.0.1"), unit.port()) < 0)
             return std::fprintf(stderr, "login failed\n"), false;
         settle(100);
-        const int trips = int(unit.requests().size());
-        std::printf("  delay %2d ms: %8.1f ms, %d round trips, %lld bytes sent, %lld received\n", delay, t * 1e3,
-                    trips, proxy.sent, proxy.received);
-        if (delay == 0) {
-            t0 = t;
-        } else {
-            const double bound = 1.2 * trips * delay / 1e3 + t0;
-            std::printf("  bound 1.2 x %d x %d ms + %.1f ms = %.1f ms; ratio to trips x delay + t0: %.3f (%s)\n", trips,
-                        delay, t0 * 1e3, bound * 1e3, t / (trips * delay / 1e3 + t0), t <= bound ? "within" : "OVER");
-            ok = ok && t <= bound;
-        }
+        const QByteArrayList bodies = unit.requests();
         frontPanelCom()->disconnectFromUnit();
+        std::vector<double> logins, bare, ratios;
+        for (int i = 0; i < repetitions; ++i) {
+            double login = -1, client = -1;
+            for (int step = 0; step < 2; ++step) {
+                if ((step == 0) == (i % 2 == 0)) {
+                    login = logIn(panel, QStringLiteral("127.0.0.1"), unit.port());
+                    frontPanelCom()->disconnectFromUnit();
+                } else {
+                    client = bareRoundTrips(unit.port(), bodies);
+                }
+                settle(50);
+            }
+            if (login < 0 || client <= 0)
+                return std::fprintf(stderr, "login or bare client failed\n"), false;
+            logins.push_back(login);
+            bare.push_back(client);
+            ratios.push_back(login / client);
+        }
+        std::printf("  delay %2d ms, %d round trips: login median %7.1f ms (min %7.1f), bare client median %7.1f ms "
+                    "(min %7.1f); ratio of medians %.3f, of minima %.3f, median of pair ratios %.3f\n",
+                    delay, int(bodies.size()), median(logins) * 1e3, minimum(logins) * 1e3, median(bare) * 1e3,
+                    minimum(bare) * 1e3, median(logins) / median(bare), minimum(logins) / minimum(bare),
+                    median(ratios));
     }
-    return ok;
+    return true;
 }
 
 RpcMessage levels(int value)
@@ -223,21 +270,56 @@ double idleCpuPercent(int seconds)
     return (processCpu() - before) / (clock.nsecsElapsed() / 1e9) * 100.0;
 }
 
+// CPU seconds of another process so far, user and system.
+double childCpu(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // The fields after the command's closing parenthesis: utime is the 12th.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
+}
+
+int runBareWindow(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QMainWindow window;
+    window.resize(800, 600);
+    window.setCentralWidget(new QWidget);
+    window.menuBar()->addMenu(QStringLiteral("File"));
+    window.statusBar()->showMessage(QStringLiteral("Ready"));
+    window.show();
+    return app.exec();
+}
+
 void benchCpu(QPravikWindow& panel, quint16 unitPort)
 {
-    const int seconds = 10;
-    std::printf("CPU at rest over %d s (levels twice a second)\n", seconds);
-    panel.hide();
-    {
-        QWidget bare;
-        bare.resize(800, 480);
-        bare.show();
-        std::printf("  bare Qt window:             %5.2f %% of a core\n", idleCpuPercent(seconds));
-    }
-    panel.show();
+    const int seconds = 30;
+    std::printf("CPU at rest over the same %d s (levels twice a second), against a bare Qt main window\n"
+                "in a process of its own:\n", seconds);
     panel.pageActivated(QPravik::PageMain);
-    const double direct = idleCpuPercent(seconds);
-    std::printf("  panel, straight to the unit: %5.2f %% of a core (%s 2 %%)\n", direct, direct < 2 ? "below" : "NOT below");
+    QProcess bare;
+    bare.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--bare-window")});
+    if (!bare.waitForStarted(5000))
+        return;
+    settle(2000); // past the bare window's start
+    QElapsedTimer clock;
+    clock.start();
+    const double ownBefore = processCpu();
+    const double bareBefore = childCpu(bare.processId());
+    settle(seconds * 1000);
+    const double wall = clock.nsecsElapsed() / 1e9;
+    const double own = (processCpu() - ownBefore) / wall * 100.0;
+    const double other = (childCpu(bare.processId()) - bareBefore) / wall * 100.0;
+    bare.kill();
+    bare.waitForFinished(5000);
+    std::printf("  bare Qt window:               %5.2f %% of a core\n", other);
+    std::printf("  program, straight to the unit: %5.2f %% of a core; difference %.2f points of a core%s\n", own,
+                own - other, other > 0 ? qPrintable(QStringLiteral(", ratio %1").arg(own / other, 0, 'f', 2)) : "");
 
     if (geteuid() != 0) {
         std::printf("  through the tunnel: skipped (needs root for sshd)\n");
@@ -261,7 +343,7 @@ void benchCpu(QPravikWindow& panel, quint16 unitPort)
     bool started = false;
     QMetaObject::invokeMethod(client, &SshClient::startSession, Qt::BlockingQueuedConnection, &started);
     if (started && logIn(panel, QStringLiteral("127.0.0.223"), 7001) >= 0)
-        std::printf("  panel, through the tunnel:  %5.2f %% of a core\n", idleCpuPercent(seconds));
+        std::printf("  program, through the tunnel (10 s): %5.2f %% of a core\n", idleCpuPercent(10));
     else
         std::printf("  through the tunnel: the session did not start\n");
     frontPanelCom()->disconnectFromUnit();
@@ -338,12 +420,18 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc == 2 && std::string(argv[1]) == "--bare-window")
+        return runBareWindow(argc, argv);
+    // As the program's own main does: its handler, its log files.
+    qInstallMessageHandler(logMessageHandler);
     QApplication app(argc, argv);
     QStringList wanted = app.arguments().mid(1);
     if (wanted.isEmpty())
         wanted = {"login", "levels", "cpu", "queue", "copy"};
-    QPravikWindow panel;
-    panel.show();
+    Velto window;
+    window.initialize();
+    window.show();
+    QPravikWindow& panel = *qobject_cast<QPravikWindow*>(frontPanelWindow.data());
     QTemporaryDir dir;
     bool ok = true;
     if (wanted.contains("login"))

@@ -29,7 +29,7 @@ QPravikButton* iconButton(QWidget* parent, const QString& icon, const QRect& geo
     auto* button = new QPravikButton(parent);
     button->borderWidth = 4;
     setLampColours(button, Qt::white);
-    button->setIcon(QIcon(icon));
+    button->setIcon(iconWhenDrawn(icon));
     button->setGeometry(geometry);
     return button;
 }

@@ -1,8 +1,100 @@
 #include "panel/kit/look.h"
 
+#include <QEvent>
+#include <QIcon>
+#include <QIconEngine>
+#include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QPixmap>
 #include <QWidget>
+
+namespace {
+
+class PixmapOnFirstPaint : public QObject
+{
+public:
+    PixmapOnFirstPaint(QLabel* label, const QString& resource)
+        : QObject(label), resource(resource), label(label)
+    {
+        setObjectName(QStringLiteral("pixmapOnFirstPaint"));
+        label->installEventFilter(this);
+    }
+
+    QString resource;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == label && event->type() == QEvent::Paint) {
+            label->removeEventFilter(this);
+            setObjectName(QString());
+            if (label->pixmap().isNull())
+                label->setPixmap(QPixmap(resource));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QLabel* label;
+};
+
+// Hands everything to the icon of the decoded image, made on first use.
+// QPixmap keeps decoded files in its cache, so icons of one image share it.
+class IconOnFirstUse : public QIconEngine
+{
+public:
+    explicit IconOnFirstUse(const QString& resource) : resource(resource) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override
+    {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new IconOnFirstUse(resource); }
+    QString key() const override { return QStringLiteral("IconOnFirstUse"); }
+
+private:
+    const QIcon& icon()
+    {
+        if (decoded.isNull())
+            decoded = QIcon(QPixmap(resource));
+        return decoded;
+    }
+
+    QString resource;
+    QIcon decoded;
+};
+
+} // namespace
+
+QIcon iconWhenDrawn(const QString& resource)
+{
+    return QIcon(new IconOnFirstUse(resource));
+}
+
+void setPixmapWhenDrawn(QLabel* label, const QString& resource)
+{
+    // A second image before the first paint replaces the first.
+    auto* pending = static_cast<PixmapOnFirstPaint*>(
+        label->findChild<QObject*>(QStringLiteral("pixmapOnFirstPaint"), Qt::FindDirectChildrenOnly));
+    if (pending)
+        pending->resource = resource;
+    else
+        new PixmapOnFirstPaint(label, resource);
+}
 
 void setLampColours(QWidget* widget, const QBrush& window, const QColor& text)
 {

@@ -21,3 +21,16 @@ QColor linkStateColour(int state);
 // Fills the widget with its window brush inside a frame of that colour,
 // rounded when a radius is given.
 void paintFilledFrame(QPainter& painter, const QWidget* widget, int border, float radius);
+
+class QIcon;
+class QLabel;
+class QString;
+
+// The image as an icon that is decoded when it is first drawn or measured,
+// once for every icon made of that image.
+QIcon iconWhenDrawn(const QString& resource);
+
+// Shows the image in the label, decoded when the label is first drawn: most
+// of the window's pages are built at start and never shown. An image set on
+// the label before then wins.
+void setPixmapWhenDrawn(QLabel* label, const QString& resource);

@@ -2,10 +2,10 @@
 
 #include <QGridLayout>
 #include <QPainter>
-#include <QPixmap>
 #include <QShowEvent>
 
 #include "panel/kit/controls.h"
+#include "panel/kit/look.h"
 #include "panel/kit/menuwidget.h"
 
 namespace {
@@ -27,7 +27,7 @@ QLabel* makeIcon(QWidget* parent, const QString& resource)
     auto* label = new QLabel(parent);
     label->setFixedSize(34, 34);
     label->setScaledContents(true);
-    label->setPixmap(QPixmap(resource));
+    setPixmapWhenDrawn(label, resource);
     return label;
 }
 

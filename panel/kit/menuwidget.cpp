@@ -1,8 +1,9 @@
 #include "panel/kit/menuwidget.h"
 
+#include "panel/kit/look.h"
+
 #include <QHBoxLayout>
 #include <QMouseEvent>
-#include <QPixmap>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -159,7 +160,7 @@ QPravikMenuHeader::QPravikMenuHeader(QPravikMenuWidget* menuWidget)
         label->setMargin(margin);
         label->setFixedSize(size, size);
         label->setScaledContents(true);
-        label->setPixmap(QPixmap(resource));
+        setPixmapWhenDrawn(label, resource);
         return label;
     };
     backLabel = icon(QStringLiteral(":/images/navleft.png"), 4, 50);

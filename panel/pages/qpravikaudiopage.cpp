@@ -171,7 +171,7 @@ void QPravikAudioPage::setupWidgets()
     setMasterScale(extendedMode());
 
     settingsButton = makePageButton(QRect(692, 407, 98, 66), QString(), QPravik::PageAudioInput);
-    settingsButton->setIcon(QIcon(QStringLiteral(":/images/input-settings.png")));
+    settingsButton->setIcon(iconWhenDrawn(QStringLiteral(":/images/input-settings.png")));
 
     const MatrixKnob knobs[] = {{usbKnob, QPravik::InputUsb},     {aux1Knob, QPravik::InputAux1},
                                 {aux2Knob, QPravik::InputAux2},   {aes1Knob, QPravik::InputAes1},

@@ -20,7 +20,7 @@ QPravikAudioWidget::QPravikAudioWidget(QWidget* parent)
     homeButton->setGeometry(10, 7, 107, 72);
     homeButton->borderWidth = 4;
     setLampColours(homeButton, Qt::white, Qt::black);
-    homeButton->setIcon(QIcon(QStringLiteral(":/images/home.png")));
+    homeButton->setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
     connect(homeButton, &QAbstractButton::clicked, this, &QPravikAudioWidget::pageClicked);
 
     // The overview page has neither name buttons nor switches: these do nothing there.
@@ -112,7 +112,7 @@ void QPravikAudioWidget::createTabBar(QPravik::Page own)
         setPixelSize(button, 14);
     }
     QPravikButton* back = makePageButton(QRect(692, 407, 98, 66), QString(), QPravik::PageAudio);
-    back->setIcon(QIcon(QStringLiteral(":/images/back.png")));
+    back->setIcon(iconWhenDrawn(QStringLiteral(":/images/back.png")));
 }
 
 QPravikButton* QPravikAudioWidget::makeInputButton(int input, const QRect& geometry)

@@ -84,7 +84,7 @@ void QPravikConnectionPage::setupUi()
         auto* button = new QPravikButton(this);
         button->borderWidth = 4;
         setLampColours(button, Qt::white, Qt::black);
-        button->setIcon(QIcon(QString::fromLatin1(icon)));
+        button->setIcon(iconWhenDrawn(QString::fromLatin1(icon)));
         button->setGeometry(geometry);
         return button;
     };

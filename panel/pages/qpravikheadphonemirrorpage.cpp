@@ -40,7 +40,7 @@ void QPravikHeadphoneMirrorPage::setupUi()
     for (int number = 1; number <= 2; ++number) {
         auto* marker = new QPravikButton(this);
         marker->setGeometry(number == 1 ? 33 : 716, 380, 50, 50);
-        marker->setIcon(QIcon(QStringLiteral(":/images/headphone-white.png")));
+        marker->setIcon(iconWhenDrawn(QStringLiteral(":/images/headphone-white.png")));
         marker->setIconSize(QSize(42, 42));
         marker->setText(QString::number(number));
         setLampColours(marker, QBrush(Qt::black, Qt::NoBrush), Qt::white);

@@ -57,7 +57,7 @@ void QPravikHeadphoneSlotPage::setupUi()
         auto* button = new QPravikButton(this);
         button->setGeometry(copyX, 7 + kRowStep * row, 98, 66);
         button->borderWidth = 4;
-        button->setIcon(QIcon(QStringLiteral(":/images/copy.png")));
+        button->setIcon(iconWhenDrawn(QStringLiteral(":/images/copy.png")));
         button->setIconSize(QSize(48, 48));
         setPixelSize(button, 18);
         // The number beside the icon.

@@ -152,14 +152,14 @@ void QPravikHeadphoneWidget::addNavigation()
         button->setText(QString::fromLatin1(texts[i]));
         navigation[i] = button;
         if (pages[i] == QPravik::PageMain) {
-            button->setIcon(QIcon(QStringLiteral(":/images/home.png")));
+            button->setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
         } else if (pages[i] == own) {
             // The page shown: outlined, not a way anywhere.
-            button->setIcon(QIcon(QStringLiteral(":/images/headphone-white.png")));
+            button->setIcon(iconWhenDrawn(QStringLiteral(":/images/headphone-white.png")));
             setLampColours(button, QBrush(Qt::white, Qt::NoBrush), Qt::white);
             continue;
         } else {
-            button->setIcon(QIcon(QStringLiteral(":/images/headphone-black.png")));
+            button->setIcon(iconWhenDrawn(QStringLiteral(":/images/headphone-black.png")));
         }
         setLampColours(button, Qt::white, Qt::black);
         const QPravik::Page page = pages[i];

@@ -39,7 +39,7 @@ QPravikButton* displayKey(QWidget* parent, const QRect& geometry, int frame, con
 QPravikButton* iconKey(QWidget* parent, const QRect& geometry, const char* icon)
 {
     QPravikButton* button = key(parent, geometry, 4, Qt::white, Qt::black, 0);
-    button->setIcon(QIcon(QString::fromLatin1(icon)));
+    button->setIcon(iconWhenDrawn(QString::fromLatin1(icon)));
     return button;
 }
 

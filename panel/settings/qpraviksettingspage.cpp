@@ -1,7 +1,7 @@
 #include "panel/settings/qpraviksettingspage.h"
 
 #include <QGridLayout>
-#include <QPixmap>
+#include <QLabel>
 #include <QPointer>
 #include <QStackedLayout>
 
@@ -16,6 +16,7 @@
 #include "model/secretvalue.h"
 #include "model/tcomdevice.h"
 #include "panel/kit/controls.h"
+#include "panel/kit/look.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "model/textconv.h"
 #include "panel/settings/settingsids.h"
@@ -70,7 +71,7 @@ void QPravikSettingsPage::buildRootEntries()
         auto* entry = new QPravikMenuEntry(id++, entries);
         entry->gridLayout->setContentsMargins(10, 0, 10, 0);
         entry->titleLabel->setText(tr(root.label));
-        entry->iconLabel->setPixmap(QPixmap(QString::fromLatin1(root.icon)));
+        setPixmapWhenDrawn(entry->iconLabel, QString::fromLatin1(root.icon));
         addEntry(entry);
     }
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
@@ -280,15 +281,35 @@ public:
     void createRavennaMenu();
     void updateRavennaMenu(QPravikMenuItems* page);
     void createIpAddressingMenu(int menuId);
+    void updateIpAddressingMenu(QPravikMenuItems* page);
+    bool isIpAddressingMenuModified(QPravikMenuItems* page);
     bool applyIpAddressingMenu(QPravikMenuItems* page);
     void createInputStreamsMenu();
     void updateInputStreamsMenu(QPravikMenuItems* page);
     void createInputStreamMenu(int menuId);
     void updateInputStreamMenu(QPravikMenuItems* page);
+    bool isInputStreamMenuModified(QPravikMenuItems* page);
     bool applyInputStreamMenu(QPravikMenuItems* page);
     void createOutputStreamMenu();
     void updateOutputStreamMenu(QPravikMenuItems* page);
+    bool isOutputStreamMenuModified(QPravikMenuItems* page);
     bool applyOutputStreamMenu(QPravikMenuItems* page);
+
+private:
+    // A number only when the whole text (spaces around it aside) is an
+    // optional sign and decimal digits that fit an int.
+    static std::optional<int> strictNumber(const QString& text);
+    // The controller's value of one row of menu 123; also what a refused
+    // change goes back to.
+    void showModuleItem(QPravikMenuItem* item);
+    void moduleItemChanged(QPravikMenuItem* item);
+    void receiverDelayChanged(QPravikMenuItem* item);
+    // The keys whose rows differ from the controller; with store the rows'
+    // values go to the controller (send = false) on the way.
+    std::vector<std::string> ipAddressingChanges(QPravikMenuItems* page, bool store);
+    std::vector<std::string> outputStreamChanges(QPravikMenuItems* page, bool store);
+
+public:
 
     // ======================================================================
     // Book (bookmenus.cpp)

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
@@ -393,8 +394,93 @@ bool QPravikSettingsPage::changeOperationMode(int mode)
 // AoIP module (RAVENNA/DANTE)
 // ===========================================================================
 
-void QPravikSettingsPage::moduleReaction(const ItemReaction& /*reaction*/)
+void QPravikSettingsPage::moduleReaction(const ItemReaction& reaction)
 {
+    if (reaction.hook != ItemReaction::Changed)
+        return;
+    QPravikMenuItem* item = reaction.item;
+    QPravikMenuItems* page = item->page;
+    const int menu = page->menuId;
+    if (menu == RavennaMenu) {
+        moduleItemChanged(item);
+    } else if (menu == InputStreamsMenu) {
+        if (item->id == ReceiverDelayItem)
+            receiverDelayChanged(item);
+    } else if (menu == IpAddressingMenuFirst || menu == IpAddressingMenuLast) {
+        if (item->id == ModuleDhcpItem)
+            for (int id : {ModuleIpAddressItem, ModuleSubnetItem, ModuleGatewayItem})
+                if (QPravikMenuItem* address = page->findItem(id))
+                    address->setLocked(switchOn(item));
+        header->setModified(isIpAddressingMenuModified(page));
+    } else if (menu >= InputStreamMenuFirst && menu <= InputStreamMenuLast) {
+        const std::optional<int> value = itemValue(item);
+        if (item->id == StreamIdItem && value) {
+            editedStreamIn.name = toUnitUtf8(item->choices.at(item->currentIndex).text);
+            updateInputStreamMenu(page);
+        } else if (item->id == StreamChannelItem && value) {
+            editedStreamIn.streamSubId = *value;
+        }
+        header->setModified(isInputStreamMenuModified(page));
+    } else if (menu == OutputStreamMenu) {
+        if (item->id == AutoConfig1Item || item->id == AutoConfig2Item) {
+            const bool lock = frontPanelRavenna()->state() == TComController::Unloaded || switchOn(item);
+            for (int id : {item->id + 1, item->id + 2})
+                if (QPravikMenuItem* row = page->findItem(id))
+                    row->setLocked(lock);
+        }
+        header->setModified(isOutputStreamMenuModified(page));
+    }
+}
+
+// Written at once; a refusal, an empty name or a text that is no number
+// puts back the controller's value.
+void QPravikSettingsPage::moduleItemChanged(QPravikMenuItem* item)
+{
+    TComRavennaController* ravenna = frontPanelRavenna();
+    const std::optional<int> value = itemValue(item);
+    bool ok = true;
+    switch (item->id) {
+    case ModuleDeviceNameItem: {
+        const QString name = item->valueText();
+        ok = !name.isEmpty() && ravenna->setDeviceName(toUnitUtf8(name), true);
+        break;
+    }
+    case ModuleSampleRateItem:
+        ok = !value || ravenna->setSampleRate(*value, true);
+        break;
+    case ModuleResolutionItem:
+        ok = !value || ravenna->setResolution(*value, true);
+        break;
+    case ModulePtpDomainItem: {
+        const std::optional<int> domain = strictNumber(item->valueText());
+        ok = domain && ravenna->setPtpDomain(*domain, true);
+        break;
+    }
+    case ModuleNetModeItem:
+        if (!value)
+            return;
+        ok = ravenna->setNetMode(*value, true);
+        if (ok)
+            showMessage(tr("Changes take effect after\nthe next power cycle"), 0);
+        break;
+    default:
+        return;
+    }
+    if (!ok) {
+        showModuleItem(item);
+        showMessage(tr("Failed to apply changes!"), 0);
+    }
+}
+
+// Only a delay within the module's range is sent.
+void QPravikSettingsPage::receiverDelayChanged(QPravikMenuItem* item)
+{
+    TComRavennaController* ravenna = frontPanelRavenna();
+    const std::optional<int> delay = strictNumber(item->valueText());
+    if (delay && *delay >= ravenna->delayMinIn() && *delay <= ravenna->delayMaxIn() && ravenna->setDelayIn(*delay, true))
+        return;
+    item->setValueText(ravenna->delayIn() < 1 ? tr("Automatic") : QString::number(ravenna->delayIn()), false);
+    showMessage(tr("Failed to apply changes!"), 0);
 }
 
 // ===========================================================================

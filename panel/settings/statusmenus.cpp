@@ -465,8 +465,8 @@ void QPravikSettingsPage::updateAoipStatusMenu(QPravikMenuItems* page)
     TComAoIPController& aoip = frontPanelDevice()->aoip();
     aoip.readParams({"audio_mode", "stun_nat_type", "public_addr", "sip_user", "sip_user2"});
     selectKnown(page->findItem(ProtocolStatusItem), aoip.audioMode());
-    setText(page->findItem(SipUser1StatusItem), toQString(aoip.account1().user));
-    setText(page->findItem(SipUser2StatusItem), toQString(aoip.account2().user));
+    setText(page->findItem(SipUser1StatusItem), fromUnitUtf8(aoip.account1().user));
+    setText(page->findItem(SipUser2StatusItem), fromUnitUtf8(aoip.account2().user));
     setText(page->findItem(PublicIpStatusItem), toQString(aoip.publicAddr()));
     selectKnown(page->findItem(NatTypeStatusItem), aoip.stunNatType());
 }
@@ -544,7 +544,7 @@ void QPravikSettingsPage::updateWifiStatusText(QPravikMenuItems* page, int itemI
     TComWifiController& wifi = wifiController;
     attachFresh(wifi, interfaceName(int(kWifiClass) + itemId - WifiStatusItemFirst));
     wifi.readParams({"ssid", "signal_quality_dbm", "local_addr", "data_connection", "data_connection_state"});
-    const QString ssid = toQString(wifi.ssid());
+    const QString ssid = fromUnitUtf8(wifi.ssid());
     const QString signal = QString::number(wifi.signalQuality());
     QString text;
     if (ssid.isEmpty())

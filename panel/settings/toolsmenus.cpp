@@ -4,7 +4,7 @@
 #include "panel/settings/qpraviksettingspage.h"
 
 #include <QGridLayout>
-#include <QPixmap>
+#include <QLabel>
 
 #include <map>
 #include <string>
@@ -22,6 +22,7 @@
 #include "model/tcomdevice.h"
 #include "model/textconv.h"
 #include "panel/kit/controls.h"
+#include "panel/kit/look.h"
 #include "panel/settings/settingsids.h"
 
 using namespace SettingsId;
@@ -132,7 +133,7 @@ void QPravikSettingsPage::createToolsMenu()
     auto* page = new QPravikMenuItems(ToolsMenu, this);
     QPravikMenuItem* reboot = addMenuRow(page, RebootItem, QPravikMenuItem::Action, tr("Reboot"));
     reboot->setValueText(tr("Restart the system"), false);
-    reboot->iconLabel->setPixmap(QPixmap(QStringLiteral(":/images/shutdown.png")));
+    setPixmapWhenDrawn(reboot->iconLabel, QStringLiteral(":/images/shutdown.png"));
 
     QPravikMenuItem* level = addMenuRow(page, AccessLevelItem, QPravikMenuItem::ChoiceList, tr("Access Level"));
     level->addChoice(OperatorLevel, tr("Operator"));

@@ -1,8 +1,9 @@
 // Replies and "audio_changeset" information as the command language hands
 // them over: any key:value set reaches both audio models without harm, what
 // they store stays within the ranges the pages rely on, a repeated message
-// changes nothing, and a stream text reads back as the record it describes.
-// Fed as a GET reply, what their key tables write back reads back as itself.
+// changes nothing, a stream text reads back as the record it describes, and an
+// announced stream's channel count stays within its bound. Fed as a GET
+// reply, what their key tables write back reads back as itself.
 
 #include "fuzzcheck.h"
 
@@ -67,5 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const TComRavennaStream& back = copy.streamIn(i);
         FUZZ_CHECK(back.streamId == s.streamId && back.streamSubId == s.streamSubId && back.name == s.name);
     }
+    // An announced stream never offers a negative or unbounded channel count.
+    TComRavennaStream announced;
+    if (const std::string* text = message.param("rav_stream_in", false); text && parseAnnouncedStream(announced, *text))
+        FUZZ_CHECK(announced.streamId >= 0 && inRange(announced.streamSubId, 0, kMaxAnnouncedChannels));
     return 0;
 }

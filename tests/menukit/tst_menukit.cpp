@@ -6,6 +6,7 @@
 #include <QStackedLayout>
 
 #include "panel/kit/controls.h"
+#include "panel/kit/look.h"
 #include "panel/kit/menuselect.h"
 #include "panel/kit/menuwidget.h"
 #include "panel/kit/popup.h"
@@ -127,6 +128,7 @@ private slots:
     void itemPopupOutcomes();
     void offeredPopups();
     void rebuiltPageClosesPopups();
+    void iconsDecodedWhenFirstDrawn();
 
 private:
     RecordingMenu* menu = nullptr;
@@ -521,6 +523,32 @@ void MenuKitTest::rebuiltPageClosesPopups()
     QVERIFY(wheel->wheel->hasFocus());
     delete menu;
     menu = nullptr;
+}
+
+void MenuKitTest::iconsDecodedWhenFirstDrawn()
+{
+    // A page built and never shown, as most are at start.
+    QPravikMenuWidget menu;
+    auto* page = new QPravikMenuItems(1, &menu);
+    menu.pushPage(page);
+    auto* subMenu = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, page);
+    auto* replaced = new QPravikMenuItem(2, QPravikMenuItem::Action, page);
+    page->addItem(subMenu);
+    page->addItem(replaced);
+    setPixmapWhenDrawn(replaced->iconLabel, QStringLiteral(":/images/shutdown.png"));
+    QVERIFY(subMenu->iconLabel->pixmap().isNull() && replaced->iconLabel->pixmap().isNull());
+    // The first frame already holds the images, as set at once they would be.
+    const QImage first = menu.grab().toImage();
+    QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
+    QCOMPARE(replaced->iconLabel->pixmap().toImage(), QPixmap(":/images/shutdown.png").toImage());
+    QCOMPARE(menu.grab().toImage(), first);
+    // A button's icon as the pages make it, against the image's own icon.
+    QPravikButton late, early;
+    late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
+    early.setIcon(QIcon(QStringLiteral(":/images/home.png")));
+    late.resize(98, 66);
+    early.resize(98, 66);
+    QCOMPARE(late.grab().toImage(), early.grab().toImage());
 }
 
 QTEST_MAIN(MenuKitTest)

@@ -269,6 +269,8 @@ QByteArrayList UnitSimulator::takeRequestBodies()
 void UnitSimulator::onNewConnection()
 {
     while (QTcpSocket* s = m_server->nextPendingConnection()) {
+        // A reply in pieces must not wait on the peer's delayed acknowledgement.
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto* c = new Client;
         c->socket = s;
         c->number = ++m_connections;
