@@ -202,7 +202,7 @@ void QPravikConnectionPage::histClicked()
 
     const QString number = linePanel->text(device->transportForLine(linePanel->line));
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const QString entry = fromUtf8StdString(entries[i]);
+        const QString entry = fromUnitUtf8(entries[i]);
         QPravikMenuSelectable* added = row(select, int(i), entry);
         if (!select->currentRow && entry == number)
             select->setCurrent(added);
@@ -259,13 +259,13 @@ void QPravikConnectionPage::placeCall(QPravikConnPanel* linePanel)
             return;
         call = new TComAudioConnection(device->requestHelper().session(),
                                        linePanel == panels[0] ? TComBaseConnection::Line1 : TComBaseConnection::Line2);
-        result = call->call(network, toStdString(number));
+        result = call->call(network, toUnitUtf8(number));
     } else if (device->isDoubleStreamMode()) {
         const QString number = linePanel->text(GsmTransport);
         if (number.isEmpty())
             return;
         call = new TComAudioConnection(device->requestHelper().session(), TComBaseConnection::CoordLine);
-        result = call->call("mobile.0", toStdString(number));
+        result = call->call("mobile.0", toUnitUtf8(number));
     } else {
         return;
     }

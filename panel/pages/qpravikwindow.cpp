@@ -520,7 +520,7 @@ void QPravikWindow::updateLine(IPravikStatusPanel* panel, int line)
         else
             hideQuality(panel, line, call);
         if (!call->remoteAddresses().empty())
-            setLineRemote(line, toQString(call->remoteAddresses()));
+            setLineRemote(line, fromUnitUtf8(call->remoteAddresses()));
         return;
     }
 
@@ -866,7 +866,7 @@ void QPravikWindow::applyRemoteNumbers(const std::map<std::string, std::string>&
     for (const auto& number : kRemoteNumberKeys) {
         const auto found = values.find(number.key);
         if (found != values.end())
-            connectionPage()->panel(number.line)->setText(toQString(found->second), number.index);
+            connectionPage()->panel(number.line)->setText(fromUnitUtf8(found->second), number.index);
     }
 }
 
@@ -1012,7 +1012,7 @@ void QPravikWindow::audioCallStatusChanged(TComAudioConnection* connection)
     const int line = lineOf(connection);
     const int state = connection->state();
     const int status = connection->status();
-    const QString remote = toQString(connection->remoteAddresses());
+    const QString remote = fromUnitUtf8(connection->remoteAddresses());
     QPravikConnectionPage* page = connectionPage();
     if (state == TComAudioConnection::SettingUp) {
         if (status == TComAudioConnection::Ringing) {
@@ -1124,7 +1124,7 @@ void QPravikWindow::sendRemoteNumber(int line, const QString& number, int kind)
         key += std::string(kind == 1 ? "isdn" : "aoip") + (line == 2 ? "2" : "1");
     TCommand info(TCommand::Info);
     info.setParam(wire::key::infoType(), kRemoteNumbers);
-    info.setParam(key, toStdString(number));
+    info.setParam(key, toUnitUtf8(number));
     frontPanelCom()->sendMessage(info);
     mainPage()->setLineExtra(line, number);
 }

@@ -264,18 +264,19 @@ private slots:
         QTRY_COMPARE(lastFrame(), QByteArray("INFO;info_type:remote_numbers;remote_aoip1:;"));
         QCOMPARE(line1->info->state(), 1);
 
-        // History: the line's number is preselected, else the first entry.
+        // History: the line's number is preselected, else the first entry,
+        // which goes back to the unit as the bytes it listed.
         unit->onRequest("PARAM;target:db;LIST:addr-history;",
-                        {UnitSimulator::reply("PARAM;addr-history:1001,2002,3003;return:OK;")});
+                        {UnitSimulator::reply("PARAM;addr-history:caf\xC3\xA9,2002,3003;return:OK;")});
         for (const char* number : {"3003", "9999"}) {
             line1->setText(number, 0);
             line1->historyButton->click();
             auto* select = openPopup<QPravikMenuSelect>(&page);
             QVERIFY(select && select->currentRow);
-            QCOMPARE(select->currentRow->label->text(), QString(number == QByteArray("3003") ? "3003" : "1001"));
+            QCOMPARE(select->currentRow->label->text(), QString(number == QByteArray("3003") ? "3003" : "caf\u00e9"));
             select->okButton->click();
         }
-        QCOMPARE(line1->text(0), QString("1001"));
+        QTRY_COMPARE(lastFrame(), QByteArray("INFO;info_type:remote_numbers;remote_aoip1:caf\xC3\xA9;"));
     }
 
     void autoRedialAndLevels()

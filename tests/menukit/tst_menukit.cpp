@@ -28,12 +28,6 @@ void click(QWidget* w)
     mouse(w, QEvent::MouseButtonRelease, w->rect().center());
 }
 
-// Where the popup was moved to; the test platform draws a frame around it.
-QPoint placedAt(QWidget* popup)
-{
-    return popup->windowHandle()->framePosition();
-}
-
 void runDeferred()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -115,441 +109,414 @@ class MenuKitTest : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        menu = new RecordingMenu;
+        menu->setGeometry(100, 50, 800, 480);
+        for (int id = 0; id < 3; ++id) {
+            auto* entry = new QPravikMenuEntry(id, menu->entries);
+            entry->titleLabel->setText(QStringLiteral("Entry %1").arg(id));
+            menu->addEntry(entry);
+        }
+        menu->show();
+    }
 
-    void slideClickAndDrag_data();
-    void slideClickAndDrag();
-    void scrollHandle();
-    void choicesAndLooks();
-    void wheelReports();
-    void navigation();
-    void itemPopupOutcomes_data();
-    void itemPopupOutcomes();
-    void offeredPopups();
-    void rebuiltPageClosesPopups();
-    void iconsDecodedWhenFirstDrawn();
+    void cleanup()
+    {
+        delete menu;
+        menu = nullptr;
+        runDeferred();
+    }
+
+    void slideClickAndDrag_data()
+    {
+        // Pointer positions after the press at y 100.
+        QTest::addColumn<QList<int>>("moves");
+        QTest::addColumn<bool>("clicks");
+        QTest::addColumn<int>("scrolled");
+        QTest::newRow("still") << QList<int>{} << true << 0;
+        QTest::newRow("one move") << QList<int>{105} << true << 0;
+        QTest::newRow("two small moves") << QList<int>{101, 102} << false << 0;
+        QTest::newRow("nine pixels") << QList<int>{100, 91} << false << 0;
+        QTest::newRow("ten from the anchor") << QList<int>{100, 91, 90, 85} << false << 10;
+        QTest::newRow("outside the area") << QList<int>{100, -30, 230} << false << 0;
+        QTest::newRow("drag up then down") << QList<int>{100, 70, 80} << false << 20;
+    }
+
+    void slideClickAndDrag()
+    {
+        QFETCH(QList<int>, moves);
+        QFETCH(bool, clicks);
+        QFETCH(int, scrolled);
+        RecordingSlide list;
+        list.resize(200, 200);
+        for (int i = 0; i < 3; ++i) {
+            auto* row = new QLabel(QStringLiteral("row %1").arg(i));
+            row->setFixedHeight(150);
+            list.contentLayout->addWidget(row);
+        }
+        list.show();
+        QScrollBar* bar = list.verticalScrollBar();
+        bar->setValue(100);
+        QWidget* view = list.viewport();
+        mouse(view, QEvent::MouseButtonPress, {50, 100});
+        for (int y : moves)
+            mouse(view, QEvent::MouseMove, {50, y});
+        mouse(view, QEvent::MouseButtonRelease, {50, moves.isEmpty() ? 100 : moves.last()});
+        QCOMPARE(list.clicked.size(), clicks ? 1 : 0);
+        if (clicks)
+            QCOMPARE(list.clicked.first(), list.contentLayout->itemAt(1)->widget());
+        QCOMPARE(bar->value() - 100, scrolled);
+    }
+
+    void scrollHandle()
+    {
+        QPravikSlideScroll bar;
+        bar.resize(10, 200);
+        bar.setRange(0, 100);
+        bar.setValue(100);
+        QCOMPARE(bar.handleTop(200), 200 - 40 - 1);
+        bar.setValue(0);
+        QCOMPARE(bar.handleTop(200), 0);
+        bar.setRange(0, 0);
+        QCOMPARE(bar.handleTop(200), -1);
+        const QImage image = bar.grab().toImage(); // no handle, no division by zero
+        for (int y = 0; y < image.height(); ++y)
+            QVERIFY(image.pixelColor(7, y) != QColor(0, 162, 232));
+    }
+
+    // Choice lookups, switch texts, locking colours and the masked label.
+    void choicesAndLooks()
+    {
+        QPravikMenuItems* page = openPage(1);
+        QPravikMenuItem item(1, QPravikMenuItem::Switch, page);
+        QCOMPARE(item.indexOfValue(5, false), -1);
+        item.setChecked(true);
+        QCOMPARE(item.valueText(), QStringLiteral("Active"));
+        item.setChecked(false);
+        QCOMPARE(item.valueText(), QStringLiteral("Disabled"));
+        item.addChoice(7, QStringLiteral("off"));
+        item.addChoice(8, QStringLiteral("on"));
+        item.addChoice(8, QStringLiteral("again"));
+        item.setChecked(true);
+        QCOMPARE(item.valueText(), QStringLiteral("on"));
+        QCOMPARE(item.currentIndex, 1);
+
+        QCOMPARE(item.indexOfValue(8, true), 1);
+        QCOMPARE(item.indexOfText(QStringLiteral("ON"), true), -1);
+        QCOMPARE(item.indexOfText(QStringLiteral("ON"), false), 0);
+        QCOMPARE(item.setCurrentValue(9, true, true), -1);
+        QCOMPARE(item.valueText(), QStringLiteral("on"));
+        QCOMPARE(item.setCurrentValue(9, true, false), 0);
+        QCOMPARE(item.valueText(), QStringLiteral("off"));
+
+        item.setLocked(true);
+        QVERIFY(!item.switchButton->isEnabled());
+        item.setLocked(false);
+        QVERIFY(item.switchButton->isEnabled());
+
+        QPravikMenuItem choice(2, QPravikMenuItem::ChoiceList, page);
+        choice.addChoice(3, QStringLiteral("three"));
+        choice.addChoice(4, QStringLiteral("four"));
+        choice.setValueText(QStringLiteral("four"), true);
+        QCOMPARE(choice.currentIndex, 1);
+        choice.setValueText(QStringLiteral("five"), true);
+        QCOMPARE(choice.currentIndex, -1);
+
+        QPwdLabel secret;
+        secret.setSecret(QStringLiteral("abcd"));
+        const QImage masked = secret.grab().toImage();
+        secret.setSecret(QStringLiteral("dcba"));
+        QCOMPARE(secret.grab().toImage(), masked); // only the length shows
+    }
+
+    void wheelReports()
+    {
+        QPravikMenuItems* page = openPage(1);
+        for (int type : {QPravikMenuItem::WheelOnRelease, QPravikMenuItem::WheelEveryStep}) {
+            auto* item = new QPravikMenuItem(90 + type, type, page);
+            for (int v = 0; v < 3; ++v)
+                item->addChoice(v, QString::number(v * 10));
+            page->addItem(item);
+            item->setValueText(QStringLiteral("10"), true);
+            item->currentIndex = 1;
+            QApplication::processEvents(); // shown: the wheel takes the current text
+            QPravikWheel* wheel = item->wheel;
+            QCOMPARE(wheel->value(), 1);
+            QVERIFY(wheel->isCheckable());
+            QCOMPARE(wheel->revertOnLeave, type == QPravikMenuItem::WheelOnRelease);
+
+            const QString step = QStringLiteral("itemChanged %1").arg(item->id);
+            wheel->setChecked(true);
+            QTest::keyClick(wheel, Qt::Key_Plus);
+            QCOMPARE(item->valueText(), QStringLiteral("20"));
+            QTest::keyClick(wheel, Qt::Key_Minus);
+            wheel->setChecked(false); // released on the index it started from
+            QStringList expected;
+            if (type == QPravikMenuItem::WheelEveryStep)
+                expected = QStringList{step, step, step};
+            QCOMPARE(menu->hooks, expected);
+            menu->hooks.clear();
+            wheel->setChecked(true);
+            QTest::keyClick(wheel, Qt::Key_Minus);
+            wheel->setChecked(false);
+            QCOMPARE(menu->hooks.size(), type == QPravikMenuItem::WheelEveryStep ? 2 : 1);
+            QCOMPARE(item->currentIndex, 0);
+
+            // The list shrank under the wheel: a stale index is ignored.
+            item->clearChoices();
+            item->wheelChanged(2);
+            QCOMPARE(item->valueText(), QStringLiteral("0"));
+            menu->hooks.clear();
+        }
+    }
+
+    void navigation()
+    {
+        QPravikMenuEntry* entry1 = menu->entries->findEntry(1);
+        menu->entries->findEntry(2)->setState(QPravikMenuEntry::Disabled);
+        QVERIFY(!menu->openEntry(2, 7));
+        QCOMPARE(menu->pendingTarget, 0);
+        click(entry1->titleLabel);
+        click(entry1->titleLabel); // already current
+        click(menu->entries->findEntry(2)->titleLabel);
+        QCOMPARE(menu->hooks, (QStringList{QStringLiteral("openEntry"), QStringLiteral("entryActivated 1")}));
+        QCOMPARE(entry1->state, int(QPravikMenuEntry::Current));
+
+        QPointer<QPravikMenuItems> root = menu->currentItems();
+        click(root->findItem(11)->titleLabel);
+        QCOMPARE(menu->header->titleLabel->text(), QStringLiteral("Entry 1 > Menu 11"));
+        QVERIFY(menu->header->backLabel->isVisibleTo(menu));
+        QPointer<QPravikMenuItems> sub = menu->currentItems();
+        click(sub->findItem(111)->titleLabel);
+        QCOMPARE(menu->header->titleLabel->text(), QStringLiteral("Entry 1 > Menu 11 > Menu 111"));
+        QCOMPARE(menu->itemsPage(11), sub.data());
+        QCOMPARE(menu->findItemsPage(11, 0), nullptr);
+
+        QPravikMenuHeader* header = menu->header;
+        header->setModified(true);
+        click(header->applyLabel);
+        QVERIFY(!header->applyLabel->isVisibleTo(menu));
+        header->setModified(true);
+        header->setRefreshVisible(true);
+        click(header->backLabel);
+        QCOMPARE(header->titleLabel->text(), QStringLiteral("Entry 1 > Menu 11"));
+        QVERIFY(!header->applyLabel->isVisibleTo(menu) && !header->refreshLabel->isVisibleTo(menu));
+        QVERIFY(header->backLabel->isVisibleTo(menu));
+        menu->goBack();
+        QCOMPARE(header->titleLabel->text(), QStringLiteral("Entry 1"));
+        QVERIFY(!header->backLabel->isVisibleTo(menu));
+        menu->goBack(); // one page: nothing more
+        QCOMPARE(menu->currentItems(), root.data());
+        QVERIFY(sub);
+        runDeferred();
+        QVERIFY(!sub);
+
+        menu->hooks.clear();
+        QVERIFY(menu->openEntry(0, 14));
+        QCOMPARE(menu->pendingTarget, 14);
+        QCOMPARE(menu->hooks, (QStringList{QStringLiteral("openEntry"), QStringLiteral("openTarget 0"),
+                                           QStringLiteral("entryActivated 0")}));
+        QCOMPARE(menu->stack->count(), 1);
+        QCOMPARE(entry1->state, int(QPravikMenuEntry::Normal));
+        runDeferred();
+        QVERIFY(!root);
+
+        // Lookups take the exact class and the first of equal ids.
+        QPravikMenuItems* page = menu->currentItems();
+        page->addItem(new DerivedItem(5, QPravikMenuItem::ReadOnly, page));
+        auto* first = new QPravikMenuItem(5, QPravikMenuItem::ReadOnly, page);
+        page->addItem(first);
+        page->addItem(new QPravikMenuItem(5, 3, QPravikMenuItem::ReadOnly, page));
+        QPravikMenuItems other(9, menu);
+        QPravikMenuItem stranger(6, QPravikMenuItem::ReadOnly, &other);
+        page->addItem(&stranger); // not this page's
+        QCOMPARE(page->findItem(5), first);
+        QCOMPARE(page->findItemOfParent(5, 3)->parentId, 3);
+        QCOMPARE(page->allItems().size(), 7);
+    }
+
+    void itemPopupOutcomes_data()
+    {
+        QTest::addColumn<int>("item");   // 2 text, 3 choice list, 4 PIN of menu 1
+        QTest::addColumn<QString>("edit"); // typed text, or the value of the row chosen
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("text kept") << 12 << "" << true << "old" << false;
+        QTest::newRow("text typed") << 12 << "x" << true << "oldx" << true;
+        QTest::newRow("text cancelled") << 12 << "x" << false << "old" << false;
+        QTest::newRow("PIN typed") << 14 << "12" << true << "12" << true;
+        QTest::newRow("choice kept") << 13 << "" << true << "choice 2" << false;
+        QTest::newRow("choice changed") << 13 << "3" << true << "choice 3" << true;
+        QTest::newRow("choice cancelled") << 13 << "3" << false << "choice 2" << false;
+        QTest::newRow("no current choice") << 13 << "none" << true << "choice 2" << false;
+        QTest::newRow("locked") << 12 << "locked" << true << "old" << false;
+    }
+
+    // An edit opened by clicking an item reports itemChanged only when the
+    // accepted value differs from the shown one.
+    void itemPopupOutcomes()
+    {
+        QFETCH(int, item);
+        QFETCH(QString, edit);
+        QFETCH(bool, accept);
+        QFETCH(QString, value);
+        QFETCH(bool, changed);
+        QPravikMenuItems* page = openPage(1);
+        QPravikMenuItem* row = page->findItem(item);
+        if (edit == QLatin1String("none"))
+            row->currentIndex = -1;
+        row->setLocked(edit == QLatin1String("locked"));
+        click(row->titleLabel);
+        auto* popup = page->findChild<QPravikPopup*>();
+        QStringList expected;
+        if (edit == QLatin1String("locked")) {
+            QCOMPARE(popup, nullptr);
+        } else if (auto* keyboard = qobject_cast<QPravikVirtual*>(popup)) {
+            expected.append(QStringLiteral("prepareKeyboard %1").arg(item));
+            QCOMPARE(keyboard->fullKeyboard, item == 12 ? 1 : 0);
+            QCOMPARE(keyboard->lineEdit.echoMode(), item == 14 ? QLineEdit::Password : QLineEdit::Normal);
+            QCOMPARE(keyboard->titleLabel.text(), row->titleText());
+            keyboard->lineEdit.insert(edit);
+            keyboard->keys[accept ? 31 : 28]->click();
+        } else {
+            auto* select = qobject_cast<QPravikMenuSelect*>(popup);
+            QVERIFY(select);
+            expected.append(QStringLiteral("prepareSelection %1").arg(item));
+            QPravikMenuSelectable* current = select->findSelectable(2);
+            QCOMPARE(select->currentRow.data(), edit == QLatin1String("none") ? nullptr : current);
+            QCOMPARE(current->switchButton->isChecked(), select->currentRow == current);
+            QCOMPARE(current->switchButton->isEnabled(), select->currentRow != current);
+            if (QPravikMenuSelectable* chosen = select->findSelectable(edit.toInt()))
+                click(chosen->label);
+            (accept ? select->okButton : select->cancelButton)->click();
+        }
+        if (changed)
+            expected.append(QStringLiteral("itemChanged %1").arg(item));
+        QCOMPARE(menu->hooks, expected);
+        QCOMPARE(row->valueText(), value);
+        // Neither the label's text nor what it tells other programs holds a PIN.
+        const QString told = QAccessible::queryAccessibleInterface(row->valueLabel)->text(QAccessible::Name);
+        QVERIFY(item != 14 || !(row->valueLabel->text() + told).contains(value));
+    }
+
+    // Popups the concrete menu opens report acceptance through their own hooks,
+    // changed or not.
+    void offeredPopups()
+    {
+        QPravikMenuItems* page = openPage(1);
+        QPravikMenuItem* text = page->findItem(12);
+        menu->openKeyboard(1, text, true)->keys[31]->click();
+        menu->openKeyboard(0, nullptr, true)->keys[31]->click();
+        QPravikVirtual* unshown = menu->openKeyboard(1, text, false);
+        QVERIFY(!unshown->isVisible());
+        unshown->close();
+        QCOMPARE(menu->hooks,
+                 (QStringList{QStringLiteral("prepareKeyboard 12"), QStringLiteral("keyboardAccepted 12")}));
+
+        menu->hooks.clear();
+        QPravikMenuSelect* select = menu->openSelection(QStringLiteral("Pick"), text, false);
+        QVERIFY(!select->isVisible());
+        QCOMPARE(select->list->contentLayout->count(), 0);
+        QVERIFY(!select->messageLabel->isHidden());
+        auto* row = new QPravikMenuSelectable(9);
+        select->addSelectable(row);
+        select->setCurrent(row);
+        select->show();
+        select->okButton->click();
+        select = menu->openSelection(QString(), nullptr, true);
+        QVERIFY(select->messageLabel->isHidden());
+        select->okButton->click(); // no row chosen: a Cancel
+        QCOMPARE(menu->hooks, QStringList{QStringLiteral("selectionAccepted 12")});
+
+        menu->hooks.clear();
+        menu->showAction(QStringLiteral("Sure?"), text)->button1Clicked();
+        menu->showAction(QStringLiteral("Sure?"), text)->button2Clicked();
+        menu->showAction(QStringLiteral("Sure?"), nullptr)->button2Clicked();
+        QCOMPARE(menu->hooks, QStringList{QStringLiteral("itemChanged 12")});
+
+        menu->showMessage(QStringLiteral("one"), 0);
+        QPointer<QPravikMessage> box = menu->messagePopup;
+        menu->showMessage(QStringLiteral("two"), 0);
+        QCOMPARE(menu->messagePopup, box);
+        QCOMPARE(box->label->text(), QStringLiteral("two"));
+        menu->closePopup();
+        QVERIFY(!menu->messagePopup);
+        QVERIFY(!box->isVisible());
+    }
+
+    // A page deleted under an open popup: the popup closes as cancelled and no
+    // hook sees the item.
+    void rebuiltPageClosesPopups()
+    {
+        QPravikMenuItems* page = openPage(1);
+        QPravikMenuItem* text = page->findItem(12);
+        QList<QPointer<QPravikPopup>> popups{menu->openKeyboard(1, text, true), menu->showAction(QString(), text),
+                                             menu->openSelection(QString(), page->findItem(13), true)};
+        click(text->titleLabel);
+        popups.append(page->findChild<QPravikVirtual*>());
+        QSignalSpy closed(popups.first(), &QPravikPopup::popupClosed);
+        menu->hooks.clear();
+        menu->openEntry(2, -1); // the page is rebuilt
+        QVERIFY(popups.first()->isVisible());
+        runDeferred(); // the page goes, the popups close
+        runDeferred(); // and go
+        QCOMPARE(closed.count(), 1);
+        for (const QPointer<QPravikPopup>& popup : popups)
+            QVERIFY(!popup);
+        QCOMPARE(menu->hooks, (QStringList{QStringLiteral("openEntry"), QStringLiteral("openTarget 2"),
+                                           QStringLiteral("entryActivated 2")}));
+
+        // Closing the menu's window releases an engaged wheel after the menu's
+        // own part is gone: its report goes nowhere.
+        auto* wheel = new QPravikMenuItem(15, QPravikMenuItem::WheelEveryStep, menu->currentItems());
+        wheel->addChoice(0, QStringLiteral("a"));
+        menu->currentItems()->addItem(wheel);
+        menu->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(menu));
+        wheel->wheel->setFocus();
+        wheel->wheel->setChecked(true);
+        QVERIFY(wheel->wheel->hasFocus());
+        delete menu;
+        menu = nullptr;
+    }
+
+    void iconsDecodedWhenFirstDrawn()
+    {
+        // A page built and never shown, as most are at start.
+        QPravikMenuWidget menu;
+        auto* page = new QPravikMenuItems(1, &menu);
+        menu.pushPage(page);
+        auto* subMenu = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, page);
+        auto* replaced = new QPravikMenuItem(2, QPravikMenuItem::Action, page);
+        page->addItem(subMenu);
+        page->addItem(replaced);
+        setPixmapWhenDrawn(replaced->iconLabel, QStringLiteral(":/images/shutdown.png"));
+        QVERIFY(subMenu->iconLabel->pixmap().isNull() && replaced->iconLabel->pixmap().isNull());
+        // The first frame already holds the images, as set at once they would be.
+        const QImage first = menu.grab().toImage();
+        QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
+        QCOMPARE(replaced->iconLabel->pixmap().toImage(), QPixmap(":/images/shutdown.png").toImage());
+        QCOMPARE(menu.grab().toImage(), first);
+        // A button's icon as the pages make it, against the image's own icon.
+        QPravikButton late, early;
+        late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
+        early.setIcon(QIcon(QStringLiteral(":/images/home.png")));
+        late.resize(98, 66);
+        early.resize(98, 66);
+        QCOMPARE(late.grab().toImage(), early.grab().toImage());
+    }
 
 private:
     RecordingMenu* menu = nullptr;
-    QPravikMenuItems* openPage(int entryId);
+    QPravikMenuItems* openPage(int entryId)
+    {
+        menu->openEntry(entryId, -1);
+        menu->hooks.clear();
+        return menu->currentItems();
+    }
 };
-
-void MenuKitTest::init()
-{
-    menu = new RecordingMenu;
-    menu->setGeometry(100, 50, 800, 480);
-    for (int id = 0; id < 3; ++id) {
-        auto* entry = new QPravikMenuEntry(id, menu->entries);
-        entry->titleLabel->setText(QStringLiteral("Entry %1").arg(id));
-        menu->addEntry(entry);
-    }
-    menu->show();
-}
-
-void MenuKitTest::cleanup()
-{
-    delete menu;
-    menu = nullptr;
-    runDeferred();
-}
-
-QPravikMenuItems* MenuKitTest::openPage(int entryId)
-{
-    menu->openEntry(entryId, -1);
-    menu->hooks.clear();
-    return menu->currentItems();
-}
-
-void MenuKitTest::slideClickAndDrag_data()
-{
-    // Pointer positions after the press at y 100.
-    QTest::addColumn<QList<int>>("moves");
-    QTest::addColumn<bool>("clicks");
-    QTest::addColumn<int>("scrolled");
-    QTest::newRow("still") << QList<int>{} << true << 0;
-    QTest::newRow("one move") << QList<int>{105} << true << 0;
-    QTest::newRow("two small moves") << QList<int>{101, 102} << false << 0;
-    QTest::newRow("nine pixels") << QList<int>{100, 91} << false << 0;
-    QTest::newRow("ten from the anchor") << QList<int>{100, 91, 90, 85} << false << 10;
-    QTest::newRow("outside the area") << QList<int>{100, -30, 230} << false << 0;
-    QTest::newRow("drag up then down") << QList<int>{100, 70, 80} << false << 20;
-}
-
-void MenuKitTest::slideClickAndDrag()
-{
-    QFETCH(QList<int>, moves);
-    QFETCH(bool, clicks);
-    QFETCH(int, scrolled);
-    RecordingSlide list;
-    list.resize(200, 200);
-    for (int i = 0; i < 3; ++i) {
-        auto* row = new QLabel(QStringLiteral("row %1").arg(i));
-        row->setFixedHeight(150);
-        list.contentLayout->addWidget(row);
-    }
-    list.show();
-    QScrollBar* bar = list.verticalScrollBar();
-    bar->setValue(100);
-    QWidget* view = list.viewport();
-    mouse(view, QEvent::MouseButtonPress, {50, 100});
-    for (int y : moves)
-        mouse(view, QEvent::MouseMove, {50, y});
-    mouse(view, QEvent::MouseButtonRelease, {50, moves.isEmpty() ? 100 : moves.last()});
-    QCOMPARE(list.clicked.size(), clicks ? 1 : 0);
-    if (clicks)
-        QCOMPARE(list.clicked.first(), list.contentLayout->itemAt(1)->widget());
-    QCOMPARE(bar->value() - 100, scrolled);
-}
-
-void MenuKitTest::scrollHandle()
-{
-    QPravikSlideScroll bar;
-    bar.resize(10, 200);
-    bar.setRange(0, 100);
-    bar.setValue(100);
-    QCOMPARE(bar.handleTop(200), 200 - 40 - 1);
-    bar.setValue(0);
-    QCOMPARE(bar.handleTop(200), 0);
-    bar.setRange(0, 0);
-    QCOMPARE(bar.handleTop(200), -1);
-    const QImage image = bar.grab().toImage(); // no handle, no division by zero
-    for (int y = 0; y < image.height(); ++y)
-        QVERIFY(image.pixelColor(7, y) != QColor(0, 162, 232));
-}
-
-// Choice lookups, switch texts, locking colours and the masked label.
-void MenuKitTest::choicesAndLooks()
-{
-    QPravikMenuItems* page = openPage(1);
-    QPravikMenuItem item(1, QPravikMenuItem::Switch, page);
-    QCOMPARE(item.indexOfValue(5, false), -1);
-    item.setChecked(true);
-    QCOMPARE(item.valueText(), QStringLiteral("Active"));
-    item.setChecked(false);
-    QCOMPARE(item.valueText(), QStringLiteral("Disabled"));
-    item.addChoice(7, QStringLiteral("off"));
-    item.addChoice(8, QStringLiteral("on"));
-    item.addChoice(8, QStringLiteral("again"));
-    item.setChecked(true);
-    QCOMPARE(item.valueText(), QStringLiteral("on"));
-    QCOMPARE(item.currentIndex, 1);
-
-    QCOMPARE(item.indexOfValue(8, true), 1);
-    QCOMPARE(item.indexOfText(QStringLiteral("ON"), true), -1);
-    QCOMPARE(item.indexOfText(QStringLiteral("ON"), false), 0);
-    QCOMPARE(item.setCurrentValue(9, true, true), -1);
-    QCOMPARE(item.valueText(), QStringLiteral("on"));
-    QCOMPARE(item.setCurrentValue(9, true, false), 0);
-    QCOMPARE(item.valueText(), QStringLiteral("off"));
-
-    auto colour = [&] { return item.valueLabel->palette().color(QPalette::WindowText); };
-    item.setLocked(true);
-    QVERIFY(!item.switchButton->isEnabled());
-    QCOMPARE(colour(), QColor(127, 127, 127));
-    item.setValueTextGlobalColor(QStringLiteral("x"), Qt::red, true);
-    item.setLocked(true); // same flag: only recolours
-    QCOMPARE(colour(), QColor(127, 127, 127));
-    item.setLocked(false);
-    QVERIFY(item.switchButton->isEnabled());
-    QCOMPARE(colour(), QColor(0, 162, 232));
-
-    QPravikMenuItem choice(2, QPravikMenuItem::ChoiceList, page);
-    choice.addChoice(3, QStringLiteral("three"));
-    choice.addChoice(4, QStringLiteral("four"));
-    choice.setValueText(QStringLiteral("four"), true);
-    QCOMPARE(choice.currentIndex, 1);
-    choice.setValueText(QStringLiteral("five"), true);
-    QCOMPARE(choice.currentIndex, -1);
-
-    QPwdLabel secret;
-    secret.setSecret(QStringLiteral("abcd"));
-    const QImage masked = secret.grab().toImage();
-    secret.setSecret(QStringLiteral("dcba"));
-    QCOMPARE(secret.grab().toImage(), masked); // only the length shows
-}
-
-void MenuKitTest::wheelReports()
-{
-    QPravikMenuItems* page = openPage(1);
-    for (int type : {QPravikMenuItem::WheelOnRelease, QPravikMenuItem::WheelEveryStep}) {
-        auto* item = new QPravikMenuItem(90 + type, type, page);
-        for (int v = 0; v < 3; ++v)
-            item->addChoice(v, QString::number(v * 10));
-        page->addItem(item);
-        item->setValueText(QStringLiteral("10"), true);
-        item->currentIndex = 1;
-        QApplication::processEvents(); // shown: the wheel takes the current text
-        QPravikWheel* wheel = item->wheel;
-        QCOMPARE(wheel->value(), 1);
-        QVERIFY(wheel->isCheckable());
-        QCOMPARE(wheel->revertOnLeave, type == QPravikMenuItem::WheelOnRelease);
-
-        const QString step = QStringLiteral("itemChanged %1").arg(item->id);
-        wheel->setChecked(true);
-        QTest::keyClick(wheel, Qt::Key_Plus);
-        QCOMPARE(item->valueText(), QStringLiteral("20"));
-        QTest::keyClick(wheel, Qt::Key_Minus);
-        wheel->setChecked(false); // released on the index it started from
-        QStringList expected;
-        if (type == QPravikMenuItem::WheelEveryStep)
-            expected = QStringList{step, step, step};
-        QCOMPARE(menu->hooks, expected);
-        menu->hooks.clear();
-        wheel->setChecked(true);
-        QTest::keyClick(wheel, Qt::Key_Minus);
-        wheel->setChecked(false);
-        QCOMPARE(menu->hooks.size(), type == QPravikMenuItem::WheelEveryStep ? 2 : 1);
-        QCOMPARE(item->currentIndex, 0);
-
-        // The list shrank under the wheel: a stale index is ignored.
-        item->clearChoices();
-        item->wheelChanged(2);
-        QCOMPARE(item->valueText(), QStringLiteral("0"));
-        menu->hooks.clear();
-    }
-}
-
-void MenuKitTest::navigation()
-{
-    QPravikMenuEntry* entry1 = menu->entries->findEntry(1);
-    menu->entries->findEntry(2)->setState(QPravikMenuEntry::Disabled);
-    QVERIFY(!menu->openEntry(2, 7));
-    QCOMPARE(menu->pendingTarget, 0);
-    click(entry1->titleLabel);
-    click(entry1->titleLabel); // already current
-    click(menu->entries->findEntry(2)->titleLabel);
-    QCOMPARE(menu->hooks, (QStringList{QStringLiteral("openEntry"), QStringLiteral("entryActivated 1")}));
-    QCOMPARE(entry1->state, int(QPravikMenuEntry::Current));
-
-    QPointer<QPravikMenuItems> root = menu->currentItems();
-    click(root->findItem(11)->titleLabel);
-    QCOMPARE(menu->header->titleLabel->text(), QStringLiteral("Entry 1 > Menu 11"));
-    QVERIFY(menu->header->backLabel->isVisibleTo(menu));
-    QPointer<QPravikMenuItems> sub = menu->currentItems();
-    click(sub->findItem(111)->titleLabel);
-    QCOMPARE(menu->header->titleLabel->text(), QStringLiteral("Entry 1 > Menu 11 > Menu 111"));
-    QCOMPARE(menu->itemsPage(11), sub.data());
-    QCOMPARE(menu->findItemsPage(11, 0), nullptr);
-
-    QPravikMenuHeader* header = menu->header;
-    header->setModified(true);
-    click(header->applyLabel);
-    QVERIFY(!header->applyLabel->isVisibleTo(menu));
-    header->setModified(true);
-    header->setRefreshVisible(true);
-    click(header->backLabel);
-    QCOMPARE(header->titleLabel->text(), QStringLiteral("Entry 1 > Menu 11"));
-    QVERIFY(!header->applyLabel->isVisibleTo(menu) && !header->refreshLabel->isVisibleTo(menu));
-    QVERIFY(header->backLabel->isVisibleTo(menu));
-    menu->goBack();
-    QCOMPARE(header->titleLabel->text(), QStringLiteral("Entry 1"));
-    QVERIFY(!header->backLabel->isVisibleTo(menu));
-    menu->goBack(); // one page: nothing more
-    QCOMPARE(menu->currentItems(), root.data());
-    QVERIFY(sub);
-    runDeferred();
-    QVERIFY(!sub);
-
-    menu->hooks.clear();
-    QVERIFY(menu->openEntry(0, 14));
-    QCOMPARE(menu->pendingTarget, 14);
-    QCOMPARE(menu->hooks, (QStringList{QStringLiteral("openEntry"), QStringLiteral("openTarget 0"),
-                                       QStringLiteral("entryActivated 0")}));
-    QCOMPARE(menu->stack->count(), 1);
-    QCOMPARE(entry1->state, int(QPravikMenuEntry::Normal));
-    runDeferred();
-    QVERIFY(!root);
-
-    // Lookups take the exact class and the first of equal ids.
-    QPravikMenuItems* page = menu->currentItems();
-    page->addItem(new DerivedItem(5, QPravikMenuItem::ReadOnly, page));
-    auto* first = new QPravikMenuItem(5, QPravikMenuItem::ReadOnly, page);
-    page->addItem(first);
-    page->addItem(new QPravikMenuItem(5, 3, QPravikMenuItem::ReadOnly, page));
-    QPravikMenuItems other(9, menu);
-    QPravikMenuItem stranger(6, QPravikMenuItem::ReadOnly, &other);
-    page->addItem(&stranger); // not this page's
-    QCOMPARE(page->findItem(5), first);
-    QCOMPARE(page->findItemOfParent(5, 3)->parentId, 3);
-    QCOMPARE(page->allItems().size(), 7);
-}
-
-void MenuKitTest::itemPopupOutcomes_data()
-{
-    QTest::addColumn<int>("item");   // 2 text, 3 choice list, 4 PIN of menu 1
-    QTest::addColumn<QString>("edit"); // typed text, or the value of the row chosen
-    QTest::addColumn<bool>("accept");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<bool>("changed");
-    QTest::newRow("text kept") << 12 << "" << true << "old" << false;
-    QTest::newRow("text typed") << 12 << "x" << true << "oldx" << true;
-    QTest::newRow("text cancelled") << 12 << "x" << false << "old" << false;
-    QTest::newRow("PIN typed") << 14 << "12" << true << "12" << true;
-    QTest::newRow("choice kept") << 13 << "" << true << "choice 2" << false;
-    QTest::newRow("choice changed") << 13 << "3" << true << "choice 3" << true;
-    QTest::newRow("choice cancelled") << 13 << "3" << false << "choice 2" << false;
-    QTest::newRow("no current choice") << 13 << "none" << true << "choice 2" << false;
-    QTest::newRow("locked") << 12 << "locked" << true << "old" << false;
-}
-
-// An edit opened by clicking an item reports itemChanged only when the
-// accepted value differs from the shown one.
-void MenuKitTest::itemPopupOutcomes()
-{
-    QFETCH(int, item);
-    QFETCH(QString, edit);
-    QFETCH(bool, accept);
-    QFETCH(QString, value);
-    QFETCH(bool, changed);
-    QPravikMenuItems* page = openPage(1);
-    QPravikMenuItem* row = page->findItem(item);
-    if (edit == QLatin1String("none"))
-        row->currentIndex = -1;
-    row->setLocked(edit == QLatin1String("locked"));
-    click(row->titleLabel);
-    auto* popup = page->findChild<QPravikPopup*>();
-    QStringList expected;
-    if (edit == QLatin1String("locked")) {
-        QCOMPARE(popup, nullptr);
-    } else if (auto* keyboard = qobject_cast<QPravikVirtual*>(popup)) {
-        expected.append(QStringLiteral("prepareKeyboard %1").arg(item));
-        QCOMPARE(keyboard->fullKeyboard, item == 12 ? 1 : 0);
-        QCOMPARE(keyboard->lineEdit.echoMode(), item == 14 ? QLineEdit::Password : QLineEdit::Normal);
-        QCOMPARE(keyboard->titleLabel.text(), row->titleText());
-        QCOMPARE(placedAt(keyboard), menu->mapToGlobal(QPoint(0, 45)));
-        keyboard->lineEdit.insert(edit);
-        keyboard->keys[accept ? 31 : 28]->click();
-    } else {
-        auto* select = qobject_cast<QPravikMenuSelect*>(popup);
-        QVERIFY(select);
-        expected.append(QStringLiteral("prepareSelection %1").arg(item));
-        QCOMPARE(placedAt(select), QPoint(page->mapToGlobal(QPoint(0, 0)).x() + (page->width() - 400) / 2,
-                                       menu->mapToGlobal(QPoint(0, 70)).y()));
-        QPravikMenuSelectable* current = select->findSelectable(2);
-        QCOMPARE(select->currentRow.data(), edit == QLatin1String("none") ? nullptr : current);
-        QCOMPARE(current->switchButton->isChecked(), select->currentRow == current);
-        QCOMPARE(current->switchButton->isEnabled(), select->currentRow != current);
-        if (QPravikMenuSelectable* chosen = select->findSelectable(edit.toInt()))
-            click(chosen->label);
-        (accept ? select->okButton : select->cancelButton)->click();
-    }
-    if (changed)
-        expected.append(QStringLiteral("itemChanged %1").arg(item));
-    QCOMPARE(menu->hooks, expected);
-    QCOMPARE(row->valueText(), value);
-    // Neither the label's text nor what it tells other programs holds a PIN.
-    const QString told = QAccessible::queryAccessibleInterface(row->valueLabel)->text(QAccessible::Name);
-    QVERIFY(item != 14 || !(row->valueLabel->text() + told).contains(value));
-}
-
-// Popups the concrete menu opens report acceptance through their own hooks,
-// changed or not.
-void MenuKitTest::offeredPopups()
-{
-    QPravikMenuItems* page = openPage(1);
-    QPravikMenuItem* text = page->findItem(12);
-    menu->openKeyboard(1, text, true)->keys[31]->click();
-    menu->openKeyboard(0, nullptr, true)->keys[31]->click();
-    QPravikVirtual* unshown = menu->openKeyboard(1, text, false);
-    QVERIFY(!unshown->isVisible());
-    unshown->close();
-    QCOMPARE(menu->hooks, (QStringList{QStringLiteral("prepareKeyboard 12"), QStringLiteral("keyboardAccepted 12")}));
-
-    menu->hooks.clear();
-    QPravikMenuSelect* select = menu->openSelection(QStringLiteral("Pick"), text, false);
-    QVERIFY(!select->isVisible());
-    QCOMPARE(select->list->contentLayout->count(), 0);
-    QVERIFY(!select->messageLabel->isHidden());
-    auto* row = new QPravikMenuSelectable(9);
-    select->addSelectable(row);
-    select->setCurrent(row);
-    select->show();
-    select->okButton->click();
-    select = menu->openSelection(QString(), nullptr, true);
-    QVERIFY(select->messageLabel->isHidden());
-    select->okButton->click(); // no row chosen: a Cancel
-    QCOMPARE(menu->hooks, QStringList{QStringLiteral("selectionAccepted 12")});
-
-    menu->hooks.clear();
-    menu->showAction(QStringLiteral("Sure?"), text)->button1Clicked();
-    menu->showAction(QStringLiteral("Sure?"), text)->button2Clicked();
-    menu->showAction(QStringLiteral("Sure?"), nullptr)->button2Clicked();
-    QCOMPARE(menu->hooks, QStringList{QStringLiteral("itemChanged 12")});
-
-    menu->showMessage(QStringLiteral("one"), 0);
-    QPointer<QPravikMessage> box = menu->messagePopup;
-    menu->showMessage(QStringLiteral("two"), 0);
-    QCOMPARE(menu->messagePopup, box);
-    QCOMPARE(box->label->text(), QStringLiteral("two"));
-    QCOMPARE(placedAt(box), QPoint(page->mapToGlobal(QPoint(0, 0)).x() + (page->width() - 400) / 2,
-                                menu->mapToGlobal(QPoint(0, 150)).y()));
-    menu->closePopup();
-    QVERIFY(!menu->messagePopup);
-    QVERIFY(!box->isVisible());
-}
-
-// A page deleted under an open popup: the popup closes as cancelled and no
-// hook sees the item.
-void MenuKitTest::rebuiltPageClosesPopups()
-{
-    QPravikMenuItems* page = openPage(1);
-    QPravikMenuItem* text = page->findItem(12);
-    QList<QPointer<QPravikPopup>> popups{menu->openKeyboard(1, text, true), menu->showAction(QString(), text),
-                                         menu->openSelection(QString(), page->findItem(13), true)};
-    click(text->titleLabel);
-    popups.append(page->findChild<QPravikVirtual*>());
-    QSignalSpy closed(popups.first(), &QPravikPopup::popupClosed);
-    menu->hooks.clear();
-    menu->openEntry(2, -1); // the page is rebuilt
-    QVERIFY(popups.first()->isVisible());
-    runDeferred(); // the page goes, the popups close
-    runDeferred(); // and go
-    QCOMPARE(closed.count(), 1);
-    for (const QPointer<QPravikPopup>& popup : popups)
-        QVERIFY(!popup);
-    QCOMPARE(menu->hooks, (QStringList{QStringLiteral("openEntry"), QStringLiteral("openTarget 2"),
-                                       QStringLiteral("entryActivated 2")}));
-
-    // Closing the menu's window releases an engaged wheel after the menu's
-    // own part is gone: its report goes nowhere.
-    auto* wheel = new QPravikMenuItem(15, QPravikMenuItem::WheelEveryStep, menu->currentItems());
-    wheel->addChoice(0, QStringLiteral("a"));
-    menu->currentItems()->addItem(wheel);
-    menu->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(menu));
-    wheel->wheel->setFocus();
-    wheel->wheel->setChecked(true);
-    QVERIFY(wheel->wheel->hasFocus());
-    delete menu;
-    menu = nullptr;
-}
-
-void MenuKitTest::iconsDecodedWhenFirstDrawn()
-{
-    // A page built and never shown, as most are at start.
-    QPravikMenuWidget menu;
-    auto* page = new QPravikMenuItems(1, &menu);
-    menu.pushPage(page);
-    auto* subMenu = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, page);
-    auto* replaced = new QPravikMenuItem(2, QPravikMenuItem::Action, page);
-    page->addItem(subMenu);
-    page->addItem(replaced);
-    setPixmapWhenDrawn(replaced->iconLabel, QStringLiteral(":/images/shutdown.png"));
-    QVERIFY(subMenu->iconLabel->pixmap().isNull() && replaced->iconLabel->pixmap().isNull());
-    // The first frame already holds the images, as set at once they would be.
-    const QImage first = menu.grab().toImage();
-    QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
-    QCOMPARE(replaced->iconLabel->pixmap().toImage(), QPixmap(":/images/shutdown.png").toImage());
-    QCOMPARE(menu.grab().toImage(), first);
-    // A button's icon as the pages make it, against the image's own icon.
-    QPravikButton late, early;
-    late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
-    early.setIcon(QIcon(QStringLiteral(":/images/home.png")));
-    late.resize(98, 66);
-    early.resize(98, 66);
-    QCOMPARE(late.grab().toImage(), early.grab().toImage());
-}
 
 QTEST_MAIN(MenuKitTest)
 #include "tst_menukit.moc"
