@@ -79,17 +79,14 @@ QString tr(const char* text)
 QPravikMenuItem* addItem(QPravikMenuItems* page, int id, int parentId, int type, const QString& title,
                          const QString& value = QString())
 {
-    auto* item = new QPravikMenuItem(id, parentId, type, page);
-    item->gridLayout->setContentsMargins(10, 0, 10, 0);
-    item->titleLabel->setText(title);
+    QPravikMenuItem* item = QPravikSettingsPage::addMenuRow(page, id, type, title, 10, 0, parentId);
     item->setValueText(value, true);
-    page->addItem(item);
     return item;
 }
 
 void addSpacer(QPravikMenuItems* page)
 {
-    addItem(page, -1, -1, QPravikMenuItem::SectionHeader, QString())->gridLayout->setContentsMargins(10, 10, 10, 0);
+    QPravikSettingsPage::addMenuRow(page, -1, QPravikMenuItem::SectionHeader, QString(), 10, 10);
 }
 
 struct StoredRecord

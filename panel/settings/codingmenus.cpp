@@ -52,27 +52,6 @@ const char* const kRelayKey = "relay";
 
 } // namespace
 
-QPravikMenuItem* QPravikSettingsPage::addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title,
-                                                 int left, int top)
-{
-    auto* item = new QPravikMenuItem(id, type, page);
-    item->gridLayout->setContentsMargins(left, top, 10, 0);
-    item->titleLabel->setText(title);
-    page->addItem(item);
-    return item;
-}
-
-bool QPravikSettingsPage::switchOn(const QPravikMenuItem* item)
-{
-    return item->switchButton && item->switchButton->isChecked();
-}
-
-void QPravikSettingsPage::selectOrShow(QPravikMenuItem* item, int value, const QString& text)
-{
-    if (item->setCurrentValue(value, true, true) < 0 && !text.isEmpty())
-        item->setValueText(text, true);
-}
-
 // --- Coding root menu -------------------------------------------------------
 
 void QPravikSettingsPage::createCodingMenu()
@@ -258,7 +237,9 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
         editedCoding.channelMode = std::uint32_t(*value);
 
     const int codecNumber = page->menuId == Codec2Menu ? 2 : 1;
-    if (!frontPanelDevice()->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
+    // A coding without an algorithm is never sent, so a changed rate alone cannot go.
+    const bool unsendable = editedCoding.codec == -1 && editedCoding != readCoding;
+    if (unsendable || !frontPanelDevice()->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }

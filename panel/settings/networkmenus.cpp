@@ -25,16 +25,6 @@ const QColor kLinkBlue(0, 162, 232);
 constexpr unsigned kSecondaryStreamOption = 0x40;
 constexpr unsigned kInternalModemsOption = 0x1000;
 
-// A row of a settings page, added in the order the menu lists it.
-QPravikMenuItem* addRow(QPravikMenuItems* page, int id, int type, const QString& label)
-{
-    auto* item = new QPravikMenuItem(id, type, page);
-    item->gridLayout->setContentsMargins(10, 0, 10, 0);
-    item->titleLabel->setText(label);
-    page->addItem(item);
-    return item;
-}
-
 QString networkLabel(int code, unsigned options)
 {
     return QPravikLocalize::interfaceName(code, options);
@@ -62,7 +52,7 @@ template <std::size_t N>
 QPravikMenuItem* addChoices(QPravikMenuItems* page, int id, const QString& label, const Choice (&choices)[N],
                             int value)
 {
-    QPravikMenuItem* item = addRow(page, id, QPravikMenuItem::ChoiceList, label);
+    QPravikMenuItem* item = QPravikSettingsPage::addMenuRow(page, id, QPravikMenuItem::ChoiceList, label);
     for (const Choice& choice : choices)
         item->addChoice(choice.value, QPravikSettingsPage::tr(choice.text));
     item->setCurrentValue(value, true, true);
@@ -130,26 +120,6 @@ struct TextItem
 
 // --- Network menu -------------------------------------------------------------
 
-std::string QPravikSettingsPage::interfaceOfMenu(int menuId)
-{
-    if (menuId == IsdnMenu)
-        return "isdn.0";
-    const struct {
-        int first;
-        int last;
-        const char* prefix;
-    } families[] = {
-        {EthernetMenuFirst, EthernetMenuLast, "eth."},
-        {MobileMenuFirst, MobileMenuLast, "mobile."},
-        {WifiMenuFirst, WifiMenuLast, "wifi."},
-    };
-    for (const auto& family : families) {
-        if (menuId >= family.first && menuId <= family.last)
-            return family.prefix + std::to_string(menuId - family.first);
-    }
-    return {};
-}
-
 void QPravikSettingsPage::buildNetworkMenu()
 {
     TComDevice* device = frontPanelDevice();
@@ -159,7 +129,7 @@ void QPravikSettingsPage::buildNetworkMenu()
     const TComDevice::Interfaces interfaces = device->interfaces();
     const unsigned options = device->deviceOptions();
 
-    QPravikMenuItem* item = addRow(page, DefaultNetworkItem, QPravikMenuItem::ChoiceList,
+    QPravikMenuItem* item = addMenuRow(page, DefaultNetworkItem, QPravikMenuItem::ChoiceList,
                                    tr("Network for Outgoing Calls"));
     for (const auto& entry : interfaces) {
         if (entry.first != kAoipClass)
@@ -168,7 +138,7 @@ void QPravikSettingsPage::buildNetworkMenu()
     refreshNetworkItem(item);
 
     if (options & kSecondaryStreamOption) {
-        item = addRow(page, SecondaryNetworkItem, QPravikMenuItem::ChoiceList,
+        item = addMenuRow(page, SecondaryNetworkItem, QPravikMenuItem::ChoiceList,
                       tr("Secondary IP Network for Double Streaming"));
         for (const auto& entry : interfaces) {
             if (transportOf(int(entry.first)) == IpTransport)
@@ -177,7 +147,7 @@ void QPravikSettingsPage::buildNetworkMenu()
         refreshNetworkItem(item);
     }
 
-    item = addRow(page, CodecModeItem, QPravikMenuItem::ChoiceList, tr("Codec Mode"));
+    item = addMenuRow(page, CodecModeItem, QPravikMenuItem::ChoiceList, tr("Codec Mode"));
     item->addChoice(0, tr("Single Codec"));
     item->addChoice(1, tr("Double Codec"));
     if (interfaces.count(kMobileClass)) {
@@ -190,13 +160,11 @@ void QPravikSettingsPage::buildNetworkMenu()
     }
     refreshNetworkItem(item);
 
-    auto* header = new QPravikMenuItem(-1, QPravikMenuItem::SectionHeader, page);
-    header->gridLayout->setContentsMargins(10, 20, 10, 0);
-    page->addItem(header);
+    addMenuRow(page, -1, QPravikMenuItem::SectionHeader, QString(), 10, 20);
 
     const bool operatorLevel = currentAccessLevel == OperatorLevel;
     auto addLink = [&](int id, const QString& label, const QString& value) {
-        QPravikMenuItem* link = addRow(page, id, QPravikMenuItem::SubMenu, label);
+        QPravikMenuItem* link = addMenuRow(page, id, QPravikMenuItem::SubMenu, label);
         link->setValueText(value, false);
         return link;
     };
@@ -372,13 +340,13 @@ void QPravikSettingsPage::buildEthernetMenu(int menuId)
     TComEthernetController& ethernet = ethernetController;
     const bool unloaded = attachUnloaded(ethernet, menuId);
 
-    addRow(page, DhcpItem, QPravikMenuItem::Switch, tr("DHCP"));
+    addMenuRow(page, DhcpItem, QPravikMenuItem::Switch, tr("DHCP"));
     for (const auto& address : kAddressItems)
-        addRow(page, address.id, QPravikMenuItem::Number, tr(address.label));
+        addMenuRow(page, address.id, QPravikMenuItem::Number, tr(address.label));
     QPravikMenuItem* linkMode = addChoices(page, LinkModeItem, tr("Link Mode"), kLinkModeChoices, ethernet.linkMode());
     addQualityItem(page, EthernetQualityItem, EthernetAjbItem, ethernet.networkQuality(), ethernet.ajbProfile(),
                    unloaded);
-    QPravikMenuItem* mac = addRow(page, MacAddressItem, QPravikMenuItem::Number, tr("MAC Address"));
+    QPravikMenuItem* mac = addMenuRow(page, MacAddressItem, QPravikMenuItem::Number, tr("MAC Address"));
     mac->setValueText(toQString(ethernet.hwAddr()), false);
     mac->setLocked(true);
 
@@ -487,12 +455,12 @@ void QPravikSettingsPage::createIsdnMenu()
     TComIsdnController& isdn = isdnController;
     const bool unloaded = attachUnloaded(isdn, IsdnMenu);
 
-    QPravikMenuItem* item = addRow(page, FiveAsItem, QPravikMenuItem::Switch, tr("5AS"));
+    QPravikMenuItem* item = addMenuRow(page, FiveAsItem, QPravikMenuItem::Switch, tr("5AS"));
     item->setChecked(isdn.fiveAs());
     item->setLocked(unloaded);
     addChoices(page, IsdnProtocolItem, tr("Protocol"), kProtocolChoices, isdn.protocol())->setLocked(unloaded);
     for (const auto& text : kIsdnTextItems)
-        addRow(page, text.id, QPravikMenuItem::Number, tr(text.label))
+        addMenuRow(page, text.id, QPravikMenuItem::Number, tr(text.label))
             ->setValueText(toQString((isdn.*text.get)()), false);
     lockIsdnNumbers(page, isdn.protocol(), unloaded);
     pushPage(page);
@@ -592,21 +560,21 @@ void QPravikSettingsPage::buildMobileMenu(int menuId)
     const bool noSim = state == TComController::SimMissing || state == TComController::SimLocked;
     const bool full = !noSim && state != TComController::PinRequired;
     const auto lockedText = [page](int id, const QString& label, const QString& text, bool locked) {
-        QPravikMenuItem* item = addRow(page, id, QPravikMenuItem::Text, label);
+        QPravikMenuItem* item = addMenuRow(page, id, QPravikMenuItem::Text, label);
         item->setValueText(text, false);
         item->setLocked(locked);
     };
     const auto section = [page](const QString& label) {
-        addRow(page, -1, QPravikMenuItem::SectionHeader, label)->gridLayout->setContentsMargins(10, 20, 10, 0);
+        addMenuRow(page, -1, QPravikMenuItem::SectionHeader, label, 10, 20);
     };
 
     if (state == TComController::PinRequired)
-        addRow(page, PinCodeItem, QPravikMenuItem::Pin, tr("PIN Code"));
+        addMenuRow(page, PinCodeItem, QPravikMenuItem::Pin, tr("PIN Code"));
     if (!noSim)
-        addRow(page, PinSaveItem, QPravikMenuItem::Switch, tr("PIN Save"))->setChecked(mobile.pinPersistent());
+        addMenuRow(page, PinSaveItem, QPravikMenuItem::Switch, tr("PIN Save"))->setChecked(mobile.pinPersistent());
     if (full) {
         QPravikMenuItem* item =
-            addRow(page, RatItem, QPravikMenuItem::ChoiceList, tr("Preferred Radio Access Technology"));
+            addMenuRow(page, RatItem, QPravikMenuItem::ChoiceList, tr("Preferred Radio Access Technology"));
         for (const Choice& choice : kRatChoices) {
             if (mobile.optionMask() & (Mobile::FirstRatOption << choice.value))
                 item->addChoice(choice.value, tr(choice.text));
@@ -617,7 +585,7 @@ void QPravikSettingsPage::buildMobileMenu(int menuId)
             selectOrShow(item, mobile.rat(), toQString(mobileRatName(mobile.rat())));
             item->setLocked(unloaded);
         }
-        item = addRow(page, PreferredOperatorItem, QPravikMenuItem::Action, tr("Preferred Network Operator"));
+        item = addMenuRow(page, PreferredOperatorItem, QPravikMenuItem::Action, tr("Preferred Network Operator"));
         item->setValueText(mobile.plmn() == "auto" ? tr("Auto") : fromUnitUtf8(mobile.plmn()), false);
         item->setLocked(operatorLocked);
         item = addChoices(page, MobileModeItem, tr("Mode"), kMobileModeChoices, mobile.mode());
@@ -627,13 +595,13 @@ void QPravikSettingsPage::buildMobileMenu(int menuId)
             item->setLocked(unloaded || mobile.mode() != Mobile::VoiceMode);
 
         section(tr("Audio over IP"));
-        item = addRow(page, DataServiceItem, QPravikMenuItem::Switch, tr("Data Service"));
+        item = addMenuRow(page, DataServiceItem, QPravikMenuItem::Switch, tr("Data Service"));
         item->setChecked(mobile.dataConnection());
         item->setLocked(unloaded);
         addQualityItem(page, MobileQualityItem, MobileAjbItem, mobile.networkQuality(), mobile.ajbProfile(),
                        operatorLocked);
         lockedText(ApnItem, tr("Access Point Name"), toQString(mobile.apn()), unloaded);
-        item = addRow(page, AuthenticationItem, QPravikMenuItem::ChoiceList, tr("Authentication Mode"));
+        item = addMenuRow(page, AuthenticationItem, QPravikMenuItem::ChoiceList, tr("Authentication Mode"));
         if (mobile.authentication() == 0) {
             item->addChoice(0, tr("Not Applicable"));
             item->setCurrentValue(0, true, true);
@@ -751,25 +719,25 @@ void QPravikSettingsPage::createWifiMenu(int menuId)
     const bool unloaded = attachUnloaded(wifi, menuId);
     const bool activeLock = unloaded || wifi.dataConnection();
 
-    QPravikMenuItem* item = addRow(page, WifiActiveItem, QPravikMenuItem::Switch, tr("Active"));
+    QPravikMenuItem* item = addMenuRow(page, WifiActiveItem, QPravikMenuItem::Switch, tr("Active"));
     item->setChecked(wifi.dataConnection());
     item->setLocked(unloaded);
 
     // A failed scan leaves the networks of the last one.
     wifi.scanNetworks();
-    item = addRow(page, NetworkListItem, QPravikMenuItem::Action, tr("Network List"));
+    item = addMenuRow(page, NetworkListItem, QPravikMenuItem::Action, tr("Network List"));
     const std::vector<std::string>& networks = wifi.networkList();
     for (std::size_t i = 0; i < networks.size(); ++i)
         item->addChoice(int(i), fromUnitUtf8(networks[i]));
     item->setValueText(networks.empty() ? tr("No Wi-Fi network Found") : tr("Select a Wi-Fi network from list"),
                        false);
 
-    addRow(page, SsidItem, QPravikMenuItem::Text, tr("Name (SSID)"))->setValueText(fromUnitUtf8(wifi.ssid()), false);
+    addMenuRow(page, SsidItem, QPravikMenuItem::Text, tr("Name (SSID)"))->setValueText(fromUnitUtf8(wifi.ssid()), false);
     item = addChoices(page, SecurityItem, tr("Security"), kSecurityChoices, wifi.authentication());
     for (const Choice& choice : kKeySecurityChoices)
         item->addChoice(choice.value, QString::fromLatin1(choice.text));
     item->setCurrentValue(wifi.authentication(), true, true);
-    addRow(page, PassphraseItem, QPravikMenuItem::Password, tr("Passphrase"))
+    addMenuRow(page, PassphraseItem, QPravikMenuItem::Password, tr("Passphrase"))
         ->setValueText(fromUnitUtf8(wifi.passphrase()), false);
     addQualityItem(page, WifiQualityItem, WifiAjbItem, wifi.networkQuality(), wifi.ajbProfile(), unloaded);
 

@@ -89,6 +89,49 @@ void QPravikSettingsPage::showEvent(QShowEvent* event)
     QPravikMenuWidget::showEvent(event);
 }
 
+// --- helpers shared by the menus ---------------------------------------------
+
+QPravikMenuItem* QPravikSettingsPage::addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title,
+                                                 int left, int top, int parentId)
+{
+    auto* item = new QPravikMenuItem(id, parentId, type, page);
+    item->gridLayout->setContentsMargins(left, top, 10, 0);
+    item->titleLabel->setText(title);
+    page->addItem(item);
+    return item;
+}
+
+bool QPravikSettingsPage::switchOn(const QPravikMenuItem* item)
+{
+    return item->switchButton && item->switchButton->isChecked();
+}
+
+void QPravikSettingsPage::selectOrShow(QPravikMenuItem* item, int value, const QString& text)
+{
+    if (item->setCurrentValue(value, true, true) < 0 && !text.isEmpty())
+        item->setValueText(text, true);
+}
+
+std::string QPravikSettingsPage::interfaceOfMenu(int menuId)
+{
+    if (menuId == IsdnMenu)
+        return "isdn.0";
+    const struct {
+        int first;
+        int last;
+        const char* prefix;
+    } families[] = {
+        {EthernetMenuFirst, EthernetMenuLast, "eth."},
+        {MobileMenuFirst, MobileMenuLast, "mobile."},
+        {WifiMenuFirst, WifiMenuLast, "wifi."},
+    };
+    for (const auto& family : families) {
+        if (menuId >= family.first && menuId <= family.last)
+            return family.prefix + std::to_string(menuId - family.first);
+    }
+    return {};
+}
+
 // --- hooks -------------------------------------------------------------------
 
 namespace {
@@ -96,12 +139,6 @@ namespace {
 bool within(int id, int first, int last)
 {
     return id >= first && id <= last;
-}
-
-// "eth.N", "mobile.N", ... for the N-th menu of a family.
-std::string familyInterface(const char* prefix, int menuId, int firstMenu)
-{
-    return prefix + std::to_string(menuId - firstMenu);
 }
 
 } // namespace
@@ -163,14 +200,9 @@ bool QPravikSettingsPage::isApplyBusy(int menu) const
     const TComDevice* device = frontPanelDevice();
     if (menu == AoipMenu || within(menu, SipAccountMenuFirst, SipAccountMenuLast))
         return device->findAudioConnectionByTransport(IpTransport);
-    if (menu == IsdnMenu)
-        return device->findConnectionByName("isdn.0");
-    if (within(menu, EthernetMenuFirst, EthernetMenuLast))
-        return device->findConnectionByName(familyInterface("eth.", menu, EthernetMenuFirst));
-    if (within(menu, MobileMenuFirst, MobileMenuLast))
-        return device->findConnectionByName(familyInterface("mobile.", menu, MobileMenuFirst));
-    if (within(menu, WifiMenuFirst, WifiMenuLast))
-        return device->findConnectionByName(familyInterface("wifi.", menu, WifiMenuFirst));
+    const std::string interface = interfaceOfMenu(menu);
+    if (!interface.empty())
+        return device->findConnectionByName(interface);
     if (menu == Codec1Menu)
         return device->findAudioConnection(1);
     if (menu == Codec2Menu)
@@ -415,7 +447,7 @@ void QPravikSettingsPage::activateInPage(QPravikMenuItem* item)
     const QString title = item->titleText();
     if (within(menu, MobileMenuFirst, MobileMenuLast)) {
         if (id == PreferredOperatorItem)
-            confirmOperatorScan(item, familyInterface("mobile.", menu, MobileMenuFirst));
+            confirmOperatorScan(item, interfaceOfMenu(menu));
     } else if (within(menu, WifiMenuFirst, WifiMenuLast)) {
         if (id == NetworkListItem)
             openSelection(QString(), item, true);

@@ -86,6 +86,15 @@ public:
     // A choice's value may itself be -1 ("None"), so currentValue() cannot
     // tell the two apart.
     static std::optional<int> itemValue(const QPravikMenuItem* item);
+    // A row added at the end of the page, with its left and top margins.
+    static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
+                                       int top = 0, int parentId = -1);
+    static bool switchOn(const QPravikMenuItem* item);
+    // Selects value; a value with no choice keeps no selection and shows text.
+    static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
+    // "isdn.0", "eth.N", "mobile.N" or "wifi.N" of an interface menu; empty
+    // for any other menu.
+    static std::string interfaceOfMenu(int menuId);
 
     // --- value labels and unit-key converters ---------------------------------
     // Strict weak order: names differing only in case are equivalent.
@@ -166,9 +175,6 @@ public:
     void refreshNetworkItem(QPravikMenuItem* item);
     // A new connection to a unit: what was read of the last unit's modems goes.
     void forgetUnitCapabilities();
-    // "isdn.0", "eth.N", "mobile.N" or "wifi.N" of an interface menu; empty
-    // for any other menu.
-    static std::string interfaceOfMenu(int menuId);
     void createIsdnMenu();
     bool isdnMenuModified(QPravikMenuItems* page);
     bool applyIsdnMenu(QPravikMenuItems* page);
@@ -235,11 +241,6 @@ private:
     };
     AutoBitRate keptAutoBitRate;
 
-    static QPravikMenuItem* addMenuRow(QPravikMenuItems* page, int id, int type, const QString& title, int left = 10,
-                                       int top = 0);
-    static bool switchOn(const QPravikMenuItem* item);
-    // Selects value; a value with no choice keeps no selection and shows text.
-    static void selectOrShow(QPravikMenuItem* item, int value, const QString& text);
     void showKeptAutoBitRate(QPravikMenuItem* item);
     void writeAutoBitRateItem(QPravikMenuItem* item);
     void codecCodingItemChanged(QPravikMenuItem* item);

@@ -38,12 +38,9 @@ QString tr(const char* text)
 // Every status row is locked but the links that open a further page.
 Item* addRow(QPravikMenuItems* page, int id, int type, const QString& title, int parentId = -1, int left = 10)
 {
-    auto* item = new Item(id, parentId, type, page);
-    item->gridLayout->setContentsMargins(left, 0, 10, 0);
-    item->titleLabel->setText(title);
+    Item* item = QPravikSettingsPage::addMenuRow(page, id, type, title, left, 0, parentId);
     if (type != Item::SubMenu && type != Item::SectionHeader)
         item->setLocked(true);
-    page->addItem(item);
     return item;
 }
 

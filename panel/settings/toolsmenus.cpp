@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -113,6 +114,10 @@ bool storeLevelPassword(QString& stored, const char* key, const QString& passwor
 {
     if (password == stored)
         return true;
+    // The unit keeps Latin-1: a wider character would reach it as '?' and
+    // lock the operator out at the next login.
+    if (std::any_of(password.begin(), password.end(), [](QChar c) { return c.unicode() > 0xFF; }))
+        return false;
     if (send) {
         std::string value;
         if (!password.isEmpty() && !makeSecretToken(toStdString(password), value))

@@ -113,6 +113,10 @@ private slots:
             {"refused relay, the retry sends it alone", "", coding(0, 0, "OPUS/48000/mono/64000"), lists + Replies{{"relay:on", ""}},
              [=] { codec(98), choose(BitRateItem, 96000), flip(RelayItem); apply(); QVERIFY(f.page->header->modified); apply(); QVERIFY(!f.page->header->modified); },
              ids, "Opus|Mono|48 kHz|96 kbit/s|Disabled", {"codec:OPUS/48000/mono/96000", "relay:on", "relay:on"}},
+            {"no coding on the unit, a rate alone cannot go", "", [this] { f.unit.onRequestMatching(QRegularExpression("GET:codec_mode"),
+             {UnitSimulator::reply(QByteArray(SettingsFixture::kDeviceValues).replace("OPUS/48000/stereo/128000", ""))}, 1); QVERIFY(device->loadAudioSettings()); }, lists,
+             [=] { codec(98), choose(BitRateItem, 96000), apply(); QVERIFY(f.page->header->modified && f.shownMessage() == "Failed to apply changes!"); },
+             ids, "Invalid|Mono|48 kHz|96 kbit/s|Disabled", {}},
         });
     }
 

@@ -61,6 +61,7 @@ private slots:
             {"ERROR", "new", "PARAM;return:ERROR;", "new", "old"},
             {"unit's code", "new", "7", "new", "old"},
             {"no token", "new", {}, "-", "old"},
+            {"beyond Latin-1", QString::fromUtf8("pa\u20acs"), kOk, "-", "old"},
         };
         for (const auto& r : table) {
             SettingsFixture f;
