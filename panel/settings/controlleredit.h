@@ -64,6 +64,22 @@ public:
         m_keys.push_back(key);
     }
 
+    // The same for a setter that takes an index (an interface, an output)
+    // before the value.
+    template <class C, class I, class P, class T>
+    void update(C& controller, I index, const T& current, const T& wanted, bool (C::*set)(I, P, bool),
+                const std::string& key)
+    {
+        const bool differs = !(current == wanted);
+        m_changed = m_changed || differs;
+        if (m_mode != Store || !differs)
+            return;
+        const T previous = current;
+        (controller.*set)(index, wanted, false);
+        m_undo.push_back([&controller, set, index, previous] { (controller.*set)(index, previous, false); });
+        m_keys.push_back(key);
+    }
+
     // The same for an editable item read straight from the controller.
     template <class C, class G, class P>
     void toggle(int id, C& controller, G (C::*get)() const, bool (C::*set)(P, bool), const char* key)

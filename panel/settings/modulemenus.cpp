@@ -11,6 +11,7 @@
 #include "model/textconv.h"
 #include "model/unitfirmware.h"
 #include "panel/pages/panelshared.h"
+#include "panel/settings/controlleredit.h"
 #include "panel/settings/settingsids.h"
 
 using namespace SettingsId;
@@ -365,23 +366,25 @@ void QPravikSettingsPage::updateIpAddressingMenu(QPravikMenuItems* page)
         item->setValueText(fromUnitUtf8(iface.hwAddr), false);
 }
 
-std::vector<std::string> QPravikSettingsPage::ipAddressingChanges(QPravikMenuItems* page, bool store)
+namespace {
+
+// The walk of an IP addressing menu; the setters take the interface first.
+void editIpAddressing(ControllerEdit& edit, int menuId)
 {
-    std::vector<std::string> keys;
-    QPravikMenuItem* dhcp = page->findItem(ModuleDhcpItem);
-    if (!usable(dhcp))
-        return keys;
+    bool on = false;
+    if (!edit.switchValue(ModuleDhcpItem, on))
+        return;
     TComRavennaController* rav = ravenna();
-    const int i = (page->menuId - IpAddressingMenuFirst) % 2;
+    const int i = (menuId - IpAddressingMenuFirst) % 2;
     const std::string suffix = i ? "1" : "";
-    const bool on = switchOn(dhcp);
-    if (on != (rav->iface(i).dhcpMode != TComRavennaController::DhcpOff)) {
-        if (store)
-            rav->setDhcp(i, on, false);
-        keys.push_back("rav_dhcp" + suffix);
-    }
+    // Any mode but off is on: a switch left on keeps the unit's own mode.
+    const int mode = rav->iface(i).dhcpMode;
+    const int wanted = on == (mode != TComRavennaController::DhcpOff) ? mode
+                       : on                                         ? int(TComRavennaController::DhcpOn)
+                                                                    : int(TComRavennaController::DhcpOff);
+    edit.update(*rav, i, mode, wanted, &TComRavennaController::setDhcpMode, "rav_dhcp" + suffix);
     if (on)
-        return keys;
+        return;
     using Setter = bool (TComRavennaController::*)(int, const std::string&, bool);
     const struct
     {
@@ -393,42 +396,29 @@ std::vector<std::string> QPravikSettingsPage::ipAddressingChanges(QPravikMenuIte
                 {ModuleSubnetItem, "rav_subnet", &TComRavennaInterface::subnet, &TComRavennaController::setSubnet},
                 {ModuleGatewayItem, "rav_gateway", &TComRavennaInterface::gateway, &TComRavennaController::setGateway}};
     for (const auto& row : rows) {
-        QPravikMenuItem* item = page->findItem(row.id);
-        const std::string text = item ? toUnitUtf8(item->valueText()) : std::string();
-        if (!usable(item) || text == rav->iface(i).*row.field)
-            continue;
-        if (store)
-            (rav->*row.set)(i, text, false);
-        keys.push_back(row.key + suffix);
+        std::string text;
+        if (edit.textValue(row.id, text, toUnitUtf8))
+            edit.update(*rav, i, rav->iface(i).*row.field, text, row.set, row.key + suffix);
     }
-    return keys;
 }
+
+} // namespace
 
 bool QPravikSettingsPage::isIpAddressingMenuModified(QPravikMenuItems* page)
 {
-    return page && !ipAddressingChanges(page, false).empty();
+    return ControllerEdit::modified(page, [page](ControllerEdit& edit) { editIpAddressing(edit, page->menuId); });
 }
 
 bool QPravikSettingsPage::applyIpAddressingMenu(QPravikMenuItems* page)
 {
     if (!page)
         return false;
-    TComRavennaController* rav = ravenna();
-    const int i = (page->menuId - IpAddressingMenuFirst) % 2;
-    const TComRavennaInterface before = rav->iface(i);
-    const std::vector<std::string> keys = ipAddressingChanges(page, true);
-    if (keys.empty())
+    ControllerEdit edit(page, ControllerEdit::Store);
+    editIpAddressing(edit, page->menuId);
+    if (edit.keys().empty())
         return true;
-    showMessage(tr("Applying changes..."), 1000);
-    if (!rav->writeParams(keys)) {
-        // The model keeps what the unit holds, so a retry sends again.
-        rav->setDhcpMode(i, before.dhcpMode, false);
-        rav->setIpAddress(i, before.ipAddr, false);
-        rav->setSubnet(i, before.subnet, false);
-        rav->setGateway(i, before.gateway, false);
-        showMessage(tr("Failed to apply changes!"), 0);
+    if (!edit.commit(this, *ravenna()))
         return false;
-    }
     showMessage(tr("Changes take effect after\nthe next power cycle"), 0);
     return true;
 }
@@ -655,81 +645,45 @@ void QPravikSettingsPage::updateOutputStreamMenu(QPravikMenuItems* page)
         item->setValueText(tr("%1 ms").arg(double(rav->ptimeOut()), 0, 'f', 3), false);
 }
 
-std::vector<std::string> QPravikSettingsPage::outputStreamChanges(QPravikMenuItems* page, bool store)
+namespace {
+
+// The walk of the output stream menu; an output's setters take its index first.
+void editOutputStream(ControllerEdit& edit)
 {
-    std::vector<std::string> keys;
-    TComRavennaController* rav = ravenna();
-    const auto changed = [&](int id, const char* key, bool differs, const std::function<void()>& set) {
-        if (!usable(page->findItem(id)) || !differs)
-            return;
-        if (store)
-            set();
-        keys.push_back(key);
-    };
-    const auto text = [page](int id) {
-        QPravikMenuItem* item = page->findItem(id);
-        return item ? toUnitUtf8(item->valueText()) : std::string();
-    };
-    const auto on = [page](int id) { return switchOn(page->findItem(id)); };
-    const std::string name = text(OutputNameItem);
-    changed(OutputNameItem, "rav_name_ou", !name.empty() && name != rav->nameOut(),
-            [&] { rav->setNameOut(name, false); });
-    changed(OutputStateItem, "rav_mode_ou", on(OutputStateItem) != rav->modeOut(),
-            [&] { rav->setModeOut(on(OutputStateItem), false); });
-    const std::optional<int> netif = itemValue(page->findItem(OutputInterfacesItem));
-    changed(OutputInterfacesItem, "rav_netif_ou", netif && *netif != rav->netifOut(),
-            [&] { rav->setNetifOut(*netif, false); });
+    using R = TComRavennaController;
+    R* rav = ravenna();
+    std::string name;
+    if (edit.textValue(OutputNameItem, name, toUnitUtf8) && !name.empty())
+        edit.update(*rav, rav->nameOut(), name, &R::setNameOut, "rav_name_ou");
+    edit.toggle(OutputStateItem, *rav, &R::modeOut, &R::setModeOut, "rav_mode_ou");
+    edit.choice(OutputInterfacesItem, *rav, &R::netifOut, &R::setNetifOut, "rav_netif_ou");
     const char* const keyNames[2][3] = {{"rav_autoconf_ou", "rav_mc_addr_ou", "rav_mc_port_ou"},
                                         {"rav_autoconf_ou1", "rav_mc_addr_ou1", "rav_mc_port_ou1"}};
     for (int i = 0; i < 2; ++i) {
         const int offset = i * (AutoConfig2Item - AutoConfig1Item);
         const TComRavennaOutput& output = rav->output(i);
-        const bool autoconf = on(AutoConfig1Item + offset);
-        changed(AutoConfig1Item + offset, keyNames[i][0], autoconf != output.autoconf,
-                [&] { rav->setAutoconfOut(i, autoconf, false); });
-        const std::string address = text(McAddress1Item + offset);
-        changed(McAddress1Item + offset, keyNames[i][1], !address.empty() && address != output.mcAddr,
-                [&] { rav->setMcAddressOut(i, address, false); });
-        QPravikMenuItem* portItem = page->findItem(McPort1Item + offset);
+        bool autoconf = false;
+        if (edit.switchValue(AutoConfig1Item + offset, autoconf))
+            edit.update(*rav, i, output.autoconf, autoconf, &R::setAutoconfOut, keyNames[i][0]);
+        std::string address;
+        if (edit.textValue(McAddress1Item + offset, address, toUnitUtf8) && !address.empty())
+            edit.update(*rav, i, output.mcAddr, address, &R::setMcAddressOut, keyNames[i][1]);
         // A port counts only from 1 to 65535: whatever is stored gets sent.
-        std::optional<int> port = portItem ? strictNumber(portItem->valueText()) : std::nullopt;
-        if (port && (*port < 1 || *port > 65535))
-            port.reset();
-        changed(McPort1Item + offset, keyNames[i][2], port && *port != output.mcPort,
-                [&] { rav->setMcPortOut(i, *port, false); });
+        const QPravikMenuItem* portItem = edit.editable(McPort1Item + offset);
+        const std::optional<int> port = portItem ? QPravikSettingsPage::strictNumber(portItem->valueText()) : std::nullopt;
+        if (port && *port >= 1 && *port <= 65535)
+            edit.update(*rav, i, output.mcPort, *port, &R::setMcPortOut, keyNames[i][2]);
     }
-    return keys;
 }
+
+} // namespace
 
 bool QPravikSettingsPage::isOutputStreamMenuModified(QPravikMenuItems* page)
 {
-    return page && !outputStreamChanges(page, false).empty();
+    return ControllerEdit::modified(page, editOutputStream);
 }
 
 bool QPravikSettingsPage::applyOutputStreamMenu(QPravikMenuItems* page)
 {
-    if (!page)
-        return false;
-    TComRavennaController* rav = ravenna();
-    const std::string name = rav->nameOut();
-    const bool mode = rav->modeOut();
-    const int netif = rav->netifOut();
-    const TComRavennaOutput outputs[2] = {rav->output(0), rav->output(1)};
-    const std::vector<std::string> keys = outputStreamChanges(page, true);
-    if (keys.empty())
-        return true;
-    showMessage(tr("Applying changes..."), 1000);
-    if (!rav->writeParams(keys)) {
-        rav->setNameOut(name, false);
-        rav->setModeOut(mode, false);
-        rav->setNetifOut(netif, false);
-        for (int i = 0; i < 2; ++i) {
-            rav->setAutoconfOut(i, outputs[i].autoconf, false);
-            rav->setMcAddressOut(i, outputs[i].mcAddr, false);
-            rav->setMcPortOut(i, outputs[i].mcPort, false);
-        }
-        showMessage(tr("Failed to apply changes!"), 0);
-        return false;
-    }
-    return true;
+    return ControllerEdit::apply(this, page, *ravenna(), editOutputStream);
 }

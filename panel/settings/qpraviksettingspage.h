@@ -95,6 +95,9 @@ public:
     // "isdn.0", "eth.N", "mobile.N" or "wifi.N" of an interface menu; empty
     // for any other menu.
     static std::string interfaceOfMenu(int menuId);
+    // A number only when the whole text (spaces around it aside) is an
+    // optional sign and decimal digits that fit an int.
+    static std::optional<int> strictNumber(const QString& text);
 
     // --- value labels and unit-key converters ---------------------------------
     // Strict weak order: names differing only in case are equivalent.
@@ -297,18 +300,11 @@ public:
     bool applyOutputStreamMenu(QPravikMenuItems* page);
 
 private:
-    // A number only when the whole text (spaces around it aside) is an
-    // optional sign and decimal digits that fit an int.
-    static std::optional<int> strictNumber(const QString& text);
     // The controller's value of one row of menu 123; also what a refused
     // change goes back to.
     void showModuleItem(QPravikMenuItem* item);
     void moduleItemChanged(QPravikMenuItem* item);
     void receiverDelayChanged(QPravikMenuItem* item);
-    // The keys whose rows differ from the controller; with store the rows'
-    // values go to the controller (send = false) on the way.
-    std::vector<std::string> ipAddressingChanges(QPravikMenuItems* page, bool store);
-    std::vector<std::string> outputStreamChanges(QPravikMenuItems* page, bool store);
 
 public:
 

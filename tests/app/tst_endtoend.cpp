@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 #include "app/applicationsettings.h"
@@ -35,6 +36,8 @@
 #include "panel/pages/qpravikloginpage.h"
 #include "panel/pages/qpravikmainpage.h"
 #include "panel/pages/qpravikwindow.h"
+#include "panel/settings/qpraviksettingspage.h"
+#include "panel/settings/settingsids.h"
 #include "modalhelper.h"
 #include "tests/remoteaccess/tlspeer.h"
 #include "tests/sshfixture/sshdfixture.h"
@@ -45,7 +48,12 @@ namespace {
 
 const char* const IssuerName = "Kandelo Test Issuer";
 const QByteArray ReplyHead = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n\r\n";
+const QByteArray AdminPassword = "admin-Secret-53";
 const QByteArray ExpertPassword = "expert-Secret-71";
+const QByteArray OperatorPassword = "operator-Secret-29";
+const QByteArray WifiPassphrase = "wifi-Secret-47";
+const QByteArray SipPassword = "sip-Secret-83";
+const QByteArray Pin = "4739";
 
 QByteArray token(const QByteArray& clear)
 {
@@ -56,15 +64,18 @@ QByteArray token(const QByteArray& clear)
     return text;
 }
 
-// The example unit, with a password on the Expert level.
-QString writeScript(const QTemporaryDir& dir)
+// The example unit, with passwords on the Administrator and Expert levels (and
+// the Operator's once it has one), refusing one bit rate.
+QString writeScript(const QTemporaryDir& dir, const QByteArray& operatorPassword = {})
 {
     QFile example(QString(KANDELO_SOURCE_DIR) + "/tests/support/example-unit.txt");
     QFile script(dir.filePath("unit.txt"));
     if (!example.open(QIODevice::ReadOnly) || !script.open(QIODevice::WriteOnly))
         return {};
-    script.write("on GET:password_al\n  reply PARAM;password_al:;password_el:" + token(ExpertPassword)
-                 + ";password_ol:;return:OK;\n" + example.readAll());
+    script.write("on ^PARAM;codec:OPUS/48000/stereo/64000;\n  error 117\non GET:password_al\n  reply PARAM;password_al:"
+                 + token(AdminPassword) + ";password_el:" + token(ExpertPassword) + ";password_ol:"
+                 + (operatorPassword.isEmpty() ? QByteArray() : token(operatorPassword)) + ";return:OK;\n"
+                 + example.readAll());
     return script.fileName();
 }
 
@@ -178,21 +189,25 @@ private slots:
         QCOMPARE(w.statusLabel->text(), connected);
         QVERIFY(frontPanelCom()->isEnabled());
 
-        // Logged in as Expert with the level's password, typed on the panel's keyboard.
-        const auto logIn = [&] {
-            auto* login = static_cast<QPravikLoginPage*>(panel->pageWidget(QPravik::PageLogin));
-            login->expertSwitch->click();
-            login->loginButton->click();
-            auto* keyboard = login->findChild<QPravikVirtual*>();
+        // The panel's keyboard, as the operator types on it.
+        const auto type = [](QWidget* on, const QString& text) {
+            auto* keyboard = on->findChild<QPravikVirtual*>();
             QVERIFY(keyboard);
-            keyboard->lineEdit.setText(QString::fromLatin1(ExpertPassword));
+            keyboard->lineEdit.setText(text);
             keyboard->cancelled = 0;
             keyboard->close();
+        };
+        // Logged in with the level's password.
+        const auto logIn = [&](int level, const QByteArray& password) {
+            auto* login = static_cast<QPravikLoginPage*>(panel->pageWidget(QPravik::PageLogin));
+            (level == AdministratorLevel ? login->administratorSwitch : login->operatorSwitch)->click();
+            login->loginButton->click();
+            type(login, QString::fromLatin1(password));
             QCOMPARE(panel->page(), int(QPravik::PageMain));
-            QCOMPARE(currentAccessLevel, int(ExpertLevel));
+            QCOMPARE(currentAccessLevel, level);
             QTRY_VERIFY(frontPanelDevice()->isReady());
         };
-        logIn();
+        logIn(AdministratorLevel, AdminPassword);
         QCOMPARE(w.tabLabel->text(), QString("Studio 7"));
         // The login's own requests, then the session's first pass, which loads the device first.
         const QByteArray passwords = "PARAM;cat:ui;controller_id:pv_frontpanel;target:db;type:pv_frontpanel;"
@@ -222,12 +237,151 @@ private slots:
         }
         QVERIFY2(unit.unanswered().isEmpty(), unit.unanswered().join(' ').constData());
 
-        // A call on line 1 to the number the unit holds, up and hung up again.
+        // The settings menu: every link of every page opens a page of its own,
+        // and going through them reads only.
+        using namespace SettingsId;
+        QPravikSettingsPage* settings = panel->settingsPage();
+        const auto writesSince = [&](qsizetype from) {
+            QByteArrayList writes = sentSince(from);
+            writes.removeIf([](const QByteArray& body) {
+                return body.contains("GET:") || body.contains("LIST:") || body.contains("action:open;")
+                       || body.contains("action:subscribe");
+            });
+            return writes;
+        };
+        QStringList opened;
+        std::function<void()> walk = [&] {
+            QPravikMenuItems* page = settings->currentItems();
+            QList<int> links;
+            for (QPravikMenuItem* item : page->allItems())
+                if (item->type == QPravikMenuItem::SubMenu && !item->locked && item->isVisibleTo(page))
+                    links << item->id;
+            for (int id : links) {
+                page->itemClicked(page->findItem(id)->titleLabel);
+                QPravikMenuItems* sub = settings->currentItems();
+                QVERIFY2(sub != page, qPrintable(QString::number(id)));
+                opened << QString::number(sub->menuId);
+                walk();
+                settings->goBack();
+                QCOMPARE(settings->currentItems(), page);
+            }
+        };
+        qsizetype walkStart = unit.requests().size();
+        panel->pageActivated(QPravik::PageNetworkMenu);
+        for (int entry = 1; entry <= 6; ++entry) {
+            settings->entries->itemClicked(settings->entries->findEntry(entry)->titleLabel);
+            QCOMPARE(settings->currentEntryId, entry);
+            opened << "|" << QString::number(entry);
+            walk();
+        }
+        QCOMPARE(opened.join(' '), QString("| 1 10 76 77 12 11 16 17 20 | 2 98 100 | 3 114 123 129 137 138 139 140 141 "
+                                           "142 143 148 | 4 173 178 178 178 174 178 175 178 176 178 | 5 195 198 199 "
+                                           "200 201 202 203 204 205 209 229 241 252 | 6 259 270 270 279 289 290"));
+
+        // The shortcut pages from the panel's keys (the others from the window)
+        // open their menu; "Exit" goes back to the page they came from.
         auto* connection = panel->connectionPage();
-        panel->pageActivated(QPravik::PageConnection);
         QPravikConnPanel* line1 = connection->panel(1);
+        QPravikMainPage* mainPage = panel->mainPage();
+        const struct { int page; QAbstractButton* key; int from; int menu; } shortcuts[] = {
+            {12, mainPage->settingsKey, 1, NetworkMenu}, {13, nullptr, 3, CodingMenu},
+            {14, line1->codingButton, 2, Codec1Menu},    {15, nullptr, 2, Codec2Menu},
+            {16, nullptr, 4, AudioMenu},                 {17, nullptr, 1, ToolsMenu},
+            {18, nullptr, 1, BookMenu},                  {19, line1->bookButton, 2, CallProfilesMenu},
+            {20, nullptr, 2, CallProfilesMenu},          {21, mainPage->statusKey, 1, StatusMenu},
+        };
+        for (const auto& shortcut : shortcuts) {
+            panel->pageActivated(QPravik::Page(shortcut.from));
+            shortcut.key ? shortcut.key->click() : panel->pageActivated(QPravik::Page(shortcut.page));
+            QCOMPARE(panel->page(), int(QPravik::PageSettings));
+            QCOMPARE(settings->currentItems()->menuId, shortcut.menu);
+            settings->entries->itemClicked(settings->entries->findEntry(ExitEntry)->titleLabel);
+            QCOMPARE(panel->page(), shortcut.from);
+        }
+        QVERIFY2(writesSince(walkStart).isEmpty(), writesSince(walkStart).join(' ').constData());
+        QVERIFY2(unit.unanswered().isEmpty(), unit.unanswered().join(' ').constData());
+
+        // One edited menu and one immediate item of each area, as the unit
+        // receives them; a refused commit keeps the edit and the mark, and the
+        // menu opened again shows the unit's value.
+        const auto open = [&](const QList<int>& path) {
+            panel->pageActivated(QPravik::PageNetworkMenu);
+            settings->openEntry(path.first(), -1);
+            for (int id : path.mid(1))
+                settings->currentItems()->itemClicked(settings->currentItems()->findItem(id)->titleLabel);
+            return settings->currentItems();
+        };
+        const auto received = [&](qsizetype from, const QByteArray& start) {
+            const QByteArrayList bodies = unit.requests().mid(from);
+            return std::any_of(bodies.cbegin(), bodies.cend(),
+                               [&](const QByteArray& body) { return body.startsWith(start); });
+        };
+        const QString failed = "Failed to apply changes!";
+        const auto shown = [&] { return settings->messagePopup ? settings->messagePopup->message : QString(); };
+        const struct { QList<int> path; int item; QVariant value; QByteArray sent; bool refused = false; } edits[] = {
+            {{1, 12}, EthernetQualityItem, 1, "PARAM;network:eth.0;network_quality:bad;target:network;"},
+            {{1, 20}, PassphraseItem, QString::fromLatin1(WifiPassphrase),
+             "PARAM;network:wifi.0;passphrase:" + WifiPassphrase + ";target:network;"},
+            {{1, 17}, PinCodeItem, QString::fromLatin1(Pin), "PARAM;network:mobile.1;pin:" + Pin + ";target:network;"},
+            {{1, 10, 76}, 97, QString::fromLatin1(SipPassword), "PARAM;network:aoip;sip_password:"},
+            {{2, 98}, BitRateItem, 64000, "PARAM;codec:OPUS/48000/stereo/64000;target:audio;", true},
+            {{2, 98}, BitRateItem, 96000, "PARAM;codec:OPUS/48000/stereo/96000;target:audio;"},
+            {{2, 100}, AutoAdaptItem, false, "PARAM;abr_calls:off;target:audio;"},
+            {{3}, DynamicProcessingItem, true, "PARAM;drc_state:on;target:audio;"},
+            {{3, 114}, SideToneItem, true, "PARAM;matrix_opt:80000000;target:audio;"},
+            // The record's name goes back as the unit gave it.
+            {{4, 173, RecordRowBase + 1}, ProfileBitRateItem, 96000,
+             "DO;action:update;codec:OPUS/48000/stereo/96000;codec_mode:cmode_normal;coord_mode:disabled;id:1;name:"
+                 + QString::fromLatin1("Studio \xC5\x81\xC3\xB3" "d\xC5\xBA").toUtf8()
+                 + ";network:eth.0;remote_addr:sip:lodz@example.net;target:general;type:remote_profile;"},
+            {{5, 229}, AutoRedial2Item, true, "PARAM;auto_redial_link2:on;target:network;"},
+            {{5, 252}, OperatorPasswordItem, QString::fromLatin1(OperatorPassword),
+             "PARAM;cat:ui;controller_id:pv_frontpanel;password_ol:"},
+        };
+        for (const auto& edit : edits) {
+            QPravikMenuItems* page = open(edit.path);
+            QPravikMenuItem* item = page->findItem(edit.item);
+            QVERIFY2(item, edit.sent.constData());
+            QTest::qWait(60);
+            const qsizetype before = unit.requests().size();
+            if (item->type == QPravikMenuItem::Switch) {
+                item->switchButton->click();
+            } else if (edit.value.typeId() == QMetaType::Int) {
+                item->setCurrentValue(edit.value.toInt(), true, true);
+                page->notifyItemChanged(item);
+            } else {
+                page->itemClicked(item->titleLabel);
+                type(page, edit.value.toString());
+            }
+            if (settings->header->modified)
+                settings->applyChanges();
+            QTRY_VERIFY2(received(before, edit.sent), edit.sent.constData());
+            QCOMPARE(shown() == failed, edit.refused);
+            settings->closePopup();
+            if (edit.refused) {
+                QVERIFY(settings->header->modified);
+                QCOMPARE(item->currentValue(), edit.value.toInt());
+                QCOMPARE(open(edit.path)->findItem(edit.item)->currentValue(), 128000);
+            }
+        }
+
+        // A call profile loaded into line 1 shows its number on the connection page.
+        panel->pageActivated(QPravik::PageConnection);
+        line1->bookButton->click();
+        settings->currentItems()->itemClicked(settings->currentItems()->findItem(RecordRowBase + 1)->titleLabel);
+        settings->currentItems()->itemClicked(settings->currentItems()->findItem(LoadRecordItem)->titleLabel);
+        auto* load = settings->findChild<QPravikMessage*>();
+        QVERIFY(load);
+        load->okButton->click();
+        QCOMPARE(line1->info->textLabel->text(), QString("sip:lodz@example.net"));
+
+        // A call on line 1 to that number, followed on the audio connections page, and hung up.
+        panel->pageActivated(QPravik::PageConnection);
         QTest::mouseClick(line1->info, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(line1->stateLabel->text(), QString("Call established (synchronized)"), 5000);
+        QPravikMenuItems* calls = open({StatusEntry, ConnectionsMenu});
+        QTRY_COMPARE(calls->findItem(CallStateItem)->valueText(), QString("Call established (synchronized)"));
+        panel->pageActivated(QPravik::PageConnection);
         QTest::mouseClick(line1->info, Qt::LeftButton);
         auto* question = connection->findChild<QPravikMessage*>();
         QVERIFY(question);
@@ -246,11 +400,13 @@ private slots:
         QCOMPARE(panel->page(), int(QPravik::PageLogin));
         QCOMPARE(panel->txL, 99);
         QVERIFY(!frontPanelDevice()->isReady());
+        // It comes back holding the Operator's new password, which lets the Operator in.
+        writeScript(scriptDir, OperatorPassword);
         QVERIFY(unit.start(unitPort));
         QTRY_COMPARE_WITH_TIMEOUT(w.statusLabel->text(), connected, 40000);
         QCOMPARE(server->requestCount(), 1);
         QTRY_VERIFY(unit.hasClient());
-        logIn();
+        logIn(OperatorLevel, OperatorPassword);
         QTest::qWait(200);
         QCOMPARE(unit.connections(), 1);
 
@@ -275,9 +431,11 @@ private slots:
         QVERIFY(!frontPanelCom()->isEnabled());
         QTRY_VERIFY(!unit.hasClient());
 
-        // No secret in the clear on the wire, in the log or in the settings file,
-        // which keeps only the unit's own password.
-        const QByteArrayList secrets = {ExpertPassword, token(ExpertPassword), SshdFixture::password().toLatin1()};
+        // No secret in the clear in the log or in the settings file, which keeps
+        // only the unit's own password, nor on the wire but the PIN and the Wi-Fi
+        // passphrase, which the unit takes as they are.
+        const QByteArrayList secrets = {AdminPassword, ExpertPassword, OperatorPassword, token(ExpertPassword),
+                                        SshdFixture::password().toLatin1(), SipPassword, WifiPassphrase, Pin};
         const QByteArray wire = unit.requests().join('\n');
         QString logs;
         for (const QFileInfo& file : QDir(logDir).entryInfoList({"*.log"}, QDir::Files))
@@ -286,11 +444,12 @@ private slots:
         const QString settingsFile = fileText(QCoreApplication::applicationDirPath() + "/Kandelo.xml");
         QVERIFY(settingsFile.contains("unit-pass"));
         for (const QByteArray& secret : secrets) {
-            QVERIFY2(!wire.contains(secret), secret.constData());
+            QVERIFY2(secret == WifiPassphrase || secret == Pin || !wire.contains(secret), secret.constData());
             QVERIFY2(!logs.contains(QString::fromLatin1(secret)), secret.constData());
             QVERIFY2(!settingsFile.contains(QString::fromLatin1(secret)), secret.constData());
         }
         QVERIFY(!logs.contains("unit-pass"));
+        QVERIFY2(unit.unanswered().isEmpty(), unit.unanswered().join(' ').constData());
         QLoggingCategory::setFilterRules("default.debug=false");
     }
 
