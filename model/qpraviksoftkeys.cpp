@@ -28,8 +28,6 @@ constexpr std::uint32_t kMoreFunctions = 0x10EFF;
 // Device option bits.
 constexpr std::uint32_t kOptionTalkAux = 0x4;
 constexpr std::uint32_t kOptionTalkLine2 = 0x80;
-constexpr std::uint32_t kOptionDante = 0x400;
-constexpr std::uint32_t kOptionReduced = 0x800;
 
 // The unit's device option word.
 std::uint32_t deviceOptionWord()
@@ -90,7 +88,7 @@ const int kLegacyGroups[] = {4, 16, 16, 14, 2, 2, 9};
 
 QString ravName(int which, std::uint32_t options)
 {
-    return QString::fromLatin1(options & kOptionDante ? "DNT%1" : "RAV%1").arg(which);
+    return QString::fromLatin1(options & kDanteOption ? "DNT%1" : "RAV%1").arg(which);
 }
 
 // What a function acts on and where it goes, with the names that make up
@@ -221,7 +219,7 @@ std::uint32_t QPravikSoftkey::availableFunctions(int category, int index, std::u
 {
     if (category < CoughKey || category > Shortcuts)
         return 0;
-    const bool reduced = options & kOptionReduced;
+    const bool reduced = options & kReducedHardwareOption;
     if (category == AuxToBus) {
         std::uint32_t mask = reduced ? 0 : 0x3;
         if (aux)

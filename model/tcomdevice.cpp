@@ -18,7 +18,6 @@ constexpr std::uint32_t kOperationModeFirmware = 0x1FFFF;
 
 // Option bits the loaders and setters look at.
 constexpr std::uint32_t kIsdnDoubleCodecOption = 0x0002;
-constexpr std::uint32_t kDoubleStreamOption = 0x0020;
 
 const char* const kCodecModeWords[] = {"cmode_normal", "cmode_double"};
 const char* const kEnabledWords[] = {"disabled", "enabled"};

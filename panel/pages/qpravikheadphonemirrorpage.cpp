@@ -12,8 +12,6 @@ namespace {
 constexpr int kFirstGroup[2][8] = {{0, 1, 3, 12, 20, 13, 21, 8}, {0, 1, 2, 12, 20, 13, 21, 8}};
 constexpr int kSecondGroup[] = {4, 5, 6, 7, 9, 10, 14, 15, 16, 18};
 
-constexpr std::uint32_t kReducedHardwareOption = 0x800;
-
 } // namespace
 
 QPravikHeadphoneMirrorPage::QPravikHeadphoneMirrorPage(int position, QWidget* parent)

@@ -20,8 +20,6 @@ constexpr int kSecondGroup[] = {6, 7, 9, 10, 14, 15, 16, 18};
 constexpr int kCopyTargets[2][3] = {{2, 3, 4}, {1, 3, 4}};
 constexpr int kRowStep = 109;
 
-constexpr std::uint32_t kReducedHardwareOption = 0x800;
-
 // Inputs a slot never takes over from a strip when the extended mode hides
 // Program and Coord return.
 constexpr int kNotForSlots[] = {12, 13, 19, 20, 21, 24};

@@ -39,10 +39,8 @@ constexpr int kNetworkAudioInputs[] = {9, 10, 14, 15, 16, 18};
 constexpr int kSecondNetworkInputs[] = {14, 15, 16, 18};
 
 // Device option bits the pages react to.
-constexpr std::uint32_t kRavennaOption = 0x4;
 constexpr std::uint32_t kDigitalInputOption = 0x80;
 constexpr std::uint32_t kSecondNetworkOption = 0x200;
-constexpr std::uint32_t kReducedHardwareOption = 0x800;
 // Side tone: bit 5 of the most significant byte of the matrix options.
 constexpr std::uint32_t kSideToneOption = 0x20000000;
 // Firmware that has the sixth network input and the third stop.

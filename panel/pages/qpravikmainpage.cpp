@@ -13,8 +13,6 @@
 
 namespace {
 
-// Hides the headphone input keys on units that have no such keys.
-constexpr std::uint32_t kNoInputKeysOption = 0x800;
 const char* const kSoundIdFile = "/mnt/datax/sound_ID.wav";
 
 QPravikButton* key(QWidget* parent, const QRect& geometry, int frame, const QBrush& window,
@@ -148,7 +146,8 @@ void QPravikMainPage::matrixAudioConfigChanged(QPravik::Inputs group)
         return;
     const TMatrixSettings* matrix = frontPanelMatrixSettings();
     const TMatrixSettings::ProgramOutput held = matrix->programOutput(group);
-    const bool shown = !(frontPanelDevice()->deviceOptions() & kNoInputKeysOption);
+    // Units of reduced hardware have no headphone input keys.
+    const bool shown = !(frontPanelDevice()->deviceOptions() & kReducedHardwareOption);
     for (int k = 0; k < 4; ++k) {
         QPravikButton* key = inputKeys[4 * group + k];
         key->setText(matrix->inputName(int(held[std::size_t(k)]) - 1));

@@ -29,7 +29,6 @@ using Item = QPravikMenuItem;
 using Aoip = TComAoIPController;
 using Account = TComSipAccount;
 
-constexpr std::uint32_t kDoubleStreamOption = 0x20;
 // Firmware words past which rows and keys exist.
 constexpr std::uint32_t kAlternatePortFirmware = 0x10701;   // 1.7.2
 constexpr std::uint32_t kAccountsFirmware = 0x10801;        // 1.8.2

@@ -20,9 +20,7 @@ constexpr std::uint32_t kOperationModeFirmware = 0x1FFFF;
 constexpr std::uint32_t kAes67Firmware = 0x10CFF;
 constexpr std::uint32_t kIntercomFirmware = 0x10600;
 
-constexpr unsigned kRavennaOption = 0x4;
 constexpr unsigned kAes2InputOption = 0x80;
-constexpr unsigned kDanteOption = 0x400;
 
 constexpr int kIndent = 60;
 constexpr int kSectionTop = 20;

@@ -27,7 +27,6 @@ namespace {
 constexpr int kBookTimeoutMs = 5000;
 constexpr std::uint32_t kSipProfilesAbove = 0x010701;
 constexpr std::uint32_t kVoiceAbove = 0x0110FF;
-constexpr std::uint32_t kIpDoubleStreamingOption = 0x20;
 constexpr int kLastFixedRateCodec = 6;  // G.711 and G.722 forms
 constexpr int kLastNarrowBandCodec = 2; // the G.711 forms
 
@@ -542,7 +541,7 @@ void QPravikSettingsPage::updateCallProfileEditor(QPravikMenuItems* page)
             shown = coding.codec != -1 && coding.bitRate == 128000;
             item->titleLabel->setText(tr("Second Remote Number"));
         } else if (transport == IpTransport && coding.codec != kGsmCodec) {
-            shown = device->deviceOptions() & kIpDoubleStreamingOption;
+            shown = device->deviceOptions() & kDoubleStreamOption;
             item->titleLabel->setText(tr("Secondary Number (for Double Streaming)"));
         }
         editedProfile.secondRemoteAddress = shown ? item->valueText() : QString();

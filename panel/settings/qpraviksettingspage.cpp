@@ -101,9 +101,10 @@ QPravikMenuItem* QPravikSettingsPage::addMenuRow(QPravikMenuItems* page, int id,
     return item;
 }
 
+// A menu may lack the item (the module's second interface): off.
 bool QPravikSettingsPage::switchOn(const QPravikMenuItem* item)
 {
-    return item->switchButton && item->switchButton->isChecked();
+    return item && item->switchButton && item->switchButton->isChecked();
 }
 
 void QPravikSettingsPage::selectOrShow(QPravikMenuItem* item, int value, const QString& text)

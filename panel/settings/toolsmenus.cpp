@@ -37,10 +37,8 @@ const char* const kSoundIdFile = "/mnt/datax/sound_ID.wav";
 // Device option bits.
 constexpr std::uint32_t kRemoteAccessOption = 0x8;
 constexpr std::uint32_t kRemoteAccessLevel3 = 0x10;
-constexpr std::uint32_t kRavennaOption = 0x4;
 constexpr std::uint32_t kRavennaExtraStreams = 0x200;
 constexpr std::uint32_t kRecordingOption = 0x100;
-constexpr std::uint32_t kReducedHardware = 0x800;
 
 // Firmware words.
 constexpr std::uint32_t kSoundIdMenuFirmware = 0x10A00;
@@ -164,7 +162,7 @@ void QPravikSettingsPage::createToolsMenu()
         {SoftkeysMenu, tr("Softkeys"), tr("Configure the programmable keys")},
         {LabelsMenu, tr("Labels"), tr("Configure the info, contact and input labels")},
         {MiscellaneousMenu, tr("Miscellaneous"),
-         options & kReducedHardware ? tr("Auto redialing and NTP server") : tr("GPIO, Auto redialing and NTP server")},
+         options & kReducedHardwareOption ? tr("Auto redialing and NTP server") : tr("GPIO, Auto redialing and NTP server")},
         {TroubleshootingMenu, tr("Troubleshooting"), tr("Reset settings, configure event log")},
         {PasswordsMenu, tr("Passwords"), tr("Configure the passwords")},
     };
@@ -357,7 +355,7 @@ namespace {
 // Whether the unit has the matrix input an input label names.
 bool hasLabelledInput(int input, std::uint32_t options, bool auxiliaryBoard)
 {
-    const bool full = !(options & kReducedHardware);
+    const bool full = !(options & kReducedHardwareOption);
     const bool streams = auxiliaryBoard && (options & kRavennaOption);
     const bool moreStreams = streams && (options & kRavennaExtraStreams);
     switch (input) {
@@ -543,7 +541,7 @@ void QPravikSettingsPage::createMiscellaneousMenu()
          {"ext_input1", "ext_input2", "ext_relay1", "ext_relay2", "ntp_addr", "ntp_addr_custom"}, values);
 
     auto* page = new QPravikMenuItems(MiscellaneousMenu, this);
-    const bool gpio = !(deviceOptions() & kReducedHardware);
+    const bool gpio = !(deviceOptions() & kReducedHardwareOption);
     if (gpio) {
         addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("GPIO"));
         const struct

@@ -329,6 +329,9 @@ private slots:
             {{2, 100}, AutoAdaptItem, false, "PARAM;abr_calls:off;target:audio;"},
             {{3}, DynamicProcessingItem, true, "PARAM;drc_state:on;target:audio;"},
             {{3, 114}, SideToneItem, true, "PARAM;matrix_opt:80000000;target:audio;"},
+            {{3, RavennaMenu}, ModuleDeviceNameItem, QString("Velto B"), "PARAM;rav_device_name:Velto B;target:audio;"},
+            {{3, RavennaMenu, OutputStreamMenu}, OutputNameItem, QString("Velto out 2"),
+             "PARAM;rav_name_ou:Velto out 2;target:audio;"},
             // The record's name goes back as the unit gave it.
             {{4, 173, RecordRowBase + 1}, ProfileBitRateItem, 96000,
              "DO;action:update;codec:OPUS/48000/stereo/96000;codec_mode:cmode_normal;coord_mode:disabled;id:1;name:"
@@ -355,7 +358,7 @@ private slots:
             }
             if (settings->header->modified)
                 settings->applyChanges();
-            QTRY_VERIFY2(received(before, edit.sent), edit.sent.constData());
+            QTRY_VERIFY2(received(before, edit.sent), unit.requests().mid(before).join(" // ").constData());
             QCOMPARE(shown() == failed, edit.refused);
             settings->closePopup();
             if (edit.refused) {
