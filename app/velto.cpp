@@ -171,11 +171,7 @@ void Velto::setupFrontPanel()
     menuPalette.setColor(QPalette::Active, QPalette::ButtonText, Qt::white);
     menuPalette.setColor(QPalette::Inactive, QPalette::ButtonText, Qt::white);
     menuBar()->setPalette(menuPalette);
-    QFont windowFont = font();
-    windowFont.setFamily(QStringLiteral("Arial"));
-    windowFont.setWeight(QFont::Bold);
-    windowFont.setPixelSize(14);
-    setFont(windowFont);
+    setFont(QPravik::panelFont(font()));
 
     statusLabel = new QLabel(tr("No active connection"));
     setTextColour(statusLabel, Qt::red);

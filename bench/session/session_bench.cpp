@@ -56,32 +56,11 @@
 #include "panel/pages/qpravikwindow.h"
 #include "tests/sshfixture/sshdfixture.h"
 #include "tests/support/unitsimprocess.h"
+#include "bench/support/eventwait.h"
 
 namespace {
 
 const QString kScript = QStringLiteral(KANDELO_SOURCE_DIR "/tests/support/example-unit.txt");
-
-// Runs the event loop, sleeping while there is nothing to do, until the
-// condition holds or the time is up.
-bool waitFor(const std::function<bool()>& condition, int ms)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(int(std::min<qint64>(deadline.remainingTime(), 5)), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-void settle(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 double processCpu()
 {

@@ -6,6 +6,14 @@ int currentAccessLevel = OperatorLevel;
 
 int headphoneKnobInputs[8] = {1, 2, 3, 13, 0, 2, 3, 13};
 
+QFont QPravik::panelFont(QFont base)
+{
+    base.setFamily(QStringLiteral("Arial"));
+    base.setWeight(QFont::Bold);
+    base.setPixelSize(14);
+    return base;
+}
+
 namespace {
 
 int hexDigit(char c)

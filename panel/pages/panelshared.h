@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QEvent>
+#include <QFont>
 
 #include <cstdint>
 #include <string>
@@ -38,6 +39,9 @@ enum Page {
 
 // Key codes of the unit's hardware keys that the panel window emulates.
 enum HardwareKey { HeadphoneKey = 257, CallKey = 261 };
+
+// The font the main window gives the whole panel: base in bold Arial 14 px.
+QFont panelFont(QFont base);
 
 } // namespace QPravik
 

@@ -9,7 +9,7 @@ class TestScreenshots : public QObject
     Q_OBJECT
 
 private slots:
-    void everyPageRendered()
+    void everyPageAndMenuRendered()
     {
         QTemporaryDir out;
         QProcess tool;
@@ -20,7 +20,8 @@ private slots:
         QCOMPARE(tool.exitCode(), 0);
         const QStringList pages = {"login", "main", "connection", "audio", "audio-input", "audio-auxiliary",
                                    "audio-output", "headphone-1", "headphone-2", "headphone-3", "headphone-4",
-                                   "settings"};
+                                   "menu-network", "menu-codec-1", "menu-audio", "menu-module", "menu-call-profiles",
+                                   "menu-tools", "menu-status", "menu-connections"};
         for (const QString& page : pages) {
             const QImage image(out.filePath(page + ".png"));
             QVERIFY2(!image.isNull(), qPrintable(page));

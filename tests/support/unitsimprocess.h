@@ -15,6 +15,9 @@
 #include <QString>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 class UnitSimProcess
 {
 public:
@@ -25,6 +28,8 @@ public:
     {
         stop();
         process.setProgram(server);
+        // The server ends with the tool or test that started it, even one killed.
+        process.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process.setArguments({"--script", script, "--port", QString::number(wanted), "--delay",
                               QString::number(delayMs), "--verbose"});
         process.start();
