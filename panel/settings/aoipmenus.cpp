@@ -170,6 +170,13 @@ void setText(Item* item, const std::string& bytes)
     item->setValueText(fromUnitUtf8(bytes), false);
 }
 
+Item* lockedRow(QPravikMenuItems* page, int id, int type, const QString& label, bool locked, int left)
+{
+    Item* item = QPravikSettingsPage::addMenuRow(page, id, type, label, left);
+    item->setLocked(locked);
+    return item;
+}
+
 } // namespace
 
 // --- AoIP (SIP) controller menu -------------------------------------------------
@@ -206,24 +213,20 @@ void QPravikSettingsPage::buildAoipControllerMenu()
     const bool doubleStreaming = device->deviceOptions() & kDoubleStreamOption;
     const bool patterns = doubleStreaming && accounts && firmwareAbove(kStreamPatternFirmware);
     const bool dstreamLocked = unloaded || c.doubleCodec() || c.audioMode() != Aoip::Sip;
-    const auto row = [page](int id, int type, const QString& label, bool locked, int left) {
-        Item* item = addMenuRow(page, id, type, label, left);
-        item->setLocked(locked);
-        return item;
-    };
     const auto section = [page](const QString& label) { addMenuRow(page, -1, Item::SectionHeader, label, 10, 20); };
 
-    Item* item = row(DefaultProtocolItem, Item::ChoiceList, tr("Default Protocol for Outgoing Calls"), unloaded, 10);
+    Item* item = lockedRow(page, DefaultProtocolItem, Item::ChoiceList, tr("Default Protocol for Outgoing Calls"),
+                           unloaded, 10);
     addChoices(item, {{Aoip::Sip, QT_TR_NOOP("SIP")}});
     if (!c.doubleCodec() || c.audioMode() == Aoip::Rtp)
         addChoices(item, {{Aoip::Rtp, QT_TR_NOOP("Direct RTP")}});
     selectOrShow(item, c.audioMode(), callProtocolLabel(c.audioMode()));
     if (doubleStreaming) {
-        setSwitch(row(67, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked, 10),
+        setSwitch(lockedRow(page, 67, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked, 10),
                   c.doubleStream());
     }
     if (patterns) {
-        item = row(68, Item::ChoiceList, tr("Double Streaming Pattern"), dstreamLocked, 10);
+        item = lockedRow(page, 68, Item::ChoiceList, tr("Double Streaming Pattern"), dstreamLocked, 10);
         addChoices(item, {{0, QT_TR_NOOP("True Diversity")},
                           {1, QT_TR_NOOP("Bonding 50/50")},
                           {2, QT_TR_NOOP("Bonding 66/33")},
@@ -231,72 +234,72 @@ void QPravikSettingsPage::buildAoipControllerMenu()
         selectOrShow(item, c.streamPattern(), QString::number(c.streamPattern()));
     }
     if (patterns && firmwareAbove(kJitterBufferFirmware)) {
-        item = row(69, Item::Switch, tr("Jitter Buffer Mode"), unloaded, 10);
+        item = lockedRow(page, 69, Item::Switch, tr("Jitter Buffer Mode"), unloaded, 10);
         item->addChoice(0, QStringLiteral("Fixed latency"));
         item->addChoice(1, QStringLiteral("Adaptive"));
         setSwitch(item, c.jitterab());
     }
 
     section(tr("STUN"));
-    setSwitch(row(70, Item::Switch, tr("State"), unloaded, 60), c.stunMode());
-    setText(row(71, Item::Text, tr("Server"), unloaded, 60), c.stunServer());
+    setSwitch(lockedRow(page, 70, Item::Switch, tr("State"), unloaded, 60), c.stunMode());
+    setText(lockedRow(page, 71, Item::Text, tr("Server"), unloaded, 60), c.stunServer());
 
     section(tr("SIP"));
-    setSwitch(row(72, Item::Switch, tr("Registration"), unloaded, 60), c.sipMode());
-    item = row(73, Item::Switch, tr("Incoming Calls"), unloaded, 60);
+    setSwitch(lockedRow(page, 72, Item::Switch, tr("Registration"), unloaded, 60), c.sipMode());
+    item = lockedRow(page, 73, Item::Switch, tr("Incoming Calls"), unloaded, 60);
     addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Accept")}});
     setSwitch(item, c.sipAcceptCalls());
     if (accounts) {
-        item = row(74, Item::Switch, tr("Incoming Calls Origin"), unloaded, 60);
+        item = lockedRow(page, 74, Item::Switch, tr("Incoming Calls Origin"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("Any")}, {1, QT_TR_NOOP("Only from SIP Server")}});
         setSwitch(item, c.sipCheckCalls());
-        item = row(75, Item::Switch, tr("Default SIP Account"), unloaded, 60);
+        item = lockedRow(page, 75, Item::Switch, tr("Default SIP Account"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("Account 1")}, {1, QT_TR_NOOP("Account 2")}});
     } else {
-        setText(row(78, Item::Text, tr("Registrar"), unloaded, 60), c.account1().registrar);
+        setText(lockedRow(page, 78, Item::Text, tr("Registrar"), unloaded, 60), c.account1().registrar);
     }
-    row(SipAccountMenuFirst, Item::SubMenu, tr("Account 1"), unloaded, 60)
+    lockedRow(page, SipAccountMenuFirst, Item::SubMenu, tr("Account 1"), unloaded, 60)
         ->setValueText(tr("Configure the primary SIP Account"), false);
-    row(SipAccountMenuLast, Item::SubMenu, tr("Account 2"), unloaded, 60)
+    lockedRow(page, SipAccountMenuLast, Item::SubMenu, tr("Account 2"), unloaded, 60)
         ->setValueText(tr("Configure the secondary SIP Account"), false);
-    setText(row(79, Item::Text, tr("Outbound Proxy"), unloaded, 60), c.sipProxy());
-    item = row(80, Item::ChoiceList, tr("Keepalive Interval"), unloaded, 60);
+    setText(lockedRow(page, 79, Item::Text, tr("Outbound Proxy"), unloaded, 60), c.sipProxy());
+    item = lockedRow(page, 80, Item::ChoiceList, tr("Keepalive Interval"), unloaded, 60);
     addSeconds(item, {5, 10, 15, 20, 25, 30, 45, 60, 90, 120, 180});
     selectOrShow(item, c.sipKeepAliveInterval(), seconds(c.sipKeepAliveInterval()));
     if (accounts && firmwareAbove(kKeepAliveTargetFirmware)) {
-        item = row(81, Item::ChoiceList, tr("Keepalive Target"), unloaded, 60);
+        item = lockedRow(page, 81, Item::ChoiceList, tr("Keepalive Target"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("User Agent")}, {1, QT_TR_NOOP("SIP Server")}});
         selectOrShow(item, c.sipKeepAliveTarget(), QString::number(c.sipKeepAliveTarget()));
     }
-    item = row(82, Item::ChoiceList, tr("Minimum Registration Period"), unloaded, 60);
+    item = lockedRow(page, 82, Item::ChoiceList, tr("Minimum Registration Period"), unloaded, 60);
     addSeconds(item, {30, 60, 90});
     for (int minutes : {2, 3, 5, 10, 15, 30, 60})
         item->addChoice(minutes * 60, tr("%1 minutes").arg(minutes));
     selectOrShow(item, c.sipReRegisterTimeout(), seconds(c.sipReRegisterTimeout()));
     if (portsHere) {
-        setNumber(row(SipPortItem, Item::Number, tr("SIP Port"), unloaded, 60), c.sipUdpPort());
-        setNumber(row(85, Item::Number, tr("RTP Port"), unloaded, 60), c.rtpStartPort());
+        setNumber(lockedRow(page, SipPortItem, Item::Number, tr("SIP Port"), unloaded, 60), c.sipUdpPort());
+        setNumber(lockedRow(page, 85, Item::Number, tr("RTP Port"), unloaded, 60), c.rtpStartPort());
     }
     if (accounts && firmwareAbove(kSessionTimersFirmware)) {
-        item = row(86, Item::Switch, tr("Periodically Refresh Sessions"), unloaded, 60);
+        item = lockedRow(page, 86, Item::Switch, tr("Periodically Refresh Sessions"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Use Session Timers")}});
         setSwitch(item, c.sipSessionTimers());
     }
 
     section(tr("Direct RTP"));
-    item = row(87, Item::Switch, tr("Incoming Calls"), unloaded, 60);
+    item = lockedRow(page, 87, Item::Switch, tr("Incoming Calls"), unloaded, 60);
     addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Accept")}});
     setSwitch(item, c.drtpAcceptCalls());
-    setSwitch(row(88, Item::Switch, tr("Send Only"), unloaded, 60), c.drtpSendOnly());
-    setNumber(row(89, Item::Number, tr("RTP Port"), unloaded, 60), c.drtpRtpPort());
-    item = row(90, Item::ChoiceList, tr("Release Timeout"), unloaded, 60);
+    setSwitch(lockedRow(page, 88, Item::Switch, tr("Send Only"), unloaded, 60), c.drtpSendOnly());
+    setNumber(lockedRow(page, 89, Item::Number, tr("RTP Port"), unloaded, 60), c.drtpRtpPort());
+    item = lockedRow(page, 90, Item::ChoiceList, tr("Release Timeout"), unloaded, 60);
     item->addChoice(1, tr("%1 second").arg(1));
     addSeconds(item, {2, 5, 10, 20, 30});
     selectOrShow(item, c.drtpReleaseTimeout(), seconds(c.drtpReleaseTimeout()));
 
     section(tr("Quality of Service"));
-    setNumber(row(91, Item::Number, tr("RTP DSCP"), unloaded, 60), c.rtpTos());
-    item = row(92, Item::ChoiceList, tr("Packet Replication"), unloaded, 60);
+    setNumber(lockedRow(page, 91, Item::Number, tr("RTP DSCP"), unloaded, 60), c.rtpTos());
+    item = lockedRow(page, 92, Item::ChoiceList, tr("Packet Replication"), unloaded, 60);
     addChoices(item,
                {{0, QT_TR_NOOP("None")}, {1, QT_TR_NOOP("Short Delay")}, {2, QT_TR_NOOP("Interleaved (recommended)")}});
     selectOrShow(item, c.ecmBfShift(), QString::number(c.ecmBfShift()));
@@ -398,26 +401,21 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
 
     auto* page = new QPravikMenuItems(menuId, this);
     const bool unloaded = c.state() == TComController::Unloaded;
-    const auto row = [page](int id, int type, const QString& label, bool locked, int left) {
-        Item* item = addMenuRow(page, id, type, label, left);
-        item->setLocked(locked);
-        return item;
-    };
-    setText(row(94, Item::Text, tr("User Name"), unloaded, 10), a.user);
-    setText(row(95, Item::Text, tr("Display Name"), unloaded, 10), a.displayName);
-    setText(row(96, Item::Text, tr("User Authentication"), unloaded, 10), a.authUser);
-    setText(row(97, Item::Password, tr("Authentication Password"), unloaded, 10), a.password);
+    setText(lockedRow(page, 94, Item::Text, tr("User Name"), unloaded, 10), a.user);
+    setText(lockedRow(page, 95, Item::Text, tr("Display Name"), unloaded, 10), a.displayName);
+    setText(lockedRow(page, 96, Item::Text, tr("User Authentication"), unloaded, 10), a.authUser);
+    setText(lockedRow(page, 97, Item::Password, tr("Authentication Password"), unloaded, 10), a.password);
     if (registrar)
-        setText(row(93, Item::Text, tr("Registrar"), unloaded, 10), a.registrar);
+        setText(lockedRow(page, 93, Item::Text, tr("Registrar"), unloaded, 10), a.registrar);
     if (ports) {
         if (second) {
-            setSwitch(row(AlternateSipPortItem, Item::Switch, tr("Use Alternate SIP Port"), unloaded, 10),
+            setSwitch(lockedRow(page, AlternateSipPortItem, Item::Switch, tr("Use Alternate SIP Port"), unloaded, 10),
                       c.sipUseUport2());
         }
         const int offset = second ? kAlternatePortOffset : 0;
-        setNumber(row(SipPortItem, Item::Number, tr("SIP Port"), second || unloaded, 10),
+        setNumber(lockedRow(page, SipPortItem, Item::Number, tr("SIP Port"), second || unloaded, 10),
                   c.sipUdpPort() + (c.sipUseUport2() ? offset : 0));
-        setNumber(row(85, Item::Number, tr("RTP Port"), second || unloaded, 10), c.rtpStartPort() + offset);
+        setNumber(lockedRow(page, 85, Item::Number, tr("RTP Port"), second || unloaded, 10), c.rtpStartPort() + offset);
     }
     pushPage(page);
 }

@@ -670,7 +670,8 @@ void editOutputStream(ControllerEdit& edit)
             edit.update(*rav, i, output.mcAddr, address, &R::setMcAddressOut, keyNames[i][1]);
         // A port counts only from 1 to 65535: whatever is stored gets sent.
         const QPravikMenuItem* portItem = edit.editable(McPort1Item + offset);
-        const std::optional<int> port = portItem ? QPravikSettingsPage::strictNumber(portItem->valueText()) : std::nullopt;
+        const std::optional<int> port =
+            portItem ? QPravikSettingsPage::strictNumber(portItem->valueText()) : std::nullopt;
         if (port && *port >= 1 && *port <= 65535)
             edit.update(*rav, i, output.mcPort, *port, &R::setMcPortOut, keyNames[i][2]);
     }
