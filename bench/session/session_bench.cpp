@@ -56,6 +56,7 @@
 #include "panel/pages/qpravikwindow.h"
 #include "tests/sshfixture/sshdfixture.h"
 #include "tests/support/unitsimprocess.h"
+#include "bench/support/bareroundtrips.h"
 #include "bench/support/eventwait.h"
 
 namespace {
@@ -76,47 +77,11 @@ double threadCpu()
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-// The same requests, one after the other, each waiting for its final answer
-// in the event loop as a synchronous call waits: the seconds they took, or -1.
+// The same requests from a bare client of its own: the seconds they took, or -1.
 double bareRoundTrips(quint16 port, const QByteArrayList& bodies)
 {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(5000))
-        return -1;
-    QByteArray input;
-    qint32 waitingFor = 0;
-    bool answered = false;
-    QObject::connect(&socket, &QTcpSocket::readyRead, &socket, [&] {
-        input += socket.readAll();
-        while (input.size() >= RpcMessage::HeaderSize) {
-            const quint32 length = qFromLittleEndian<quint32>(input.constData() + 8);
-            if (length < quint32(RpcMessage::HeaderSize) || quint32(input.size()) < length)
-                break;
-            const qint32 id = qFromLittleEndian<qint32>(input.constData() + 12);
-            const quint32 type = qFromLittleEndian<quint32>(input.constData() + 16);
-            const bool progress = input.left(int(length)).contains("return:PROGRESS");
-            if (id == waitingFor && (type == RpcMessage::ErrorReply || (type == RpcMessage::Reply && !progress)))
-                answered = true;
-            input.remove(0, int(length));
-        }
-    });
-    QElapsedTimer clock;
-    clock.start();
-    for (const QByteArray& body : bodies) {
-        answered = false;
-        ++waitingFor;
-        socket.write(RpcMessage::frame(waitingFor, RpcMessage::Request, 0, body.toStdString()));
-        socket.flush();
-        const QDeadlineTimer deadline(10000);
-        while (!answered && !deadline.hasExpired()) {
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents,
-                                            100);
-        }
-        if (!answered)
-            return -1;
-    }
-    return clock.nsecsElapsed() / 1e9;
+    BareClient client;
+    return client.connectTo(port) ? client.roundTrips(bodies) : -1;
 }
 
 // Counts the paint events of one widget tree.
