@@ -230,15 +230,17 @@ bool TMatrixSettings::keyAccepted(Kind kind, int index, const std::string& cache
     return sendValue(keyName(kind, index), text);
 }
 
-void TMatrixSettings::sendInputKey(int input)
+bool TMatrixSettings::sendInputKey(int input)
 {
     if (m_applying || !hasInputKey(input))
-        return;
+        return true;
     InputRecord& cached = m_inputRecords[static_cast<std::size_t>(input)];
     const InputRecord record = inputRecord(input);
-    if (keyAccepted(InputKey, input, encodeInput(cached, unitFirmwareVersion),
-                    encodeInput(record, unitFirmwareVersion)))
-        cached = record;
+    if (!keyAccepted(InputKey, input, encodeInput(cached, unitFirmwareVersion),
+                     encodeInput(record, unitFirmwareVersion)))
+        return false;
+    cached = record;
+    return true;
 }
 
 void TMatrixSettings::sendOutputKey(int output)
@@ -323,13 +325,22 @@ void TMatrixSettings::setNodeBalance(int input, int output, int step)
     emit nodeChanged(QPravik::Inputs(input), QPravik::Outputs(output));
 }
 
-void TMatrixSettings::setInputName(int input, const QString& name)
+bool TMatrixSettings::setInputName(int input, const QString& name)
 {
-    if (input < 0 || input >= kInputs || m_inputNames[static_cast<std::size_t>(input)] == name)
-        return;
-    m_inputNames[static_cast<std::size_t>(input)] = name;
-    sendInputKey(input);
+    if (input < 0 || input >= kInputs)
+        return false;
+    QString& stored = m_inputNames[static_cast<std::size_t>(input)];
+    if (stored == name)
+        return true;
+    // The key carries the input's routing too: it is built from the model.
+    const QString previous = stored;
+    stored = name;
+    if (!sendInputKey(input)) {
+        stored = previous;
+        return false;
+    }
     emit inputNameChanged(QPravik::Inputs(input));
+    return true;
 }
 
 void TMatrixSettings::setInputGain(int input, float gainDb)

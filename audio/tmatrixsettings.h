@@ -65,7 +65,9 @@ public:
     void setNode(int input, int output, bool on);
     void setNodeGain(int input, int output, float gainDb);
     void setNodeBalance(int input, int output, int step);
-    void setInputName(int input, const QString& name);
+    // The name alone goes to the unit first: a refusal keeps the old one,
+    // announces nothing and is false. Equal: true, nothing sent.
+    bool setInputName(int input, const QString& name);
     void setInputGain(int input, float gainDb);
     void setOutputGain(int output, float gainDb);
 
@@ -148,7 +150,8 @@ private:
     struct Applying;
 
     Cell& cellAt(int input, int output);
-    void sendInputKey(int input);
+    // False when the unit refused the input's key.
+    bool sendInputKey(int input);
     void sendOutputKey(int output);
     void updateHeadphoneByte(int input, int output);
     void updateVolume(int input, int output);

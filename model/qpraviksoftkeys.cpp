@@ -281,25 +281,32 @@ void QPravikSoftkey::clearFunction()
     m_output = -1;
 }
 
-void QPravikSoftkey::setCategory(int category)
+bool QPravikSoftkey::setCategory(int category)
 {
-    if (category == m_category || category < None || category > Shortcuts)
-        return;
-    emit m_owner->softKeyCategoryChanging(this, static_cast<Category>(category));
-    m_category = category;
-    clearFunction();
-    m_functionMask = -1;
+    if (category == m_category)
+        return true;
+    if (category < None || category > Shortcuts)
+        return false;
+    QPravikSoftkey next = *this;
+    next.m_category = category;
+    next.m_functionMask = -1;
     int first = 0;
     if (category >= Contacts) {
         first = 1;
     } else if (category != None) {
-        const QMap<int, QString> list = functions(category, false);
+        const QMap<int, QString> list = next.functions(category, false);
         first = list.isEmpty() ? 0 : list.firstKey();
     }
-    applyFunction(first);
+    next.takeFunction(first);
+    if (!sendFirst(next))
+        return false;
+    emit m_owner->softKeyCategoryChanging(this, static_cast<Category>(category));
+    *this = next;
+    emit m_owner->softKeyFunctionChanged(this);
+    return true;
 }
 
-void QPravikSoftkey::applyFunction(int n)
+void QPravikSoftkey::takeFunction(int n)
 {
     clearFunction();
     m_function = n & 0xFF;
@@ -309,30 +316,53 @@ void QPravikSoftkey::applyFunction(int n)
         m_output = target.output;
     }
     m_behavior = categoryRow(m_category).defaultBehavior;
-    send();
+}
+
+bool QPravikSoftkey::applyFunction(int n)
+{
+    QPravikSoftkey next = *this;
+    next.takeFunction(n);
+    if (!sendFirst(next))
+        return false;
+    *this = next;
     emit m_owner->softKeyFunctionChanged(this);
+    return true;
 }
 
-void QPravikSoftkey::setFunction(int function)
+bool QPravikSoftkey::setFunction(int function)
 {
-    if (function == m_function || !functions(m_category, false).contains(function))
-        return;
+    if (function == m_function)
+        return true;
+    if (!functions(m_category, false).contains(function))
+        return false;
+    QPravikSoftkey next = *this;
+    next.takeFunction(function);
+    if (!sendFirst(next))
+        return false;
     emit m_owner->softKeyFunctionChanging(this, function);
-    applyFunction(function);
+    *this = next;
+    emit m_owner->softKeyFunctionChanged(this);
+    return true;
 }
 
-void QPravikSoftkey::setBehavior(int behavior)
+bool QPravikSoftkey::setBehavior(int behavior)
 {
-    if (behavior == m_behavior || !behaviors(m_category).contains(behavior))
-        return;
+    if (behavior == m_behavior)
+        return true;
+    if (!behaviors(m_category).contains(behavior))
+        return false;
+    QPravikSoftkey next = *this;
+    next.m_behavior = behavior;
+    if (!sendFirst(next))
+        return false;
     m_behavior = behavior;
-    send();
     emit m_owner->softKeyBehaviorChanged(this);
+    return true;
 }
 
-void QPravikSoftkey::send()
+bool QPravikSoftkey::sendFirst(const QPravikSoftkey& next) const
 {
-    m_owner->sendValue(kSoftkeys.prefix, m_index + 1, wireText());
+    return m_owner->sendValue(kSoftkeys.prefix, m_index + 1, next.wireText());
 }
 
 std::string QPravikSoftkey::wireText() const
@@ -433,34 +463,37 @@ QString QPravikSoftkeys::contactLabel(int index) const
     return index == 0 || index == 1 ? m_contactLabels[index] : QString();
 }
 
-void QPravikSoftkeys::sendValue(const char* key, int number, const std::string& value)
+bool QPravikSoftkeys::sendValue(const char* key, int number, const std::string& value)
 {
     if (m_applying)
-        return;
+        return true;
     TCommand request(TCommand::Param);
     request.setParam(wire::key::target(), wire::target::general());
     request.setParam(key + toString(number), value);
-    m_requests.setParams(request, kTimeoutMs);
+    return m_requests.setParams(request, kTimeoutMs) == static_cast<int>(request.params.size());
 }
 
-void QPravikSoftkeys::setInfoLabel(int index, const QString& text)
+bool QPravikSoftkeys::setInfoLabel(int index, const QString& text)
 {
-    if (storeLabel(m_infoLabels, kInfoLabels.prefix, index, text))
-        emit infoLabelChanged(index, text);
+    return storeLabel(m_infoLabels, kInfoLabels.prefix, index, text, &QPravikSoftkeys::infoLabelChanged);
 }
 
-void QPravikSoftkeys::setContactLabel(int index, const QString& text)
+bool QPravikSoftkeys::setContactLabel(int index, const QString& text)
 {
-    if (storeLabel(m_contactLabels, kContactLabels.prefix, index, text))
-        emit contactLabelChanged(index, text);
+    return storeLabel(m_contactLabels, kContactLabels.prefix, index, text, &QPravikSoftkeys::contactLabelChanged);
 }
 
-bool QPravikSoftkeys::storeLabel(QString* labels, const char* key, int index, const QString& text)
+bool QPravikSoftkeys::storeLabel(QString* labels, const char* key, int index, const QString& text,
+                                 void (QPravikSoftkeys::*changed)(int, const QString&))
 {
-    if ((index != 0 && index != 1) || labels[index] == text)
+    if (index != 0 && index != 1)
         return false;
-    sendValue(key, index + 1, toUnitUtf8(text));
+    if (labels[index] == text)
+        return true;
+    if (!sendValue(key, index + 1, toUnitUtf8(text)))
+        return false;
     labels[index] = text;
+    emit(this->*changed)(index, text);
     return true;
 }
 

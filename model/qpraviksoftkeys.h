@@ -56,15 +56,16 @@ public:
     QMap<int, QString> functions(int category, bool codes);
     QMap<int, QString> behaviors(int category) const;
 
-    // Each sends and announces a change; equal or unavailable values do nothing.
-    void setCategory(int category);
-    void setFunction(int function);
-    void setFunctionByte(unsigned char function) { setFunction(function); }
-    void setBehavior(int behavior);
+    // Each sends the key first and, once the unit took it, stores and
+    // announces the change; a refusal keeps the key and announces nothing.
+    // An equal value is true with nothing sent, an unavailable one false.
+    bool setCategory(int category);
+    bool setFunction(int function);
+    bool setFunctionByte(unsigned char function) { return setFunction(function); }
+    bool setBehavior(int behavior);
     // Takes function n (its low byte) without checking it, with the
-    // category's default behaviour.
-    void applyFunction(int n);
-    void send();
+    // category's default behaviour; sent first as above.
+    bool applyFunction(int n);
     // "C<category>F<function>[B<behaviour>]" in two-digit hex; empty for None.
     std::string wireText() const;
 
@@ -87,6 +88,10 @@ public:
 
 private:
     void clearFunction();
+    // The fields of function n in the current category, nothing sent.
+    void takeFunction(int n);
+    // Sends the key as `next` holds it; true also while nothing is due.
+    bool sendFirst(const QPravikSoftkey& next) const;
 
     QPravikSoftkeys* m_owner;
     int m_index;
@@ -126,10 +131,10 @@ public:
     bool load();
     void handleConfigChangeset(const TCommand& info);
 
-    // Index 0 or 1. The result of the request is not looked at: the text is
-    // stored and announced also when the unit refuses it.
-    void setInfoLabel(int index, const QString& text);
-    void setContactLabel(int index, const QString& text);
+    // Index 0 or 1 (any other is false). The text goes to the unit first; a
+    // refusal keeps the old one and announces nothing.
+    bool setInfoLabel(int index, const QString& text);
+    bool setContactLabel(int index, const QString& text);
 
     // One unit value, applied without being sent back. Keys of a number
     // outside their range are ignored.
@@ -148,10 +153,12 @@ signals:
 private:
     friend class QPravikSoftkey;
 
-    // A PARAM of target "general" with key + number = value; nothing while applying.
-    void sendValue(const char* key, int number, const std::string& value);
-    // Sends (unless applying) and stores; false when nothing changed.
-    bool storeLabel(QString* labels, const char* key, int index, const QString& text);
+    // A PARAM of target "general" with key + number = value; false when the
+    // unit did not take it. Nothing is sent, and true, while applying.
+    bool sendValue(const char* key, int number, const std::string& value);
+    // Sends (unless applying) and stores, then announces through `changed`.
+    bool storeLabel(QString* labels, const char* key, int index, const QString& text,
+                    void (QPravikSoftkeys::*changed)(int, const QString&));
     void applyValues(const TComRequestHelper::ValueMap& values);
 
     bool m_applying = false;

@@ -267,7 +267,6 @@ const char* const kAbrCalls = "abr_calls";
 const char* const kAbrProfile = "abr_profile";
 const char* const kAbrMinimum = "abr_minbr";
 const char* const kAbrMaximum = "abr_maxbr";
-const char* const kAbrProfiles[] = {"safe", "standard", "punchy"};
 
 std::vector<int> listNumbers(TComRequestHelper& helper, const char* key)
 {
@@ -302,17 +301,6 @@ void QPravikSettingsPage::createAutoBitRateMenu()
     TComDevice* device = frontPanelDevice();
     const bool locked = device->findAudioConnection(1) || device->findAudioConnection(2)
         || device->doubleStreamMode() == 1;
-    const auto value = [&values](const char* key) {
-        const auto found = values.find(key);
-        return found == values.end() ? std::string() : found->second;
-    };
-    keptAutoBitRate.calls = value(kAbrCalls) == "on";
-    keptAutoBitRate.profile = 1;
-    for (int i = 0; i < 3; ++i)
-        if (value(kAbrProfile) == kAbrProfiles[i])
-            keptAutoBitRate.profile = i;
-    keptAutoBitRate.minimum = fromString<int>(value(kAbrMinimum));
-    keptAutoBitRate.maximum = fromString<int>(value(kAbrMaximum));
 
     addMenuRow(page, AutoAdaptItem, QPravikMenuItem::Switch, tr("Auto Adapt"));
     QPravikMenuItem* policy = addMenuRow(page, AdaptPolicyItem, QPravikMenuItem::ChoiceList, tr("Adapt Policy"));
@@ -327,70 +315,9 @@ void QPravikSettingsPage::createAutoBitRateMenu()
         low->addChoice(rate, tr("%1 kbit/s").arg(rate / 1000));
     for (int rate : maximum)
         high->addChoice(rate, tr("%1 kbit/s").arg(rate / 1000));
-    for (int id : {AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem,
-                   MaximumBitRateItem}) {
-        QPravikMenuItem* item = page->findItem(id);
-        showKeptAutoBitRate(item);
-        item->setLocked(locked);
-    }
+    fillUnitValues(page, values);
+    // Only a call locks these: a value the unit did not answer stays editable.
+    for (int id : {AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem, MaximumBitRateItem})
+        page->findItem(id)->setLocked(locked);
     pushPage(page);
-}
-
-void QPravikSettingsPage::showKeptAutoBitRate(QPravikMenuItem* item)
-{
-    const auto rate = [](int bitRate) { return bitRate > 0 ? tr("%1 kbit/s").arg(bitRate / 1000) : QString(); };
-    switch (item->id) {
-    case AutoAdaptItem:
-        item->setChecked(keptAutoBitRate.calls);
-        break;
-    case AdaptPolicyItem:
-        item->setCurrentValue(keptAutoBitRate.profile, true, true);
-        break;
-    case MinimumBitRateItem:
-        selectOrShow(item, keptAutoBitRate.minimum, rate(keptAutoBitRate.minimum));
-        break;
-    case MaximumBitRateItem:
-        selectOrShow(item, keptAutoBitRate.maximum, rate(keptAutoBitRate.maximum));
-        break;
-    default:
-        break;
-    }
-}
-
-// Written at once; a refusal shows the value kept from the unit again.
-void QPravikSettingsPage::writeAutoBitRateItem(QPravikMenuItem* item)
-{
-    AutoBitRate wanted = keptAutoBitRate;
-    TCommand request = audioRequest();
-    const std::optional<int> chosen = itemValue(item);
-    const int value = chosen.value_or(-1);
-    switch (item->id) {
-    case AutoAdaptItem:
-        wanted.calls = switchOn(item);
-        request.setParam(kAbrCalls, wanted.calls ? "on" : "off");
-        break;
-    case AdaptPolicyItem:
-        if (!chosen)
-            return;
-        wanted.profile = value == 0 || value == 2 ? value : 1;
-        request.setParam(kAbrProfile, kAbrProfiles[wanted.profile]);
-        break;
-    case MinimumBitRateItem:
-    case MaximumBitRateItem: {
-        if (!chosen)
-            return;
-        const bool low = item->id == MinimumBitRateItem;
-        (low ? wanted.minimum : wanted.maximum) = value;
-        request.setParam(low ? kAbrMinimum : kAbrMaximum, toString(value));
-        break;
-    }
-    default:
-        return;
-    }
-    if (requestHelper.setParams(request, kTimeoutMs) != int(request.params.size())) {
-        showKeptAutoBitRate(item);
-        showMessage(tr("Failed to apply changes!"), 0);
-        return;
-    }
-    keptAutoBitRate = wanted;
 }

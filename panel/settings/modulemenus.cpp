@@ -266,6 +266,9 @@ void QPravikSettingsPage::showModuleItem(QPravikMenuItem* item)
     case ModulePtpDomainItem:
         item->setValueText(QString::number(rav->ptpDomain()), false);
         break;
+    case ReceiverDelayItem:
+        item->setValueText(rav->delayIn() < 1 ? tr("Automatic") : QString::number(rav->delayIn()), false);
+        return;
     case ModuleNetModeItem:
         item->setCurrentValue(rav->netMode(), true, true);
         break;

@@ -99,6 +99,16 @@ public:
     // optional sign and decimal digits that fit an int.
     static std::optional<int> strictNumber(const QString& text);
 
+    // --- immediate items (settingsreactions.cpp) -------------------------------
+    // Items written to the unit when they change. Given whether the unit took
+    // the value, a refusal puts the item back to what the unit holds and shows
+    // why (`why`, else "Failed to apply changes!"). Returns `taken`.
+    bool settleImmediate(QPravikMenuItem* item, bool taken, const QString& why = QString());
+    // Items of unit values no model keeps (auto bit rate, Miscellaneous,
+    // Troubleshooting) show the unit's text of their key and remember it; an
+    // item whose key the unit did not answer is locked.
+    void fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values);
+
     // --- value labels and unit-key converters ---------------------------------
     // Strict weak order: names differing only in case are equivalent.
     static bool qstringLessCaseInsensitive(const QString& a, const QString& b);
@@ -157,6 +167,11 @@ private:
     void updateAudioEntryState();
     // Hands a reaction to the area owning the item's menu (settingsreactions.cpp).
     void routeReaction(const ItemReaction& reaction);
+    // What the unit holds for an immediate item: its model's value, or the
+    // unit's text the item last showed where no model keeps one.
+    void showUnitValue(QPravikMenuItem* item);
+    // Writes an item of fillUnitValues' kind at once.
+    void writeUnitValue(QPravikMenuItem* item);
     // Apply: a guard finding a connection on the menu's interface or line,
     // and the menu's applier (true for a menu without one).
     bool isApplyBusy(int menuId) const;
@@ -195,7 +210,7 @@ public:
 private:
     // The network area's reactions (settingsreactions.cpp).
     void changeNetworkItem(QPravikMenuItem* item, int value);
-    void changeCodecMode(QPravikMenuItems* page, int mode);
+    void changeCodecMode(QPravikMenuItem* item, int mode);
     void scanOperators(QPravikMenuItem* item);
     void chooseWifiNetwork(QPravikMenuItems* page, const QString& name);
     // NI-1 / NI-2 lines are known by their SPID, the others by their numbers.
@@ -234,18 +249,6 @@ public:
     void createAutoBitRateMenu();
 
 private:
-    // The auto bit rate values as the unit last accepted them.
-    struct AutoBitRate
-    {
-        bool calls = false;
-        int profile = 1; // 0 safe, 1 standard, 2 punchy
-        int minimum = 0;
-        int maximum = 0;
-    };
-    AutoBitRate keptAutoBitRate;
-
-    void showKeptAutoBitRate(QPravikMenuItem* item);
-    void writeAutoBitRateItem(QPravikMenuItem* item);
     void codecCodingItemChanged(QPravikMenuItem* item);
     // The coding made mono at a bit rate the unit lists for mono.
     static CodecConfig monoCoding(CodecConfig coding, int codecMode);
@@ -363,11 +366,10 @@ public:
 
 private:
     void switchSoundId(QPravikMenuItem* item);
-    // Writes an item of the Miscellaneous or Troubleshooting menu at once.
-    void sendUnitValue(QPravikMenuItem* item);
     void changeAccessLevel(QPravikMenuItem* item, int level);
     void checkAccessPassword(QPravikMenuItem* item, QPravikVirtual* keyboard);
     void changeLabel(QPravikMenuItem* item);
+    void changeSoftkey(QPravikMenuItem* item, int value);
     void changeLevelPassword(QPravikMenuItem* item);
     void resetUnitSettings(QPravikMenuItem* item, QPravikMenuSelect* selection);
     // The page never reads "autologin": until a write went through in this

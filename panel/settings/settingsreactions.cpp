@@ -8,10 +8,12 @@
 #include <optional>
 #include <vector>
 
+#include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
 #include "link/protocolkeys.h"
 #include "link/tcommand.h"
+#include "link/valuetext.h"
 #include "model/locale.h"
 #include "model/qpraviksoftkeys.h"
 #include "model/tcomdevice.h"
@@ -48,6 +50,235 @@ void QPravikSettingsPage::routeReaction(const ItemReaction& reaction)
 }
 
 // ===========================================================================
+// Immediate items: written when they change, put back when refused
+// ===========================================================================
+
+namespace {
+
+constexpr int kUnitValueTimeoutMs = 5000;
+
+// The unit's text an item of a value no model keeps was last shown for.
+const char* const kUnitValue = "unitValue";
+
+// How such an item shows the unit's text of its key.
+enum class Shown { InputEvent, RelayState, OnOff, Number, BitRate, AdaptPolicy, NtpServer, Text };
+
+struct UnitRow
+{
+    int id;
+    const char* key;
+    const char* target;
+    Shown shown;
+    const char* missing; // what a key the unit does not answer shows
+};
+
+const UnitRow kUnitRows[] = {
+    {AutoAdaptItem, "abr_calls", "audio", Shown::OnOff, ""},
+    {AdaptPolicyItem, "abr_profile", "audio", Shown::AdaptPolicy, ""},
+    {MinimumBitRateItem, "abr_minbr", "audio", Shown::BitRate, ""},
+    {MaximumBitRateItem, "abr_maxbr", "audio", Shown::BitRate, ""},
+    {GpioInput1Item, "ext_input1", "general", Shown::InputEvent, ""},
+    {GpioInput2Item, "ext_input2", "general", Shown::InputEvent, ""},
+    {GpioRelay1Item, "ext_relay1", "general", Shown::RelayState, ""},
+    {GpioRelay2Item, "ext_relay2", "general", Shown::RelayState, ""},
+    {AutoRedial1Item, "auto_redial_link1", "network", Shown::OnOff, ""},
+    {AutoRedial2Item, "auto_redial_link2", "network", Shown::OnOff, ""},
+    {RedialAttemptsItem, "auto_redial_attempts", "network", Shown::Number, "1"},
+    {RedialTimeItem, "auto_redial_time", "network", Shown::Number, "1"},
+    {NtpServerItem, "ntp_addr", "general", Shown::NtpServer, ""},
+    {CustomNtpServerItem, "ntp_addr_custom", "general", Shown::Text, ""},
+    {LogLevelItem, "log_level", "general", Shown::Number, "5"},
+    {SyslogServerItem, "log_addr", "general", Shown::Text, ""},
+};
+
+// Adapt policies by choice value; the unit's other words read as "standard".
+const char* const kAdaptPolicies[] = {"safe", "standard", "punchy"};
+
+const UnitRow* unitRow(int id)
+{
+    for (const UnitRow& row : kUnitRows) {
+        if (row.id == id)
+            return &row;
+    }
+    return nullptr;
+}
+
+void rememberUnitText(QPravikMenuItem* item, const std::string& value)
+{
+    item->setProperty(kUnitValue, QByteArray::fromStdString(value));
+}
+
+void showUnitText(QPravikMenuItem* item, const UnitRow& row, const std::string& value)
+{
+    rememberUnitText(item, value);
+    switch (row.shown) {
+    case Shown::InputEvent:
+        item->setCurrentValue(QPravikSettingsPage::inputEventFromKey(value), true, false);
+        break;
+    case Shown::RelayState:
+        item->setCurrentValue(QPravikSettingsPage::relayStateFromKey(value), true, false);
+        break;
+    case Shown::OnOff:
+        item->setChecked(value == "on");
+        break;
+    case Shown::Number:
+        item->setCurrentValue(fromString<int>(value), true, false);
+        break;
+    case Shown::BitRate: {
+        const int rate = fromString<int>(value);
+        QPravikSettingsPage::selectOrShow(item, rate,
+                                          rate > 0 ? QPravikSettingsPage::tr("%1 kbit/s").arg(rate / 1000) : QString());
+        break;
+    }
+    case Shown::AdaptPolicy: {
+        const auto* policy = std::find(std::begin(kAdaptPolicies), std::end(kAdaptPolicies), value);
+        item->setCurrentValue(policy == std::end(kAdaptPolicies) ? 1 : int(policy - std::begin(kAdaptPolicies)), true,
+                              true);
+        break;
+    }
+    case Shown::NtpServer: {
+        // A server that is not offered shows nothing rather than "Custom".
+        const QString text = toQString(value);
+        item->setValueText(item->indexOfText(text, true) >= 0 ? text : QString(), true);
+        break;
+    }
+    case Shown::Text:
+        item->setValueText(toQString(value), false);
+        break;
+    }
+}
+
+// The wire text of the item's value; none without a current choice.
+std::optional<std::string> unitText(const UnitRow& row, QPravikMenuItem* item)
+{
+    const std::optional<int> value = QPravikSettingsPage::itemValue(item);
+    switch (row.shown) {
+    case Shown::OnOff:
+        return std::string(QPravikSettingsPage::switchOn(item) ? "on" : "off");
+    case Shown::Text:
+        return toStdString(item->valueText());
+    default:
+        break;
+    }
+    if (!value)
+        return std::nullopt;
+    switch (row.shown) {
+    case Shown::InputEvent:
+        return QPravikSettingsPage::inputEventKey(*value);
+    case Shown::RelayState:
+        return QPravikSettingsPage::relayStateKey(*value);
+    case Shown::AdaptPolicy:
+        return std::string(kAdaptPolicies[*value == 0 || *value == 2 ? *value : 1]);
+    case Shown::NtpServer: {
+        // "Custom" is the custom server's text.
+        const QPravikMenuItem* custom = item->page->findItem(CustomNtpServerItem);
+        if (!custom)
+            return std::nullopt;
+        return toStdString(*value == 0 ? custom->valueText() : item->choices.at(item->currentIndex).text);
+    }
+    default:
+        return std::to_string(*value);
+    }
+}
+
+} // namespace
+
+bool QPravikSettingsPage::settleImmediate(QPravikMenuItem* item, bool taken, const QString& why)
+{
+    if (taken)
+        return true;
+    showUnitValue(item);
+    showMessage(why.isEmpty() ? tr("Failed to apply changes!") : why, 0);
+    return false;
+}
+
+void QPravikSettingsPage::showUnitValue(QPravikMenuItem* item)
+{
+    QPravikMenuItems* page = item->page;
+    switch (page->menuId) {
+    case NetworkMenu:
+        refreshNetworkItem(item);
+        break;
+    case AudioMenu:
+        showAudioItem(item);
+        break;
+    case RavennaMenu:
+    case InputStreamsMenu:
+        showModuleItem(item);
+        break;
+    case ToolsMenu:
+    case SoundIdMenu: {
+        const TAudioSettings* audio = frontPanelAudioSettings();
+        item->setChecked(item->id == SoundIdItem ? !audio->waveFile().empty() : audio->waveShortcut());
+        break;
+    }
+    case LabelsMenu:
+        updateLabelsMenu(page);
+        break;
+    case PasswordsMenu:
+        item->setValueText(passwordForLevel(AdministratorLevel - (item->id - AdminPasswordItem)), false);
+        break;
+    case AutoBitRateMenu:
+    case MiscellaneousMenu:
+    case TroubleshootingMenu:
+        if (item->id == AutologinItem) {
+            item->setChecked(autologin);
+            item->setCurrentValue(autologin ? 1 : 0, true, false);
+        } else if (const UnitRow* row = unitRow(item->id)) {
+            showUnitText(item, *row, item->property(kUnitValue).toByteArray().toStdString());
+        }
+        break;
+    default:
+        if (page->menuId >= SoftkeyMenuFirst && page->menuId <= SoftkeyMenuLast)
+            updateSoftkeyMenu(page);
+        break;
+    }
+}
+
+void QPravikSettingsPage::fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values)
+{
+    for (const UnitRow& row : kUnitRows) {
+        QPravikMenuItem* item = page->findItem(row.id);
+        if (!item)
+            continue;
+        const auto found = values.find(row.key);
+        showUnitText(item, row, found == values.end() ? row.missing : found->second);
+        item->setLocked(found == values.end());
+    }
+}
+
+void QPravikSettingsPage::writeUnitValue(QPravikMenuItem* item)
+{
+    const UnitRow* row = unitRow(item->id);
+    const std::optional<std::string> text = row ? unitText(*row, item) : std::nullopt;
+    if (!text)
+        return;
+    const bool syslog = item->id == LogLevelItem || item->id == SyslogServerItem;
+    TCommand command(syslog ? TCommand::Do : TCommand::Param);
+    command.setParam(wire::key::target(), row->target);
+    if (syslog)
+        command.setParam(wire::key::action(), "change_syslog");
+    command.setParam(row->key, *text);
+    // The custom server is also the server in use while "Custom" is chosen;
+    // otherwise, and with no server chosen at all, it goes alone.
+    QPravikMenuItem* server = item->id == CustomNtpServerItem ? item->page->findItem(NtpServerItem) : nullptr;
+    const std::optional<int> chosen = server ? itemValue(server) : std::nullopt;
+    if (chosen && *chosen == 0)
+        command.setParam(unitRow(NtpServerItem)->key, *text);
+    else
+        server = nullptr;
+    const bool taken =
+        requestHelper.setParams(command, kUnitValueTimeoutMs) == static_cast<int>(command.params.size());
+    for (QPravikMenuItem* written : {item, server}) {
+        if (written && taken)
+            rememberUnitText(written, *text);
+    }
+    if (server && !taken)
+        showUnitValue(server);
+    settleImmediate(item, taken);
+}
+
+// ===========================================================================
 // Network: Network menu, AoIP and SIP accounts, ISDN, Ethernet, Mobile, Wi-Fi
 // ===========================================================================
 
@@ -66,25 +297,20 @@ void QPravikSettingsPage::changeNetworkItem(QPravikMenuItem* item, int value)
     if (item->id == SecondaryNetworkItem)
         item->setLocked(item->locked);
     if (device->hasAudioConnection()) {
-        refreshNetworkItem(item);
-        showMessage(tr("Cannot apply changes\n(a connection is established)"), 0);
+        settleImmediate(item, false, tr("Cannot apply changes\n(a connection is established)"));
         return;
     }
     if (item->id == CodecModeItem) {
-        changeCodecMode(item->page, value);
+        changeCodecMode(item, value);
         return;
     }
     showMessage(tr("Applying changes..."), 1000);
     const std::string name = interfaceName(value);
-    const bool done = item->id == DefaultNetworkItem ? device->setDefaultNetwork(name, true)
-                                                     : device->setSecondaryNetwork(name, true);
-    if (!done) {
-        refreshNetworkItem(item);
-        showMessage(tr("Failed to apply changes!"), 0);
-    }
+    settleImmediate(item, item->id == DefaultNetworkItem ? device->setDefaultNetwork(name, true)
+                                                         : device->setSecondaryNetwork(name, true));
 }
 
-void QPravikSettingsPage::changeCodecMode(QPravikMenuItems* page, int mode)
+void QPravikSettingsPage::changeCodecMode(QPravikMenuItem* item, int mode)
 {
     TComDevice* device = frontPanelDevice();
     showMessage(tr("Applying changes..."), 0);
@@ -98,12 +324,11 @@ void QPravikSettingsPage::changeCodecMode(QPravikMenuItems* page, int mode)
                 || device->setDualCodec(1, codecConfigToString(monoCoding(coding, 0)), true))
             && device->setCoordMode(1, true) && device->setCodecMode(0, true);
     }
+    // Whatever the unit took shows in all three.
     for (int id : {DefaultNetworkItem, SecondaryNetworkItem, CodecModeItem})
-        refreshNetworkItem(page->findItem(id));
-    if (done)
+        refreshNetworkItem(item->page->findItem(id));
+    if (settleImmediate(item, done))
         closePopup();
-    else
-        showMessage(tr("Failed to apply changes!"), 0);
 }
 
 void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
@@ -239,7 +464,7 @@ void QPravikSettingsPage::codingAudioReaction(const ItemReaction& reaction)
         codecCodingItemChanged(item);
         break;
     case AutoBitRateMenu:
-        writeAutoBitRateItem(item);
+        writeUnitValue(item);
         break;
     case AudioMenu:
         audioItemChanged(item);
@@ -317,8 +542,7 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
         if (!hasValue)
             return;
         if (device->hasAudioConnection()) {
-            showAudioItem(item);
-            showMessage(tr("Cannot apply changes\n(a connection is established)"), 0);
+            settleImmediate(item, false, tr("Cannot apply changes\n(a connection is established)"));
             return;
         }
         ok = changeOperationMode(switchOn(item) ? 1 : 0);
@@ -348,8 +572,7 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
         if (!hasValue)
             return;
         if ((device->hardwareType() & 0xF) == 4 && device->hasAudioConnection()) {
-            showAudioItem(item);
-            showMessage(tr("Cannot apply changes\n(a connection is established)"), 0);
+            settleImmediate(item, false, tr("Cannot apply changes\n(a connection is established)"));
             return;
         }
         ok = device->setAes67Reset(value == 0, true);
@@ -361,10 +584,7 @@ void QPravikSettingsPage::audioItemChanged(QPravikMenuItem* item)
     default:
         return;
     }
-    if (!ok) {
-        showAudioItem(item);
-        showMessage(tr("Failed to apply changes!"), 0);
-    }
+    settleImmediate(item, ok);
 }
 
 // Standard operation takes mono codings only: a two-channel codec 1, or
@@ -466,10 +686,7 @@ void QPravikSettingsPage::moduleItemChanged(QPravikMenuItem* item)
     default:
         return;
     }
-    if (!ok) {
-        showModuleItem(item);
-        showMessage(tr("Failed to apply changes!"), 0);
-    }
+    settleImmediate(item, ok);
 }
 
 // Only a delay within the module's range is sent.
@@ -477,10 +694,8 @@ void QPravikSettingsPage::receiverDelayChanged(QPravikMenuItem* item)
 {
     TComRavennaController* ravenna = frontPanelRavenna();
     const std::optional<int> delay = strictNumber(item->valueText());
-    if (delay && *delay >= ravenna->delayMinIn() && *delay <= ravenna->delayMaxIn() && ravenna->setDelayIn(*delay, true))
-        return;
-    item->setValueText(ravenna->delayIn() < 1 ? tr("Automatic") : QString::number(ravenna->delayIn()), false);
-    showMessage(tr("Failed to apply changes!"), 0);
+    settleImmediate(item, delay && *delay >= ravenna->delayMinIn() && *delay <= ravenna->delayMaxIn()
+                              && ravenna->setDelayIn(*delay, true));
 }
 
 // ===========================================================================
@@ -860,21 +1075,14 @@ void QPravikSettingsPage::toolsReaction(const ItemReaction& reaction)
                && (item->id == SoundIdItem || item->id == SoundIdShortcutItem)) {
         switchSoundId(item);
     } else if (menu >= SoftkeyMenuFirst && menu <= SoftkeyMenuLast && value) {
-        QPravikSoftkey* key = frontPanelSoftkey(menu - SoftkeyMenuFirst);
-        if (item->id == SoftkeyCategoryItem)
-            key->setCategory(*value);
-        else if (item->id == SoftkeyFunctionItem)
-            key->setFunctionByte(static_cast<unsigned char>(*value));
-        else if (item->id == SoftkeyModeItem)
-            key->setBehavior(*value);
-        updateSoftkeyMenu(item->page);
+        changeSoftkey(item, *value);
     } else if (menu == LabelsMenu) {
         changeLabel(item);
     } else if (menu == MiscellaneousMenu && item->id == AutologinItem) {
-        if (value && !setAutologin(*value != 0, true))
-            showMessage(tr("Failed to apply changes!"), 0);
+        if (value)
+            settleImmediate(item, setAutologin(*value != 0, true));
     } else if (menu == MiscellaneousMenu || menu == TroubleshootingMenu) {
-        sendUnitValue(item);
+        writeUnitValue(item);
     } else if (menu == RemoteAccessMenu) {
         // Puts back the normal colour of an interface shown in red.
         if (item->id == ControlInterfaceItem)
@@ -912,34 +1120,45 @@ void QPravikSettingsPage::checkAccessPassword(QPravikMenuItem* item, QPravikVirt
     updateToolsMenuAccess(item->page);
 }
 
+// A new category brings its own function and mode lists.
+void QPravikSettingsPage::changeSoftkey(QPravikMenuItem* item, int value)
+{
+    QPravikSoftkey* key = frontPanelSoftkey(item->page->menuId - SoftkeyMenuFirst);
+    bool taken = true;
+    if (item->id == SoftkeyCategoryItem)
+        taken = key->setCategory(value);
+    else if (item->id == SoftkeyFunctionItem)
+        taken = key->setFunctionByte(static_cast<unsigned char>(value));
+    else if (item->id == SoftkeyModeItem)
+        taken = key->setBehavior(value);
+    if (settleImmediate(item, taken))
+        updateSoftkeyMenu(item->page);
+}
+
 void QPravikSettingsPage::changeLabel(QPravikMenuItem* item)
 {
     const QString text = item->valueText();
     const int info = item->id - InfoLabelItemFirst;
     const int contact = item->id - ContactLabelItemFirst;
     if (info == 0 || info == 1) {
-        frontPanelSoftkeys()->setInfoLabel(info, text);
+        settleImmediate(item, frontPanelSoftkeys()->setInfoLabel(info, text));
     } else if (contact == 0 || contact == 1) {
-        frontPanelSoftkeys()->setContactLabel(contact, text);
+        settleImmediate(item, frontPanelSoftkeys()->setContactLabel(contact, text));
     } else {
         const auto input = inputLabelItems.find(item->id);
         if (input != inputLabelItems.end())
-            frontPanelMatrixSettings()->setInputName(input->second, text);
+            settleImmediate(item, frontPanelMatrixSettings()->setInputName(input->second, text));
     }
 }
 
+// A password the unit did not take is nobody's password.
 void QPravikSettingsPage::changeLevelPassword(QPravikMenuItem* item)
 {
     const int level = AdministratorLevel - (item->id - AdminPasswordItem);
     const QString text = item->valueText();
-    const bool stored = level == AdministratorLevel ? setAdminPassword(text, true)
-                        : level == ExpertLevel      ? setExpertPassword(text, true)
-                                                    : setOperatorPassword(text, true);
-    if (stored)
-        return;
-    // A password the unit did not take is nobody's password.
-    item->setValueText(passwordForLevel(level), false);
-    showMessage(tr("Failed to apply changes!"), 0);
+    settleImmediate(item, level == AdministratorLevel ? setAdminPassword(text, true)
+                          : level == ExpertLevel      ? setExpertPassword(text, true)
+                                                      : setOperatorPassword(text, true));
 }
 
 void QPravikSettingsPage::resetUnitSettings(QPravikMenuItem* item, QPravikMenuSelect* selection)

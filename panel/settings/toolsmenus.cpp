@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,9 +49,6 @@ constexpr std::uint32_t kSixthStreamFirmware = 0x10D00;
 
 constexpr int kAutoInterface = 0xFFFF;
 
-// The unit value an immediate item last held, as the unit wrote it.
-const char* const kUnitValue = "unitValue";
-
 std::uint32_t deviceOptions()
 {
     return frontPanelDevice()->deviceOptions();
@@ -62,42 +60,6 @@ TCommand request(std::uint32_t verb, const std::string& target)
     if (!target.empty())
         command.setParam(wire::key::target(), target);
     return command;
-}
-
-// How an immediate item of the unit-read menus shows the unit's value.
-enum class Shown { InputEvent, RelayState, OnOff, Number, NtpServer, Text };
-
-struct UnitRow
-{
-    int id;
-    const char* key;
-    const char* target;
-    Shown shown;
-    const char* missing; // what a key the unit does not answer shows
-};
-
-const UnitRow kUnitRows[] = {
-    {GpioInput1Item, "ext_input1", "general", Shown::InputEvent, ""},
-    {GpioInput2Item, "ext_input2", "general", Shown::InputEvent, ""},
-    {GpioRelay1Item, "ext_relay1", "general", Shown::RelayState, ""},
-    {GpioRelay2Item, "ext_relay2", "general", Shown::RelayState, ""},
-    {AutoRedial1Item, "auto_redial_link1", "network", Shown::OnOff, ""},
-    {AutoRedial2Item, "auto_redial_link2", "network", Shown::OnOff, ""},
-    {RedialAttemptsItem, "auto_redial_attempts", "network", Shown::Number, "1"},
-    {RedialTimeItem, "auto_redial_time", "network", Shown::Number, "1"},
-    {NtpServerItem, "ntp_addr", "general", Shown::NtpServer, ""},
-    {CustomNtpServerItem, "ntp_addr_custom", "general", Shown::Text, ""},
-    {LogLevelItem, "log_level", "general", Shown::Number, "5"},
-    {SyslogServerItem, "log_addr", "general", Shown::Text, ""},
-};
-
-const UnitRow* unitRow(int id)
-{
-    for (const UnitRow& row : kUnitRows) {
-        if (row.id == id)
-            return &row;
-    }
-    return nullptr;
 }
 
 // Public pool names only: they belong to no vendor and rotate by themselves.
@@ -224,16 +186,12 @@ bool QPravikSettingsPage::probeSoundIdFile()
     return requestHelper.send(probe, kRequestTimeoutMs);
 }
 
-// A refused switch goes back to what the audio model holds.
 void QPravikSettingsPage::switchSoundId(QPravikMenuItem* item)
 {
     TAudioSettings* audio = frontPanelAudioSettings();
     const bool on = switchOn(item);
-    const bool play = item->id == SoundIdItem;
-    if (play ? audio->setWaveFile(on ? kSoundIdFile : "", true) : audio->setWaveShortcut(on, true))
-        return;
-    item->setChecked(play ? !audio->waveFile().empty() : audio->waveShortcut());
-    showMessage(tr("Failed to apply changes!"), 0);
+    settleImmediate(item, item->id == SoundIdItem ? audio->setWaveFile(on ? kSoundIdFile : "", true)
+                                                  : audio->setWaveShortcut(on, true));
 }
 
 // --- Passwords menu --------------------------------------------------------------
@@ -411,119 +369,6 @@ void QPravikSettingsPage::updateLabelsMenu(QPravikMenuItems* page)
 
 // --- Miscellaneous and Troubleshooting menus -------------------------------------
 
-namespace {
-
-// Shows what the unit holds (its wire text) and remembers it, so that a
-// refused change can go back to it.
-void showUnitValue(QPravikMenuItem* item, const std::string& value)
-{
-    const UnitRow* row = unitRow(item->id);
-    if (!row)
-        return;
-    item->setProperty(kUnitValue, QByteArray::fromStdString(value));
-    switch (row->shown) {
-    case Shown::InputEvent:
-        item->setCurrentValue(QPravikSettingsPage::inputEventFromKey(value), true, false);
-        break;
-    case Shown::RelayState:
-        item->setCurrentValue(QPravikSettingsPage::relayStateFromKey(value), true, false);
-        break;
-    case Shown::OnOff:
-        item->setChecked(value == "on");
-        break;
-    case Shown::Number:
-        item->setCurrentValue(fromString<int>(value), true, false);
-        break;
-    case Shown::NtpServer: {
-        // A server that is not offered shows nothing rather than "Custom".
-        const QString text = toQString(value);
-        item->setValueText(item->indexOfText(text, true) >= 0 ? text : QString(), true);
-        break;
-    }
-    case Shown::Text:
-        item->setValueText(toQString(value), false);
-        break;
-    }
-}
-
-// Fills the items of the page that the map's keys feed; an item whose key
-// the unit did not answer is locked.
-void fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values)
-{
-    for (const UnitRow& row : kUnitRows) {
-        QPravikMenuItem* item = page->findItem(row.id);
-        if (!item)
-            continue;
-        const auto found = values.find(row.key);
-        showUnitValue(item, found == values.end() ? row.missing : found->second);
-        item->setLocked(found == values.end());
-    }
-}
-
-} // namespace
-
-// Writes one immediate item of these menus at once. A refusal (any key not
-// accepted) puts the items back to what the unit holds.
-void QPravikSettingsPage::sendUnitValue(QPravikMenuItem* item)
-{
-    const UnitRow* row = unitRow(item->id);
-    if (!row)
-        return;
-    const std::optional<int> value = itemValue(item);
-    std::string text;
-    switch (row->shown) {
-    case Shown::InputEvent:
-    case Shown::RelayState:
-    case Shown::Number:
-        if (!value)
-            return;
-        text = row->shown == Shown::InputEvent   ? inputEventKey(*value)
-               : row->shown == Shown::RelayState ? relayStateKey(*value)
-                                                 : std::to_string(*value);
-        break;
-    case Shown::OnOff:
-        text = switchOn(item) ? "on" : "off";
-        break;
-    case Shown::NtpServer: {
-        const QPravikMenuItem* custom = item->page->findItem(CustomNtpServerItem);
-        if (!custom || !value)
-            return;
-        text = toStdString(*value == 0 ? custom->valueText() : item->choices.at(item->currentIndex).text);
-        break;
-    }
-    case Shown::Text:
-        text = toStdString(item->valueText());
-        break;
-    }
-    const bool syslog = item->id == LogLevelItem || item->id == SyslogServerItem;
-    TCommand command = request(syslog ? TCommand::Do : TCommand::Param, row->target);
-    if (syslog)
-        command.setParam(wire::key::action(), "change_syslog");
-    command.setParam(row->key, text);
-    std::vector<QPravikMenuItem*> written{item};
-    if (item->id == CustomNtpServerItem) {
-        // The custom server is also the server in use while "Custom" is chosen.
-        QPravikMenuItem* server = item->page->findItem(NtpServerItem);
-        const std::optional<int> chosen = server ? itemValue(server) : std::nullopt;
-        if (!chosen)
-            return;
-        if (*chosen == 0) {
-            command.setParam(unitRow(NtpServerItem)->key, text);
-            written.push_back(server);
-        }
-    }
-    const bool accepted =
-        requestHelper.setParams(command, kRequestTimeoutMs) == static_cast<int>(command.params.size());
-    for (QPravikMenuItem* changed : written) {
-        if (accepted)
-            changed->setProperty(kUnitValue, QByteArray::fromStdString(text));
-        else
-            showUnitValue(changed, changed->property(kUnitValue).toByteArray().toStdString());
-    }
-    if (!accepted)
-        showMessage(tr("Failed to apply changes!"), 0);
-}
-
 void QPravikSettingsPage::createMiscellaneousMenu()
 {
     const auto read = [this](const std::string& target, std::initializer_list<const char*> keys,
@@ -548,13 +393,16 @@ void QPravikSettingsPage::createMiscellaneousMenu()
         {
             int id;
             QString title;
+            const char* key;
             bool relay;
-        } ports[] = {{GpioInput1Item, tr("Input 1"), false}, {GpioInput2Item, tr("Input 2"), false},
-                     {GpioRelay1Item, tr("Relay 1"), true},  {GpioRelay2Item, tr("Relay 2"), true}};
+        } ports[] = {{GpioInput1Item, tr("Input 1"), "ext_input1", false},
+                     {GpioInput2Item, tr("Input 2"), "ext_input2", false},
+                     {GpioRelay1Item, tr("Relay 1"), "ext_relay1", true},
+                     {GpioRelay2Item, tr("Relay 2"), "ext_relay2", true}};
         for (const auto& port : ports) {
             QPravikMenuItem* item = addMenuRow(page, port.id, QPravikMenuItem::ChoiceList, port.title, 60);
             TCommand list = request(TCommand::Param, wire::target::general());
-            list.addList(unitRow(port.id)->key);
+            list.addList(port.key);
             std::vector<std::string> allowed;
             requestHelper.getList(list, allowed, kRequestTimeoutMs);
             for (const std::string& entry : allowed) {
@@ -659,12 +507,30 @@ const std::string& valueOf(const TComRequestHelper::ValueMap& values, const char
     return found == values.end() ? none : found->second;
 }
 
-// The texts of the remote-access items, by item.
+// The remote-access items the applier writes, by item; the last two are texts.
 const struct
 {
     int id;
     const char* key;
-} kRemoteTexts[] = {{RemoteServerItem, "remote_access_server"}, {RemoteCodecPasswordItem, "remote_access_pwd"}};
+} kRemoteKeys[] = {{RemoteAccessItem, "remote_access"},
+                   {ControlInterfaceItem, "remote_access_network"},
+                   {RemoteServerItem, "remote_access_server"},
+                   {RemoteCodecPasswordItem, "remote_access_pwd"}};
+
+// On an item whose key the unit did not answer: the wire text it was built
+// with, a blank that only the operator's edit makes worth writing.
+const char* const kUnreadAs = "unreadAs";
+
+// An item's wire text; none for an interface with no current choice.
+std::optional<std::string> remoteWireText(const QPravikMenuItem* item)
+{
+    if (item->id == RemoteAccessItem)
+        return std::string(QPravikSettingsPage::switchOn(item) ? "on" : "off");
+    if (item->id != ControlInterfaceItem)
+        return toUnitUtf8(item->valueText());
+    const std::optional<int> code = QPravikSettingsPage::itemValue(item);
+    return code ? std::optional<std::string>(remoteInterfaceName(*code)) : std::nullopt;
+}
 
 } // namespace
 
@@ -716,6 +582,12 @@ void QPravikSettingsPage::createRemoteAccessMenu()
         password->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
         password->setLocked(!administrator);
     }
+    for (const auto& row : kRemoteKeys) {
+        QPravikMenuItem* item = page->findItem(row.id);
+        const std::optional<std::string> text = item ? remoteWireText(item) : std::nullopt;
+        if (text && !values.count(row.key))
+            item->setProperty(kUnreadAs, QByteArray::fromStdString(*text));
+    }
     pushPage(page);
 }
 
@@ -738,7 +610,9 @@ bool QPravikSettingsPage::isRemoteAccessMenuModified(QPravikMenuItems* page)
         if (code && *code != remoteInterfaceCode(values))
             return true;
     }
-    for (const auto& text : kRemoteTexts) {
+    for (const auto& text : kRemoteKeys) {
+        if (text.id != RemoteServerItem && text.id != RemoteCodecPasswordItem)
+            continue;
         if (QPravikMenuItem* item = editable(text.id, text.key)) {
             if (item->valueText() != fromUnitUtf8(valueOf(values, text.key)))
                 return true;
@@ -756,16 +630,17 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
         return item && !item->locked ? item : nullptr;
     };
     TCommand set(TCommand::Param);
-    if (QPravikMenuItem* item = editable(RemoteAccessItem))
-        set.setParam("remote_access", switchOn(item) ? "on" : "off");
-    if (QPravikMenuItem* item = editable(ControlInterfaceItem); item && itemValue(item))
-        set.setParam("remote_access_network", remoteInterfaceName(*itemValue(item)));
-    bool passwordSent = false;
-    for (const auto& text : kRemoteTexts) {
-        if (QPravikMenuItem* item = editable(text.id)) {
-            set.setParam(text.key, toUnitUtf8(item->valueText()));
-            passwordSent = passwordSent || text.id == RemoteCodecPasswordItem;
-        }
+    std::vector<QPravikMenuItem*> written;
+    for (const auto& row : kRemoteKeys) {
+        QPravikMenuItem* item = editable(row.id);
+        const std::optional<std::string> text = item ? remoteWireText(item) : std::nullopt;
+        if (!text)
+            continue;
+        const QVariant unread = item->property(kUnreadAs);
+        if (unread.isValid() && unread.toByteArray() == QByteArray::fromStdString(*text))
+            continue;
+        set.setParam(row.key, *text);
+        written.push_back(item);
     }
     if (set.params.empty())
         return true;
@@ -774,6 +649,11 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }
+    // What went through is the unit's now, blank or not.
+    for (QPravikMenuItem* item : written)
+        item->setProperty(kUnreadAs, QVariant());
+    const bool passwordSent = std::any_of(written.begin(), written.end(),
+                                          [](const QPravikMenuItem* item) { return item->id == RemoteCodecPasswordItem; });
     if (passwordSent) {
         const TComRequestHelper::ValueMap values = readRemoteAccess(requestHelper, {"remote_access_pwd"});
         if (QPravikMenuItem* item = editable(RemoteCodecPasswordItem))

@@ -123,11 +123,16 @@ const struct
     // A list of another category does not narrow Info's.
     {"info after a cough list", 0xFFFFFF, ON_KEY0(k->setCategory(5); k->functions(0, false); k->setFunction(2)),
      SENT("softkey1:C05F01B00") SENT("softkey1:C05F02B00"), "C5 f F2 f", "5 2 0 -1 -1"},
-    // Labels travel in UTF-8; the refused contact label is kept and announced all the same.
+    // Labels travel in UTF-8; the refused contact label is neither kept nor announced, so it is tried again.
     {"labels", 0xFFFFFF,
      ON_KEY0(m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(0, "Caf\u00E9"); m.setInfoLabel(2, "x");
              m.setContactLabel(1, "5 \u20AC"); m.setContactLabel(1, "5 \u20AC")),
-     SENT("info_label1:Caf\xC3\xA9") SENT("contact_label2:5 \xE2\x82\xAC"), "i0:Caf\u00E9 c1:5 \u20AC", "-1 0 0 -1 -1"},
+     SENT("info_label1:Caf\xC3\xA9") SENT("contact_label2:5 \xE2\x82\xAC") SENT("contact_label2:5 \xE2\x82\xAC"),
+     "i0:Caf\u00E9", "-1 0 0 -1 -1"},
+    // The unit refuses Talk to Output: the key stays as it was and nothing is announced.
+    {"refused category", 0xFFFFFF, ON_KEY0(k->setCategory(2)), SENT("softkey1:C02F01B01"), "", "-1 0 0 -1 -1"},
+    {"refused behaviour", 0xFFFFFF, ON_KEY0(k->setCategory(1); k->setFunction(2); k->setBehavior(2)),
+     SENT("softkey1:C01F01B01") SENT("softkey1:C01F02B01") SENT("softkey1:C01F02B02"), "C1 f F2 f", "1 2 1 0 6"},
     {"keys too short", 0xFFFFFF, ON_KEY0(m.parseSoftkey("soft", "C00F01"); m.parseSoftkey("", "")), "", "",
      "-1 0 0 -1 -1"},
 };
@@ -195,7 +200,7 @@ private slots:
         const auto& c = kChanges[row];
         Rig rig(c.firmware);
         QVERIFY(rig.ok);
-        rig.unit.onRequestMatching(QRegularExpression("contact_label"), {UnitSimulator::errorReply(105)});
+        rig.unit.onRequestMatching(QRegularExpression("contact_label|:C02|C01F02B02"), {UnitSimulator::errorReply(105)});
         c.change(rig.model);
         QCOMPARE(rig.sent(), QByteArray(c.sent));
         QCOMPARE(rig.log.join(' '), QString(c.announced));
