@@ -99,16 +99,6 @@ public:
     // optional sign and decimal digits that fit an int.
     static std::optional<int> strictNumber(const QString& text);
 
-    // --- immediate items (settingsreactions.cpp) -------------------------------
-    // Items written to the unit when they change. Given whether the unit took
-    // the value, a refusal puts the item back to what the unit holds and shows
-    // why (`why`, else "Failed to apply changes!"). Returns `taken`.
-    bool settleImmediate(QPravikMenuItem* item, bool taken, const QString& why = QString());
-    // Items of unit values no model keeps (auto bit rate, Miscellaneous,
-    // Troubleshooting) show the unit's text of their key and remember it; an
-    // item whose key the unit did not answer is locked.
-    void fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values);
-
     // --- value labels and unit-key converters ---------------------------------
     // Strict weak order: names differing only in case are equivalent.
     static bool qstringLessCaseInsensitive(const QString& a, const QString& b);
@@ -167,10 +157,20 @@ private:
     void updateAudioEntryState();
     // Hands a reaction to the area owning the item's menu (settingsreactions.cpp).
     void routeReaction(const ItemReaction& reaction);
+
+    // --- immediate items (settingsreactions.cpp) -------------------------------
+    // Items written to the unit when they change. Given whether the unit took
+    // the value, a refusal puts the item back to what the unit holds and shows
+    // why (`why`, else "Failed to apply changes!"). Returns `taken`.
+    bool settleImmediate(QPravikMenuItem* item, bool taken, const QString& why = QString());
     // What the unit holds for an immediate item: its model's value, or the
     // unit's text the item last showed where no model keeps one.
     void showUnitValue(QPravikMenuItem* item);
-    // Writes an item of fillUnitValues' kind at once.
+    // Items of unit values no model keeps (auto bit rate, Miscellaneous,
+    // Troubleshooting) show the unit's text of their key and remember it; an
+    // item whose key the unit did not answer is locked.
+    void fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values);
+    // Writes such an item at once.
     void writeUnitValue(QPravikMenuItem* item);
     // Apply: a guard finding a connection on the menu's interface or line,
     // and the menu's applier (true for a menu without one).

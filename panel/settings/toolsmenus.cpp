@@ -655,8 +655,10 @@ bool QPravikSettingsPage::applyRemoteAccessMenu(QPravikMenuItems* page)
     const bool passwordSent = std::any_of(written.begin(), written.end(),
                                           [](const QPravikMenuItem* item) { return item->id == RemoteCodecPasswordItem; });
     if (passwordSent) {
+        // A failed read keeps what the unit just took rather than a blank.
         const TComRequestHelper::ValueMap values = readRemoteAccess(requestHelper, {"remote_access_pwd"});
-        if (QPravikMenuItem* item = editable(RemoteCodecPasswordItem))
+        QPravikMenuItem* item = editable(RemoteCodecPasswordItem);
+        if (item && values.count("remote_access_pwd"))
             item->setValueText(fromUnitUtf8(valueOf(values, "remote_access_pwd")), false);
     }
     return true;

@@ -1,6 +1,7 @@
 // The Tools menus against the simulated unit; each table row runs on a fresh page.
 #include <QtTest>
 
+#include "audio/tmatrixsettings.h"
 #include "model/qpraviksoftkeys.h"
 #include "model/secretvalue.h"
 #include "panel/kit/controls.h"
@@ -151,17 +152,45 @@ private slots:
         }
     }
 
-    // Immediate items: a change's request (pattern), the reply, then message and value text.
+    // Immediate items: a change's request (pattern), the reply, then message and value text. The
+    // unit's NTP server is none of those offered; item -1 is no item.
     void immediate()
     {
         const auto misc = [](QPravikSettingsPage* p) { p->createMiscellaneousMenu(); };
         const auto trouble = [](QPravikSettingsPage* p) { p->createTroubleshootingMenu(); };
+        const auto labels = [](QPravikSettingsPage* p) {
+            frontPanelSoftkeys()->applyInfoLabel("info_label1", "Studio A"), p->createLabelsMenu();
+        };
+        const auto softkey1 = [](QPravikSettingsPage* p) {
+            frontPanelSoftkeys()->parseSoftkey("softkey1", ""), p->createSoftkeyMenu(SoftkeyMenuFirst);
+        };
+        const auto autologinRow = [](QPravikSettingsPage* p) {
+            p->createMiscellaneousMenu();
+            QPravikMenuItem* item = QPravikSettingsPage::addMenuRow(p->currentItems(), AutologinItem,
+                                                                    QPravikMenuItem::ChoiceList, "Autologin");
+            item->addChoice(0, "Off"), item->addChoice(1, "On");
+        };
         const Change click = [](SettingsFixture&, QPravikMenuItem* i) { i->switchButton->click(); };
+        const auto type = [](const char* text) {
+            return [text](SettingsFixture& f, QPravikMenuItem* i) { i->setValueText(text, false), f.page->itemChanged(i); };
+        };
         const Change custom = [](SettingsFixture& f, QPravikMenuItem* i) {
             i->page->findItem(NtpServerItem)->setCurrentValue(0, true, false), i->setValueText("ntp.example.org", false);
             f.page->itemChanged(i);
         };
+        // Refused once, then taken; the third time nothing goes.
+        const Change autologinTwice = [](SettingsFixture& f, QPravikMenuItem* i) {
+            f.unit.onRequestMatching(QRegularExpression("autologin:"), {Sim::reply(kOk)});
+            f.unit.onRequestMatching(QRegularExpression("autologin:"), {Sim::errorReply(117)}, 1);
+            for (int n = 0; n < 3; ++n)
+                choose(0)(f, i);
+        };
+        const Change construct = [](SettingsFixture&, QPravikMenuItem*) {
+            QPravikSettingsPage page;
+            QCoreApplication::processEvents();
+        };
         const QString resetText = "Select the category of settings to reset";
+        const char* const twoWrites = "\\A[^\\n]*autologin:off;[^\\n]*\\n[^\\n]*autologin:off;[^\\n]*\\z";
         const struct { const char* row; std::function<void(QPravikSettingsPage*)> open; int item; Change change;
                        const char* request; QByteArray reply; int delayMs; QString message, shown; } table[] = {
             {"sound ID refused", [](QPravikSettingsPage* p) { p->createSoundIdMenu(); }, SoundIdItem, click,
@@ -178,20 +207,56 @@ private slots:
              "", resetText},
             {"SIP accounts", trouble, ResetItem, choose(7, true), "^DO;action:reset;level:sipaccount;$",
              "DO;return:ERROR;", 0, "Failed to reload the SIP Accounts!", resetText},
+            {"info label refused", labels, InfoLabelItemFirst, type("Studio B"),
+             "^PARAM;info_label1:Studio B;target:general;$", "PARAM;return:ERROR;", 0, kFailed, "Studio A"},
+            {"input name refused", [labels](QPravikSettingsPage* p) { frontPanelMatrixSettings()->setState(0), labels(p); },
+             InputLabelItemFirst, type("Mic A"), "^PARAM;matrix_in1:[0-9A-F]+,Mic A;target:audio;$",
+             "PARAM;return:ERROR;", 0, kFailed, "INPUT 1"},
+            {"softkey category refused", softkey1, SoftkeyCategoryItem, choose(1),
+             "^PARAM;softkey1:C01F01B01;target:general;$", "PARAM;return:ERROR;", 0, kFailed, "None"},
+            {"custom server, no server chosen", misc, CustomNtpServerItem, type("ntp.example.org"),
+             "^PARAM;ntp_addr_custom:ntp.example.org;target:general;$", kOk, 0, "", "ntp.example.org"},
+            {"custom server refused, no server chosen", misc, CustomNtpServerItem, type("ntp.example.org"),
+             "^PARAM;ntp_addr_custom:ntp.example.org;target:general;$", "PARAM;return:ERROR;", 0, kFailed,
+             "old.example.org"},
+            {"GPIO input refused", misc, GpioInput1Item, choose(2), "^PARAM;ext_input1:input_event_r2;target:general;$",
+             "PARAM;return:ERROR;", 0, kFailed, QPravikSettingsPage::inputEventLabel(1)},
+            {"relay refused", misc, GpioRelay1Item, choose(2), "^PARAM;ext_relay1:relay_state_r2;target:general;$",
+             "PARAM;return:ERROR;", 0, kFailed, QPravikSettingsPage::relayStateLabel(1)},
+            {"auto redial refused", misc, AutoRedial1Item, click, "^PARAM;auto_redial_link1:on;target:network;$",
+             "PARAM;return:ERROR;", 0, kFailed, "Disabled"},
+            {"NTP server refused", misc, NtpServerItem, choose(2), "^PARAM;ntp_addr:0.pool.ntp.org;target:general;$",
+             "PARAM;return:ERROR;", 0, kFailed, ""},
+            {"syslog server refused", trouble, SyslogServerItem, type("new.example.org"),
+             "^DO;action:change_syslog;log_addr:new.example.org;target:general;$", "DO;return:ERROR;", 0, kFailed,
+             "log.example.org"},
+            {"autologin until written", autologinRow, AutologinItem, autologinTwice, twoWrites, kOk, 0, kFailed, "Off"},
+            {"constructing the page", [](QPravikSettingsPage*) {}, -1, construct, "\\A\\z", kOk, 0, "", ""},
         };
         for (const auto& r : table) {
             SettingsFixture f(AdministratorLevel, 0x10F00);
             f.unit.onRequestMatching(QRegularExpression("action:open;"), {Sim::reply("DO;return:OK;")});
             QVERIFY(f.start() && f.loadDevice());
+            f.unit.onRequestMatching(QRegularExpression("GET:(auto_redial_link1|ext_input1|log_level);"),
+                                     {Sim::reply("PARAM;auto_redial_link1:off;auto_redial_link2:on;auto_redial_attempts:3;"
+                                                 "auto_redial_time:5;ext_input1:input_event_r1;ext_input2:input_event_none;"
+                                                 "ext_relay1:relay_state_r1;ext_relay2:relay_state_none;"
+                                                 "ntp_addr:time.example.net;ntp_addr_custom:old.example.org;log_level:6;"
+                                                 "log_addr:log.example.org;return:OK;")});
+            f.unit.onRequestMatching(QRegularExpression("LIST:ext_"),
+                                     {Sim::reply("PARAM;ext_input1:input_event_none,input_event_r1,input_event_r2;"
+                                                 "ext_relay1:relay_state_none,relay_state_r1,relay_state_r2;return:OK;")});
             r.open(f.page);
             const QRegularExpression pattern(r.request, QRegularExpression::MultilineOption);
             f.unit.onRequestMatching(pattern, {Sim::delay(r.delayMs), Sim::reply(r.reply)});
             f.unit.clearReceived();
-            QPravikMenuItem* item = itemOf(f, r.item);
+            QPravikMenuItem* item = r.item < 0 ? nullptr : itemOf(f, r.item);
             r.change(f, item);
-            QCOMPARE(seen(r.row, {pattern.match(sent(f)).hasMatch() ? "sent" : "", f.shownMessage(), item->valueText()}),
+            QCOMPARE(seen(r.row, {pattern.match(sent(f)).hasMatch() ? "sent" : "", f.shownMessage(),
+                                  item ? item->valueText() : ""}),
                      seen(r.row, {"sent", r.message, r.shown}));
         }
+        frontPanelMatrixSettings()->setState(-1);
     }
 
     // The remote-access settings by direct call: texts go back byte for byte,
@@ -200,28 +265,39 @@ private slots:
     {
         const QByteArray texts = "remote_access_pwd:p\xE2\x82\xAC;remote_access_server:s\xE2\x82\xAC.example;";
         const QByteArray head = "PARAM;remote_access:on;remote_access_network:auto;", all = head + texts;
-        const struct { const char* row; int level; QByteArray options, reply, written, network = "auto"; } table[] = {
+        const QByteArray read = "PARAM;remote_access:off;remote_access_network:%1;serialno:1;codec_id:c;"
+                                "remote_access_server:s\xE2\x82\xAC.example;remote_access_pwd:p\xE2\x82\xAC;return:OK;";
+        const struct { const char* row; int level; QByteArray options, reply, written, network = "auto", read = "",
+                       reread = ""; } table[] = {
             {"option level 3", 2, "remote_access_3", kOk, all},
             {"option level 1", 2, "remote_access_1", kOk, head + "remote_access_pwd:p\xE2\x82\xAC;"},
             {"Expert", 1, "remote_access_3", kOk, head},
             {"one key refused", 2, "remote_access_3", "PARAM;remote_access:1-x;return:ERROR;", all},
             {"unknown network", 2, "remote_access_3", kOk, "PARAM;remote_access:on;" + texts, "lte.0"},
+            // Only the switch was read or edited: the blanks of the refused read stay unwritten.
+            {"after a failed read", 2, "remote_access_3", kOk, "PARAM;remote_access:on;", "auto", "PARAM;return:ERROR;"},
+            {"password not read back", 2, "remote_access_3", kOk, all, "auto", "", "PARAM;return:ERROR;"},
         };
         for (const auto& r : table) {
+            // A read that failed leaves nothing to compare with: no mark, no password.
+            const QString modified = r.read.isEmpty() ? "modified" : "", password = r.read.isEmpty() ? "p\u20AC" : "";
             SettingsFixture f(r.level);
             QVERIFY(f.start() && f.loadDevice("aoip,eth.0", r.options));
             f.unit.onRequestMatching(QRegularExpression("GET:remote_access"),
-                                     {Sim::reply("PARAM;remote_access:off;remote_access_network:" + r.network + ";serialno:1;codec_id:c;"
-                                                 "remote_access_server:s\xE2\x82\xAC.example;remote_access_pwd:p\xE2\x82\xAC;return:OK;")});
+                                     {Sim::reply(r.read.isEmpty() ? QByteArray(read).replace("%1", r.network) : r.read)});
             f.unit.onRequestMatching(QRegularExpression("^PARAM;remote_access:"), {Sim::reply(r.reply)});
+            if (!r.reread.isEmpty())
+                f.unit.onRequestMatching(QRegularExpression("^PARAM;target:general;GET:remote_access_pwd;$"),
+                                         {Sim::reply(r.reread)});
             f.page->createRemoteAccessMenu();
             itemOf(f, RemoteAccessItem)->switchButton->click();
             f.unit.clearReceived();
             const bool applied = f.page->applyRemoteAccessMenu(f.page->currentItems());
             QCOMPARE(seen(r.row, {itemOf(f, ControlInterfaceItem)->valueText(), f.page->header->modified ? "modified" : "",
-                                  f.unit.requestBodies().value(0).toPercentEncoding(), applied ? "applied" : f.shownMessage()}),
-                     seen(r.row, {r.network == "auto" ? "Auto" : r.network, "modified", (r.written + "target:general;").toPercentEncoding(),
-                                  r.reply == kOk ? "applied" : kFailed}));
+                                  f.unit.requestBodies().value(0).toPercentEncoding(), applied ? "applied" : f.shownMessage(),
+                                  itemOf(f, RemoteCodecPasswordItem)->valueText()}),
+                     seen(r.row, {r.network == "auto" ? "Auto" : r.network, modified, (r.written + "target:general;").toPercentEncoding(),
+                                  r.reply == kOk ? "applied" : kFailed, password}));
         }
     }
 };
