@@ -219,10 +219,10 @@ bool evaluateProfile(const ProfileContext& c, const TComRequestHelper::ValueMap&
     summary = QStringLiteral("[ ") + QPravikSettingsPage::interfaceTypeLabel(label) + QStringLiteral(" ]");
     const std::string* remote = replyValue(reply, "remote_addr");
     if (remote && !remote->empty())
-        summary += QLatin1Char(' ') + toQString(*remote);
+        summary += QLatin1Char(' ') + fromUnitUtf8(*remote);
     const std::string* remote2 = replyValue(reply, "remote_addr2");
     if (remote2 && !remote2->empty())
-        summary += QLatin1Char(',') + toQString(*remote2);
+        summary += QLatin1Char(',') + fromUnitUtf8(*remote2);
     summary += QLatin1Char('\n')
         + QPravikLocalize::interfaceName(int(interfaceCodeFromName(*network)), c.device->deviceOptions());
 
@@ -461,10 +461,11 @@ bool QPravikSettingsPage::readCallProfile(int rowId, const QString& name)
     const std::string* coord = replyValue(reply, "coord_mode");
     if (coord && p.codecMode == 0 && *coord == "enabled")
         p.coordMode = 1;
+    // The numbers go back to the unit and to the line as they came.
     if (const std::string* remote = replyValue(reply, "remote_addr"))
-        p.remoteAddress = toQString(*remote);
+        p.remoteAddress = fromUnitUtf8(*remote);
     if (const std::string* remote = replyValue(reply, "remote_addr2"))
-        p.secondRemoteAddress = toQString(*remote);
+        p.secondRemoteAddress = fromUnitUtf8(*remote);
     p.lines = device->operationMode() == 1 && p.coding.channelMode != 0 ? 1 : 3;
     return true;
 }
@@ -587,9 +588,9 @@ bool QPravikSettingsPage::applyCallProfile(QPravikMenuItems* page)
     }
     if (p.coding.codec != -1)
         request.setParam(wire::key::codec(), codecConfigToString(p.coding));
-    request.setParam(wire::key::remoteAddr(), toStdString(p.remoteAddress));
+    request.setParam(wire::key::remoteAddr(), toUnitUtf8(p.remoteAddress));
     if (!p.secondRemoteAddress.isEmpty())
-        request.setParam(wire::key::remoteAddr2(), toStdString(p.secondRemoteAddress));
+        request.setParam(wire::key::remoteAddr2(), toUnitUtf8(p.secondRemoteAddress));
     if (requestHelper.send(request, kBookTimeoutMs))
         return true;
     showMessage(update ? tr("Failed to update the call profile!") : tr("Failed to create the call profile!"), 0);
