@@ -208,7 +208,7 @@ void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
 bool QPravikSettingsPage::isMonitoringMenuModified(QPravikMenuItems* page)
 {
     return page && page->menuId == MonitoringMenu
-        && frontPanelMatrixSettings()->options() != matrixOptions();
+        && ((frontPanelMatrixSettings()->options() ^ matrixOptions()) & kMonitoringBits) != 0;
 }
 
 bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
@@ -216,12 +216,19 @@ bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
     if (!page)
         return false;
     TMatrixSettings* matrix = frontPanelMatrixSettings();
-    if (page->menuId != MonitoringMenu || matrix->options() == matrixOptions())
+    // The word as the unit holds it now (the knob may have changed it since
+    // the menu was built) with this menu's bits as edited.
+    const std::uint32_t word = (matrix->options() & ~kMonitoringBits) | (matrixOptions() & kMonitoringBits);
+    if (page->menuId != MonitoringMenu || matrix->options() == word)
         return true;
     showMessage(tr("Applying changes..."), 1000);
-    if (!matrix->setOptions(matrixOptions(), true)) {
-        editedMatrixOptions = static_cast<int>(matrix->options());
-        updateMonitoringMenu(page);
+    if (!matrix->setOptions(word, true)) {
+        // A unit that refused shows its word again; without a loaded matrix
+        // there is no such word and the edits stay for another try.
+        if (matrix->state() != TComController::Unloaded) {
+            editedMatrixOptions = static_cast<int>(matrix->options());
+            updateMonitoringMenu(page);
+        }
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }

@@ -267,6 +267,8 @@ private:
     static constexpr std::uint32_t kKnobFunctionBit = 1u << 29;
     static constexpr std::uint32_t kIntercomBit = 1u << 30;
     static constexpr std::uint32_t kSideToneBit = 1u << 31;
+    // The Monitoring menu's own bits; the rest of the word is the unit's.
+    static constexpr std::uint32_t kMonitoringBits = kSideToneBit | kIntercomBit;
 
     std::uint32_t matrixOptions() const { return static_cast<std::uint32_t>(editedMatrixOptions); }
     // The ratio choice: the ratio times ten, rounded.
