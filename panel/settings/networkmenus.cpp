@@ -208,6 +208,8 @@ void QPravikSettingsPage::buildNetworkMenu()
 void QPravikSettingsPage::forgetUnitCapabilities()
 {
     firstMobileCapabilities = -1;
+    // A re-initialisation the last unit refused is not the next one's to do.
+    aoipReinitPending = false;
 }
 
 void QPravikSettingsPage::updateMobileLinks(QPravikMenuItems* page)

@@ -176,7 +176,8 @@ public:
     void buildNetworkMenu();
     void updateMobileLinks(QPravikMenuItems* page);
     void refreshNetworkItem(QPravikMenuItem* item);
-    // A new connection to a unit: what was read of the last unit's modems goes.
+    // A new connection to a unit: what was kept of the last unit (its modems,
+    // a pending AoIP re-initialisation) goes.
     void forgetUnitCapabilities();
     void createIsdnMenu();
     bool isdnMenuModified(QPravikMenuItems* page);

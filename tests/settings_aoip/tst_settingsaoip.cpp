@@ -18,6 +18,7 @@ const QByteArray kReinit = "DO;action:reinit;network:aoip;target:network;";
 const QByteArray kStunOn = "PARAM;network:aoip;stun_mode:on;target:network;";
 const char* const kFailed = "Failed to apply changes!";
 QStringList logLines;
+UnitSimulator* simulator = nullptr;
 
 Edit toggle(int id) { return [id](auto* p) { p->findItem(id)->switchButton->click(); }; }
 Edit type(int id, QString text) { return [id, text](auto* p) { p->findItem(id)->setValueText(text, false); }; }
@@ -49,6 +50,14 @@ const ApplyRow kApplies[] = {
      {"PARAM;SIP_KA_INTERVAL:30;network:aoip;stun_mode:on;target:network;", kReinit}, ""},
     {"refused write sent again", 10, "stun_mode:off;", toggle(70), 2, "W", {kStunOn, kStunOn}, kFailed},
     {"refused reinit sent alone", 10, "stun_mode:off;", toggle(70), 2, "R", {kStunOn, kReinit, kReinit}, ""},
+    {"pending reinit stays with its unit", 10, "stun_mode:off;", [](auto* p) {
+         auto* s = static_cast<QPravikSettingsPage*>(p->menuWidget);
+         toggle(70)(p), s->applyChanges(), s->closePopup();
+         QCOMPARE(simulator->takeRequestBodies(), (QByteArrayList{kStunOn, kReinit}));
+         s->forgetUnitCapabilities(); // as a dropped link does
+         s->buildAoipControllerMenu();
+         simulator->clearReceived();
+         QVERIFY(!s->aoipControllerMenuModified(s->currentItems())); }, 1, "R", {}, ""},
     {"port text not a number", 10, "drtp_rtp_port:9000;", type(89, "9002x"), 1, "", {}, ""},
     {"port below range", 10, "drtp_rtp_port:9000;", type(89, "0"), 1, "", {}, ""},
     {"alternate port alone", 77, "sip_use_uport2:off;", toggle(83), 1, "",
@@ -93,7 +102,7 @@ class TestSettingsAoip : public QObject
     SettingsFixture* f = nullptr;
 
 private slots:
-    void init() { QVERIFY((f = new SettingsFixture)->start()); }
+    void init() { QVERIFY((f = new SettingsFixture)->start()); simulator = &f->unit; }
     void cleanup() { delete f; }
 
     void aoipRows_data() { indexRows(kRows); }
