@@ -100,9 +100,10 @@ void editAoip(ControllerEdit& edit, Aoip& c)
     edit.toggle(72, c, &Aoip::sipMode, &Aoip::setSipMode, "sip_mode");
     edit.toggle(73, c, &Aoip::sipAcceptCalls, &Aoip::setSipAcceptCalls, "sip_acc_calls");
     edit.toggle(74, c, &Aoip::sipCheckCalls, &Aoip::setSipCheckCalls, "sip_chk_calls");
-    bool second = false;
-    if (edit.switchValue(75, second))
-        edit.update(c, c.sipDefAccount(), second ? 2 : 1, &Aoip::setSipDefAccount, "sip_def_account");
+    // The switch's choice: none while it shows a unit number of neither account.
+    int account = 0;
+    if (edit.choiceValue(75, account))
+        edit.update(c, c.sipDefAccount(), account + 1, &Aoip::setSipDefAccount, "sip_def_account");
     editAccountText(edit, 78, c.account1(), &Account::registrar, &Account::setRegistrar, "sip_registrar");
     edit.text(79, c, &Aoip::sipProxy, &Aoip::setSipProxy, "sip_proxy", toUnitUtf8);
     edit.choice(80, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval, "SIP_KA_INTERVAL");
@@ -318,7 +319,9 @@ void QPravikSettingsPage::refreshDefaultAccountItem(QPravikMenuItems* page)
     const bool usable = c.audioMode() == Aoip::Sip && !c.doubleCodec() && !c.doubleStream() && !second.empty()
                         && second != c.account1().registrar && c.state() != TComController::Unloaded;
     item->setLocked(!usable);
-    item->setChecked(c.sipDefAccount() == 2);
+    const int account = c.sipDefAccount();
+    item->setChecked(account == 2);
+    selectOrShow(item, account == 1 || account == 2 ? account - 1 : -1, QString::number(account));
 }
 
 // The build's lock rule for the chosen protocol: double streaming stays

@@ -35,9 +35,13 @@ kRows[] = {
 };
 
 // refused: W the unit refuses writes, R the first re-initialisation.
-// pinState answers a mobile menu's state read, pinReply its PIN.
+// pinState answers a mobile menu's state read, pinReply its PIN; shown is
+// "id=text" of an item afterwards ('#' after a locked one).
 struct ApplyRow { const char* name; int menu; const char* values; Edit edit; int applies; const char* refused;
-                  QByteArrayList sent; const char* message; const char* pinState = ""; const char* pinReply = ""; };
+                  QByteArrayList sent; const char* message; const char* pinState = ""; const char* pinReply = "";
+                  const char* shown = ""; };
+const char* const kSecondAccount = "audio_mode:SIP;double_codec:off;double_stream:off;sip_registrar:a;sip_registrar2:b;"
+                                   "stun_mode:off;sip_def_account:3;";
 const QByteArray kPin = "PARAM;network:mobile.0;pin:1234;target:network;";
 const QByteArray kPinSave = "PARAM;network:mobile.0;pin_persistent:on;target:network;";
 const char* const kPinRequired = "PARAM;pin:122-pin required;return:ERROR;";
@@ -58,6 +62,9 @@ const ApplyRow kApplies[] = {
          s->buildAoipControllerMenu();
          simulator->clearReceived();
          QVERIFY(!s->aoipControllerMenuModified(s->currentItems())); }, 1, "R", {}, ""},
+    {"default account of neither choice unwritten", 10, kSecondAccount, toggle(70), 1, "", {kStunOn, kReinit}, "", "", "", "75=3"},
+    {"default account chosen", 10, kSecondAccount, toggle(75), 1, "",
+     {"PARAM;network:aoip;sip_def_account:2;target:network;", kReinit}, "", "", "", "75=Account 2"},
     {"port text not a number", 10, "drtp_rtp_port:9000;", type(89, "9002x"), 1, "", {}, ""},
     {"port below range", 10, "drtp_rtp_port:9000;", type(89, "0"), 1, "", {}, ""},
     {"alternate port alone", 77, "sip_use_uport2:off;", toggle(83), 1, "",
@@ -160,6 +167,10 @@ private slots:
         }
         QCOMPARE(sent, r.sent);
         QCOMPARE(f->shownMessage(), r.message);
+        if (const QStringList shown = QString(r.shown).split('='); shown.size() == 2) {
+            const QPravikMenuItem* item = page()->findItem(shown[0].toInt());
+            QCOMPARE(item->valueText() + (item->locked ? "#" : ""), shown[1]);
+        }
         QVERIFY(!log.contains("1234") && !log.contains("s3cret"));
         QCOMPARE(log.contains("sip_password2:***"), sent.join().contains("sip_password2"));
         QCOMPARE(log.contains(";pin:***"), sent.join().contains(";pin:"));
