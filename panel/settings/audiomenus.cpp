@@ -2,6 +2,7 @@
 
 #include "panel/settings/qpraviksettingspage.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/taudiosettings.h"
@@ -21,6 +22,12 @@ constexpr std::uint32_t kAes67Firmware = 0x10CFF;
 constexpr std::uint32_t kIntercomFirmware = 0x10600;
 
 constexpr unsigned kAes2InputOption = 0x80;
+
+// Item 118's range; the compressor's list stops below it whatever the unit
+// reports as its limiter threshold.
+constexpr int kLimiterLowest = -20;
+constexpr int kLimiterHighest = -2;
+constexpr int kCompressorLowest = -40;
 
 constexpr int kIndent = 60;
 constexpr int kSectionTop = 20;
@@ -78,7 +85,7 @@ void QPravikSettingsPage::createAudioMenu()
     addMenuRow(page, DynamicProcessingItem, QPravikMenuItem::Switch, tr("Dynamic Processing"), kIndent);
     item = addMenuRow(page, LimiterThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Limiter Threshold"),
                       kIndent);
-    for (int threshold = -20; threshold <= -2; ++threshold)
+    for (int threshold = kLimiterLowest; threshold <= kLimiterHighest; ++threshold)
         item->addChoice(threshold, dbfs(threshold));
     addMenuRow(page, CompressorThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Compressor Threshold"),
                kIndent);
@@ -155,7 +162,8 @@ void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
     case CompressorThresholdItem:
         // Always strictly below the limiter.
         item->clearChoices();
-        for (int threshold = -40; threshold < audio->drcLimThreshold(); ++threshold)
+        for (int threshold = kCompressorLowest; threshold < std::min(audio->drcLimThreshold(), kLimiterHighest);
+             ++threshold)
             item->addChoice(threshold, dbfs(threshold));
         selectOrShow(item, audio->drcThresholdCmp(), dbfs(audio->drcThresholdCmp()));
         item->refreshControl();
