@@ -70,14 +70,38 @@ std::optional<int> decimalIn(const QString& text, int low, int high)
     return n;
 }
 
-// A number item; the setters would keep the old value of a number below
-// the key's least one, so such a text counts as unchanged.
-void editNumber(ControllerEdit& edit, int id, Aoip& c, int (Aoip::*get)() const, bool (Aoip::*set)(int, bool),
-                const char* key, int low, int high)
+// The number items of both menus and their ranges.
+const struct NumberRow
 {
+    int id;
+    int (Aoip::*get)() const;
+    bool (Aoip::*set)(int, bool);
+    const char* key;
+    int low;
+    int high;
+} kNumberRows[] = {
+    {SipPortItem, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort},
+    {85, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort},
+    {89, &Aoip::drtpRtpPort, &Aoip::setDrtpRtpPort, "drtp_rtp_port", 1, kMaxPort},
+    {91, &Aoip::rtpTos, &Aoip::setRtpTos, "rtp_tos", 0, kMaxTos},
+};
+
+const NumberRow* numberRow(int id)
+{
+    for (const NumberRow& row : kNumberRows)
+        if (row.id == id)
+            return &row;
+    return nullptr;
+}
+
+// A number item's value: a text that is no number within its range is
+// none (the page puts such a text back as soon as it is typed).
+void editNumber(ControllerEdit& edit, int id, Aoip& c)
+{
+    const NumberRow* row = numberRow(id);
     const Item* item = edit.editable(id);
-    if (const std::optional<int> n = item ? decimalIn(item->valueText(), low, high) : std::nullopt)
-        edit.update(c, (c.*get)(), *n, set, key);
+    if (const std::optional<int> n = item ? decimalIn(item->valueText(), row->low, row->high) : std::nullopt)
+        edit.update(c, (c.*row->get)(), *n, row->set, row->key);
 }
 
 void editAccountText(ControllerEdit& edit, int id, Account& a, std::string Account::*field,
@@ -109,14 +133,14 @@ void editAoip(ControllerEdit& edit, Aoip& c)
     edit.choice(80, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval, "SIP_KA_INTERVAL");
     edit.choice(81, c, &Aoip::sipKeepAliveTarget, &Aoip::setSipKeepAliveTarget, "SIP_KA_TARGET");
     edit.choice(82, c, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout, "SIP_RE_REG_TO");
-    editNumber(edit, SipPortItem, c, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort);
-    editNumber(edit, 85, c, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort);
+    editNumber(edit, SipPortItem, c);
+    editNumber(edit, 85, c);
     edit.toggle(86, c, &Aoip::sipSessionTimers, &Aoip::setSipSessionTimers, "sip_sess_timers");
     edit.toggle(87, c, &Aoip::drtpAcceptCalls, &Aoip::setDrtpAcceptCalls, "drtp_acc_calls");
     edit.toggle(88, c, &Aoip::drtpSendOnly, &Aoip::setDrtpSendOnly, "drtp_send_only");
-    editNumber(edit, 89, c, &Aoip::drtpRtpPort, &Aoip::setDrtpRtpPort, "drtp_rtp_port", 1, kMaxPort);
+    editNumber(edit, 89, c);
     edit.choice(90, c, &Aoip::drtpReleaseTimeout, &Aoip::setDrtpReleaseTimeout, "drtp_rel_timeout");
-    editNumber(edit, 91, c, &Aoip::rtpTos, &Aoip::setRtpTos, "rtp_tos", 0, kMaxTos);
+    editNumber(edit, 91, c);
     edit.choice(92, c, &Aoip::ecmBfShift, &Aoip::setEcmBfShift, "MP_ECM_BF_SHIFT");
 }
 
@@ -131,8 +155,8 @@ void editAccount(ControllerEdit& edit, Aoip& c, Account& a)
     editAccountText(edit, 97, a, &Account::password, &Account::setPassword, "sip_password" + suffix);
     editAccountText(edit, 93, a, &Account::registrar, &Account::setRegistrar, "sip_registrar" + suffix);
     edit.toggle(AlternateSipPortItem, c, &Aoip::sipUseUport2, &Aoip::setSipUseUport2, "sip_use_uport2");
-    editNumber(edit, SipPortItem, c, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort);
-    editNumber(edit, 85, c, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort);
+    editNumber(edit, SipPortItem, c);
+    editNumber(edit, 85, c);
 }
 
 void editPage(ControllerEdit& edit, int menuId)
@@ -341,6 +365,16 @@ void QPravikSettingsPage::updateDoubleStreamingItems(QPravikMenuItem* item)
     }
     if (Item* pattern = item->page->findItem(68))
         pattern->setLocked(off);
+}
+
+// Only menus 10 and 76 take a typed number: menu 77 shows its ports locked.
+void QPravikSettingsPage::checkAoipNumber(QPravikMenuItem* item)
+{
+    const NumberRow* row = numberRow(item->id);
+    if (!row || item->locked || decimalIn(item->valueText(), row->low, row->high))
+        return;
+    setNumber(item, (frontPanelDevice()->aoip().*row->get)());
+    showMessage(tr("Failed to apply changes!"), 0);
 }
 
 bool QPravikSettingsPage::aoipControllerMenuModified(QPravikMenuItems* page)

@@ -647,6 +647,13 @@ void QPravikSettingsPage::updateOutputStreamMenu(QPravikMenuItems* page)
 
 namespace {
 
+// A multicast port item's value: only a number from 1 to 65535 is a port.
+std::optional<int> multicastPort(const QPravikMenuItem* item)
+{
+    const std::optional<int> port = item ? QPravikSettingsPage::strictNumber(item->valueText()) : std::nullopt;
+    return port && *port >= 1 && *port <= 65535 ? port : std::nullopt;
+}
+
 // The walk of the output stream menu; an output's setters take its index first.
 void editOutputStream(ControllerEdit& edit)
 {
@@ -668,16 +675,21 @@ void editOutputStream(ControllerEdit& edit)
         std::string address;
         if (edit.textValue(McAddress1Item + offset, address, toUnitUtf8) && !address.empty())
             edit.update(*rav, i, output.mcAddr, address, &R::setMcAddressOut, keyNames[i][1]);
-        // A port counts only from 1 to 65535: whatever is stored gets sent.
-        const QPravikMenuItem* portItem = edit.editable(McPort1Item + offset);
-        const std::optional<int> port =
-            portItem ? QPravikSettingsPage::strictNumber(portItem->valueText()) : std::nullopt;
-        if (port && *port >= 1 && *port <= 65535)
+        // Whatever is stored gets sent, so no other text counts.
+        if (const std::optional<int> port = multicastPort(edit.editable(McPort1Item + offset)))
             edit.update(*rav, i, output.mcPort, *port, &R::setMcPortOut, keyNames[i][2]);
     }
 }
 
 } // namespace
+
+void QPravikSettingsPage::checkMulticastPort(QPravikMenuItem* item)
+{
+    if ((item->id != McPort1Item && item->id != McPort2Item) || item->locked || multicastPort(item))
+        return;
+    item->setValueText(QString::number(ravenna()->output(item->id == McPort1Item ? 0 : 1).mcPort), false);
+    showMessage(tr("Failed to apply changes!"), 0);
+}
 
 bool QPravikSettingsPage::isOutputStreamMenuModified(QPravikMenuItems* page)
 {

@@ -216,6 +216,9 @@ public:
     bool sipAccountMenuModified(QPravikMenuItems* page);
     bool applySipAccountMenu(QPravikMenuItems* page);
 private:
+    // A typed number the key cannot take goes back to the controller's value,
+    // refused as the unit would refuse it.
+    void checkAoipNumber(QPravikMenuItem* item);
     // Writes the changed items of the AoIP menu or an account menu, then
     // re-initialises the AoIP interface.
     bool commitAoipPage(QPravikMenuItems* page);
@@ -308,6 +311,8 @@ private:
     void showModuleItem(QPravikMenuItem* item);
     void moduleItemChanged(QPravikMenuItem* item);
     void receiverDelayChanged(QPravikMenuItem* item);
+    // A typed multicast port that is no port goes back to the controller's.
+    void checkMulticastPort(QPravikMenuItem* item);
 
 public:
 

@@ -135,6 +135,7 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
     if (menu == AoipMenu) {
         if (item->id == DefaultProtocolItem)
             updateDoubleStreamingItems(item);
+        checkAoipNumber(item);
         header->setModified(aoipControllerMenuModified(page));
     } else if (within(SipAccountMenuFirst, SipAccountMenuLast)) {
         QPravikMenuItem* port = page->findItem(SipPortItem);
@@ -142,6 +143,7 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
             const int alternate = item->switchButton->isChecked() ? 2 : 0;
             port->setValueText(QString::number(frontPanelDevice()->aoip().sipUdpPort() + alternate), false);
         }
+        checkAoipNumber(item);
         header->setModified(sipAccountMenuModified(page));
     } else if (menu == IsdnMenu) {
         const std::optional<int> protocol = itemValue(item);
@@ -428,6 +430,7 @@ void QPravikSettingsPage::moduleReaction(const ItemReaction& reaction)
                 if (QPravikMenuItem* row = page->findItem(id))
                     row->setLocked(lock);
         }
+        checkMulticastPort(item);
         header->setModified(isOutputStreamMenuModified(page));
     }
 }

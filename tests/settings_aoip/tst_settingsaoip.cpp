@@ -22,6 +22,8 @@ UnitSimulator* simulator = nullptr;
 
 Edit toggle(int id) { return [id](auto* p) { p->findItem(id)->switchButton->click(); }; }
 Edit type(int id, QString text) { return [id, text](auto* p) { p->findItem(id)->setValueText(text, false); }; }
+// Typed by the operator: the page reacts to it.
+Edit typed(int id, QString text) { return [id, text](auto* p) { type(id, text)(p), p->notifyItemChanged(p->findItem(id)); }; }
 
 // Rows shown of 67-69, 74, 75, 78, 81, 84-86, and the GET's last key.
 const struct { const char* name; unsigned firmware; const char* options; const char* rows; const char* last; }
@@ -67,6 +69,10 @@ const ApplyRow kApplies[] = {
      {"PARAM;network:aoip;sip_def_account:2;target:network;", kReinit}, "", "", "", "75=Account 2"},
     {"port text not a number", 10, "drtp_rtp_port:9000;", type(89, "9002x"), 1, "", {}, ""},
     {"port below range", 10, "drtp_rtp_port:9000;", type(89, "0"), 1, "", {}, ""},
+    {"port out of range goes back", 76, "SIP_UDP_PORT:5060;", typed(SipPortItem, "70000"), 1, "", {}, kFailed, "", "", "84=5060"},
+    {"DSCP out of range goes back", 10, "rtp_tos:46;", typed(91, "256"), 1, "", {}, kFailed, "", "", "91=46"},
+    {"port in range kept", 10, "drtp_rtp_port:9000;", typed(89, "65535"), 1, "",
+     {"PARAM;drtp_rtp_port:65535;network:aoip;target:network;", kReinit}, "", "", "", "89=65535"},
     {"alternate port alone", 77, "sip_use_uport2:off;", toggle(83), 1, "",
      {"PARAM;network:aoip;sip_use_uport2:on;target:network;", kReinit}, ""},
     {"password as token", 77, "", type(97, "s3cret"), 1, "",
