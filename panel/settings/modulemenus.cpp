@@ -453,9 +453,9 @@ void QPravikSettingsPage::updateInputStreamsMenu(QPravikMenuItems* page)
             continue;
         const TComRavennaStream& stream = rav->streamIn(n);
         const QString name = fromUnitUtf8(stream.name);
-        item->setValueText(stream.streamId == kNoStream ? name
-                                                        : tr("%1 [ Channel %2 ]").arg(name).arg(stream.streamSubId + 1),
-                           false);
+        // Shown one-based; the record is the unit's, so the sum is taken wide.
+        const qint64 channel = qint64(stream.streamSubId) + 1;
+        item->setValueText(stream.streamId == kNoStream ? name : tr("%1 [ Channel %2 ]").arg(name).arg(channel), false);
         item->setLocked(!loaded());
     }
     if (QPravikMenuItem* item = page->findItem(ReceiverDelayItem)) {

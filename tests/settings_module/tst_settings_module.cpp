@@ -162,6 +162,13 @@ private slots:
             {"six links", "hardware_1", 0x10D00, {}, [=] { open({RavennaMenu, InputStreamsMenu}); },
              "138,139,140,141,142,143,147#|stream_in0,stream_in1,stream_in2,stream_in3,stream_in4,stream_in5,delay_min_in,delay_max_in,delay_in", {}},
         });
+        look = [this] { return item(138)->valueText() + '|' + item(139)->valueText(); };
+        run({
+            {"a channel beyond any stream's is a failed read", "", 0x10F00, {}, [=] {
+                 f.unit.onRequestMatching(QRegularExpression("GET:rav_stream_in0;"),
+                     {UnitSimulator::reply("PARAM;rav_stream_in0:1/2147483647/;rav_stream_in1:2/255/B;return:OK;")}, 1);
+                 open({RavennaMenu, InputStreamsMenu}); }, "None|B [ Channel 256 ]", {}},
+        });
         look = menu;
         run({
             {"channel 5 of two becomes the last", "", 0x10F00, a5, stream([=] { apply(); }), "3|2|0|0|Applying changes...", {"rav_stream_in0:1/1/A"}},
