@@ -45,10 +45,7 @@ bool firmwareAbove(std::uint32_t word)
     return unitFirmwareVersion > word;
 }
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 QString seconds(int n)
 {

@@ -70,10 +70,7 @@ const BookList& bookList(int menuId)
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 QPravikMenuItem* addItem(QPravikMenuItems* page, int id, int parentId, int type, const QString& title,
                          const QString& value = QString())

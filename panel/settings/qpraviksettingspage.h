@@ -417,3 +417,12 @@ public:
     // Menus 5, 195, 199-205, 209, 229, 241, 245, 252.
     void toolsReaction(const ItemReaction& reaction);
 };
+
+// The page's translations for the menus' helpers outside the class; a unit
+// takes them in with "using settingsmenu::tr;".
+namespace settingsmenu {
+inline QString tr(const char* text)
+{
+    return QPravikSettingsPage::tr(text);
+}
+} // namespace settingsmenu

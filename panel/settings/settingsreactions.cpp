@@ -494,10 +494,7 @@ namespace bookreaction {
 
 constexpr int kTimeoutMs = 5000;
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 TCommand request(const std::string& action, const char* kind, int rowId = -1)
 {
