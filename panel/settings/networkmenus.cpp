@@ -679,8 +679,6 @@ const Choice kKeySecurityChoices[] = {
     {4, "WPA2-PSK"},
 };
 
-constexpr int kAutoSecurity = 1;
-
 // The items that choose the network, editable only while the data
 // connection is off; the list only while it has a network to offer.
 void lockWifiNetworkItems(QPravikMenuItems* page, bool locked)
@@ -702,7 +700,7 @@ bool editWifi(ControllerEdit& edit, TComWifiController& wifi)
     int security = 0;
     if (edit.choiceValue(SecurityItem, security) && security != wifi.authentication()) {
         edit.update(wifi, wifi.authentication(), security, &TComWifiController::setAuthentication, "authentication");
-        if (security != kAutoSecurity)
+        if (security != QPravikSettingsPage::kAutoSecurity)
             edit.update(wifi, wifi.authenticationCustom(), security, &TComWifiController::setAuthenticationCustom,
                         "authentication_custom", true);
     }

@@ -192,6 +192,8 @@ public:
     void createWifiMenu(int menuId);
     bool wifiMenuModified(QPravikMenuItems* page);
     bool applyWifiMenu(QPravikMenuItems* page);
+    // The Wi-Fi security choice that has the unit find the network's own.
+    static constexpr int kAutoSecurity = 1;
 
 private:
     // The network area's reactions (settingsreactions.cpp).

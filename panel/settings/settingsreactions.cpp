@@ -55,7 +55,6 @@ namespace {
 
 // The unit may search for operators for three minutes.
 constexpr int kOperatorScanMs = 180000;
-constexpr int kAutoSecurity = 1;
 
 } // namespace
 
