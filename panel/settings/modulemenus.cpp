@@ -350,20 +350,26 @@ void QPravikSettingsPage::updateIpAddressingMenu(QPravikMenuItems* page)
         ravenna()->readParams(keys);
     }
     const TComRavennaInterface& iface = ravenna()->iface(i);
-    const bool addressesLocked = !loaded() || iface.dhcpMode != TComRavennaController::DhcpOff;
+    const bool dhcp = iface.dhcpMode != TComRavennaController::DhcpOff;
     if (QPravikMenuItem* item = page->findItem(ModuleDhcpItem)) {
-        item->setChecked(iface.dhcpMode != TComRavennaController::DhcpOff);
+        item->setChecked(dhcp);
         item->setLocked(!loaded());
     }
     const std::pair<int, const std::string*> rows[] = {
         {ModuleIpAddressItem, &iface.ipAddr}, {ModuleSubnetItem, &iface.subnet}, {ModuleGatewayItem, &iface.gateway}};
     for (const auto& [id, text] : rows)
-        if (QPravikMenuItem* item = page->findItem(id)) {
+        if (QPravikMenuItem* item = page->findItem(id))
             item->setValueText(fromUnitUtf8(*text), false);
-            item->setLocked(addressesLocked);
-        }
+    lockModuleAddresses(page, dhcp, !loaded());
     if (QPravikMenuItem* item = page->findItem(ModuleMacAddressItem))
         item->setValueText(fromUnitUtf8(iface.hwAddr), false);
+}
+
+void QPravikSettingsPage::lockModuleAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded)
+{
+    for (int id : {ModuleIpAddressItem, ModuleSubnetItem, ModuleGatewayItem})
+        if (QPravikMenuItem* item = page->findItem(id))
+            item->setLocked(unloaded || dhcp);
 }
 
 namespace {
@@ -636,13 +642,20 @@ void QPravikSettingsPage::updateOutputStreamMenu(QPravikMenuItems* page)
             else
                 item->setVisible(both);
         }
-        address->setLocked(unloaded || output.autoconf);
-        port->setLocked(unloaded || output.autoconf);
+        lockMulticastItems(page, i, output.autoconf, unloaded);
     }
     if (QPravikMenuItem* item = page->findItem(OutputChannelCountItem))
         item->setValueText(QString::number(rav->chCountOut()), false);
     if (QPravikMenuItem* item = page->findItem(PacketTimeItem))
         item->setValueText(tr("%1 ms").arg(double(rav->ptimeOut()), 0, 'f', 3), false);
+}
+
+void QPravikSettingsPage::lockMulticastItems(QPravikMenuItems* page, int output, bool autoconf, bool unloaded)
+{
+    const int offset = output * (AutoConfig2Item - AutoConfig1Item);
+    for (int id : {McAddress1Item + offset, McPort1Item + offset})
+        if (QPravikMenuItem* item = page->findItem(id))
+            item->setLocked(unloaded || autoconf);
 }
 
 namespace {

@@ -359,23 +359,29 @@ void QPravikSettingsPage::buildEthernetMenu(int menuId)
     pushPage(page);
 }
 
+void QPravikSettingsPage::lockEthernetAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded)
+{
+    for (const auto& address : kAddressItems) {
+        if (QPravikMenuItem* item = page->findItem(address.id))
+            item->setLocked(unloaded || dhcp);
+    }
+}
+
 void QPravikSettingsPage::refreshEthernetItems(QPravikMenuItems* page)
 {
     if (!page)
         return;
     const TComEthernetController& ethernet = ethernetController;
     const bool unloaded = ethernet.state() == TComController::Unloaded;
-    const bool addressLock = unloaded || ethernet.mode() != TComEthernetController::Manual;
     if (QPravikMenuItem* item = page->findItem(DhcpItem)) {
         item->setChecked(dhcpShown(ethernet));
         item->setLocked(unloaded);
     }
     for (const auto& address : kAddressItems) {
-        if (QPravikMenuItem* item = page->findItem(address.id)) {
+        if (QPravikMenuItem* item = page->findItem(address.id))
             item->setValueText(toQString((ethernet.*address.get)()), false);
-            item->setLocked(addressLock);
-        }
     }
+    lockEthernetAddresses(page, dhcpShown(ethernet), unloaded);
     const struct {
         int id;
         int value;

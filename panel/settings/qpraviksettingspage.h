@@ -203,6 +203,8 @@ private:
     void chooseWifiNetwork(QPravikMenuItems* page, const QString& name);
     // NI-1 / NI-2 lines are known by their SPID, the others by their numbers.
     static void lockIsdnNumbers(QPravikMenuItems* page, int protocol, bool unloaded);
+    // The addresses are the operator's only with manual addressing.
+    static void lockEthernetAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded);
 
 public:
 
@@ -315,6 +317,11 @@ private:
     void receiverDelayChanged(QPravikMenuItem* item);
     // A typed multicast port that is no port goes back to the controller's.
     void checkMulticastPort(QPravikMenuItem* item);
+    // A module interface's addresses are the operator's only without DHCP.
+    static void lockModuleAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded);
+    // An output interface's multicast address and port (output 0 or 1) are
+    // the operator's only without auto configuration.
+    static void lockMulticastItems(QPravikMenuItems* page, int output, bool autoconf, bool unloaded);
 
 public:
 

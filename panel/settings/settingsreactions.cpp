@@ -150,12 +150,8 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
             lockIsdnNumbers(page, *protocol, false);
         header->setModified(isdnMenuModified(page));
     } else if (within(EthernetMenuFirst, EthernetMenuLast)) {
-        if (item->id == DhcpItem && item->switchButton) {
-            for (int id = IpAddressItem; id <= AuxiliaryDnsItem; ++id) {
-                if (QPravikMenuItem* address = page->findItem(id))
-                    address->setLocked(item->switchButton->isChecked());
-            }
-        }
+        if (item->id == DhcpItem && item->switchButton)
+            lockEthernetAddresses(page, switchOn(item), ethernetController.state() == TComController::Unloaded);
         header->setModified(ethernetMenuModified(page));
     } else if (within(MobileMenuFirst, MobileMenuLast)) {
         if (item->id == PreferredOperatorItem)
@@ -409,9 +405,7 @@ void QPravikSettingsPage::moduleReaction(const ItemReaction& reaction)
             receiverDelayChanged(item);
     } else if (menu == IpAddressingMenuFirst || menu == IpAddressingMenuLast) {
         if (item->id == ModuleDhcpItem)
-            for (int id : {ModuleIpAddressItem, ModuleSubnetItem, ModuleGatewayItem})
-                if (QPravikMenuItem* address = page->findItem(id))
-                    address->setLocked(switchOn(item));
+            lockModuleAddresses(page, switchOn(item), frontPanelRavenna()->state() == TComController::Unloaded);
         header->setModified(isIpAddressingMenuModified(page));
     } else if (menu >= InputStreamMenuFirst && menu <= InputStreamMenuLast) {
         const std::optional<int> value = itemValue(item);
@@ -423,12 +417,9 @@ void QPravikSettingsPage::moduleReaction(const ItemReaction& reaction)
         }
         header->setModified(isInputStreamMenuModified(page));
     } else if (menu == OutputStreamMenu) {
-        if (item->id == AutoConfig1Item || item->id == AutoConfig2Item) {
-            const bool lock = frontPanelRavenna()->state() == TComController::Unloaded || switchOn(item);
-            for (int id : {item->id + 1, item->id + 2})
-                if (QPravikMenuItem* row = page->findItem(id))
-                    row->setLocked(lock);
-        }
+        if (item->id == AutoConfig1Item || item->id == AutoConfig2Item)
+            lockMulticastItems(page, item->id == AutoConfig1Item ? 0 : 1, switchOn(item),
+                               frontPanelRavenna()->state() == TComController::Unloaded);
         checkMulticastPort(item);
         header->setModified(isOutputStreamMenuModified(page));
     }
