@@ -36,29 +36,70 @@ const BookList& bookList(int menuId)
 {
 #define BOOK_TR(text) QT_TRANSLATE_NOOP("QPravikSettingsPage", text)
     static const BookList lists[] = {
-        {CallProfilesMenu, "remote_profile", BOOK_TR("New Call Profile"), BOOK_TR("Create a new call profile"), nullptr,
-         nullptr, BOOK_TR("Call Profile Name"), BOOK_TR("Load the call profile"), nullptr,
-         BOOK_TR("Delete the call profile"), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-         BOOK_TR("Failed to delete the call profile!")},
-        {PresetsMenu, "local_profile", BOOK_TR("New Preset"), BOOK_TR("Create a new preset"), BOOK_TR("Load the preset"),
-         BOOK_TR("Load, update or delete the preset"), BOOK_TR("Preset Name"), BOOK_TR("Load the preset"),
-         BOOK_TR("Update the preset"), BOOK_TR("Delete the preset"), BOOK_TR("Creating the preset..."),
-         BOOK_TR("Failed to create the preset!"), BOOK_TR("Cannot load the preset\n(a connection is established)"),
-         BOOK_TR("Loading the preset..."), BOOK_TR("Failed to load the preset!"), BOOK_TR("Failed to update the preset!"),
-         BOOK_TR("Failed to delete the preset!")},
-        {SipProfilesMenu, "sip_profile", BOOK_TR("New SIP Profile"), BOOK_TR("Create a new SIP profile"),
-         BOOK_TR("Load the SIP profile"), BOOK_TR("Load or delete the SIP profile"), BOOK_TR("SIP Profile Name"),
-         BOOK_TR("Load the SIP profile"), nullptr, BOOK_TR("Delete the SIP profile"),
-         BOOK_TR("Creating the SIP profile..."), BOOK_TR("Failed to create the SIP profile!"),
-         BOOK_TR("Cannot load the SIP profile\n(a connection is established)"), BOOK_TR("Loading the SIP profile..."),
-         BOOK_TR("Failed to load the SIP profile!"), nullptr, BOOK_TR("Failed to delete the SIP profile!")},
-        {SnapshotsMenu, "snapshot", BOOK_TR("New Snapshot"), BOOK_TR("Create a new snapshot"),
-         BOOK_TR("Load the snapshot"), BOOK_TR("Load, update or delete the snapshot"), BOOK_TR("Snapshot Name"),
-         BOOK_TR("Load the snapshot"), BOOK_TR("Update the snapshot"), BOOK_TR("Delete the snapshot"),
-         BOOK_TR("Creating the snapshot..."), BOOK_TR("Failed to create the snapshot!"),
-         BOOK_TR("Cannot load the snapshot\n(a connection is established)"), nullptr,
-         BOOK_TR("Failed to load the snapshot!"), BOOK_TR("Failed to update the snapshot!"),
-         BOOK_TR("Failed to delete the snapshot!")},
+        [] {
+            BookList t(CallProfilesMenu, "remote_profile");
+            t.newTitle = BOOK_TR("New Call Profile");
+            t.newValue = BOOK_TR("Create a new call profile");
+            t.nameTitle = BOOK_TR("Call Profile Name");
+            t.loadValue = BOOK_TR("Load the call profile");
+            t.deleteValue = BOOK_TR("Delete the call profile");
+            t.deleteFailed = BOOK_TR("Failed to delete the call profile!");
+            return t;
+        }(),
+        [] {
+            BookList t(PresetsMenu, "local_profile");
+            t.newTitle = BOOK_TR("New Preset");
+            t.newValue = BOOK_TR("Create a new preset");
+            t.rowValueOperator = BOOK_TR("Load the preset");
+            t.rowValueOther = BOOK_TR("Load, update or delete the preset");
+            t.nameTitle = BOOK_TR("Preset Name");
+            t.loadValue = BOOK_TR("Load the preset");
+            t.updateValue = BOOK_TR("Update the preset");
+            t.deleteValue = BOOK_TR("Delete the preset");
+            t.creating = BOOK_TR("Creating the preset...");
+            t.createFailed = BOOK_TR("Failed to create the preset!");
+            t.loadBusy = BOOK_TR("Cannot load the preset\n(a connection is established)");
+            t.loading = BOOK_TR("Loading the preset...");
+            t.loadFailed = BOOK_TR("Failed to load the preset!");
+            t.updateFailed = BOOK_TR("Failed to update the preset!");
+            t.deleteFailed = BOOK_TR("Failed to delete the preset!");
+            return t;
+        }(),
+        [] {
+            BookList t(SipProfilesMenu, "sip_profile");
+            t.newTitle = BOOK_TR("New SIP Profile");
+            t.newValue = BOOK_TR("Create a new SIP profile");
+            t.rowValueOperator = BOOK_TR("Load the SIP profile");
+            t.rowValueOther = BOOK_TR("Load or delete the SIP profile");
+            t.nameTitle = BOOK_TR("SIP Profile Name");
+            t.loadValue = BOOK_TR("Load the SIP profile");
+            t.deleteValue = BOOK_TR("Delete the SIP profile");
+            t.creating = BOOK_TR("Creating the SIP profile...");
+            t.createFailed = BOOK_TR("Failed to create the SIP profile!");
+            t.loadBusy = BOOK_TR("Cannot load the SIP profile\n(a connection is established)");
+            t.loading = BOOK_TR("Loading the SIP profile...");
+            t.loadFailed = BOOK_TR("Failed to load the SIP profile!");
+            t.deleteFailed = BOOK_TR("Failed to delete the SIP profile!");
+            return t;
+        }(),
+        [] {
+            BookList t(SnapshotsMenu, "snapshot");
+            t.newTitle = BOOK_TR("New Snapshot");
+            t.newValue = BOOK_TR("Create a new snapshot");
+            t.rowValueOperator = BOOK_TR("Load the snapshot");
+            t.rowValueOther = BOOK_TR("Load, update or delete the snapshot");
+            t.nameTitle = BOOK_TR("Snapshot Name");
+            t.loadValue = BOOK_TR("Load the snapshot");
+            t.updateValue = BOOK_TR("Update the snapshot");
+            t.deleteValue = BOOK_TR("Delete the snapshot");
+            t.creating = BOOK_TR("Creating the snapshot...");
+            t.createFailed = BOOK_TR("Failed to create the snapshot!");
+            t.loadBusy = BOOK_TR("Cannot load the snapshot\n(a connection is established)");
+            t.loadFailed = BOOK_TR("Failed to load the snapshot!");
+            t.updateFailed = BOOK_TR("Failed to update the snapshot!");
+            t.deleteFailed = BOOK_TR("Failed to delete the snapshot!");
+            return t;
+        }(),
     };
 #undef BOOK_TR
     for (const BookList& list : lists) {
