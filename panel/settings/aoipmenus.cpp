@@ -127,9 +127,11 @@ void editAoip(ControllerEdit& edit, Aoip& c)
         edit.update(c, c.sipDefAccount(), account + 1, &Aoip::setSipDefAccount, "sip_def_account");
     editAccountText(edit, RegistrarItem, c.account1(), &Account::registrar, &Account::setRegistrar, "sip_registrar");
     edit.text(OutboundProxyItem, c, &Aoip::sipProxy, &Aoip::setSipProxy, "sip_proxy", toUnitUtf8);
-    edit.choice(KeepAliveIntervalItem, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval, "SIP_KA_INTERVAL");
+    edit.choice(KeepAliveIntervalItem, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval,
+                "SIP_KA_INTERVAL");
     edit.choice(KeepAliveTargetItem, c, &Aoip::sipKeepAliveTarget, &Aoip::setSipKeepAliveTarget, "SIP_KA_TARGET");
-    edit.choice(RegistrationPeriodItem, c, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout, "SIP_RE_REG_TO");
+    edit.choice(RegistrationPeriodItem, c, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout,
+                "SIP_RE_REG_TO");
     editNumber(edit, SipPortItem, c);
     editNumber(edit, RtpPortItem, c);
     edit.toggle(SessionTimersItem, c, &Aoip::sipSessionTimers, &Aoip::setSipSessionTimers, "sip_sess_timers");
@@ -147,10 +149,12 @@ void editAccount(ControllerEdit& edit, Aoip& c, Account& a)
 {
     const std::string suffix = a.number == 2 ? "2" : "";
     editAccountText(edit, SipUserItem, a, &Account::user, &Account::setUser, "sip_user" + suffix);
-    editAccountText(edit, SipDisplayNameItem, a, &Account::displayName, &Account::setDisplayName, "sip_display_name" + suffix);
+    editAccountText(edit, SipDisplayNameItem, a, &Account::displayName, &Account::setDisplayName,
+                    "sip_display_name" + suffix);
     editAccountText(edit, SipAuthUserItem, a, &Account::authUser, &Account::setAuthUser, "sip_auth_user" + suffix);
     editAccountText(edit, SipPasswordItem, a, &Account::password, &Account::setPassword, "sip_password" + suffix);
-    editAccountText(edit, AccountRegistrarItem, a, &Account::registrar, &Account::setRegistrar, "sip_registrar" + suffix);
+    editAccountText(edit, AccountRegistrarItem, a, &Account::registrar, &Account::setRegistrar,
+                    "sip_registrar" + suffix);
     edit.toggle(AlternateSipPortItem, c, &Aoip::sipUseUport2, &Aoip::setSipUseUport2, "sip_use_uport2");
     editNumber(edit, SipPortItem, c);
     editNumber(edit, RtpPortItem, c);
@@ -244,7 +248,8 @@ void QPravikSettingsPage::buildAoipControllerMenu()
         addChoices(item, {{Aoip::Rtp, QT_TR_NOOP("Direct RTP")}});
     selectOrShow(item, c.audioMode(), callProtocolLabel(c.audioMode()));
     if (doubleStreaming) {
-        setSwitch(lockedRow(page, DoubleStreamItem, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked, 10),
+        setSwitch(lockedRow(page, DoubleStreamItem, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked,
+                            10),
                   c.doubleStream());
     }
     if (patterns) {
@@ -449,7 +454,8 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
         const int offset = second ? kAlternatePortOffset : 0;
         setNumber(lockedRow(page, SipPortItem, Item::Number, tr("SIP Port"), second || unloaded, 10),
                   c.sipUdpPort() + (c.sipUseUport2() ? offset : 0));
-        setNumber(lockedRow(page, RtpPortItem, Item::Number, tr("RTP Port"), second || unloaded, 10), c.rtpStartPort() + offset);
+        setNumber(lockedRow(page, RtpPortItem, Item::Number, tr("RTP Port"), second || unloaded, 10),
+                  c.rtpStartPort() + offset);
     }
     pushPage(page);
 }
