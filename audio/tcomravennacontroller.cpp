@@ -40,6 +40,15 @@ std::string ravennaStreamText(const TComRavennaStream& stream)
     return toString(stream.streamId) + '/' + toString(stream.streamSubId) + '/' + stream.name;
 }
 
+bool parseStreamRecord(TComRavennaStream& stream, const std::string& text)
+{
+    TComRavennaStream parsed = stream;
+    if (!parseSlashTriple(parsed, text) || parsed.streamSubId < 0 || parsed.streamSubId > kMaxAnnouncedChannels)
+        return false;
+    stream = parsed;
+    return true;
+}
+
 bool parseAnnouncedStream(TComRavennaStream& stream, const std::string& text)
 {
     const auto digits = [](const std::string& word) {
@@ -51,7 +60,7 @@ bool parseAnnouncedStream(TComRavennaStream& stream, const std::string& text)
     if (p2 == std::string::npos || !digits(text.substr(0, p1)) || !digits(text.substr(p1 + 1, p2 - p1 - 1)))
         return false;
     TComRavennaStream parsed;
-    if (!parseSlashTriple(parsed, text) || parsed.streamSubId > kMaxAnnouncedChannels)
+    if (!parseStreamRecord(parsed, text))
         return false;
     stream = parsed;
     return true;
@@ -174,7 +183,7 @@ std::string TComRavennaController::dhcpText() const
 template <int N>
 bool TComRavennaController::parseStream(const std::string& text)
 {
-    return parseSlashTriple(m_streamIn[N], text);
+    return parseStreamRecord(m_streamIn[N], text);
 }
 
 template <int N>

@@ -40,6 +40,10 @@ struct TComRavennaStream
 
 // "<streamId>/<streamSubId>/<name>", the name in UTF-8.
 std::string ravennaStreamText(const TComRavennaStream& stream);
+// A receive stream's text into its record, states kept. False, record
+// untouched, unless the channel is one an announced stream can offer
+// (0 to kMaxAnnouncedChannels).
+bool parseStreamRecord(TComRavennaStream& stream, const std::string& text);
 // An announced stream "<streamId>/<channelCount>/<name>" into its record (the
 // count in streamSubId). False, record untouched, unless both numbers are
 // plain decimal digits and the count is at most kMaxAnnouncedChannels.

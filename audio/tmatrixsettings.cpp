@@ -377,6 +377,9 @@ bool TMatrixSettings::setOptions(const MatrixOpts& options, bool send)
 {
     if (options == m_options)
         return true;
+    // The operator's word needs a matrix read from the unit to go to.
+    if (send && !m_applying && state() != Ready)
+        return false;
     if (mayWriteWord(OptionsKey, send) && !sendValue(keyName(OptionsKey, 0), encodeWord(options)))
         return false;
     const MatrixOpts previous = m_options;

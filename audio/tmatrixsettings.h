@@ -72,7 +72,8 @@ public:
     void setOutputGain(int output, float gainDb);
 
     // --- word setters: with send the unit gets the word first and a refusal
-    // keeps the old one (false).
+    // keeps the old one (false). The options word with send is refused too
+    // while the matrix is not loaded.
     bool setOptions(const MatrixOpts& options, bool send);
     bool setMasterGains(std::uint32_t word, bool send);
     // Indexes above 3 are true with nothing done; negative ones are refused.

@@ -45,10 +45,7 @@ bool firmwareAbove(std::uint32_t word)
     return unitFirmwareVersion > word;
 }
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 QString seconds(int n)
 {
@@ -70,14 +67,38 @@ std::optional<int> decimalIn(const QString& text, int low, int high)
     return n;
 }
 
-// A number item; the setters would keep the old value of a number below
-// the key's least one, so such a text counts as unchanged.
-void editNumber(ControllerEdit& edit, int id, Aoip& c, int (Aoip::*get)() const, bool (Aoip::*set)(int, bool),
-                const char* key, int low, int high)
+// The number items of both menus and their ranges.
+const struct NumberRow
 {
+    int id;
+    int (Aoip::*get)() const;
+    bool (Aoip::*set)(int, bool);
+    const char* key;
+    int low;
+    int high;
+} kNumberRows[] = {
+    {SipPortItem, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort},
+    {RtpPortItem, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort},
+    {DirectRtpPortItem, &Aoip::drtpRtpPort, &Aoip::setDrtpRtpPort, "drtp_rtp_port", 1, kMaxPort},
+    {RtpDscpItem, &Aoip::rtpTos, &Aoip::setRtpTos, "rtp_tos", 0, kMaxTos},
+};
+
+const NumberRow* numberRow(int id)
+{
+    for (const NumberRow& row : kNumberRows)
+        if (row.id == id)
+            return &row;
+    return nullptr;
+}
+
+// A number item's value: a text that is no number within its range is
+// none (the page puts such a text back as soon as it is typed).
+void editNumber(ControllerEdit& edit, int id, Aoip& c)
+{
+    const NumberRow* row = numberRow(id);
     const Item* item = edit.editable(id);
-    if (const std::optional<int> n = item ? decimalIn(item->valueText(), low, high) : std::nullopt)
-        edit.update(c, (c.*get)(), *n, set, key);
+    if (const std::optional<int> n = item ? decimalIn(item->valueText(), row->low, row->high) : std::nullopt)
+        edit.update(c, (c.*row->get)(), *n, row->set, row->key);
 }
 
 void editAccountText(ControllerEdit& edit, int id, Account& a, std::string Account::*field,
@@ -92,31 +113,34 @@ void editAccountText(ControllerEdit& edit, int id, Account& a, std::string Accou
 void editAoip(ControllerEdit& edit, Aoip& c)
 {
     edit.choice(DefaultProtocolItem, c, &Aoip::audioMode, &Aoip::setAudioMode, "audio_mode");
-    edit.toggle(67, c, &Aoip::doubleStream, &Aoip::setDoubleStream, "double_stream");
-    edit.choice(68, c, &Aoip::streamPattern, &Aoip::setStreamPattern, "stream_pattern");
-    edit.toggle(69, c, &Aoip::jitterab, &Aoip::setJitterab, "jitterab");
-    edit.toggle(70, c, &Aoip::stunMode, &Aoip::setStunMode, "stun_mode");
-    edit.text(71, c, &Aoip::stunServer, &Aoip::setStunServer, "stun_server", toUnitUtf8);
-    edit.toggle(72, c, &Aoip::sipMode, &Aoip::setSipMode, "sip_mode");
-    edit.toggle(73, c, &Aoip::sipAcceptCalls, &Aoip::setSipAcceptCalls, "sip_acc_calls");
-    edit.toggle(74, c, &Aoip::sipCheckCalls, &Aoip::setSipCheckCalls, "sip_chk_calls");
-    bool second = false;
-    if (edit.switchValue(75, second))
-        edit.update(c, c.sipDefAccount(), second ? 2 : 1, &Aoip::setSipDefAccount, "sip_def_account");
-    editAccountText(edit, 78, c.account1(), &Account::registrar, &Account::setRegistrar, "sip_registrar");
-    edit.text(79, c, &Aoip::sipProxy, &Aoip::setSipProxy, "sip_proxy", toUnitUtf8);
-    edit.choice(80, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval, "SIP_KA_INTERVAL");
-    edit.choice(81, c, &Aoip::sipKeepAliveTarget, &Aoip::setSipKeepAliveTarget, "SIP_KA_TARGET");
-    edit.choice(82, c, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout, "SIP_RE_REG_TO");
-    editNumber(edit, SipPortItem, c, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort);
-    editNumber(edit, 85, c, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort);
-    edit.toggle(86, c, &Aoip::sipSessionTimers, &Aoip::setSipSessionTimers, "sip_sess_timers");
-    edit.toggle(87, c, &Aoip::drtpAcceptCalls, &Aoip::setDrtpAcceptCalls, "drtp_acc_calls");
-    edit.toggle(88, c, &Aoip::drtpSendOnly, &Aoip::setDrtpSendOnly, "drtp_send_only");
-    editNumber(edit, 89, c, &Aoip::drtpRtpPort, &Aoip::setDrtpRtpPort, "drtp_rtp_port", 1, kMaxPort);
-    edit.choice(90, c, &Aoip::drtpReleaseTimeout, &Aoip::setDrtpReleaseTimeout, "drtp_rel_timeout");
-    editNumber(edit, 91, c, &Aoip::rtpTos, &Aoip::setRtpTos, "rtp_tos", 0, kMaxTos);
-    edit.choice(92, c, &Aoip::ecmBfShift, &Aoip::setEcmBfShift, "MP_ECM_BF_SHIFT");
+    edit.toggle(DoubleStreamItem, c, &Aoip::doubleStream, &Aoip::setDoubleStream, "double_stream");
+    edit.choice(StreamPatternItem, c, &Aoip::streamPattern, &Aoip::setStreamPattern, "stream_pattern");
+    edit.toggle(JitterBufferItem, c, &Aoip::jitterab, &Aoip::setJitterab, "jitterab");
+    edit.toggle(StunStateItem, c, &Aoip::stunMode, &Aoip::setStunMode, "stun_mode");
+    edit.text(StunServerItem, c, &Aoip::stunServer, &Aoip::setStunServer, "stun_server", toUnitUtf8);
+    edit.toggle(SipRegistrationItem, c, &Aoip::sipMode, &Aoip::setSipMode, "sip_mode");
+    edit.toggle(SipIncomingCallsItem, c, &Aoip::sipAcceptCalls, &Aoip::setSipAcceptCalls, "sip_acc_calls");
+    edit.toggle(SipCallsOriginItem, c, &Aoip::sipCheckCalls, &Aoip::setSipCheckCalls, "sip_chk_calls");
+    // The switch's choice: none while it shows a unit number of neither account.
+    int account = 0;
+    if (edit.choiceValue(DefaultAccountItem, account))
+        edit.update(c, c.sipDefAccount(), account + 1, &Aoip::setSipDefAccount, "sip_def_account");
+    editAccountText(edit, RegistrarItem, c.account1(), &Account::registrar, &Account::setRegistrar, "sip_registrar");
+    edit.text(OutboundProxyItem, c, &Aoip::sipProxy, &Aoip::setSipProxy, "sip_proxy", toUnitUtf8);
+    edit.choice(KeepAliveIntervalItem, c, &Aoip::sipKeepAliveInterval, &Aoip::setSipKeepAliveInterval,
+                "SIP_KA_INTERVAL");
+    edit.choice(KeepAliveTargetItem, c, &Aoip::sipKeepAliveTarget, &Aoip::setSipKeepAliveTarget, "SIP_KA_TARGET");
+    edit.choice(RegistrationPeriodItem, c, &Aoip::sipReRegisterTimeout, &Aoip::setSipReRegisterTimeout,
+                "SIP_RE_REG_TO");
+    editNumber(edit, SipPortItem, c);
+    editNumber(edit, RtpPortItem, c);
+    edit.toggle(SessionTimersItem, c, &Aoip::sipSessionTimers, &Aoip::setSipSessionTimers, "sip_sess_timers");
+    edit.toggle(DirectRtpCallsItem, c, &Aoip::drtpAcceptCalls, &Aoip::setDrtpAcceptCalls, "drtp_acc_calls");
+    edit.toggle(SendOnlyItem, c, &Aoip::drtpSendOnly, &Aoip::setDrtpSendOnly, "drtp_send_only");
+    editNumber(edit, DirectRtpPortItem, c);
+    edit.choice(ReleaseTimeoutItem, c, &Aoip::drtpReleaseTimeout, &Aoip::setDrtpReleaseTimeout, "drtp_rel_timeout");
+    editNumber(edit, RtpDscpItem, c);
+    edit.choice(PacketReplicationItem, c, &Aoip::ecmBfShift, &Aoip::setEcmBfShift, "MP_ECM_BF_SHIFT");
 }
 
 // Menu 76 or 77: the account's keys end in "2" for the second one; the
@@ -124,14 +148,16 @@ void editAoip(ControllerEdit& edit, Aoip& c)
 void editAccount(ControllerEdit& edit, Aoip& c, Account& a)
 {
     const std::string suffix = a.number == 2 ? "2" : "";
-    editAccountText(edit, 94, a, &Account::user, &Account::setUser, "sip_user" + suffix);
-    editAccountText(edit, 95, a, &Account::displayName, &Account::setDisplayName, "sip_display_name" + suffix);
-    editAccountText(edit, 96, a, &Account::authUser, &Account::setAuthUser, "sip_auth_user" + suffix);
-    editAccountText(edit, 97, a, &Account::password, &Account::setPassword, "sip_password" + suffix);
-    editAccountText(edit, 93, a, &Account::registrar, &Account::setRegistrar, "sip_registrar" + suffix);
+    editAccountText(edit, SipUserItem, a, &Account::user, &Account::setUser, "sip_user" + suffix);
+    editAccountText(edit, SipDisplayNameItem, a, &Account::displayName, &Account::setDisplayName,
+                    "sip_display_name" + suffix);
+    editAccountText(edit, SipAuthUserItem, a, &Account::authUser, &Account::setAuthUser, "sip_auth_user" + suffix);
+    editAccountText(edit, SipPasswordItem, a, &Account::password, &Account::setPassword, "sip_password" + suffix);
+    editAccountText(edit, AccountRegistrarItem, a, &Account::registrar, &Account::setRegistrar,
+                    "sip_registrar" + suffix);
     edit.toggle(AlternateSipPortItem, c, &Aoip::sipUseUport2, &Aoip::setSipUseUport2, "sip_use_uport2");
-    editNumber(edit, SipPortItem, c, &Aoip::sipUdpPort, &Aoip::setSipUdpPort, "SIP_UDP_PORT", 1, kMaxPort);
-    editNumber(edit, 85, c, &Aoip::rtpStartPort, &Aoip::setRtpStartPort, "RTP_START_PORT", 1, kMaxPort);
+    editNumber(edit, SipPortItem, c);
+    editNumber(edit, RtpPortItem, c);
 }
 
 void editPage(ControllerEdit& edit, int menuId)
@@ -222,11 +248,12 @@ void QPravikSettingsPage::buildAoipControllerMenu()
         addChoices(item, {{Aoip::Rtp, QT_TR_NOOP("Direct RTP")}});
     selectOrShow(item, c.audioMode(), callProtocolLabel(c.audioMode()));
     if (doubleStreaming) {
-        setSwitch(lockedRow(page, 67, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked, 10),
+        setSwitch(lockedRow(page, DoubleStreamItem, Item::Switch, tr("Double Streaming for SIP Calls"), dstreamLocked,
+                            10),
                   c.doubleStream());
     }
     if (patterns) {
-        item = lockedRow(page, 68, Item::ChoiceList, tr("Double Streaming Pattern"), dstreamLocked, 10);
+        item = lockedRow(page, StreamPatternItem, Item::ChoiceList, tr("Double Streaming Pattern"), dstreamLocked, 10);
         addChoices(item, {{0, QT_TR_NOOP("True Diversity")},
                           {1, QT_TR_NOOP("Bonding 50/50")},
                           {2, QT_TR_NOOP("Bonding 66/33")},
@@ -234,72 +261,72 @@ void QPravikSettingsPage::buildAoipControllerMenu()
         selectOrShow(item, c.streamPattern(), QString::number(c.streamPattern()));
     }
     if (patterns && firmwareAbove(kJitterBufferFirmware)) {
-        item = lockedRow(page, 69, Item::Switch, tr("Jitter Buffer Mode"), unloaded, 10);
+        item = lockedRow(page, JitterBufferItem, Item::Switch, tr("Jitter Buffer Mode"), unloaded, 10);
         item->addChoice(0, QStringLiteral("Fixed latency"));
         item->addChoice(1, QStringLiteral("Adaptive"));
         setSwitch(item, c.jitterab());
     }
 
     section(tr("STUN"));
-    setSwitch(lockedRow(page, 70, Item::Switch, tr("State"), unloaded, 60), c.stunMode());
-    setText(lockedRow(page, 71, Item::Text, tr("Server"), unloaded, 60), c.stunServer());
+    setSwitch(lockedRow(page, StunStateItem, Item::Switch, tr("State"), unloaded, 60), c.stunMode());
+    setText(lockedRow(page, StunServerItem, Item::Text, tr("Server"), unloaded, 60), c.stunServer());
 
     section(tr("SIP"));
-    setSwitch(lockedRow(page, 72, Item::Switch, tr("Registration"), unloaded, 60), c.sipMode());
-    item = lockedRow(page, 73, Item::Switch, tr("Incoming Calls"), unloaded, 60);
+    setSwitch(lockedRow(page, SipRegistrationItem, Item::Switch, tr("Registration"), unloaded, 60), c.sipMode());
+    item = lockedRow(page, SipIncomingCallsItem, Item::Switch, tr("Incoming Calls"), unloaded, 60);
     addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Accept")}});
     setSwitch(item, c.sipAcceptCalls());
     if (accounts) {
-        item = lockedRow(page, 74, Item::Switch, tr("Incoming Calls Origin"), unloaded, 60);
+        item = lockedRow(page, SipCallsOriginItem, Item::Switch, tr("Incoming Calls Origin"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("Any")}, {1, QT_TR_NOOP("Only from SIP Server")}});
         setSwitch(item, c.sipCheckCalls());
-        item = lockedRow(page, 75, Item::Switch, tr("Default SIP Account"), unloaded, 60);
+        item = lockedRow(page, DefaultAccountItem, Item::Switch, tr("Default SIP Account"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("Account 1")}, {1, QT_TR_NOOP("Account 2")}});
     } else {
-        setText(lockedRow(page, 78, Item::Text, tr("Registrar"), unloaded, 60), c.account1().registrar);
+        setText(lockedRow(page, RegistrarItem, Item::Text, tr("Registrar"), unloaded, 60), c.account1().registrar);
     }
     lockedRow(page, SipAccountMenuFirst, Item::SubMenu, tr("Account 1"), unloaded, 60)
         ->setValueText(tr("Configure the primary SIP Account"), false);
     lockedRow(page, SipAccountMenuLast, Item::SubMenu, tr("Account 2"), unloaded, 60)
         ->setValueText(tr("Configure the secondary SIP Account"), false);
-    setText(lockedRow(page, 79, Item::Text, tr("Outbound Proxy"), unloaded, 60), c.sipProxy());
-    item = lockedRow(page, 80, Item::ChoiceList, tr("Keepalive Interval"), unloaded, 60);
+    setText(lockedRow(page, OutboundProxyItem, Item::Text, tr("Outbound Proxy"), unloaded, 60), c.sipProxy());
+    item = lockedRow(page, KeepAliveIntervalItem, Item::ChoiceList, tr("Keepalive Interval"), unloaded, 60);
     addSeconds(item, {5, 10, 15, 20, 25, 30, 45, 60, 90, 120, 180});
     selectOrShow(item, c.sipKeepAliveInterval(), seconds(c.sipKeepAliveInterval()));
     if (accounts && firmwareAbove(kKeepAliveTargetFirmware)) {
-        item = lockedRow(page, 81, Item::ChoiceList, tr("Keepalive Target"), unloaded, 60);
+        item = lockedRow(page, KeepAliveTargetItem, Item::ChoiceList, tr("Keepalive Target"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("User Agent")}, {1, QT_TR_NOOP("SIP Server")}});
         selectOrShow(item, c.sipKeepAliveTarget(), QString::number(c.sipKeepAliveTarget()));
     }
-    item = lockedRow(page, 82, Item::ChoiceList, tr("Minimum Registration Period"), unloaded, 60);
+    item = lockedRow(page, RegistrationPeriodItem, Item::ChoiceList, tr("Minimum Registration Period"), unloaded, 60);
     addSeconds(item, {30, 60, 90});
     for (int minutes : {2, 3, 5, 10, 15, 30, 60})
         item->addChoice(minutes * 60, tr("%1 minutes").arg(minutes));
     selectOrShow(item, c.sipReRegisterTimeout(), seconds(c.sipReRegisterTimeout()));
     if (portsHere) {
         setNumber(lockedRow(page, SipPortItem, Item::Number, tr("SIP Port"), unloaded, 60), c.sipUdpPort());
-        setNumber(lockedRow(page, 85, Item::Number, tr("RTP Port"), unloaded, 60), c.rtpStartPort());
+        setNumber(lockedRow(page, RtpPortItem, Item::Number, tr("RTP Port"), unloaded, 60), c.rtpStartPort());
     }
     if (accounts && firmwareAbove(kSessionTimersFirmware)) {
-        item = lockedRow(page, 86, Item::Switch, tr("Periodically Refresh Sessions"), unloaded, 60);
+        item = lockedRow(page, SessionTimersItem, Item::Switch, tr("Periodically Refresh Sessions"), unloaded, 60);
         addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Use Session Timers")}});
         setSwitch(item, c.sipSessionTimers());
     }
 
     section(tr("Direct RTP"));
-    item = lockedRow(page, 87, Item::Switch, tr("Incoming Calls"), unloaded, 60);
+    item = lockedRow(page, DirectRtpCallsItem, Item::Switch, tr("Incoming Calls"), unloaded, 60);
     addChoices(item, {{0, QT_TR_NOOP("Disabled")}, {1, QT_TR_NOOP("Accept")}});
     setSwitch(item, c.drtpAcceptCalls());
-    setSwitch(lockedRow(page, 88, Item::Switch, tr("Send Only"), unloaded, 60), c.drtpSendOnly());
-    setNumber(lockedRow(page, 89, Item::Number, tr("RTP Port"), unloaded, 60), c.drtpRtpPort());
-    item = lockedRow(page, 90, Item::ChoiceList, tr("Release Timeout"), unloaded, 60);
+    setSwitch(lockedRow(page, SendOnlyItem, Item::Switch, tr("Send Only"), unloaded, 60), c.drtpSendOnly());
+    setNumber(lockedRow(page, DirectRtpPortItem, Item::Number, tr("RTP Port"), unloaded, 60), c.drtpRtpPort());
+    item = lockedRow(page, ReleaseTimeoutItem, Item::ChoiceList, tr("Release Timeout"), unloaded, 60);
     item->addChoice(1, tr("%1 second").arg(1));
     addSeconds(item, {2, 5, 10, 20, 30});
     selectOrShow(item, c.drtpReleaseTimeout(), seconds(c.drtpReleaseTimeout()));
 
     section(tr("Quality of Service"));
-    setNumber(lockedRow(page, 91, Item::Number, tr("RTP DSCP"), unloaded, 60), c.rtpTos());
-    item = lockedRow(page, 92, Item::ChoiceList, tr("Packet Replication"), unloaded, 60);
+    setNumber(lockedRow(page, RtpDscpItem, Item::Number, tr("RTP DSCP"), unloaded, 60), c.rtpTos());
+    item = lockedRow(page, PacketReplicationItem, Item::ChoiceList, tr("Packet Replication"), unloaded, 60);
     addChoices(item,
                {{0, QT_TR_NOOP("None")}, {1, QT_TR_NOOP("Short Delay")}, {2, QT_TR_NOOP("Interleaved (recommended)")}});
     selectOrShow(item, c.ecmBfShift(), QString::number(c.ecmBfShift()));
@@ -310,7 +337,7 @@ void QPravikSettingsPage::buildAoipControllerMenu()
 
 void QPravikSettingsPage::refreshDefaultAccountItem(QPravikMenuItems* page)
 {
-    Item* item = page ? page->findItem(75) : nullptr;
+    Item* item = page ? page->findItem(DefaultAccountItem) : nullptr;
     if (!item)
         return;
     const Aoip& c = frontPanelDevice()->aoip();
@@ -318,7 +345,9 @@ void QPravikSettingsPage::refreshDefaultAccountItem(QPravikMenuItems* page)
     const bool usable = c.audioMode() == Aoip::Sip && !c.doubleCodec() && !c.doubleStream() && !second.empty()
                         && second != c.account1().registrar && c.state() != TComController::Unloaded;
     item->setLocked(!usable);
-    item->setChecked(c.sipDefAccount() == 2);
+    const int account = c.sipDefAccount();
+    item->setChecked(account == 2);
+    selectOrShow(item, account == 1 || account == 2 ? account - 1 : -1, QString::number(account));
 }
 
 // The build's lock rule for the chosen protocol: double streaming stays
@@ -332,12 +361,22 @@ void QPravikSettingsPage::updateDoubleStreamingItems(QPravikMenuItem* item)
         return;
     const Aoip& c = frontPanelDevice()->aoip();
     const bool off = *chosen != Aoip::Sip || c.state() == TComController::Unloaded || c.doubleCodec();
-    if (Item* stream = item->page->findItem(67)) {
+    if (Item* stream = item->page->findItem(DoubleStreamItem)) {
         stream->setChecked(off ? false : c.doubleStream());
         stream->setLocked(off);
     }
-    if (Item* pattern = item->page->findItem(68))
+    if (Item* pattern = item->page->findItem(StreamPatternItem))
         pattern->setLocked(off);
+}
+
+// Only menus 10 and 76 take a typed number: menu 77 shows its ports locked.
+void QPravikSettingsPage::checkAoipNumber(QPravikMenuItem* item)
+{
+    const NumberRow* row = numberRow(item->id);
+    if (!row || item->locked || decimalIn(item->valueText(), row->low, row->high))
+        return;
+    setNumber(item, (frontPanelDevice()->aoip().*row->get)());
+    showMessage(tr("Failed to apply changes!"), 0);
 }
 
 bool QPravikSettingsPage::aoipControllerMenuModified(QPravikMenuItems* page)
@@ -401,12 +440,12 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
 
     auto* page = new QPravikMenuItems(menuId, this);
     const bool unloaded = c.state() == TComController::Unloaded;
-    setText(lockedRow(page, 94, Item::Text, tr("User Name"), unloaded, 10), a.user);
-    setText(lockedRow(page, 95, Item::Text, tr("Display Name"), unloaded, 10), a.displayName);
-    setText(lockedRow(page, 96, Item::Text, tr("User Authentication"), unloaded, 10), a.authUser);
-    setText(lockedRow(page, 97, Item::Password, tr("Authentication Password"), unloaded, 10), a.password);
+    setText(lockedRow(page, SipUserItem, Item::Text, tr("User Name"), unloaded, 10), a.user);
+    setText(lockedRow(page, SipDisplayNameItem, Item::Text, tr("Display Name"), unloaded, 10), a.displayName);
+    setText(lockedRow(page, SipAuthUserItem, Item::Text, tr("User Authentication"), unloaded, 10), a.authUser);
+    setText(lockedRow(page, SipPasswordItem, Item::Password, tr("Authentication Password"), unloaded, 10), a.password);
     if (registrar)
-        setText(lockedRow(page, 93, Item::Text, tr("Registrar"), unloaded, 10), a.registrar);
+        setText(lockedRow(page, AccountRegistrarItem, Item::Text, tr("Registrar"), unloaded, 10), a.registrar);
     if (ports) {
         if (second) {
             setSwitch(lockedRow(page, AlternateSipPortItem, Item::Switch, tr("Use Alternate SIP Port"), unloaded, 10),
@@ -415,7 +454,8 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
         const int offset = second ? kAlternatePortOffset : 0;
         setNumber(lockedRow(page, SipPortItem, Item::Number, tr("SIP Port"), second || unloaded, 10),
                   c.sipUdpPort() + (c.sipUseUport2() ? offset : 0));
-        setNumber(lockedRow(page, 85, Item::Number, tr("RTP Port"), second || unloaded, 10), c.rtpStartPort() + offset);
+        setNumber(lockedRow(page, RtpPortItem, Item::Number, tr("RTP Port"), second || unloaded, 10),
+                  c.rtpStartPort() + offset);
     }
     pushPage(page);
 }

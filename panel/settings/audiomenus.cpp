@@ -2,6 +2,7 @@
 
 #include "panel/settings/qpraviksettingspage.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "audio/taudiosettings.h"
@@ -21,6 +22,12 @@ constexpr std::uint32_t kAes67Firmware = 0x10CFF;
 constexpr std::uint32_t kIntercomFirmware = 0x10600;
 
 constexpr unsigned kAes2InputOption = 0x80;
+
+// Item 118's range; the compressor's list stops below it whatever the unit
+// reports as its limiter threshold.
+constexpr int kLimiterLowest = -20;
+constexpr int kLimiterHighest = -2;
+constexpr int kCompressorLowest = -40;
 
 constexpr int kIndent = 60;
 constexpr int kSectionTop = 20;
@@ -78,7 +85,7 @@ void QPravikSettingsPage::createAudioMenu()
     addMenuRow(page, DynamicProcessingItem, QPravikMenuItem::Switch, tr("Dynamic Processing"), kIndent);
     item = addMenuRow(page, LimiterThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Limiter Threshold"),
                       kIndent);
-    for (int threshold = -20; threshold <= -2; ++threshold)
+    for (int threshold = kLimiterLowest; threshold <= kLimiterHighest; ++threshold)
         item->addChoice(threshold, dbfs(threshold));
     addMenuRow(page, CompressorThresholdItem, QPravikMenuItem::WheelOnRelease, tr("Compressor Threshold"),
                kIndent);
@@ -155,7 +162,8 @@ void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
     case CompressorThresholdItem:
         // Always strictly below the limiter.
         item->clearChoices();
-        for (int threshold = -40; threshold < audio->drcLimThreshold(); ++threshold)
+        for (int threshold = kCompressorLowest; threshold < std::min(audio->drcLimThreshold(), kLimiterHighest);
+             ++threshold)
             item->addChoice(threshold, dbfs(threshold));
         selectOrShow(item, audio->drcThresholdCmp(), dbfs(audio->drcThresholdCmp()));
         item->refreshControl();
@@ -208,7 +216,7 @@ void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
 bool QPravikSettingsPage::isMonitoringMenuModified(QPravikMenuItems* page)
 {
     return page && page->menuId == MonitoringMenu
-        && frontPanelMatrixSettings()->options() != matrixOptions();
+        && ((frontPanelMatrixSettings()->options() ^ matrixOptions()) & kMonitoringBits) != 0;
 }
 
 bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
@@ -216,12 +224,19 @@ bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
     if (!page)
         return false;
     TMatrixSettings* matrix = frontPanelMatrixSettings();
-    if (page->menuId != MonitoringMenu || matrix->options() == matrixOptions())
+    // The word as the unit holds it now (the knob may have changed it since
+    // the menu was built) with this menu's bits as edited.
+    const std::uint32_t word = (matrix->options() & ~kMonitoringBits) | (matrixOptions() & kMonitoringBits);
+    if (page->menuId != MonitoringMenu || matrix->options() == word)
         return true;
     showMessage(tr("Applying changes..."), 1000);
-    if (!matrix->setOptions(matrixOptions(), true)) {
-        editedMatrixOptions = static_cast<int>(matrix->options());
-        updateMonitoringMenu(page);
+    if (!matrix->setOptions(word, true)) {
+        // A unit that refused shows its word again; without a loaded matrix
+        // there is no such word and the edits stay for another try.
+        if (matrix->state() != TComController::Unloaded) {
+            editedMatrixOptions = static_cast<int>(matrix->options());
+            updateMonitoringMenu(page);
+        }
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }

@@ -36,29 +36,70 @@ const BookList& bookList(int menuId)
 {
 #define BOOK_TR(text) QT_TRANSLATE_NOOP("QPravikSettingsPage", text)
     static const BookList lists[] = {
-        {CallProfilesMenu, "remote_profile", BOOK_TR("New Call Profile"), BOOK_TR("Create a new call profile"), nullptr,
-         nullptr, BOOK_TR("Call Profile Name"), BOOK_TR("Load the call profile"), nullptr,
-         BOOK_TR("Delete the call profile"), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-         BOOK_TR("Failed to delete the call profile!")},
-        {PresetsMenu, "local_profile", BOOK_TR("New Preset"), BOOK_TR("Create a new preset"), BOOK_TR("Load the preset"),
-         BOOK_TR("Load, update or delete the preset"), BOOK_TR("Preset Name"), BOOK_TR("Load the preset"),
-         BOOK_TR("Update the preset"), BOOK_TR("Delete the preset"), BOOK_TR("Creating the preset..."),
-         BOOK_TR("Failed to create the preset!"), BOOK_TR("Cannot load the preset\n(a connection is established)"),
-         BOOK_TR("Loading the preset..."), BOOK_TR("Failed to load the preset!"), BOOK_TR("Failed to update the preset!"),
-         BOOK_TR("Failed to delete the preset!")},
-        {SipProfilesMenu, "sip_profile", BOOK_TR("New SIP Profile"), BOOK_TR("Create a new SIP profile"),
-         BOOK_TR("Load the SIP profile"), BOOK_TR("Load or delete the SIP profile"), BOOK_TR("SIP Profile Name"),
-         BOOK_TR("Load the SIP profile"), nullptr, BOOK_TR("Delete the SIP profile"),
-         BOOK_TR("Creating the SIP profile..."), BOOK_TR("Failed to create the SIP profile!"),
-         BOOK_TR("Cannot load the SIP profile\n(a connection is established)"), BOOK_TR("Loading the SIP profile..."),
-         BOOK_TR("Failed to load the SIP profile!"), nullptr, BOOK_TR("Failed to delete the SIP profile!")},
-        {SnapshotsMenu, "snapshot", BOOK_TR("New Snapshot"), BOOK_TR("Create a new snapshot"),
-         BOOK_TR("Load the snapshot"), BOOK_TR("Load, update or delete the snapshot"), BOOK_TR("Snapshot Name"),
-         BOOK_TR("Load the snapshot"), BOOK_TR("Update the snapshot"), BOOK_TR("Delete the snapshot"),
-         BOOK_TR("Creating the snapshot..."), BOOK_TR("Failed to create the snapshot!"),
-         BOOK_TR("Cannot load the snapshot\n(a connection is established)"), nullptr,
-         BOOK_TR("Failed to load the snapshot!"), BOOK_TR("Failed to update the snapshot!"),
-         BOOK_TR("Failed to delete the snapshot!")},
+        [] {
+            BookList t(CallProfilesMenu, "remote_profile");
+            t.newTitle = BOOK_TR("New Call Profile");
+            t.newValue = BOOK_TR("Create a new call profile");
+            t.nameTitle = BOOK_TR("Call Profile Name");
+            t.loadValue = BOOK_TR("Load the call profile");
+            t.deleteValue = BOOK_TR("Delete the call profile");
+            t.deleteFailed = BOOK_TR("Failed to delete the call profile!");
+            return t;
+        }(),
+        [] {
+            BookList t(PresetsMenu, "local_profile");
+            t.newTitle = BOOK_TR("New Preset");
+            t.newValue = BOOK_TR("Create a new preset");
+            t.rowValueOperator = BOOK_TR("Load the preset");
+            t.rowValueOther = BOOK_TR("Load, update or delete the preset");
+            t.nameTitle = BOOK_TR("Preset Name");
+            t.loadValue = BOOK_TR("Load the preset");
+            t.updateValue = BOOK_TR("Update the preset");
+            t.deleteValue = BOOK_TR("Delete the preset");
+            t.creating = BOOK_TR("Creating the preset...");
+            t.createFailed = BOOK_TR("Failed to create the preset!");
+            t.loadBusy = BOOK_TR("Cannot load the preset\n(a connection is established)");
+            t.loading = BOOK_TR("Loading the preset...");
+            t.loadFailed = BOOK_TR("Failed to load the preset!");
+            t.updateFailed = BOOK_TR("Failed to update the preset!");
+            t.deleteFailed = BOOK_TR("Failed to delete the preset!");
+            return t;
+        }(),
+        [] {
+            BookList t(SipProfilesMenu, "sip_profile");
+            t.newTitle = BOOK_TR("New SIP Profile");
+            t.newValue = BOOK_TR("Create a new SIP profile");
+            t.rowValueOperator = BOOK_TR("Load the SIP profile");
+            t.rowValueOther = BOOK_TR("Load or delete the SIP profile");
+            t.nameTitle = BOOK_TR("SIP Profile Name");
+            t.loadValue = BOOK_TR("Load the SIP profile");
+            t.deleteValue = BOOK_TR("Delete the SIP profile");
+            t.creating = BOOK_TR("Creating the SIP profile...");
+            t.createFailed = BOOK_TR("Failed to create the SIP profile!");
+            t.loadBusy = BOOK_TR("Cannot load the SIP profile\n(a connection is established)");
+            t.loading = BOOK_TR("Loading the SIP profile...");
+            t.loadFailed = BOOK_TR("Failed to load the SIP profile!");
+            t.deleteFailed = BOOK_TR("Failed to delete the SIP profile!");
+            return t;
+        }(),
+        [] {
+            BookList t(SnapshotsMenu, "snapshot");
+            t.newTitle = BOOK_TR("New Snapshot");
+            t.newValue = BOOK_TR("Create a new snapshot");
+            t.rowValueOperator = BOOK_TR("Load the snapshot");
+            t.rowValueOther = BOOK_TR("Load, update or delete the snapshot");
+            t.nameTitle = BOOK_TR("Snapshot Name");
+            t.loadValue = BOOK_TR("Load the snapshot");
+            t.updateValue = BOOK_TR("Update the snapshot");
+            t.deleteValue = BOOK_TR("Delete the snapshot");
+            t.creating = BOOK_TR("Creating the snapshot...");
+            t.createFailed = BOOK_TR("Failed to create the snapshot!");
+            t.loadBusy = BOOK_TR("Cannot load the snapshot\n(a connection is established)");
+            t.loadFailed = BOOK_TR("Failed to load the snapshot!");
+            t.updateFailed = BOOK_TR("Failed to update the snapshot!");
+            t.deleteFailed = BOOK_TR("Failed to delete the snapshot!");
+            return t;
+        }(),
     };
 #undef BOOK_TR
     for (const BookList& list : lists) {
@@ -70,10 +111,7 @@ const BookList& bookList(int menuId)
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 QPravikMenuItem* addItem(QPravikMenuItems* page, int id, int parentId, int type, const QString& title,
                          const QString& value = QString())
@@ -219,10 +257,10 @@ bool evaluateProfile(const ProfileContext& c, const TComRequestHelper::ValueMap&
     summary = QStringLiteral("[ ") + QPravikSettingsPage::interfaceTypeLabel(label) + QStringLiteral(" ]");
     const std::string* remote = replyValue(reply, "remote_addr");
     if (remote && !remote->empty())
-        summary += QLatin1Char(' ') + toQString(*remote);
+        summary += QLatin1Char(' ') + fromUnitUtf8(*remote);
     const std::string* remote2 = replyValue(reply, "remote_addr2");
     if (remote2 && !remote2->empty())
-        summary += QLatin1Char(',') + toQString(*remote2);
+        summary += QLatin1Char(',') + fromUnitUtf8(*remote2);
     summary += QLatin1Char('\n')
         + QPravikLocalize::interfaceName(int(interfaceCodeFromName(*network)), c.device->deviceOptions());
 
@@ -461,10 +499,11 @@ bool QPravikSettingsPage::readCallProfile(int rowId, const QString& name)
     const std::string* coord = replyValue(reply, "coord_mode");
     if (coord && p.codecMode == 0 && *coord == "enabled")
         p.coordMode = 1;
+    // The numbers go back to the unit and to the line as they came.
     if (const std::string* remote = replyValue(reply, "remote_addr"))
-        p.remoteAddress = toQString(*remote);
+        p.remoteAddress = fromUnitUtf8(*remote);
     if (const std::string* remote = replyValue(reply, "remote_addr2"))
-        p.secondRemoteAddress = toQString(*remote);
+        p.secondRemoteAddress = fromUnitUtf8(*remote);
     p.lines = device->operationMode() == 1 && p.coding.channelMode != 0 ? 1 : 3;
     return true;
 }
@@ -587,9 +626,9 @@ bool QPravikSettingsPage::applyCallProfile(QPravikMenuItems* page)
     }
     if (p.coding.codec != -1)
         request.setParam(wire::key::codec(), codecConfigToString(p.coding));
-    request.setParam(wire::key::remoteAddr(), toStdString(p.remoteAddress));
+    request.setParam(wire::key::remoteAddr(), toUnitUtf8(p.remoteAddress));
     if (!p.secondRemoteAddress.isEmpty())
-        request.setParam(wire::key::remoteAddr2(), toStdString(p.secondRemoteAddress));
+        request.setParam(wire::key::remoteAddr2(), toUnitUtf8(p.secondRemoteAddress));
     if (requestHelper.send(request, kBookTimeoutMs))
         return true;
     showMessage(update ? tr("Failed to update the call profile!") : tr("Failed to create the call profile!"), 0);

@@ -353,20 +353,26 @@ void QPravikSettingsPage::updateIpAddressingMenu(QPravikMenuItems* page)
         ravenna()->readParams(keys);
     }
     const TComRavennaInterface& iface = ravenna()->iface(i);
-    const bool addressesLocked = !loaded() || iface.dhcpMode != TComRavennaController::DhcpOff;
+    const bool dhcp = iface.dhcpMode != TComRavennaController::DhcpOff;
     if (QPravikMenuItem* item = page->findItem(ModuleDhcpItem)) {
-        item->setChecked(iface.dhcpMode != TComRavennaController::DhcpOff);
+        item->setChecked(dhcp);
         item->setLocked(!loaded());
     }
     const std::pair<int, const std::string*> rows[] = {
         {ModuleIpAddressItem, &iface.ipAddr}, {ModuleSubnetItem, &iface.subnet}, {ModuleGatewayItem, &iface.gateway}};
     for (const auto& [id, text] : rows)
-        if (QPravikMenuItem* item = page->findItem(id)) {
+        if (QPravikMenuItem* item = page->findItem(id))
             item->setValueText(fromUnitUtf8(*text), false);
-            item->setLocked(addressesLocked);
-        }
+    lockModuleAddresses(page, dhcp, !loaded());
     if (QPravikMenuItem* item = page->findItem(ModuleMacAddressItem))
         item->setValueText(fromUnitUtf8(iface.hwAddr), false);
+}
+
+void QPravikSettingsPage::lockModuleAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded)
+{
+    for (int id : {ModuleIpAddressItem, ModuleSubnetItem, ModuleGatewayItem})
+        if (QPravikMenuItem* item = page->findItem(id))
+            item->setLocked(unloaded || dhcp);
 }
 
 namespace {
@@ -456,9 +462,9 @@ void QPravikSettingsPage::updateInputStreamsMenu(QPravikMenuItems* page)
             continue;
         const TComRavennaStream& stream = rav->streamIn(n);
         const QString name = fromUnitUtf8(stream.name);
-        item->setValueText(stream.streamId == kNoStream ? name
-                                                        : tr("%1 [ Channel %2 ]").arg(name).arg(stream.streamSubId + 1),
-                           false);
+        // Shown one-based; the record is the unit's, so the sum is taken wide.
+        const qint64 channel = qint64(stream.streamSubId) + 1;
+        item->setValueText(stream.streamId == kNoStream ? name : tr("%1 [ Channel %2 ]").arg(name).arg(channel), false);
         item->setLocked(!loaded());
     }
     if (QPravikMenuItem* item = page->findItem(ReceiverDelayItem)) {
@@ -639,8 +645,7 @@ void QPravikSettingsPage::updateOutputStreamMenu(QPravikMenuItems* page)
             else
                 item->setVisible(both);
         }
-        address->setLocked(unloaded || output.autoconf);
-        port->setLocked(unloaded || output.autoconf);
+        lockMulticastItems(page, i, output.autoconf, unloaded);
     }
     if (QPravikMenuItem* item = page->findItem(OutputChannelCountItem))
         item->setValueText(QString::number(rav->chCountOut()), false);
@@ -648,7 +653,22 @@ void QPravikSettingsPage::updateOutputStreamMenu(QPravikMenuItems* page)
         item->setValueText(tr("%1 ms").arg(double(rav->ptimeOut()), 0, 'f', 3), false);
 }
 
+void QPravikSettingsPage::lockMulticastItems(QPravikMenuItems* page, int output, bool autoconf, bool unloaded)
+{
+    const int offset = output * (AutoConfig2Item - AutoConfig1Item);
+    for (int id : {McAddress1Item + offset, McPort1Item + offset})
+        if (QPravikMenuItem* item = page->findItem(id))
+            item->setLocked(unloaded || autoconf);
+}
+
 namespace {
+
+// A multicast port item's value: only a number from 1 to 65535 is a port.
+std::optional<int> multicastPort(const QPravikMenuItem* item)
+{
+    const std::optional<int> port = item ? QPravikSettingsPage::strictNumber(item->valueText()) : std::nullopt;
+    return port && *port >= 1 && *port <= 65535 ? port : std::nullopt;
+}
 
 // The walk of the output stream menu; an output's setters take its index first.
 void editOutputStream(ControllerEdit& edit)
@@ -671,16 +691,21 @@ void editOutputStream(ControllerEdit& edit)
         std::string address;
         if (edit.textValue(McAddress1Item + offset, address, toUnitUtf8) && !address.empty())
             edit.update(*rav, i, output.mcAddr, address, &R::setMcAddressOut, keyNames[i][1]);
-        // A port counts only from 1 to 65535: whatever is stored gets sent.
-        const QPravikMenuItem* portItem = edit.editable(McPort1Item + offset);
-        const std::optional<int> port =
-            portItem ? QPravikSettingsPage::strictNumber(portItem->valueText()) : std::nullopt;
-        if (port && *port >= 1 && *port <= 65535)
+        // Whatever is stored gets sent, so no other text counts.
+        if (const std::optional<int> port = multicastPort(edit.editable(McPort1Item + offset)))
             edit.update(*rav, i, output.mcPort, *port, &R::setMcPortOut, keyNames[i][2]);
     }
 }
 
 } // namespace
+
+void QPravikSettingsPage::checkMulticastPort(QPravikMenuItem* item)
+{
+    if ((item->id != McPort1Item && item->id != McPort2Item) || item->locked || multicastPort(item))
+        return;
+    item->setValueText(QString::number(ravenna()->output(item->id == McPort1Item ? 0 : 1).mcPort), false);
+    showMessage(tr("Failed to apply changes!"), 0);
+}
 
 bool QPravikSettingsPage::isOutputStreamMenuModified(QPravikMenuItems* page)
 {

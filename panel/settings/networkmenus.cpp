@@ -208,6 +208,8 @@ void QPravikSettingsPage::buildNetworkMenu()
 void QPravikSettingsPage::forgetUnitCapabilities()
 {
     firstMobileCapabilities = -1;
+    // A re-initialisation the last unit refused is not the next one's to do.
+    aoipReinitPending = false;
 }
 
 void QPravikSettingsPage::updateMobileLinks(QPravikMenuItems* page)
@@ -357,23 +359,29 @@ void QPravikSettingsPage::buildEthernetMenu(int menuId)
     pushPage(page);
 }
 
+void QPravikSettingsPage::lockEthernetAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded)
+{
+    for (const auto& address : kAddressItems) {
+        if (QPravikMenuItem* item = page->findItem(address.id))
+            item->setLocked(unloaded || dhcp);
+    }
+}
+
 void QPravikSettingsPage::refreshEthernetItems(QPravikMenuItems* page)
 {
     if (!page)
         return;
     const TComEthernetController& ethernet = ethernetController;
     const bool unloaded = ethernet.state() == TComController::Unloaded;
-    const bool addressLock = unloaded || ethernet.mode() != TComEthernetController::Manual;
     if (QPravikMenuItem* item = page->findItem(DhcpItem)) {
         item->setChecked(dhcpShown(ethernet));
         item->setLocked(unloaded);
     }
     for (const auto& address : kAddressItems) {
-        if (QPravikMenuItem* item = page->findItem(address.id)) {
+        if (QPravikMenuItem* item = page->findItem(address.id))
             item->setValueText(toQString((ethernet.*address.get)()), false);
-            item->setLocked(addressLock);
-        }
     }
+    lockEthernetAddresses(page, dhcpShown(ethernet), unloaded);
     const struct {
         int id;
         int value;
@@ -677,8 +685,6 @@ const Choice kKeySecurityChoices[] = {
     {4, "WPA2-PSK"},
 };
 
-constexpr int kAutoSecurity = 1;
-
 // The items that choose the network, editable only while the data
 // connection is off; the list only while it has a network to offer.
 void lockWifiNetworkItems(QPravikMenuItems* page, bool locked)
@@ -700,7 +706,7 @@ bool editWifi(ControllerEdit& edit, TComWifiController& wifi)
     int security = 0;
     if (edit.choiceValue(SecurityItem, security) && security != wifi.authentication()) {
         edit.update(wifi, wifi.authentication(), security, &TComWifiController::setAuthentication, "authentication");
-        if (security != kAutoSecurity)
+        if (security != QPravikSettingsPage::kAutoSecurity)
             edit.update(wifi, wifi.authenticationCustom(), security, &TComWifiController::setAuthenticationCustom,
                         "authentication_custom", true);
     }

@@ -191,7 +191,8 @@ public:
     void buildNetworkMenu();
     void updateMobileLinks(QPravikMenuItems* page);
     void refreshNetworkItem(QPravikMenuItem* item);
-    // A new connection to a unit: what was read of the last unit's modems goes.
+    // A new connection to a unit: what was kept of the last unit (its modems,
+    // a pending AoIP re-initialisation) goes.
     void forgetUnitCapabilities();
     void createIsdnMenu();
     bool isdnMenuModified(QPravikMenuItems* page);
@@ -206,6 +207,8 @@ public:
     void createWifiMenu(int menuId);
     bool wifiMenuModified(QPravikMenuItems* page);
     bool applyWifiMenu(QPravikMenuItems* page);
+    // The Wi-Fi security choice that has the unit find the network's own.
+    static constexpr int kAutoSecurity = 1;
 
 private:
     // The network area's reactions (settingsreactions.cpp).
@@ -215,6 +218,8 @@ private:
     void chooseWifiNetwork(QPravikMenuItems* page, const QString& name);
     // NI-1 / NI-2 lines are known by their SPID, the others by their numbers.
     static void lockIsdnNumbers(QPravikMenuItems* page, int protocol, bool unloaded);
+    // The addresses are the operator's only with manual addressing.
+    static void lockEthernetAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded);
 
 public:
 
@@ -230,6 +235,9 @@ public:
     bool sipAccountMenuModified(QPravikMenuItems* page);
     bool applySipAccountMenu(QPravikMenuItems* page);
 private:
+    // A typed number the key cannot take goes back to the controller's value,
+    // refused as the unit would refuse it.
+    void checkAoipNumber(QPravikMenuItem* item);
     // Writes the changed items of the AoIP menu or an account menu, then
     // re-initialises the AoIP interface.
     bool commitAoipPage(QPravikMenuItems* page);
@@ -270,6 +278,8 @@ private:
     static constexpr std::uint32_t kKnobFunctionBit = 1u << 29;
     static constexpr std::uint32_t kIntercomBit = 1u << 30;
     static constexpr std::uint32_t kSideToneBit = 1u << 31;
+    // The Monitoring menu's own bits; the rest of the word is the unit's.
+    static constexpr std::uint32_t kMonitoringBits = kSideToneBit | kIntercomBit;
 
     std::uint32_t matrixOptions() const { return static_cast<std::uint32_t>(editedMatrixOptions); }
     // The ratio choice: the ratio times ten, rounded.
@@ -308,6 +318,13 @@ private:
     void showModuleItem(QPravikMenuItem* item);
     void moduleItemChanged(QPravikMenuItem* item);
     void receiverDelayChanged(QPravikMenuItem* item);
+    // A typed multicast port that is no port goes back to the controller's.
+    void checkMulticastPort(QPravikMenuItem* item);
+    // A module interface's addresses are the operator's only without DHCP.
+    static void lockModuleAddresses(QPravikMenuItems* page, bool dhcp, bool unloaded);
+    // An output interface's multicast address and port (output 0 or 1) are
+    // the operator's only without auto configuration.
+    static void lockMulticastItems(QPravikMenuItems* page, int output, bool autoconf, bool unloaded);
 
 public:
 
@@ -411,3 +428,12 @@ public:
     // Menus 5, 195, 199-205, 209, 229, 241, 245, 252.
     void toolsReaction(const ItemReaction& reaction);
 };
+
+// The page's translations for the menus' helpers outside the class; a unit
+// takes them in with "using settingsmenu::tr;".
+namespace settingsmenu {
+inline QString tr(const char* text)
+{
+    return QPravikSettingsPage::tr(text);
+}
+} // namespace settingsmenu

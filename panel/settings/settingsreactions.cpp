@@ -286,7 +286,6 @@ namespace {
 
 // The unit may search for operators for three minutes.
 constexpr int kOperatorScanMs = 180000;
-constexpr int kAutoSecurity = 1;
 
 } // namespace
 
@@ -360,6 +359,7 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
     if (menu == AoipMenu) {
         if (item->id == DefaultProtocolItem)
             updateDoubleStreamingItems(item);
+        checkAoipNumber(item);
         header->setModified(aoipControllerMenuModified(page));
     } else if (within(SipAccountMenuFirst, SipAccountMenuLast)) {
         QPravikMenuItem* port = page->findItem(SipPortItem);
@@ -367,6 +367,7 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
             const int alternate = item->switchButton->isChecked() ? 2 : 0;
             port->setValueText(QString::number(frontPanelDevice()->aoip().sipUdpPort() + alternate), false);
         }
+        checkAoipNumber(item);
         header->setModified(sipAccountMenuModified(page));
     } else if (menu == IsdnMenu) {
         const std::optional<int> protocol = itemValue(item);
@@ -374,12 +375,8 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
             lockIsdnNumbers(page, *protocol, false);
         header->setModified(isdnMenuModified(page));
     } else if (within(EthernetMenuFirst, EthernetMenuLast)) {
-        if (item->id == DhcpItem && item->switchButton) {
-            for (int id = IpAddressItem; id <= AuxiliaryDnsItem; ++id) {
-                if (QPravikMenuItem* address = page->findItem(id))
-                    address->setLocked(item->switchButton->isChecked());
-            }
-        }
+        if (item->id == DhcpItem && item->switchButton)
+            lockEthernetAddresses(page, switchOn(item), ethernetController.state() == TComController::Unloaded);
         header->setModified(ethernetMenuModified(page));
     } else if (within(MobileMenuFirst, MobileMenuLast)) {
         if (item->id == PreferredOperatorItem)
@@ -628,9 +625,7 @@ void QPravikSettingsPage::moduleReaction(const ItemReaction& reaction)
             receiverDelayChanged(item);
     } else if (menu == IpAddressingMenuFirst || menu == IpAddressingMenuLast) {
         if (item->id == ModuleDhcpItem)
-            for (int id : {ModuleIpAddressItem, ModuleSubnetItem, ModuleGatewayItem})
-                if (QPravikMenuItem* address = page->findItem(id))
-                    address->setLocked(switchOn(item));
+            lockModuleAddresses(page, switchOn(item), frontPanelRavenna()->state() == TComController::Unloaded);
         header->setModified(isIpAddressingMenuModified(page));
     } else if (menu >= InputStreamMenuFirst && menu <= InputStreamMenuLast) {
         const std::optional<int> value = itemValue(item);
@@ -642,12 +637,10 @@ void QPravikSettingsPage::moduleReaction(const ItemReaction& reaction)
         }
         header->setModified(isInputStreamMenuModified(page));
     } else if (menu == OutputStreamMenu) {
-        if (item->id == AutoConfig1Item || item->id == AutoConfig2Item) {
-            const bool lock = frontPanelRavenna()->state() == TComController::Unloaded || switchOn(item);
-            for (int id : {item->id + 1, item->id + 2})
-                if (QPravikMenuItem* row = page->findItem(id))
-                    row->setLocked(lock);
-        }
+        if (item->id == AutoConfig1Item || item->id == AutoConfig2Item)
+            lockMulticastItems(page, item->id == AutoConfig1Item ? 0 : 1, switchOn(item),
+                               frontPanelRavenna()->state() == TComController::Unloaded);
+        checkMulticastPort(item);
         header->setModified(isOutputStreamMenuModified(page));
     }
 }
@@ -706,10 +699,7 @@ namespace bookreaction {
 
 constexpr int kTimeoutMs = 5000;
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 TCommand request(const std::string& action, const char* kind, int rowId = -1)
 {

@@ -30,10 +30,7 @@ constexpr int kIdentityTimeoutMs = 5000;
 
 const QColor kGrey(127, 127, 127);
 
-QString tr(const char* text)
-{
-    return QPravikSettingsPage::tr(text);
-}
+using settingsmenu::tr;
 
 // Every status row is locked but the links that open a further page.
 Item* addRow(QPravikMenuItems* page, int id, int type, const QString& title, int parentId = -1, int left = 10)

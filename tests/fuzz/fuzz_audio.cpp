@@ -1,8 +1,8 @@
 // Replies and "audio_changeset" information as the command language hands
 // them over: any key:value set reaches both audio models without harm, what
 // they store stays within the ranges the pages rely on, a repeated message
-// changes nothing, a stream text reads back as the record it describes, and an
-// announced stream's channel count stays within its bound. Fed as a GET
+// changes nothing, a stream text reads back as the record it describes, and a
+// stream's channel, stored or announced, stays within its bound. Fed as a GET
 // reply, what their key tables write back reads back as itself.
 
 #include "fuzzcheck.h"
@@ -10,16 +10,20 @@
 #include "audio/taudiosettings.h"
 #include "audio/tcomravennacontroller.h"
 #include "link/tcommand.h"
+#include "link/valuetext.h"
 
 namespace {
 
 bool inRange(int value, int low, int high) { return value >= low && value <= high; }
 
+// Both separators with something before each, and a channel an announced
+// stream can offer.
 bool streamForm(const std::string& text)
 {
     const std::size_t first = text.find('/');
     const std::size_t second = first == 0 || first == std::string::npos ? first : text.find('/', first + 1);
-    return second != 0 && second != std::string::npos && second > first + 1;
+    return second != 0 && second != std::string::npos && second > first + 1
+        && inRange(fromString<int>(text.substr(first + 1, second - first - 1)), 0, kMaxAnnouncedChannels);
 }
 
 } // namespace

@@ -206,7 +206,7 @@ private slots:
             {0x10D00, [](auto& m) { m.setInputGain(0, -5); }, {}},
             {0x10D00, [](auto& m) { m.setNodeBalance(12, 2, 3); }, {param("matrix_bal1", "030606060606")}},
             {0x10D00, [](auto& m) { m.setNodeBalance(11, 2, 3); }, {}},
-            {0x10D00, [](auto& m) { QVERIFY(m.setOptions(0x12, true)); }, {param("matrix_opt", "00000012")}},
+            {0x10D00, [](auto& m) { QCOMPARE(m.setOptions(0x12, true), m.state() == 0); }, {param("matrix_opt", "00000012")}},
             {0x10D00, [](auto& m) { QVERIFY(m.setProgramOutput(1, {1, 2, 3, 4}, true)); }, {param("matrix_po2", "01020304")}},
             {0x10D00, [](auto& m) { QVERIFY(!m.setProgramOutput(-1, {1, 2, 3, 4}, true)); }, {}},
         };

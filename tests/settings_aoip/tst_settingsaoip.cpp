@@ -18,9 +18,12 @@ const QByteArray kReinit = "DO;action:reinit;network:aoip;target:network;";
 const QByteArray kStunOn = "PARAM;network:aoip;stun_mode:on;target:network;";
 const char* const kFailed = "Failed to apply changes!";
 QStringList logLines;
+UnitSimulator* simulator = nullptr;
 
 Edit toggle(int id) { return [id](auto* p) { p->findItem(id)->switchButton->click(); }; }
 Edit type(int id, QString text) { return [id, text](auto* p) { p->findItem(id)->setValueText(text, false); }; }
+// Typed by the operator: the page reacts to it.
+Edit typed(int id, QString text) { return [id, text](auto* p) { type(id, text)(p), p->notifyItemChanged(p->findItem(id)); }; }
 
 // Rows shown of 67-69, 74, 75, 78, 81, 84-86, and the GET's last key.
 const struct { const char* name; unsigned firmware; const char* options; const char* rows; const char* last; }
@@ -34,9 +37,13 @@ kRows[] = {
 };
 
 // refused: W the unit refuses writes, R the first re-initialisation.
-// pinState answers a mobile menu's state read, pinReply its PIN.
+// pinState answers a mobile menu's state read, pinReply its PIN; shown is
+// "id=text" of an item afterwards ('#' after a locked one).
 struct ApplyRow { const char* name; int menu; const char* values; Edit edit; int applies; const char* refused;
-                  QByteArrayList sent; const char* message; const char* pinState = ""; const char* pinReply = ""; };
+                  QByteArrayList sent; const char* message; const char* pinState = ""; const char* pinReply = "";
+                  const char* shown = ""; };
+const char* const kSecondAccount = "audio_mode:SIP;double_codec:off;double_stream:off;sip_registrar:a;sip_registrar2:b;"
+                                   "stun_mode:off;sip_def_account:3;";
 const QByteArray kPin = "PARAM;network:mobile.0;pin:1234;target:network;";
 const QByteArray kPinSave = "PARAM;network:mobile.0;pin_persistent:on;target:network;";
 const char* const kPinRequired = "PARAM;pin:122-pin required;return:ERROR;";
@@ -49,8 +56,23 @@ const ApplyRow kApplies[] = {
      {"PARAM;SIP_KA_INTERVAL:30;network:aoip;stun_mode:on;target:network;", kReinit}, ""},
     {"refused write sent again", 10, "stun_mode:off;", toggle(70), 2, "W", {kStunOn, kStunOn}, kFailed},
     {"refused reinit sent alone", 10, "stun_mode:off;", toggle(70), 2, "R", {kStunOn, kReinit, kReinit}, ""},
+    {"pending reinit stays with its unit", 10, "stun_mode:off;", [](auto* p) {
+         auto* s = static_cast<QPravikSettingsPage*>(p->menuWidget);
+         toggle(70)(p), s->applyChanges(), s->closePopup();
+         QCOMPARE(simulator->takeRequestBodies(), (QByteArrayList{kStunOn, kReinit}));
+         s->forgetUnitCapabilities(); // as a dropped link does
+         s->buildAoipControllerMenu();
+         simulator->clearReceived();
+         QVERIFY(!s->aoipControllerMenuModified(s->currentItems())); }, 1, "R", {}, ""},
+    {"default account of neither choice unwritten", 10, kSecondAccount, toggle(70), 1, "", {kStunOn, kReinit}, "", "", "", "75=3"},
+    {"default account chosen", 10, kSecondAccount, toggle(75), 1, "",
+     {"PARAM;network:aoip;sip_def_account:2;target:network;", kReinit}, "", "", "", "75=Account 2"},
     {"port text not a number", 10, "drtp_rtp_port:9000;", type(89, "9002x"), 1, "", {}, ""},
     {"port below range", 10, "drtp_rtp_port:9000;", type(89, "0"), 1, "", {}, ""},
+    {"port out of range goes back", 76, "SIP_UDP_PORT:5060;", typed(SipPortItem, "70000"), 1, "", {}, kFailed, "", "", "84=5060"},
+    {"DSCP out of range goes back", 10, "rtp_tos:46;", typed(91, "256"), 1, "", {}, kFailed, "", "", "91=46"},
+    {"port in range kept", 10, "drtp_rtp_port:9000;", typed(89, "65535"), 1, "",
+     {"PARAM;drtp_rtp_port:65535;network:aoip;target:network;", kReinit}, "", "", "", "89=65535"},
     {"alternate port alone", 77, "sip_use_uport2:off;", toggle(83), 1, "",
      {"PARAM;network:aoip;sip_use_uport2:on;target:network;", kReinit}, ""},
     {"password as token", 77, "", type(97, "s3cret"), 1, "",
@@ -93,7 +115,7 @@ class TestSettingsAoip : public QObject
     SettingsFixture* f = nullptr;
 
 private slots:
-    void init() { QVERIFY((f = new SettingsFixture)->start()); }
+    void init() { QVERIFY((f = new SettingsFixture)->start()); simulator = &f->unit; }
     void cleanup() { delete f; }
 
     void aoipRows_data() { indexRows(kRows); }
@@ -151,6 +173,10 @@ private slots:
         }
         QCOMPARE(sent, r.sent);
         QCOMPARE(f->shownMessage(), r.message);
+        if (const QStringList shown = QString(r.shown).split('='); shown.size() == 2) {
+            const QPravikMenuItem* item = page()->findItem(shown[0].toInt());
+            QCOMPARE(item->valueText() + (item->locked ? "#" : ""), shown[1]);
+        }
         QVERIFY(!log.contains("1234") && !log.contains("s3cret"));
         QCOMPARE(log.contains("sip_password2:***"), sent.join().contains("sip_password2"));
         QCOMPARE(log.contains(";pin:***"), sent.join().contains(";pin:"));

@@ -1,8 +1,10 @@
 #include <QtTest>
 
 #include "model/locale.h"
+#include "panel/kit/connpanel.h"
 #include "panel/kit/menuselect.h"
 #include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/qpravikconnectionpage.h"
 #include "panel/settings/settingsids.h"
 #include "tests/support/settingsfixture.h"
 
@@ -110,6 +112,14 @@ QString run(SettingsFixture& f, const char* script)
             out += !row ? QStringLiteral("-") : (row->locked ? "L " : "U ") + row->valueText();
         } else if (op == "offers") {
             out += item(f, a[1])->indexOfValue(a[2].toInt(), true) >= 0 ? "yes" : "no";
+        } else if (op == "number") { // item 185 as shown
+            out += item(f, "185")->valueText() + ' ';
+        } else if (op == "numbers") { // what the unit was told of line 1, and what line 1 shows
+            f.unit.waitUntil([&f] { return f.unit.requestBodies().join().contains("INFO;"); }, 2000);
+            for (const QByteArray& body : f.unit.requestBodies())
+                if (body.startsWith("INFO;"))
+                    out += QString::fromLatin1(body) + ' ';
+            out += f.window->connectionPage()->panel(1)->text(0);
         } else if (op == "coding") {
             const CodecConfig& c = p->editedProfile.coding;
             out += QStringLiteral("%1/%2 ").arg(c.sampleRate).arg(c.bitRate) + item(f, "183")->valueText();
@@ -164,6 +174,8 @@ private slots:
              " #  #  # UU-UUUUU"},
             {"summary", 0, single, 0, "", "1/P", opus + "remote_addr:1001;remote_addr2:1002;", "list 173|row",
              " #  #  # U [ AoIP ] 1001,1002\nEthernet - Opus 48kHz Stereo 128kbit/s"},
+            {"summary in UTF-8", 0, single, 0, "", "1/P", opus + "remote_addr:sip:caf\xc3\xa9@example.org;", "list 173|row",
+             " #  #  # U [ AoIP ] sip:caf\u00e9@example.org\nEthernet - Opus 48kHz Stereo 128kbit/s"},
             {"line 1 busy", 0, single, 19, "1", "1/P", opus, "list 173|states 307", " #  #  # L"},
             {"voice", 0, single, 0, "", "1/P", voice, "list 173|row", " #  #  # L [ Voice ]\nMobile - Mobile Voice"},
             {"voice, coordination", 0, coord, 20, "", "1/P", voice, "list 173|states 307", " #  #  # U"},
@@ -186,6 +198,11 @@ private slots:
             {"renamed", 1, single, 0, "", "", g722, "editor 307 Old|text 179 New|apply",
              "DO;action:create;codec:G722;codec_mode:cmode_normal;coord_mode:disabled;name:New;network:eth.0;"
              "remote_addr:1;target:general;type:remote_profile; #  #  # "},
+            {"remote number byte for byte", 1, single, 0, "", "", "network:eth.0;codec:G722;remote_addr:sip:caf\xc3\xa9@example.org;",
+             "editor 307 Old|number|text 179 New|apply",
+             QString::fromLatin1("DO;action:create;codec:G722;codec_mode:cmode_normal;coord_mode:disabled;name:New;network:eth.0;"
+                                 "remote_addr:sip:caf\xc3\xa9@example.org;target:general;type:remote_profile; #  #  # ")
+                 + "sip:caf\u00e9@example.org "},
             {"G.711", 1, single, 0, "", "", "network:eth.0;codec:G711;", "editor 307 P|coding", " #  #  # 48000/64000 8 kHz"},
             {"voice", 1, single, 0, "", "", mobile, "firmware 110FF|editor 307 P|offers 181 17|firmware 11100|editor 307 P|"
              "offers 181 17|text 181 Voice|states 182,183,184,186", " #  #  # noyeshhhh"},
@@ -221,6 +238,10 @@ private slots:
              "coord_mode double_codec default_network ;codec #  # 19 # "},
             {"road A refused", 1, dual, 0, "", "", roadA, "editor 307 P|refuse double_codec PARAM;return:ERROR;|change 187",
              "coord_mode double_codec # Failed to load the call profile! #  # "},
+            {"remote number to line 1", 1, single, 0, "", "", "network:eth.0;codec:G722;remote_addr:sip:caf\xc3\xa9@example.org;",
+             "editor 307 P|change 187|numbers", QString(";codec #  # 19 # ")
+                 + QString::fromLatin1("INFO;info_type:remote_numbers;remote_aoip1:sip:caf\xc3\xa9@example.org; ")
+                 + "sip:caf\u00e9@example.org"},
             {"voice into line 2", 1, single, 20, "", "", "network:mobile.0;codec:GSM;", "editor 307 P|change 187", " #  # 20 # "},
             {"line 1 busy", 1, single, 0, "1", "", "network:eth.0;codec:G722;", "editor 307 P|change 187",
              " # Cannot load the profile\n(a connection is established) #  # "},

@@ -62,6 +62,7 @@ class SettingsCodingTest : public QObject
             QVERIFY(f.loadDevice("aoip,eth.0", row.options));
             device->removeAllConnections();
             device->setDualCodec(1, "OPUS/48000/mono/64000", false) && device->setOperationMode(0, false) && device->setAes67Reset(false, false);
+            frontPanelMatrixSettings()->setState(TComController::Ready);
             device->setDualCodec(2, "OPUS/48000/stereo/128000", false) && frontPanelMatrixSettings()->setOptions(0x40000000, false);
             audio->applyReply({{"auxiliary_board", "yes"}, {"limiter_threshold", "-6"}, {"input_source", "digital"}, {"drc_state", "off"},
                                {"drc_lim_threshold", "-6"}, {"drc_threshold_cmp", "-9"}, {"drc_ratio_cmp", "2"}, {"drc_attack", "0"}});
@@ -168,6 +169,9 @@ private slots:
             {"compressor below a limiter of -30", kind4, [this] { audio->setDrcLimThreshold(-30, false); }, {},
              [=] { open(); QVERIFY(item(119)->choiceCount() == 10 && item(119)->choices.last().value == -31); }, {118},
              "-30 dBFS>", {}},
+            {"compressor within the limiter's own range", kind4, [this] { audio->setDrcLimThreshold(20000, false); }, {},
+             [=] { open(); QVERIFY(item(119)->choiceCount() == 38 && item(119)->choices.last().value == -3); }, {118, 119},
+             "20000 dBFS>|-9 dBFS>", {}},
             {"ratios", kind4, [this] { audio->setDrcRatio(2.9999f, false); }, {},
              [=] { open(); QCOMPARE(item(120)->valueText(), QString("3:1")); choose(120, 15); }, {120}, "1.5:1>", {"drc_ratio_cmp:1.5"}},
             {"refused 110", kind4, [] {}, {{"limiter_thr", ""}}, [=] { open(), choose(110, -9); }, {110}, "-6 dBFS", {"limiter_threshold:-9"}},
@@ -194,6 +198,7 @@ private slots:
     {
         const auto open = [this] { f.openEntry(3), f.page->itemActivated(item(MonitoringMenu)); };
         const QList<int> ids = {SideToneItem, IntercomItem};
+        const auto unloaded = [] { frontPanelMatrixSettings()->setState(TComController::Unloaded); };
         run({
             {"switched back", "", [] {}, {}, [=] { open(), flip(115), flip(115), apply(); }, ids, "Permanently available|Mute non-relevant signals", {}},
             {"a locked bit travels", "", [] { unitFirmwareVersion = 0x10505; }, {}, [=] { open(), flip(115), apply(); }, ids,
@@ -202,6 +207,18 @@ private slots:
              "Permanently available|Mute non-relevant signals", {"matrix_opt:80000000"}},
             {"not applied, left behind", "", [] {}, {}, [=] { open(), flip(115), f.page->goBack(), flip(112); }, {112},
              "Mic Fader", {"matrix_opt:60000000"}},
+            {"the knob's bit set meanwhile stays", "", [] {}, {}, [=] {
+                 open(), flip(115);
+                 QVERIFY(f.push("INFO;info_type:audio_changeset;info_source:aic;matrix_opt:60000000;", [] { return frontPanelMatrixSettings()->options() == 0x60000000; }));
+                 apply(); QVERIFY(!f.page->header->modified); }, ids,
+             "Only when routed to Program or Coord.|Mute non-relevant signals", {"matrix_opt:E0000000"}},
+            {"matrix not loaded: nothing stored", "", unloaded, {}, [=] {
+                 open(), flip(115), apply();
+                 QVERIFY(f.page->header->modified && f.shownMessage() == "Failed to apply changes!" && frontPanelMatrixSettings()->options() == 0x40000000); },
+             ids, "Only when routed to Program or Coord.|Mute non-relevant signals", {}},
+            {"matrix not loaded: the knob goes back", "", unloaded, {}, [=] {
+                 f.openEntry(3), flip(112); QVERIFY(f.shownMessage() == "Failed to apply changes!" && frontPanelMatrixSettings()->options() == 0x40000000); },
+             {112}, "Side Tone", {}},
         });
     }
 };

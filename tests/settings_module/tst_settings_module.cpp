@@ -162,6 +162,13 @@ private slots:
             {"six links", "hardware_1", 0x10D00, {}, [=] { open({RavennaMenu, InputStreamsMenu}); },
              "138,139,140,141,142,143,147#|stream_in0,stream_in1,stream_in2,stream_in3,stream_in4,stream_in5,delay_min_in,delay_max_in,delay_in", {}},
         });
+        look = [this] { return item(138)->valueText() + '|' + item(139)->valueText(); };
+        run({
+            {"a channel beyond any stream's is a failed read", "", 0x10F00, {}, [=] {
+                 f.unit.onRequestMatching(QRegularExpression("GET:rav_stream_in0;"),
+                     {UnitSimulator::reply("PARAM;rav_stream_in0:1/2147483647/;rav_stream_in1:2/255/B;return:OK;")}, 1);
+                 open({RavennaMenu, InputStreamsMenu}); }, "None|B [ Channel 256 ]", {}},
+        });
         look = menu;
         run({
             {"channel 5 of two becomes the last", "", 0x10F00, a5, stream([=] { apply(); }), "3|2|0|0|Applying changes...", {"rav_stream_in0:1/1/A"}},
@@ -190,9 +197,13 @@ private slots:
             {"interface 1 only", "", 0x10F00, two, out([] {}), "149,150,151,152~,153,154,155,156~,157>~,158>~,159>~,160#,161#|1.000 ms|" + allKeys + "|0|", {}},
             {"both after the apply", "", 0x10F00, two, out([=] { choose(OutputInterfacesItem, 2), apply(); }),
              "149,150,151,152,153>,154>,155>,156,157>,158>,159>,160#,161#|1.000 ms|" + allKeys + ',' + allKeys + "|0|Applying changes...", {"rav_netif_ou:2"}},
-            {"ports 0, 70000, 8x", "", 0x10F00, two, out([=] {
-                 for (const char* port : {"0", "70000", "8x", "5004"}) { type(McPort1Item, port); QVERIFY(!f.page->header->modified); }
-                 apply(); }), "149,150,151,152~,153,154,155,156~,157>~,158>~,159>~,160#,161#|1.000 ms|" + allKeys + ',' + allKeys + "|0|", {}},
+            {"ports 0, 70000, 8x go back", "", 0x10F00, two, out([=] {
+                 for (const char* port : {"0", "70000", "8x"}) {
+                     type(McPort1Item, port);
+                     QVERIFY(!f.page->header->modified && item(McPort1Item)->valueText() == "5004" && f.shownMessage() == "Failed to apply changes!");
+                     f.page->closePopup();
+                 }
+                 type(McPort1Item, "5004"), apply(); }), "149,150,151,152~,153,154,155,156~,157>~,158>~,159>~,160#,161#|1.000 ms|" + allKeys + ',' + allKeys + "|0|", {}},
             {"refused, rolled back, retried", "", 0x10F00, two, out([=] {
                  type(McAddress1Item, "239.1.1.1"), type(McPort1Item, "6000"), refuseOnce("rav_mc"), apply();
                  QCOMPARE(QString::fromStdString(rav->output(0).mcAddr) + QString::number(rav->output(0).mcPort) + state(), QString("239.0.0.150041|Failed to apply changes!"));
