@@ -332,6 +332,8 @@ bool TMatrixSettings::setInputName(int input, const QString& name)
     QString& stored = m_inputNames[static_cast<std::size_t>(input)];
     if (stored == name)
         return true;
+    if (!m_applying && state() != Ready)
+        return false;
     // The key carries the input's routing too: it is built from the model.
     const QString previous = stored;
     stored = name;

@@ -135,9 +135,9 @@ private slots:
         QVERIFY(page.softkeyKeys[2]->text().isEmpty());
 
         // Input 2 sits on a left and a right key.
-        frontPanelMatrixSettings()->setInputName(2, "Guest");
+        frontPanelMatrixSettings()->applyReply({{"matrix_in3", "0020,Guest"}});
         QVERIFY(page.inputKeys[1]->text() == "Guest" && page.inputKeys[5]->text() == "Guest");
-        frontPanelMatrixSettings()->setInputName(2, QString());
+        frontPanelMatrixSettings()->applyReply({{"matrix_in3", "0020,"}});
 
         // Option bit 0x800 hides a refreshed group, then every key at the next show.
         loadDevice("hardware_2");

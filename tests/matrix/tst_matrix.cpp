@@ -191,16 +191,16 @@ private slots:
             {0x105FF, [](auto& m) { m.setOutputGain(18, -3); }, {}},
             {0x10D00, [](auto& m) { m.setInputName(4, "M\u00E9"); }, {param("matrix_in5", "20,M\xC3\xA9")}},
             {0x20000, [](auto& m) { m.setInputName(4, "Mic"); }, {param("matrix_in5", "0020,Mic")}},
-            // Refused by the loaded model's unit: the old name stays, unannounced.
+            // Refused by the loaded model's unit, or with no matrix read to carry
+            // it: the old name stays, unannounced.
             {0x20000, [this](auto& m) {
-                 const bool loaded = m.state() == 0;
-                 if (loaded)
+                 if (m.state() == 0)
                      refuse("matrix_in5");
                  QStringList log;
                  recordSignals(m, log);
-                 QCOMPARE(m.setInputName(4, "Mic"), !loaded);
-                 QCOMPARE(m.inputLabel(4).endsWith("Mic"), !loaded);
-                 QCOMPARE(log.isEmpty(), loaded);
+                 QVERIFY(!m.setInputName(4, "Mic"));
+                 QVERIFY(!m.inputLabel(4).endsWith("Mic"));
+                 QVERIFY(log.isEmpty());
              }, {param("matrix_in5", "0020,Mic")}},
             {0x10D00, [](auto& m) { m.setInputGain(4, -29); }, {param("matrix_in5", "03,")}},
             {0x10D00, [](auto& m) { m.setInputGain(0, -5); }, {}},

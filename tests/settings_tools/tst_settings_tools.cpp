@@ -212,6 +212,8 @@ private slots:
             {"input name refused", [labels](QPravikSettingsPage* p) { frontPanelMatrixSettings()->setState(0), labels(p); },
              InputLabelItemFirst, type("Mic A"), "^PARAM;matrix_in1:[0-9A-F]+,Mic A;target:audio;$",
              "PARAM;return:ERROR;", 0, kFailed, "INPUT 1"},
+            {"input name, matrix not read", [labels](QPravikSettingsPage* p) { frontPanelMatrixSettings()->setState(-1), labels(p); },
+             InputLabelItemFirst, type("Mic A"), "\\A\\z", kOk, 0, kFailed, "INPUT 1"},
             {"softkey category refused", softkey1, SoftkeyCategoryItem, choose(1),
              "^PARAM;softkey1:C01F01B01;target:general;$", "PARAM;return:ERROR;", 0, kFailed, "None"},
             {"custom server, no server chosen", misc, CustomNtpServerItem, type("ntp.example.org"),
