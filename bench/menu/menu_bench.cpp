@@ -30,6 +30,7 @@
 #include "bench/support/eventwait.h"
 #include "bench/support/paintlog.h"
 #include "bench/support/profiledstep.h"
+#include "bench/support/without.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/tcomdevice.h"
@@ -365,6 +366,7 @@ int main(int argc, char** argv)
     Velto program;
     program.initialize();
     program.show();
+    takeAwayPrescribedWork(program);
     QPravikWindow& window = *qobject_cast<QPravikWindow*>(frontPanelWindow.data());
     std::vector<int> delays;
     for (const QByteArray& delay : QByteArray(argc > 3 ? argv[3] : "0,5,20").split(','))

@@ -60,6 +60,7 @@
 #include "bench/support/eventwait.h"
 #include "bench/support/paintlog.h"
 #include "bench/support/profiledstep.h"
+#include "bench/support/without.h"
 
 namespace {
 
@@ -421,6 +422,7 @@ int main(int argc, char** argv)
     Velto window;
     window.initialize();
     window.show();
+    takeAwayPrescribedWork(window);
     QPravikWindow& panel = *qobject_cast<QPravikWindow*>(frontPanelWindow.data());
     QTemporaryDir dir;
     bool ok = true;
