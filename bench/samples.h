@@ -2,9 +2,11 @@
 #define BENCH_SAMPLES_H
 
 // Median and minimum of repeated measurements, for the benchmarks that time
-// their runs themselves.
+// their runs themselves, and the machine's load to print beside them.
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <vector>
 
 inline double median(std::vector<double> values)
@@ -17,6 +19,21 @@ inline double median(std::vector<double> values)
 inline double minimum(const std::vector<double>& values)
 {
     return *std::min_element(values.begin(), values.end());
+}
+
+// The 1, 5 and 15 minute load averages, as the kernel gives them.
+inline std::string loadAverage()
+{
+    double one = 0, five = 0, fifteen = 0;
+    FILE* file = std::fopen("/proc/loadavg", "r");
+    const bool read = file && std::fscanf(file, "%lf %lf %lf", &one, &five, &fifteen) == 3;
+    if (file)
+        std::fclose(file);
+    if (!read)
+        return "unknown";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f %.2f %.2f", one, five, fifteen);
+    return text;
 }
 
 #endif

@@ -1,81 +1,35 @@
 // Start-up to the first painted frame of the program's main window, against a
-// bare QMainWindow with a menu bar and a status bar, each in a process of its
-// own started afresh, in interleaved pairs:
+// bare QMainWindow with a menu bar and a status bar in a program that links
+// Qt alone (bench_startup_bare), each in a process of its own started afresh,
+// in interleaved pairs:
 //   bench_startup [pairs]          (30 by default)
 // Wall time is from the start of the process to its exit right after the
 // first paint; CPU time is the child's own, user and system.
 #include "app/logfile.h"
 #include "app/velto.h"
 #include "bench/samples.h"
+#include "bench/startup/firstpaint.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QProcess>
-#include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
 
-// Quits once the window or any of its widgets has been painted the first
-// time; the quit is queued so the whole paint pass, children and flush
-// included, is over by then.
-class FirstPaint : public QObject
+// The program as its own main starts it.
+int runProgram(int argc, char** argv)
 {
-public:
-    explicit FirstPaint(QWidget* window) : window(window) { qApp->installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint && !seen && object->isWidgetType()
-            && static_cast<QWidget*>(object)->window() == window) {
-            seen = true;
-            // exit, not quit: quit would ask the window, which asks the operator.
-            QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
-        }
-        return false;
-    }
-
-private:
-    QWidget* window;
-    bool seen = false;
-};
-
-double ownCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec
-           + usage.ru_stime.tv_usec / 1e6;
-}
-
-int runChild(int argc, char** argv, bool program)
-{
-    // As the program's own main does.
-    if (program)
-        qInstallMessageHandler(logMessageHandler);
+    qInstallMessageHandler(logMessageHandler);
     QApplication app(argc, argv);
     int result = 0;
-    if (program) {
+    {
         Velto window;
         window.initialize();
-        FirstPaint watch(&window);
-        window.show();
-        result = app.exec();
-    } else {
-        QMainWindow window;
-        window.resize(800, 600);
-        window.setCentralWidget(new QWidget);
-        window.menuBar()->addMenu(QStringLiteral("File"))->addAction(QStringLiteral("Quit"));
-        window.statusBar()->showMessage(QStringLiteral("Ready"));
         FirstPaint watch(&window);
         window.show();
         result = app.exec();
@@ -90,14 +44,14 @@ struct Sample
     double cpu = -1;
 };
 
-Sample runOnce(const QString& self, const char* mode, const QProcessEnvironment& environment)
+Sample runOnce(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment)
 {
     QProcess child;
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::SeparateChannels);
     QElapsedTimer clock;
     clock.start();
-    child.start(self, {QStringLiteral("--child"), QString::fromLatin1(mode)});
+    child.start(program, arguments);
     if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit)
         return {};
     Sample sample;
@@ -125,8 +79,8 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (argc == 3 && std::string(argv[1]) == "--child")
-        return runChild(1, argv, std::string(argv[2]) == "program");
+    if (argc == 2 && std::string(argv[1]) == "--child")
+        return runProgram(1, argv);
 
     QCoreApplication app(argc, argv);
     const int pairs = argc > 1 ? std::max(1, atoi(argv[1])) : 30;
@@ -136,20 +90,23 @@ int main(int argc, char** argv)
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral(".config")));
     const QString self = QCoreApplication::applicationFilePath();
+    const QStringList asProgram = {QStringLiteral("--child")};
+    const QString bareWindow = QStringLiteral(KANDELO_STARTUP_BARE);
 
     // One start of each first: the files they read are then in the page cache.
-    runOnce(self, "program", environment);
-    runOnce(self, "bare", environment);
+    runOnce(self, asProgram, environment);
+    runOnce(bareWindow, {}, environment);
+    const std::string loadBefore = loadAverage();
     std::vector<double> programWall, programCpu, bareWall, bareCpu;
     for (int i = 0; i < pairs; ++i) {
         // Alternating which goes first, so neither always follows the other.
         Sample program, bare;
         if (i % 2) {
-            bare = runOnce(self, "bare", environment);
-            program = runOnce(self, "program", environment);
+            bare = runOnce(bareWindow, {}, environment);
+            program = runOnce(self, asProgram, environment);
         } else {
-            program = runOnce(self, "program", environment);
-            bare = runOnce(self, "bare", environment);
+            program = runOnce(self, asProgram, environment);
+            bare = runOnce(bareWindow, {}, environment);
         }
         if (program.wall < 0 || bare.wall < 0) {
             std::fprintf(stderr, "bench_startup: a child did not start and paint\n");
@@ -161,8 +118,9 @@ int main(int argc, char** argv)
         bareCpu.push_back(bare.cpu);
     }
     std::printf("start-up to the first painted frame, %d interleaved pairs, program against a bare\n"
-                "QMainWindow with a menu bar and a status bar (%s):\n",
-                pairs, qgetenv("QT_QPA_PLATFORM").constData());
+                "QMainWindow with a menu bar and a status bar in a program linking Qt alone (%s);\n"
+                "load average %s before, %s after:\n",
+                pairs, qgetenv("QT_QPA_PLATFORM").constData(), loadBefore.c_str(), loadAverage().c_str());
     report("wall", programWall, bareWall);
     report("CPU", programCpu, bareCpu);
     return 0;

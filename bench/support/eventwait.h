@@ -3,7 +3,9 @@
 // Waits of the benchmarks that drive the panel: the event loop runs, sleeping
 // while there is nothing to do.
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -28,5 +30,32 @@ inline void settle(int ms)
 {
     QEventLoop loop;
     QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Until every event posted so far has been handled, the repaint the last
+// changes asked for included: a window's update request is posted at low
+// priority, and events of one priority keep their order, so a low-priority
+// event posted now comes after it (and after any layout it waits for).
+inline void finishRepaint()
+{
+    class Marker : public QObject
+    {
+    public:
+        explicit Marker(QEventLoop& loop) : loop(loop) {}
+        bool event(QEvent* event) override
+        {
+            if (event->type() != QEvent::User)
+                return QObject::event(event);
+            loop.quit();
+            return true;
+        }
+
+    private:
+        QEventLoop& loop;
+    };
+    QEventLoop loop;
+    Marker marker(loop);
+    QCoreApplication::postEvent(&marker, new QEvent(QEvent::User), Qt::LowEventPriority);
     loop.exec();
 }

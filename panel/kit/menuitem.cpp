@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QPainter>
 #include <QShowEvent>
+#include <QStyle>
 
 #include "panel/kit/controls.h"
 #include "panel/kit/look.h"
@@ -79,7 +80,7 @@ QPravikMenuEntry::QPravikMenuEntry(int id, QWidget* parent)
     iconLabel->setScaledContents(true);
     gridLayout->addWidget(iconLabel, 0, 0);
 
-    titleLabel = new QLabel(this);
+    titleLabel = new QPravikRowLabel(this);
     titleLabel->setTextFormat(Qt::PlainText);
     titleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     titleLabel->setFont(pixelFont(this, 22));
@@ -97,10 +98,114 @@ void QPravikMenuEntry::setState(int newState)
     setTextColour(titleLabel, state == Current ? valueBlue : state == Disabled ? lockedGrey : QColor(Qt::white));
 }
 
+// --- QPravikRowLabel ---------------------------------------------------------
+
+QPravikRowLabel::QPravikRowLabel(QWidget* parent)
+    : QLabel(parent)
+{
+}
+
+QSize QPravikRowLabel::sizeHint() const
+{
+    if (!plainText())
+        return QLabel::sizeHint();
+    return sizeForWidth(-1);
+}
+
+QSize QPravikRowLabel::minimumSizeHint() const
+{
+    if (!plainText())
+        return QLabel::minimumSizeHint();
+    // As QLabel: the height of the text on as few lines as it takes, the
+    // width of its longest word when it wraps.
+    const QSize hint = sizeForWidth(-1);
+    return QSize(sizeForWidth(0).width(), qMin(hint.height(), sizeForWidth(QWIDGETSIZE_MAX).height()));
+}
+
+int QPravikRowLabel::heightForWidth(int width) const
+{
+    if (!plainText())
+        return QLabel::heightForWidth(width);
+    return sizeForWidth(width).height();
+}
+
+// Plain text with no margin, indent, frame or picture: the sizes below are
+// then those QLabel computes. An empty label may never have had a text,
+// which QLabel sizes otherwise; it costs nothing to measure anyway.
+bool QPravikRowLabel::plainText() const
+{
+    ensurePolished();
+    return textFormat() == Qt::PlainText && !text().isEmpty() && margin() == 0 && indent() < 0
+           && frameWidth() == 0 && contentsMargins().isNull() && !buddy() && pixmap().isNull() && picture().isNull()
+           && !movie();
+}
+
+// QLabel's own rule: a wrapped text asked for no width tries the width of 80
+// average characters, then half and a quarter of it while the text stays on
+// few lines.
+QSize QPravikRowLabel::sizeForWidth(int width) const
+{
+    if (minimumWidth() > 0)
+        width = qMax(width, minimumWidth());
+    const bool wrap = wordWrap();
+    const QFontMetrics metrics = fontMetrics();
+    const bool tryWidth = width < 0 && wrap;
+    if (tryWidth)
+        width = qMin(metrics.averageCharWidth() * 80, maximumSize().width());
+    else if (width < 0)
+        width = 2000;
+    QRect rect = textRect(width);
+    if (tryWidth && rect.height() < 4 * metrics.lineSpacing() && rect.width() > width / 2)
+        rect = textRect(width / 2);
+    if (tryWidth && rect.height() < 2 * metrics.lineSpacing() && rect.width() > width / 4)
+        rect = textRect(width / 4);
+    return rect.size().expandedTo(minimumSize());
+}
+
+// The text's bounding box laid out in that width, as QLabel asks the font
+// metrics for it.
+QRect QPravikRowLabel::textRect(int width) const
+{
+    const Qt::LayoutDirection direction = text().isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight;
+    int flags = int(QStyle::visualAlignment(direction, alignment())) | Qt::TextExpandTabs;
+    if (wordWrap())
+        flags |= Qt::TextWordWrap;
+    flags &= ~(Qt::AlignVCenter | Qt::AlignHCenter);
+    const QFontMetrics metrics = fontMetrics();
+    if (flags != measuredFlags || text() != measuredText || font() != measuredFont) {
+        measuredFlags = flags;
+        measuredText = text();
+        measuredFont = font();
+        byWidth.clear();
+        oneLine = metrics.boundingRect(0, 0, QWIDGETSIZE_MAX, 2000, flags, measuredText);
+        // Left-aligned, the width only moves where lines break. Unwrapped, it
+        // never matters; wrapped, a width that holds the longest line with
+        // room for the last glyph's overhang breaks none.
+        if (!(flags & Qt::AlignLeft))
+            roomNeeded = QWIDGETSIZE_MAX + 1;
+        else if (!(flags & Qt::TextWordWrap))
+            roomNeeded = 0;
+        else
+            roomNeeded = oneLine.width() + qMax(0, -metrics.minRightBearing()) + metrics.averageCharWidth();
+    }
+    if (width >= roomNeeded || width == QWIDGETSIZE_MAX)
+        return oneLine;
+    for (const auto& [measuredWidth, rect] : byWidth) {
+        if (measuredWidth == width)
+            return rect;
+    }
+    const QRect rect = metrics.boundingRect(0, 0, width, 2000, flags, measuredText);
+    // A page asks two or three widths (with and without its scroll bar).
+    if (byWidth.size() == 4)
+        byWidth.erase(byWidth.begin());
+    byWidth.emplace_back(width, rect);
+    return rect;
+}
+
 // --- QPwdLabel ---------------------------------------------------------------
 
 QPwdLabel::QPwdLabel(QWidget* parent)
-    : QLabel(parent)
+    : QPravikRowLabel(parent)
 {
     setAccessibleName(tr("Hidden value"));
 }
@@ -128,7 +233,7 @@ QPravikMenuItem::QPravikMenuItem(int id, int parentId, int type, QPravikMenuItem
     gridLayout->setColumnStretch(1, 0);
 
     // Titles and values may come from the unit (names, SSIDs): never markup.
-    titleLabel = new QLabel(this);
+    titleLabel = new QPravikRowLabel(this);
     titleLabel->setTextFormat(Qt::PlainText);
     titleLabel->setFixedHeight(32);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
@@ -137,7 +242,7 @@ QPravikMenuItem::QPravikMenuItem(int id, int parentId, int type, QPravikMenuItem
     gridLayout->addWidget(titleLabel, 0, 0);
 
     if (type != SectionHeader) {
-        valueLabel = (type == Password || type == Pin) ? new QPwdLabel(this) : new QLabel(this);
+        valueLabel = (type == Password || type == Pin) ? new QPwdLabel(this) : new QPravikRowLabel(this);
         valueLabel->setTextFormat(Qt::PlainText);
         valueLabel->setMinimumHeight(26);
         valueLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);

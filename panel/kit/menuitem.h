@@ -7,6 +7,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <vector>
+
 class QGridLayout;
 class QPravikMenuEntries;
 class QPravikMenuItems;
@@ -59,10 +61,39 @@ public:
     QLabel* iconLabel = nullptr;
 };
 
+// A label of a menu row. It gives the sizes a QLabel gives, but measures its
+// text once per text and width: QLabel lays a wrapped text out five times
+// for its size hints and again for every height a layout pass asks, and a
+// page of a hundred rows asks many. A text that fits on one line is not
+// measured again for each width. Labels it cannot size the same way (rich
+// text, pictures, margins, frames) are sized by QLabel.
+class QPravikRowLabel : public QLabel
+{
+public:
+    explicit QPravikRowLabel(QWidget* parent = nullptr);
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    int heightForWidth(int width) const override;
+
+private:
+    bool plainText() const;
+    QSize sizeForWidth(int width) const;
+    QRect textRect(int width) const;
+
+    // What the measurements below were taken of.
+    mutable QString measuredText;
+    mutable QFont measuredFont;
+    mutable int measuredFlags = 0;
+    mutable QRect oneLine; // at any width that leaves room for it; null until measured
+    mutable int roomNeeded = 0;
+    mutable std::vector<std::pair<int, QRect>> byWidth; // the last few narrower widths
+};
+
 // Shows one asterisk per character of a secret. The secret is kept apart:
 // the label's text and accessible name never hold it, so neither other
 // programs (screen readers, UI automation) nor a grab can read it.
-class QPwdLabel : public QLabel
+class QPwdLabel : public QPravikRowLabel
 {
     Q_OBJECT
 public:

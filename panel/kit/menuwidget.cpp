@@ -249,17 +249,21 @@ QPravikMenuWidget::QPravikMenuWidget(QWidget* parent)
     right->addWidget(header);
     right->addWidget(menukit::line(QFrame::HLine, this));
 
-    stack = new QStackedLayout;
+    // The stack has a widget of its own: a page change turns the updates of
+    // the stack's widget off and on, which repaints all of that widget, and
+    // the entry column and the header have not changed.
+    auto* pages = new QWidget(this);
+    stack = new QStackedLayout(pages);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    right->addLayout(stack);
+    right->addWidget(pages);
 }
 
 // Closing the window on the way out releases an engaged wheel, whose report
 // must not reach the hooks of a menu that is no longer whole.
 QPravikMenuWidget::~QPravikMenuWidget()
 {
-    for (QPravikMenuItems* page : findChildren<QPravikMenuItems*>(Qt::FindDirectChildrenOnly))
+    for (QPravikMenuItems* page : findChildren<QPravikMenuItems*>())
         page->menuWidget = nullptr;
     entries->menuWidget = nullptr;
     header->menuWidget = nullptr;

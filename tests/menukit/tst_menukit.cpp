@@ -230,6 +230,80 @@ private slots:
         QCOMPARE(secret.grab().toImage(), masked); // only the length shows
     }
 
+    // A row label takes the sizes a QLabel takes for the same text, at every
+    // width a layout may ask, and again after its text or font changes.
+    void rowLabelSizes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("next");
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<bool>("wrap");
+        QTest::newRow("short value") << "LAN1" << "Ethernet 1 connected" << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("wrapped value")
+            << "Ethernet - Opus 48kHz Stereo 128kbit/s, the line taken when the default network is down" << "x"
+            << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("two lines") << "[ AoIP ] sip:lodz@example.net\nEthernet - Opus 48kHz Stereo 128kbit/s"
+                                   << "[ ISDN ] 301\nISDN - G.722" << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("one long word") << "sip:a.very.long.account.name.at.the.studio@example.net"
+                                       << "sip:desk@example.net" << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("trailing blanks and a tab") << "Value\twith tab   " << "" << int(Qt::AlignLeft | Qt::AlignTop)
+                                                   << true;
+        QTest::newRow("right to left") << QString::fromUtf8("\u05e9\u05dc\u05d5\u05dd \u05e2\u05d5\u05dc\u05dd")
+                                       << "Studio" << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("empty") << "" << "Disabled" << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("title") << "Default network" << "Network" << int(Qt::AlignLeft | Qt::AlignBottom) << false;
+        QTest::newRow("entry title") << "Network" << "Status" << int(Qt::AlignRight | Qt::AlignVCenter) << false;
+        QTest::newRow("wrapped, right") << "Ethernet - Opus 48kHz Stereo 128kbit/s" << "ISDN"
+                                        << int(Qt::AlignRight | Qt::AlignTop) << true;
+    }
+
+    void rowLabelSizes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, next);
+        QFETCH(int, alignment);
+        QFETCH(bool, wrap);
+        QLabel plain;
+        QPravikRowLabel row;
+        QFont font = row.font();
+        font.setPixelSize(18);
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::Alignment(alignment));
+            label->setWordWrap(wrap);
+            label->setMinimumHeight(26);
+            label->setFont(font);
+        }
+        const auto compare = [&](const char* step) {
+            QCOMPARE(row.sizeHint(), plain.sizeHint());
+            QCOMPARE(row.minimumSizeHint(), plain.minimumSizeHint());
+            const int natural = plain.heightForWidth(QWIDGETSIZE_MAX) > 0 ? plain.sizeHint().width() : 0;
+            QList<int> widths = {0, 1, 30, 120, 250, 400, 560, 587, 2000, QWIDGETSIZE_MAX};
+            // About the width of the text on one line, where it starts to wrap.
+            const int oneLine = QFontMetrics(plain.font()).boundingRect(0, 0, QWIDGETSIZE_MAX, 2000, 0, plain.text()).width();
+            for (int w = oneLine - 3; w <= oneLine + 12; ++w)
+                widths << w;
+            widths << natural;
+            for (int w : widths)
+                QVERIFY2(row.heightForWidth(w) == plain.heightForWidth(w),
+                         qPrintable(QStringLiteral("%1 at width %2: %3, not %4")
+                                        .arg(QLatin1String(step))
+                                        .arg(w)
+                                        .arg(row.heightForWidth(w))
+                                        .arg(plain.heightForWidth(w))));
+        };
+        plain.setText(text);
+        row.setText(text);
+        compare("first text");
+        plain.setText(next);
+        row.setText(next);
+        compare("next text");
+        font.setPixelSize(22);
+        plain.setFont(font);
+        row.setFont(font);
+        compare("larger font");
+    }
+
     void wheelReports()
     {
         QPravikMenuItems* page = openPage(1);
