@@ -247,6 +247,7 @@ void resetModels()
         blank.setParam("contact_label" + toString(n), "");
     }
     frontPanelSoftkeys()->handleConfigChangeset(blank);
+    frontPanelSoftkeys()->setAuxiliaryBoard(false);
 }
 
 // What the window loads after a login, in its order.
