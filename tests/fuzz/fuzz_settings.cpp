@@ -331,6 +331,8 @@ bool edit(QPravikSettingsPage* page, int which, int choice, const QString& text)
     if (editable.isEmpty())
         return false;
     QPravikMenuItem* item = editable.at(which % editable.size());
+    if (unit.trace)
+        std::fprintf(stderr, "edit: item %d of menu %d\n", item->id, shown->menuId);
     if (item->switchButton) {
         item->switchButton->click();
         return true;
