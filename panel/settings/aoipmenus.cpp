@@ -186,7 +186,7 @@ void setSwitch(Item* item, bool on)
     item->setChecked(on);
 }
 
-void setNumber(Item* item, int value)
+void setNumber(Item* item, qint64 value)
 {
     item->setValueText(QString::number(value), false);
 }
@@ -451,7 +451,8 @@ void QPravikSettingsPage::buildSipAccountMenu(int menuId)
             setSwitch(lockedRow(page, AlternateSipPortItem, Item::Switch, tr("Use Alternate SIP Port"), unloaded, 10),
                       c.sipUseUport2());
         }
-        const int offset = second ? kAlternatePortOffset : 0;
+        // The unit's port may be any number: the sum is taken wide.
+        const qint64 offset = second ? kAlternatePortOffset : 0;
         setNumber(lockedRow(page, SipPortItem, Item::Number, tr("SIP Port"), second || unloaded, 10),
                   c.sipUdpPort() + (c.sipUseUport2() ? offset : 0));
         setNumber(lockedRow(page, RtpPortItem, Item::Number, tr("RTP Port"), second || unloaded, 10),

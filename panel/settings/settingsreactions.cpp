@@ -364,7 +364,7 @@ void QPravikSettingsPage::networkReaction(const ItemReaction& reaction)
     } else if (within(SipAccountMenuFirst, SipAccountMenuLast)) {
         QPravikMenuItem* port = page->findItem(SipPortItem);
         if (item->id == AlternateSipPortItem && port && item->switchButton) {
-            const int alternate = item->switchButton->isChecked() ? 2 : 0;
+            const qint64 alternate = item->switchButton->isChecked() ? 2 : 0; // the unit's port may be any int
             port->setValueText(QString::number(frontPanelDevice()->aoip().sipUdpPort() + alternate), false);
         }
         checkAoipNumber(item);

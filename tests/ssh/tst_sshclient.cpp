@@ -14,6 +14,10 @@ namespace {
 
 constexpr int stateTimeout = 30000;
 constexpr int dataTimeout = 180000;
+// The tunnel's own time-out, in seconds, where a test waits for it to run
+// out: short, yet long enough for a login on a busy machine, which the same
+// time-out bounds.
+constexpr int shortTunnelTimeout = 5;
 
 // Every test listens on its own loopback address so that parallel runs and
 // sockets lingering from an earlier test never meet. The main window's tests
@@ -318,9 +322,12 @@ private slots:
         EchoPeer echo;
         echo.pause();
         Driver driver(sshd, echo.port(), id);
-        if (!farSideReads)
-            driver.client->timeout = 1;
         QVERIFY(driver.listening());
+        // Only the far side's silence is to run out, not the login: the
+        // time-out shrinks once the session is up, in the worker's own thread.
+        if (!farSideReads)
+            QMetaObject::invokeMethod(driver.client, [&driver] { driver.client->timeout = 1; },
+                                      Qt::BlockingQueuedConnection);
         QTcpSocket socket;
         QVERIFY(connectClient(socket, id));
         socket.write(data);
@@ -429,7 +436,9 @@ private slots:
         Driver driver(sshd, stall ? echo.port() : closedPort, id);
         driver.client->host = QStringLiteral("127.0.0.1");
         driver.client->port = proxy.port();
-        driver.client->timeout = 1;
+        // A refused channel needs no time-out; a stalled one gives up after it.
+        if (stall)
+            driver.client->timeout = shortTunnelTimeout;
         QVERIFY(driver.listening());
         if (stall)
             proxy.stall();
@@ -465,7 +474,7 @@ private slots:
         if (stall) {
             driver.client->host = QStringLiteral("127.0.0.1");
             driver.client->port = proxy.port();
-            driver.client->timeout = 1;
+            driver.client->timeout = shortTunnelTimeout;
         }
         const QString accepted = QStringLiteral("Accepted password for %1").arg(SshdFixture::user());
         const qsizetype loginsBefore = sshd.log().count(accepted);

@@ -1,8 +1,12 @@
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
@@ -52,13 +56,17 @@ QByteArray token(const char* clear)
     return text;
 }
 
+// How long a test waits for what it checks: generous, since a busy machine
+// may take long, and a wait ends as soon as its condition holds.
+constexpr int kWaitMs = 30000;
+
 // A call the unit answers late, when scripted to.
 bool sendSlow()
 {
     TCommand request(TCommand::Param);
     request.setParam("target", "slow");
     request.setParam("x", "1");
-    return TComRequestHelper(frontPanelCom()).send(request, 5000);
+    return TComRequestHelper(frontPanelCom()).send(request, kWaitMs);
 }
 
 // The unit's name (empty: the link is down), version and passwords (null: the
@@ -186,7 +194,7 @@ private slots:
             QCOMPARE(keyboard->lineEdit.echoMode(), QLineEdit::Password);
             if (typed.startsWith('~')) {
                 unit->close();
-                QTRY_VERIFY(frontPanelCom()->state() != RpcConnection::ConnectedState);
+                QTRY_VERIFY_WITH_TIMEOUT(frontPanelCom()->state() != RpcConnection::ConnectedState, kWaitMs);
             }
             if (typed != "-") {
                 keyboard->lineEdit.setText(typed.mid(typed.startsWith('~')));
@@ -243,29 +251,36 @@ private slots:
         window->messageReceived(display("first"));
         int pendingDuringCall = -1;
         QString lineDuringCall;
-        QTimer::singleShot(50, [&] {
-            unit->pushSignal("INFO;info_type:remote_numbers;remote_aoip1:111;");
-            unit->pushSignal("INFO;info_type:remote_numbers;remote_aoip1:222;");
-        });
-        QTimer::singleShot(250, [&] {
+        bool pushed = false;
+        QElapsedTimer sincePushed;
+        QVERIFY(duringHeldCall([&] {
+            if (!pushed) {
+                unit->pushSignal("INFO;info_type:remote_numbers;remote_aoip1:111;");
+                unit->pushSignal("INFO;info_type:remote_numbers;remote_aoip1:222;");
+                pushed = true;
+                sincePushed.start();
+            }
+            // Time for them to arrive; the call is held however long it takes.
+            if (sincePushed.elapsed() < 200)
+                return false;
             pendingDuringCall = window->pendingMessages();
             lineDuringCall = line1->text(0);
-        });
-        QVERIFY(sendSlow());
+            return true;
+        }));
         QCOMPARE(pendingDuringCall, 1);
         QVERIFY(lineDuringCall.isEmpty());
         QVERIFY(shownMessage().isEmpty());
-        QTRY_COMPARE(line1->text(0), QString("222"));
+        QTRY_COMPARE_WITH_TIMEOUT(line1->text(0), QString("222"), kWaitMs);
         QCOMPARE(shownMessage(), QString("first"));
         QCOMPARE(window->pendingMessages(), 0);
 
         // A link lost during a call drops what is still queued.
         window->messageReceived(display("late"));
-        QTimer::singleShot(150, [&] {
+        QVERIFY(!duringHeldCall([&] {
             pendingDuringCall = window->pendingMessages();
             frontPanelCom()->disconnectFromUnit();
-        });
-        QVERIFY(!sendSlow());
+            return true;
+        }));
         QCOMPARE(pendingDuringCall, 1);
         QCOMPARE(window->pendingMessages(), 0);
         QTest::qWait(20);
@@ -299,9 +314,8 @@ private slots:
         QFETCH(QString, text);
         connectLink();
         unit->pushSignal(body);
-        QTRY_COMPARE(window->pendingMessages(), 0);
-        QTest::qWait(20);
-        QCOMPARE(shownMessage(), text);
+        QTRY_COMPARE_WITH_TIMEOUT(shownMessage(), text, kWaitMs);
+        QCOMPARE(window->pendingMessages(), 0);
         if (auto* box = window->findChild<QPravikMessage*>())
             QCOMPARE(box->label->textFormat(), Qt::PlainText);
     }
@@ -311,7 +325,7 @@ private slots:
         connectLink();
         window->pageActivated(QPravik::PageAudio);
         unit->pushSignal("EVENT;event_type:audio_levels;txL:3;rxL:x;rxR:7;ou1:4;in2:5;in11:6;");
-        QTRY_COMPARE(window->txL, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(window->txL, 3, kWaitMs);
         const auto levels = [this] {
             return QList<int>{window->txR, window->rxL, window->rxR, window->ou1, window->ou2,
                               window->inputLevels[0], window->inputLevels[1], window->inputLevels[10]};
@@ -322,12 +336,12 @@ private slots:
         // Another page: the strip only; the settings page: nothing at all.
         window->pageActivated(QPravik::PageAudioInput);
         unit->pushSignal("EVENT;event_type:audio_levels;txL:8;in2:9;");
-        QTRY_COMPARE(window->txL, 8);
+        QTRY_COMPARE_WITH_TIMEOUT(window->txL, 8, kWaitMs);
         QCOMPARE(window->inputLevels[1], 5);
         window->pageActivated(QPravik::PageNetworkMenu);
         unit->pushSignal("EVENT;event_type:audio_levels;txL:1;");
         unit->pushSignal("EVENT;event_type:display;message:marker;");
-        QTRY_COMPARE(shownMessage(), QString("marker"));
+        QTRY_COMPARE_WITH_TIMEOUT(shownMessage(), QString("marker"), kWaitMs);
         QCOMPARE(window->txL, 8);
     }
 
@@ -343,7 +357,7 @@ private slots:
         loginPage()->loginButton->click();
         window->pageActivated(QPravik::PageAudioInput);
         unit->pushSignal("EVENT;event_type:audio_levels;txL:3;");
-        QTRY_COMPARE(window->txL, 3);
+        QTRY_COMPARE_WITH_TIMEOUT(window->txL, 3, kWaitMs);
         frontPanelCom()->disconnectFromUnit();
         QCOMPARE(window->page(), 4);
         QCOMPARE(window->txL, 99);
@@ -352,7 +366,7 @@ private slots:
         unit->clearReceived();
         connectLink();
         QVERIFY(!window->isSetupRunning());
-        QTRY_VERIFY(window->isSetupRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(window->isSetupRunning(), kWaitMs);
         QVERIFY(unit->requests().first().body.contains("GET:password_al"));
     }
 
@@ -419,8 +433,10 @@ private slots:
 
         // A tick during a call is skipped.
         unit->onRequest("PARAM;target:network;LIST:network;", {UnitSimulator::errorReply(204)});
-        QTimer::singleShot(100, window, &QPravikWindow::keepAliveEvent);
-        QVERIFY(sendSlow());
+        QVERIFY(duringHeldCall([this] {
+            window->keepAliveEvent();
+            return true;
+        }));
         QCOMPARE(bodiesMatching(*unit, networks).size(), before + 1);
 
         // A failed read reopens the link, once.
@@ -428,10 +444,10 @@ private slots:
         QVERIFY(!window->isKeepAliveRunning());
         QVERIFY(!frontPanelDevice()->isReady());
         QVERIFY(!frontPanelCom()->connectToUnit("127.0.0.1", unit->port(), 0));
-        QVERIFY(unit->waitUntil([this] { return unit->connectionCount() == 2; }));
-        QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+        QVERIFY(unit->waitUntil([this] { return unit->connectionCount() == 2; }, kWaitMs));
+        QTRY_COMPARE_WITH_TIMEOUT(frontPanelCom()->state(), RpcConnection::ConnectedState, kWaitMs);
         // Logged in: the session starts again by itself.
-        QTRY_VERIFY(window->isSetupRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(window->isSetupRunning(), kWaitMs);
         QCOMPARE(unit->connectionCount(), 2);
     }
 
@@ -485,6 +501,10 @@ private slots:
 
 private:
     void connectLink();
+    // Makes the slow call and has the unit hold it until step() reports it
+    // has done its part (step runs again until then), then answer it unless
+    // the link went down meanwhile. The call's result.
+    bool duringHeldCall(const std::function<bool()>& step);
     // A unit that answers the login: identity, passwords and the post-login requests.
     void scriptUnit(const QByteArray& device, const QByteArray& version, const QByteArray& passwords);
     // A unit whose device, matrix, audio settings, softkeys and AES67 module load.
@@ -499,7 +519,31 @@ private:
 void TestWindow::connectLink()
 {
     QVERIFY(frontPanelCom()->connectToUnit("127.0.0.1", unit->port(), 0));
-    QTRY_COMPARE(frontPanelCom()->state(), RpcConnection::ConnectedState);
+    QTRY_COMPARE_WITH_TIMEOUT(frontPanelCom()->state(), RpcConnection::ConnectedState, kWaitMs);
+}
+
+bool TestWindow::duringHeldCall(const std::function<bool()>& step)
+{
+    unit->onRequestMatching(QRegularExpression("target:slow"), {}, 1);
+    const qsizetype before = unit->requests().size();
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        const QList<SimFrame> frames = unit->requests();
+        const auto held = std::find_if(frames.begin() + before, frames.end(),
+                                       [](const SimFrame& frame) { return frame.body.contains("target:slow"); });
+        if (held == frames.end() || !step())
+            return;
+        poll.stop();
+        if (frontPanelCom()->state() != RpcConnection::ConnectedState)
+            return;
+        UnitSimulator::Action answer = UnitSimulator::reply("PARAM;return:OK;");
+        answer.useRequestId = false;
+        answer.id = held->id;
+        unit->run({answer});
+    });
+    poll.start();
+    return sendSlow();
 }
 
 void TestWindow::scriptUnit(const QByteArray& device, const QByteArray& version, const QByteArray& passwords)
