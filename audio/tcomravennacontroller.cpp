@@ -5,6 +5,7 @@
 #include "link/tcommand.h"
 #include "link/valuetext.h"
 #include "model/textconv.h"
+#include "model/unitfirmware.h"
 
 #include <algorithm>
 
@@ -241,6 +242,17 @@ void TComRavennaController::reset()
 bool TComRavennaController::load(const std::vector<std::string>& keys)
 {
     return loadQuietly([&] { return keys.empty() || readParams(keys); });
+}
+
+std::vector<std::string> TComRavennaController::identityKeys()
+{
+    std::vector<std::string> keys;
+    if (unitFirmwareVersion > 0x106FF)
+        keys.insert(keys.end(), {"rav_manufacturer", "rav_hardware_name"});
+    if (unitFirmwareVersion > 0x109FF)
+        keys.push_back("rav_if_count");
+    keys.insert(keys.end(), {"rav_device_name", "rav_hardware_rev"});
+    return keys;
 }
 
 bool TComRavennaController::listItems(const std::string& key, std::vector<std::string>& items)

@@ -164,6 +164,9 @@ public:
 
     // Resets a loaded controller, reads the keys (none: no request) and goes ready.
     bool load(const std::vector<std::string>& keys);
+    // The module's identity as the unit's firmware names it, read once the
+    // firmware revision answered.
+    static std::vector<std::string> identityKeys();
     // What the board offers, as the unit lists it.
     bool refreshSampleRate(std::vector<int>& rates);
     bool refreshResolution(std::vector<int>& resolutions);

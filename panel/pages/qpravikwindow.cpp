@@ -694,13 +694,7 @@ void QPravikWindow::setupControllers()
     if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & 0x4)
         && !device->aes67Reset() && ravenna->state() == TComController::Unloaded
         && ravenna->load({"rav_firmware_rev"})) {
-        std::vector<std::string> keys;
-        if (unitFirmwareVersion > 0x106FF)
-            keys.insert(keys.end(), {"rav_manufacturer", "rav_hardware_name"});
-        if (unitFirmwareVersion > 0x109FF)
-            keys.push_back("rav_if_count");
-        keys.insert(keys.end(), {"rav_device_name", "rav_hardware_rev"});
-        ravenna->readParams(keys);
+        ravenna->readParams(TComRavennaController::identityKeys());
         settingsPage()->handleCoreEvent(coreAudioChange());
     }
     settingUp = false;

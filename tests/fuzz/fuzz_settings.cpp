@@ -281,13 +281,7 @@ void loadModels()
     TComRavennaController* ravenna = frontPanelRavenna();
     if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & kRavennaOption)
         && !device->aes67Reset() && ravenna->load({"rav_firmware_rev"})) {
-        std::vector<std::string> keys;
-        if (unitFirmwareVersion > 0x106FF)
-            keys.insert(keys.end(), {"rav_manufacturer", "rav_hardware_name"});
-        if (unitFirmwareVersion > 0x109FF)
-            keys.push_back("rav_if_count");
-        keys.insert(keys.end(), {"rav_device_name", "rav_hardware_rev"});
-        ravenna->readParams(keys);
+        ravenna->readParams(TComRavennaController::identityKeys());
     }
 }
 
