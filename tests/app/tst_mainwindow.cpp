@@ -322,6 +322,56 @@ private slots:
         QCOMPARE(w.statusBar()->currentMessage(), QString());
     }
 
+    // Red behind "BUSY" while the call runs, the connection text hidden;
+    // black with the text back after it.
+    void busyLook()
+    {
+        Velto w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        UnitSimulator unit;
+        QVERIFY(unit.listen());
+        unit.onRequestMatching(QRegularExpression("^PARAM"),
+                               {UnitSimulator::delay(300), UnitSimulator::reply("PARAM;return:OK;")});
+        QVERIFY(linkTo(unit));
+        QTRY_VERIFY(w.statusLabel->text().startsWith("Connected"));
+
+        // Pixels of the bar other than its background, and how many of
+        // them are white (the bar's text colour).
+        const auto marks = [&w](QRgb background, int& white) {
+            const QImage bar = w.statusBar()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            int count = 0;
+            white = 0;
+            for (int y = 0; y < bar.height(); ++y) {
+                for (int x = 0; x < bar.width(); ++x) {
+                    const QRgb pixel = bar.pixel(x, y);
+                    count += pixel != background;
+                    white += pixel == qRgb(255, 255, 255);
+                }
+            }
+            return count;
+        };
+        const QRgb red = qRgb(255, 0, 0), black = qRgb(0, 0, 0);
+        int idleMarks = 0, idleWhite = 0, busyMarks = 0, busyWhite = 0;
+        bool labelShown = true;
+        idleMarks = marks(black, idleWhite);
+        QTimer::singleShot(100, &w, [&] {
+            labelShown = w.statusLabel->isVisible();
+            busyMarks = marks(red, busyWhite);
+        });
+        TCommand request(TCommand::Param);
+        request.setParam("target", "general");
+        QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
+        QVERIFY(!labelShown);
+        // The whole bar red but for the short word, drawn in white.
+        QVERIFY2(busyMarks > 0 && busyMarks < idleMarks && busyWhite > 0,
+                 qPrintable(QString("%1 %2 %3").arg(busyMarks).arg(idleMarks).arg(busyWhite)));
+        QVERIFY(w.statusLabel->isVisible());
+        int afterWhite = 0;
+        QCOMPARE(marks(black, afterWhite), idleMarks);
+        QCOMPARE(afterWhite, idleWhite);
+    }
+
     void panelKeys()
     {
         Velto w;
