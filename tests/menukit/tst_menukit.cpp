@@ -255,6 +255,71 @@ private slots:
         QTest::newRow("entry title") << "Network" << "Status" << int(Qt::AlignRight | Qt::AlignVCenter) << false;
         QTest::newRow("wrapped, right") << "Ethernet - Opus 48kHz Stereo 128kbit/s" << "ISDN"
                                         << int(Qt::AlignRight | Qt::AlignTop) << true;
+        QTest::newRow("letters beyond ASCII") << QString::fromUtf8("Studio \u0141\u00f3d\u017a \u2013 \u00e9t\u00e9 100\u00b0")
+                                              << QString::fromUtf8("Caf\u00e9 \u201cA\u201d\u2026")
+                                              << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("blanks inside and leading") << "  two  blanks  apart\n second line" << "a b c d e f g h"
+                                                   << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("blank before a line break") << "first \nsecond" << "x" << int(Qt::AlignLeft | Qt::AlignTop)
+                                                   << true;
+        QTest::newRow("three lines, bottom") << "one\ntwo\nthree" << "Profile 1001"
+                                             << int(Qt::AlignLeft | Qt::AlignBottom) << false;
+        QTest::newRow("centred") << "Network settings of the unit" << "OK" << int(Qt::AlignCenter) << true;
+        QTest::newRow("ends with a line break") << "Profile 1001\n" << "\nProfile 1002"
+                                                << int(Qt::AlignLeft | Qt::AlignTop) << true;
+    }
+
+    // A row label paints what a QLabel paints for the same text, at the
+    // widths and heights a page gives it, clipped when the text is taller.
+    void rowLabelPixels_data() { rowLabelSizes_data(); }
+
+    void rowLabelPixels()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, next);
+        QFETCH(int, alignment);
+        QFETCH(bool, wrap);
+        QLabel plain;
+        QPravikRowLabel row;
+        QFont font = row.font();
+        font.setPixelSize(18);
+        font.setBold(true);
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::Alignment(alignment));
+            label->setWordWrap(wrap);
+            label->setFont(font);
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::Window, Qt::black);
+            palette.setColor(QPalette::WindowText, QColor(0, 162, 232));
+            label->setPalette(palette);
+            label->setAutoFillBackground(true);
+        }
+        const auto compare = [&](const char* step) {
+            for (int width : {1, 40, 120, 250, 587}) {
+                for (int height : {-1, 20}) {
+                    const QSize size(width, height < 0 ? qMax(26, plain.heightForWidth(width)) : height);
+                    plain.resize(size);
+                    row.resize(size);
+                    QVERIFY2(row.grab().toImage() == plain.grab().toImage(),
+                             qPrintable(QStringLiteral("%1 at %2x%3").arg(QLatin1String(step)).arg(size.width())
+                                            .arg(size.height())));
+                }
+            }
+        };
+        plain.setText(text);
+        row.setText(text);
+        compare("first text");
+        plain.setText(next);
+        row.setText(next);
+        compare("next text");
+        font.setPixelSize(22);
+        plain.setFont(font);
+        row.setFont(font);
+        compare("larger font");
+        plain.setEnabled(false);
+        row.setEnabled(false);
+        compare("disabled");
     }
 
     void rowLabelSizes()
