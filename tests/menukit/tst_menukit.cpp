@@ -34,6 +34,27 @@ void runDeferred()
     QCoreApplication::sendPostedEvents();
 }
 
+// Counts the events of one type an object receives.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject* target, QEvent::Type type, int& count) : type(type), count(count)
+    {
+        target->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == type;
+        return false;
+    }
+
+private:
+    QEvent::Type type;
+    int& count;
+};
+
 class DerivedItem : public QPravikMenuItem
 {
     Q_OBJECT
@@ -638,6 +659,22 @@ private slots:
         QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
         QCOMPARE(replaced->iconLabel->pixmap().toImage(), QPixmap(":/images/shutdown.png").toImage());
         QCOMPARE(menu.grab().toImage(), first);
+        // Shown, a label has its image before its first paint, which is then
+        // its only one.
+        QPravikMenuWidget shown;
+        shown.resize(600, 400);
+        auto* shownPage = new QPravikMenuItems(1, &shown);
+        shown.pushPage(shownPage);
+        auto* shownItem = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, shownPage);
+        shownPage->addItem(shownItem);
+        int paints = 0;
+        EventCounter counter(shownItem->iconLabel, QEvent::Paint, paints);
+        shown.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&shown));
+        QCOMPARE(shownItem->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
+        QTRY_COMPARE(paints, 1);
+        QTest::qWait(50);
+        QCOMPARE(paints, 1);
         // A button's icon as the pages make it, against the image's own icon.
         QPravikButton late, early;
         late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
