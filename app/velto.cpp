@@ -203,6 +203,10 @@ void Velto::setupFrontPanel()
 
     statusLabel = new QLabel(tr("No active connection"));
     setTextColour(statusLabel, Qt::red);
+    // Filled with the bar's black, as the bar below it is: a label that
+    // lets the bar show through is painted a second time with the bar when
+    // both change at once, as they do at the end of every call.
+    statusLabel->setAutoFillBackground(true);
     statusBar()->setAutoFillBackground(true);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusLabel, 1);

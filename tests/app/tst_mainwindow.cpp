@@ -362,6 +362,22 @@ private slots:
         TCommand request(TCommand::Param);
         request.setParam("target", "general");
         QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
+        // The connection text comes back in one paint.
+        int textPaints = 0;
+        struct Counter : QObject
+        {
+            int& paints;
+            explicit Counter(int& paints) : paints(paints) {}
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                paints += e->type() == QEvent::Paint;
+                return false;
+            }
+        } counter(textPaints);
+        w.statusLabel->installEventFilter(&counter);
+        QTRY_VERIFY(textPaints > 0);
+        QTest::qWait(50);
+        QCOMPARE(textPaints, 1);
         QVERIFY(!labelShown);
         // The whole bar red but for the short word, drawn in white.
         QVERIFY2(busyMarks > 0 && busyMarks < idleMarks && busyWhite > 0,
