@@ -286,6 +286,8 @@ private slots:
         QTest::newRow("three lines, bottom") << "one\ntwo\nthree" << "Profile 1001"
                                              << int(Qt::AlignLeft | Qt::AlignBottom) << false;
         QTest::newRow("centred") << "Network settings of the unit" << "OK" << int(Qt::AlignCenter) << true;
+        QTest::newRow("header title") << "Network > AoIP > SIP account 1 > Registration of the account"
+                                      << "Book > Call Profiles" << int(Qt::AlignLeft | Qt::AlignVCenter) << true;
         QTest::newRow("ends with a line break") << "Profile 1001\n" << "\nProfile 1002"
                                                 << int(Qt::AlignLeft | Qt::AlignTop) << true;
     }
