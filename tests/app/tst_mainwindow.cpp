@@ -85,6 +85,18 @@ bool linkTo(UnitSimulator& unit)
         && QTest::qWaitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; });
 }
 
+// Counts the paints of a widget.
+struct PaintCounter : QObject
+{
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+};
+
 // Opens the message keyboard, types text and closes it as the user would.
 void typeMessage(Velto& w, const QString& text, bool accept)
 {
@@ -322,8 +334,8 @@ private slots:
         QCOMPARE(w.statusBar()->currentMessage(), QString());
     }
 
-    // Red behind "BUSY" while the call runs, the connection text hidden;
-    // black with the text back after it.
+    // Red behind "BUSY" while a call runs, the connection text hidden;
+    // after it black with the text back, painted once.
     void busyLook()
     {
         Velto w;
@@ -335,57 +347,36 @@ private slots:
                                {UnitSimulator::delay(300), UnitSimulator::reply("PARAM;return:OK;")});
         QVERIFY(linkTo(unit));
         QTRY_VERIFY(w.statusLabel->text().startsWith("Connected"));
-
-        // Pixels of the bar other than its background, and how many of
-        // them are white (the bar's text colour).
-        const auto marks = [&w](QRgb background, int& white) {
+        // The bar's pixels other than its background, and its white ones (the text).
+        const auto look = [&w](QRgb background) {
             const QImage bar = w.statusBar()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-            int count = 0;
-            white = 0;
+            QPair<int, int> marks;
             for (int y = 0; y < bar.height(); ++y) {
                 for (int x = 0; x < bar.width(); ++x) {
-                    const QRgb pixel = bar.pixel(x, y);
-                    count += pixel != background;
-                    white += pixel == qRgb(255, 255, 255);
+                    marks.first += bar.pixel(x, y) != background;
+                    marks.second += bar.pixel(x, y) == qRgb(255, 255, 255);
                 }
             }
-            return count;
+            return marks;
         };
-        const QRgb red = qRgb(255, 0, 0), black = qRgb(0, 0, 0);
-        int idleMarks = 0, idleWhite = 0, busyMarks = 0, busyWhite = 0;
-        bool labelShown = true;
-        idleMarks = marks(black, idleWhite);
+        const QPair<int, int> idle = look(qRgb(0, 0, 0));
+        QPair<int, int> busy;
+        bool textShown = true;
         QTimer::singleShot(100, &w, [&] {
-            labelShown = w.statusLabel->isVisible();
-            busyMarks = marks(red, busyWhite);
+            textShown = w.statusLabel->isVisible();
+            busy = look(qRgb(255, 0, 0));
         });
         TCommand request(TCommand::Param);
         request.setParam("target", "general");
         QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
-        // The connection text comes back in one paint.
-        int textPaints = 0;
-        struct Counter : QObject
-        {
-            int& paints;
-            explicit Counter(int& paints) : paints(paints) {}
-            bool eventFilter(QObject*, QEvent* e) override
-            {
-                paints += e->type() == QEvent::Paint;
-                return false;
-            }
-        } counter(textPaints);
-        w.statusLabel->installEventFilter(&counter);
-        QTRY_VERIFY(textPaints > 0);
+        PaintCounter paints(w.statusLabel);
+        QTRY_VERIFY(paints.count > 0);
         QTest::qWait(50);
-        QCOMPARE(textPaints, 1);
-        QVERIFY(!labelShown);
-        // The whole bar red but for the short word, drawn in white.
-        QVERIFY2(busyMarks > 0 && busyMarks < idleMarks && busyWhite > 0,
-                 qPrintable(QString("%1 %2 %3").arg(busyMarks).arg(idleMarks).arg(busyWhite)));
-        QVERIFY(w.statusLabel->isVisible());
-        int afterWhite = 0;
-        QCOMPARE(marks(black, afterWhite), idleMarks);
-        QCOMPARE(afterWhite, idleWhite);
+        QCOMPARE(paints.count, 1);
+        QVERIFY(!textShown && w.statusLabel->isVisible());
+        QVERIFY2(busy.first > 0 && busy.first < idle.first && busy.second > 0,
+                 qPrintable(QString("%1 %2 %3").arg(busy.first).arg(idle.first).arg(busy.second)));
+        QCOMPARE(look(qRgb(0, 0, 0)), idle);
     }
 
     void panelKeys()

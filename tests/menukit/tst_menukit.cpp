@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QStackedLayout>
 
+#include <functional>
+
 #include "panel/kit/controls.h"
 #include "panel/kit/look.h"
 #include "panel/kit/menuselect.h"
@@ -34,25 +36,16 @@ void runDeferred()
     QCoreApplication::sendPostedEvents();
 }
 
-// Counts the events of one type an object receives.
-class EventCounter : public QObject
+// Counts the paints of a widget.
+struct PaintCounter : QObject
 {
-public:
-    EventCounter(QObject* target, QEvent::Type type, int& count) : type(type), count(count)
-    {
-        target->installEventFilter(this);
-    }
-
-protected:
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
     bool eventFilter(QObject*, QEvent* event) override
     {
-        count += event->type() == type;
+        count += event->type() == QEvent::Paint;
         return false;
     }
-
-private:
-    QEvent::Type type;
-    int& count;
+    int count = 0;
 };
 
 class DerivedItem : public QPravikMenuItem
@@ -312,37 +305,29 @@ private slots:
             label->setAlignment(Qt::Alignment(alignment));
             label->setWordWrap(wrap);
             label->setFont(font);
-            QPalette palette = label->palette();
-            palette.setColor(QPalette::Window, Qt::black);
-            palette.setColor(QPalette::WindowText, QColor(0, 162, 232));
-            label->setPalette(palette);
-            label->setAutoFillBackground(true);
+            menukit::setTextColour(label, QColor(0, 162, 232));
         }
-        const auto compare = [&](const char* step) {
+        const QList<QPair<QString, std::function<void(QLabel*)>>> steps = {
+            {"first text", [&](QLabel* l) { l->setText(text); }},
+            {"next text", [&](QLabel* l) { l->setText(next); }},
+            {"larger font",
+             [&](QLabel* l) {
+                 font.setPixelSize(22);
+                 l->setFont(font);
+             }},
+            {"disabled", [](QLabel* l) { l->setEnabled(false); }}};
+        for (const auto& [step, change] : steps) {
+            change(&plain);
+            change(&row);
             for (int width : {1, 40, 120, 250, 587}) {
                 for (int height : {-1, 20}) {
-                    const QSize size(width, height < 0 ? qMax(26, plain.heightForWidth(width)) : height);
-                    plain.resize(size);
-                    row.resize(size);
+                    plain.resize(width, height < 0 ? qMax(26, plain.heightForWidth(width)) : height);
+                    row.resize(plain.size());
                     QVERIFY2(row.grab().toImage() == plain.grab().toImage(),
-                             qPrintable(QStringLiteral("%1 at %2x%3").arg(QLatin1String(step)).arg(size.width())
-                                            .arg(size.height())));
+                             qPrintable(QStringLiteral("%1 at %2x%3").arg(step).arg(width).arg(plain.height())));
                 }
             }
-        };
-        plain.setText(text);
-        row.setText(text);
-        compare("first text");
-        plain.setText(next);
-        row.setText(next);
-        compare("next text");
-        font.setPixelSize(22);
-        plain.setFont(font);
-        row.setFont(font);
-        compare("larger font");
-        plain.setEnabled(false);
-        row.setEnabled(false);
-        compare("disabled");
+        }
     }
 
     void rowLabelSizes()
@@ -669,14 +654,13 @@ private slots:
         shown.pushPage(shownPage);
         auto* shownItem = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, shownPage);
         shownPage->addItem(shownItem);
-        int paints = 0;
-        EventCounter counter(shownItem->iconLabel, QEvent::Paint, paints);
+        PaintCounter paints(shownItem->iconLabel);
         shown.show();
         QVERIFY(QTest::qWaitForWindowExposed(&shown));
         QCOMPARE(shownItem->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
-        QTRY_COMPARE(paints, 1);
+        QTRY_COMPARE(paints.count, 1);
         QTest::qWait(50);
-        QCOMPARE(paints, 1);
+        QCOMPARE(paints.count, 1);
         // A button's icon as the pages make it, against the image's own icon.
         QPravikButton late, early;
         late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
