@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QSslCertificate>
 #include <QSslSocket>
 #include <QStatusBar>
@@ -36,6 +37,33 @@
 namespace {
 
 Velto* theMainWindow = nullptr;
+
+// Red while a synchronous call runs. The bar paints that background itself:
+// a new palette would be handed down to every child at each call.
+class StatusBar : public QStatusBar
+{
+public:
+    using QStatusBar::QStatusBar;
+
+    void setBusy(bool on)
+    {
+        if (busy == on)
+            return;
+        busy = on;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (busy)
+            QPainter(this).fillRect(rect(), Qt::red);
+        QStatusBar::paintEvent(event);
+    }
+
+private:
+    bool busy = false;
+};
 
 void setTextColour(QWidget* widget, const QColor& color)
 {
@@ -75,7 +103,7 @@ Velto::Velto(QWidget* parent)
     bar->setObjectName(QStringLiteral("menubar"));
     bar->setGeometry(QRect(0, 0, 800, 21));
     setMenuBar(bar);
-    auto* status = new QStatusBar(this);
+    auto* status = new StatusBar(this);
     status->setObjectName(QStringLiteral("statusbar"));
     setStatusBar(status);
     setWindowTitle(QCoreApplication::translate("KandeloClass", "MainWindow"));
@@ -175,6 +203,10 @@ void Velto::setupFrontPanel()
 
     statusLabel = new QLabel(tr("No active connection"));
     setTextColour(statusLabel, Qt::red);
+    // Filled with the bar's black, as the bar below it is: a label that
+    // lets the bar show through is painted a second time with the bar when
+    // both change at once, as they do at the end of every call.
+    statusLabel->setAutoFillBackground(true);
     statusBar()->setAutoFillBackground(true);
     statusBar()->setSizeGripEnabled(false);
     statusBar()->addWidget(statusLabel, 1);
@@ -186,6 +218,11 @@ void Velto::setupFrontPanel()
     setTextColour(configurationLabel, Qt::red);
     configurationLabel->hide();
     statusBar()->addPermanentWidget(configurationLabel);
+    // Of a fixed size, that of the window's width and the bar's own height:
+    // each time "BUSY" takes the place of statusLabel and gives it back, the
+    // bar lays itself out again, and a bar that might change size would have
+    // the whole window laid out again with it.
+    statusBar()->setFixedSize(width(), statusBar()->sizeHint().height());
 
     auto* layout = new QVBoxLayout;
     layout->setContentsMargins(0, 0, 0, 0);
@@ -283,9 +320,7 @@ void Velto::setMenusEnabled(bool connectMenus, bool disconnect)
 
 void Velto::busyStateChanged(bool busy)
 {
-    QPalette barPalette = statusBar()->palette();
-    barPalette.setColor(QPalette::Window, busy ? Qt::red : Qt::black);
-    statusBar()->setPalette(barPalette);
+    static_cast<StatusBar*>(statusBar())->setBusy(busy);
     if (busy)
         statusBar()->showMessage(tr("BUSY"), 0);
     else

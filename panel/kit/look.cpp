@@ -1,6 +1,7 @@
 #include "panel/kit/look.h"
 
 #include <QEvent>
+#include <QHash>
 #include <QIcon>
 #include <QIconEngine>
 #include <QLabel>
@@ -10,6 +11,18 @@
 #include <QWidget>
 
 namespace {
+
+// The image of a resource, decoded once: a page may show a hundred labels of
+// the same image, and finding it again by name costs more than showing it.
+// Kept to the end of the process, as QPixmap's own cache would keep it.
+QPixmap decodedImage(const QString& resource)
+{
+    static auto* decoded = new QHash<QString, QPixmap>;
+    auto it = decoded->constFind(resource);
+    if (it == decoded->cend())
+        it = decoded->insert(resource, QPixmap(resource));
+    return *it;
+}
 
 class PixmapOnFirstPaint : public QObject
 {
@@ -24,14 +37,17 @@ public:
     QString resource;
 
 protected:
+    // Set when the label is shown, before its first paint: set while it
+    // paints, the image would have it painted a second time.
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == label && event->type() == QEvent::Paint) {
+        if (watched == label && (event->type() == QEvent::Show || event->type() == QEvent::Paint)) {
             label->removeEventFilter(this);
-            setObjectName(QString());
             if (label->pixmap().isNull())
-                label->setPixmap(QPixmap(resource));
-            deleteLater();
+                label->setPixmap(decodedImage(resource));
+            // At once, not later: a long page shows a hundred icons, and a
+            // deferred deletion posts an event for each.
+            delete this;
         }
         return false;
     }
@@ -41,7 +57,7 @@ private:
 };
 
 // Hands everything to the icon of the decoded image, made on first use.
-// QPixmap keeps decoded files in its cache, so icons of one image share it.
+// Icons of one image share its one decoded copy.
 class IconOnFirstUse : public QIconEngine
 {
 public:
@@ -70,7 +86,7 @@ private:
     const QIcon& icon()
     {
         if (decoded.isNull())
-            decoded = QIcon(QPixmap(resource));
+            decoded = QIcon(decodedImage(resource));
         return decoded;
     }
 

@@ -30,7 +30,7 @@ class QString;
 // once for every icon made of that image.
 QIcon iconWhenDrawn(const QString& resource);
 
-// Shows the image in the label, decoded when the label is first drawn: most
-// of the window's pages are built at start and never shown. An image set on
-// the label before then wins.
+// Shows the image in the label, decoded when the label is first shown or
+// drawn: most of the window's pages are built at start and never shown. An
+// image set on the label before then wins.
 void setPixmapWhenDrawn(QLabel* label, const QString& resource);

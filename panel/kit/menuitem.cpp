@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QShowEvent>
 #include <QStyle>
+#include <QStyleOption>
+#include <QTextLayout>
+#include <QtMath>
 
 #include "panel/kit/controls.h"
 #include "panel/kit/look.h"
@@ -100,10 +103,52 @@ void QPravikMenuEntry::setState(int newState)
 
 // --- QPravikRowLabel ---------------------------------------------------------
 
+namespace {
+
+// A text laid out here as QPainter::drawText and QFontMetrics::boundingRect
+// lay it out: left to right only, and nothing those two treat apart (tabs,
+// carriage returns, length variants, blanks that end a line).
+bool layableText(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    QChar previous;
+    for (const QChar c : text) {
+        if (c == u'\t' || c == u'\r' || c == QChar(0x9c) || c.isSurrogate() || (c == u'\n' && previous == u' '))
+            return false;
+        switch (c.direction()) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirPDF:
+        case QChar::DirRLI:
+        case QChar::DirLRI:
+        case QChar::DirFSI:
+        case QChar::DirPDI:
+            return false;
+        default:
+            break;
+        }
+        previous = c;
+    }
+    return previous != u' ';
+}
+
+// Lines of a text that is not wrapped are as wide as this.
+constexpr qreal kUnwrapped = 0x01000000;
+
+} // namespace
+
 QPravikRowLabel::QPravikRowLabel(QWidget* parent)
     : QLabel(parent)
 {
 }
+
+QPravikRowLabel::~QPravikRowLabel() = default;
 
 QSize QPravikRowLabel::sizeHint() const
 {
@@ -171,16 +216,15 @@ QRect QPravikRowLabel::textRect(int width) const
     if (wordWrap())
         flags |= Qt::TextWordWrap;
     flags &= ~(Qt::AlignVCenter | Qt::AlignHCenter);
-    const QFontMetrics metrics = fontMetrics();
-    if (flags != measuredFlags || text() != measuredText || font() != measuredFont) {
+    shapedNow();
+    if (flags != measuredFlags) {
         measuredFlags = flags;
-        measuredText = text();
-        measuredFont = font();
         byWidth.clear();
-        oneLine = metrics.boundingRect(0, 0, QWIDGETSIZE_MAX, 2000, flags, measuredText);
+        oneLine = boundingRect(QWIDGETSIZE_MAX, flags);
         // Left-aligned, the width only moves where lines break. Unwrapped, it
         // never matters; wrapped, a width that holds the longest line with
         // room for the last glyph's overhang breaks none.
+        const QFontMetrics metrics = fontMetrics();
         if (!(flags & Qt::AlignLeft))
             roomNeeded = QWIDGETSIZE_MAX + 1;
         else if (!(flags & Qt::TextWordWrap))
@@ -194,12 +238,147 @@ QRect QPravikRowLabel::textRect(int width) const
         if (measuredWidth == width)
             return rect;
     }
-    const QRect rect = metrics.boundingRect(0, 0, width, 2000, flags, measuredText);
+    const QRect rect = boundingRect(width, flags);
     // A page asks two or three widths (with and without its scroll bar).
     if (byWidth.size() == 4)
         byWidth.erase(byWidth.begin());
     byWidth.emplace_back(width, rect);
     return rect;
+}
+
+// Shapes the label's text in its font when either changed since the last
+// measurement: true when the text is laid out here.
+bool QPravikRowLabel::shapedNow() const
+{
+    if (text() == measuredText && font() == measuredFont)
+        return shaped != nullptr;
+    measuredText = text();
+    measuredFont = font();
+    measuredFlags = -1;
+    linesWidth = -1;
+    shaped.reset();
+    if (!layableText(measuredText))
+        return false;
+    QString laid = measuredText;
+    laid.replace(u'\n', QChar::LineSeparator);
+    shaped = std::make_unique<QTextLayout>(laid, measuredFont);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft); // placed by the alignment below, not by the layout
+    shaped->setTextOption(option);
+    shaped->setCacheEnabled(true);
+    return true;
+}
+
+// What QFontMetrics::boundingRect gives for the text in a rectangle that wide.
+QRect QPravikRowLabel::boundingRect(int width, int flags) const
+{
+    if (!shaped)
+        return fontMetrics().boundingRect(0, 0, width, 2000, flags, measuredText);
+    int lines = 0;
+    return linesBox(QRectF(0, 0, width, 2000), flags, false, lines).toAlignedRect();
+}
+
+// Breaks the shaped text into lines of that width. Shaping is most of the
+// cost of laying a text out, and QTextLayout::beginLayout throws the shaping
+// away: lines are broken again on the glyphs already shaped where Qt lets a
+// line be made outside beginLayout (its release builds), and the text is
+// laid out anew where it does not.
+void QPravikRowLabel::breakLines(qreal lineWidth) const
+{
+    if (lineWidth == linesWidth)
+        return;
+    static bool breakAgain = true;
+    QTextLine line;
+    if (linesWidth >= 0 && breakAgain) {
+        shaped->clearLayout();
+        line = shaped->createLine();
+        breakAgain = line.isValid();
+    }
+    if (!line.isValid()) {
+        shaped->beginLayout();
+        line = shaped->createLine();
+    }
+    const qreal leading = QFontMetricsF(measuredFont).leading();
+    qreal height = -leading;
+    for (; line.isValid(); line = shaped->createLine()) {
+        line.setLineWidth(lineWidth);
+        height = qCeil(height + leading);
+        line.setPosition(QPointF(0, height));
+        height += line.ascent() + line.descent();
+    }
+    shaped->endLayout();
+    linesWidth = lineWidth;
+}
+
+// The box the text's lines take in the rectangle, placed by the alignment,
+// as the painter reckons it: lines on whole pixels, the font's leading
+// between them; painting stops at the first line that reaches the bottom.
+// lines: how many of them that is.
+QRectF QPravikRowLabel::linesBox(const QRectF& rect, int flags, bool painting, int& lines) const
+{
+    breakLines((flags & Qt::TextWordWrap) ? qMax<qreal>(0, rect.width()) : kUnwrapped);
+    const qreal leading = QFontMetricsF(measuredFont).leading();
+    qreal height = -leading;
+    qreal width = 0;
+    lines = 0;
+    while (lines < shaped->lineCount()) {
+        const QTextLine line = shaped->lineAt(lines++);
+        height = qCeil(height + leading) + line.ascent() + line.descent();
+        width = qMax(width, line.naturalTextWidth());
+        if (painting && height >= rect.height())
+            break;
+    }
+    qreal x = 0;
+    qreal y = 0;
+    if (flags & Qt::AlignBottom)
+        y = rect.height() - height;
+    else if (flags & Qt::AlignVCenter)
+        y = (rect.height() - height) / 2;
+    if (flags & Qt::AlignRight)
+        x = rect.width() - width;
+    else if (flags & Qt::AlignHCenter)
+        x = (rect.width() - width) / 2;
+    return QRectF(rect.x() + x, rect.y() + y, width, height);
+}
+
+// QLabel's painting of a plain text, from the lines already laid out.
+void QPravikRowLabel::paintEvent(QPaintEvent* event)
+{
+    const QFont shown = font();
+    if (!plainText() || !isEnabled() || (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard))
+        || shown.pixelSize() <= 0 || shown.underline() || shown.overline() || shown.strikeOut()
+        || style()->inherits("QStyleSheetStyle") || !shapedNow()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    drawFrame(&painter);
+    QStyleOption option;
+    option.initFrom(this);
+    painter.setPen(QPen(option.palette.brush(foregroundRole()), painter.pen().widthF()));
+    int flags = int(QStyle::visualAlignment(Qt::LeftToRight, alignment()));
+    if (wordWrap())
+        flags |= Qt::TextWordWrap;
+    const QRectF rect(contentsRect());
+    int lines = 0;
+    const QRectF box = linesBox(rect, flags, true, lines);
+    const bool clip = !rect.contains(box);
+    if (clip) {
+        painter.save();
+        painter.setClipRect(rect, Qt::IntersectClip);
+    }
+    for (int i = 0; i < lines; ++i) {
+        const QTextLine line = shaped->lineAt(i);
+        qreal x = 0;
+        if (flags & Qt::AlignRight)
+            x = rect.width() - line.horizontalAdvance();
+        else if (flags & Qt::AlignHCenter)
+            x = (rect.width() - line.horizontalAdvance()) / 2;
+        line.draw(&painter, QPointF(rect.x() + x, box.y()));
+    }
+    if (clip)
+        painter.restore();
 }
 
 // --- QPwdLabel ---------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <vector>
 
 class QGridLayout;
@@ -14,6 +15,7 @@ class QPravikMenuEntries;
 class QPravikMenuItems;
 class QPravikSwitch;
 class QPravikWheel;
+class QTextLayout;
 
 // Shared by the menu kit's rows, pages and popups.
 namespace menukit {
@@ -61,33 +63,46 @@ public:
     QLabel* iconLabel = nullptr;
 };
 
-// A label of a menu row. It gives the sizes a QLabel gives, but measures its
-// text once per text and width: QLabel lays a wrapped text out five times
-// for its size hints and again for every height a layout pass asks, and a
-// page of a hundred rows asks many. A text that fits on one line is not
-// measured again for each width. Labels it cannot size the same way (rich
-// text, pictures, margins, frames) are sized by QLabel.
+// A label of a menu row. It gives the sizes and the pixels a QLabel gives,
+// but shapes its text once per text and font and measures it once per width:
+// QLabel shapes a wrapped text five times for its size hints, again for every
+// height a layout pass asks, and again at every paint, and a page of a
+// hundred rows asks many. A text that fits on one line is not measured again
+// for each width. Labels it cannot size or draw the same way (rich text,
+// pictures, margins, frames, tabs, right-to-left text) are left to QLabel.
 class QPravikRowLabel : public QLabel
 {
 public:
     explicit QPravikRowLabel(QWidget* parent = nullptr);
+    ~QPravikRowLabel() override;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
     int heightForWidth(int width) const override;
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     bool plainText() const;
     QSize sizeForWidth(int width) const;
     QRect textRect(int width) const;
+    bool shapedNow() const;
+    QRect boundingRect(int width, int flags) const;
+    void breakLines(qreal lineWidth) const;
+    QRectF linesBox(const QRectF& rect, int flags, bool painting, int& lines) const;
 
     // What the measurements below were taken of.
     mutable QString measuredText;
     mutable QFont measuredFont;
-    mutable int measuredFlags = 0;
+    mutable int measuredFlags = -1;
     mutable QRect oneLine; // at any width that leaves room for it; null until measured
     mutable int roomNeeded = 0;
     mutable std::vector<std::pair<int, QRect>> byWidth; // the last few narrower widths
+    // The measured text shaped in the measured font, null when it is not
+    // laid out here; and the width of the lines it is broken into.
+    mutable std::unique_ptr<QTextLayout> shaped;
+    mutable qreal linesWidth = -1;
 };
 
 // Shows one asterisk per character of a secret. The secret is kept apart:

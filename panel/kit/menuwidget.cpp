@@ -166,7 +166,8 @@ QPravikMenuHeader::QPravikMenuHeader(QPravikMenuWidget* menuWidget)
     backLabel = icon(QStringLiteral(":/images/navleft.png"), 4, 50);
     layout->addWidget(backLabel);
 
-    titleLabel = new QLabel(this);
+    // Its text changes with each page: measured and painted as a row's.
+    titleLabel = new QPravikRowLabel(this);
     titleLabel->setTextFormat(Qt::PlainText);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     titleLabel->setWordWrap(true);

@@ -11,6 +11,10 @@ QLabel* bannerLabel(QWidget* parent, QGridLayout* grid, int row, int column)
     // Line texts carry numbers and names from the unit.
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Filled with the banner's grey, as the banner below it is: a label that
+    // lets the banner show through is painted a second time with the banner
+    // when both change at once.
+    label->setAutoFillBackground(true);
     grid->addWidget(label, row, column);
     return label;
 }

@@ -85,6 +85,18 @@ bool linkTo(UnitSimulator& unit)
         && QTest::qWaitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; });
 }
 
+// Counts the paints of a widget.
+struct PaintCounter : QObject
+{
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+};
+
 // Opens the message keyboard, types text and closes it as the user would.
 void typeMessage(Velto& w, const QString& text, bool accept)
 {
@@ -320,6 +332,51 @@ private slots:
         QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
         QCOMPARE(during, QString("BUSY"));
         QCOMPARE(w.statusBar()->currentMessage(), QString());
+    }
+
+    // Red behind "BUSY" while a call runs, the connection text hidden;
+    // after it black with the text back, painted once.
+    void busyLook()
+    {
+        Velto w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        UnitSimulator unit;
+        QVERIFY(unit.listen());
+        unit.onRequestMatching(QRegularExpression("^PARAM"),
+                               {UnitSimulator::delay(300), UnitSimulator::reply("PARAM;return:OK;")});
+        QVERIFY(linkTo(unit));
+        QTRY_VERIFY(w.statusLabel->text().startsWith("Connected"));
+        // The bar's pixels other than its background, and its white ones (the text).
+        const auto look = [&w](QRgb background) {
+            const QImage bar = w.statusBar()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QPair<int, int> marks;
+            for (int y = 0; y < bar.height(); ++y) {
+                for (int x = 0; x < bar.width(); ++x) {
+                    marks.first += bar.pixel(x, y) != background;
+                    marks.second += bar.pixel(x, y) == qRgb(255, 255, 255);
+                }
+            }
+            return marks;
+        };
+        const QPair<int, int> idle = look(qRgb(0, 0, 0));
+        QPair<int, int> busy;
+        bool textShown = true;
+        QTimer::singleShot(100, &w, [&] {
+            textShown = w.statusLabel->isVisible();
+            busy = look(qRgb(255, 0, 0));
+        });
+        TCommand request(TCommand::Param);
+        request.setParam("target", "general");
+        QVERIFY(TComRequestHelper(frontPanelCom()).send(request, 5000));
+        PaintCounter paints(w.statusLabel);
+        QTRY_VERIFY(paints.count > 0);
+        QTest::qWait(50);
+        QCOMPARE(paints.count, 1);
+        QVERIFY(!textShown && w.statusLabel->isVisible());
+        QVERIFY2(busy.first > 0 && busy.first < idle.first && busy.second > 0,
+                 qPrintable(QString("%1 %2 %3").arg(busy.first).arg(idle.first).arg(busy.second)));
+        QCOMPARE(look(qRgb(0, 0, 0)), idle);
     }
 
     void panelKeys()

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QStackedLayout>
 
+#include <functional>
+
 #include "panel/kit/controls.h"
 #include "panel/kit/look.h"
 #include "panel/kit/menuselect.h"
@@ -33,6 +35,18 @@ void runDeferred()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::sendPostedEvents();
 }
+
+// Counts the paints of a widget.
+struct PaintCounter : QObject
+{
+    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        count += event->type() == QEvent::Paint;
+        return false;
+    }
+    int count = 0;
+};
 
 class DerivedItem : public QPravikMenuItem
 {
@@ -255,6 +269,65 @@ private slots:
         QTest::newRow("entry title") << "Network" << "Status" << int(Qt::AlignRight | Qt::AlignVCenter) << false;
         QTest::newRow("wrapped, right") << "Ethernet - Opus 48kHz Stereo 128kbit/s" << "ISDN"
                                         << int(Qt::AlignRight | Qt::AlignTop) << true;
+        QTest::newRow("letters beyond ASCII") << QString::fromUtf8("Studio \u0141\u00f3d\u017a \u2013 \u00e9t\u00e9 100\u00b0")
+                                              << QString::fromUtf8("Caf\u00e9 \u201cA\u201d\u2026")
+                                              << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("blanks inside and leading") << "  two  blanks  apart\n second line" << "a b c d e f g h"
+                                                   << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("blank before a line break") << "first \nsecond" << "x" << int(Qt::AlignLeft | Qt::AlignTop)
+                                                   << true;
+        QTest::newRow("three lines, bottom") << "one\ntwo\nthree" << "Profile 1001"
+                                             << int(Qt::AlignLeft | Qt::AlignBottom) << false;
+        QTest::newRow("centred") << "Network settings of the unit" << "OK" << int(Qt::AlignCenter) << true;
+        QTest::newRow("header title") << "Network > AoIP > SIP account 1 > Registration of the account"
+                                      << "Book > Call Profiles" << int(Qt::AlignLeft | Qt::AlignVCenter) << true;
+        QTest::newRow("ends with a line break") << "Profile 1001\n" << "\nProfile 1002"
+                                                << int(Qt::AlignLeft | Qt::AlignTop) << true;
+    }
+
+    // A row label paints what a QLabel paints for the same text, at the
+    // widths and heights a page gives it, clipped when the text is taller.
+    void rowLabelPixels_data() { rowLabelSizes_data(); }
+
+    void rowLabelPixels()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, next);
+        QFETCH(int, alignment);
+        QFETCH(bool, wrap);
+        QLabel plain;
+        QPravikRowLabel row;
+        QFont font = row.font();
+        font.setPixelSize(18);
+        font.setBold(true);
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::Alignment(alignment));
+            label->setWordWrap(wrap);
+            label->setFont(font);
+            menukit::setTextColour(label, QColor(0, 162, 232));
+        }
+        const QList<QPair<QString, std::function<void(QLabel*)>>> steps = {
+            {"first text", [&](QLabel* l) { l->setText(text); }},
+            {"next text", [&](QLabel* l) { l->setText(next); }},
+            {"larger font",
+             [&](QLabel* l) {
+                 font.setPixelSize(22);
+                 l->setFont(font);
+             }},
+            {"disabled", [](QLabel* l) { l->setEnabled(false); }}};
+        for (const auto& [step, change] : steps) {
+            change(&plain);
+            change(&row);
+            for (int width : {1, 40, 120, 250, 587}) {
+                for (int height : {-1, 20}) {
+                    plain.resize(width, height < 0 ? qMax(26, plain.heightForWidth(width)) : height);
+                    row.resize(plain.size());
+                    QVERIFY2(row.grab().toImage() == plain.grab().toImage(),
+                             qPrintable(QStringLiteral("%1 at %2x%3").arg(step).arg(width).arg(plain.height())));
+                }
+            }
+        }
     }
 
     void rowLabelSizes()
@@ -573,6 +646,21 @@ private slots:
         QCOMPARE(subMenu->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
         QCOMPARE(replaced->iconLabel->pixmap().toImage(), QPixmap(":/images/shutdown.png").toImage());
         QCOMPARE(menu.grab().toImage(), first);
+        // Shown, a label has its image before its first paint, which is then
+        // its only one.
+        QPravikMenuWidget shown;
+        shown.resize(600, 400);
+        auto* shownPage = new QPravikMenuItems(1, &shown);
+        shown.pushPage(shownPage);
+        auto* shownItem = new QPravikMenuItem(1, QPravikMenuItem::SubMenu, shownPage);
+        shownPage->addItem(shownItem);
+        PaintCounter paints(shownItem->iconLabel);
+        shown.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&shown));
+        QCOMPARE(shownItem->iconLabel->pixmap().toImage(), QPixmap(":/images/navright.png").toImage());
+        QTRY_COMPARE(paints.count, 1);
+        QTest::qWait(50);
+        QCOMPARE(paints.count, 1);
         // A button's icon as the pages make it, against the image's own icon.
         QPravikButton late, early;
         late.setIcon(iconWhenDrawn(QStringLiteral(":/images/home.png")));
