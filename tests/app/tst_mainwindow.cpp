@@ -22,6 +22,7 @@
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/qpravikwindow.h"
 #include "modalhelper.h"
+#include "tests/support/paintcounter.h"
 #include "tests/support/unitsimulator.h"
 
 namespace {
@@ -84,18 +85,6 @@ bool linkTo(UnitSimulator& unit)
     return frontPanelCom()->connectToUnit("127.0.0.1", unit.port(), 0)
         && QTest::qWaitFor([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; });
 }
-
-// Counts the paints of a widget.
-struct PaintCounter : QObject
-{
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-    int count = 0;
-};
 
 // Opens the message keyboard, types text and closes it as the user would.
 void typeMessage(Velto& w, const QString& text, bool accept)

@@ -13,6 +13,7 @@
 #include "panel/kit/menuwidget.h"
 #include "panel/kit/popup.h"
 #include "panel/kit/virtualkeyboard.h"
+#include "tests/support/paintcounter.h"
 
 namespace {
 
@@ -35,18 +36,6 @@ void runDeferred()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::sendPostedEvents();
 }
-
-// Counts the paints of a widget.
-struct PaintCounter : QObject
-{
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        count += event->type() == QEvent::Paint;
-        return false;
-    }
-    int count = 0;
-};
 
 class DerivedItem : public QPravikMenuItem
 {
