@@ -56,6 +56,7 @@ DeviceOptions deviceOptionsFromItems(const std::vector<std::string>& items);
 // Device option bits read in more than one place.
 constexpr std::uint32_t kRavennaOption = 0x4;            // an audio network module is fitted
 constexpr std::uint32_t kDoubleStreamOption = 0x20;      // IP calls can double their stream
+constexpr std::uint32_t kRecordingOption = 0x100;        // the unit records
 constexpr std::uint32_t kDanteOption = 0x400;            // the audio network module is a Dante one
 constexpr std::uint32_t kReducedHardwareOption = 0x800;  // no GPIO, fewer inputs and keys
 

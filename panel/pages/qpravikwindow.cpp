@@ -641,7 +641,7 @@ bool QPravikWindow::loadDevice()
         }
     }
 
-    if (device->deviceOptions() & 0x100) {
+    if (device->deviceOptions() & kRecordingOption) {
         TCommand recorder(TCommand::Param);
         recorder.setParam(wire::key::target(), wire::target::audio());
         recorder.addGet("rec_status");
@@ -691,7 +691,7 @@ void QPravikWindow::setupControllers()
     }
 
     TComRavennaController* ravenna = frontPanelRavenna();
-    if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & 0x4)
+    if (audio->state() == TComController::Ready && audio->auxiliaryBoard() && (device->deviceOptions() & kRavennaOption)
         && !device->aes67Reset() && ravenna->state() == TComController::Unloaded
         && ravenna->load({"rav_firmware_rev"})) {
         ravenna->readParams(TComRavennaController::identityKeys());
@@ -920,7 +920,7 @@ void QPravikWindow::handleEventMessage(const TCommand& event)
 void QPravikWindow::audioControllerStateChanged(TComController* controller)
 {
     const int page = shownStripPage();
-    if (page >= 0 && controller->state() == 0 && (frontPanelDevice()->deviceOptions() & 0x100))
+    if (page >= 0 && controller->state() == 0 && (frontPanelDevice()->deviceOptions() & kRecordingOption))
         refreshAudioState(page);
 }
 
@@ -928,7 +928,7 @@ void QPravikWindow::audioControllerParamChanged(TComController*, TAudioSettings:
 {
     const int page = shownStripPage();
     if (page >= 0 && (param == TAudioSettings::WaveFile || param == TAudioSettings::WaveShortcut)
-        && (frontPanelDevice()->deviceOptions() & 0x100))
+        && (frontPanelDevice()->deviceOptions() & kRecordingOption))
         refreshAudioState(page);
 }
 
@@ -942,7 +942,7 @@ void QPravikWindow::deviceStateChanged(TComDevice::DeviceState state)
         return;
     case TComDevice::Aes67ResetChanged:
         // The next set-up pass reloads the module.
-        if ((device->hardwareType() & 0xF) && (device->deviceOptions() & 0x4) && device->aes67Reset())
+        if ((device->hardwareType() & 0xF) && (device->deviceOptions() & kRavennaOption) && device->aes67Reset())
             frontPanelRavenna()->reset();
         return;
     case TComDevice::OperationModeChanged:

@@ -263,11 +263,6 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
 
 namespace {
 
-const char* const kAbrCalls = "abr_calls";
-const char* const kAbrProfile = "abr_profile";
-const char* const kAbrMinimum = "abr_minbr";
-const char* const kAbrMaximum = "abr_maxbr";
-
 std::vector<int> listNumbers(TComRequestHelper& helper, const char* key)
 {
     TCommand request = audioRequest();
@@ -285,18 +280,15 @@ std::vector<int> listNumbers(TComRequestHelper& helper, const char* key)
 void QPravikSettingsPage::createAutoBitRateMenu()
 {
     auto* page = new QPravikMenuItems(AutoBitRateMenu, this);
-    TCommand request = audioRequest();
-    for (const char* key : {kAbrCalls, kAbrProfile, kAbrMinimum, kAbrMaximum})
-        request.addGet(key);
-    TComRequestHelper::ValueMap values, errors;
-    requestHelper.getParams(request, values, errors, kTimeoutMs);
+    const TComRequestHelper::ValueMap values =
+        readUnitValues({AutoAdaptItem, AdaptPolicyItem, MinimumBitRateItem, MaximumBitRateItem});
     // The unit is asked for its policies too, though the three are fixed here.
-    request = audioRequest();
-    request.addList(kAbrProfile);
+    TCommand request = audioRequest();
+    request.addList(unitKey(AdaptPolicyItem));
     std::vector<std::string> unusedProfiles;
     requestHelper.getList(request, unusedProfiles, kTimeoutMs);
-    const std::vector<int> minimum = listNumbers(requestHelper, kAbrMinimum);
-    const std::vector<int> maximum = listNumbers(requestHelper, kAbrMaximum);
+    const std::vector<int> minimum = listNumbers(requestHelper, unitKey(MinimumBitRateItem));
+    const std::vector<int> maximum = listNumbers(requestHelper, unitKey(MaximumBitRateItem));
 
     TComDevice* device = frontPanelDevice();
     const bool locked = device->findAudioConnection(1) || device->findAudioConnection(2)

@@ -170,6 +170,11 @@ private:
     // Troubleshooting) show the unit's text of their key and remember it; an
     // item whose key the unit did not answer is locked.
     void fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values);
+    // The unit key of such an item ("" for any other).
+    static const char* unitKey(int id);
+    // The unit's values of such items' keys: one GET a target, the targets
+    // and keys in the order given.
+    TComRequestHelper::ValueMap readUnitValues(std::initializer_list<int> ids);
     // Writes such an item at once.
     void writeUnitValue(QPravikMenuItem* item);
     // Apply: a guard finding a connection on the menu's interface or line,

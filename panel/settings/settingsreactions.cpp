@@ -235,6 +235,35 @@ void QPravikSettingsPage::showUnitValue(QPravikMenuItem* item)
     }
 }
 
+const char* QPravikSettingsPage::unitKey(int id)
+{
+    const UnitRow* row = unitRow(id);
+    return row ? row->key : "";
+}
+
+TComRequestHelper::ValueMap QPravikSettingsPage::readUnitValues(std::initializer_list<int> ids)
+{
+    std::vector<std::pair<std::string, TCommand>> gets;
+    for (int id : ids) {
+        const UnitRow* row = unitRow(id);
+        if (!row)
+            continue;
+        auto get = std::find_if(gets.begin(), gets.end(), [row](const auto& g) { return g.first == row->target; });
+        if (get == gets.end()) {
+            gets.emplace_back(row->target, TCommand(TCommand::Param));
+            get = std::prev(gets.end());
+            get->second.setParam(wire::key::target(), row->target);
+        }
+        get->second.addGet(row->key);
+    }
+    TComRequestHelper::ValueMap values;
+    for (const auto& get : gets) {
+        TComRequestHelper::ValueMap refused;
+        requestHelper.getParams(get.second, values, refused, kUnitValueTimeoutMs);
+    }
+    return values;
+}
+
 void QPravikSettingsPage::fillUnitValues(QPravikMenuItems* page, const TComRequestHelper::ValueMap& values)
 {
     for (const UnitRow& row : kUnitRows) {

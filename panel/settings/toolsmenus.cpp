@@ -39,7 +39,6 @@ const char* const kSoundIdFile = "/mnt/datax/sound_ID.wav";
 constexpr std::uint32_t kRemoteAccessOption = 0x8;
 constexpr std::uint32_t kRemoteAccessLevel3 = 0x10;
 constexpr std::uint32_t kRavennaExtraStreams = 0x200;
-constexpr std::uint32_t kRecordingOption = 0x100;
 
 // Firmware words.
 constexpr std::uint32_t kSoundIdMenuFirmware = 0x10A00;
@@ -371,19 +370,9 @@ void QPravikSettingsPage::updateLabelsMenu(QPravikMenuItems* page)
 
 void QPravikSettingsPage::createMiscellaneousMenu()
 {
-    const auto read = [this](const std::string& target, std::initializer_list<const char*> keys,
-                             TComRequestHelper::ValueMap& values) {
-        TCommand get = request(TCommand::Param, target);
-        for (const char* key : keys)
-            get.addGet(key);
-        TComRequestHelper::ValueMap refused;
-        requestHelper.getParams(get, values, refused, kRequestTimeoutMs);
-    };
-    TComRequestHelper::ValueMap values;
-    read(wire::target::network(),
-         {"auto_redial_link1", "auto_redial_link2", "auto_redial_attempts", "auto_redial_time"}, values);
-    read(wire::target::general(),
-         {"ext_input1", "ext_input2", "ext_relay1", "ext_relay2", "ntp_addr", "ntp_addr_custom"}, values);
+    const TComRequestHelper::ValueMap values =
+        readUnitValues({AutoRedial1Item, AutoRedial2Item, RedialAttemptsItem, RedialTimeItem, GpioInput1Item,
+                        GpioInput2Item, GpioRelay1Item, GpioRelay2Item, NtpServerItem, CustomNtpServerItem});
 
     auto* page = new QPravikMenuItems(MiscellaneousMenu, this);
     const bool gpio = !(deviceOptions() & kReducedHardwareOption);
@@ -393,16 +382,15 @@ void QPravikSettingsPage::createMiscellaneousMenu()
         {
             int id;
             QString title;
-            const char* key;
             bool relay;
-        } ports[] = {{GpioInput1Item, tr("Input 1"), "ext_input1", false},
-                     {GpioInput2Item, tr("Input 2"), "ext_input2", false},
-                     {GpioRelay1Item, tr("Relay 1"), "ext_relay1", true},
-                     {GpioRelay2Item, tr("Relay 2"), "ext_relay2", true}};
+        } ports[] = {{GpioInput1Item, tr("Input 1"), false},
+                     {GpioInput2Item, tr("Input 2"), false},
+                     {GpioRelay1Item, tr("Relay 1"), true},
+                     {GpioRelay2Item, tr("Relay 2"), true}};
         for (const auto& port : ports) {
             QPravikMenuItem* item = addMenuRow(page, port.id, QPravikMenuItem::ChoiceList, port.title, 60);
             TCommand list = request(TCommand::Param, wire::target::general());
-            list.addList(port.key);
+            list.addList(unitKey(port.id));
             std::vector<std::string> allowed;
             requestHelper.getList(list, allowed, kRequestTimeoutMs);
             for (const std::string& entry : allowed) {
@@ -463,12 +451,7 @@ void QPravikSettingsPage::updateTroubleshootingMenu(QPravikMenuItems* page)
 {
     if (!page)
         return;
-    TCommand get = request(TCommand::Param, wire::target::general());
-    get.addGet("log_level");
-    get.addGet("log_addr");
-    TComRequestHelper::ValueMap values, refused;
-    requestHelper.getParams(get, values, refused, kRequestTimeoutMs);
-    fillUnitValues(page, values);
+    fillUnitValues(page, readUnitValues({LogLevelItem, SyslogServerItem}));
 }
 
 // --- Remote access menu ----------------------------------------------------------
