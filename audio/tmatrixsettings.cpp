@@ -332,7 +332,10 @@ bool TMatrixSettings::setInputName(int input, const QString& name)
     QString& stored = m_inputNames[static_cast<std::size_t>(input)];
     if (stored == name)
         return true;
-    if (!m_applying && state() != Ready)
+    // A name no key of this unit carries would be kept here alone, shown as
+    // the unit's while the unit never had it.
+    const MatrixKey* key = hasInputKey(input) ? matrixKey(InputKey, input) : nullptr;
+    if (!m_applying && (state() != Ready || !key || !firmwareAbove(key->sendAbove)))
         return false;
     // The key carries the input's routing too: it is built from the model.
     const QString previous = stored;

@@ -67,7 +67,8 @@ public:
     void setNodeBalance(int input, int output, int step);
     // The name alone goes to the unit first: a refusal keeps the old one,
     // announces nothing and is false. Equal: true, nothing sent. Before the
-    // matrix is read there is no key to carry a name: false, nothing stored.
+    // matrix is read, or for an input whose key this unit's firmware does not
+    // take, there is no key to carry a name: false, nothing stored.
     bool setInputName(int input, const QString& name);
     void setInputGain(int input, float gainDb);
     void setOutputGain(int output, float gainDb);

@@ -592,7 +592,10 @@ void QPravikMenuItem::refreshSwitchText()
 void QPravikMenuItem::refreshControl()
 {
     if (type == Switch) {
-        refreshSwitchText();
+        // A value of neither choice is the unit's own: showing or locking the
+        // item must not turn it into the choice the switch happens to rest on.
+        if (!showsOtherValue())
+            refreshSwitchText();
         return;
     }
     if (!wheel)
@@ -654,6 +657,12 @@ void QPravikMenuItem::showEvent(QShowEvent* event)
     if (!event->spontaneous())
         refreshControl();
     QPravikMenuBase::showEvent(event);
+}
+
+bool QPravikMenuItem::showsOtherValue() const
+{
+    return choices.size() >= 2 && !hasChoice(currentIndex) && valueLabel && !valueLabel->text().isEmpty()
+           && indexOfText(valueLabel->text(), true) < 0;
 }
 
 void QPravikMenuItem::showChoice(int index)

@@ -198,6 +198,9 @@ protected:
 private:
     bool isWheel() const { return type == WheelOnRelease || type == WheelEveryStep; }
     bool hasChoice(int index) const { return index >= 0 && index < choices.size(); }
+    // A switch of two or more choices showing a text of none of them, with no
+    // current choice: it keeps both until flipped or set.
+    bool showsOtherValue() const;
     void showChoice(int index);
     void notifyChanged();
 };

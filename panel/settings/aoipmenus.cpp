@@ -375,7 +375,7 @@ void QPravikSettingsPage::checkAoipNumber(QPravikMenuItem* item)
     const NumberRow* row = numberRow(item->id);
     if (!row || item->locked || decimalIn(item->valueText(), row->low, row->high))
         return;
-    setNumber(item, (frontPanelDevice()->aoip().*row->get)());
+    undoTyping(item, QString::number((frontPanelDevice()->aoip().*row->get)()));
     showMessage(tr("Failed to apply changes!"), 0);
 }
 

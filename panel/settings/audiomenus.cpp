@@ -191,7 +191,6 @@ void QPravikSettingsPage::showAudioItem(QPravikMenuItem* item)
 void QPravikSettingsPage::createMonitoringMenu()
 {
     auto* page = new QPravikMenuItems(MonitoringMenu, this);
-    editedMatrixOptions = static_cast<int>(frontPanelMatrixSettings()->options());
     QPravikMenuItem* item = addMenuRow(page, SideToneItem, QPravikMenuItem::Switch, tr("Side Tone"));
     item->addChoice(0, tr("Permanently available"));
     item->addChoice(1, tr("Only when routed to Program or Coord."));
@@ -199,8 +198,16 @@ void QPravikSettingsPage::createMonitoringMenu()
     item->addChoice(0, tr("Fade non-relevant signals"));
     item->addChoice(1, tr("Mute non-relevant signals"));
     item->setLocked(unitFirmwareVersion < kIntercomFirmware);
-    updateMonitoringMenu(page);
+    showMonitoringWord(page, frontPanelMatrixSettings()->options());
     pushPage(page);
+}
+
+// The unit's word, shown and taken as the edits' start.
+void QPravikSettingsPage::showMonitoringWord(QPravikMenuItems* page, std::uint32_t word)
+{
+    editedMatrixOptions = static_cast<int>(word);
+    monitoringReference = word;
+    updateMonitoringMenu(page);
 }
 
 void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
@@ -213,10 +220,15 @@ void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
         item->setChecked(matrixOptions() & kIntercomBit);
 }
 
+std::uint32_t QPravikSettingsPage::monitoringWord() const
+{
+    const std::uint32_t changed = (matrixOptions() ^ monitoringReference) & kMonitoringBits;
+    return (frontPanelMatrixSettings()->options() & ~changed) | (matrixOptions() & changed);
+}
+
 bool QPravikSettingsPage::isMonitoringMenuModified(QPravikMenuItems* page)
 {
-    return page && page->menuId == MonitoringMenu
-        && ((frontPanelMatrixSettings()->options() ^ matrixOptions()) & kMonitoringBits) != 0;
+    return page && page->menuId == MonitoringMenu && monitoringWord() != frontPanelMatrixSettings()->options();
 }
 
 bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
@@ -224,21 +236,21 @@ bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
     if (!page)
         return false;
     TMatrixSettings* matrix = frontPanelMatrixSettings();
-    // The word as the unit holds it now (the knob may have changed it since
-    // the menu was built) with this menu's bits as edited.
-    const std::uint32_t word = (matrix->options() & ~kMonitoringBits) | (matrixOptions() & kMonitoringBits);
+    // The unit may have changed other bits since the menu was built (the
+    // knob's, or a switch the operator left alone): those stay the unit's.
+    const std::uint32_t word = monitoringWord();
     if (page->menuId != MonitoringMenu || matrix->options() == word)
         return true;
     showMessage(tr("Applying changes..."), 1000);
     if (!matrix->setOptions(word, true)) {
         // A unit that refused shows its word again; without a loaded matrix
         // there is no such word and the edits stay for another try.
-        if (matrix->state() != TComController::Unloaded) {
-            editedMatrixOptions = static_cast<int>(matrix->options());
-            updateMonitoringMenu(page);
-        }
+        if (matrix->state() != TComController::Unloaded)
+            showMonitoringWord(page, matrix->options());
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }
+    // The next edits start from what the unit now holds.
+    showMonitoringWord(page, matrix->options());
     return true;
 }

@@ -703,7 +703,7 @@ void QPravikSettingsPage::checkMulticastPort(QPravikMenuItem* item)
 {
     if ((item->id != McPort1Item && item->id != McPort2Item) || item->locked || multicastPort(item))
         return;
-    item->setValueText(QString::number(ravenna()->output(item->id == McPort1Item ? 0 : 1).mcPort), false);
+    undoTyping(item, QString::number(ravenna()->output(item->id == McPort1Item ? 0 : 1).mcPort));
     showMessage(tr("Failed to apply changes!"), 0);
 }
 

@@ -551,6 +551,10 @@ void QPravikSettingsPage::prepareKeyboard(QPravikMenuItem* item, QPravikVirtual*
     QPravikMenuWidget::prepareKeyboard(item, keyboard);
     if (!item || !item->page || !keyboard)
         return;
+    // Secrets are not kept: no check puts one back.
+    const bool secret = item->type == QPravikMenuItem::Password || item->type == QPravikMenuItem::Pin;
+    typedItem = secret ? nullptr : item;
+    textBeforeTyping = secret ? QString() : item->valueText();
     if (within(item->page->menuId, PresetsMenu, SnapshotsMenu)) {
         if (item->id == NewRecordItem)
             keyboard->lineEdit.clear();
@@ -565,6 +569,11 @@ void QPravikSettingsPage::prepareKeyboard(QPravikMenuItem* item, QPravikVirtual*
     keyboard->setProperty("vkb_accessLevel", *level);
     // The level changes only once the password is accepted.
     item->setCurrentValue(currentAccessLevel, true, false);
+}
+
+void QPravikSettingsPage::undoTyping(QPravikMenuItem* item, const QString& otherwise)
+{
+    item->setValueText(item == typedItem ? textBeforeTyping : otherwise, false);
 }
 
 void QPravikSettingsPage::prepareSelection(QPravikMenuItem* item, QPravikMenuSelect* select)

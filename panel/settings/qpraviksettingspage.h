@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -188,6 +189,12 @@ private:
     void loadCallProfile(QPravikMenuItem* item);
     void confirmOperatorScan(QPravikMenuItem* item, const std::string& network);
     void feedEthernetConfig(const TCommand& msg, int menuId);
+    // A typed text refused at once goes back to what the item showed before
+    // the keyboard opened, so an earlier edit not yet applied stays; an item
+    // no keyboard was opened for shows `otherwise`.
+    void undoTyping(QPravikMenuItem* item, const QString& otherwise);
+    QPointer<QPravikMenuItem> typedItem;
+    QString textBeforeTyping;
 
 public:
     // ======================================================================
@@ -240,8 +247,8 @@ public:
     bool sipAccountMenuModified(QPravikMenuItems* page);
     bool applySipAccountMenu(QPravikMenuItems* page);
 private:
-    // A typed number the key cannot take goes back to the controller's value,
-    // refused as the unit would refuse it.
+    // A typed number the key cannot take is refused as the unit would refuse
+    // it: the item goes back to what it showed before.
     void checkAoipNumber(QPravikMenuItem* item);
     // Writes the changed items of the AoIP menu or an account menu, then
     // re-initialises the AoIP interface.
@@ -287,6 +294,11 @@ private:
     static constexpr std::uint32_t kMonitoringBits = kSideToneBit | kIntercomBit;
 
     std::uint32_t matrixOptions() const { return static_cast<std::uint32_t>(editedMatrixOptions); }
+    // The word the Monitoring menu's edits started from: only the bits the
+    // operator changed since travel from the edits, the rest from the unit.
+    std::uint32_t monitoringReference = 0;
+    std::uint32_t monitoringWord() const;
+    void showMonitoringWord(QPravikMenuItems* page, std::uint32_t word);
     // The ratio choice: the ratio times ten, rounded.
     static int compressorRatioChoice(float ratio);
     // The models' value of one Audio item.

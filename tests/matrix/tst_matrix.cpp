@@ -202,6 +202,9 @@ private slots:
                  QVERIFY(!m.inputLabel(4).endsWith("Mic"));
                  QVERIFY(log.isEmpty());
              }, {param("matrix_in5", "0020,Mic")}},
+            // No key of this unit to carry it: refused, nothing stored.
+            {0x106FF, [](auto& m) { QVERIFY(!m.setInputName(14, "Mic") && !m.inputLabel(14).endsWith("Mic")); }, {}},
+            {0x20000, [](auto& m) { QVERIFY(!m.setInputName(11, "Mic") && !m.inputLabel(11).endsWith("Mic")); }, {}},
             {0x10D00, [](auto& m) { m.setInputGain(4, -29); }, {param("matrix_in5", "03,")}},
             {0x10D00, [](auto& m) { m.setInputGain(0, -5); }, {}},
             {0x10D00, [](auto& m) { m.setNodeBalance(12, 2, 3); }, {param("matrix_bal1", "030606060606")}},

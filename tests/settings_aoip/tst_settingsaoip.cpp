@@ -22,8 +22,8 @@ UnitSimulator* simulator = nullptr;
 
 Edit toggle(int id) { return [id](auto* p) { p->findItem(id)->switchButton->click(); }; }
 Edit type(int id, QString text) { return [id, text](auto* p) { p->findItem(id)->setValueText(text, false); }; }
-// Typed by the operator: the page reacts to it.
-Edit typed(int id, QString text) { return [id, text](auto* p) { type(id, text)(p), p->notifyItemChanged(p->findItem(id)); }; }
+// Typed by the operator on the row's keyboard: the page reacts to it.
+Edit typed(int id, QString text) { return [id, text](auto* p) { QVERIFY(SettingsFixture::type(p->findItem(id), text)); }; }
 
 // Rows shown of 67-69, 74, 75, 78, 81, 84-86, and the GET's last key.
 const struct { const char* name; unsigned firmware; const char* options; const char* rows; const char* last; }
@@ -73,6 +73,9 @@ const ApplyRow kApplies[] = {
     {"DSCP out of range goes back", 10, "rtp_tos:46;", typed(91, "256"), 1, "", {}, kFailed, "", "", "91=46"},
     {"port in range kept", 10, "drtp_rtp_port:9000;", typed(89, "65535"), 1, "",
      {"PARAM;drtp_rtp_port:65535;network:aoip;target:network;", kReinit}, "", "", "", "89=65535"},
+    {"port refused after an edit keeps the edit", 10, "drtp_rtp_port:9000;",
+     [](auto* p) { typed(89, "9002")(p), typed(89, "70000")(p); }, 1, "",
+     {"PARAM;drtp_rtp_port:9002;network:aoip;target:network;", kReinit}, "", "", "", "89=9002"},
     {"alternate port alone", 77, "sip_use_uport2:off;", toggle(83), 1, "",
      {"PARAM;network:aoip;sip_use_uport2:on;target:network;", kReinit}, ""},
     {"password as token", 77, "", type(97, "s3cret"), 1, "",
@@ -147,11 +150,14 @@ private slots:
         reply("^PARAM;(?!.*GET:)", QByteArray(strchr(r.refused, 'W') ? "PARAM;return:ERROR;" : "PARAM;return:OK;"));
         reply("^DO;", "DO;return:OK;");
         reply("^DO;", QByteArray(strchr(r.refused, 'R') ? "DO;return:ERROR;" : "DO;return:OK;"), 1);
+        reply("LIST:network;", "PARAM;network:aoip,eth.0;return:OK;");
         if (r.menu <= MobileMenuLast)
             reply("GET:pin;", r.pinState), reply(";pin:", r.pinReply);
         const int m = r.menu;
-        m == AoipMenu ? f->page->buildAoipControllerMenu()
-                      : m <= MobileMenuLast ? f->page->buildMobileMenu(m) : f->page->buildSipAccountMenu(m);
+        if (m >= MobileMenuFirst && m <= MobileMenuLast)
+            f->page->buildMobileMenu(m);
+        else
+            QVERIFY(f->openEntry(NetworkEntry) && f->click({AoipMenu}) && (m == AoipMenu || f->click({m})));
         f->unit.clearReceived();
         if (r.edit)
             r.edit(page());
@@ -181,6 +187,42 @@ private slots:
         QCOMPARE(log.contains("sip_password2:***"), sent.join().contains("sip_password2"));
         QCOMPARE(log.contains(";pin:***"), sent.join().contains(";pin:"));
         QCOMPARE(log.contains("timeout=60"), sent.join().contains("plmn:"));
+    }
+
+    // A default account of neither choice, on the menu as the operator meets
+    // it: shown as the unit's number through showing, hiding, refreshing and
+    // a return from an account menu, never written until the switch is flipped.
+    void defaultAccountOfNeitherChoice()
+    {
+        QVERIFY(f->loadDevice());
+        reply("GET:", "PARAM;" + QByteArray(kSecondAccount) + "return:OK;");
+        reply("^PARAM;(?!.*GET:)", "PARAM;return:OK;");
+        reply("^DO;", "DO;return:OK;");
+        reply("LIST:network;", "PARAM;network:aoip,eth.0;return:OK;");
+        const auto seen = [this] {
+            const QPravikMenuItem* item = f->item(DefaultAccountItem);
+            return item->valueText() + (item->currentIndex < 0 ? "" : "*") + (f->page->header->modified ? " modified" : "");
+        };
+        const auto stun = [this] { f->item(StunStateItem)->switchButton->click(); };
+        QVERIFY(f->openEntry(NetworkEntry) && f->click({AoipMenu}));
+        QCOMPARE(seen(), "3");
+        stun(), stun();
+        QCOMPARE(seen(), "3");
+        f->window->hide(), f->window->show();
+        QCOMPARE(seen(), "3");
+        QVERIFY(f->click({SipAccountMenuFirst}));
+        f->page->goBack();
+        f->page->refreshMenu();
+        QCOMPARE(seen(), "3");
+        f->unit.clearReceived();
+        stun(), f->page->applyChanges();
+        QCOMPARE(f->unit.takeRequestBodies(), (QByteArrayList{kStunOn, kReinit}));
+        QCOMPARE(seen(), "3");
+        f->item(DefaultAccountItem)->switchButton->click();
+        QCOMPARE(seen(), "Account 2* modified");
+        f->page->applyChanges();
+        QCOMPARE(f->unit.takeRequestBodies(),
+                 (QByteArrayList{"PARAM;network:aoip;sip_def_account:2;target:network;", kReinit}));
     }
 
     void mobileMenus_data() { indexRows(kMobileRows); }

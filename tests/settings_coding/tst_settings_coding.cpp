@@ -212,6 +212,12 @@ private slots:
                  QVERIFY(f.push("INFO;info_type:audio_changeset;info_source:aic;matrix_opt:60000000;", [] { return frontPanelMatrixSettings()->options() == 0x60000000; }));
                  apply(); QVERIFY(!f.page->header->modified); }, ids,
              "Only when routed to Program or Coord.|Mute non-relevant signals", {"matrix_opt:E0000000"}},
+            {"the unit's side tone set meanwhile stays", "", [] {}, {}, [=] {
+                 open(), flip(116);
+                 QVERIFY(f.push("INFO;info_type:audio_changeset;info_source:aic;matrix_opt:C0000000;", [] { return frontPanelMatrixSettings()->options() == 0xC0000000; }));
+                 QVERIFY(f.page->header->modified);
+                 apply(); QVERIFY(!f.page->header->modified); }, ids,
+             "Only when routed to Program or Coord.|Fade non-relevant signals", {"matrix_opt:80000000"}},
             {"matrix not loaded: nothing stored", "", unloaded, {}, [=] {
                  open(), flip(115), apply();
                  QVERIFY(f.page->header->modified && f.shownMessage() == "Failed to apply changes!" && frontPanelMatrixSettings()->options() == 0x40000000); },

@@ -23,7 +23,8 @@ class SettingsModuleTest : public QObject
     QPravikMenuItem* item(int id) { return f.page->currentItems() ? f.page->currentItems()->findItem(id) : nullptr; }
     // Audio menu, then the links given.
     void open(std::initializer_list<int> path) { f.openEntry(3); for (int id : path) f.page->itemActivated(item(id)); }
-    void type(int id, const char* text) { item(id)->setValueText(QString::fromUtf8(text), false), f.page->itemChanged(item(id)); }
+    // Through the row's own keyboard.
+    void type(int id, const char* text) { QVERIFY(f.type(id, QString::fromUtf8(text))); }
     void choose(int id, int value) { item(id)->setCurrentValue(value, true, true), f.page->itemChanged(item(id)); }
     void flip(int id) { item(id)->switchButton->click(); }
     void refuseOnce(const char* pattern) { f.unit.onRequestMatching(QRegularExpression(pattern), {UnitSimulator::errorReply(117)}, 1); }
@@ -204,6 +205,11 @@ private slots:
                      f.page->closePopup();
                  }
                  type(McPort1Item, "5004"), apply(); }), "149,150,151,152~,153,154,155,156~,157>~,158>~,159>~,160#,161#|1.000 ms|" + allKeys + ',' + allKeys + "|0|", {}},
+            {"a port refused after an edit keeps the edit", "", 0x10F00, two, out([=] {
+                 type(McPort1Item, "6000"), type(McPort1Item, "70000");
+                 QVERIFY(f.page->header->modified && item(McPort1Item)->valueText() == "6000" && f.shownMessage() == "Failed to apply changes!");
+                 apply(); }), "149,150,151,152~,153,154,155,156~,157>~,158>~,159>~,160#,161#|1.000 ms|" + allKeys + ',' + allKeys + "|0|Applying changes...",
+             {"rav_mc_port_ou:6000"}},
             {"refused, rolled back, retried", "", 0x10F00, two, out([=] {
                  type(McAddress1Item, "239.1.1.1"), type(McPort1Item, "6000"), refuseOnce("rav_mc"), apply();
                  QCOMPARE(QString::fromStdString(rav->output(0).mcAddr) + QString::number(rav->output(0).mcPort) + state(), QString("239.0.0.150041|Failed to apply changes!"));

@@ -152,6 +152,26 @@ private slots:
         }
     }
 
+    // Input 14's name (item 225) is offered with the extra streams whatever the
+    // firmware; one whose matrix key the unit does not take is not taken.
+    void inputNameBeyondFirmware()
+    {
+        SettingsFixture f(AdministratorLevel, 0x106FF);
+        QVERIFY(f.start() && f.loadDevice("aoip,eth.0", "ravenna,hardware_1"));
+        TAudioSettings* audio = frontPanelAudioSettings();
+        const bool board = audio->auxiliaryBoard();
+        audio->applyReply({{"auxiliary_board", "yes"}});
+        frontPanelMatrixSettings()->setState(0);
+        QVERIFY(f.openEntry(ToolsEntry) && f.click({LabelsMenu}));
+        const QString name = frontPanelMatrixSettings()->inputName(14);
+        f.unit.clearReceived();
+        QVERIFY(f.type(225, "Stream 14"));
+        QCOMPARE(QStringList({sent(f), f.item(225)->valueText(), frontPanelMatrixSettings()->inputName(14), f.shownMessage()}),
+                 QStringList({"", name, name, kFailed}));
+        audio->applyReply({{"auxiliary_board", board ? "yes" : "no"}});
+        frontPanelMatrixSettings()->setState(-1);
+    }
+
     // Immediate items: a change's request (pattern), the reply, then message and value text. The
     // unit's NTP server is none of those offered; item -1 is no item.
     void immediate()

@@ -7,10 +7,13 @@
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
 #include "model/tcomdevice.h"
+#include "panel/kit/controls.h"
 #include "panel/kit/popup.h"
+#include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
 #include "panel/pages/qpravikwindow.h"
 #include "panel/settings/qpraviksettingspage.h"
+#include "panel/settings/settingsids.h"
 #include "tests/support/firmwareword.h"
 #include "tests/support/unitsimulator.h"
 
@@ -52,7 +55,9 @@ struct SettingsFixture
         page = window->settingsPage();
         window->show();
         window->pageActivated(QPravik::PageMain);
-        return window->page() == QPravik::PageMain;
+        // Menus are built on the page as the operator sees it, so that each
+        // row's show-time refresh runs: the Tools entry reads nothing.
+        return window->page() == QPravik::PageMain && openEntry(SettingsId::ToolsEntry) && page->isVisible();
     }
 
     // Opens the settings page on a root entry (1-6) from the main page's side,
@@ -67,6 +72,47 @@ struct SettingsFixture
             return false;
         window->pageActivated(pages[entry]);
         return window->page() == QPravik::PageSettings && page->currentEntryId == entry;
+    }
+
+    // An item of the menu shown, null when it has none.
+    QPravikMenuItem* item(int id) const
+    {
+        QPravikMenuItems* shown = page ? page->currentItems() : nullptr;
+        return shown ? shown->findItem(id) : nullptr;
+    }
+    // Clicks the shown menu's rows in turn, as the operator does: links open
+    // their menus, switches wait for their own click.
+    bool click(std::initializer_list<int> ids)
+    {
+        for (int id : ids) {
+            if (!click(item(id)))
+                return false;
+        }
+        return true;
+    }
+    static bool click(QPravikMenuItem* row)
+    {
+        if (!row || !row->isVisible())
+            return false;
+        row->page->itemClicked(row->titleLabel);
+        return true;
+    }
+    // Types a text into an item through the keyboard its row opens, and
+    // presses OK.
+    bool type(int id, const QString& text) { return type(item(id), text); }
+    static bool type(QPravikMenuItem* row, const QString& text)
+    {
+        if (!click(row))
+            return false;
+        // One closed before may wait for its deletion.
+        QPravikVirtual* keyboard = nullptr;
+        for (QPravikVirtual* open : row->page->findChildren<QPravikVirtual*>())
+            keyboard = open->isVisible() ? open : keyboard;
+        if (!keyboard)
+            return false;
+        keyboard->lineEdit.setText(text);
+        keyboard->keys[VirtualKeyboardKeyCount - 1]->click(); // OK
+        return true;
     }
 
     // Loads the device model: the unit's interfaces ("aoip,eth.0" ...), its
