@@ -639,11 +639,21 @@ void QPravikMenuItem::wheelToggled(bool checked)
         return;
     if (type == WheelOnRelease)
         setTextColour(valueLabel, checked ? QColor(Qt::red) : valueBlue);
+    if (checked && wheel) {
+        pressedAt = wheel->value();
+        shownAtPress = valueLabel->text();
+    }
     if (checked || !page || !wheel)
         return;
     const int index = wheel->value();
     if (!hasChoice(index))
         return;
+    // Let go where it was taken (or turned back there on leaving): a value of
+    // no choice, the unit's own, stays; the wheel's resting place is no pick.
+    if (!hasChoice(currentIndex) && index == pressedAt) {
+        valueLabel->setText(shownAtPress);
+        return;
+    }
     const int previous = currentIndex;
     currentIndex = index;
     showChoice(index);

@@ -203,4 +203,8 @@ private:
     bool showsOtherValue() const;
     void showChoice(int index);
     void notifyChanged();
+
+    // Where the wheel was when pressed into editing, and the text shown then.
+    int pressedAt = -1;
+    QString shownAtPress;
 };

@@ -407,6 +407,44 @@ private slots:
         }
     }
 
+    // The unit's value of no choice survives showing, hiding, locking and a
+    // wheel let go where it was taken, or left; flipping and turning pick.
+    void valueOfNoChoiceKept()
+    {
+        QPravikMenuItems* page = openPage(1);
+        auto* toggle = new QPravikMenuItem(80, QPravikMenuItem::Switch, page);
+        toggle->addChoice(1, QStringLiteral("one"));
+        toggle->addChoice(2, QStringLiteral("two"));
+        auto* turn = new QPravikMenuItem(81, QPravikMenuItem::WheelOnRelease, page);
+        for (int v = 0; v < 3; ++v)
+            turn->addChoice(v, QString::number(v));
+        page->addItem(toggle);
+        page->addItem(turn);
+        toggle->setChecked(false);
+        toggle->setCurrentValue(3, true, true);
+        toggle->setValueText(QStringLiteral("3"), true);
+        turn->setValueText(QStringLiteral("20000"), true);
+        QPravikWheel* wheel = turn->wheel;
+        const auto seen = [&] {
+            return QStringList{toggle->valueText(), QString::number(toggle->currentIndex), turn->valueText(),
+                               QString::number(turn->currentIndex), menu->hooks.join(QLatin1Char(','))};
+        };
+        menu->hide(), menu->show();
+        toggle->setLocked(true), toggle->setLocked(false);
+        QApplication::processEvents();
+        wheel->setChecked(true), wheel->setChecked(false);
+        wheel->setChecked(true);
+        QTest::keyClick(wheel, Qt::Key_Plus);
+        QFocusEvent leave(QEvent::FocusOut);
+        QApplication::sendEvent(wheel, &leave);
+        QCOMPARE(seen(), (QStringList{"3", "-1", "20000", "-1", ""}));
+        toggle->switchButton->click();
+        wheel->setChecked(true);
+        QTest::keyClick(wheel, Qt::Key_Plus);
+        wheel->setChecked(false);
+        QCOMPARE(seen(), (QStringList{"two", "1", "1", "1", "itemChanged 80,itemChanged 81"}));
+    }
+
     void navigation()
     {
         QPravikMenuEntry* entry1 = menu->entries->findEntry(1);

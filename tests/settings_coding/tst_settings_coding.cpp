@@ -172,6 +172,8 @@ private slots:
             {"compressor within the limiter's own range", kind4, [this] { audio->setDrcLimThreshold(20000, false); }, {},
              [=] { open(); QVERIFY(item(119)->choiceCount() == 38 && item(119)->choices.last().value == -3); }, {118, 119},
              "20000 dBFS>|-9 dBFS>", {}},
+            {"a limiter of no choice stays when the wheel is let go", kind4, [this] { audio->setDrcLimThreshold(20000, false); }, {},
+             [=] { open(); item(118)->wheel->setChecked(true), item(118)->wheel->setChecked(false); }, {118}, "20000 dBFS>", {}},
             {"ratios", kind4, [this] { audio->setDrcRatio(2.9999f, false); }, {},
              [=] { open(); QCOMPARE(item(120)->valueText(), QString("3:1")); choose(120, 15); }, {120}, "1.5:1>", {"drc_ratio_cmp:1.5"}},
             {"refused 110", kind4, [] {}, {{"limiter_thr", ""}}, [=] { open(), choose(110, -9); }, {110}, "-6 dBFS", {"limiter_threshold:-9"}},
