@@ -216,7 +216,7 @@ QRect QPravikRowLabel::textRect(int width) const
     if (wordWrap())
         flags |= Qt::TextWordWrap;
     flags &= ~(Qt::AlignVCenter | Qt::AlignHCenter);
-    shapedNow();
+    layoutReady();
     if (flags != measuredFlags) {
         measuredFlags = flags;
         byWidth.clear();
@@ -246,68 +246,56 @@ QRect QPravikRowLabel::textRect(int width) const
     return rect;
 }
 
-// Shapes the label's text in its font when either changed since the last
-// measurement: true when the text is laid out here.
-bool QPravikRowLabel::shapedNow() const
+// Takes the label's text and font for a new layout when either changed since
+// the last measurement: true when the text is laid out here.
+bool QPravikRowLabel::layoutReady() const
 {
     if (text() == measuredText && font() == measuredFont)
-        return shaped != nullptr;
+        return textLayout != nullptr;
     measuredText = text();
     measuredFont = font();
     measuredFlags = -1;
     linesWidth = -1;
-    shaped.reset();
+    textLayout.reset();
     if (!layableText(measuredText))
         return false;
     QString laid = measuredText;
     laid.replace(u'\n', QChar::LineSeparator);
-    shaped = std::make_unique<QTextLayout>(laid, measuredFont);
+    textLayout = std::make_unique<QTextLayout>(laid, measuredFont);
     QTextOption option;
     option.setTextDirection(Qt::LeftToRight);
     option.setAlignment(Qt::AlignLeft); // placed by the alignment below, not by the layout
-    shaped->setTextOption(option);
-    shaped->setCacheEnabled(true);
+    textLayout->setTextOption(option);
+    textLayout->setCacheEnabled(true);
     return true;
 }
 
 // What QFontMetrics::boundingRect gives for the text in a rectangle that wide.
 QRect QPravikRowLabel::boundingRect(int width, int flags) const
 {
-    if (!shaped)
+    if (!textLayout)
         return fontMetrics().boundingRect(0, 0, width, 2000, flags, measuredText);
     int lines = 0;
     return linesBox(QRectF(0, 0, width, 2000), flags, false, lines).toAlignedRect();
 }
 
-// Breaks the shaped text into lines of that width. Shaping is most of the
-// cost of laying a text out, and QTextLayout::beginLayout throws the shaping
-// away: lines are broken again on the glyphs already shaped where Qt lets a
-// line be made outside beginLayout (its release builds), and the text is
-// laid out anew where it does not.
-void QPravikRowLabel::breakLines(qreal lineWidth) const
+// Lays the text out in lines of that width, the one way Qt documents:
+// beginLayout, lines until none is left, endLayout. beginLayout throws the
+// shaping away, so each new width shapes the text again.
+void QPravikRowLabel::layOutLines(qreal lineWidth) const
 {
     if (lineWidth == linesWidth)
         return;
-    static bool breakAgain = true;
-    QTextLine line;
-    if (linesWidth >= 0 && breakAgain) {
-        shaped->clearLayout();
-        line = shaped->createLine();
-        breakAgain = line.isValid();
-    }
-    if (!line.isValid()) {
-        shaped->beginLayout();
-        line = shaped->createLine();
-    }
     const qreal leading = QFontMetricsF(measuredFont).leading();
     qreal height = -leading;
-    for (; line.isValid(); line = shaped->createLine()) {
+    textLayout->beginLayout();
+    for (QTextLine line = textLayout->createLine(); line.isValid(); line = textLayout->createLine()) {
         line.setLineWidth(lineWidth);
         height = qCeil(height + leading);
         line.setPosition(QPointF(0, height));
         height += line.ascent() + line.descent();
     }
-    shaped->endLayout();
+    textLayout->endLayout();
     linesWidth = lineWidth;
 }
 
@@ -317,13 +305,13 @@ void QPravikRowLabel::breakLines(qreal lineWidth) const
 // lines: how many of them that is.
 QRectF QPravikRowLabel::linesBox(const QRectF& rect, int flags, bool painting, int& lines) const
 {
-    breakLines((flags & Qt::TextWordWrap) ? qMax<qreal>(0, rect.width()) : kUnwrapped);
+    layOutLines((flags & Qt::TextWordWrap) ? qMax<qreal>(0, rect.width()) : kUnwrapped);
     const qreal leading = QFontMetricsF(measuredFont).leading();
     qreal height = -leading;
     qreal width = 0;
     lines = 0;
-    while (lines < shaped->lineCount()) {
-        const QTextLine line = shaped->lineAt(lines++);
+    while (lines < textLayout->lineCount()) {
+        const QTextLine line = textLayout->lineAt(lines++);
         height = qCeil(height + leading) + line.ascent() + line.descent();
         width = qMax(width, line.naturalTextWidth());
         if (painting && height >= rect.height())
@@ -348,7 +336,7 @@ void QPravikRowLabel::paintEvent(QPaintEvent* event)
     const QFont shown = font();
     if (!plainText() || !isEnabled() || (textInteractionFlags() & (Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard))
         || shown.pixelSize() <= 0 || shown.underline() || shown.overline() || shown.strikeOut()
-        || style()->inherits("QStyleSheetStyle") || !shapedNow()) {
+        || style()->inherits("QStyleSheetStyle") || !layoutReady()) {
         QLabel::paintEvent(event);
         return;
     }
@@ -369,7 +357,7 @@ void QPravikRowLabel::paintEvent(QPaintEvent* event)
         painter.setClipRect(rect, Qt::IntersectClip);
     }
     for (int i = 0; i < lines; ++i) {
-        const QTextLine line = shaped->lineAt(i);
+        const QTextLine line = textLayout->lineAt(i);
         qreal x = 0;
         if (flags & Qt::AlignRight)
             x = rect.width() - line.horizontalAdvance();

@@ -64,11 +64,13 @@ public:
 };
 
 // A label of a menu row. It gives the sizes and the pixels a QLabel gives,
-// but shapes its text once per text and font and measures it once per width:
-// QLabel shapes a wrapped text five times for its size hints, again for every
+// but lays its text out once per width and keeps what it measured: QLabel
+// lays a wrapped text out five times for its size hints, again for every
 // height a layout pass asks, and again at every paint, and a page of a
-// hundred rows asks many. A text that fits on one line is not measured again
-// for each width. Labels it cannot size or draw the same way (rich text,
+// hundred rows asks many. Each new width shapes the text again, as Qt's
+// layout starts afresh; a width asked again, or a paint at the width last
+// laid out, lays nothing out. A text that fits on one line is not measured
+// again for each width. Labels it cannot size or draw the same way (rich text,
 // pictures, margins, frames, tabs, right-to-left text) are left to QLabel.
 class QPravikRowLabel : public QLabel
 {
@@ -87,9 +89,9 @@ private:
     bool plainText() const;
     QSize sizeForWidth(int width) const;
     QRect textRect(int width) const;
-    bool shapedNow() const;
+    bool layoutReady() const;
     QRect boundingRect(int width, int flags) const;
-    void breakLines(qreal lineWidth) const;
+    void layOutLines(qreal lineWidth) const;
     QRectF linesBox(const QRectF& rect, int flags, bool painting, int& lines) const;
 
     // What the measurements below were taken of.
@@ -99,9 +101,9 @@ private:
     mutable QRect oneLine; // at any width that leaves room for it; null until measured
     mutable int roomNeeded = 0;
     mutable std::vector<std::pair<int, QRect>> byWidth; // the last few narrower widths
-    // The measured text shaped in the measured font, null when it is not
-    // laid out here; and the width of the lines it is broken into.
-    mutable std::unique_ptr<QTextLayout> shaped;
+    // The measured text in the measured font, null when it is not laid out
+    // here; and the width of the lines it was last laid out in.
+    mutable std::unique_ptr<QTextLayout> textLayout;
     mutable qreal linesWidth = -1;
 };
 

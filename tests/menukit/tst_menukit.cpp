@@ -13,6 +13,7 @@
 #include "panel/kit/menuwidget.h"
 #include "panel/kit/popup.h"
 #include "panel/kit/virtualkeyboard.h"
+#include "panel/pages/panelshared.h"
 #include "tests/support/paintcounter.h"
 
 namespace {
@@ -272,6 +273,9 @@ private slots:
                                       << "Book > Call Profiles" << int(Qt::AlignLeft | Qt::AlignVCenter) << true;
         QTest::newRow("ends with a line break") << "Profile 1001\n" << "\nProfile 1002"
                                                 << int(Qt::AlignLeft | Qt::AlignTop) << true;
+        QTest::newRow("soft hyphen") << QString::fromUtf8("Sicherung der Konfigurations\u00addatei")
+                                     << QString::fromUtf8("Speicher\u00adkarte") << int(Qt::AlignLeft | Qt::AlignTop)
+                                     << true;
     }
 
     // A row label paints what a QLabel paints for the same text, at the
@@ -364,6 +368,77 @@ private slots:
         plain.setFont(font);
         row.setFont(font);
         compare("larger font");
+    }
+
+    // A unit's text may hold soft hyphens, shown only where a line breaks at
+    // one. Once broken there at a narrow width, a row label still takes a
+    // QLabel's sizes and pixels at every wider width it is laid out at after.
+    void rowLabelAfterNarrow_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("alignment");
+        // As a unit's Latin-1 and UTF-8 texts arrive.
+        QTest::newRow("Latin-1 word") << QString::fromLatin1("Konfigurations\xad" "datei")
+                                      << int(Qt::AlignLeft | Qt::AlignTop);
+        QTest::newRow("UTF-8 value") << QString::fromUtf8("Pfad der Konfigurations\xc2\xad" "datei")
+                                     << int(Qt::AlignLeft | Qt::AlignTop);
+        QTest::newRow("two hyphens")
+            << QString::fromUtf8("Sicherung der Konfigurations\u00addatei auf dem Speicher\u00admedium des "
+                                 "Ger\u00e4ts vor dem Zur\u00fccksetzen")
+            << int(Qt::AlignLeft | Qt::AlignTop);
+        QTest::newRow("on the second line") << QString::fromUtf8("Profil 1001\nKonfigurations\u00addatei")
+                                            << int(Qt::AlignLeft | Qt::AlignTop);
+        QTest::newRow("right") << QString::fromUtf8("Konfigurations\u00addatei")
+                               << int(Qt::AlignRight | Qt::AlignTop);
+        QTest::newRow("centred") << QString::fromUtf8("Pfad der Konfigurations\u00addatei") << int(Qt::AlignCenter);
+    }
+
+    void rowLabelAfterNarrow()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, alignment);
+        QLabel plain;
+        QPravikRowLabel row;
+        // A value's font as the program gives it.
+        QFont font = QPravik::panelFont(row.font());
+        font.setPixelSize(18);
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::Alignment(alignment));
+            label->setWordWrap(true);
+            label->setFont(font);
+            menukit::setTextColour(label, QColor(0, 162, 232));
+            label->setText(text);
+        }
+        // Just wide enough for the line holding the first hyphen to end there.
+        const QFontMetrics metrics(font);
+        const int hyphen = text.indexOf(QChar(0xad));
+        const int lineStart = text.lastIndexOf(u'\n', hyphen) + 1;
+        const int narrow = metrics.horizontalAdvance(text.mid(lineStart, hyphen - lineStart) + u'-') + 1;
+        QVERIFY(plain.heightForWidth(narrow) > plain.heightForWidth(QWIDGETSIZE_MAX));
+        // What the row label does otherwise than the QLabel at that width.
+        const auto differenceAt = [&](int width) {
+            plain.resize(width, qMax(26, plain.heightForWidth(width)));
+            row.resize(plain.size());
+            const int height = row.heightForWidth(width);
+            if (height != plain.heightForWidth(width))
+                return QStringLiteral("height %1, not %2 at %3").arg(height).arg(plain.heightForWidth(width)).arg(width);
+            if (row.grab().toImage() != plain.grab().toImage())
+                return QStringLiteral("pixels at %1").arg(width);
+            return QString();
+        };
+        const int oneLine = metrics.boundingRect(0, 0, QWIDGETSIZE_MAX, 2000, 0, text).width();
+        QList<int> widths = {narrow + 1, narrow + 40, 250, 587, 608, 2000};
+        for (int w = oneLine - 3; w <= oneLine + 12; ++w)
+            widths << w;
+        for (int width : widths) {
+            QString difference = differenceAt(narrow);
+            QVERIFY2(difference.isEmpty(), qPrintable(difference));
+            difference = differenceAt(width);
+            QVERIFY2(difference.isEmpty(), qPrintable(difference + QStringLiteral(" after %1").arg(narrow)));
+            QCOMPARE(row.sizeHint(), plain.sizeHint());
+            QCOMPARE(row.minimumSizeHint(), plain.minimumSizeHint());
+        }
     }
 
     void wheelReports()
