@@ -36,6 +36,8 @@
 //   apply then writes nothing.
 // - An edit that the page refuses at once (it says it failed) leaves the
 //   mark as it was and, when the page held edits, the item as it showed.
+//   An edit the item keeps without a mark is written at once: the unit
+//   took a write of it.
 // - Edits undone (a switch clicked again, a choice set back, a text typed
 //   back) that leave every item of the menu as it showed before them leave
 //   no mark, and an apply then writes nothing.
@@ -471,10 +473,15 @@ void changed(QPravikSettingsPage* page, QPravikMenuItem* item, const std::functi
     page->closePopup();
     const bool marked = page->header->modified;
     const Shown before(item);
+    const int taken = unit.writesTaken;
     QPointer<QPravikMenuItem> edited = item;
     change();
-    if (!saysFailed(page))
+    if (!saysFailed(page)) {
+        // Kept without a mark: written at once, so the unit took it.
+        if (!marked && !page->header->modified && edited && !(Shown(edited) == before))
+            FUZZ_CHECK(unit.writesTaken > taken);
         return;
+    }
     FUZZ_CHECK(page->header->modified == marked);
     FUZZ_CHECK(!marked || !edited || Shown(edited) == before);
 }
