@@ -486,6 +486,13 @@ void changed(QPravikSettingsPage* page, QPravikMenuItem* item, const std::functi
     FUZZ_CHECK(!marked || !edited || Shown(edited) == before);
 }
 
+// A choice list or a wheel without choices offers the operator nothing to pick.
+bool typed(const QPravikMenuItem* item)
+{
+    return item->type == QPravikMenuItem::Text || item->type == QPravikMenuItem::Password
+           || item->type == QPravikMenuItem::Number || item->type == QPravikMenuItem::Pin;
+}
+
 // One item of the shown menu changed as the operator would.
 std::optional<Made> edit(QPravikSettingsPage* page, const Edit& wanted)
 {
@@ -494,7 +501,8 @@ std::optional<Made> edit(QPravikSettingsPage* page, const Edit& wanted)
     for (QPravikMenuItem* item : shown ? shown->allItems() : QList<QPravikMenuItem*>()) {
         if (!item->locked && !item->isHidden() && item->type != QPravikMenuItem::SubMenu
             && item->type != QPravikMenuItem::Action && item->type != QPravikMenuItem::SectionHeader
-            && item->type != QPravikMenuItem::ReadOnly)
+            && item->type != QPravikMenuItem::ReadOnly
+            && (item->switchButton || item->choiceCount() > 0 || typed(item)))
             editable << item;
     }
     if (editable.isEmpty())
