@@ -28,16 +28,17 @@
 // page is hidden and then shows the page; coming back from the main page it
 // builds the entry's menu anew, so the operator takes the links again.
 //
-// Every input is played from a fresh login more than once, each time the
-// same way up to what follows the opening, and these hold:
+// Each input is played from a fresh login: once with what follows the
+// opening and then an apply; an edit, three times more: its edits undone,
+// its edits applied, and its edits on the menu opened straight. These hold:
 // - Opening, refreshing, going back, leaving and coming back write nothing
 //   (the unit's requests and the session's), and every menu opened is shown
 //   on the screen. Before any edit the page shows no modified mark, and an
-//   apply then writes nothing.
+//   apply then writes nothing (but on a stored record, saved whole).
 // - An edit that the page refuses at once (it says it failed) leaves the
 //   mark as it was and, when the page held edits, the item as it showed.
-//   An edit the item keeps without a mark is written at once: the unit
-//   took a write of it.
+//   An edit the item keeps without a mark (a stored record's fields aside)
+//   is written at once: the unit took a write of it.
 // - Edits undone (a switch clicked again, a choice set back, a text typed
 //   back) that leave every item of the menu as it showed before them leave
 //   no mark, and an apply then writes nothing.
@@ -460,6 +461,14 @@ struct Made
     int menu;
 };
 
+// A stored record is saved whole, each field sent, and only once the
+// operator changed it: an apply without a mark is none of the operator's.
+bool savedWhole(const QPravikSettingsPage* page)
+{
+    const QPravikMenuItems* shown = page->currentItems();
+    return shown && shown->menuId == RecordMenu;
+}
+
 bool saysFailed(const QPravikSettingsPage* page)
 {
     const QString said = page->messagePopup ? page->messagePopup->message : QString();
@@ -478,7 +487,7 @@ void changed(QPravikSettingsPage* page, QPravikMenuItem* item, const std::functi
     change();
     if (!saysFailed(page)) {
         // Kept without a mark: written at once, so the unit took it.
-        if (!marked && !page->header->modified && edited && !(Shown(edited) == before))
+        if (!marked && !page->header->modified && edited && !(Shown(edited) == before) && !savedWhole(page))
             FUZZ_CHECK(unit.writesTaken > taken);
         return;
     }
@@ -516,8 +525,13 @@ std::optional<Made> edit(QPravikSettingsPage* page, const Edit& wanted)
             item->switchButton->click();
             return;
         }
-        if (item->choiceCount() > 0)
-            item->setCurrentValue(item->choices.at(wanted.choice % item->choiceCount()).value, true, true);
+        // As the kit's selection and keyboard do: what the item shows already changes nothing.
+        const QPravikMenuItem::Choice* picked =
+            item->choiceCount() > 0 ? &item->choices.at(wanted.choice % item->choiceCount()) : nullptr;
+        if ((picked ? picked->text : wanted.text) == item->valueText())
+            return;
+        if (picked)
+            item->setCurrentValue(picked->value, true, true);
         else
             item->setValueText(wanted.text, false);
         page->itemChanged(item);
@@ -577,14 +591,6 @@ struct Plan
     std::vector<Edit> edits;
     std::vector<std::string> lines;
 };
-
-// A stored record is saved whole, each field sent, and only once the
-// operator changed it: an apply without a mark is none of the operator's.
-bool savedWhole(const QPravikSettingsPage* page)
-{
-    const QPravikMenuItems* shown = page->currentItems();
-    return shown && shown->menuId == RecordMenu;
-}
 
 // The ways an input is played, each from a fresh login.
 enum class Pass {
