@@ -277,6 +277,22 @@ void resetModels()
         controller->reset();
         answerFromInput(*controller);
     }
+    // What a reset keeps (the audio board, the AoIP version, the module's
+    // identity and receive delays) as a program just started holds it: no
+    // input inherits it from the one before.
+    Unit fresh;
+    fresh.load({"GET:\tPARAM;auxiliary_board:no;aoip_version:;rav_manufacturer:;rav_hardware_name:;"
+                "rav_delay_min_in:1;rav_delay_max_in:24000;rav_delay_in:512;return:OK;"});
+    const std::pair<TComController*, std::vector<std::string>> kept[] = {
+        {frontPanelAudioSettings(), {"auxiliary_board"}},
+        {&device->aoip(), {"aoip_version"}},
+        {frontPanelRavenna(),
+         {"rav_manufacturer", "rav_hardware_name", "rav_delay_min_in", "rav_delay_max_in", "rav_delay_in"}}};
+    for (const auto& [controller, keys] : kept) {
+        controller->requestHelper() = TComRequestHelper(&fresh);
+        controller->readParams(keys);
+        answerFromInput(*controller);
+    }
     // The options a failed read would keep.
     Unit none;
     none.load({"\tPARAM;device_opts:;return:OK;"});
