@@ -451,6 +451,7 @@ struct Shown
         return std::tie(id, text, value, on, locked, hidden)
                == std::tie(other.id, other.text, other.value, other.on, other.locked, other.hidden);
     }
+    bool operator!=(const Shown& other) const { return !(*this == other); }
 };
 
 std::vector<Shown> shownItems(QPravikSettingsPage* page)
@@ -505,7 +506,7 @@ void changed(QPravikSettingsPage* page, QPravikMenuItem* item, const std::functi
     if (!saysFailed(page)) {
         // Kept without a mark: written at once, so the unit took it. The
         // access level is the panel's own.
-        if (!marked && !page->header->modified && edited && !(Shown(edited) == before) && !savedWhole(page)
+        if (!marked && !page->header->modified && edited && Shown(edited) != before && !savedWhole(page)
             && before.id != AccessLevelItem)
             FUZZ_CHECK(unit.writesTaken > taken);
         return;
@@ -514,7 +515,8 @@ void changed(QPravikSettingsPage* page, QPravikMenuItem* item, const std::functi
     FUZZ_CHECK(!marked || !edited || Shown(edited) == before);
 }
 
-// A choice list or a wheel without choices offers the operator nothing to pick.
+// Items the operator types into; a choice list or a wheel without choices
+// offers nothing to pick.
 bool typed(const QPravikMenuItem* item)
 {
     return item->type == QPravikMenuItem::Text || item->type == QPravikMenuItem::Password
