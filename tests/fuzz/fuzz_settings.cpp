@@ -38,8 +38,9 @@
 // - An edit that the page refuses at once (it says it failed) leaves the
 //   mark as it was and, when the page held edits, the item as it showed.
 //   An edit the item keeps without a mark (a stored record's fields and
-//   the panel's own access level aside) is written at once: the unit took
-//   a write of it.
+//   the panel's own access level aside) that the unit took no write of is
+//   held nowhere: once the edits are done, the menu opened again shows the
+//   item as before them, not as edited.
 // - Edits undone (a switch clicked again, a choice set back, a text typed
 //   back) that leave every item of the menu as it showed before them leave
 //   no mark, and an apply then writes nothing.
@@ -73,6 +74,7 @@
 #include <QPointer>
 #include <QStackedLayout>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <set>
@@ -452,6 +454,10 @@ struct Shown
                == std::tie(other.id, other.text, other.value, other.on, other.locked, other.hidden);
     }
     bool operator!=(const Shown& other) const { return !(*this == other); }
+    bool sameValue(const Shown& other) const
+    {
+        return std::tie(text, value, on) == std::tie(other.text, other.value, other.on);
+    }
 };
 
 std::vector<Shown> shownItems(QPravikSettingsPage* page)
@@ -487,6 +493,10 @@ bool savedWhole(const QPravikSettingsPage* page)
     return shown && shown->menuId == RecordMenu;
 }
 
+// Edits the items kept without a mark while the unit took no write: what
+// each item showed then.
+std::vector<Shown> keptUnwritten;
+
 bool saysFailed(const QPravikSettingsPage* page)
 {
     const QString said = page->messagePopup ? page->messagePopup->message : QString();
@@ -504,11 +514,11 @@ void changed(QPravikSettingsPage* page, QPravikMenuItem* item, const std::functi
     QPointer<QPravikMenuItem> edited = item;
     change();
     if (!saysFailed(page)) {
-        // Kept without a mark: written at once, so the unit took it. The
-        // access level is the panel's own.
+        // Kept without a mark: written at once, unless the unit held it
+        // already. The access level is the panel's own.
         if (!marked && !page->header->modified && edited && Shown(edited) != before && !savedWhole(page)
-            && before.id != AccessLevelItem)
-            FUZZ_CHECK(unit.writesTaken > taken);
+            && before.id != AccessLevelItem && unit.writesTaken == taken)
+            keptUnwritten.push_back(Shown(edited));
         return;
     }
     FUZZ_CHECK(page->header->modified == marked);
@@ -646,8 +656,30 @@ void tell(QPravikSettingsPage* page, const TCommand& message)
     page->handleCoreEvent(message);
 }
 
+// An edit kept without a mark that the unit took no write of is held for
+// nobody: the menu opened again shows what it showed before the edits.
+void checkKeptUnwritten(QPravikSettingsPage* page, const Plan& plan, const std::vector<Shown>& first)
+{
+    if (keptUnwritten.empty())
+        return;
+    page->closePopup();
+    unit.navigating = true;
+    if (page->currentEntryId > 0 && showEntry(page, page->currentEntryId, -1))
+        takeLinks(page, *plan.route, plan.member);
+    unit.navigating = false;
+    QPravikMenuItems* shown = page->currentItems();
+    for (auto kept = keptUnwritten.rbegin(); shown && kept != keptUnwritten.rend(); ++kept) {
+        const auto seen = std::find_if(first.begin(), first.end(), [&](const Shown& s) { return s.id == kept->id; });
+        QPravikMenuItem* again = shown->findItem(kept->id);
+        const bool last = std::none_of(keptUnwritten.rbegin(), kept, [&](const Shown& s) { return s.id == kept->id; });
+        if (last && again && seen != first.end() && !kept->sameValue(*seen))
+            FUZZ_CHECK(!Shown(again).sameValue(*kept));
+    }
+}
+
 Outcome play(const Plan& plan, Pass pass)
 {
+    keptUnwritten.clear();
     currentAccessLevel = plan.level;
     unitFirmwareVersion = plan.firmware;
     unit.load(plan.lines);
@@ -738,6 +770,7 @@ Outcome play(const Plan& plan, Pass pass)
             const bool refused = unit.writesSent + sessionWrites() > 0 && unit.writesTaken == 0;
             FUZZ_CHECK(!refused || page->header->modified || saysFailed(page));
         }
+        checkKeptUnwritten(page, plan, before);
     }
 
     delete page;
