@@ -65,6 +65,7 @@
 #include "model/unitfirmware.h"
 #include "panel/kit/controls.h"
 #include "panel/kit/popup.h"
+#include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
 #include "panel/settings/qpraviksettingspage.h"
 #include "panel/settings/settingsids.h"
@@ -533,6 +534,18 @@ bool typed(const QPravikMenuItem* item)
            || item->type == QPravikMenuItem::Number || item->type == QPravikMenuItem::Pin;
 }
 
+// Typed on the keyboard the item's row opens, and OK pressed.
+void typeInto(QPravikMenuItem* item, const QString& text)
+{
+    item->page->itemClicked(item->titleLabel);
+    QPravikVirtual* keyboard = nullptr;
+    for (QPravikVirtual* open : item->page->findChildren<QPravikVirtual*>())
+        keyboard = open->isVisible() ? open : keyboard;
+    FUZZ_CHECK(keyboard);
+    keyboard->lineEdit.setText(text);
+    keyboard->keys[VirtualKeyboardKeyCount - 1]->click(); // OK
+}
+
 // One item of the shown menu changed as the operator would.
 std::optional<Made> edit(QPravikSettingsPage* page, const Edit& wanted)
 {
@@ -561,10 +574,11 @@ std::optional<Made> edit(QPravikSettingsPage* page, const Edit& wanted)
             item->choiceCount() > 0 ? &item->choices.at(wanted.choice % item->choiceCount()) : nullptr;
         if ((picked ? picked->text : wanted.text) == item->valueText())
             return;
-        if (picked)
-            item->setCurrentValue(picked->value, true, true);
-        else
-            item->setValueText(wanted.text, false);
+        if (!picked) {
+            typeInto(item, wanted.text);
+            return;
+        }
+        item->setCurrentValue(picked->value, true, true);
         page->itemChanged(item);
     });
     return made;
@@ -596,8 +610,7 @@ bool undo(QPravikSettingsPage* page, const Made& made)
         return true;
     }
     changed(page, item, [&] {
-        item->setValueText(made.before.text, false);
-        page->itemChanged(item);
+        typeInto(item, made.before.text);
     });
     return true;
 }
