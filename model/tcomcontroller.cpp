@@ -227,6 +227,10 @@ bool TComController::assign(const ParamKey& row, const T& value, bool send)
         if (value < row.wire.least)
             return true;
     }
+    // A key this firmware does not take carries nothing: what the operator
+    // set would be shown as the unit's while the unit never had it.
+    if (send && !firmwareAbove(row.sendAbove))
+        return false;
     if (send && maySend(row, isUnset(value))) {
         const std::string text = encode(row.wire, value);
         if (!encodable(row.wire, text) || !sendValues(row.group, {{row.word, text}}))

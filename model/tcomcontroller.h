@@ -87,7 +87,8 @@ protected:
     // The setter of a key: an equal value is true with nothing sent or
     // announced; with send and the key's gates open the value goes to the
     // unit first and a refusal keeps the old value (false, nothing
-    // announced); otherwise the value is stored and announced.
+    // announced); with send to a firmware that does not take the key it is
+    // refused the same way; otherwise the value is stored and announced.
     bool setKey(const std::string& key, int value, bool send);
     bool setKey(const std::string& key, bool value, bool send);
     bool setKey(const std::string& key, const std::string& value, bool send);

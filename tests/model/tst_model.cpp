@@ -520,9 +520,12 @@ private slots:
         sim->expect("PARAM;gain2:-3;name:Caf\xC3\xA9;network:x;power:48V;target:network;", kOk);
         QVERIFY(sample.writeParams({"name", "power", "gain2", "board"}));
         {
-            // A key the firmware does not have yet is stored and announced, not sent.
+            // A key the firmware does not have yet is refused with send, and
+            // only stored without.
             FirmwareWord fw(0x106FF);
-            QVERIFY(sample.setKey("level", 5, true));
+            QVERIFY(!sample.setKey("level", 5, true));
+            QCOMPARE(sample.level, 16);
+            QVERIFY(sample.setKey("level", 5, false));
             QCOMPARE(sample.level, 5);
             QVERIFY(!sample.writeParams({"level"}));
         }

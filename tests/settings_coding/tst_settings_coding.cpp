@@ -178,6 +178,8 @@ private slots:
              [=] { open(); QCOMPARE(item(120)->valueText(), QString("3:1")); choose(120, 15); }, {120}, "1.5:1>", {"drc_ratio_cmp:1.5"}},
             {"refused 110", kind4, [] {}, {{"limiter_thr", ""}}, [=] { open(), choose(110, -9); }, {110}, "-6 dBFS", {"limiter_threshold:-9"}},
             {"refused 111", kind4, [] {}, {{"input_source", ""}}, [=] { open(), flip(111); }, {111}, "Digital (AES 1/2)", {"input_source:analog"}},
+            {"111 on a firmware without its key", kind4, [] { unitFirmwareVersion = 0x106FF; }, {}, [=] {
+                 open(), flip(111); QCOMPARE(f.shownMessage(), QString("Failed to apply changes!")); }, {111}, "Digital (AES 1/2)", {}},
             {"refused 112", kind4, [] {}, {{"matrix_opt", ""}}, [=] { open(), flip(112); }, {112}, "Side Tone", {"matrix_opt:60000000"}},
             {"refused 113", kind4, [] {}, {{"operation_mode", ""}}, [=] { open(), flip(113); }, {113}, "Standard", {"audio:dsp;operation_mode:extended"}},
             {"refused 117", kind4, [] {}, {{"drc_state", ""}}, [=] { open(), flip(117); }, {117}, "Disabled>", {"drc_state:on"}},
