@@ -686,6 +686,7 @@ bool TMatrixSettings::readParams(const std::vector<std::string>& keys)
     ValueMap errors;
     if (fetchValues(0, keys, values, errors) < 1)
         return false;
+    keepAsked(values, keys);
     return applyReply(values);
 }
 

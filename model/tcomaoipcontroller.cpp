@@ -159,6 +159,8 @@ bool TComAoIPController::readParams(const std::vector<std::string>& keys)
     if (!settings.empty() && fetchValues(SettingsGroup, settings, first, errors) < 1)
         return false;
     const bool read = status.empty() || fetchValues(StatusGroup, status, second, errors) > 0;
+    keepAsked(first, settings);
+    keepAsked(second, status);
     applyValues(first);
     applyValues(second);
     return read;

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cassert>
 #include <map>
 #include <utility>
@@ -344,6 +345,14 @@ bool TComController::applyValues(const ValueMap& values)
     return ok;
 }
 
+// What the unit adds unasked to a read is not taken: a menu showing that
+// key would find it changed under its items and write their stale values back.
+void TComController::keepAsked(ValueMap& values, const std::vector<std::string>& keys)
+{
+    for (auto it = values.begin(); it != values.end();)
+        it = std::find(keys.begin(), keys.end(), it->first) == keys.end() ? values.erase(it) : std::next(it);
+}
+
 bool TComController::readKeys(const std::vector<std::string>& keys, ValueMap* errors)
 {
     if (keys.empty())
@@ -363,6 +372,7 @@ bool TComController::readKeys(const std::vector<std::string>& keys, ValueMap* er
         return false;
     if (errors)
         *errors = refused;
+    keepAsked(values, keys);
     return applyValues(values);
 }
 

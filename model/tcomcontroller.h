@@ -111,6 +111,8 @@ protected:
     bool loadQuietly(const std::function<bool()>& read);
     // readParams, also handing out the keys the unit refused.
     bool readKeys(const std::vector<std::string>& keys, ValueMap* errors);
+    // Drops the values of keys a read did not ask for.
+    static void keepAsked(ValueMap& values, const std::vector<std::string>& keys);
     // The keys refresh() reads, in table order.
     std::vector<std::string> refreshList() const;
     void restoreStartValues();

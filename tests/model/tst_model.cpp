@@ -446,6 +446,9 @@ private slots:
         QVERIFY(eth.refresh());
         QCOMPARE(eth.ajbProfile(), 1);
         QVERIFY(!eth.readParams({}));
+        // What the unit adds unasked is not taken.
+        sim->expect("PARAM;network:eth.0;target:network;GET:mode;", "PARAM;mode:static;dns1:6.6.6.6;return:OK;");
+        QVERIFY(eth.readParams({"mode"}) && eth.dns1() != "6.6.6.6");
         sim->refuse("GET:mode;");
         QVERIFY(!eth.readParams({"mode"}));
 
