@@ -50,6 +50,36 @@ TCommand audioRequest()
 
 const char* const kRelayKey = "relay";
 
+bool fixedCoding(int codec)
+{
+    return codec >= 0 && codec <= 6;
+}
+
+// A text alone picks no choice, though it may read as one: a rate is shown
+// to the kHz, and the fixed families name the wire's 48000 by their own rate.
+void selectOrShowValue(QPravikMenuItem* item, int value, const QString& text)
+{
+    QPravikSettingsPage::selectOrShow(item, value, text);
+    item->setCurrentValue(value, false, true);
+}
+
+// The operator's picks over the coding; a field without one keeps its value.
+CodecConfig madeCoding(const QPravikMenuItems* page, CodecConfig coding)
+{
+    const std::pair<int, std::int32_t*> fields[] = {
+        {AlgorithmItem, &coding.codec},
+        {SamplingRateItem, &coding.sampleRate},
+        {BitRateItem, &coding.bitRate},
+    };
+    for (const auto& [id, field] : fields) {
+        if (const std::optional<int> value = QPravikSettingsPage::itemValue(page->findItem(id)))
+            *field = *value;
+    }
+    if (const std::optional<int> value = QPravikSettingsPage::itemValue(page->findItem(ChannelModeItem)))
+        coding.channelMode = std::uint32_t(*value);
+    return coding;
+}
+
 } // namespace
 
 // --- Coding root menu -------------------------------------------------------
@@ -105,7 +135,8 @@ void QPravikSettingsPage::createCodecCodingMenu(int menuId)
 {
     auto* page = new QPravikMenuItems(menuId, this);
     TComDevice* device = frontPanelDevice();
-    editedCoding = menuId == Codec2Menu ? device->codec2() : device->codec1();
+    readCoding = menuId == Codec2Menu ? device->codec2() : device->codec1();
+    editedCoding = shownCoding = readCoding;
     addMenuRow(page, AlgorithmItem, QPravikMenuItem::ChoiceList, tr("Algorithm"));
     addMenuRow(page, ChannelModeItem, QPravikMenuItem::ChoiceList, tr("Channel Mode"));
     addMenuRow(page, SamplingRateItem, QPravikMenuItem::ChoiceList, tr("Sampling Rate"));
@@ -113,8 +144,7 @@ void QPravikSettingsPage::createCodecCodingMenu(int menuId)
     if (menuId == Codec1Menu)
         addMenuRow(page, RelayItem, QPravikMenuItem::Switch, tr("Relay transmission"));
     updateCodecCodingMenu(page);
-    // What the refill corrected is not the operator's change.
-    readCoding = editedCoding;
+    readCodecRelay(page);
     pushPage(page);
 }
 
@@ -125,15 +155,19 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
     TComDevice* device = frontPanelDevice();
     const int codecMode = device->codecMode();
     const int codecNumber = page->menuId == Codec1Menu ? 1 : 2;
+    // Only the fields after the one the operator just changed follow the
+    // unit's lists; a fill from what the unit holds shows it as it is.
+    const bool followAlgorithm = editedCoding.codec != shownCoding.codec;
+    const bool followMode = followAlgorithm || editedCoding.channelMode != shownCoding.channelMode;
+    const bool followRate = followMode || editedCoding.sampleRate != shownCoding.sampleRate;
     std::vector<int> list;
-    // A working rate the unit does not list becomes the first listed one.
-    const auto fillRates = [&list](QPravikMenuItem* item, std::int32_t& current, const QString& format) {
+    const auto fillRates = [&list](QPravikMenuItem* item, std::int32_t& current, const QString& format, bool follow) {
         dropUnusable(list, 1, "rate");
         for (int rate : list)
             item->addChoice(rate, format.arg(rate / 1000));
-        if (!list.empty() && !listed(list, current))
+        if (follow && !list.empty() && !listed(list, current))
             current = list.front();
-        selectOrShow(item, current, current > 0 ? format.arg(current / 1000) : QString());
+        selectOrShowValue(item, current, current > 0 ? format.arg(current / 1000) : QString());
         item->setLocked(item->choiceCount() < 2);
     };
 
@@ -143,7 +177,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         dropUnusable(list, 0, "algorithm");
         for (int code : list)
             item->addChoice(code, QPravikLocalize::codecName(code));
-        selectOrShow(item, editedCoding.codec, QPravikLocalize::codecName(editedCoding.codec));
+        selectOrShowValue(item, editedCoding.codec, QPravikLocalize::codecName(editedCoding.codec));
         item->setLocked(item->choiceCount() < 2);
     }
 
@@ -156,36 +190,46 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         for (int mode : list)
             if (!monoOnly || mode == 0)
                 item->addChoice(mode, QPravikLocalize::channelModeName(mode));
-        if (!list.empty() && !listed(list, int(editedCoding.channelMode)))
+        if (followAlgorithm && !list.empty() && !listed(list, int(editedCoding.channelMode)))
             editedCoding.channelMode = std::uint32_t(list.front());
-        selectOrShow(item, int(editedCoding.channelMode), QPravikLocalize::channelModeName(int(editedCoding.channelMode)));
+        const int current = int(editedCoding.channelMode);
+        selectOrShowValue(item, current, QPravikLocalize::channelModeName(current));
         item->setLocked(item->choiceCount() < 2);
     }
 
     if (QPravikMenuItem* item = page->findItem(SamplingRateItem)) {
         item->clearChoices();
         const int codec = editedCoding.codec;
-        if (codec >= 0 && codec <= 6) {
+        if (fixedCoding(codec)) {
             // The G.711 and G.722 families run at one fixed coding.
-            editedCoding.sampleRate = 48000;
-            editedCoding.bitRate = 64000;
+            if (followMode) {
+                editedCoding.sampleRate = 48000;
+                editedCoding.bitRate = 64000;
+            }
             item->addChoice(48000, tr("%1 kHz").arg(codec <= 2 ? 8 : 16));
-            item->setCurrentValue(48000, true, true);
+            const std::int32_t rate = editedCoding.sampleRate;
+            selectOrShowValue(item, rate, rate > 0 ? tr("%1 kHz").arg(rate / 1000) : QString());
             item->setLocked(true);
         } else {
             device->listSampleRates(codecMode, codec, int(editedCoding.channelMode), list, kInvalidInterface);
-            fillRates(item, editedCoding.sampleRate, tr("%1 kHz"));
+            fillRates(item, editedCoding.sampleRate, tr("%1 kHz"), followMode);
         }
     }
 
     if (QPravikMenuItem* item = page->findItem(BitRateItem)) {
         item->clearChoices();
-        device->listBitrates(codecMode, editedCoding.codec, int(editedCoding.channelMode), editedCoding.sampleRate,
-                             list, kInvalidInterface);
-        fillRates(item, editedCoding.bitRate, tr("%1 kbit/s"));
+        // The fixed families list their bit rates at the rate they run at.
+        const std::int32_t rate = fixedCoding(editedCoding.codec) ? 48000 : editedCoding.sampleRate;
+        device->listBitrates(codecMode, editedCoding.codec, int(editedCoding.channelMode), rate, list,
+                             kInvalidInterface);
+        fillRates(item, editedCoding.bitRate, tr("%1 kbit/s"), followRate);
     }
+    shownCoding = editedCoding;
+}
 
-    if (QPravikMenuItem* item = page->findItem(RelayItem)) {
+void QPravikSettingsPage::readCodecRelay(QPravikMenuItems* page)
+{
+    if (QPravikMenuItem* item = page ? page->findItem(RelayItem) : nullptr) {
         TCommand request = audioRequest();
         request.addGet(kRelayKey);
         TComRequestHelper::ValueMap values, errors;
@@ -205,17 +249,8 @@ bool QPravikSettingsPage::isCodecCodingMenuModified(QPravikMenuItems* page)
 {
     if (!page)
         return false;
-    const std::pair<int, int> fields[] = {
-        {AlgorithmItem, readCoding.codec},
-        {ChannelModeItem, int(readCoding.channelMode)},
-        {SamplingRateItem, readCoding.sampleRate},
-        {BitRateItem, readCoding.bitRate},
-    };
-    for (const auto& [id, read] : fields) {
-        const std::optional<int> value = itemValue(page->findItem(id));
-        if (value && *value != read)
-            return true;
-    }
+    if (madeCoding(page, editedCoding) != readCoding)
+        return true;
     const QPravikMenuItem* relay = page->findItem(RelayItem);
     return relay && !relay->locked && switchOn(relay) != readRelay;
 }
@@ -224,24 +259,17 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
 {
     if (!page)
         return false;
-    const std::pair<int, std::int32_t*> fields[] = {
-        {AlgorithmItem, &editedCoding.codec},
-        {SamplingRateItem, &editedCoding.sampleRate},
-        {BitRateItem, &editedCoding.bitRate},
-    };
-    for (const auto& [id, field] : fields) {
-        if (const std::optional<int> value = itemValue(page->findItem(id)))
-            *field = *value;
-    }
-    if (const std::optional<int> value = itemValue(page->findItem(ChannelModeItem)))
-        editedCoding.channelMode = std::uint32_t(*value);
-
+    editedCoding = madeCoding(page, editedCoding);
+    TComDevice* device = frontPanelDevice();
     const int codecNumber = page->menuId == Codec2Menu ? 2 : 1;
-    // A coding without an algorithm is never sent, so a changed rate alone cannot go.
-    const bool unsendable = editedCoding.codec == -1 && editedCoding != readCoding;
-    if (unsendable || !frontPanelDevice()->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
-        showMessage(tr("Failed to apply changes!"), 0);
-        return false;
+    if (editedCoding != readCoding) {
+        // A coding without an algorithm is never sent, so a changed rate alone cannot go.
+        if (editedCoding.codec == -1 || !device->setDualCodec(codecNumber, codecConfigToString(editedCoding), true)) {
+            showMessage(tr("Failed to apply changes!"), 0);
+            return false;
+        }
+        // The fixed families go by name alone: the unit holds their own rates.
+        readCoding = codecNumber == 2 ? device->codec2() : device->codec1();
     }
     const QPravikMenuItem* relay = page->findItem(RelayItem);
     if (relay && !relay->locked && switchOn(relay) != readRelay) {
@@ -249,13 +277,13 @@ bool QPravikSettingsPage::applyCodecCodingMenu(QPravikMenuItems* page)
         request.setParam(kRelayKey, switchOn(relay) ? "on" : "off");
         if (requestHelper.setParams(request, kTimeoutMs) != int(request.params.size())) {
             // The coding is the unit's now; only the relay is still to go.
-            readCoding = editedCoding;
             showMessage(tr("Failed to apply changes!"), 0);
             return false;
         }
     }
+    editedCoding = shownCoding = readCoding;
     updateCodecCodingMenu(page);
-    readCoding = editedCoding;
+    readCodecRelay(page);
     return true;
 }
 

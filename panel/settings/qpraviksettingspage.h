@@ -127,6 +127,7 @@ public:
     int firstMobileCapabilities = -1;
     CodecConfig editedCoding;
     CodecConfig readCoding;
+    CodecConfig shownCoding; // what the codec coding items were last filled from
     bool autologin = false;
     bool readRelay = false;
     bool profileListStale = false;
@@ -264,6 +265,7 @@ public:
     void updateCodingMenu(QPravikMenuItems* page);
     void createCodecCodingMenu(int menuId);
     void updateCodecCodingMenu(QPravikMenuItems* page);
+    void readCodecRelay(QPravikMenuItems* page);
     bool isCodecCodingMenuModified(QPravikMenuItems* page);
     bool applyCodecCodingMenu(QPravikMenuItems* page);
     void createAutoBitRateMenu();
