@@ -161,6 +161,30 @@ std::vector<std::string> ravennaKeys(ModuleKind kind)
     return keys;
 }
 
+bool sameRecord(const TComRavennaStream& a, const TComRavennaStream& b)
+{
+    return a.streamId == b.streamId && a.streamSubId == b.streamSubId && a.name == b.name;
+}
+
+const TComRavennaStream* announcedByName(const std::vector<TComRavennaStream>& announced, const std::string& name)
+{
+    for (const TComRavennaStream& stream : announced)
+        if (stream.name == name)
+            return &stream;
+    return nullptr;
+}
+
+// An announced stream of the record's name lends it its id; the stream may
+// have fewer channels now, and its last one stands in.
+void adoptAnnounced(TComRavennaStream& record, const TComRavennaStream* match)
+{
+    if (!match)
+        return;
+    record.streamId = match->streamId;
+    if (record.streamSubId >= match->streamSubId)
+        record.streamSubId = match->streamSubId - 1;
+}
+
 } // namespace
 
 // A number only when the whole text (spaces around it aside) is an optional
@@ -478,6 +502,7 @@ void QPravikSettingsPage::createInputStreamMenu(int menuId)
 {
     auto* page = new QPravikMenuItems(menuId, this);
     editedStreamIn = ravenna()->streamIn(menuId - InputStreamMenuFirst);
+    referenceStreamIn = editedStreamIn;
     addMenuRow(page, StreamIdItem, QPravikMenuItem::ChoiceList, tr("Stream ID"));
     addMenuRow(page, StreamChannelItem, QPravikMenuItem::ChoiceList, tr("Channel"));
     QPravikMenuItem* mode = addMenuRow(page, StreamModeItem, QPravikMenuItem::ChoiceList, tr("Mode"));
@@ -499,28 +524,28 @@ void QPravikSettingsPage::updateInputStreamMenu(QPravikMenuItems* page)
     ravenna()->parseStreamIn(announced);
     if (!alive)
         return;
-    const TComRavennaStream* match = nullptr;
-    for (const TComRavennaStream& stream : announced)
-        if (stream.name == editedStreamIn.name) {
-            match = &stream;
-            break;
-        }
-    if (match) {
-        editedStreamIn.streamId = match->streamId;
-        // The stream may have fewer channels now: its last one stands in.
-        if (editedStreamIn.streamSubId >= match->streamSubId)
-            editedStreamIn.streamSubId = match->streamSubId - 1;
-    }
+    // What the list lends is display: the unit's record gets it too, and
+    // edits the operator has not made follow that record.
+    const bool edited = !sameRecord(editedStreamIn, referenceStreamIn);
+    referenceStreamIn = ravenna()->streamIn(page->menuId - InputStreamMenuFirst);
+    adoptAnnounced(referenceStreamIn, announcedByName(announced, referenceStreamIn.name));
+    const TComRavennaStream* match = announcedByName(announced, editedStreamIn.name);
+    if (edited)
+        adoptAnnounced(editedStreamIn, match);
+    else
+        editedStreamIn = referenceStreamIn;
     if (QPravikMenuItem* item = page->findItem(StreamIdItem)) {
         item->clearChoices();
         for (const TComRavennaStream& stream : announced)
             item->addChoice(stream.streamId, fromUnitUtf8(stream.name));
-        item->setCurrentValue(editedStreamIn.streamId, true, true);
+        // By name: ids may repeat, and an unlisted stream keeps no choice.
+        item->setValueText(fromUnitUtf8(editedStreamIn.name), true);
         item->setLocked(!loaded());
     }
     if (QPravikMenuItem* item = page->findItem(StreamChannelItem)) {
         item->clearChoices();
-        item->setValueText(QString(), false);
+        const bool unlisted = !match && editedStreamIn.streamId != kNoStream;
+        item->setValueText(unlisted ? QString::number(qint64(editedStreamIn.streamSubId) + 1) : QString(), false);
         for (int channel = 0; match && channel < match->streamSubId; ++channel)
             item->addChoice(channel, QString::number(channel + 1));
         if (match)
@@ -533,10 +558,10 @@ bool QPravikSettingsPage::isInputStreamMenuModified(QPravikMenuItems* page)
 {
     if (!page)
         return false;
-    const TComRavennaStream& stored = ravenna()->streamIn(page->menuId - InputStreamMenuFirst);
+    const TComRavennaStream& shown = referenceStreamIn;
     return (usable(page->findItem(StreamIdItem))
-            && (editedStreamIn.name != stored.name || editedStreamIn.streamId != stored.streamId))
-        || (usable(page->findItem(StreamChannelItem)) && editedStreamIn.streamSubId != stored.streamSubId);
+            && (editedStreamIn.name != shown.name || editedStreamIn.streamId != shown.streamId))
+        || (usable(page->findItem(StreamChannelItem)) && editedStreamIn.streamSubId != shown.streamSubId);
 }
 
 bool QPravikSettingsPage::applyInputStreamMenu(QPravikMenuItems* page)
@@ -564,6 +589,7 @@ bool QPravikSettingsPage::applyInputStreamMenu(QPravikMenuItems* page)
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }
+    referenceStreamIn = editedStreamIn;
     return true;
 }
 

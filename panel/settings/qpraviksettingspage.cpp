@@ -301,6 +301,9 @@ void QPravikSettingsPage::refreshMenu()
         updateRavennaMenu(cur);
     } else if (within(menu, InputStreamMenuFirst, InputStreamMenuLast)) {
         updateInputStreamMenu(cur);
+        // The list may have taken the edits' channel or given their stream another id.
+        if (cur)
+            header->setModified(isInputStreamMenuModified(cur));
     } else if (menu == StatusMenu) {
         updateStatusMenu(cur);
     } else if (menu == ConnectionsMenu) {

@@ -144,6 +144,9 @@ public:
     TComIsdnController isdnController;
     int editedMatrixOptions = 0;
     TComRavennaController::StreamIn editedStreamIn;
+    // The unit's input stream as the page shows it, the announced list's id
+    // and channel clamp taken in: what the edits are compared with.
+    TComRavennaController::StreamIn referenceStreamIn;
     LineStatistics lineStatistics[2]; // line 1, line 2
 
 public slots:

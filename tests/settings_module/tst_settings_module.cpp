@@ -172,7 +172,7 @@ private slots:
         });
         look = menu;
         run({
-            {"channel 5 of two becomes the last", "", 0x10F00, a5, stream([=] { apply(); }), "3|2|0|0|Applying changes...", {"rav_stream_in0:1/1/A"}},
+            {"channel 5 of two shows the last, nothing sent", "", 0x10F00, a5, stream([=] { apply(); }), "3|2|0|0|", {}},
             {"no channel: nothing sent, a hint", "", 0x10F00, a5, stream([=] { choose(StreamIdItem, 5), apply(); }),
              "3|Press refresh before selecting a channel|1|1|", {}},
             {"a name outside Latin-1 byte for byte", "", 0x10F00, a0, stream([=] { choose(StreamIdItem, 7), choose(StreamChannelItem, 1), apply(); }),
@@ -181,6 +181,27 @@ private slots:
                  choose(StreamIdItem, 7), refuseOnce("rav_stream_in0:"), apply();
                  QCOMPARE(QString::fromStdString(ravennaStreamText(rav->streamIn(0))) + state(), QString("1/0/A1|Failed to apply changes!"));
                  apply(); }), "3|1|0|0|Applying changes...", {"rav_stream_in0:7/0/\xce\xa9mega", "rav_stream_in0:7/0/\xce\xa9mega"}},
+        });
+        // The announced id and channel clamp are shown, not edited: only the operator's pick is written.
+        look = [this] { return item(StreamIdItem)->valueText() + '|' + QString::number(item(StreamIdItem)->currentIndex) + '|'
+                               + item(StreamChannelItem)->valueText() + '|' + state(); };
+        const Values o3 = {{"rav_stream_in0", "3/0/\xce\xa9mega"}}, gone = {{"rav_stream_in0", "7/1/Gone"}};
+        const auto unmarked = [this] { QCOMPARE(state().left(2), QString("0|")); };
+        const auto refresh = [this](const QByteArray& list) {
+            f.unit.onRequest("PARAM;target:audio;LIST:rav_stream_in;", {UnitSimulator::reply("PARAM;rav_stream_in:" + list + ";return:OK;")}, 1);
+            f.page->refreshMenu(); };
+        const auto in0 = [this](std::function<void()> act) { return [=] { open({RavennaMenu, InputStreamsMenu, InputStreamMenuFirst}), act(); }; };
+        run({
+            {"announced under another id", "", 0x10F00, o3, in0([=] { unmarked(), apply(); }), "\xce\xa9mega|2|1|0|", {}},
+            {"the same refreshed", "", 0x10F00, o3, in0([=] { refresh("7/2/\xce\xa9mega"), unmarked(), apply(); }), "\xce\xa9mega|0|1|0|Refreshing...", {}},
+            {"refreshed with more channels: the unit's again", "", 0x10F00, a5, in0([=] { refresh("9/8/A"), unmarked(), apply(); }), "A|0|6|0|Refreshing...", {}},
+            {"the shown channel picked is none, another is written once", "", 0x10F00, o3, in0([=] {
+                 choose(StreamChannelItem, 0), unmarked(), choose(StreamChannelItem, 1), apply(), apply(); }),
+             "\xce\xa9mega|2|2|0|Applying changes...", {"rav_stream_in0:7/1/\xce\xa9mega"}},
+            {"a stream not announced: the unit's text until one is picked", "", 0x10F00, gone, in0([=] {
+                 QCOMPARE(look(), QString("Gone|-1|2|0|"));
+                 apply(), choose(StreamIdItem, 1), apply(); }),
+             "A|0|2|0|Applying changes...", {"rav_stream_in0:1/1/A"}},
         });
     }
 
