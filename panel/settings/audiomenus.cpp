@@ -198,15 +198,18 @@ void QPravikSettingsPage::createMonitoringMenu()
     item->addChoice(0, tr("Fade non-relevant signals"));
     item->addChoice(1, tr("Mute non-relevant signals"));
     item->setLocked(unitFirmwareVersion < kIntercomFirmware);
-    showMonitoringWord(page, frontPanelMatrixSettings()->options());
+    showMonitoringWord(page, false);
     pushPage(page);
 }
 
-// The unit's word, shown and taken as the edits' start.
-void QPravikSettingsPage::showMonitoringWord(QPravikMenuItems* page, std::uint32_t word)
+// The unit's word, shown and taken as the edits' start; with keepEdits the
+// bits the operator changed and has not applied stay as edited.
+void QPravikSettingsPage::showMonitoringWord(QPravikMenuItems* page, bool keepEdits)
 {
-    editedMatrixOptions = static_cast<int>(word);
-    monitoringReference = word;
+    const std::uint32_t unit = frontPanelMatrixSettings()->options();
+    const std::uint32_t changed = keepEdits ? (matrixOptions() ^ monitoringReference) & kMonitoringBits : 0;
+    editedMatrixOptions = static_cast<int>((unit & ~changed) | (matrixOptions() & changed));
+    monitoringReference = (unit & ~changed) | (monitoringReference & changed);
     updateMonitoringMenu(page);
 }
 
@@ -246,11 +249,11 @@ bool QPravikSettingsPage::applyMonitoringMenu(QPravikMenuItems* page)
         // A unit that refused shows its word again; without a loaded matrix
         // there is no such word and the edits stay for another try.
         if (matrix->state() != TComController::Unloaded)
-            showMonitoringWord(page, matrix->options());
+            showMonitoringWord(page, false);
         showMessage(tr("Failed to apply changes!"), 0);
         return false;
     }
     // The next edits start from what the unit now holds.
-    showMonitoringWord(page, matrix->options());
+    showMonitoringWord(page, false);
     return true;
 }

@@ -649,9 +649,15 @@ const QString& QPravikSettingsPage::passwordForLevel(int level) const
 void QPravikSettingsPage::handleCoreEvent(const TCommand& msg)
 {
     QPravikMenuItems* cur = currentItems();
-    if (cur && cur->menuId == AudioMenu && *msg.param(wire::key::infoType()) == wire::event::audioChangeset()
-        && *msg.param(wire::key::infoSource()) == "core")
+    if (!cur || *msg.param(wire::key::infoType()) != wire::event::audioChangeset())
+        return;
+    if (cur->menuId == AudioMenu && *msg.param(wire::key::infoSource()) == "core") {
         updateAudioMenu(cur);
+    } else if (cur->menuId == MonitoringMenu) {
+        // The switches the operator left alone show the unit's word as it is now.
+        showMonitoringWord(cur, true);
+        header->setModified(isMonitoringMenuModified(cur));
+    }
 }
 
 void QPravikSettingsPage::handleParamEvent(const TCommand& msg)

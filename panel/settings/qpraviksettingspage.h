@@ -303,7 +303,7 @@ private:
     // operator changed since travel from the edits, the rest from the unit.
     std::uint32_t monitoringReference = 0;
     std::uint32_t monitoringWord() const;
-    void showMonitoringWord(QPravikMenuItems* page, std::uint32_t word);
+    void showMonitoringWord(QPravikMenuItems* page, bool keepEdits);
     // The ratio choice: the ratio times ten, rounded.
     static int compressorRatioChoice(float ratio);
     // The models' value of one Audio item.

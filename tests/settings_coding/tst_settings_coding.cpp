@@ -234,6 +234,8 @@ private slots:
             {"the unit's side tone set meanwhile stays", "", [] {}, {}, [=] {
                  open(), flip(116);
                  QVERIFY(f.push("INFO;info_type:audio_changeset;info_source:aic;matrix_opt:C0000000;", [] { return frontPanelMatrixSettings()->options() == 0xC0000000; }));
+                 // The switch left alone follows the unit; the one flipped stays the operator's.
+                 QCOMPARE(shown(ids), QString("Only when routed to Program or Coord.|Fade non-relevant signals"));
                  QVERIFY(f.page->header->modified);
                  apply(); QVERIFY(!f.page->header->modified); }, ids,
              "Only when routed to Program or Coord.|Fade non-relevant signals", {"matrix_opt:80000000"}},
