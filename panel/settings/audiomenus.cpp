@@ -207,7 +207,7 @@ void QPravikSettingsPage::createMonitoringMenu()
 void QPravikSettingsPage::showMonitoringWord(QPravikMenuItems* page, bool keepEdits)
 {
     const std::uint32_t unit = frontPanelMatrixSettings()->options();
-    const std::uint32_t changed = keepEdits ? (matrixOptions() ^ monitoringReference) & kMonitoringBits : 0;
+    const std::uint32_t changed = keepEdits ? monitoringChanges() : 0;
     editedMatrixOptions = static_cast<int>((unit & ~changed) | (matrixOptions() & changed));
     monitoringReference = (unit & ~changed) | (monitoringReference & changed);
     updateMonitoringMenu(page);
@@ -225,7 +225,7 @@ void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
 
 std::uint32_t QPravikSettingsPage::monitoringWord() const
 {
-    const std::uint32_t changed = (matrixOptions() ^ monitoringReference) & kMonitoringBits;
+    const std::uint32_t changed = monitoringChanges();
     return (frontPanelMatrixSettings()->options() & ~changed) | (matrixOptions() & changed);
 }
 

@@ -55,14 +55,6 @@ bool fixedCoding(int codec)
     return codec >= 0 && codec <= 6;
 }
 
-// A text alone picks no choice, though it may read as one: a rate is shown
-// to the kHz, and the fixed families name the wire's 48000 by their own rate.
-void selectOrShowValue(QPravikMenuItem* item, int value, const QString& text)
-{
-    QPravikSettingsPage::selectOrShow(item, value, text);
-    item->setCurrentValue(value, false, true);
-}
-
 // The operator's picks over the coding; a field without one keeps its value.
 CodecConfig madeCoding(const QPravikMenuItems* page, CodecConfig coding)
 {
@@ -167,7 +159,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
             item->addChoice(rate, format.arg(rate / 1000));
         if (follow && !list.empty() && !listed(list, current))
             current = list.front();
-        selectOrShowValue(item, current, current > 0 ? format.arg(current / 1000) : QString());
+        selectOrShow(item, current, current > 0 ? format.arg(current / 1000) : QString());
         item->setLocked(item->choiceCount() < 2);
     };
 
@@ -177,7 +169,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         dropUnusable(list, 0, "algorithm");
         for (int code : list)
             item->addChoice(code, QPravikLocalize::codecName(code));
-        selectOrShowValue(item, editedCoding.codec, QPravikLocalize::codecName(editedCoding.codec));
+        selectOrShow(item, editedCoding.codec, QPravikLocalize::codecName(editedCoding.codec));
         item->setLocked(item->choiceCount() < 2);
     }
 
@@ -193,7 +185,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
         if (followAlgorithm && !list.empty() && !listed(list, int(editedCoding.channelMode)))
             editedCoding.channelMode = std::uint32_t(list.front());
         const int current = int(editedCoding.channelMode);
-        selectOrShowValue(item, current, QPravikLocalize::channelModeName(current));
+        selectOrShow(item, current, QPravikLocalize::channelModeName(current));
         item->setLocked(item->choiceCount() < 2);
     }
 
@@ -208,7 +200,7 @@ void QPravikSettingsPage::updateCodecCodingMenu(QPravikMenuItems* page)
             }
             item->addChoice(48000, tr("%1 kHz").arg(codec <= 2 ? 8 : 16));
             const std::int32_t rate = editedCoding.sampleRate;
-            selectOrShowValue(item, rate, rate > 0 ? tr("%1 kHz").arg(rate / 1000) : QString());
+            selectOrShow(item, rate, rate > 0 ? tr("%1 kHz").arg(rate / 1000) : QString());
             item->setLocked(true);
         } else {
             device->listSampleRates(codecMode, codec, int(editedCoding.channelMode), list, kInvalidInterface);

@@ -109,8 +109,12 @@ bool QPravikSettingsPage::switchOn(const QPravikMenuItem* item)
 
 void QPravikSettingsPage::selectOrShow(QPravikMenuItem* item, int value, const QString& text)
 {
-    if (item->setCurrentValue(value, true, true) < 0 && !text.isEmpty())
-        item->setValueText(text, true);
+    if (item->setCurrentValue(value, true, true) >= 0 || text.isEmpty())
+        return;
+    item->setValueText(text, true);
+    // The text may read as a choice of another value (a rate shown to the
+    // kHz): it picks none.
+    item->setCurrentValue(value, false, true);
 }
 
 std::string QPravikSettingsPage::interfaceOfMenu(int menuId)

@@ -302,6 +302,7 @@ private:
     // The word the Monitoring menu's edits started from: only the bits the
     // operator changed since travel from the edits, the rest from the unit.
     std::uint32_t monitoringReference = 0;
+    std::uint32_t monitoringChanges() const { return (matrixOptions() ^ monitoringReference) & kMonitoringBits; }
     std::uint32_t monitoringWord() const;
     void showMonitoringWord(QPravikMenuItems* page, bool keepEdits);
     // The ratio choice: the ratio times ten, rounded.

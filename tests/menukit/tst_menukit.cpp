@@ -293,13 +293,7 @@ private slots:
         QFont font = row.font();
         font.setPixelSize(18);
         font.setBold(true);
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::Alignment(alignment));
-            label->setWordWrap(wrap);
-            label->setFont(font);
-            menukit::setTextColour(label, QColor(0, 162, 232));
-        }
+        lookAlike(plain, row, font, alignment, wrap);
         const QList<QPair<QString, std::function<void(QLabel*)>>> steps = {
             {"first text", [&](QLabel* l) { l->setText(text); }},
             {"next text", [&](QLabel* l) { l->setText(next); }},
@@ -333,13 +327,9 @@ private slots:
         QPravikRowLabel row;
         QFont font = row.font();
         font.setPixelSize(18);
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::Alignment(alignment));
-            label->setWordWrap(wrap);
-            label->setMinimumHeight(26);
-            label->setFont(font);
-        }
+        lookAlike(plain, row, font, alignment, wrap);
+        plain.setMinimumHeight(26);
+        row.setMinimumHeight(26);
         const auto compare = [&](const char* step) {
             QCOMPARE(row.sizeHint(), plain.sizeHint());
             QCOMPARE(row.minimumSizeHint(), plain.minimumSizeHint());
@@ -402,14 +392,9 @@ private slots:
         // A value's font as the program gives it.
         QFont font = QPravik::panelFont(row.font());
         font.setPixelSize(18);
-        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
-            label->setTextFormat(Qt::PlainText);
-            label->setAlignment(Qt::Alignment(alignment));
-            label->setWordWrap(true);
-            label->setFont(font);
-            menukit::setTextColour(label, QColor(0, 162, 232));
-            label->setText(text);
-        }
+        lookAlike(plain, row, font, alignment, true);
+        plain.setText(text);
+        row.setText(text);
         // Just wide enough for the line holding the first hyphen to end there.
         const QFontMetrics metrics(font);
         const int hyphen = text.indexOf(QChar(0xad));
@@ -773,6 +758,18 @@ private slots:
     }
 
 private:
+    // A QLabel and a row label set up alike, as a menu row's value.
+    static void lookAlike(QLabel& plain, QPravikRowLabel& row, const QFont& font, int alignment, bool wrap)
+    {
+        for (QLabel* label : {&plain, static_cast<QLabel*>(&row)}) {
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(Qt::Alignment(alignment));
+            label->setWordWrap(wrap);
+            label->setFont(font);
+            menukit::setTextColour(label, QColor(0, 162, 232));
+        }
+    }
+
     RecordingMenu* menu = nullptr;
     QPravikMenuItems* openPage(int entryId)
     {
