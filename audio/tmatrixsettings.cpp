@@ -225,9 +225,50 @@ std::uint8_t TMatrixSettings::outputByte(int output) const
 
 bool TMatrixSettings::keyAccepted(Kind kind, int index, const std::string& cached, const std::string& text)
 {
-    if (text == cached || state() != Ready || !firmwareAbove(matrixKey(kind, index)->sendAbove))
+    if (text == cached || state() != Ready)
         return true;
+    // A key this firmware does not take carries nothing: the change would be
+    // shown as the unit's while the unit never had it.
+    if (!firmwareAbove(matrixKey(kind, index)->sendAbove))
+        return false;
     return sendValue(keyName(kind, index), text);
+}
+
+bool TMatrixSettings::keyOpen(Kind kind, int index) const
+{
+    const MatrixKey* key = matrixKey(kind, index);
+    return !key || firmwareAbove(key->sendAbove);
+}
+
+bool TMatrixSettings::takesNode(int input, int output) const
+{
+    if (!isCell(input, output))
+        return false;
+    if (hasInputKey(input) && (output == 0 || output == 1 || output == 18))
+        return keyOpen(InputKey, input);
+    if (hasOutputKey(output))
+        return keyOpen(OutputKey, output);
+    // A pair's own input is switched by no key.
+    if (isHeadphoneOutput(output) && headphoneCarries(pairOf(output), input))
+        return input <= headphoneLastInput(unitFirmwareVersion);
+    return true;
+}
+
+bool TMatrixSettings::takesNodeGain(int input, int output) const
+{
+    if (!isCell(input, output))
+        return false;
+    if (isHeadphoneOutput(output) && input == pairOf(output))
+        return keyOpen(VolumeKey, 0);
+    if (isHeadphoneOutput(output) && headphoneCarries(pairOf(output), input))
+        return input <= headphoneLastInput(unitFirmwareVersion);
+    return true;
+}
+
+bool TMatrixSettings::takesOutputGain(int output) const
+{
+    const bool master = output == 0 || output == 1 || output == 18;
+    return output >= 0 && output < kOutputs && (!master || keyOpen(MasterGainsKey, 0));
 }
 
 bool TMatrixSettings::sendInputKey(int input)
@@ -243,86 +284,110 @@ bool TMatrixSettings::sendInputKey(int input)
     return true;
 }
 
-void TMatrixSettings::sendOutputKey(int output)
+bool TMatrixSettings::sendOutputKey(int output)
 {
     if (m_applying || !hasOutputKey(output))
-        return;
+        return true;
     std::uint8_t& cached = m_outputBytes[static_cast<std::size_t>(output - 10)];
     const std::uint8_t byte = outputByte(output);
-    if (keyAccepted(OutputKey, output, encodeByte(cached), encodeByte(byte)))
-        cached = byte;
+    if (!keyAccepted(OutputKey, output, encodeByte(cached), encodeByte(byte)))
+        return false;
+    cached = byte;
+    return true;
 }
 
-void TMatrixSettings::updateHeadphoneByte(int input, int output)
+bool TMatrixSettings::updateHeadphoneByte(int input, int output)
 {
     if (m_applying || !isHeadphoneOutput(output))
-        return;
+        return true;
     const int p = pairOf(output);
-    if (input == p || input == 11)
-        return;
+    if (!headphoneCarries(p, input))
+        return true;
     const Cell& left = cell(input, 2 * p + 2);
     const int byte = gainCode(left.gain) | left.on << 6 | cell(input, 2 * p + 3).on << 7;
     HeadphoneBytes& cached = m_headphoneBytes[static_cast<std::size_t>(p)];
     if (byte == cached[static_cast<std::size_t>(input)])
-        return;
+        return true;
+    // The key of an older firmware ends before this input: nothing would carry it.
+    if (state() == Ready && input > headphoneLastInput(unitFirmwareVersion))
+        return false;
     HeadphoneBytes next = cached;
     next[static_cast<std::size_t>(input)] = static_cast<std::uint8_t>(byte);
     // An open batch sends the pair's key once, at its commit.
-    if (m_batch[static_cast<std::size_t>(p)]
-        || keyAccepted(HeadphoneKey, p, encodeHeadphone(p, cached, unitFirmwareVersion),
-                       encodeHeadphone(p, next, unitFirmwareVersion)))
-        cached = next;
+    if (!m_batch[static_cast<std::size_t>(p)]
+        && !keyAccepted(HeadphoneKey, p, encodeHeadphone(p, cached, unitFirmwareVersion),
+                        encodeHeadphone(p, next, unitFirmwareVersion)))
+        return false;
+    cached = next;
+    return true;
 }
 
-void TMatrixSettings::updateVolume(int input, int output)
+bool TMatrixSettings::updateVolume(int input, int output)
 {
     if (m_applying || input > 3 || !isHeadphoneOutput(output) || pairOf(output) != input)
-        return;
+        return true;
     const int shift = (3 - input) * 8;
     const std::uint32_t code = static_cast<std::uint32_t>(gainCode(cell(input, 2 * input + 2).gain));
     const std::uint32_t next = (m_volumes & ~(0x3Fu << shift)) | code << shift;
-    if (keyAccepted(VolumeKey, 0, encodeWord(m_volumes), encodeWord(next)))
-        m_volumes = next;
+    if (!keyAccepted(VolumeKey, 0, encodeWord(m_volumes), encodeWord(next)))
+        return false;
+    m_volumes = next;
+    return true;
 }
 
 // --- node, input and output operations ----------------------------------------
 
-void TMatrixSettings::setNode(int input, int output, bool on)
+bool TMatrixSettings::setNode(int input, int output, bool on)
 {
-    if (!isCell(input, output) || cell(input, output).on == on)
-        return;
+    if (!isCell(input, output))
+        return false;
+    if (cell(input, output).on == on)
+        return true;
+    // One key at most carries a cell: when the unit refuses it, the cell stays.
     cellAt(input, output).on = on;
-    sendInputKey(input);
-    sendOutputKey(output);
-    updateHeadphoneByte(input, output);
-    updateVolume(input, output);
+    if (!sendInputKey(input) || !sendOutputKey(output) || !updateHeadphoneByte(input, output)
+        || !updateVolume(input, output)) {
+        cellAt(input, output).on = !on;
+        return false;
+    }
     emit nodeChanged(QPravik::Inputs(input), QPravik::Outputs(output));
+    return true;
 }
 
-void TMatrixSettings::setNodeGain(int input, int output, float gainDb)
+bool TMatrixSettings::setNodeGain(int input, int output, float gainDb)
 {
-    if (!isCell(input, output) || std::isnan(gainDb) || cell(input, output).gain == gainDb)
-        return;
+    if (!isCell(input, output) || std::isnan(gainDb))
+        return false;
+    const float previous = cell(input, output).gain;
+    if (previous == gainDb)
+        return true;
     cellAt(input, output).gain = gainDb;
-    updateHeadphoneByte(input, output);
-    updateVolume(input, output);
+    if (!updateHeadphoneByte(input, output) || !updateVolume(input, output)) {
+        cellAt(input, output).gain = previous;
+        return false;
+    }
     emit nodeChanged(QPravik::Inputs(input), QPravik::Outputs(output));
+    return true;
 }
 
-void TMatrixSettings::setNodeBalance(int input, int output, int step)
+bool TMatrixSettings::setNodeBalance(int input, int output, int step)
 {
-    if (!isCell(input, output) || step < 0 || step > 255 || cell(input, output).balance == step)
-        return;
-    cellAt(input, output).balance = static_cast<std::uint8_t>(step);
+    if (!isCell(input, output) || step < 0 || step > 255)
+        return false;
+    if (cell(input, output).balance == step)
+        return true;
     if (!m_applying && isHeadphoneOutput(output)) {
         const int p = pairOf(output);
         HeadphoneBytes& cached = m_balanceSteps[static_cast<std::size_t>(p)];
         HeadphoneBytes next = cached;
         next[static_cast<std::size_t>(input)] = static_cast<std::uint8_t>(step);
-        if (keyAccepted(BalanceKey, p, encodeBalance(cached), encodeBalance(next)))
-            cached = next;
+        if (!keyAccepted(BalanceKey, p, encodeBalance(cached), encodeBalance(next)))
+            return false;
+        cached = next;
     }
+    cellAt(input, output).balance = static_cast<std::uint8_t>(step);
     emit nodeChanged(QPravik::Inputs(input), QPravik::Outputs(output));
+    return true;
 }
 
 bool TMatrixSettings::setInputName(int input, const QString& name)
@@ -348,26 +413,46 @@ bool TMatrixSettings::setInputName(int input, const QString& name)
     return true;
 }
 
-void TMatrixSettings::setInputGain(int input, float gainDb)
+bool TMatrixSettings::setInputGain(int input, float gainDb)
 {
-    if (input < 0 || input >= kInputs || std::isnan(gainDb) || m_inputGains[static_cast<std::size_t>(input)] == gainDb)
-        return;
-    m_inputGains[static_cast<std::size_t>(input)] = gainDb;
-    sendInputKey(input);
+    if (input < 0 || input >= kInputs || std::isnan(gainDb))
+        return false;
+    float& stored = m_inputGains[static_cast<std::size_t>(input)];
+    const float previous = stored;
+    if (previous == gainDb)
+        return true;
+    stored = gainDb;
+    if (!sendInputKey(input)) {
+        stored = previous;
+        return false;
+    }
     emit inputGainChanged(QPravik::Inputs(input));
+    return true;
 }
 
-void TMatrixSettings::setOutputGain(int output, float gainDb)
+bool TMatrixSettings::setOutputGain(int output, float gainDb)
 {
-    if (output < 0 || output >= kOutputs || std::isnan(gainDb) || m_outputGains[static_cast<std::size_t>(output)] == gainDb)
-        return;
-    m_outputGains[static_cast<std::size_t>(output)] = gainDb;
-    // Outputs 0 and 18 share byte 3 of the master gains, output 1 has byte 2.
+    if (output < 0 || output >= kOutputs || std::isnan(gainDb))
+        return false;
+    if (m_outputGains[static_cast<std::size_t>(output)] == gainDb)
+        return true;
+    // Outputs 0 and 18 share byte 3 of the master gains, output 1 has byte 2:
+    // the word goes first and brings the gains it carries along.
     const int shift = output == 1 ? 16 : output == 0 || output == 18 ? 24 : -1;
     if (shift >= 0) {
         const std::uint32_t byte = masterGainByte(gainDb);
-        setMasterGains((m_masterGains & ~(0xFFu << shift)) | byte << shift, true);
+        return setMasterGains((m_masterGains & ~(0xFFu << shift)) | byte << shift, true);
     }
+    showOutputGain(output, gainDb);
+    return true;
+}
+
+void TMatrixSettings::showOutputGain(int output, float gainDb)
+{
+    float& stored = m_outputGains[static_cast<std::size_t>(output)];
+    if (stored == gainDb)
+        return;
+    stored = gainDb;
     emit outputGainChanged(QPravik::Outputs(output));
 }
 
@@ -395,15 +480,19 @@ bool TMatrixSettings::setOptions(const MatrixOpts& options, bool send)
 
 bool TMatrixSettings::setMasterGains(std::uint32_t word, bool send)
 {
-    if (word == m_masterGains)
-        return true;
-    if (mayWriteWord(MasterGainsKey, send) && !sendValue(keyName(MasterGainsKey, 0), encodeWord(word)))
-        return false;
-    m_masterGains = word;
+    if (word != m_masterGains) {
+        if (send && !m_applying && state() == Ready && !keyOpen(MasterGainsKey, 0))
+            return false;
+        if (mayWriteWord(MasterGainsKey, send) && !sendValue(keyName(MasterGainsKey, 0), encodeWord(word)))
+            return false;
+        m_masterGains = word;
+    }
+    // The gains follow the word even when it is unchanged: a gain left apart
+    // from it would outlive every reload.
     const float program = static_cast<float>(static_cast<int>(word >> 24) - 128);
-    setOutputGain(0, program);
-    setOutputGain(18, program);
-    setOutputGain(1, static_cast<float>(static_cast<int>((word >> 16) & 0xFF) - 128));
+    showOutputGain(0, program);
+    showOutputGain(18, program);
+    showOutputGain(1, static_cast<float>(static_cast<int>((word >> 16) & 0xFF) - 128));
     return true;
 }
 
@@ -430,6 +519,11 @@ TMatrixSettings::HeadphoneBytes TMatrixSettings::headphoneRoute(int pair)
         return none;
     }
     m_batch[static_cast<std::size_t>(pair)] = true;
+    BatchCells& held = m_batchCells[static_cast<std::size_t>(pair)];
+    for (int i = 0; i < kInputs; ++i) {
+        held[static_cast<std::size_t>(2 * i)] = cell(i, 2 * pair + 2);
+        held[static_cast<std::size_t>(2 * i + 1)] = cell(i, 2 * pair + 3);
+    }
     return m_headphoneBytes[static_cast<std::size_t>(pair)];
 }
 
@@ -449,8 +543,24 @@ bool TMatrixSettings::setHeadphoneRoute(int pair, const HeadphoneBytes& snapshot
     if (keyAccepted(HeadphoneKey, pair, encodeHeadphone(pair, snapshot, unitFirmwareVersion),
                     encodeHeadphone(pair, cached, unitFirmwareVersion)))
         return true;
-    // The unit kept what it had: so does the cache, and the next change sends the whole mix.
+    // The unit kept what it had: so do the cache and the cells the key
+    // carries (a balance goes on its own key and stays), and every page
+    // shows the mix again.
     cached = snapshot;
+    const BatchCells& held = m_batchCells[static_cast<std::size_t>(pair)];
+    for (int i = 0; i < kInputs; ++i) {
+        if (!headphoneCarries(pair, i))
+            continue;
+        for (int side = 0; side < 2; ++side) {
+            const Cell& before = held[static_cast<std::size_t>(2 * i + side)];
+            Cell& now = cellAt(i, 2 * pair + 2 + side);
+            if (now.on == before.on && now.gain == before.gain)
+                continue;
+            now.on = before.on;
+            now.gain = before.gain;
+            emit nodeChanged(QPravik::Inputs(i), QPravik::Outputs(2 * pair + 2 + side));
+        }
+    }
     return false;
 }
 

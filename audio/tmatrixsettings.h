@@ -60,22 +60,31 @@ public:
     void setDeviceOptions(std::uint32_t options) { m_deviceOptions = options; }
     std::uint32_t deviceOptions() const { return m_deviceOptions; }
 
-    // --- node, input and output operations: store and announce at once, then
-    // send the keys whose text changed; a refused send keeps the change.
-    void setNode(int input, int output, bool on);
-    void setNodeGain(int input, int output, float gainDb);
-    void setNodeBalance(int input, int output, int step);
-    // The name alone goes to the unit first: a refusal keeps the old one,
-    // announces nothing and is false. Equal: true, nothing sent. Before the
-    // matrix is read, or for an input whose key this unit's firmware does not
-    // take, there is no key to carry a name: false, nothing stored.
+    // --- node, input and output operations: the keys whose text changed go
+    // to the unit first (while the matrix is loaded); a refusal, or a key
+    // this unit's firmware does not take, keeps the old value, announces
+    // nothing and is false. Equal values are true, with nothing sent.
+    bool setNode(int input, int output, bool on);
+    bool setNodeGain(int input, int output, float gainDb);
+    bool setNodeBalance(int input, int output, int step);
+    // Before the matrix is read, or for an input whose key this unit's
+    // firmware does not take, there is no key to carry a name: false,
+    // nothing stored.
     bool setInputName(int input, const QString& name);
-    void setInputGain(int input, float gainDb);
-    void setOutputGain(int output, float gainDb);
+    bool setInputGain(int input, float gainDb);
+    // Outputs 0, 1 and 18 go as the master gains word.
+    bool setOutputGain(int output, float gainDb);
+
+    // Whether this unit's firmware takes the key that carries a cell's node,
+    // its gain, or an output's gain; true where no key carries it.
+    bool takesNode(int input, int output) const;
+    bool takesNodeGain(int input, int output) const;
+    bool takesOutputGain(int output) const;
 
     // --- word setters: with send the unit gets the word first and a refusal
     // keeps the old one (false). The options word with send is refused too
-    // while the matrix is not loaded.
+    // while the matrix is not loaded. The master gains word sets the output
+    // gains it carries even when it is unchanged.
     bool setOptions(const MatrixOpts& options, bool send);
     bool setMasterGains(std::uint32_t word, bool send);
     // Indexes above 3 are true with nothing done; negative ones are refused.
@@ -84,7 +93,8 @@ public:
     // --- headphone batch: headphoneRoute opens the pair's batch and hands out
     // its bytes; node changes of that pair then wait for setHeadphoneRoute,
     // which sends the key once (when it changed) and closes the batch. A
-    // refused commit returns false and puts the snapshot back in the cache.
+    // refused commit returns false, puts the snapshot back in the cache and
+    // the pair's cells back as they were when the batch opened (announced).
     HeadphoneBytes headphoneRoute(int pair);
     bool setHeadphoneRoute(int pair, const HeadphoneBytes& snapshot);
 
@@ -153,11 +163,13 @@ private:
     struct Applying;
 
     Cell& cellAt(int input, int output);
-    // False when the unit refused the input's key.
+    // Each false when the unit refused its key or its firmware does not take it.
     bool sendInputKey(int input);
-    void sendOutputKey(int output);
-    void updateHeadphoneByte(int input, int output);
-    void updateVolume(int input, int output);
+    bool sendOutputKey(int output);
+    bool updateHeadphoneByte(int input, int output);
+    bool updateVolume(int input, int output);
+    bool keyOpen(Kind kind, int index) const;
+    void showOutputGain(int output, float gainDb);
     // The send rule of the keys with a cache: true when the cache may take
     // the new text (sent and accepted, or no send due).
     bool keyAccepted(Kind kind, int index, const std::string& cached, const std::string& text);
@@ -167,7 +179,9 @@ private:
     void setBalances(int input, int pair, std::uint8_t step);
 
     int m_applying = 0;                   // appliers and reset running: send nothing
+    using BatchCells = std::array<Cell, 2 * matrixwire::kInputs>; // left, right by input
     std::array<bool, matrixwire::kPairs> m_batch{}; // headphone batch open, per pair
+    std::array<BatchCells, matrixwire::kPairs> m_batchCells{}; // a pair's cells as its batch opened
     int m_operationMode = 0;
     std::uint32_t m_deviceOptions = 0;
     std::array<QString, matrixwire::kInputs> m_inputNames;

@@ -203,6 +203,12 @@ const ParamKey* TComController::findKey(const std::string& key) const
     return nullptr;
 }
 
+bool TComController::takesKey(const std::string& key) const
+{
+    const ParamKey* row = findKey(key);
+    return row && !(row->flags & ParamKey::ReadOnly) && firmwareAbove(row->sendAbove);
+}
+
 bool TComController::maySend(const ParamKey& row, bool unset)
 {
     if (row.flags & ParamKey::ReadOnly)

@@ -53,6 +53,10 @@ public:
     int state() const { return m_state; }
     void setState(int state);
 
+    // Whether the key is one of this controller's and this unit's firmware
+    // takes it: a control of a key it does not take is not offered.
+    bool takesKey(const std::string& key) const;
+
     TComRequestHelper& requestHelper() { return helper; }
     const TComRequestHelper& requestHelper() const { return helper; }
 

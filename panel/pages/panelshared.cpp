@@ -2,9 +2,27 @@
 
 #include <cctype>
 
+#include "panel/pages/qpravikwindow.h"
+
 int currentAccessLevel = OperatorLevel;
 
 int headphoneKnobInputs[8] = {1, 2, 3, 13, 0, 2, 3, 13};
+
+bool settleWrite(QWidget* page, bool taken, const std::function<void()>& redraw)
+{
+    if (taken)
+        return true;
+    if (redraw)
+        redraw();
+    QWidget* widget = page;
+    while (widget && !qobject_cast<QPravikWindow*>(widget))
+        widget = widget->parentWidget();
+    if (auto* window = qobject_cast<QPravikWindow*>(widget))
+        window->showMessage(QPravikWindow::tr("Failed to apply changes!"), 0);
+    else
+        qWarning("%s: the unit did not take a change", page ? page->metaObject()->className() : "panel");
+    return false;
+}
 
 QFont QPravik::panelFont(QFont base)
 {

@@ -4,6 +4,7 @@
 #include <QFont>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "model/unitfirmware.h"
@@ -62,6 +63,15 @@ public:
     int key;
     int fromControl;
 };
+
+class QWidget;
+
+// The end of an operator's write made on a page: when the unit did not take
+// it (taken false), redraw puts the control back at the model's value (with
+// its signals blocked, as every redraw) and the panel window's one message
+// box says "Failed to apply changes!": however many steps of a knob the unit
+// refuses, there is one box. Returns taken.
+bool settleWrite(QWidget* page, bool taken, const std::function<void()>& redraw = {});
 
 enum AccessLevel : int { OperatorLevel = 0, ExpertLevel = 1, AdministratorLevel = 2 };
 

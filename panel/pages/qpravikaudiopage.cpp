@@ -553,7 +553,7 @@ void QPravikAudioPage::matrixOutputGainChanged(QPravik::Outputs output)
 
 void QPravikAudioPage::knob1ValueChanged(int value)
 {
-    audio()->setInput1Gain(value, true);
+    settleWrite(this, audio()->setInput1Gain(value, true), [this] { showValue(input1Knob, audio()->input1Gain()); });
 }
 
 void QPravikAudioPage::knob2ValueChanged(int value)

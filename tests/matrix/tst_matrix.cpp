@@ -237,8 +237,13 @@ private slots:
         m.setNodeGain(5, 4, -10); // another pair is not held back
         QCOMPARE(sent().size(), 1);
         refuse("matrix_hp1");
+        QStringList log;
+        recordSignals(m, log);
         QVERIFY(!m.setHeadphoneRoute(0, snapshot));
         QCOMPARE(sent().size(), 1);
+        // The cells the refused key carried are the unit's again, and say so.
+        QVERIFY(m.nodeGain(5, 2) == 0 && m.nodeGain(5, 3) == 0 && m.nodeGain(5, 4) == -10);
+        QCOMPARE(log, (QStringList{"node 5 2", "node 5 3"}));
         QCOMPARE(m.headphoneRoute(0), snapshot);
         QVERIFY(m.setHeadphoneRoute(0, snapshot) && sent().isEmpty());
         // The next change goes with the mix the unit kept.
@@ -254,23 +259,84 @@ private slots:
         QVERIFY(!m.setHeadphoneRoute(-1, muted));
     }
 
+    // Every operation the unit refuses, or whose key this firmware does not
+    // take, keeps the model and its key's cache at the unit's values and
+    // announces nothing; values the unit announces are stored all the same.
+    void refusalsChangeNothing()
+    {
+        const struct
+        {
+            const char* what;
+            std::uint32_t firmware;
+            const char* refused; // null: the firmware gate keeps it
+            std::function<bool(TMatrixSettings&)> op;
+            std::function<bool(const TMatrixSettings&)> unchanged;
+        } rows[] = {
+            {"route", 0x10D00, "matrix_in5", [](auto& m) { return m.setNode(4, 0, true); },
+             [](auto& m) { return !m.isNodeOn(4, 0); }},
+            {"output route", 0x10D00, "matrix_ou11", [](auto& m) { return m.setNode(20, 10, true); },
+             [](auto& m) { return !m.isNodeOn(20, 10); }},
+            {"headphone gain", 0x10D00, "matrix_hp1", [](auto& m) { return m.setNodeGain(5, 2, -10); },
+             [](auto& m) { return m.nodeGain(5, 2) == 0; }},
+            {"side tone", 0x10800, "matrix_vol", [](auto& m) { return m.setNodeGain(0, 2, -6); },
+             [](auto& m) { return m.nodeGain(0, 2) == 0 && m.volumes() == 0xE0E0E0E0; }},
+            {"balance", 0x10D00, "matrix_bal1", [](auto& m) { return m.setNodeBalance(12, 2, 3); },
+             [](auto& m) { return m.nodeBalance(12, 2) == 6; }},
+            {"input gain", 0x10D00, "matrix_in5", [](auto& m) { return m.setInputGain(4, -29); },
+             [](auto& m) { return m.inputGain(4) == 0; }},
+            {"master gain", 0x10D00, "matrix_mgn", [](auto& m) { return m.setOutputGain(0, 1); },
+             [](auto& m) { return m.outputGain(0) == 0 && m.outputGain(18) == 0 && m.masterGains() == 0x80800000; }},
+            {"LINE 2 route, 1.6", 0x106FF, nullptr, [](auto& m) { return m.setNode(20, 14, true); },
+             [](auto& m) { return !m.isNodeOn(20, 14) && !m.takesNode(20, 14) && m.takesNode(20, 10); }},
+            {"network 3 route, 1.6", 0x106FF, nullptr, [](auto& m) { return m.setNode(14, 0, true); },
+             [](auto& m) { return !m.isNodeOn(14, 0) && !m.takesNode(14, 0); }},
+            {"side tone, 1.7", 0x107FF, nullptr, [](auto& m) { return m.setNodeGain(0, 2, -6); },
+             [](auto& m) { return m.nodeGain(0, 2) == 0 && !m.takesNodeGain(0, 2) && m.takesNode(0, 2); }},
+            {"master gain, 1.5", 0x105FF, nullptr, [](auto& m) { return m.setOutputGain(1, -3); },
+             [](auto& m) { return m.outputGain(1) == 0 && !m.takesOutputGain(1) && m.takesOutputGain(10); }},
+            // The key of an older firmware ends at input 13.
+            {"headphone mix beyond the key, 1.6", 0x106FF, nullptr, [](auto& m) { return m.setNode(14, 2, true); },
+             [](auto& m) { return !m.isNodeOn(14, 2) && !m.takesNode(14, 2) && !m.takesNodeGain(15, 3); }},
+        };
+        for (const auto& row : rows) {
+            FirmwareWord fw(row.firmware);
+            TMatrixSettings m(&com);
+            m.setState(0);
+            QStringList log;
+            recordSignals(m, log);
+            if (row.refused)
+                refuse(row.refused);
+            QVERIFY2(!row.op(m), row.what);
+            QVERIFY2(row.unchanged(m) && log.isEmpty(), row.what);
+            QCOMPARE(sent().size(), row.refused ? 1 : 0);
+        }
+
+        // What the unit announces is stored whatever the firmware takes.
+        FirmwareWord fw(0x106FF);
+        TMatrixSettings m(&com);
+        m.setState(0);
+        m.applyReply({{"matrix_ou15", "01"}, {"matrix_vol", "DAE0E0E0"}, {"matrix_mgn", "7F800000"}});
+        QVERIFY(m.isNodeOn(20, 14) && m.nodeGain(0, 2) == -6 && m.outputGain(18) == -1);
+        QVERIFY(sent().isEmpty());
+    }
+
     void appliedValuesSendNothing()
     {
         FirmwareWord fw(0x20000);
         TMatrixSettings m(&com);
         m.setState(0);
-        refuse("matrix_in5");
-        m.setNode(4, 0, true);
-        refuse("matrix_in1");
-        m.setNode(0, 0, true);
-        QVERIFY(sent().size() == 2 && m.isNodeOn(4, 0));
-        // A refused key goes again whole with the next change of its text.
-        m.setInputGain(0, -5);
-        m.setNode(4, 1, true);
-        QCOMPARE(sent(), (QByteArrayList{param("matrix_in1", "00A0,"), param("matrix_in5", "00E0,")}));
-
         QStringList log;
         recordSignals(m, log);
+        refuse("matrix_in5");
+        QVERIFY(!m.setNode(4, 0, true));
+        refuse("matrix_in1");
+        QVERIFY(!m.setNode(0, 0, true));
+        QVERIFY(sent().size() == 2 && !m.isNodeOn(4, 0) && !m.isNodeOn(0, 0) && log.isEmpty());
+        // The unit kept its key: the next change goes with the unit's values.
+        QVERIFY(m.setNode(4, 1, true));
+        QCOMPARE(sent(), (QByteArrayList{param("matrix_in5", "0060,")}));
+
+        log.clear();
         m.applyReply(kChangeset);
         QVERIFY(sent().isEmpty() && log.size() > 40);
         log.clear();
