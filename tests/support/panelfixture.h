@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "audio/taudiosettings.h"
+#include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
@@ -46,8 +47,12 @@ struct PanelFixture
     {
         delete window;
         frontPanelCom()->disconnectFromUnit();
-        // The models outlive the test: nothing of this unit carries over.
+        // The models outlive the test: nothing of this unit carries over, and
+        // the next login loads them all anew.
         frontPanelDevice()->clear(true);
+        frontPanelAudioSettings()->reset();
+        frontPanelMatrixSettings()->reset();
+        frontPanelRavenna()->reset();
         currentAccessLevel = savedLevel;
         unitFirmwareVersion = savedFirmware;
     }
