@@ -323,7 +323,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             answerPopup(popup, popupAction, text);
             settle();
         }
-        const int written = countWrites(panel->unit.takeRequestBodies());
+        const QByteArrayList sent = panel->unit.takeRequestBodies();
+        const int written = countWrites(sent);
+        if (qEnvironmentVariableIsSet("FUZZ_WINDOW_TRACE"))
+            std::fprintf(stderr, "page %d: %s %s -> %s\n", panel->window->page(), control->metaObject()->className(),
+                         qPrintable(control->objectName()), sent.join(' ').constData());
         FUZZ_CHECK(panel->openMessages().size() <= 1);
         FUZZ_CHECK(written == 0 || panel->openMessages().size() == 1);
         panel->closeMessages();
