@@ -39,7 +39,6 @@
 #include <QApplication>
 #include <QMouseEvent>
 
-#include <cstdlib>
 
 namespace {
 
@@ -97,7 +96,7 @@ QString models()
         text += QLatin1Char('|');
     }
     for (int o = 0; o < matrixwire::kOutputs; ++o)
-        text += QString::asprintf("out%d %g %x ", o, double(m->outputGain(o)), unsigned(m->outputRoute(o)));
+        text += QString::asprintf("out%d %g %d ", o, double(m->outputGain(o)), m->copySource(o));
     text += QString::asprintf("opt %x mgn %x vol %x", unsigned(m->options()), unsigned(m->masterGains()),
                               unsigned(m->volumes()));
     for (int n = 0; n < 4; ++n) {
@@ -237,12 +236,6 @@ bool same(const QStringList& now, const QStringList& before, const char* what)
     return false;
 }
 
-void finish()
-{
-    delete panel;
-    panel = nullptr;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -253,13 +246,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(fuzz::silentMessageHandler);
     new QApplication(argc, argv);
-    panel = new PanelFixture;
-    panel->takesWrites = false;
-    if (!panel->login())
-        std::abort();
-    // The program deletes its window before the models go at exit: so must
-    // the harness, or a model's destructor would signal a window of freed pages.
-    std::atexit(finish);
     return 0;
 }
 
@@ -271,6 +257,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> lines;
     splitAny(input.rest(), lines, "\n");
 
+    // Each input is a run of the program: its window goes before the models
+    // do, as the program's does, or a model's last signals would reach a
+    // window of freed pages.
+    PanelFixture fixture;
+    panel = &fixture;
+    panel->takesWrites = false;
     panel->version = kVersions[(unitByte & 7) % std::size(kVersions)];
     panel->level = qMin(pageByte >> 4 & 3, 2);
     static const char* const hardware[] = {"", ",hardware_1", ",hardware_2", ",hardware_3"};
@@ -286,8 +278,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             panel->audioValues += QByteArray::fromStdString(line.substr(1)) + ';';
         }
     }
-    panel->rescript();
-    if (!panel->loginAgain())
+    if (!panel->login())
         return 0;
     if (!panel->open(kPages[(pageByte & 15) % std::size(kPages)]))
         return 0;
