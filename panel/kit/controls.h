@@ -6,6 +6,8 @@
 #include <QPair>
 #include <QString>
 
+#include "panel/kit/rowlabel.h"
+
 namespace QPravik {
 
 // Where a source goes on the left/right output pair.
@@ -138,7 +140,7 @@ private:
 };
 
 // Label that also shows where its source is panned.
-class QPravikAudio : public QLabel
+class QPravikAudio : public QPravikRowLabel
 {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 
 #include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
+#include "panel/kit/rowlabel.h"
 #include "panel/pages/panelshared.h"
 
 QPravikPopup::QPravikPopup(QWidget* parent)
@@ -69,7 +70,10 @@ QPravikMessage::QPravikMessage(const QString& text, int buttons, QWidget* parent
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(0);
 
-    label = new QLabel(this);
+    // Messages may carry the unit's names and causes.
+    auto* shown = new QPravikRowLabel(this);
+    shown->setElided(true);
+    label = shown;
     label->setTextFormat(Qt::PlainText);
     label->setText(message);
     label->setAlignment(Qt::AlignCenter);

@@ -3,12 +3,16 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "panel/kit/rowlabel.h"
+
 namespace {
 
 QLabel* bannerLabel(QWidget* parent, QGridLayout* grid, int row, int column)
 {
-    auto* label = new QLabel(parent);
-    // Line texts carry numbers and names from the unit.
+    auto* label = new QPravikRowLabel(parent);
+    // Line texts carry numbers and names from the unit: plain, and cut at
+    // the banner's edge.
+    label->setElided(true);
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Filled with the banner's grey, as the banner below it is: a label that
