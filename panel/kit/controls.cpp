@@ -451,6 +451,24 @@ QPravikAudio::QPravikAudio(QWidget* parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setElided(true); // shows the unit's names of the inputs
+    keepTextOffMarks();
+}
+
+// The text keeps to the room between the pan marks at the sides.
+void QPravikAudio::keepTextOffMarks()
+{
+    const QFontMetrics metrics = fontMetrics();
+    int mark = 0;
+    for (const QChar c : {u'=', u'L', u'R'})
+        mark = qMax(mark, metrics.horizontalAdvance(c));
+    setContentsMargins(mark, 0, mark, 0);
+}
+
+void QPravikAudio::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        keepTextOffMarks();
+    QPravikRowLabel::changeEvent(event);
 }
 
 void QPravikAudio::setPanning(QPravik::PanCtrl newPan)

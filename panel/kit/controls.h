@@ -155,9 +155,12 @@ signals:
     void panningChanged(QPravik::PanCtrl pan);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void keepTextOffMarks();
+
     int currentMode = -1;
     QPravik::PanCtrl pan = QPravik::PanNone;
 };

@@ -23,6 +23,7 @@
 #include "panel/pages/qpravikwindow.h"
 #include "modalhelper.h"
 #include "tests/support/paintcounter.h"
+#include "tests/support/textplaces.h"
 #include "tests/support/unitsimulator.h"
 
 namespace {
@@ -416,6 +417,14 @@ private slots:
         w.loginClicked("<b>Studio</b>");
         QVERIFY(!w.tabLabel->isHidden());
         QCOMPARE(w.tabLabel->textFormat(), Qt::PlainText);
+        // A long one stays inside its box, cut, and is kept whole.
+        for (const QString name : {"Studio Berlin Olympiastadion Kommentator 3 Backup Leitung Nord 1",
+                                   "StudioBerlinOlympiastadionKommentator3BackupLeitungNordWest12345"}) {
+            w.loginClicked(name);
+            QCOMPARE(w.tabLabel->text(), name);
+            QCOMPARE(w.tabLabel->geometry(), QRect(577, 10, 210, 66));
+            QCOMPARE(textplaces::textOverEdges(w.tabLabel), QString());
+        }
 
         // The bar's buttons post their keys, a press and a release each.
         auto* headphone = w.buttonBar->findChild<QAbstractButton*>("headphoneButton");
