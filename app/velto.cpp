@@ -276,10 +276,7 @@ void Velto::setupFrontPanel()
         connect(button, &QPravikButton::clicked, this, spec.slot);
     }
 
-    // The unit's name may be longer than its box: cut inside the frame.
-    auto* tab = new QPravikRowLabel(buttonBar);
-    tab->setElided(true);
-    tabLabel = tab;
+    tabLabel = elidedLabel(buttonBar); // the unit's name may be longer than its box
     tabLabel->setGeometry(577, 10, 210, 66);
     tabLabel->setAlignment(Qt::AlignCenter);
     tabLabel->setFrameStyle(QFrame::Panel | QFrame::Plain);

@@ -18,9 +18,7 @@ constexpr std::uint32_t coordBookFirmware = 0x110FF;
 // Numbers, names and state texts of the unit: kept inside the panel.
 QLabel* infoLabel(QWidget* parent, Qt::Alignment alignment, int pixels)
 {
-    auto* label = new QPravikRowLabel(parent);
-    label->setElided(true);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = elidedLabel(parent);
     label->setAlignment(alignment);
     label->setWordWrap(true);
     setPixelSize(label, pixels);

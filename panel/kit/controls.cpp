@@ -108,7 +108,7 @@ void QPravikButton::paintEvent(QPaintEvent*)
         icon().paint(&p, inside, Qt::AlignCenter, QIcon::Normal, QIcon::Off);
     if (!text().isEmpty()) {
         p.setPen(QPen(palette().color(QPalette::WindowText), 1));
-        // Names of the unit may be longer than a key: cut, never over the frame.
+        // Names of the unit may be longer than a key: cut with an ellipsis.
         const int flags = Qt::AlignCenter | Qt::TextWordWrap;
         const QSize needed = p.fontMetrics().boundingRect(inside, flags, text()).size();
         if (needed.width() <= inside.width() && needed.height() <= inside.height()) {

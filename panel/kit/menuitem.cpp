@@ -9,7 +9,6 @@
 
 namespace {
 
-using menukit::elidedLabel;
 using menukit::setTextColour;
 
 const QColor valueBlue(0, 162, 232);
@@ -32,16 +31,6 @@ QLabel* makeIcon(QWidget* parent, const QString& resource)
 }
 
 } // namespace
-
-QPravikRowLabel* menukit::elidedLabel(QWidget* parent)
-{
-    // Titles and values may come from the unit (names, SSIDs): never markup,
-    // and never wider than the row.
-    auto* label = new QPravikRowLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setElided(true);
-    return label;
-}
 
 void menukit::setTextColour(QWidget* w, const QColor& colour)
 {

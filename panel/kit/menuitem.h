@@ -19,8 +19,6 @@ class QPravikWheel;
 namespace menukit {
 
 void setTextColour(QWidget* w, const QColor& colour);
-// A plain-text label that keeps to the room its row gives it.
-QPravikRowLabel* elidedLabel(QWidget* parent);
 QFrame* line(QFrame::Shape shape, QWidget* parent);
 
 // Rows and pages are found by their exact class: a subclass does not match.

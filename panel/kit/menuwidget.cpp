@@ -9,7 +9,6 @@
 
 namespace {
 
-using menukit::elidedLabel;
 using menukit::exactClass;
 using menukit::setTextColour;
 

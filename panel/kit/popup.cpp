@@ -70,11 +70,7 @@ QPravikMessage::QPravikMessage(const QString& text, int buttons, QWidget* parent
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(0);
 
-    // Messages may carry the unit's names and causes.
-    auto* shown = new QPravikRowLabel(this);
-    shown->setElided(true);
-    label = shown;
-    label->setTextFormat(Qt::PlainText);
+    label = elidedLabel(this); // messages may carry the unit's names and causes
     label->setText(message);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);

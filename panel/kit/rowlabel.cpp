@@ -64,6 +64,14 @@ QSize QPravikRowLabel::sizeHint() const
     return sizeForWidth(-1);
 }
 
+QPravikRowLabel* elidedLabel(QWidget* parent)
+{
+    auto* label = new QPravikRowLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setElided(true);
+    return label;
+}
+
 void QPravikRowLabel::setElided(bool on)
 {
     if (on == elided)

@@ -62,3 +62,7 @@ private:
     mutable qreal linesWidth = -1;
     bool elided = false;
 };
+
+// A plain-text, elided label: for texts that may come from the unit (names,
+// numbers, SSIDs), never markup and never wider than the room it is given.
+QPravikRowLabel* elidedLabel(QWidget* parent);

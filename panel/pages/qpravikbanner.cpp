@@ -9,11 +9,8 @@ namespace {
 
 QLabel* bannerLabel(QWidget* parent, QGridLayout* grid, int row, int column)
 {
-    auto* label = new QPravikRowLabel(parent);
-    // Line texts carry numbers and names from the unit: plain, and cut at
-    // the banner's edge.
-    label->setElided(true);
-    label->setTextFormat(Qt::PlainText);
+    // Line texts carry numbers and names from the unit.
+    QLabel* label = elidedLabel(parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Filled with the banner's grey, as the banner below it is: a label that
     // lets the banner show through is painted a second time with the banner

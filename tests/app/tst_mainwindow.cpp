@@ -422,8 +422,7 @@ private slots:
                                    "StudioBerlinOlympiastadionKommentator3BackupLeitungNordWest12345"}) {
             w.loginClicked(name);
             QCOMPARE(w.tabLabel->text(), name);
-            QCOMPARE(w.tabLabel->geometry(), QRect(577, 10, 210, 66));
-            QCOMPARE(textplaces::textOverEdges(w.tabLabel), QString());
+            QVERIFY(!textplaces::cutAtEdges(w.tabLabel));
         }
 
         // The bar's buttons post their keys, a press and a release each.

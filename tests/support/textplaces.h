@@ -4,123 +4,71 @@
 #include <QImage>
 #include <QLabel>
 #include <QStringList>
-#include <QWidget>
+#include <QtMath>
 
 #include "panel/kit/controls.h"
 
-// Whether the texts a page shows keep to their places: no widget wider than
-// its parent, and no text drawn where it has no room.
+// Whether the texts a page shows keep to their places.
 namespace textplaces {
 
-inline QString describe(const QWidget* w)
+// A label's or key's text that needs more room than it has and is drawn cut
+// at the edges of its room. A centred text cut to its room runs off both
+// sides; one cut with an ellipsis stays off one, as a text aligned to one
+// side stays off the other. A key's room is inside its frame, looked at
+// along its straight edges.
+inline bool cutAtEdges(QWidget* w)
 {
-    QString name = QString::fromLatin1(w->metaObject()->className());
-    if (const auto* label = qobject_cast<const QLabel*>(w))
-        name += QLatin1Char(' ') + label->text().left(20);
-    else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
-        name += QLatin1Char(' ') + button->text().left(20);
-    return name.replace(QLatin1Char('\n'), QLatin1Char('|'));
+    auto* key = qobject_cast<QPravikButton*>(w);
+    auto* label = qobject_cast<QLabel*>(w);
+    const QString text = key ? key->text() : label ? label->text() : QString();
+    if (text.isEmpty())
+        return false;
+    const int b = key ? key->borderWidth : 0;
+    const int r = key ? qCeil(key->cornerRadius) : 0;
+    const QRect room = key ? w->rect().adjusted(b, b, -b, -b) : label->contentsRect();
+    const int align = key ? int(Qt::AlignCenter) : int(label->alignment());
+    const int wrap = !label || label->wordWrap() ? Qt::TextWordWrap : 0;
+    const QSize needed = w->fontMetrics().boundingRect(room, align | wrap, text).size();
+    // One line taller than the room cannot be helped.
+    const bool wide = needed.width() > room.width();
+    const bool tall = (align & Qt::AlignVCenter) && needed.height() > qMax(room.height(), w->fontMetrics().height() * 3 / 2);
+    if (!wide && !tall)
+        return false;
+    const QImage image = w->grab().toImage();
+    const auto marked = [&image](int x, int y, int width, int height) {
+        for (int i = 0; i < width * height; ++i)
+            if (image.pixel(x + i % width, y + i / width) != image.pixel(x, y))
+                return true;
+        return false;
+    };
+    const bool left = marked(room.left(), room.top() + r, 1, room.height() - 2 * r);
+    const bool right = marked(room.right(), room.top() + r, 1, room.height() - 2 * r);
+    const bool top = marked(room.left() + r, room.top(), room.width() - 2 * r, 1);
+    const bool bottom = marked(room.left() + r, room.bottom(), room.width() - 2 * r, 1);
+    const int h = align & Qt::AlignHorizontal_Mask;
+    return (wide && ((h & Qt::AlignLeft) ? right : (h & Qt::AlignRight) ? left : left && right)) || (tall && top && bottom);
 }
 
-// Every shown widget under root that reaches out of its parent: side to
-// side everywhere, and top to bottom too except in a list, which scrolls.
-inline QStringList outsideParents(QWidget* root)
+// The shown widgets under root that reach out of their parents (side to
+// side, and top to bottom outside a list, which scrolls) or show a text cut
+// at its edges.
+inline QStringList outOfPlace(QWidget* root)
 {
     QStringList out;
     for (QWidget* w : root->findChildren<QWidget*>()) {
-        if (w->isWindow() || !w->isVisibleTo(root) || !w->isVisible())
-            continue;
         const QWidget* parent = w->parentWidget();
-        const QRect r = w->geometry();
         const auto* area = qobject_cast<const QAbstractScrollArea*>(parent->parentWidget());
         const bool scrolls = area && area->viewport() == parent;
-        if (r.left() < 0 || r.right() >= parent->width()
-            || (!scrolls && (r.top() < 0 || r.bottom() >= parent->height())))
-            out << QStringLiteral("%1 at %2,%3 %4x%5 in %6x%7")
-                       .arg(describe(w))
+        const QRect r = w->geometry();
+        const bool outside = r.left() < 0 || r.right() >= parent->width()
+                             || (!scrolls && (r.top() < 0 || r.bottom() >= parent->height()));
+        if (w->isVisible() && !w->isWindow() && (outside || cutAtEdges(w)))
+            out << QStringLiteral("%1 %2 (%3,%4 %5x%6)")
+                       .arg(QLatin1String(w->metaObject()->className()), w->property("text").toString().left(20))
                        .arg(r.x())
                        .arg(r.y())
                        .arg(r.width())
-                       .arg(r.height())
-                       .arg(parent->width())
-                       .arg(parent->height());
-    }
-    return out;
-}
-
-// Whether the pixels of image in area are all the same colour.
-inline bool uniform(const QImage& image, const QRect& area)
-{
-    const QRect inside = area & image.rect();
-    for (int y = inside.top(); y <= inside.bottom(); ++y)
-        for (int x = inside.left(); x <= inside.right(); ++x)
-            if (image.pixel(x, y) != image.pixel(inside.topLeft()))
-                return false;
-    return true;
-}
-
-// What is wrong, if anything, with a label or key whose text is too large for
-// it: drawn cut at the edges of its room. A centred text cut to its room runs
-// off both sides; one cut with an ellipsis stays off at least one of them, as
-// a text aligned to one side stays off the other. A key's room is inside its
-// frame, where it looks without a text as it looks with a text that fits.
-inline QString textOverEdges(QWidget* w)
-{
-    if (auto* key = qobject_cast<QPravikButton*>(w)) {
-        const int b = key->borderWidth;
-        const QRect inside = key->rect().adjusted(b, b, -b, -b);
-        const QSize needed =
-            key->fontMetrics().boundingRect(inside, Qt::AlignCenter | Qt::TextWordWrap, key->text()).size();
-        if (key->text().isEmpty() || (needed.width() <= inside.width() && needed.height() <= inside.height()))
-            return QString();
-        QWidget holder; // a window may not take any size
-        QPravikButton blank(&holder);
-        blank.borderWidth = key->borderWidth;
-        blank.cornerRadius = key->cornerRadius;
-        blank.setPalette(key->palette());
-        blank.setIcon(key->icon());
-        blank.resize(key->size());
-        const QImage shown = key->grab().toImage();
-        const QImage empty = blank.grab().toImage();
-        const auto inked = [&](const QRect& edge) { return shown.copy(edge) != empty.copy(edge); };
-        const int x0 = inside.left(), x1 = inside.right(), y0 = inside.top(), y1 = inside.bottom();
-        if ((inked(QRect(x0, y0, 1, inside.height())) && inked(QRect(x1, y0, 1, inside.height())))
-            || (inked(QRect(x0, y0, inside.width(), 1)) && inked(QRect(x0, y1, inside.width(), 1))))
-            return describe(w) + QStringLiteral(" cut at its edges");
-        return QString();
-    }
-    auto* label = qobject_cast<QLabel*>(w);
-    if (!label || label->text().isEmpty())
-        return QString();
-    const QRect box = label->contentsRect();
-    int flags = int(label->alignment());
-    if (label->wordWrap())
-        flags |= Qt::TextWordWrap;
-    const QSize needed = label->fontMetrics().boundingRect(box, flags, label->text()).size();
-    const bool wide = needed.width() > box.width();
-    const bool centred = label->alignment() & Qt::AlignVCenter;
-    if (!wide && !(centred && needed.height() > box.height()))
-        return QString();
-    const QImage image = label->grab().toImage();
-    const bool left = !uniform(image, QRect(box.left(), box.top(), 1, box.height()));
-    const bool right = !uniform(image, QRect(box.right(), box.top(), 1, box.height()));
-    const bool top = !uniform(image, QRect(box.left(), box.top(), box.width(), 1));
-    const bool bottom = !uniform(image, QRect(box.left(), box.bottom(), box.width(), 1));
-    const Qt::Alignment h = label->alignment() & Qt::AlignHorizontal_Mask;
-    if ((wide && ((h & Qt::AlignLeft) ? right : (h & Qt::AlignRight) ? left : left && right))
-        || (centred && top && bottom))
-        return describe(w) + QStringLiteral(" cut at its edge");
-    return QString();
-}
-
-// The shown labels and keys under root whose texts are cut at their edges.
-inline QStringList textsOverEdges(QWidget* root)
-{
-    QStringList out;
-    for (QWidget* w : root->findChildren<QWidget*>()) {
-        const QString fault = w->isVisible() ? textOverEdges(w) : QString();
-        if (!fault.isEmpty())
-            out << fault;
+                       .arg(r.height());
     }
     return out;
 }
