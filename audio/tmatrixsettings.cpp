@@ -225,8 +225,12 @@ std::uint8_t TMatrixSettings::outputByte(int output) const
 
 bool TMatrixSettings::keyAccepted(Kind kind, int index, const std::string& cached, const std::string& text)
 {
-    if (text == cached || state() != Ready)
+    if (text == cached)
         return true;
+    // Before the unit's matrix is read there is nothing to build the key on:
+    // a change kept now would be shown as the unit's until the read replaced it.
+    if (state() != Ready)
+        return false;
     // A key this firmware does not take carries nothing: the change would be
     // shown as the unit's while the unit never had it.
     if (!firmwareAbove(matrixKey(kind, index)->sendAbove))
@@ -309,7 +313,7 @@ bool TMatrixSettings::updateHeadphoneByte(int input, int output)
     if (byte == cached[static_cast<std::size_t>(input)])
         return true;
     // The key of an older firmware ends before this input: nothing would carry it.
-    if (state() == Ready && input > headphoneLastInput(unitFirmwareVersion))
+    if (input > headphoneLastInput(unitFirmwareVersion))
         return false;
     HeadphoneBytes next = cached;
     next[static_cast<std::size_t>(input)] = static_cast<std::uint8_t>(byte);
@@ -481,7 +485,7 @@ bool TMatrixSettings::setOptions(const MatrixOpts& options, bool send)
 bool TMatrixSettings::setMasterGains(std::uint32_t word, bool send)
 {
     if (word != m_masterGains) {
-        if (send && !m_applying && state() == Ready && !keyOpen(MasterGainsKey, 0))
+        if (send && !m_applying && (state() != Ready || !keyOpen(MasterGainsKey, 0)))
             return false;
         if (mayWriteWord(MasterGainsKey, send) && !sendValue(keyName(MasterGainsKey, 0), encodeWord(word)))
             return false;
@@ -502,6 +506,8 @@ bool TMatrixSettings::setProgramOutput(int index, const ProgramOutput& word, boo
         return false;
     if (index > 3 || m_programOutputs[static_cast<std::size_t>(index)] == word)
         return true;
+    if (send && !m_applying && state() != Ready)
+        return false;
     if (mayWriteWord(ProgramOutputKey, send) && !sendValue(keyName(ProgramOutputKey, index), encodeWord4(word)))
         return false;
     m_programOutputs[static_cast<std::size_t>(index)] = word;

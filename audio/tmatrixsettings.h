@@ -61,9 +61,10 @@ public:
     std::uint32_t deviceOptions() const { return m_deviceOptions; }
 
     // --- node, input and output operations: the keys whose text changed go
-    // to the unit first (while the matrix is loaded); a refusal, or a key
-    // this unit's firmware does not take, keeps the old value, announces
-    // nothing and is false. Equal values are true, with nothing sent.
+    // to the unit first; a refusal, a key this unit's firmware does not take,
+    // or a matrix not read yet keeps the old value, announces nothing and is
+    // false. Equal values, and changes no key carries, are true, with
+    // nothing sent.
     bool setNode(int input, int output, bool on);
     bool setNodeGain(int input, int output, float gainDb);
     bool setNodeBalance(int input, int output, int step);
@@ -82,9 +83,8 @@ public:
     bool takesOutputGain(int output) const;
 
     // --- word setters: with send the unit gets the word first and a refusal
-    // keeps the old one (false). The options word with send is refused too
-    // while the matrix is not loaded. The master gains word sets the output
-    // gains it carries even when it is unchanged.
+    // keeps the old one (false), as does a matrix not read yet. The master
+    // gains word sets the output gains it carries even when it is unchanged.
     bool setOptions(const MatrixOpts& options, bool send);
     bool setMasterGains(std::uint32_t word, bool send);
     // Indexes above 3 are true with nothing done; negative ones are refused.

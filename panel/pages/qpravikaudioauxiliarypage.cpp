@@ -122,7 +122,7 @@ void QPravikAudioAuxiliaryPage::setColumnState(int column, ColumnState state)
                     {coord[column], QPravik::OutputCoord},
                     {programRight[column], QPravik::OutputProgramRight}};
     for (const auto& s : switches) {
-        s.button->setEnabled(state != Unused);
+        offerRoute(s.button, state != Unused);
         s.button->setCheckable(state == Usable);
         // A switch checkable again shows its route anew.
         if (state == Usable)

@@ -44,7 +44,7 @@ QPravikSwitch* QPravikAudioInputPage::makeSettingSwitch(int x, int y, TAudioSett
     auto* button = new QPravikSwitch(this);
     button->setGeometry(x, y, 60, 34);
     button->setCheckable(true);
-    button->setChecked((audio()->*value)());
+    showChecked(button, (audio()->*value)());
     connect(button, &QAbstractButton::clicked, this, &QPravikAudioInputPage::switchClicked);
     settingSwitches.append({button, param, value, write});
     return button;
@@ -130,6 +130,7 @@ void QPravikAudioInputPage::refresh()
 {
     for (QWidget* widget : rowWidgets(3))
         widget->show();
+    gateRoutes();
 }
 
 void QPravikAudioInputPage::applyHardwareLayout()
@@ -208,7 +209,7 @@ void QPravikAudioInputPage::audioControllerStateChanged(TComController*)
 {
     const TAudioSettings* a = audio();
     for (const SettingSwitch& s : std::as_const(settingSwitches))
-        s.button->setChecked((a->*s.value)());
+        showChecked(s.button, (a->*s.value)());
     showPair12();
     showPair34();
 }
@@ -222,14 +223,16 @@ void QPravikAudioInputPage::audioControllerParamChanged(TComController*, TAudioS
     const TAudioSettings* a = audio();
     for (const SettingSwitch& s : std::as_const(settingSwitches))
         if (s.param == param)
-            s.button->setChecked((a->*s.value)());
+            showChecked(s.button, (a->*s.value)());
 }
 
 void QPravikAudioInputPage::switchClicked()
 {
     for (const SettingSwitch& s : std::as_const(settingSwitches)) {
         if (s.button == sender()) {
-            (audio()->*s.write)(s.button->isChecked(), true);
+            const SettingSwitch clicked = s;
+            settleWrite(this, (audio()->*clicked.write)(clicked.button->isChecked(), true),
+                        [clicked] { showChecked(clicked.button, (audio()->*clicked.value)()); });
             return;
         }
     }

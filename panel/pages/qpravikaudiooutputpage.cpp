@@ -2,7 +2,6 @@
 
 #include <QFrame>
 #include <QLabel>
-#include <QSignalBlocker>
 
 #include "audio/tmatrixsettings.h"
 #include "model/unitfirmware.h"
@@ -204,33 +203,35 @@ void QPravikAudioOutputPage::showPairs()
     const TAudioSettings* a = audio();
     const bool ext = extendedMode();
     const bool lineLinked = ext && a->linePair();
-    linePair->setChecked(a->linePair());
+    showChecked(linePair, a->linePair());
     linePair->setVisible(ext);
     // The markers sit in the rows: a hidden LINE 2 row shows none.
     rows[Line1].marker->setVisible(line2Shown && lineLinked);
     rows[Line2].marker->setVisible(line2Shown && lineLinked);
-    rows[Line2].level->setEnabled(!lineLinked);
+    rows[Line2].level->setEnabled(!lineLinked && a->takesKey("line_output2_level"));
     for (QPravikSwitch* button : rows[Line2].switches)
-        button->setEnabled(!lineLinked);
+        offerRoute(button, !lineLinked);
 
     const bool network = deviceOptions() & RavennaModule;
     const bool networkLinked = ext && a->ravOutPair();
-    networkPair->setChecked(a->ravOutPair());
+    showChecked(networkPair, a->ravOutPair());
     networkPair->setVisible(network && ext);
     rows[Ravenna1].marker->setVisible(network && networkLinked);
     rows[Ravenna2].marker->setVisible(network && networkLinked);
     for (QPravikSwitch* button : rows[Ravenna2].switches)
-        button->setEnabled(!networkLinked);
+        offerRoute(button, !networkLinked);
+}
+
+int QPravikAudioOutputPage::lineLevel(Row row)
+{
+    const TAudioSettings* a = audio();
+    return row == Line1 ? a->lineOutputLevel() : a->lineOutput2Level();
 }
 
 void QPravikAudioOutputPage::showLevel(Row row)
 {
-    const TAudioSettings* a = audio();
-    const int level = row == Line1 ? a->lineOutputLevel() : a->lineOutput2Level();
-    {
-        const QSignalBlocker blocker(rows[row].level);
-        rows[row].level->setValue(level);
-    }
+    const int level = lineLevel(row);
+    showValue(rows[row].level, level);
     // The knob's top level, 22, is the output at 0 dB.
     frontPanelMatrixSettings()->setOutputGain(row == Line1 ? QPravik::Output10 : QPravik::Output14,
                                               float(level - 22));
@@ -314,16 +315,21 @@ void QPravikAudioOutputPage::audioControllerParamChanged(TComController*, TAudio
 
 void QPravikAudioOutputPage::knobValueChanged(int value)
 {
-    if (sender() == rows[Line1].level)
-        audio()->setLineOutputLevel(value, true);
-    else if (sender() == rows[Line2].level)
-        audio()->setLineOutput2Level(value, true);
+    const Row row = sender() == rows[Line1].level ? Line1 : Line2;
+    if (sender() != rows[row].level)
+        return;
+    TAudioSettings* a = audio();
+    const bool taken = row == Line1 ? a->setLineOutputLevel(value, true) : a->setLineOutput2Level(value, true);
+    settleWrite(this, taken, [this, row] { showValue(rows[row].level, lineLevel(row)); });
 }
 
 void QPravikAudioOutputPage::pairClicked()
 {
+    TAudioSettings* a = audio();
+    bool taken = true;
     if (sender() == linePair)
-        audio()->setLinePair(linePair->isChecked(), true);
+        taken = a->setLinePair(linePair->isChecked(), true);
     else if (sender() == networkPair)
-        audio()->setRavOutPair(networkPair->isChecked(), true);
+        taken = a->setRavOutPair(networkPair->isChecked(), true);
+    settleWrite(this, taken, [this] { showPairs(); });
 }

@@ -58,6 +58,7 @@ private:
     // Ravenna 2 stand for in the current operation mode.
     void applyRouteCells();
     void showPairs();
+    static int lineLevel(Row row);
     void showLevel(Row row);
     void setRavennaUsable(bool usable);
 

@@ -2,7 +2,6 @@
 
 #include <QIcon>
 #include <QLabel>
-#include <QSignalBlocker>
 
 #include <algorithm>
 #include <initializer_list>
@@ -36,13 +35,6 @@ TAudioSettings* audio()
 TMatrixSettings* matrix()
 {
     return frontPanelMatrixSettings();
-}
-
-// A value from the models: shown, never written back.
-void showValue(QPravikKnob* knob, int value)
-{
-    const QSignalBlocker blocker(knob);
-    knob->setValue(value);
 }
 
 int gainOfKnob(const QPravikKnob* knob, int value)
@@ -228,6 +220,24 @@ void QPravikAudioPage::showPairButtons()
     ravPairButton->setVisible(ext && ravennaInUse());
 }
 
+void QPravikAudioPage::showInputKnobs()
+{
+    const TAudioSettings* a = audio();
+    showValue(input1Knob, a->input1Gain());
+    showValue(input2Knob, a->input2Gain());
+    showValue(input3GainKnob, a->input3Gain());
+    showValue(input3LevelKnob, a->input3Level());
+    showValue(input4GainKnob, a->input4Gain());
+    showValue(input4LevelKnob, a->input4Level());
+}
+
+void QPravikAudioPage::enableMasterKnobs()
+{
+    const TMatrixSettings* m = matrix();
+    programMasterKnob->setEnabled(m->takesOutputGain(QPravik::OutputProgramLeft));
+    coordMasterKnob->setEnabled(m->takesOutputGain(QPravik::OutputCoord));
+}
+
 void QPravikAudioPage::enableInputKnobs()
 {
     const TAudioSettings* a = audio();
@@ -328,8 +338,8 @@ void QPravikAudioPage::showInputSource(bool digital)
         setGrey(label, !digital);
     meters[QPravik::InputAes1]->setEnabled(digital);
     meters[QPravik::InputAes2]->setEnabled(digital);
-    auxPairButton->setChecked(a->auxPair());
-    aesPairButton->setChecked(a->aesPair());
+    showChecked(auxPairButton, a->auxPair());
+    showChecked(aesPairButton, a->aesPair());
     auxPairButton->setVisible(ext && !digital);
     aesPairButton->setVisible(ext && digital);
     enableSourceKnobs();
@@ -362,8 +372,7 @@ void QPravikAudioPage::refresh()
                               input4LevelKnob, usbKnob, aux1Knob, aux2Knob, aes1Knob, aes2Knob, rav1Knob, rav2Knob})
         knob->setEnabled(true);
     placeMovingWidgets(false);
-    programMasterKnob->setEnabled(unitFirmwareVersion > 0x105FF);
-    coordMasterKnob->setEnabled(unitFirmwareVersion > 0x105FF);
+    enableMasterKnobs();
     const bool metered = unitFirmwareVersion > 0x107FF;
     for (const auto& [input, bars] : meters) {
         bars->setVisible(metered);
@@ -425,19 +434,14 @@ void QPravikAudioPage::audioControllerStateChanged(TComController* controller)
         showInputSource(a->inputSource() != TAudioSettings::Analog);
     }
     enableInputKnobs();
-    showValue(input1Knob, a->input1Gain());
-    showValue(input2Knob, a->input2Gain());
-    showValue(input3GainKnob, a->input3Gain());
-    showValue(input3LevelKnob, a->input3Level());
-    showValue(input4GainKnob, a->input4Gain());
-    showValue(input4LevelKnob, a->input4Level());
+    showInputKnobs();
     showPad(3);
     if (!(options & ReducedHardware))
         showPad(4);
     enableSourceKnobs();
-    input12Pair->setChecked(a->input2Pair());
-    input34Pair->setChecked(a->input4Pair());
-    ravPairButton->setChecked(a->ravInPair());
+    showChecked(input12Pair, a->input2Pair());
+    showChecked(input34Pair, a->input4Pair());
+    showChecked(ravPairButton, a->ravInPair());
     showPairButtons();
 }
 
@@ -454,7 +458,7 @@ void QPravikAudioPage::audioControllerParamChanged(TComController*, TAudioSettin
         showValue(input2Knob, a->input2Gain());
         break;
     case TAudioSettings::Input2Pair:
-        input12Pair->setChecked(a->input2Pair());
+        showChecked(input12Pair, a->input2Pair());
         input2Knob->setEnabled(ext ? !a->input2Pair() : linkClear);
         break;
     case TAudioSettings::Input3Gain:
@@ -487,7 +491,7 @@ void QPravikAudioPage::audioControllerParamChanged(TComController*, TAudioSettin
         showPad(4);
         break;
     case TAudioSettings::Input4Pair:
-        input34Pair->setChecked(a->input4Pair());
+        showChecked(input34Pair, a->input4Pair());
         input4GainKnob->setEnabled(ext ? !a->input4Pair() : linkClear);
         input4LevelKnob->setEnabled(ext ? !a->input4Pair() : linkClear);
         break;
@@ -496,15 +500,15 @@ void QPravikAudioPage::audioControllerParamChanged(TComController*, TAudioSettin
             showInputSource(a->inputSource() != TAudioSettings::Analog);
         break;
     case TAudioSettings::AuxPair:
-        auxPairButton->setChecked(a->auxPair());
+        showChecked(auxPairButton, a->auxPair());
         enableSourceKnobs();
         break;
     case TAudioSettings::AesPair:
-        aesPairButton->setChecked(a->aesPair());
+        showChecked(aesPairButton, a->aesPair());
         enableSourceKnobs();
         break;
     case TAudioSettings::RavInPair:
-        ravPairButton->setChecked(a->ravInPair());
+        showChecked(ravPairButton, a->ravInPair());
         enableSourceKnobs();
         break;
     default:
@@ -516,6 +520,7 @@ void QPravikAudioPage::matrixControllerStateChanged(TComController* controller)
 {
     if (controller->state() != TComController::Ready)
         return;
+    enableMasterKnobs();
     for (const MatrixKnob& entry : matrixKnobs)
         matrixInputGainChanged(QPravik::Inputs(entry.input));
     for (QPravik::Outputs output : {QPravik::OutputProgramLeft, QPravik::OutputProgramRight, QPravik::OutputCoord})
@@ -551,65 +556,73 @@ void QPravikAudioPage::matrixOutputGainChanged(QPravik::Outputs output)
 
 // ---- the operator's writes ------------------------------------------------------
 
+// A refused step puts the knob back at the model's value at once, so the
+// next step starts from the unit's value, never from a step it refused.
 void QPravikAudioPage::knob1ValueChanged(int value)
 {
-    settleWrite(this, audio()->setInput1Gain(value, true), [this] { showValue(input1Knob, audio()->input1Gain()); });
+    settleWrite(this, audio()->setInput1Gain(value, true), [this] { showInputKnobs(); });
 }
 
 void QPravikAudioPage::knob2ValueChanged(int value)
 {
-    audio()->setInput2Gain(value, true);
+    settleWrite(this, audio()->setInput2Gain(value, true), [this] { showInputKnobs(); });
 }
 
 void QPravikAudioPage::knob3ValueChanged(int value)
 {
-    if (audio()->input3Pad())
-        audio()->setInput3Level(value, true);
-    else
-        audio()->setInput3Gain(value, true);
+    TAudioSettings* a = audio();
+    const bool taken = a->input3Pad() ? a->setInput3Level(value, true) : a->setInput3Gain(value, true);
+    settleWrite(this, taken, [this] { showInputKnobs(); });
 }
 
 void QPravikAudioPage::knob4ValueChanged(int value)
 {
-    if (audio()->input4Pad())
-        audio()->setInput4Level(value, true);
-    else
-        audio()->setInput4Gain(value, true);
+    TAudioSettings* a = audio();
+    const bool taken = a->input4Pad() ? a->setInput4Level(value, true) : a->setInput4Gain(value, true);
+    settleWrite(this, taken, [this] { showInputKnobs(); });
 }
 
 void QPravikAudioPage::knobValueChanged(int value)
 {
     auto* knob = qobject_cast<QPravikKnob*>(sender());
     if (knob == programMasterKnob || knob == coordMasterKnob) {
-        const float gain = float(gainOfKnob(knob, value));
-        if (knob == programMasterKnob) {
-            matrix()->setOutputGain(QPravik::OutputProgramLeft, gain);
-            matrix()->setOutputGain(QPravik::OutputProgramRight, gain);
-        } else {
-            matrix()->setOutputGain(QPravik::OutputCoord, gain);
-        }
+        // Program left and right share one byte of the master gains word:
+        // one write sets both, and a refused one is not sent again.
+        const int output = knob == programMasterKnob ? QPravik::OutputProgramLeft : QPravik::OutputCoord;
+        settleWrite(this, matrix()->setOutputGain(output, float(gainOfKnob(knob, value))),
+                    [this, knob, output] { readMasterKnob(knob, matrix()->outputGain(output)); });
         return;
     }
-    for (const MatrixKnob& entry : matrixKnobs)
-        if (entry.knob == knob)
-            matrix()->setInputGain(entry.input, float(value));
+    for (const MatrixKnob& entry : matrixKnobs) {
+        if (entry.knob == knob) {
+            const int input = entry.input;
+            settleWrite(this, matrix()->setInputGain(input, float(value)),
+                        [this, input] { matrixInputGainChanged(QPravik::Inputs(input)); });
+            return;
+        }
+    }
 }
 
 void QPravikAudioPage::pairClicked()
 {
-    auto* pair = qobject_cast<QPravikPair*>(sender());
-    if (!pair)
-        return;
-    TAudioSettings* a = audio();
-    const bool on = pair->isChecked();
-    if (pair == input12Pair)
-        a->setInput2Pair(on, true);
-    else if (pair == input34Pair)
-        a->setInput4Pair(on, true);
-    else if (pair == auxPairButton)
-        a->setAuxPair(on, true);
-    else if (pair == aesPairButton)
-        a->setAesPair(on, true);
-    else if (pair == ravPairButton)
-        a->setRavInPair(on, true);
+    using A = TAudioSettings;
+    const struct
+    {
+        QPravikPair* button;
+        bool (A::*value)() const;
+        bool (A::*write)(bool, bool);
+    } pairs[] = {{input12Pair, &A::input2Pair, &A::setInput2Pair},
+                 {input34Pair, &A::input4Pair, &A::setInput4Pair},
+                 {auxPairButton, &A::auxPair, &A::setAuxPair},
+                 {aesPairButton, &A::aesPair, &A::setAesPair},
+                 {ravPairButton, &A::ravInPair, &A::setRavInPair}};
+    for (const auto& pair : pairs) {
+        if (pair.button == sender()) {
+            const auto value = pair.value;
+            QPravikPair* button = pair.button;
+            settleWrite(this, (audio()->*pair.write)(button->isChecked(), true),
+                        [button, value] { showChecked(button, (audio()->*value)()); });
+            return;
+        }
+    }
 }

@@ -103,6 +103,9 @@ private:
     void showInputSource(bool digital);
     void showPad(int input);
     void enableInputKnobs();
+    // Master knobs are offered where this unit's firmware takes their gains.
+    void enableMasterKnobs();
+    void showInputKnobs();
     void readMasterKnob(QPravikKnob* knob, float gain);
 
     MatrixKnob matrixKnobs[7]; // the knobs that show matrix input gains

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QLabel>
+#include <QSignalBlocker>
 
 #include "audio/tmatrixsettings.h"
 #include "model/tcomdevice.h"
@@ -60,6 +61,18 @@ void QPravikAudioWidget::setGrey(QWidget* widget, bool grey)
         setTextColour(widget, QColor(127, 127, 127));
     else
         widget->setPalette(QPalette());
+}
+
+void QPravikAudioWidget::showValue(QPravikKnob* knob, int value)
+{
+    const QSignalBlocker blocker(knob);
+    knob->setValue(value);
+}
+
+void QPravikAudioWidget::showChecked(QAbstractButton* button, bool checked)
+{
+    const QSignalBlocker blocker(button);
+    button->setChecked(checked);
 }
 
 QLabel* QPravikAudioWidget::makeLabel(const QRect& geometry, const QString& text, int pixels,
@@ -133,8 +146,9 @@ QPravikSwitch* QPravikAudioWidget::makeRouteSwitch(int input, int output, int x,
     button->setGeometry(x, y, 60, 34);
     button->setCheckable(true);
     connect(button, &QAbstractButton::clicked, this, &QPravikAudioWidget::routeClicked);
-    routes.append({button, input, output});
-    button->setChecked(frontPanelMatrixSettings()->isNodeOn(input, output));
+    routes.append({button, input, output, true});
+    showChecked(button, frontPanelMatrixSettings()->isNodeOn(input, output));
+    gateRoute(routes.last());
     return button;
 }
 
@@ -144,9 +158,31 @@ void QPravikAudioWidget::setRouteCell(QPravikSwitch* button, int input, int outp
         if (route.button == button) {
             route.input = input;
             route.output = output;
-            button->setChecked(frontPanelMatrixSettings()->isNodeOn(input, output));
+            showChecked(button, frontPanelMatrixSettings()->isNodeOn(input, output));
+            gateRoute(route);
         }
     }
+}
+
+void QPravikAudioWidget::offerRoute(QPravikSwitch* button, bool offered)
+{
+    for (Route& route : routes) {
+        if (route.button == button) {
+            route.offered = offered;
+            gateRoute(route);
+        }
+    }
+}
+
+void QPravikAudioWidget::gateRoute(const Route& route)
+{
+    route.button->setEnabled(route.offered && frontPanelMatrixSettings()->takesNode(route.input, route.output));
+}
+
+void QPravikAudioWidget::gateRoutes()
+{
+    for (const Route& route : std::as_const(routes))
+        gateRoute(route);
 }
 
 void QPravikAudioWidget::readInputName(const NameButton& name)
@@ -159,8 +195,10 @@ void QPravikAudioWidget::readMatrixControls()
     for (const NameButton& name : std::as_const(nameButtons))
         readInputName(name);
     const TMatrixSettings* matrix = frontPanelMatrixSettings();
-    for (const Route& route : std::as_const(routes))
-        route.button->setChecked(matrix->isNodeOn(route.input, route.output));
+    for (const Route& route : std::as_const(routes)) {
+        showChecked(route.button, matrix->isNodeOn(route.input, route.output));
+        gateRoute(route);
+    }
 }
 
 void QPravikAudioWidget::showEvent(QShowEvent* event)
@@ -196,7 +234,9 @@ void QPravikAudioWidget::popupClosed()
         return;
     for (const NameButton& name : std::as_const(nameButtons)) {
         if (name.button == keyboard->item) {
-            frontPanelMatrixSettings()->setInputName(name.input, keyboard->lineEdit.text());
+            const NameButton renamed = name;
+            settleWrite(this, frontPanelMatrixSettings()->setInputName(renamed.input, keyboard->lineEdit.text()),
+                        [this, renamed] { readInputName(renamed); });
             return;
         }
     }
@@ -208,8 +248,14 @@ void QPravikAudioWidget::routeClicked()
         if (route.button == sender()) {
             // Qt clears the checked state of a switch made not checkable:
             // its click would switch off a route the page cannot show.
-            if (route.button->isCheckable())
-                frontPanelMatrixSettings()->setNode(route.input, route.output, route.button->isChecked());
+            if (!route.button->isCheckable())
+                return;
+            const Route clicked = route;
+            TMatrixSettings* matrix = frontPanelMatrixSettings();
+            settleWrite(this, matrix->setNode(clicked.input, clicked.output, clicked.button->isChecked()),
+                        [clicked, matrix] {
+                            showChecked(clicked.button, matrix->isNodeOn(clicked.input, clicked.output));
+                        });
             return;
         }
     }
@@ -233,5 +279,5 @@ void QPravikAudioWidget::matrixNodeChanged(QPravik::Inputs input, QPravik::Outpu
     const TMatrixSettings* matrix = frontPanelMatrixSettings();
     for (const Route& route : std::as_const(routes))
         if (route.input == input && route.output == output)
-            route.button->setChecked(matrix->isNodeOn(input, output));
+            showChecked(route.button, matrix->isNodeOn(input, output));
 }

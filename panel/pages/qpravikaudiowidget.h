@@ -9,8 +9,10 @@
 #include "panel/kit/statuspanel.h"
 #include "panel/pages/panelshared.h"
 
+class QAbstractButton;
 class QLabel;
 class QPravikButton;
+class QPravikKnob;
 class QPravikSwitch;
 class TComController;
 
@@ -51,6 +53,10 @@ protected:
     // Text colours: the page's own, grey for what the unit does not offer.
     static void setTextColour(QWidget* widget, const QColor& colour);
     static void setGrey(QWidget* widget, bool grey);
+    // A model value shown on a control: its signals are blocked, so showing
+    // never writes.
+    static void showValue(QPravikKnob* knob, int value);
+    static void showChecked(QAbstractButton* button, bool checked);
 
     QLabel* makeLabel(const QRect& geometry, const QString& text, int pixels, Qt::Alignment alignment,
                       QWidget* parent = nullptr);
@@ -67,7 +73,14 @@ protected:
     QPravikSwitch* makeRouteSwitch(int input, int output, int x, int y, QWidget* parent = nullptr);
     // Lets a switch stand for another cell and shows that cell.
     void setRouteCell(QPravikSwitch* button, int input, int output);
-    // Every name button and routing switch from the matrix.
+    // Whether the page offers a routing switch now (its own rules: pairs,
+    // input source). A switch is enabled only when offered and the unit's
+    // firmware takes the key of its cell.
+    void offerRoute(QPravikSwitch* button, bool offered);
+    // Every routing switch enabled as offered and as the firmware takes it:
+    // after each login, once the firmware is known.
+    void gateRoutes();
+    // Every name button and routing switch from the matrix, gates included.
     void readMatrixControls();
 
     void showEvent(QShowEvent* event) override;
@@ -86,6 +99,7 @@ private:
         QPravikSwitch* button;
         int input;
         int output;
+        bool offered;
     };
     struct NameButton
     {
@@ -93,6 +107,7 @@ private:
         int input;
     };
     void readInputName(const NameButton& name);
+    static void gateRoute(const Route& route);
 
     QList<Route> routes;
     QList<NameButton> nameButtons;

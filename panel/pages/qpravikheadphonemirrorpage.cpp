@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QSignalBlocker>
 
 #include "panel/kit/controls.h"
 #include "panel/kit/look.h"
@@ -87,11 +88,48 @@ void QPravikHeadphoneMirrorPage::setStripStates(int state, int except)
     }
 }
 
-void QPravikHeadphoneMirrorPage::sendMirroredPosition()
+bool QPravikHeadphoneMirrorPage::sendMirroredPosition()
 {
     TMatrixSettings::ProgramOutput bytes = matrix()->programOutput(pos);
     bytes[0] = std::uint8_t(monitorSource + 1);
-    matrix()->setProgramOutput(pos, bytes, true);
+    return matrix()->setProgramOutput(pos, bytes, true);
+}
+
+QPravikHeadphoneMirrorPage::Mirror QPravikHeadphoneMirrorPage::mirror() const
+{
+    Mirror now;
+    now.source = monitorSource;
+    for (int i = 0; i < 2; ++i) {
+        now.checked[i] = switches[i]->isChecked();
+        now.copies[i] = matrix()->copySource(i == 0 ? leftOutput() : rightOutput());
+    }
+    for (QPravikAudioBase* strip : strips) {
+        if (auto* input = qobject_cast<QPravikAudioInput*>(strip))
+            now.states << qMakePair(input, input->state());
+    }
+    return now;
+}
+
+void QPravikHeadphoneMirrorPage::restore(const Mirror& before)
+{
+    TMatrixSettings* m = matrix();
+    for (int i = 0; i < 2; ++i) {
+        const int output = i == 0 ? leftOutput() : rightOutput();
+        const int source = m->copySource(output);
+        if (source == before.copies[i])
+            continue;
+        if (source >= 0)
+            m->removeOutputCopy(source, output);
+        if (before.copies[i] >= 0)
+            m->copyOutput(before.copies[i], output);
+    }
+    monitorSource = before.source;
+    for (int i = 0; i < 2; ++i) {
+        const QSignalBlocker quiet(switches[i]);
+        switches[i]->setChecked(before.checked[i]);
+    }
+    for (const auto& state : before.states)
+        state.first->setState(state.second);
 }
 
 // --- model reactions ---------------------------------------------------------------
@@ -180,7 +218,11 @@ void QPravikHeadphoneMirrorPage::mirrorClicked(int source)
         own->setChecked(!own->isChecked());
         return;
     }
+    // The click has turned the switch already: the state before it is the other one.
+    Mirror before = mirror();
+    before.checked[source] = !own->isChecked();
     TMatrixSettings* m = matrix();
+    bool taken = false;
     if (own->isChecked()) {
         if (monitorSource == 1 - source) {
             m->removeOutputCopy(2 + 2 * monitorSource, leftOutput());
@@ -188,15 +230,16 @@ void QPravikHeadphoneMirrorPage::mirrorClicked(int source)
         }
         startMirror(source);
         monitorSource = source;
-        sendMirroredPosition();
+        taken = sendMirroredPosition();
         switches[1 - source]->setChecked(false);
     } else {
         m->removeOutputCopy(2 + 2 * source, leftOutput());
         m->removeOutputCopy(3 + 2 * source, rightOutput());
         monitorSource = -1;
-        sendMirroredPosition();
+        taken = sendMirroredPosition();
         setStripStates(0);
     }
+    settle(taken, [this, before] { restore(before); });
 }
 
 void QPravikHeadphoneMirrorPage::monitorClicked(int output)

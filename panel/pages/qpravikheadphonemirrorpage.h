@@ -44,8 +44,19 @@ private:
     void monitorClicked(int output);
     void startMirror(int source);
     void setStripStates(int state, int except = -1);
-    void sendMirroredPosition();
+    bool sendMirroredPosition();
     bool isMonitoring() const;
+
+    // What a mirror switch changes, kept to put back when the unit refuses.
+    struct Mirror
+    {
+        int source = -1;
+        bool checked[2] = {};
+        int copies[2] = {-1, -1}; // sources of the left and right outputs
+        QList<QPair<QPravikAudioInput*, int>> states;
+    };
+    Mirror mirror() const;
+    void restore(const Mirror& before);
 
     QPravikSwitch* switches[4] = {};
     QLabel* programLabel = nullptr;

@@ -131,8 +131,9 @@ void QPravikHeadphoneSlotPage::pageDeviceStateChanged(TComDevice::DeviceState st
         }
         if (!replacement)
             continue;
-        assignSlot(slotRow[row], replacement->input(), replacement->panning());
-        sendProgramOutput();
+        // Not the operator's change: a refusal leaves the slots as they were, unannounced.
+        if (!moveSlot(slotRow[row], replacement->input(), replacement->panning()))
+            break;
     }
 }
 
@@ -196,8 +197,8 @@ void QPravikHeadphoneSlotPage::labelPanningChanged(QPravik::PanCtrl panning)
     const auto* slot = qobject_cast<QPravikAudioBase*>(sender());
     if (!slot || busy)
         return;
-    const Busy guard(busy);
-    writePanning(slot->input(), panning);
+    const int input = slot->input();
+    operatorWrite({input}, [&] { return writePanning(input, panning); });
 }
 
 void QPravikHeadphoneSlotPage::buttonClicked()
@@ -244,19 +245,19 @@ void QPravikHeadphoneSlotPage::popupSelectClosed()
     const auto panning = QPravik::PanCtrl(popup->chosenPanning);
     if (input < 0)
         return;
+    // The slot's own input: its panning, which the slot's signal writes.
     if (input == slot->input()) {
         slot->setPanning(panning);
         return;
     }
-    assignSlot(slot, input, panning);
-    sendProgramOutput();
+    settle(moveSlot(slot, input, panning));
 }
 
-void QPravikHeadphoneSlotPage::assignSlot(QPravikAudioBase* slot, int input, QPravik::PanCtrl panning)
+bool QPravikHeadphoneSlotPage::assignSlot(QPravikAudioBase* slot, int input, QPravik::PanCtrl panning)
 {
     const int own = slot->input();
     if (own == input)
-        return;
+        return false;
     const QPravik::PanCtrl ownPanning = slot->panning();
     const QString ownName = slot->name();
     const int ownGain = slot->gain();
@@ -265,9 +266,12 @@ void QPravikHeadphoneSlotPage::assignSlot(QPravikAudioBase* slot, int input, QPr
     if (!holder)
         holder = slotButtons.value(input);
     if (!holder)
-        return;
+        return false;
     const QString holderName = holder->name();
     const int holderGain = holder->gain();
+    // Each widget takes the values the model holds for its new input: the
+    // swap itself changes nothing the unit has.
+    const Busy guard(busy);
 
     // The holder takes the slot's input with its panning, name and gain; the
     // slot takes the chosen input with the holder's name and gain.
@@ -296,19 +300,34 @@ void QPravikHeadphoneSlotPage::assignSlot(QPravikAudioBase* slot, int input, QPr
     headphoneKnobInputs[4 * pos + slotIndex(slot)] = input;
     if (!fromStrip)
         headphoneKnobInputs[4 * pos + slotIndex(holder)] = own;
-    // The chosen panning reaches the input's nodes even when the slot showed it already.
-    if (!busy) {
-        const Busy guard(busy);
-        writePanning(input, panning);
-    }
+    return true;
 }
 
-void QPravikHeadphoneSlotPage::sendProgramOutput()
+bool QPravikHeadphoneSlotPage::moveSlot(QPravikAudioBase* slot, int input, QPravik::PanCtrl panning)
+{
+    const int own = slot->input();
+    const QPravik::PanCtrl ownPanning = slot->panning();
+    bool taken = true;
+    {
+        const Busy guard(busy);
+        if (!assignSlot(slot, input, panning))
+            return true;
+        // The chosen panning reaches the input's nodes even when the slot showed it already.
+        taken = writePanning(input, panning) && sendProgramOutput();
+        if (!taken)
+            assignSlot(slot, own, ownPanning);
+    }
+    if (!taken)
+        redrawInputs({own, input});
+    return taken;
+}
+
+bool QPravikHeadphoneSlotPage::sendProgramOutput()
 {
     TMatrixSettings::ProgramOutput bytes{};
     for (int row = 0; row < 4; ++row)
         bytes[row] = std::uint8_t(slotRow[row]->input() + 1);
-    matrix()->setProgramOutput(pos, bytes, true);
+    return matrix()->setProgramOutput(pos, bytes, true);
 }
 
 void QPravikHeadphoneSlotPage::rightButtonClicked()
@@ -338,18 +357,19 @@ void QPravikHeadphoneSlotPage::popupAudioClosed()
     slot->setActive(false);
     if (!popup->accepted || busy)
         return;
-    const Busy guard(busy);
+    const int input = slot->input();
     const int gain = popup->strip->gain();
     const QPravik::PanCtrl panning = popup->strip->panning();
-    slot->setPanning(panning);
-    slot->setGain(gain);
-    TMatrixSettings* m = matrix();
-    const auto snapshot = openBatch();
-    m->setNodeGain(slot->input(), leftOutput(), float(gain));
-    m->setNodeGain(slot->input(), rightOutput(), float(gain));
-    m->setNode(slot->input(), leftOutput(), panning & QPravik::PanLeft);
-    m->setNode(slot->input(), rightOutput(), panning & QPravik::PanRight);
-    commitBatch(snapshot);
+    operatorWrite({input}, [&] {
+        slot->setPanning(panning);
+        slot->setGain(gain);
+        TMatrixSettings* m = matrix();
+        return inBatch([&] {
+            return m->setNodeGain(input, leftOutput(), float(gain)) && m->setNodeGain(input, rightOutput(), float(gain))
+                && m->setNode(input, leftOutput(), panning & QPravik::PanLeft)
+                && m->setNode(input, rightOutput(), panning & QPravik::PanRight);
+        });
+    });
 }
 
 // --- copy to another position ----------------------------------------------------------

@@ -37,10 +37,15 @@ protected:
 
 private:
     void setupUi();
-    // Puts input into the slot, swapping with the strip or slot that holds it.
-    void assignSlot(QPravikAudioBase* slot, int input, QPravik::PanCtrl panning);
+    // Puts input into the slot, swapping with the strip or slot that holds
+    // it; writes nothing. False when nothing holds input.
+    bool assignSlot(QPravikAudioBase* slot, int input, QPravik::PanCtrl panning);
+    // assignSlot, then the input's nodes with panning and the slots' inputs
+    // to the unit; when the unit refuses either, the slots, strips and their
+    // inputs go back as they were. False on a refusal.
+    bool moveSlot(QPravikAudioBase* slot, int input, QPravik::PanCtrl panning);
     // The slots' inputs to the unit as the position's program-output bytes.
-    void sendProgramOutput();
+    bool sendProgramOutput();
     int slotIndex(const QObject* slot) const;
 
     QPravikAudioButton* slotRow[4] = {};

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cstdlib>
@@ -372,6 +373,7 @@ void QPravikHeadphoneWidget::applyOperationMode(int mode)
     apply(QPravik::InputCoordReturn, !extended);
     apply(QPravik::InputProgram, extended);
     apply(QPravik::InputCoord, extended);
+    retireUntaken();
     std::copy(std::begin(kExtendedRanks), std::end(kExtendedRanks), layoutRanks);
     if (!extended) {
         layoutRanks[12] = 9;
@@ -426,6 +428,26 @@ void QPravikHeadphoneWidget::refresh()
             strip->setEnabled(true);
         }
     }
+    retireUntaken();
+}
+
+bool QPravikHeadphoneWidget::offered(int input) const
+{
+    return matrix()->takesNode(input, leftOutput()) && matrix()->takesNodeGain(input, leftOutput());
+}
+
+void QPravikHeadphoneWidget::retireUntaken()
+{
+    for (QPravikAudioBase* strip : strips) {
+        auto* input = qobject_cast<QPravikAudioInput*>(strip);
+        if (input && !offered(input->input())) {
+            input->setState(2);
+            input->hide();
+            input->setEnabled(false);
+        }
+    }
+    // The side tone keeps its place: the operator sees it is there, locked.
+    sideTone->setState(matrix()->takesNodeGain(pos, leftOutput()) ? 0 : 2);
 }
 
 // --- model reactions ---------------------------------------------------------------
@@ -563,27 +585,55 @@ void QPravikHeadphoneWidget::matrixNodeChanged(QPravik::Inputs input, QPravik::O
     if ((output != leftOutput() && output != rightOutput()) || busy)
         return;
     const Busy guard(busy);
+    drawInput(input, output);
+}
+
+void QPravikHeadphoneWidget::drawInput(int input, int output)
+{
     const TMatrixSettings* m = matrix();
     const int gain = int(m->nodeGain(input, output));
     if (input == pos) {
+        const QSignalBlocker quiet(sideTone);
         sideTone->setGain(gain);
         return;
     }
     const QPravik::PanCtrl panning = panningOf(m->isNodeOn(input, leftOutput()), m->isNodeOn(input, rightOutput()));
     if (QPravikAudioBase* slot = slotButtons.value(input)) {
+        const QSignalBlocker quiet(slot);
         slot->setGain(gain);
         slot->setPanning(panning);
     }
     if (QPravikAudioBase* strip = strips.value(input)) {
+        const QSignalBlocker quiet(strip);
         strip->setGain(gain);
         strip->setPanning(input == QPravik::InputProgram ? programPanning() : panning);
         strip->setBalance(m->nodeBalance(input, output));
     }
     // The Program strip's stereo state also follows its partners' nodes.
     if (input == 12 || input == 19 || input == 24) {
-        if (QPravikAudioBase* program = strips.value(QPravik::InputProgram))
+        if (QPravikAudioBase* program = strips.value(QPravik::InputProgram)) {
+            const QSignalBlocker quiet(program);
             program->setPanning(programPanning());
+        }
     }
+}
+
+void QPravikHeadphoneWidget::redrawInputs(const QList<int>& inputs)
+{
+    for (int input : inputs)
+        drawInput(input, leftOutput());
+}
+
+bool QPravikHeadphoneWidget::settle(bool taken, const std::function<void()>& redraw)
+{
+    if (taken)
+        return true;
+    if (!holdRefusals)
+        return settleWrite(this, false, redraw);
+    if (redraw)
+        redraw();
+    refusalHeld = true;
+    return false;
 }
 
 QPravik::PanCtrl QPravikHeadphoneWidget::programPanning() const
@@ -602,31 +652,51 @@ QPravik::PanCtrl QPravikHeadphoneWidget::programPanning() const
 
 // --- writing handlers --------------------------------------------------------------
 
-TMatrixSettings::HeadphoneBytes QPravikHeadphoneWidget::openBatch()
+bool QPravikHeadphoneWidget::inBatch(const std::function<bool()>& writes)
 {
-    return matrix()->headphoneRoute(pos);
+    TMatrixSettings* m = matrix();
+    const int outputs[2] = {leftOutput(), rightOutput()};
+    QList<TMatrixSettings::Cell> before;
+    for (int i = 0; i < 2 * QPravik::InputCount; ++i)
+        before << m->cell(i / 2, outputs[i % 2]);
+    const auto snapshot = m->headphoneRoute(pos);
+    const bool written = writes();
+    // Inside the batch these only touch the key's cache: nothing is sent.
+    for (int i = 0; !written && i < 2 * QPravik::InputCount; ++i) {
+        m->setNodeGain(i / 2, outputs[i % 2], before[i].gain);
+        m->setNode(i / 2, outputs[i % 2], before[i].on);
+    }
+    return m->setHeadphoneRoute(pos, snapshot) && written;
 }
 
-void QPravikHeadphoneWidget::commitBatch(const TMatrixSettings::HeadphoneBytes& snapshot)
+bool QPravikHeadphoneWidget::writePanning(int input, QPravik::PanCtrl panning)
 {
-    matrix()->setHeadphoneRoute(pos, snapshot);
+    return inBatch([&] {
+        return matrix()->setNode(input, leftOutput(), panning & QPravik::PanLeft)
+            && matrix()->setNode(input, rightOutput(), panning & QPravik::PanRight);
+    });
 }
 
-void QPravikHeadphoneWidget::writePanning(int input, QPravik::PanCtrl panning)
+void QPravikHeadphoneWidget::operatorWrite(const QList<int>& inputs, const std::function<bool()>& writes)
 {
-    const auto snapshot = openBatch();
-    matrix()->setNode(input, leftOutput(), panning & QPravik::PanLeft);
-    matrix()->setNode(input, rightOutput(), panning & QPravik::PanRight);
-    commitBatch(snapshot);
+    bool taken = false;
+    {
+        const Busy guard(busy);
+        taken = writes();
+    }
+    // The model's echoes of a refused write went by while busy: redraw now.
+    settle(taken, [this, inputs] { redrawInputs(inputs); });
 }
 
 void QPravikHeadphoneWidget::knobSideToneChanged(int gain)
 {
     if (busy)
         return;
-    const Busy guard(busy);
-    matrix()->setNodeGain(pos, leftOutput(), float(gain));
-    matrix()->setNodeGain(pos, rightOutput(), float(gain));
+    // The left cell carries the key; the right one follows it.
+    operatorWrite({pos}, [&] {
+        return matrix()->setNodeGain(pos, leftOutput(), float(gain))
+            && matrix()->setNodeGain(pos, rightOutput(), float(gain));
+    });
 }
 
 void QPravikHeadphoneWidget::knobValueChanged(int gain)
@@ -634,11 +704,11 @@ void QPravikHeadphoneWidget::knobValueChanged(int gain)
     const auto* strip = qobject_cast<QPravikAudioBase*>(sender());
     if (!strip || busy)
         return;
-    const Busy guard(busy);
     const int input = strip->input();
     const int left = leftOutput();
     const int right = rightOutput();
     QList<QPair<int, int>> cells = {{input, left}, {input, right}};
+    QList<int> inputs = {input};
     // Positions 3 and 4 tie the partner inputs in the extended mode only.
     const bool tie = pos < 2 || device()->operationMode() == 1;
     if (tie && input == QPravik::InputProgram) {
@@ -648,13 +718,18 @@ void QPravikHeadphoneWidget::knobValueChanged(int gain)
                 cells << qMakePair(partner, left);
             cells << qMakePair(partner, right);
         }
+        inputs << 12 << 24 << 19;
     } else if (tie && input == QPravik::InputCoord) {
         cells << qMakePair(13, left) << qMakePair(13, right);
+        inputs << 13;
     }
-    const auto snapshot = openBatch();
-    for (const auto& cell : cells)
-        matrix()->setNodeGain(cell.first, cell.second, float(gain));
-    commitBatch(snapshot);
+    operatorWrite(inputs, [&] {
+        return inBatch([&] {
+            return std::all_of(cells.cbegin(), cells.cend(), [&](const QPair<int, int>& cell) {
+                return matrix()->setNodeGain(cell.first, cell.second, float(gain));
+            });
+        });
+    });
 }
 
 void QPravikHeadphoneWidget::knobPanningChanged(QPravik::PanCtrl panning)
@@ -662,8 +737,8 @@ void QPravikHeadphoneWidget::knobPanningChanged(QPravik::PanCtrl panning)
     const auto* strip = qobject_cast<QPravikAudioBase*>(sender());
     if (!strip || busy)
         return;
-    const Busy guard(busy);
-    writePanning(strip->input(), panning);
+    const int input = strip->input();
+    operatorWrite({input}, [&] { return writePanning(input, panning); });
 }
 
 void QPravikHeadphoneWidget::knobProgPanningChanged(QPravik::PanCtrl panning)
@@ -671,26 +746,19 @@ void QPravikHeadphoneWidget::knobProgPanningChanged(QPravik::PanCtrl panning)
     const auto* strip = qobject_cast<QPravikAudioBase*>(sender());
     if (!strip || busy)
         return;
-    const Busy guard(busy);
-    TMatrixSettings* m = matrix();
-    const auto snapshot = openBatch();
-    if (panning == QPravik::PanStereo) {
-        // Program and its return on the left, the second program and its return on the right.
-        for (int input : {int(strip->input()), 12}) {
-            m->setNode(input, leftOutput(), true);
-            m->setNode(input, rightOutput(), false);
-        }
-        for (int input : {24, 19}) {
-            m->setNode(input, leftOutput(), false);
-            m->setNode(input, rightOutput(), true);
-        }
-    } else {
-        for (int input : {int(strip->input()), 12, 24, 19}) {
-            m->setNode(input, leftOutput(), panning & QPravik::PanLeft);
-            m->setNode(input, rightOutput(), panning & QPravik::PanRight);
-        }
-    }
-    commitBatch(snapshot);
+    const QList<int> inputs = {strip->input(), 12, 24, 19};
+    const bool stereo = panning == QPravik::PanStereo;
+    operatorWrite(inputs, [&] {
+        return inBatch([&] {
+            return std::all_of(inputs.cbegin(), inputs.cend(), [&](int input) {
+                // Stereo: Program and its return on the left, the second
+                // program and its return on the right.
+                const bool left = stereo ? input == inputs[0] || input == 12 : (panning & QPravik::PanLeft) != 0;
+                const bool right = stereo ? !left : (panning & QPravik::PanRight) != 0;
+                return matrix()->setNode(input, leftOutput(), left) && matrix()->setNode(input, rightOutput(), right);
+            });
+        });
+    });
 }
 
 void QPravikHeadphoneWidget::knobCoordPanningChanged(QPravik::PanCtrl panning)
@@ -698,16 +766,17 @@ void QPravikHeadphoneWidget::knobCoordPanningChanged(QPravik::PanCtrl panning)
     const auto* strip = qobject_cast<QPravikAudioBase*>(sender());
     if (!strip || busy)
         return;
-    const Busy guard(busy);
     QList<int> inputs = {strip->input()};
     if (pos < 2 || device()->operationMode() == 1)
         inputs << QPravik::InputCoordReturn;
-    const auto snapshot = openBatch();
-    for (int input : inputs) {
-        matrix()->setNode(input, leftOutput(), panning & QPravik::PanLeft);
-        matrix()->setNode(input, rightOutput(), panning & QPravik::PanRight);
-    }
-    commitBatch(snapshot);
+    operatorWrite(inputs, [&] {
+        return inBatch([&] {
+            return std::all_of(inputs.cbegin(), inputs.cend(), [&](int input) {
+                return matrix()->setNode(input, leftOutput(), panning & QPravik::PanLeft)
+                    && matrix()->setNode(input, rightOutput(), panning & QPravik::PanRight);
+            });
+        });
+    });
 }
 
 void QPravikHeadphoneWidget::audioBalanceChanged(int step)
@@ -715,7 +784,6 @@ void QPravikHeadphoneWidget::audioBalanceChanged(int step)
     const auto* strip = qobject_cast<QPravikAudioBase*>(sender());
     if (!strip || busy)
         return;
-    const Busy guard(busy);
     const int left = leftOutput();
     const int right = rightOutput();
     QList<QPair<int, int>> cells;
@@ -723,10 +791,15 @@ void QPravikHeadphoneWidget::audioBalanceChanged(int step)
         cells = {{20, left}, {20, right}, {12, left}, {12, right}, {24, right}, {19, right}};
     else if (strip->input() == QPravik::InputCoord)
         cells = {{21, left}, {21, right}, {13, left}, {13, right}};
-    const auto snapshot = openBatch();
-    for (const auto& cell : cells)
-        matrix()->setNodeBalance(cell.first, cell.second, step);
-    commitBatch(snapshot);
+    // Each input's steps go on their own key at once: the first one the
+    // unit refuses ends the change.
+    operatorWrite({strip->input()}, [&] {
+        return inBatch([&] {
+            return std::all_of(cells.cbegin(), cells.cend(), [&](const QPair<int, int>& cell) {
+                return matrix()->setNodeBalance(cell.first, cell.second, step);
+            });
+        });
+    });
 }
 
 void QPravikHeadphoneWidget::removeProgramAndCoord()
@@ -734,18 +807,17 @@ void QPravikHeadphoneWidget::removeProgramAndCoord()
     if (busy)
         return;
     const Busy guard(busy);
-    const auto snapshot = openBatch();
-    for (int input : {QPravik::InputProgram, QPravik::InputCoord}) {
-        if (QPravikAudioBase* strip = strips.value(input)) {
-            strip->setGain(0);
-            strip->setPanning(QPravik::PanNone);
+    inBatch([&] {
+        for (int input : {QPravik::InputProgram, QPravik::InputCoord}) {
+            for (int output : {leftOutput(), rightOutput()}) {
+                if (!matrix()->setNodeGain(input, output, 0.0f) || !matrix()->setNode(input, output, false))
+                    return false;
+            }
         }
-        for (int output : {leftOutput(), rightOutput()}) {
-            matrix()->setNodeGain(input, output, 0.0f);
-            matrix()->setNode(input, output, false);
-        }
-    }
-    commitBatch(snapshot);
+        return true;
+    });
+    // Not the operator's doing: the strips show what the unit took, unannounced.
+    redrawInputs({QPravik::InputProgram, QPravik::InputCoord});
 }
 
 // --- copy between positions ----------------------------------------------------------
@@ -757,20 +829,25 @@ void QPravikHeadphoneWidget::copySettingsTo(QPravikHeadphoneWidget* source)
     QMap<int, QPravikAudioBase*> lookup = source->slotButtons;
     for (auto it = source->strips.cbegin(); it != source->strips.cend(); ++it)
         lookup.insert(it.key(), it.value());
+    // The strips' own handlers write each copied value; the copy is one
+    // change of the operator's: it ends at the first refusal, told once.
+    holdRefusals = true;
+    refusalHeld = false;
     for (QPravikAudioBase* slot : slotButtons) {
-        if (const QPravikAudioBase* from = lookup.value(slot->input()))
+        if (const QPravikAudioBase* from = lookup.value(slot->input()); from && !refusalHeld)
             slot->setPanning(from->panning());
     }
-    // Position 1 has no strip of the microphones 1 and 2: they come from the matrix.
-    const TMatrixSettings* m = matrix();
     for (QPravikAudioBase* strip : strips.values()) {
         const int input = strip->input();
-        if (const QPravikAudioBase* from = lookup.value(input)) {
-            strip->setGain(from->gain());
-            strip->setPanning(from->panning());
-        } else if (source->pos == 0 && (input == 0 || input == 1)) {
-            strip->setGain(int(input == 0 ? m->nodeGain(0, 2) : m->nodeGain(1, 4)));
-            strip->setPanning(QPravik::PanBoth);
-        }
+        const QPravikAudioBase* from = lookup.value(input);
+        // Position 1 has no strip of the microphones 1 and 2: they come from the matrix.
+        const bool fromMatrix = !from && source->pos == 0 && (input == 0 || input == 1);
+        if (refusalHeld || !offered(input) || (!from && !fromMatrix))
+            continue;
+        strip->setGain(from ? from->gain() : int(matrix()->nodeGain(input, 2 + 2 * input)));
+        if (!refusalHeld)
+            strip->setPanning(from ? from->panning() : QPravik::PanBoth);
     }
+    holdRefusals = false;
+    settle(!refusalHeld);
 }

@@ -4,6 +4,8 @@
 #include <QMap>
 #include <QWidget>
 
+#include <functional>
+
 #include "audio/taudiosettings.h"
 #include "audio/tmatrixsettings.h"
 #include "model/tcomdevice.h"
@@ -73,12 +75,14 @@ protected:
     enum Stop { NoSwipe = 0, TopStop = 1, MiddleStop = 2, BottomStop = 3 };
 
     // Set while the page writes to the matrix: the writing handlers return at
-    // once and the page does not redraw from the model's echoes.
+    // once and the page does not redraw from the model's echoes. Nested
+    // guards leave the flag as the outer one set it.
     struct Busy
     {
-        explicit Busy(bool& flag) : flag(flag) { flag = true; }
-        ~Busy() { flag = false; }
+        explicit Busy(bool& flag) : flag(flag), was(flag) { flag = true; }
+        ~Busy() { flag = was; }
         bool& flag;
+        const bool was;
     };
 
     int leftOutput() const { return 2 * pos + 2; }
@@ -113,10 +117,30 @@ protected:
     // The Program strip's panning as the matrix holds it, the stereo state included.
     QPravik::PanCtrl programPanning() const;
     // The nodes of one input on this position's outputs, in one batch.
-    void writePanning(int input, QPravik::PanCtrl panning);
-    // Opens a headphone batch; the returned snapshot commits it.
-    TMatrixSettings::HeadphoneBytes openBatch();
-    void commitBatch(const TMatrixSettings::HeadphoneBytes& snapshot);
+    bool writePanning(int input, QPravik::PanCtrl panning);
+    // Runs writes of this position's cells as one headphone batch. writes
+    // stops at the first change the model refuses; the cells it changed
+    // before go back then, so that the commit sends nothing after a
+    // refusal. True when the unit took everything.
+    bool inBatch(const std::function<bool()>& writes);
+
+    // Whether this firmware's keys carry an input's nodes and gains on this
+    // position: a strip that no key carries is not offered.
+    bool offered(int input) const;
+    // Strips this firmware cannot carry are retired like the unit's missing
+    // inputs; the side tone is locked when its key is not taken.
+    void retireUntaken();
+    // The strip, slot or side tone of an input as the model holds it on
+    // this position, with their signals blocked.
+    void drawInput(int input, int output);
+    void redrawInputs(const QList<int>& inputs);
+    // An operator's write: writes runs while busy, then a refusal redraws
+    // the inputs it touched and is shown (see settle).
+    void operatorWrite(const QList<int>& inputs, const std::function<bool()>& writes);
+    // The end of a write: see settleWrite. While refusals are held (a copy
+    // from another position) a refusal is redrawn and remembered instead
+    // of shown.
+    bool settle(bool taken, const std::function<void()>& redraw = {});
 
     // Hooks of the position pages, run after the base's own reaction.
     virtual void pageDeviceStateChanged(TComDevice::DeviceState) {}
@@ -132,6 +156,8 @@ protected:
     static TComDevice* device() { return frontPanelDevice(); }
 
     bool busy = false;
+    bool holdRefusals = false;
+    bool refusalHeld = false;
     bool relabel = false;
     int scrollState = NoSwipe;
     int pressY = -1;

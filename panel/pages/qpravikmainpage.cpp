@@ -229,7 +229,8 @@ void QPravikMainPage::soundIdClicked()
     TAudioSettings* audio = frontPanelAudioSettings();
     if (!audio->waveShortcut())
         return;
-    audio->setWaveFile(audio->waveFile().empty() ? std::string(kSoundIdFile) : std::string(), true);
+    // A refusal changes nothing shown: the lamp follows the model.
+    settleWrite(this, audio->setWaveFile(audio->waveFile().empty() ? std::string(kSoundIdFile) : std::string(), true));
 }
 
 void QPravikMainPage::page1Clicked()

@@ -68,6 +68,7 @@ void QPravikSettingsPage::createAudioMenu()
         item = addMenuRow(page, InputFormatItem, QPravikMenuItem::Switch, tr("AES / AUX2 Input Format"));
         item->addChoice(0, tr("Digital (AES 1/2)"));
         item->addChoice(1, tr("Analog (AUX2)"));
+        item->setLocked(!frontPanelAudioSettings()->takesKey("input_source"));
     }
     item = addMenuRow(page, KnobFunctionItem, QPravikMenuItem::Switch, tr("Channel Knob Function"));
     item->addChoice(0, tr("Side Tone"));
@@ -203,13 +204,12 @@ void QPravikSettingsPage::createMonitoringMenu()
 }
 
 // The unit's word, shown and taken as the edits' start; with keepEdits the
-// bits the operator changed and has not applied stay as edited.
+// bits the operator set and has not applied stay as set.
 void QPravikSettingsPage::showMonitoringWord(QPravikMenuItems* page, bool keepEdits)
 {
-    const std::uint32_t unit = frontPanelMatrixSettings()->options();
-    const std::uint32_t changed = keepEdits ? monitoringChanges() : 0;
-    editedMatrixOptions = static_cast<int>((unit & ~changed) | (matrixOptions() & changed));
-    monitoringReference = (unit & ~changed) | (monitoringReference & changed);
+    if (!keepEdits)
+        monitoringSet = 0;
+    editedMatrixOptions = static_cast<int>(monitoringWord());
     updateMonitoringMenu(page);
 }
 
@@ -223,10 +223,11 @@ void QPravikSettingsPage::updateMonitoringMenu(QPravikMenuItems* page)
         item->setChecked(matrixOptions() & kIntercomBit);
 }
 
+// A bit set back to what the unit held when the menu opened is still the
+// operator's: the unit may have changed it since.
 std::uint32_t QPravikSettingsPage::monitoringWord() const
 {
-    const std::uint32_t changed = monitoringChanges();
-    return (frontPanelMatrixSettings()->options() & ~changed) | (matrixOptions() & changed);
+    return (frontPanelMatrixSettings()->options() & ~monitoringSet) | (matrixOptions() & monitoringSet);
 }
 
 bool QPravikSettingsPage::isMonitoringMenuModified(QPravikMenuItems* page)

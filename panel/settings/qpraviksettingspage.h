@@ -295,14 +295,11 @@ private:
     static constexpr std::uint32_t kKnobFunctionBit = 1u << 29;
     static constexpr std::uint32_t kIntercomBit = 1u << 30;
     static constexpr std::uint32_t kSideToneBit = 1u << 31;
-    // The Monitoring menu's own bits; the rest of the word is the unit's.
-    static constexpr std::uint32_t kMonitoringBits = kSideToneBit | kIntercomBit;
 
     std::uint32_t matrixOptions() const { return static_cast<std::uint32_t>(editedMatrixOptions); }
-    // The word the Monitoring menu's edits started from: only the bits the
-    // operator changed since travel from the edits, the rest from the unit.
-    std::uint32_t monitoringReference = 0;
-    std::uint32_t monitoringChanges() const { return (matrixOptions() ^ monitoringReference) & kMonitoringBits; }
+    // The Monitoring bits the operator set since the menu last showed the
+    // unit's word: those travel from the edits, the rest from the unit.
+    std::uint32_t monitoringSet = 0;
     std::uint32_t monitoringWord() const;
     void showMonitoringWord(QPravikMenuItems* page, bool keepEdits);
     // The ratio choice: the ratio times ten, rounded.

@@ -508,6 +508,7 @@ void QPravikSettingsPage::monitoringItemChanged(QPravikMenuItem* item)
     if (item->id == SideToneItem || item->id == IntercomItem) {
         const std::uint32_t bit = item->id == SideToneItem ? kSideToneBit : kIntercomBit;
         editedMatrixOptions = static_cast<int>(switchOn(item) ? matrixOptions() | bit : matrixOptions() & ~bit);
+        monitoringSet |= bit;
     }
     header->setModified(isMonitoringMenuModified(item->page));
 }

@@ -168,11 +168,11 @@ void QPravikSettingsPage::updateSoundIdMenu(QPravikMenuItems* page)
         play->addChoice(0, present ? tr("Disabled") : tr("Audio file is missing"));
         play->addChoice(1, tr("Active"));
         play->setChecked(present && !audio->waveFile().empty());
-        play->setLocked(!present);
+        play->setLocked(!present || !audio->takesKey("wave_file"));
     }
     if (QPravikMenuItem* shortcut = page->findItem(SoundIdShortcutItem)) {
         shortcut->setChecked(audio->waveShortcut());
-        shortcut->setLocked(!present);
+        shortcut->setLocked(!present || !audio->takesKey("wave_scut"));
     }
 }
 
@@ -340,9 +340,15 @@ void QPravikSettingsPage::createLabelsMenu()
     addMenuRow(page, -1, QPravikMenuItem::SectionHeader, tr("Audio Input Labels"), 10, 20);
     const std::uint32_t options = deviceOptions();
     const bool auxiliaryBoard = frontPanelAudioSettings()->auxiliaryBoard();
+    const TMatrixSettings* matrix = frontPanelMatrixSettings();
     for (auto it = inputLabelItems.begin(); it != inputLabelItems.end(); ++it) {
-        if (hasLabelledInput(it->second, options, auxiliaryBoard))
-            addMenuRow(page, it->first, QPravikMenuItem::Text, QPravikLocalize::audioPortName(it->second, options), 60);
+        if (!hasLabelledInput(it->second, options, auxiliaryBoard))
+            continue;
+        QPravikMenuItem* item = addMenuRow(page, it->first, QPravikMenuItem::Text,
+                                           QPravikLocalize::audioPortName(it->second, options), 60);
+        // The name travels in the input's own key, the one that also routes
+        // it to Program left.
+        item->setLocked(!matrix->takesNode(it->second, QPravik::OutputProgramLeft));
     }
     updateLabelsMenu(page);
     pushPage(page);

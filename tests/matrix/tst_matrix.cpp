@@ -210,7 +210,7 @@ private slots:
             {0x10D00, [](auto& m) { m.setNodeBalance(12, 2, 3); }, {param("matrix_bal1", "030606060606")}},
             {0x10D00, [](auto& m) { m.setNodeBalance(11, 2, 3); }, {}},
             {0x10D00, [](auto& m) { QCOMPARE(m.setOptions(0x12, true), m.state() == 0); }, {param("matrix_opt", "00000012")}},
-            {0x10D00, [](auto& m) { QVERIFY(m.setProgramOutput(1, {1, 2, 3, 4}, true)); }, {param("matrix_po2", "01020304")}},
+            {0x10D00, [](auto& m) { QCOMPARE(m.setProgramOutput(1, {1, 2, 3, 4}, true), m.state() == 0); }, {param("matrix_po2", "01020304")}},
             {0x10D00, [](auto& m) { QVERIFY(!m.setProgramOutput(-1, {1, 2, 3, 4}, true)); }, {}},
         };
         for (const Row& row : rows) {
@@ -300,6 +300,9 @@ private slots:
         };
         for (const auto& row : rows) {
             FirmwareWord fw(row.firmware);
+            // Before the unit's matrix is read nothing carries a change either.
+            TMatrixSettings unread(&com);
+            QVERIFY2(!row.op(unread) && row.unchanged(unread), row.what);
             TMatrixSettings m(&com);
             m.setState(0);
             QStringList log;
@@ -362,10 +365,9 @@ private slots:
         m.removeOutputCopy(2, 6);
         m.removeOutputCopy(0, 8);
         QVERIFY(!m.isOutputCopy(6) && !m.isNodeOn(20, 8));
-        m.setOutputGain(18, -3);
-        m.applyReply({{"matrix_in5", "C3,Mic"}, {"matrix_opt", "00000001"}, {"matrix_po3", "01000000"}});
-        QCOMPARE(log, (QStringList{"copy 2 6", "copy 0 8", "copy 2 6", "copy 0 8", "output 0", "output 18",
-                                   "node 4 0", "node 4 1", "name 4", "gain 4", "options 0", "program 2"}));
+        m.applyReply({{"matrix_in5", "C3,Mic"}, {"matrix_opt", "00000001"}, {"matrix_po3", "01000000"}, {"matrix_mgn", "7D800000"}});
+        QCOMPARE(log, (QStringList{"copy 2 6", "copy 0 8", "copy 2 6", "copy 0 8", "node 4 0", "node 4 1",
+                                   "name 4", "gain 4", "output 0", "output 18", "options 0", "program 2"}));
     }
 };
 

@@ -152,24 +152,42 @@ private slots:
         }
     }
 
-    // Input 14's name (item 225) is offered with the extra streams whatever the
-    // firmware; one whose matrix key the unit does not take is not taken.
-    void inputNameBeyondFirmware()
+    // Items whose only key this firmware does not take are locked: on 1.6.5 a click on
+    // the row, or on its switch, sends and stores nothing and says nothing; 1.7.0 takes them.
+    void untakenKeysLocked()
     {
-        SettingsFixture f(AdministratorLevel, 0x106FF);
-        QVERIFY(f.start() && f.loadDevice("aoip,eth.0", "ravenna,hardware_1"));
         TAudioSettings* audio = frontPanelAudioSettings();
-        const bool board = audio->auxiliaryBoard();
-        audio->applyReply({{"auxiliary_board", "yes"}});
-        frontPanelMatrixSettings()->setState(0);
-        QVERIFY(f.openEntry(ToolsEntry) && f.click({LabelsMenu}));
-        const QString name = frontPanelMatrixSettings()->inputName(14);
-        f.unit.clearReceived();
-        QVERIFY(f.type(225, "Stream 14"));
-        QCOMPARE(QStringList({sent(f), f.item(225)->valueText(), frontPanelMatrixSettings()->inputName(14), f.shownMessage()}),
-                 QStringList({"", name, name, kFailed}));
-        audio->applyReply({{"auxiliary_board", board ? "yes" : "no"}});
-        frontPanelMatrixSettings()->setState(-1);
+        const auto name = [](int input) { return [input] { return frontPanelMatrixSettings()->inputName(input); }; };
+        const struct { const char* row; int entry, link, id; std::function<QString()> stored; } table[] = {
+            {"input format", AudioEntry, -1, InputFormatItem, [audio] { return QString::number(audio->inputSource()); }},
+            {"sound ID", ToolsEntry, -1, SoundIdItem, [audio] { return QString::fromStdString(audio->waveFile()); }},
+            {"RAV. 3", ToolsEntry, LabelsMenu, 225, name(14)},
+            {"RAV. 4", ToolsEntry, LabelsMenu, 226, name(15)},
+            {"RAV. 5", ToolsEntry, LabelsMenu, 227, name(16)},
+        };
+        for (const auto& r : table) {
+            for (const uint firmware : {0x10605u, 0x10700u}) {
+                SettingsFixture f(AdministratorLevel, firmware);
+                f.unit.onRequestMatching(QRegularExpression("action:open;"), {Sim::reply("DO;return:OK;")});
+                QVERIFY(f.start() && f.loadDevice("aoip,eth.0", "ravenna,record_1,hardware_1"));
+                audio->applyReply({{"auxiliary_board", "yes"}});
+                QVERIFY(f.openEntry(r.entry) && (r.link < 0 || f.click({r.link})));
+                QPravikMenuItem* item = f.item(r.id);
+                QVERIFY2(item && item->locked == (firmware < 0x10700), r.row);
+                const QString stored = r.stored(), shown = item->valueText();
+                f.unit.clearReceived();
+                if (!item->locked)
+                    continue;
+                QVERIFY(f.click(item));
+                if (item->switchButton)
+                    QTest::mouseClick(item->switchButton, Qt::LeftButton);
+                const auto keyboards = f.page->findChildren<QPravikVirtual*>();
+                const bool typing = std::any_of(keyboards.begin(), keyboards.end(), [](QWidget* k) { return k->isVisible(); });
+                QCOMPARE(seen(r.row, {sent(f), r.stored(), item->valueText(), f.shownMessage(), typing ? "keyboard" : ""}),
+                         seen(r.row, {"", stored, shown, "", ""}));
+            }
+        }
+        audio->applyReply({{"auxiliary_board", "no"}});
     }
 
     // Immediate items: a change's request (pattern), the reply, then message and value text. The

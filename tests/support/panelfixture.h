@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "audio/taudiosettings.h"
+#include "audio/tcomravennacontroller.h"
 #include "audio/tmatrixsettings.h"
 #include "link/ccom.h"
 #include "link/frontpanelcom.h"
@@ -46,8 +47,12 @@ struct PanelFixture
     {
         delete window;
         frontPanelCom()->disconnectFromUnit();
-        // The models outlive the test: nothing of this unit carries over.
+        // The models outlive the test: nothing of this unit carries over, and
+        // the next login loads them all anew.
         frontPanelDevice()->clear(true);
+        frontPanelAudioSettings()->reset();
+        frontPanelMatrixSettings()->reset();
+        frontPanelRavenna()->reset();
         currentAccessLevel = savedLevel;
         unitFirmwareVersion = savedFirmware;
     }
@@ -63,13 +68,15 @@ struct PanelFixture
                               "operation_mode:standard;dstream_mode:disabled;aes67_reset:off;";
     QByteArray matrixValues = "matrix_opt:00000000;";
     QByteArray audioValues = "auxiliary_board:yes;";
+    // False: the unit refuses every write (PARAM, and DO but subscriptions and requests).
+    bool takesWrites = true;
 
     // Connects, scripts the unit and logs in at the fixture's level; true on
     // the main page with the set-up pass done.
     bool login()
     {
         unit.setDefaultActions({UnitSimulator::errorReply(204)});
-        script();
+        rescript();
         if (!unit.listen() || !frontPanelCom()->connectToUnit(QStringLiteral("127.0.0.1"), unit.port(), 0)
             || !unit.waitUntil([] { return frontPanelCom()->state() == RpcConnection::ConnectedState; }))
             return false;
@@ -199,9 +206,11 @@ struct PanelFixture
     UnitSimulator unit;
     QPravikWindow* window = nullptr;
 
-private:
-    void script()
+    // The unit answers from the public texts as they stand now, its rules
+    // of refuse() forgotten.
+    void rescript()
     {
+        unit.clearRules();
         unit.onRequestMatching(QRegularExpression("^DO;"), {UnitSimulator::reply("DO;return:OK;")});
         unit.onRequestMatching(QRegularExpression("GET:"), {UnitSimulator::reply("PARAM;" + deviceValues + "return:OK;")});
         unit.onRequest("PARAM;target:general;LIST:device_opts;",
@@ -221,8 +230,13 @@ private:
                                {UnitSimulator::reply("PARAM;password_al:;password_el:;password_ol:;return:OK;")});
         // Writes are taken; refuse() adds the exceptions, which come later and win.
         unit.onRequestMatching(QRegularExpression("^PARAM;(?!.*GET:)(?!.*LIST:)"),
-                               {UnitSimulator::reply("PARAM;return:OK;")});
+                               {UnitSimulator::reply(takesWrites ? "PARAM;return:OK;" : "PARAM;return:ERROR;")});
+        if (!takesWrites)
+            unit.onRequestMatching(QRegularExpression("^DO;(?!action:(subscribe|unsubscribe|request);)"),
+                                   {UnitSimulator::reply("DO;return:ERROR;")});
     }
+
+private:
     bool logIn()
     {
         auto* login = static_cast<QPravikLoginPage*>(window->pageWidget(QPravik::PageLogin));

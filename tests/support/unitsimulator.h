@@ -87,6 +87,8 @@ public:
     void onRequest(const QByteArray& exactBody, const Actions& actions, int times = -1);
     void onRequestMatching(const QRegularExpression& pattern, const Actions& actions, int times = -1);
     void setDefaultActions(const Actions& actions);
+    // Forgets every rule: requests get the default actions until new rules come.
+    void clearRules() { m_rules.clear(); }
 
     // Live control of the current (most recent) client.
     void run(const Actions& actions);
