@@ -64,14 +64,6 @@ QSize QPravikRowLabel::sizeHint() const
     return sizeForWidth(-1);
 }
 
-QPravikRowLabel* elidedLabel(QWidget* parent)
-{
-    auto* label = new QPravikRowLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setElided(true);
-    return label;
-}
-
 void QPravikRowLabel::setElided(bool on)
 {
     if (on == elided)
@@ -332,4 +324,12 @@ bool QPravikRowLabel::paintFitted()
     style()->drawItemText(&painter, box, align, palette(), isEnabled(), fitText(text(), font(), room, wordWrap()),
                           foregroundRole());
     return true;
+}
+
+QPravikRowLabel* elidedLabel(QWidget* parent)
+{
+    auto* label = new QPravikRowLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setElided(true);
+    return label;
 }
