@@ -30,6 +30,7 @@
 #include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
 #include "panel/kit/look.h"
+#include "panel/kit/rowlabel.h"
 #include "panel/kit/virtualkeyboard.h"
 #include "panel/pages/panelshared.h"
 #include "panel/pages/qpravikwindow.h"
@@ -275,7 +276,7 @@ void Velto::setupFrontPanel()
         connect(button, &QPravikButton::clicked, this, spec.slot);
     }
 
-    tabLabel = new QLabel(buttonBar);
+    tabLabel = elidedLabel(buttonBar); // the unit's name may be longer than its box
     tabLabel->setGeometry(577, 10, 210, 66);
     tabLabel->setAlignment(Qt::AlignCenter);
     tabLabel->setFrameStyle(QFrame::Panel | QFrame::Plain);

@@ -110,7 +110,8 @@ QPravikAudioInput::QPravikAudioInput(int mode, bool panning, QWidget* parent, bo
     , currentMode(mode)
 {
     setFixedSize(132, 136);
-    for (QLabel* label : {&portLabel, &nameLabel}) {
+    for (QPravikRowLabel* label : {&portLabel, &nameLabel}) {
+        label->setElided(true); // the owner's name of the input comes from the unit
         label->setTextFormat(Qt::PlainText);
         label->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
         setPixelSize(label, 14);

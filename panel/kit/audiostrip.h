@@ -6,6 +6,7 @@
 
 #include "audio/matrixindex.h"
 #include "panel/kit/controls.h"
+#include "panel/kit/rowlabel.h"
 
 // Receive/transmit balance of a source, 0..12 with 6 the centre. Engaged,
 // keyed and turned like a knob without panning; every key the slider does
@@ -97,8 +98,8 @@ public:
     void setName(const QString& name, bool relabel) override;
     void setBalance(int balance) override;
 
-    QLabel portLabel;
-    QLabel nameLabel;
+    QPravikRowLabel portLabel;
+    QPravikRowLabel nameLabel;
     QPravikKnob knob;
     QPravikAudioBalance balanceSlider;
     const bool withBalance;

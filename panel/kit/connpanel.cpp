@@ -8,16 +8,17 @@
 #include "model/unitfirmware.h"
 #include "panel/kit/controls.h"
 #include "panel/kit/look.h"
+#include "panel/kit/rowlabel.h"
 
 namespace {
 
 // The book button reaches a coordination line's profiles from firmware 1.17.0 on.
 constexpr std::uint32_t coordBookFirmware = 0x110FF;
 
+// Numbers, names and state texts of the unit: kept inside the panel.
 QLabel* infoLabel(QWidget* parent, Qt::Alignment alignment, int pixels)
 {
-    auto* label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = elidedLabel(parent);
     label->setAlignment(alignment);
     label->setWordWrap(true);
     setPixelSize(label, pixels);

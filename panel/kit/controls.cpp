@@ -108,7 +108,15 @@ void QPravikButton::paintEvent(QPaintEvent*)
         icon().paint(&p, inside, Qt::AlignCenter, QIcon::Normal, QIcon::Off);
     if (!text().isEmpty()) {
         p.setPen(QPen(palette().color(QPalette::WindowText), 1));
-        p.drawText(inside, Qt::AlignCenter | Qt::TextWordWrap, text());
+        // Names of the unit may be longer than a key: cut with an ellipsis.
+        const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+        const QSize needed = p.fontMetrics().boundingRect(inside, flags, text()).size();
+        if (needed.width() <= inside.width() && needed.height() <= inside.height()) {
+            p.drawText(inside, flags, text());
+        } else {
+            const QSize room(inside.width(), needed.height() > inside.height() ? inside.height() : QWIDGETSIZE_MAX);
+            p.drawText(inside, Qt::AlignCenter, fitText(text(), font(), room, true));
+        }
     }
 }
 
@@ -439,9 +447,28 @@ void QPravikWheel::paintEvent(QPaintEvent*)
 // --- QPravikAudio ----------------------------------------------------------
 
 QPravikAudio::QPravikAudio(QWidget* parent)
-    : QLabel(parent)
+    : QPravikRowLabel(parent)
 {
     setFocusPolicy(Qt::NoFocus);
+    setElided(true); // shows the unit's names of the inputs
+    keepTextOffMarks();
+}
+
+// The text keeps to the room between the pan marks at the sides.
+void QPravikAudio::keepTextOffMarks()
+{
+    const QFontMetrics metrics = fontMetrics();
+    int mark = 0;
+    for (const QChar c : {u'=', u'L', u'R'})
+        mark = qMax(mark, metrics.horizontalAdvance(c));
+    setContentsMargins(mark, 0, mark, 0);
+}
+
+void QPravikAudio::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange)
+        keepTextOffMarks();
+    QPravikRowLabel::changeEvent(event);
 }
 
 void QPravikAudio::setPanning(QPravik::PanCtrl newPan)
@@ -457,7 +484,7 @@ void QPravikAudio::setPanning(QPravik::PanCtrl newPan)
 
 void QPravikAudio::paintEvent(QPaintEvent* event)
 {
-    QLabel::paintEvent(event);
+    QPravikRowLabel::paintEvent(event);
     QPainter p(this);
     const int vcentre = Qt::AlignVCenter;
     if (pan == QPravik::PanNone) {

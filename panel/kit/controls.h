@@ -6,6 +6,8 @@
 #include <QPair>
 #include <QString>
 
+#include "panel/kit/rowlabel.h"
+
 namespace QPravik {
 
 // Where a source goes on the left/right output pair.
@@ -138,7 +140,7 @@ private:
 };
 
 // Label that also shows where its source is panned.
-class QPravikAudio : public QLabel
+class QPravikAudio : public QPravikRowLabel
 {
     Q_OBJECT
 public:
@@ -153,9 +155,12 @@ signals:
     void panningChanged(QPravik::PanCtrl pan);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void keepTextOffMarks();
+
     int currentMode = -1;
     QPravik::PanCtrl pan = QPravik::PanNone;
 };

@@ -1,6 +1,7 @@
 #include "panel/kit/look.h"
 
 #include <QEvent>
+#include <QFontMetrics>
 #include <QHash>
 #include <QIcon>
 #include <QIconEngine>
@@ -8,6 +9,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
+#include <QTextLayout>
 #include <QWidget>
 
 namespace {
@@ -151,4 +153,51 @@ void paintFilledFrame(QPainter& painter, const QWidget* widget, int border, floa
         painter.drawRoundedRect(frame, radius, radius, Qt::AbsoluteSize);
     else
         painter.drawRect(frame);
+}
+
+QString fitText(const QString& text, const QFont& font, const QSize& box, bool wrap)
+{
+    const QFontMetrics metrics(font);
+    const int width = qMax(0, box.width());
+    const int rows = qMax(1, (box.height() + metrics.leading()) / qMax(1, metrics.lineSpacing()));
+    const QString ellipsis(QChar(0x2026));
+    QStringList lines;
+    bool more = false; // text follows the last line kept
+    const QStringList paragraphs = text.split(u'\n');
+    for (qsizetype p = 0; p < paragraphs.size() && !more; ++p) {
+        const QString& paragraph = paragraphs.at(p);
+        QList<int> starts{0};
+        if (wrap && !paragraph.isEmpty()) {
+            starts.clear();
+            QTextLayout layout(paragraph, font);
+            QTextOption option;
+            option.setWrapMode(QTextOption::WordWrap);
+            layout.setTextOption(option);
+            layout.beginLayout();
+            for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+                line.setLineWidth(width);
+                starts << line.textStart();
+            }
+            layout.endLayout();
+        }
+        for (qsizetype i = 0; i < starts.size(); ++i) {
+            if (lines.size() == rows) {
+                more = true;
+                break;
+            }
+            // The last line there is room for takes the rest of its paragraph.
+            const bool last = lines.size() == rows - 1 || i + 1 == starts.size();
+            QString line = last ? paragraph.mid(starts.at(i)) : paragraph.mid(starts.at(i), starts.at(i + 1) - starts.at(i));
+            while (line.endsWith(u' '))
+                line.chop(1);
+            lines << metrics.elidedText(line, Qt::ElideRight, width);
+            if (lines.size() == rows && i + 1 < starts.size())
+                break; // the rest of the paragraph went into that line
+        }
+        if (lines.size() == rows && p + 1 < paragraphs.size())
+            more = true;
+    }
+    if (more && !lines.last().endsWith(ellipsis))
+        lines.last() = metrics.elidedText(lines.last() + ellipsis, Qt::ElideRight, width);
+    return lines.join(u'\n');
 }

@@ -3,7 +3,10 @@
 #include <QBrush>
 #include <QColor>
 
+class QFont;
 class QPainter;
+class QSize;
+class QString;
 class QWidget;
 
 // Shared look of the panel's filled widgets (lamps, buttons, boxes).
@@ -22,9 +25,16 @@ QColor linkStateColour(int state);
 // rounded when a radius is given.
 void paintFilledFrame(QPainter& painter, const QWidget* widget, int border, float radius);
 
+// What is drawn of a text too large for its box, so that a text of the unit
+// keeps to its place and only what is drawn changes: with wrap its lines
+// break where a word-wrapped text breaks them; a line too wide is cut at the
+// right with an ellipsis; lines below the box are left out, the last one shown
+// then ending in an ellipsis (at least one line is shown). The result holds
+// its line breaks and is drawn without wrapping.
+QString fitText(const QString& text, const QFont& font, const QSize& box, bool wrap);
+
 class QIcon;
 class QLabel;
-class QString;
 
 // The image as an icon that is decoded when it is first drawn or measured,
 // once for every icon made of that image.

@@ -27,8 +27,7 @@ QPravikMenuSelectable::QPravikMenuSelectable(int value, QWidget* parent)
     connect(switchButton, &QPravikSwitch::clicked, this, &QPravikMenuSelectable::switchClicked);
     layout->addWidget(switchButton, 0, 0);
 
-    label = new QLabel(this);
-    label->setTextFormat(Qt::PlainText);
+    label = elidedLabel(this);
     label->setMinimumHeight(44);
     label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     label->setWordWrap(true);

@@ -166,9 +166,9 @@ QPravikMenuHeader::QPravikMenuHeader(QPravikMenuWidget* menuWidget)
     backLabel = icon(QStringLiteral(":/images/navleft.png"), 4, 50);
     layout->addWidget(backLabel);
 
-    // Its text changes with each page: measured and painted as a row's.
-    titleLabel = new QPravikRowLabel(this);
-    titleLabel->setTextFormat(Qt::PlainText);
+    // Its text changes with each page, and holds the names of the unit's
+    // records: measured and painted as a row's.
+    titleLabel = elidedLabel(this);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     titleLabel->setWordWrap(true);
     QFont titleFont = font();

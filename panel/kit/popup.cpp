@@ -10,6 +10,7 @@
 
 #include "panel/kit/controls.h"
 #include "panel/kit/frontpanel.h"
+#include "panel/kit/rowlabel.h"
 #include "panel/pages/panelshared.h"
 
 QPravikPopup::QPravikPopup(QWidget* parent)
@@ -69,8 +70,7 @@ QPravikMessage::QPravikMessage(const QString& text, int buttons, QWidget* parent
     layout->setContentsMargins(10, 10, 10, 10);
     layout->setSpacing(0);
 
-    label = new QLabel(this);
-    label->setTextFormat(Qt::PlainText);
+    label = elidedLabel(this); // messages may carry the unit's names and causes
     label->setText(message);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);

@@ -3,13 +3,14 @@
 #include <QGridLayout>
 #include <QLabel>
 
+#include "panel/kit/rowlabel.h"
+
 namespace {
 
 QLabel* bannerLabel(QWidget* parent, QGridLayout* grid, int row, int column)
 {
-    auto* label = new QLabel(parent);
     // Line texts carry numbers and names from the unit.
-    label->setTextFormat(Qt::PlainText);
+    QLabel* label = elidedLabel(parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     // Filled with the banner's grey, as the banner below it is: a label that
     // lets the banner show through is painted a second time with the banner

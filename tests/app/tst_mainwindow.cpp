@@ -416,6 +416,13 @@ private slots:
         w.loginClicked("<b>Studio</b>");
         QVERIFY(!w.tabLabel->isHidden());
         QCOMPARE(w.tabLabel->textFormat(), Qt::PlainText);
+        // A long one is kept whole and asks no more room than its box has.
+        for (const QString name : {"Studio Berlin Olympiastadion Kommentator 3 Backup Leitung Nord 1",
+                                   "StudioBerlinOlympiastadionKommentator3BackupLeitungNordWest12345"}) {
+            w.loginClicked(name);
+            QCOMPARE(w.tabLabel->text(), name);
+            QVERIFY(w.tabLabel->minimumSizeHint().width() <= w.tabLabel->width());
+        }
 
         // The bar's buttons post their keys, a press and a release each.
         auto* headphone = w.buttonBar->findChild<QAbstractButton*>("headphoneButton");
