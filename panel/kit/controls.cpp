@@ -6,6 +6,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 #include <QWheelEvent>
 #include <QtMath>
 
@@ -76,9 +78,15 @@ void forwardKey(const QKeyEvent* event, int fromControl)
 
 void paintImageCentred(QWidget* w, const QString& resource)
 {
-    const QPixmap image(resource);
+    QPixmap image(resource);
     if (image.isNull())
         return;
+    // A switch the unit does not offer must not look like one that works.
+    if (!w->isEnabled()) {
+        QStyleOption option;
+        option.initFrom(w);
+        image = w->style()->generatedIconPixmap(QIcon::Disabled, image, &option);
+    }
     // Odd leftover space makes the target one pixel larger; a smaller widget squeezes the image.
     const int dx = qMax(0, (w->width() - image.width()) / 2);
     const int dy = qMax(0, (w->height() - image.height()) / 2);

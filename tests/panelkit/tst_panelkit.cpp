@@ -474,6 +474,9 @@ private slots:
         sw.setChecked(true);
         sw.resize(60, 34);
         QCOMPARE(sw.grab().toImage().pixelColor(10, 17).rgb(), QImage(":/images/switch_on.png").pixelColor(10, 17).rgb());
+        // Disabled, it is drawn apart from the working one.
+        sw.setEnabled(false);
+        QVERIFY(sw.grab().toImage().pixelColor(10, 17).rgb() != QImage(":/images/switch_on.png").pixelColor(10, 17).rgb());
 
         // A button whose brush has no fill draws only its frame.
         QWidget host;
