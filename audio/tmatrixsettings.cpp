@@ -462,19 +462,18 @@ void TMatrixSettings::showOutputGain(int output, float gainDb)
 
 // --- word setters -------------------------------------------------------------
 
-bool TMatrixSettings::mayWriteWord(Kind kind, bool send) const
+// A word the operator sets goes the way every key does (keyAccepted);
+// values from the unit, and setters without send, only store.
+bool TMatrixSettings::wordAccepted(Kind kind, int index, const std::string& cached, const std::string& text, bool send)
 {
-    return send && !m_applying && state() == Ready && firmwareAbove(matrixKey(kind, 0)->sendAbove);
+    return !send || m_applying || keyAccepted(kind, index, cached, text);
 }
 
 bool TMatrixSettings::setOptions(const MatrixOpts& options, bool send)
 {
     if (options == m_options)
         return true;
-    // The operator's word needs a matrix read from the unit to go to.
-    if (send && !m_applying && state() != Ready)
-        return false;
-    if (mayWriteWord(OptionsKey, send) && !sendValue(keyName(OptionsKey, 0), encodeWord(options)))
+    if (!wordAccepted(OptionsKey, 0, encodeWord(m_options), encodeWord(options), send))
         return false;
     const MatrixOpts previous = m_options;
     m_options = options;
@@ -485,9 +484,7 @@ bool TMatrixSettings::setOptions(const MatrixOpts& options, bool send)
 bool TMatrixSettings::setMasterGains(std::uint32_t word, bool send)
 {
     if (word != m_masterGains) {
-        if (send && !m_applying && (state() != Ready || !keyOpen(MasterGainsKey, 0)))
-            return false;
-        if (mayWriteWord(MasterGainsKey, send) && !sendValue(keyName(MasterGainsKey, 0), encodeWord(word)))
+        if (!wordAccepted(MasterGainsKey, 0, encodeWord(m_masterGains), encodeWord(word), send))
             return false;
         m_masterGains = word;
     }
@@ -506,11 +503,10 @@ bool TMatrixSettings::setProgramOutput(int index, const ProgramOutput& word, boo
         return false;
     if (index > 3 || m_programOutputs[static_cast<std::size_t>(index)] == word)
         return true;
-    if (send && !m_applying && state() != Ready)
+    ProgramOutput& stored = m_programOutputs[static_cast<std::size_t>(index)];
+    if (!wordAccepted(ProgramOutputKey, index, encodeWord4(stored), encodeWord4(word), send))
         return false;
-    if (mayWriteWord(ProgramOutputKey, send) && !sendValue(keyName(ProgramOutputKey, index), encodeWord4(word)))
-        return false;
-    m_programOutputs[static_cast<std::size_t>(index)] = word;
+    stored = word;
     emit audioConfigChanged(QPravik::Inputs(index));
     return true;
 }
@@ -539,20 +535,28 @@ bool TMatrixSettings::setHeadphoneRoute(int pair, const HeadphoneBytes& snapshot
         return false;
     if (pair >= kPairs || !m_batch[static_cast<std::size_t>(pair)])
         return true;
-    // The batch ends here whatever happens below.
-    struct Close
-    {
-        bool& open;
-        ~Close() { open = false; }
-    } close{m_batch[static_cast<std::size_t>(pair)]};
-    HeadphoneBytes& cached = m_headphoneBytes[static_cast<std::size_t>(pair)];
+    m_batch[static_cast<std::size_t>(pair)] = false;
     if (keyAccepted(HeadphoneKey, pair, encodeHeadphone(pair, snapshot, unitFirmwareVersion),
-                    encodeHeadphone(pair, cached, unitFirmwareVersion)))
+                    encodeHeadphone(pair, m_headphoneBytes[static_cast<std::size_t>(pair)], unitFirmwareVersion)))
         return true;
-    // The unit kept what it had: so do the cache and the cells the key
-    // carries (a balance goes on its own key and stays), and every page
-    // shows the mix again.
-    cached = snapshot;
+    restoreBatch(pair, snapshot);
+    return false;
+}
+
+void TMatrixSettings::dropHeadphoneRoute(int pair, const HeadphoneBytes& snapshot)
+{
+    if (pair < 0 || pair >= kPairs || !m_batch[static_cast<std::size_t>(pair)])
+        return;
+    m_batch[static_cast<std::size_t>(pair)] = false;
+    restoreBatch(pair, snapshot);
+}
+
+// The unit has what it had before the batch: so have the cache and the cells
+// the key carries (a balance goes on its own key and stays), and every page
+// shows the mix again.
+void TMatrixSettings::restoreBatch(int pair, const HeadphoneBytes& snapshot)
+{
+    m_headphoneBytes[static_cast<std::size_t>(pair)] = snapshot;
     const BatchCells& held = m_batchCells[static_cast<std::size_t>(pair)];
     for (int i = 0; i < kInputs; ++i) {
         if (!headphoneCarries(pair, i))
@@ -567,7 +571,6 @@ bool TMatrixSettings::setHeadphoneRoute(int pair, const HeadphoneBytes& snapshot
             emit nodeChanged(QPravik::Inputs(i), QPravik::Outputs(2 * pair + 2 + side));
         }
     }
-    return false;
 }
 
 // --- output copies --------------------------------------------------------------

@@ -97,6 +97,9 @@ public:
     // the pair's cells back as they were when the batch opened (announced).
     HeadphoneBytes headphoneRoute(int pair);
     bool setHeadphoneRoute(int pair, const HeadphoneBytes& snapshot);
+    // Closes the batch without a send, as a refused commit does: for a page
+    // whose change was refused part way.
+    void dropHeadphoneRoute(int pair, const HeadphoneBytes& snapshot);
 
     // --- output copies (kept in the client only; outputs 0..9, 18, 19)
     void copyOutput(int source, int copy);
@@ -170,10 +173,11 @@ private:
     bool updateVolume(int input, int output);
     bool keyOpen(Kind kind, int index) const;
     void showOutputGain(int output, float gainDb);
+    void restoreBatch(int pair, const HeadphoneBytes& snapshot);
     // The send rule of the keys with a cache: true when the cache may take
     // the new text (sent and accepted, or no send due).
     bool keyAccepted(Kind kind, int index, const std::string& cached, const std::string& text);
-    bool mayWriteWord(Kind kind, bool send) const;
+    bool wordAccepted(Kind kind, int index, const std::string& cached, const std::string& text, bool send);
     matrixwire::InputRecord inputRecord(int input) const;
     std::uint8_t outputByte(int output) const;
     void setBalances(int input, int pair, std::uint8_t step);

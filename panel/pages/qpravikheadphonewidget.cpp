@@ -655,18 +655,13 @@ QPravik::PanCtrl QPravikHeadphoneWidget::programPanning() const
 bool QPravikHeadphoneWidget::inBatch(const std::function<bool()>& writes)
 {
     TMatrixSettings* m = matrix();
-    const int outputs[2] = {leftOutput(), rightOutput()};
-    QList<TMatrixSettings::Cell> before;
-    for (int i = 0; i < 2 * QPravik::InputCount; ++i)
-        before << m->cell(i / 2, outputs[i % 2]);
     const auto snapshot = m->headphoneRoute(pos);
-    const bool written = writes();
-    // Inside the batch these only touch the key's cache: nothing is sent.
-    for (int i = 0; !written && i < 2 * QPravik::InputCount; ++i) {
-        m->setNodeGain(i / 2, outputs[i % 2], before[i].gain);
-        m->setNode(i / 2, outputs[i % 2], before[i].on);
+    if (!writes()) {
+        // What the batch held of the change goes back unsent.
+        m->dropHeadphoneRoute(pos, snapshot);
+        return false;
     }
-    return m->setHeadphoneRoute(pos, snapshot) && written;
+    return m->setHeadphoneRoute(pos, snapshot);
 }
 
 bool QPravikHeadphoneWidget::writePanning(int input, QPravik::PanCtrl panning)

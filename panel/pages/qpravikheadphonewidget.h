@@ -119,9 +119,9 @@ protected:
     // The nodes of one input on this position's outputs, in one batch.
     bool writePanning(int input, QPravik::PanCtrl panning);
     // Runs writes of this position's cells as one headphone batch. writes
-    // stops at the first change the model refuses; the cells it changed
-    // before go back then, so that the commit sends nothing after a
-    // refusal. True when the unit took everything.
+    // stops at the first change the model refuses; the batch is then
+    // dropped, its cells back and nothing sent. True when the unit took
+    // everything.
     bool inBatch(const std::function<bool()>& writes);
 
     // Whether this firmware's keys carry an input's nodes and gains on this

@@ -253,6 +253,12 @@ private slots:
         m.setNode(7, 2, true);
         m.setNode(8, 3, true);
         QVERIFY(m.setHeadphoneRoute(0, before) && sent().size() == 1);
+        // A batch dropped part way sends nothing and keeps nothing of it.
+        const TMatrixSettings::HeadphoneBytes held = m.headphoneRoute(0);
+        m.setNode(9, 2, true);
+        m.dropHeadphoneRoute(0, held);
+        QVERIFY(!m.isNodeOn(9, 2) && m.headphoneRoute(0) == held && m.setHeadphoneRoute(0, held));
+        QVERIFY(sent().isEmpty());
         TMatrixSettings::HeadphoneBytes muted;
         muted.fill(0xC0);
         QCOMPARE(m.headphoneRoute(4), muted);

@@ -154,9 +154,9 @@ private slots:
         // After a reload and a new login, the unit's values: input 8 left only at -12 dB, the side tone at -6 dB.
         matrixwire::Bytes mix;
         mix.fill(0xC0), mix[8] = 0x40 | 20;
-        const QByteArray matrix = "matrix_opt:20000000;matrix_vol:DADADADA;matrix_po" + pair + ":02030405;matrix_hp" + pair + ":"
-            + matrixwire::encodeHeadphone(position - 1, mix, unitFirmwareVersion).c_str() + ";";
-        panel.unit.onRequestMatching(QRegularExpression("GET:matrix_in"), {UnitSimulator::reply("PARAM;" + matrix + "return:OK;")});
+        panel.matrixValues = "matrix_opt:20000000;matrix_vol:DADADADA;matrix_po" + pair + ":02030405;matrix_hp" + pair
+            + ":" + matrixwire::encodeHeadphone(position - 1, mix, unitFirmwareVersion).c_str() + ";";
+        panel.rescript();
         QVERIFY(panel.loginAgain());
         QCOMPARE(values(page, false), values(page, true));
         QVERIFY(values(page, false).contains("8: -12 dB pan 1 bal 0") && page->sideToneStrip()->gain() == -6);
